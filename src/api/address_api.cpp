@@ -1,0 +1,107 @@
+// Exported cell-name functions: names from 1-based positions, and the checks whether a caller
+// text names a cell or a range.
+
+#include <cstring>
+
+#include "api/api.h"
+#include "cells/address.h"
+
+using namespace tabsmith;
+
+namespace {
+
+constexpr std::size_t kCallerTextLimit = 6001;  // texts this long or longer are refused
+
+// Copies an ASCII name with its terminator: 0, or -909 (buffer left empty) when it does not fit.
+int put_name(const std::string &name, char *out, int size) {
+    if (size <= 0) return -909;
+    if (name.size() + 1 > static_cast<std::size_t>(size)) {
+        out[0] = '\0';
+        return -909;
+    }
+    std::memcpy(out, name.data(), name.size());
+    out[name.size()] = '\0';
+    return 0;
+}
+
+// The caller's text in UTF-8, or false when it is too long to be looked at.
+bool caller_text(const Book &book, const char *text, std::string &utf8) {
+    if (strnlen(text, kCallerTextLimit) >= kCallerTextLimit) return false;
+    utf8 = caller_to_utf8(book, text);
+    return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+int TXLS_cell_name(int row, int column, char *out, int size) {
+    return api_boundary(nullptr, "TXLS_cell_name()", [&] {
+        if (!out) return -3;
+        std::string name;
+        if (cell_name(row - 1, column - 1, name) != 0) {
+            if (size > 0) out[0] = '\0';
+            return -3;
+        }
+        return put_name(name, out, size);
+    });
+}
+
+int TXLS_cell_range(int row1, int column1, int row2, int column2, char *out, int size) {
+    return api_boundary(nullptr, "TXLS_cell_range()", [&] {
+        if (!out) return -3;
+        std::string first, second;
+        if (cell_name(row1 - 1, column1 - 1, first) != 0 || cell_name(row2 - 1, column2 - 1, second) != 0) {
+            if (size > 0) out[0] = '\0';
+            return -3;
+        }
+        return put_name(first + ":" + second, out, size);
+    });
+}
+
+int TXLS_is_cell(XLS_BOOK *record, const char *text, int *row, int *column) {
+    return api_boundary(record, "TXLS_is_cell()", [&] {
+        Book *book = enter(record, -3);
+        if (!book) return -3;
+        if (!text || !row || !column) return book->err.fail(-3);
+        // The text is read in the book's character set like every caller text, so that sheet
+        // prefixes and variable names outside ASCII are found.
+        std::string utf8, expanded;
+        if (!caller_text(*book, text, utf8)) return book->err.fail(-3);
+        int rc = expand_computed_forms(*book, utf8, expanded);
+        if (rc == -3) return book->err.fail(-3);
+        if (rc != 0) return book->err.fail(-801);
+        CellRef ref;
+        rc = resolve_cell(*book, expanded, ref);
+        if (rc == -3) return book->err.fail(-3);
+        if (rc != 0) return book->err.fail(-801);
+        *row = ref.row1 + 1;
+        *column = ref.column1 + 1;
+        return book->err.fail(0);
+    });
+}
+
+int TXLS_is_range(XLS_BOOK *record, const char *text, int *row1, int *column1, int *row2, int *column2) {
+    return api_boundary(record, "TXLS_is_range()", [&] {
+        Book *book = enter(record, -3);
+        if (!book) return -3;
+        if (!text || !row1 || !column1 || !row2 || !column2) return book->err.fail(-3);
+        std::string utf8, expanded;
+        if (!caller_text(*book, text, utf8)) return book->err.fail(-3);
+        int rc = expand_computed_forms(*book, utf8, expanded);
+        if (rc == -3) return book->err.fail(-3);
+        if (rc != 0) return book->err.fail(-801);
+        CellRef ref;
+        rc = resolve_reference(*book, expanded, ref);
+        if (rc == -3) return book->err.fail(-3);
+        if (rc != 0) return book->err.fail(-801);
+        if (!ref.is_range) return -3;  // a single cell: refused, but no failure of the book
+        *row1 = ref.row1 + 1;
+        *column1 = ref.column1 + 1;
+        *row2 = ref.row2 + 1;
+        *column2 = ref.column2 + 1;
+        return book->err.fail(0);
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,39 @@
+// What every exported function shares: finding the Book behind a record, clearing the error
+// code on entry, and the boundary that turns exceptions into coded results.
+#pragma once
+
+#include <new>
+
+#include "cells/book.h"
+#include "tabsmith.h"
+
+namespace tabsmith {
+
+inline Book *book_of(XLS_BOOK *record) { return record ? static_cast<Book *>(record->work) : nullptr; }
+
+// Runs `body` so that nothing escapes to a C caller: memory exhaustion becomes -2 with
+// TXLS-00002, anything else -1 with TXLS-03600.
+template <typename Body>
+int api_boundary(XLS_BOOK *record, const char *where, Body &&body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc &) {
+        if (Book *book = book_of(record)) return book->err.raise(-2, Msg::k00002);
+        return -2;
+    } catch (...) {
+        if (Book *book = book_of(record)) return book->err.raise(-1, Msg::k03600, where);
+        return -1;
+    }
+}
+
+// The book of an open record with its error code cleared; nullptr (and the record's code set
+// to `closed_code`) when the record is NULL or not open.
+Book *enter(XLS_BOOK *record, int closed_code = -1);
+
+// Converts a caller text (book character set) to UTF-8; a NULL text becomes empty.
+std::string caller_to_utf8(const Book &book, const char *text);
+// Copies a UTF-8 text into a caller buffer in the book's character set. Returns 0, or -9 when
+// the converted text (and its terminator) does not fit; the buffer then holds an empty text.
+int copy_out(const Book &book, const std::string &utf8, char *out, int size);
+
+}  // namespace tabsmith

@@ -1,0 +1,208 @@
+// The book functions of the C API: open, close, free, version, debug and the error state.
+// A Book lives behind XLS_BOOK::work from a successful open until close or free.
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <unordered_set>
+
+#include "api/api.h"
+#include "api/book_init.h"
+#include "api/open_options.h"
+#include "support/charset.h"
+#include "support/scanner.h"
+
+using namespace tabsmith;
+
+namespace {
+
+// Books handed out and not yet released. Lets a reopen of a record that still holds a book
+// release it, without ever following a pointer from a record that was never opened.
+std::mutex live_mutex;
+std::unordered_set<Book *> live_books;
+
+void release_book(XLS_BOOK *record) {
+    Book *book = book_of(record);
+    if (!book) return;
+    {
+        std::lock_guard<std::mutex> lock(live_mutex);
+        live_books.erase(book);
+    }
+    record->work = nullptr;
+    delete book;
+}
+
+Book *adopt_book(XLS_BOOK *record, std::unique_ptr<Book> book) {
+    Book *raw = book.release();
+    {
+        std::lock_guard<std::mutex> lock(live_mutex);
+        live_books.insert(raw);
+    }
+    raw->err.attach(record->log.error_info, &record->error_code);
+    record->work = raw;
+    return raw;
+}
+
+bool is_live(void *work) {
+    std::lock_guard<std::mutex> lock(live_mutex);
+    return live_books.count(static_cast<Book *>(work)) != 0;
+}
+
+int open_book(XLS_BOOK *record, const char *options_text) {
+    if (record->work && is_live(record->work)) release_book(record);
+    record->work = nullptr;
+    record->error_code = 0;
+    record->log.error_info[0] = '\0';
+    record->caller_mesg[0] = '\0';
+
+    ErrorSink err;
+    err.attach(record->log.error_info, &record->error_code);
+    OpenOptions options;
+    if (int rc = parse_open_options(options_text, sizeof(XLS_BOOK), err, options); rc != 0) return err.fail(rc);
+
+    auto fresh = std::make_unique<Book>();
+    if (init_book(*fresh, kFileTypeXlsx) != 0) return err.raise(-2, Msg::k00002);
+    Book *book = adopt_book(record, std::move(fresh));
+    book->charset = options.charset;
+    book->mode = options.mode;
+    book->temp_workbook_path = options.temp_workbook_path;
+    book->write_memory = options.write_memory;
+
+    std::string path;
+    if (options.read_memory) {
+        path = options.book_name;
+        if (options.has_template) options.template_name = options.book_name;
+    } else {
+        path = working_path(options.has_template ? options.template_name : options.book_name);
+    }
+
+    if (options.mode == OpenMode::kCreate && !options.has_template) {
+        // A book saved to memory is fetched by the name the caller gave it.
+        book->file_name = options.write_memory ? options.book_name : path;
+        return 0;
+    }
+
+    // Every other mode reads a workbook first.
+    int type = 0;
+    int probe = probe_workbook(path, options.read_memory, type);
+    if (probe != 0) {
+        int stored = (probe == -101 || probe == -102) ? probe : -101;
+        release_book(record);
+        err.raise(-101, Msg::k03101, path.c_str());
+        err.fail(stored);
+        return -101;
+    }
+    release_book(record);
+    return err.raise(-4, Msg::k00900, path.c_str());
+}
+
+// Maps a writer result to the caller's result; a message the writer left stays.
+int save_failure(Book &book, int rc, bool writer_left_message) {
+    auto report = [&](int result, auto... raise_args) {
+        if (writer_left_message) return book.err.fail(result);
+        return book.err.raise(result, raise_args...);
+    };
+    switch (rc) {
+    case -101:
+    case -103:
+    case -105: return report(-103, Msg::k03121, book.file_name.c_str());
+    case -4: return report(-4, Msg::k03121, book.file_name.c_str());
+    case -9: return report(-909, Msg::k03009, 0, "tsx_create_excel2007()");
+    case -2: return report(-2, Msg::k00002);
+    default: return book.err.fail(-1);
+    }
+}
+
+bool wants_save(const char *options, int charset) {
+    if (!options) return false;
+    bool save = false;
+    std::string_view text(options);
+    std::size_t pos = 0;
+    std::string word;
+    while (scan_token(ScanMode::kOptions, charset, text, pos, word) != kScanNoMore) {
+        std::string utf8 = to_utf8(word, charset);
+        if (keyword_is(utf8, "SAVE", {"保存"})) save = true;
+        else if (keyword_is(utf8, "DESTROY", {"破棄"})) save = false;
+    }
+    return save;
+}
+
+}  // namespace
+
+extern "C" {
+
+int TXLS_open_book(XLS_BOOK *record, const char *options) {
+    if (!record) return -3;
+    return api_boundary(record, "TXLS_open_book()", [&] { return open_book(record, options); });
+}
+
+int TXLS_free_book(XLS_BOOK *record) {
+    if (!record) return -3;
+    return api_boundary(record, "TXLS_free_book()", [&] {
+        record->error_code = 0;
+        release_book(record);
+        return 0;
+    });
+}
+
+int TXLS_close_book(XLS_BOOK *record, const char *options) {
+    if (!record) return -3;
+    return api_boundary(record, "TXLS_close_book()", [&] {
+        Book *book = enter(record, 0);
+        if (!book) {
+            record->error_code = 0;
+            return 0;
+        }
+        std::string keep;
+        if (wants_save(options, book->charset)) {
+            const std::string before = book->err.message_sjis();
+            int rc = save_book(*book);
+            if (rc != 0) return save_failure(*book, rc, before != book->err.message_sjis());  // the book stays open for another try
+            if (book->write_memory) keep = book->file_name;
+        }
+        release_book(record);
+        close_memory_files(keep);
+        return 0;
+    });
+}
+
+int TXLS_swap_book(int restore) { return swap_memory_files(restore); }
+
+int TXLS_version(XLS_BOOK *record, char *out, int size) {
+    if (record) record->error_code = 0;
+    if (!out || size <= 0) return -3;
+    const std::size_t needed = std::strlen(TXLS_VERSION_TEXT) + 1;
+    if (static_cast<std::size_t>(size) < needed) {
+        out[0] = '\0';
+        if (Book *book = book_of(record)) return book->err.raise(-909, Msg::k03009, size, "TXLS_version()");
+        return -909;
+    }
+    std::memcpy(out, TXLS_VERSION_TEXT, needed);
+    return 0;
+}
+
+int TXLS_debug(const char *text) {
+    std::printf("%s\n", text ? text : "");
+    std::fflush(stdout);
+    return 0;
+}
+
+int TXLS_error_code(XLS_BOOK *record) { return record ? record->error_code : -3; }
+
+char *TXLS_error_mesg(XLS_BOOK *record) {
+    if (!record) return nullptr;
+    Book *book = book_of(record);
+    int charset = book ? book->charset : kSjis;
+    const char *info = record->log.error_info;
+    std::size_t length = strnlen(info, TXLS_ERROR_INFO_SIZE);
+    std::string message;
+    if (length < 6000) message.assign(info, length);
+    else message = "TXLS-4000 book->log.error_info too long";
+    std::string converted = convert_charset(message, kSjis, charset);
+    std::size_t keep = fit_prefix(charset, converted, TXLS_CALLER_MESG_SIZE - 1);
+    std::memcpy(record->caller_mesg, converted.data(), keep);
+    record->caller_mesg[keep] = '\0';
+    return record->caller_mesg;
+}
+
+}  // extern "C"

@@ -1,0 +1,69 @@
+// What opening and closing a book needs from the rest of the engine: initial settings, the
+// workbook probe, the save entry point and the memory-file table.
+
+#include "api/book_init.h"
+
+#include <cstdio>
+
+#include "support/mfile.h"
+#include "xlsx_write/package_writer.h"
+
+namespace tabsmith {
+
+int init_book(Book &book, int file_type) {
+    book.file_type = file_type;
+    if (file_type == kFileTypeXls) {
+        book.max_rows = kXlsMaxRows;
+        book.max_columns = kXlsMaxColumns;
+    } else {
+        book.max_rows = kXlsxMaxRows;
+        book.max_columns = kXlsxMaxColumns;
+    }
+    book.from_file = book.read_memory = book.write_memory = false;
+    book.unload = book.macro = book.load_or_unload = false;
+    book.company = "MyCompany";
+    book.author = "MyName";
+    book.current_sheet = book.current_row = book.current_column = 0;
+    book.sheets.clear();
+    book.sheets.reserve(10);
+    book.shared_strings.clear();
+    book.variables.clear();
+    book.styles.seed_defaults();
+    return 0;
+}
+
+int probe_workbook(const std::string &path, bool from_memory, int &type) {
+    type = 0;
+    if (from_memory) return mfind(path) ? 0 : -101;
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (!file) return -101;
+    unsigned char head[8];
+    std::size_t got = std::fread(head, 1, sizeof head, file);
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return -102;
+    (void)got;
+    return 0;
+}
+
+int save_book(Book &book) {
+    if (book.from_file) return -1;  // the update path arrives with the template reader
+    mclose_all();
+    return tsx_create_excel2007(book);
+}
+
+void close_memory_files(const std::string &keep) {
+    if (keep.empty()) {
+        mclose_all();
+        return;
+    }
+    for (const auto &name : mlist())
+        if (name != keep) mrelease(name);
+}
+
+int swap_memory_files(int restore) {
+    mpark(restore);
+    return 0;
+}
+
+}  // namespace tabsmith

@@ -1,0 +1,26 @@
+// Book initialisation for a file format, and the hooks into the readers and the writer that
+// the book lifecycle calls.
+#pragma once
+
+#include <string>
+
+#include "cells/book.h"
+
+namespace tabsmith {
+
+// Sets the limits, flags and defaults of a book for .xlsx (12) or .xls (11). 0 or -2.
+int init_book(Book &book, int file_type);
+
+// Checks that a workbook can be opened for reading and tells its type. 0 and the type, or
+// -101 when the file (or memory file) cannot be opened, -102 when it cannot be read.
+int probe_workbook(const std::string &path, bool from_memory, int &type);
+
+// Saves the book to its file name (or memory file). 0 or a writer result.
+int save_book(Book &book);
+
+// The process-wide memory files, as the book lifecycle uses them. `keep` names a memory file
+// that survives (the archive of a book saved to memory, which its caller has yet to fetch).
+void close_memory_files(const std::string &keep = {});
+int swap_memory_files(int restore);
+
+}  // namespace tabsmith

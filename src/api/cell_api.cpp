@@ -1,0 +1,220 @@
+// Exported cell value functions: put, get, get along a row or column, search, and variables.
+// Texts cross here between the book's character set and the engine's UTF-8.
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "api/api.h"
+#include "cells/address.h"
+#include "cells/values.h"
+#include "support/charset.h"
+
+using namespace tabsmith;
+
+namespace {
+
+// The sheet and position a cell name stands for; -3 after TXLS-02300 (or the inner message).
+int resolve_for_cells(Book &book, const char *name_text, std::string_view name, int &sheet, int &row, int &column) {
+    CellRef ref;
+    int rc = name_text ? resolve_cell(book, name, ref) : -1;
+    if (rc == -3) return -3;
+    if (rc != 0 || ref.is_range) return book.err.raise(-3, Msg::k02300, std::string(name).c_str());
+    sheet = ref.sheet >= 0 ? ref.sheet : book.current_sheet;
+    row = ref.row1;
+    column = ref.column1;
+    return 0;
+}
+
+void clear_buffer(char *out, int size) {
+    if (out && size > 0) out[0] = '\0';
+}
+
+// Fills `count` buffers from (sheet, row, column) onwards; the values past the rows or cells in
+// use are empty. The buffers have been checked and emptied by the caller.
+int read_values(Book &book, int direction, int sheet_index, long long row, long long column, int count, char **out,
+                int size) {
+    const Sheet *sheet = book.sheet(sheet_index);
+    if (!sheet) return -901;
+    for (int i = 0; i < count; ++i) {
+        long long r = direction ? row + i : row;
+        long long c = direction ? column : column + i;
+        if (r >= sheet->rows_used || c >= book.max_columns) break;
+        const Cell *cell = find_cell(book, sheet_index, static_cast<int>(r), static_cast<int>(c));
+        if (!cell) continue;
+        if (copy_out(book, cell_value_text(book, *cell), out[i], size) != 0)
+            return book.err.raise(-909, Msg::k03009, size, "CELL_STRING");
+    }
+    return 0;
+}
+
+bool buffers_ok(char **out, int count, int size) {
+    if (!out || count < 0 || size < 1) return false;
+    for (int i = 0; i < count; ++i)
+        if (!out[i]) return false;
+    return true;
+}
+
+void empty_buffers(char **out, int count) {
+    for (int i = 0; i < count; ++i) out[i][0] = '\0';
+}
+
+std::string field_text(const Book &book, const char *field, std::size_t size) {
+    return to_utf8(std::string_view(field, strnlen(field, size)), book.charset);
+}
+
+int search_new(Book &book, TXLS_SEARCH &search, const std::string &text, char **out, int size) {
+    int first_sheet = 0, last_sheet = book.sheet_count() - 1;
+    std::string sheet_name = field_text(book, search.sheet_name, sizeof search.sheet_name);
+    if (!sheet_name.empty()) {
+        first_sheet = last_sheet = find_sheet(book, sheet_name);
+        if (first_sheet < 0) return -3;
+    }
+    std::string range = field_text(book, search.range, sizeof search.range);
+    CellRef area;
+    bool whole_sheet = range.empty();
+    if (!whole_sheet) {
+        int rc = resolve_range(book, range, area);
+        if (rc != 0 || !area.is_range) return -3;
+    }
+    for (int s = first_sheet; s <= last_sheet; ++s) {
+        const Sheet *sheet = book.sheet(s);
+        if (!sheet) continue;
+        // Corners may be written in either order ("C3:A1").
+        int row1 = whole_sheet ? 0 : std::min(area.row1, area.row2);
+        int row2 = whole_sheet ? sheet->rows_used - 1 : std::max(area.row1, area.row2);
+        int column1 = whole_sheet ? 0 : std::min(area.column1, area.column2);
+        int column2 = whole_sheet ? book.max_columns - 1 : std::max(area.column1, area.column2);
+        row2 = std::min({row2, sheet->rows_used - 1, static_cast<int>(sheet->rows.size()) - 1});
+        for (int r = row1; r <= row2; ++r) {
+            const Row &row = sheet->rows[static_cast<std::size_t>(r)];
+            int last = std::min<int>(column2, row.used - 1);
+            for (int c = column1; c <= last; ++c) {
+                const Cell *cell = find_cell(book, s, r, c);
+                if (!cell) continue;
+                std::string value = cell_value_text(book, *cell);
+                bool hit = search.match_mode == 1 ? equals_ignore_case(value, text) : value == text;
+                if (!hit) continue;
+                search.hit_sheet = s;
+                search.hit_row = r;
+                search.hit_column = c;
+                search.remaining = 0;
+                for (const MergeArea &merge : sheet->merges) {
+                    if (merge.row1 == r && merge.column1 == c) {
+                        search.remaining = search.direction ? merge.row2 - merge.row1 : merge.column2 - merge.column1;
+                        if (search.remaining < 0) search.remaining = 0;
+                        break;
+                    }
+                }
+                return read_values(book, search.direction, s, r, c, search.count, out, size);
+            }
+        }
+    }
+    return -801;
+}
+
+}  // namespace
+
+extern "C" {
+
+int TXLS_put_cell(XLS_BOOK *record, const char *cell, const char *value) {
+    if (!record) return -3;
+    return api_boundary(record, "TXLS_put_cell()", [&] {
+        Book *book = enter(record, -3);
+        if (!book) return -3;
+        std::string name = caller_to_utf8(*book, cell);
+        int sheet = 0, row = 0, column = 0;
+        if (int rc = resolve_for_cells(*book, cell, name, sheet, row, column); rc != 0) return book->err.fail(rc);
+        if (!value) return book->err.fail(-3);
+        if (check_value_length(*book, std::strlen(value)) != 0) return book->err.fail(-909);
+        int rc = put_cell_value(*book, sheet, row, column, caller_to_utf8(*book, value));
+        if (rc == -9) rc = -909;
+        return book->err.fail(rc);
+    });
+}
+
+int TXLS_get_cell(XLS_BOOK *record, const char *cell, char *value, int value_size, char *kind, int kind_size) {
+    clear_buffer(value, value_size);
+    clear_buffer(kind, kind_size);
+    if (!record) return -3;
+    return api_boundary(record, "TXLS_get_cell()", [&] {
+        Book *book = enter(record, -3);
+        if (!book) return -3;
+        if (!value || value_size < 1) return book->err.fail(-3);
+        if (!book->current()) return book->err.fail(-901);
+        std::string name = caller_to_utf8(*book, cell);
+        int sheet_index = 0, row = 0, column = 0;
+        if (int rc = resolve_for_cells(*book, cell, name, sheet_index, row, column); rc != 0)
+            return book->err.fail(rc);
+        const Sheet *sheet = book->sheet(sheet_index);
+        if (!sheet) return book->err.fail(-901);
+        if (row >= sheet->rows_used) return book->err.fail(-902);
+        if (column >= sheet->rows[static_cast<std::size_t>(row)].used) return book->err.fail(-903);
+        book->current_row = row;
+        book->current_column = column;
+
+        const Cell *found = find_cell(*book, sheet_index, row, column);
+        if (!found) return book->err.fail(0);   // an emptied slot reads as nothing
+        const bool date_kind = found->kind == kCellDate || found->kind == kCellDateTime ||
+                               found->kind == kCellTimeHm || found->kind == kCellTimeHms;
+        if (copy_out(*book, cell_value_text(*book, *found), value, value_size) != 0)
+            return book->err.raise(-909, Msg::k03009, value_size,
+                                   date_kind ? "CELL_DATE/CELL_DATE_TIME" : "CELL_STRING");
+
+        if (kind && kind_size >= 1) {
+            std::string kind_name = cell_kind_name(*found);
+            if (copy_out(*book, kind_name, kind, kind_size) != 0 && found->kind == kCellFormula)
+                return book->err.raise(-909, Msg::k03009, kind_size, "CELL_FORMULA");
+        }
+        return book->err.fail(0);
+    });
+}
+
+int TXLS_get_cells(XLS_BOOK *record, int direction, int sheet, int row, int column, int count, char **out, int size) {
+    if (!record) return -3;
+    return api_boundary(record, "TXLS_get_cells()", [&] {
+        Book *book = enter(record, -3);
+        if (!book) return -3;
+        if (!buffers_ok(out, count, size)) return book->err.fail(-3);
+        empty_buffers(out, count);
+        if (!book->sheet(sheet)) return book->err.fail(-901);
+        if (row < 0 || column < 0) return book->err.fail(-3);
+        return book->err.fail(read_values(*book, direction, sheet, row, column, count, out, size));
+    });
+}
+
+int TXLS_search(XLS_BOOK *record, TXLS_SEARCH *search, const char *text, char **out, int size) {
+    if (!record) return -3;
+    return api_boundary(record, "TXLS_search()", [&] {
+        Book *book = enter(record, -3);
+        if (!book) return -3;
+        if (!search || !buffers_ok(out, search->count, size)) return book->err.fail(-3);
+        empty_buffers(out, search->count);
+        if (search->remaining > 0) {
+            // A continuation walks on from the last hit through the merged area.
+            if (!book->sheet(search->hit_sheet) || search->hit_row < 0 || search->hit_column < 0)
+                return book->err.fail(-3);
+            if (search->direction) ++search->hit_row;
+            else ++search->hit_column;
+            --search->remaining;
+            return book->err.fail(read_values(*book, search->direction, search->hit_sheet, search->hit_row,
+                                              search->hit_column, search->count, out, size));
+        }
+        if (!text || !*text) return book->err.fail(-3);
+        return book->err.fail(search_new(*book, *search, caller_to_utf8(*book, text), out, size));
+    });
+}
+
+int TXLS_put_variable(XLS_BOOK *record, const char *key, const char *value) {
+    if (!record) return -3;
+    return api_boundary(record, "TXLS_put_variable()", [&] {
+        Book *book = enter(record, -3);
+        if (!book) return -3;
+        if (!key || !value) return book->err.fail(-3);
+        if (tsx_put_resource(*book, caller_to_utf8(*book, key), caller_to_utf8(*book, value)) != 0)
+            return book->err.fail(-1);
+        return 0;
+    });
+}
+
+}  // extern "C"

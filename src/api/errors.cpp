@@ -1,0 +1,83 @@
+// Raising coded messages into a book's error state, and the diagnostic ring.
+
+#include "api/errors.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "support/charset.h"
+
+namespace tabsmith {
+
+ErrorSink::ErrorSink() : info_(own_info_), code_(&own_code_) { own_info_[0] = '\0'; }
+
+void ErrorSink::attach(char *info, int *code) {
+    if (info && code) {
+        info_ = info;
+        code_ = code;
+    } else {
+        info_ = own_info_;
+        code_ = &own_code_;
+    }
+}
+
+int ErrorSink::raise(int code, Msg id, ...) {
+    const char *templ = message_entry(id).text;
+    va_list args;
+    va_start(args, id);
+    va_list copy;
+    va_copy(copy, args);
+    int needed = std::vsnprintf(nullptr, 0, templ, copy);
+    va_end(copy);
+    std::string utf8;
+    if (needed > 0) {
+        std::vector<char> buffer(static_cast<std::size_t>(needed) + 1);
+        std::vsnprintf(buffer.data(), buffer.size(), templ, args);
+        utf8.assign(buffer.data(), static_cast<std::size_t>(needed));
+    }
+    va_end(args);
+
+    // An over-long argument is cut so that the message always ends inside the buffer.
+    std::string sjis = from_utf8(utf8, kSjis);
+    std::size_t keep = fit_prefix(kSjis, sjis, kErrorInfoSize - 1);
+    std::memcpy(info_, sjis.data(), keep);
+    info_[keep] = '\0';
+    *code_ = code;
+    return code;
+}
+
+int ErrorSink::fail(int code) {
+    *code_ = code;
+    return code;
+}
+
+std::string ErrorSink::message_utf8() const { return to_utf8(info_, kSjis); }
+
+void DiagnosticLog::add(const std::string &detail) {
+    std::string text = detail.substr(0, kLineBytes);
+    if (auto lf = text.find('\n'); lf != std::string::npos) text.resize(lf);
+
+    std::string line;
+    if (pending_ != 0) {
+        const char *templ = diagnostic_text(pending_);
+        char number[16];
+        std::snprintf(number, sizeof number, "%05d", pending_);
+        if (templ) {
+            std::string body(templ);
+            std::size_t at = body.find("%s");
+            if (at == std::string::npos) line = std::string("ORV-") + number + ": " + body + text;
+            else line = std::string("ORV-") + number + ": " + body.substr(0, at) + text + body.substr(at + 2);
+        } else {
+            line = std::string("ORV-") + number + ": " + text;
+        }
+    } else {
+        line = text;
+    }
+    pending_ = 0;
+    if (lines_.size() == kLines) lines_.pop_front();
+    lines_.push_back(std::move(line));
+}
+
+}  // namespace tabsmith

@@ -1,0 +1,60 @@
+// The error state of a book (the last code and its Shift-JIS message) and the diagnostic log.
+// Every Part raises its failures through ErrorSink::raise with a catalogue id.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <string>
+
+#include "api/messages.h"
+
+namespace tabsmith {
+
+constexpr std::size_t kErrorInfoSize = 6001;  // log.error_info, terminator included
+
+class ErrorSink {
+public:
+    ErrorSink();
+    ErrorSink(const ErrorSink &) = delete;
+    ErrorSink &operator=(const ErrorSink &) = delete;
+
+    // Points the sink at caller-owned storage (the book record's fields); nullptr returns it
+    // to the sink's own buffer.
+    void attach(char *info, int *code);
+
+    // Formats the message printf-style (UTF-8 arguments, %s and %d), stores it in Shift-JIS
+    // cut to fit the buffer, stores `code` and returns it.
+    int raise(int code, Msg id, ...);
+    // Stores the code and keeps whatever message is present.
+    int fail(int code);
+    void clear_code() { *code_ = 0; }
+    void clear_message() { info_[0] = '\0'; }
+
+    int code() const { return *code_; }
+    bool has_message() const { return info_[0] != '\0'; }
+    const char *message_sjis() const { return info_; }
+    std::string message_utf8() const;
+
+private:
+    char own_info_[kErrorInfoSize];
+    int own_code_ = 0;
+    char *info_;
+    int *code_;
+};
+
+// Numbered diagnostic lines kept for the file readers: a ring of the last 32 lines.
+class DiagnosticLog {
+public:
+    static constexpr std::size_t kLines = 32;
+    static constexpr std::size_t kLineBytes = 300;
+
+    void set_pending(int number) { pending_ = number; }
+    void add(const std::string &detail);
+    const std::deque<std::string> &lines() const { return lines_; }
+
+private:
+    int pending_ = 0;
+    std::deque<std::string> lines_;
+};
+
+}  // namespace tabsmith

@@ -1,0 +1,57 @@
+// Exported utilities over the memory-file table and the zip routing flag: a caller hands a
+// workbook in as bytes, takes a saved one out, and chooses where archives live.
+
+#include <cstring>
+#include <new>
+
+#include "support/mfile.h"
+#include "support/zip_archive.h"
+#include "tabsmith.h"
+
+using namespace tabsmith;
+
+extern "C" {
+
+int orv_zip_on_memory(int on) { return set_zip_route(on); }
+
+int TXLS_memory_put(const char *name, const void *bytes, long size) {
+    if (!name || !name[0] || size < 0 || (size > 0 && !bytes)) return -3;
+    if (std::strlen(name) > kMfileNameMax) return -3;
+    try {
+        MFile *file = mopen(name, "wb");
+        if (!file) return -2;
+        int rc = 0;
+        if (size > 0 && mwrite(bytes, 1, static_cast<std::size_t>(size), file) != static_cast<std::size_t>(size)) {
+            // Half a workbook under the caller's name would only fail later, and more obscurely.
+            mclose(file);
+            mrelease(name);
+            rc = -2;
+        } else {
+            mclose(file);
+        }
+        return rc;
+    } catch (const std::bad_alloc &) {
+        return -2;
+    } catch (...) {
+        return -1;
+    }
+}
+
+int TXLS_memory_get(const char *name, const void **bytes, long *size) {
+    if (bytes) *bytes = nullptr;
+    if (size) *size = 0;
+    if (!name || !name[0] || !bytes || !size) return -3;
+    try {
+        const MFile *file = mfind(name);
+        if (!file) return -101;
+        std::string_view data = mdata(file);
+        static const char empty[1] = {0};
+        *bytes = data.empty() ? empty : data.data();
+        *size = static_cast<long>(data.size());
+        return 0;
+    } catch (...) {
+        return -2;
+    }
+}
+
+}  // extern "C"

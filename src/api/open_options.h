@@ -1,0 +1,41 @@
+// Parsing of the option string of TXLS_open_book: keys, Japanese synonyms, the character set
+// switch, version and record-size checks, and the save-name extension rule.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "api/errors.h"
+#include "cells/book.h"
+
+namespace tabsmith {
+
+struct OpenOptions {
+    int charset = 1;
+    OpenMode mode = OpenMode::kCreate;
+    bool has_book = false;
+    std::string book_name = "Book1.xlsx";   // UTF-8, extension rule applied
+    std::string book_as_written;            // UTF-8, as the caller wrote it
+    bool has_template = false;
+    std::string template_name;              // UTF-8
+    bool read_memory = false;
+    bool write_memory = false;
+    std::string temp_workbook_path;
+};
+
+// Parses `text` (NULL allowed) into `options`. Returns 0, or the failure code after raising
+// the message on `err` (some syntax failures give -3 without a message).
+int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err, OpenOptions &options);
+
+// The save name rule: ".xlsx" is appended to a name that does not already say what it is.
+std::string apply_extension_rule(std::string_view name);
+
+// The path a book is read from or saved to: absolute names as they are, others joined to the
+// current directory; backslashes count as separators.
+std::string working_path(std::string_view name);
+
+// Matching of option keywords: English ignoring ASCII case, Japanese aliases exactly.
+bool keyword_is(std::string_view token, std::string_view english,
+                std::initializer_list<std::string_view> aliases = {});
+
+}  // namespace tabsmith

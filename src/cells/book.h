@@ -1,0 +1,187 @@
+// The in-memory workbook: book settings, sheets, rows, cells, shared strings and variables.
+// Every subsystem reads or fills these records; the C API keeps one Book behind each XLS_BOOK.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "api/errors.h"
+#include "props/style_registry.h"
+#include "cells/settings.h"
+
+namespace tabsmith {
+
+// Cell kinds; the byte values are shared by the readers, the writer and the evaluator.
+enum CellKind : std::uint8_t {
+    kCellText = 0,
+    kCellInteger = 11,
+    kCellFloat = 12,
+    kCellPercent = 13,
+    kCellDate = 20,
+    kCellDateTime = 21,
+    kCellTimeHm = 23,
+    kCellTimeHms = 24,
+    kCellString = 41,         // text kept in the shared-string table
+    kCellFormula = 50,        // formula not yet computed
+    kCellFormulaValue = 51,   // formula with its computed value stored
+    kCellEmpty = 255,
+};
+
+// Format limits of the two file formats.
+constexpr int kXlsxMaxRows = 1048576;
+constexpr int kXlsxMaxColumns = 16384;
+constexpr int kXlsMaxRows = 65536;
+constexpr int kXlsMaxColumns = 256;
+
+constexpr int kFileTypeXls = 11;
+constexpr int kFileTypeXlsx = 12;
+constexpr int kFileTypeXlsm = 14;
+
+// Text limits of the cell store.
+constexpr std::size_t kSheetNameBytes = 93;        // XLS_SHEET_LEN
+constexpr std::size_t kCellStrChars = 32767;        // XLS_CELL_STR_LEN
+constexpr std::size_t kCellUtf8Bytes = 98301;       // XLS_CELL_UTF8_LEN, XLS_CELL_LEN
+constexpr std::size_t kKeyBytes = 80;               // XLS_KEY_LEN
+constexpr std::size_t kKeyValueBytes = 6000;        // XLS_KEY_VALUE_LEN
+
+constexpr std::uint16_t kNoRowStyle = 65535;
+constexpr std::uint8_t kFlagUnset = 0xFF;
+
+// Cell XF references of the preset formats every new book carries (reference = record + 1).
+constexpr std::uint16_t kXfDate = 1;
+constexpr std::uint16_t kXfDateTime = 2;
+constexpr std::uint16_t kXfTimeHm = 3;
+constexpr std::uint16_t kXfTimeHms = 4;
+constexpr std::uint16_t kXfCurrency = 5;
+constexpr std::uint16_t kXfPercent = 6;
+constexpr std::uint16_t kXfHyperlink = 7;
+
+struct Cell {
+    std::uint8_t kind = kCellEmpty;
+    std::uint16_t style = 0;   // XF reference; 0 = the book default
+    std::uint32_t sst = 0;     // shared-string index, kind 41
+    // Integer value (kinds 11, 13 unused) or the integer serial of date-like kinds.
+    std::int64_t integer = 0;
+    double number = 0.0;       // floating value: kinds 12, 13 and computed formulas
+    std::string text;          // the value as written (UTF-8); fraction text for date-like kinds
+    std::unique_ptr<std::string> formula;
+
+    bool empty() const { return kind == kCellEmpty; }
+    void clear();
+};
+
+struct RowAttributes {
+    double height = 0.0;
+};
+
+struct Row {
+    std::vector<Cell> cells;         // size() is the row's cell capacity
+    std::uint16_t used = 0;          // highest written column + 1
+    std::uint16_t style = kNoRowStyle;
+    std::uint8_t height_flag = kFlagUnset;
+    std::uint8_t hidden_flag = kFlagUnset;
+    std::uint8_t outline_flag = kFlagUnset;
+    std::unique_ptr<RowAttributes> attributes;
+};
+
+struct ColumnAttributes {
+    double width = 0.0;
+    std::uint16_t style = 0;
+};
+
+// An object placed at a cell (hyperlinks, pictures).
+struct AnchoredObject {
+    std::string name;
+};
+
+// A merged area, 0-based and inclusive.
+struct MergeArea {
+    int row1 = 0, column1 = 0, row2 = 0, column2 = 0;
+};
+
+struct Sheet {
+    std::string name;                       // UTF-8, at most XLS_SHEET_LEN bytes
+    std::vector<Row> rows;                  // size() is the row capacity
+    int rows_used = 0;                      // highest row + 1
+    std::vector<ColumnAttributes> columns;  // grown with the widest row capacity
+    std::vector<std::uint8_t> column_flags;
+    std::vector<AnchoredObject> anchors;
+    std::vector<MergeArea> merges;
+    int template_source = -1;               // index of the template sheet copied, or -1
+    int data_row = 0;                       // data-source row counter ($ROWNUM), 0 = not set
+    int data_column = 0;                    // data-source column counter ($CLMNUM), 0 = not set
+    SheetSettings settings;
+};
+
+struct SharedString {
+    std::string text;  // UTF-8
+};
+
+struct Variable {
+    std::string key;
+    std::string value;
+};
+
+enum class OpenMode { kCreate, kRead, kUpdate, kLoad, kUnload, kList };
+
+struct Book {
+    ErrorSink err;
+    DiagnosticLog diagnostics;
+
+    int charset = 1;                       // 1 SJIS, 2 EUC, 3 UTF8
+    OpenMode mode = OpenMode::kCreate;
+    std::string file_name;                 // the save path (UTF-8)
+    std::string temp_workbook_path;
+    bool from_file = false;
+    bool read_memory = false;
+    bool write_memory = false;
+    bool unload = false;
+    bool macro = false;
+    bool load_or_unload = false;
+    int max_rows = kXlsxMaxRows;
+    int max_columns = kXlsxMaxColumns;
+    int file_type = kFileTypeXlsx;
+    std::string company = "MyCompany";
+    std::string author = "MyName";
+    BookSettings settings;
+
+    int current_sheet = 0;
+    int current_row = 0;
+    int current_column = 0;
+
+    std::vector<std::unique_ptr<Sheet>> sheets;   // in use: every entry
+    std::vector<SharedString> shared_strings;
+    std::vector<Variable> variables;
+    StyleRegistry styles;
+
+    int sheet_count() const { return static_cast<int>(sheets.size()); }
+    Sheet *sheet(int index) {
+        return index >= 0 && index < sheet_count() ? sheets[static_cast<std::size_t>(index)].get() : nullptr;
+    }
+    Sheet *current() { return sheet(current_sheet); }
+};
+
+// Store operations (growth follows the book's fixed rules; all return 0 or -2).
+int ensure_row(Book &book, Sheet &sheet, int row);
+int ensure_cell(Book &book, Sheet &sheet, int row, int column);
+// Appends a sheet record with the given name; returns its index or -2.
+int add_sheet(Book &book, std::string_view name);
+int find_sheet(const Book &book, std::string_view name);
+
+// Appends a shared string; returns its index or -2, or -9 when the text is over the limits.
+int put_shared_string(Book &book, std::string_view utf8);
+
+// Variables: -9 with TXLS-03009 when key or value is too long.
+int tsx_put_resource(Book &book, std::string_view key, std::string_view value);
+// 0 and the value, or kNoVariable.
+int get_variable(const Book &book, std::string_view key, std::string &value);
+constexpr int kNoVariable = 1403;
+
+// Cell lookup without growing anything; nullptr when the slot does not exist or is empty.
+const Cell *find_cell(const Book &book, int sheet, int row, int column);
+
+}  // namespace tabsmith

@@ -1,0 +1,375 @@
+// Value classification and storing, system-word expansion and the value texts handed back.
+// A put builds the new value aside and moves it in only on success, so a failure leaves the cell.
+
+#include "cells/values.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "cells/address.h"
+#include "format/date_format.h"
+#include "format/serial.h"
+#include "support/charset.h"
+
+namespace tabsmith {
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool all_digits(std::string_view s) {
+    for (char c : s)
+        if (!is_digit(c)) return false;
+    return !s.empty();
+}
+
+int to_int(std::string_view digits) {
+    int value = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    return value;
+}
+
+std::string shortest_text(double value) {
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("0");
+}
+
+// The number test: optional sign, digits, at most one point, and thousands commas that each
+// stand three digits before the next comma, the point or the end.
+enum class NumberShape { kNone, kNumber, kBadCommas };
+
+NumberShape number_shape(std::string_view text, std::string &plain, bool &has_point) {
+    plain.clear();
+    has_point = false;
+    if (text.empty() || text.size() >= 20) return NumberShape::kNone;
+    std::size_t i = 0;
+    if (text[0] == '+' || text[0] == '-') i = 1;
+    bool any_digit = false;
+    for (std::size_t k = i; k < text.size(); ++k) {
+        char c = text[k];
+        if (is_digit(c)) any_digit = true;
+        else if (c == '.') {
+            if (has_point) return NumberShape::kNone;
+            has_point = true;
+        } else if (c != ',') return NumberShape::kNone;
+    }
+    if (!any_digit) return NumberShape::kNone;
+
+    // Commas belong to the whole part only and need digits on their left.
+    std::size_t end = text.find('.', i);
+    if (end == std::string_view::npos) end = text.size();
+    if (text.find(',', end) != std::string_view::npos) return NumberShape::kBadCommas;
+    std::size_t comma = text.find(',', i);
+    if (comma != std::string_view::npos) {
+        if (comma == i) return NumberShape::kBadCommas;
+        while (comma != std::string_view::npos && comma < end) {
+            std::size_t next = text.find(',', comma + 1);
+            std::size_t group_end = (next == std::string_view::npos || next > end) ? end : next;
+            if (group_end - comma - 1 != 3) return NumberShape::kBadCommas;
+            comma = next;
+        }
+    }
+    for (char c : text)
+        if (c != ',') plain += c;
+    return NumberShape::kNumber;
+}
+
+// yyyy[/-]m[/-]d with one- or two-digit month and day; the shape only, not the calendar.
+bool date_shape(std::string_view text, int &year, int &month, int &day) {
+    if (text.size() < 8 || !all_digits(text.substr(0, 4)) || (text[4] != '/' && text[4] != '-')) return false;
+    std::size_t pos = 5;
+    auto field = [&](int &out, char first_max) {
+        std::size_t start = pos;
+        while (pos < text.size() && is_digit(text[pos]) && pos - start < 3) ++pos;
+        std::size_t length = pos - start;
+        if (length == 0 || length > 2) return false;
+        if (length == 2 && text[start] > first_max) return false;
+        out = to_int(text.substr(start, length));
+        return true;
+    };
+    year = to_int(text.substr(0, 4));
+    if (!field(month, '1')) return false;
+    if (pos >= text.size() || (text[pos] != '/' && text[pos] != '-')) return false;
+    ++pos;
+    if (!field(day, '3')) return false;
+    return pos == text.size();
+}
+
+// h:m or h:m:s, each field 1-8 digits, minutes and seconds at most 60.
+bool time_shape(std::string_view text, long &hours, int &minutes, int &seconds, int &colons) {
+    std::string_view fields[3];
+    colons = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == ':') {
+            if (colons > 2) return false;
+            fields[colons] = text.substr(start, i - start);
+            if (i < text.size()) ++colons;
+            start = i + 1;
+        }
+    }
+    if (colons < 1 || colons > 2) return false;
+    for (int k = 0; k <= colons; ++k)
+        if (fields[k].size() > 8 || !all_digits(fields[k])) return false;
+    hours = to_int(fields[0]);
+    minutes = to_int(fields[1]);
+    seconds = colons == 2 ? to_int(fields[2]) : 0;
+    return minutes <= 60 && seconds <= 60;
+}
+
+void store_date_like(Cell &cell, CellKind kind, std::int64_t days, long seconds_of_day) {
+    days += seconds_of_day / 86400;
+    seconds_of_day %= 86400;
+    cell.kind = kind;
+    cell.integer = days;
+    double fraction = static_cast<double>(seconds_of_day) / 86400.0;
+    cell.text = kind == kCellDate ? std::string() : shortest_text(fraction);
+    cell.number = static_cast<double>(days) + fraction;
+}
+
+void reset_value(Cell &cell) {
+    std::uint16_t style = cell.style;
+    cell.clear();
+    cell.style = style;
+}
+
+std::string trim_formula(std::string_view text) {
+    constexpr std::string_view kBlank = " \t\n\r";
+    std::size_t first = text.find_first_not_of(kBlank);
+    if (first == std::string_view::npos) return {};
+    std::size_t last = text.find_last_not_of(kBlank);
+    return std::string(text.substr(first, last - first + 1));
+}
+
+std::string local_now() {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %02d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return buffer;
+}
+
+std::string percent_text(const Cell &cell) {
+    char buffer[512];
+    double value = std::strtod(cell.text.c_str(), nullptr) * 100.0;
+    if (!std::isfinite(value)) value = 0.0;
+    std::snprintf(buffer, sizeof buffer, "%lf", value);
+    return normalise_decimal(buffer) + "%";
+}
+
+}  // namespace
+
+int check_value_length(Book &book, std::size_t bytes) {
+    if (bytes >= kValueBufferBytes)
+        return book.err.raise(-9, Msg::k03009, static_cast<int>(kCellUtf8Bytes), "XLS_CELL_LEN");
+    return 0;
+}
+
+std::string expand_system_words(const Book &book, std::string_view text) {
+    if (equals_ignore_case(text, "$SYSDATETIME")) return local_now();
+    if (equals_ignore_case(text, "$SYSDATE")) return local_now().substr(0, 10);
+    if (text.size() >= 2 && text[0] == '\\' && text[1] == '$') return std::string(text.substr(1));
+    if (!text.empty() && text[0] == '$') {
+        std::string name(text.substr(1));
+        if (text.size() < kEnvNameTextBytes && name.find('\0') == std::string::npos) {
+            if (const char *env = std::getenv(name.c_str())) return env;
+        }
+        std::string value;
+        if (get_variable(book, name, value) == 0) return value;
+    }
+    return std::string(text);
+}
+
+std::string cut_cell_text(std::string_view text) {
+    std::string out;
+    if (text.size() >= kCellStrChars && utf8_length(text) > kCellStrChars) {
+        if (!text.empty() && text[0] == '"') {
+            out.assign(text.substr(0, utf8_prefix_bytes(text, kCellStrChars - 3)));
+            out += '"';
+        } else {
+            out.assign(text.substr(0, utf8_prefix_bytes(text, kCellStrChars - 2)));
+        }
+    } else {
+        out.assign(text);
+    }
+    // Four-byte characters could still take a cut text over the byte limit of a cell.
+    if (out.size() > kCellUtf8Bytes) out.resize(fit_prefix(kUtf8, out, kCellUtf8Bytes));
+    return out;
+}
+
+int store_value(Book &book, std::string_view text, Cell &cell) {
+    reset_value(cell);
+    if (text.empty()) return 0;
+
+    auto store_text = [&](std::string_view value) {
+        int index = put_shared_string(book, value);
+        if (index < 0) return index;
+        cell.kind = kCellString;
+        cell.sst = static_cast<std::uint32_t>(index);
+        return 0;
+    };
+
+    if (text[0] == '\'') return store_text(text.substr(1));
+
+    if (text[0] == '=') {
+        std::string formula = trim_formula(text.substr(1));
+        if (formula.empty()) return store_text(text);   // nothing to evaluate
+        std::string expanded;
+        if (int rc = expand_computed_forms(book, formula, expanded); rc != 0) return rc;
+        cell.kind = kCellFormula;
+        cell.formula = std::make_unique<std::string>(std::move(expanded));
+        return 0;
+    }
+
+    std::string plain;
+    bool has_point = false;
+    switch (number_shape(text, plain, has_point)) {
+        case NumberShape::kBadCommas: return store_text(text);
+        case NumberShape::kNumber: {
+            std::string_view digits = plain;
+            if (!digits.empty() && digits[0] == '+') digits.remove_prefix(1);
+            std::int64_t integer = 0;
+            auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), integer);
+            if (!has_point && ec == std::errc() && end == digits.data() + digits.size()) {
+                cell.kind = kCellInteger;
+                cell.integer = integer;
+                cell.number = static_cast<double>(integer);
+            } else {
+                // A whole number beyond 64 bits still is a number, kept as written.
+                cell.kind = kCellFloat;
+                cell.number = std::strtod(plain.c_str(), nullptr);
+            }
+            cell.text = std::move(plain);
+            return 0;
+        }
+        case NumberShape::kNone: break;
+    }
+
+    int year = 0, month = 0, day = 0;
+    if (date_shape(text, year, month, day)) {
+        if (!is_valid_date(year, month, day)) return store_text(text);
+        store_date_like(cell, kCellDate, date_to_serial_days(year, month, day), 0);
+        return 0;
+    }
+    if (std::size_t blank = text.find(' '); blank != std::string_view::npos && blank >= 8 &&
+                                            date_shape(text.substr(0, blank), year, month, day)) {
+        long hours = 0;
+        int minutes = 0, seconds = 0, colons = 0;
+        if (time_shape(text.substr(blank + 1), hours, minutes, seconds, colons) && hours <= 24) {
+            if (!is_valid_date(year, month, day)) return store_text(text);
+            store_date_like(cell, kCellDateTime, date_to_serial_days(year, month, day),
+                            hours * 3600 + minutes * 60 + seconds);
+            return 0;
+        }
+    }
+
+    if (text.back() == '%' && text.size() < kPercentTextBytes &&
+        !(text.size() >= 4 && all_digits(text.substr(0, 4))) &&
+        number_shape(text.substr(0, text.size() - 1), plain, has_point) == NumberShape::kNumber) {
+        double value = std::strtod(plain.c_str(), nullptr) / 100.0;
+        char buffer[512];
+        std::snprintf(buffer, sizeof buffer, "%lf", value);
+        // Six decimals would lose the digits of a percentage such as 1.23456%.
+        if (std::fabs(std::strtod(buffer, nullptr) - value) > 1e-12 * std::fmax(1.0, std::fabs(value)))
+            std::snprintf(buffer, sizeof buffer, "%.15g", value);
+        cell.kind = kCellPercent;
+        cell.number = value;
+        cell.text = buffer;
+        return 0;
+    }
+
+    long hours = 0;
+    int minutes = 0, seconds = 0, colons = 0;
+    if (time_shape(text, hours, minutes, seconds, colons)) {
+        long total = hours * 3600 + minutes * 60 + seconds;
+        if (hours > 24 && total / 86400 > kMaxTimeCarryDays) return store_text(text);
+        store_date_like(cell, colons == 1 ? kCellTimeHm : kCellTimeHms, 0, total);
+        return 0;
+    }
+
+    return store_text(text);
+}
+
+int put_cell_value(Book &book, int sheet_index, int row, int column, std::string_view utf8_value) {
+    Sheet *sheet = book.sheet(sheet_index);
+    if (!sheet) return book.err.fail(-901);
+    if (row < 0 || column < 0 || row >= book.max_rows || column >= book.max_columns) {
+        std::string name;
+        cell_name(row, column, name);
+        return book.err.raise(-3, Msg::k02300, name.c_str());
+    }
+    if (ensure_cell(book, *sheet, row, column) != 0) return book.err.raise(-2, Msg::k00002);
+    book.current_row = row;
+    book.current_column = column;
+    Row &r = sheet->rows[static_cast<std::size_t>(row)];
+    if (sheet->rows_used <= row) sheet->rows_used = row + 1;
+    if (r.used <= column) r.used = static_cast<std::uint16_t>(column + 1);
+
+    Cell &cell = r.cells[static_cast<std::size_t>(column)];
+    if (book.from_file && (cell.kind == kCellFormula || cell.kind == kCellFormulaValue || cell.formula)) {
+        std::string name;
+        cell_name(row, column, name);
+        return book.err.raise(-3, Msg::k03203, name.c_str());
+    }
+
+    std::string value = cut_cell_text(expand_system_words(book, utf8_value));
+    Cell fresh;
+    fresh.style = cell.style;
+    int rc = store_value(book, value, fresh);
+    if (rc == -2) return book.err.raise(-2, Msg::k00002);
+    if (rc != 0) {
+        char detail[64];
+        std::snprintf(detail, sizeof detail, "tsx_put_cell() return=%d", rc);
+        return book.err.raise(-1, Msg::k03600, detail);
+    }
+    if (!book.from_file && fresh.style == 0) {
+        switch (fresh.kind) {
+            case kCellDate: fresh.style = kXfDate; break;
+            case kCellDateTime: fresh.style = kXfDateTime; break;
+            case kCellTimeHm: fresh.style = kXfTimeHm; break;
+            case kCellTimeHms: fresh.style = kXfTimeHms; break;
+            default: break;
+        }
+    }
+    cell = std::move(fresh);
+    return 0;
+}
+
+std::string cell_value_text(const Book &book, const Cell &cell) {
+    switch (cell.kind) {
+        case kCellText: return cell.text;
+        case kCellString: {
+            if (cell.sst >= book.shared_strings.size()) return {};
+            const std::string &text = book.shared_strings[cell.sst].text;
+            return text.substr(0, fit_prefix(kUtf8, text, kCellUtf8Bytes));
+        }
+        case kCellInteger: return cell.text.empty() ? std::to_string(cell.integer) : cell.text;
+        case kCellFloat: return normalise_decimal(cell.text.empty() ? shortest_text(cell.number) : cell.text);
+        case kCellPercent: return percent_text(cell);
+        case kCellDate:
+        case kCellDateTime:
+        case kCellTimeHm:
+        case kCellTimeHms: return format_date(cell, 0);
+        default: return {};
+    }
+}
+
+std::string cell_kind_name(const Cell &cell) {
+    switch (cell.kind) {
+        case kCellText:
+        case kCellString: return "CHARACTER";
+        case kCellInteger: return "INTEGER";
+        case kCellFloat: return "FLOAT";
+        case kCellPercent: return "PERCENT";
+        case kCellDate: return "DATE";
+        case kCellDateTime: return "DATE_TIME";
+        case kCellFormula: return "FORMULA:" + (cell.formula ? *cell.formula : std::string());
+        default: return {};
+    }
+}
+
+}  // namespace tabsmith

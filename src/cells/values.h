@@ -1,0 +1,43 @@
+// Putting values into cells (system words, classification into kinds, default date styles)
+// and producing the value text and kind name that the get and search calls hand back.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "cells/book.h"
+
+namespace tabsmith {
+
+constexpr std::size_t kValueBufferBytes = 98302;   // a value of this many bytes is refused
+constexpr std::size_t kEnvNameTextBytes = 82;      // "$NAME" texts from this length skip getenv
+constexpr std::size_t kPercentTextBytes = 6000;   // longer texts ending in "%" stay text
+constexpr int kMaxTimeCarryDays = 416;
+
+// The limit on a value text as received from outside: 0, or -9 after TXLS-03009.
+int check_value_length(Book &book, std::size_t bytes);
+
+// $SYSDATE, $SYSDATETIME, $NAME (environment, then book variable) and the \$ escape.
+std::string expand_system_words(const Book &book, std::string_view utf8);
+
+// Cuts a text of more than 32767 characters after its 32765th (keeping a closing double
+// quote on a quoted text) and never leaves more than XLS_CELL_UTF8_LEN bytes.
+std::string cut_cell_text(std::string_view utf8);
+
+// Classifies `utf8` (already expanded and cut) and stores it into `cell`, whose style is kept.
+// 0; -2 out of memory; other negative codes after raising their message.
+int store_value(Book &book, std::string_view utf8, Cell &cell);
+
+// The put operation behind TXLS_put_cell, statements and data sources: makes the position
+// current, creates the slots, refuses to overwrite a template's formula, expands, cuts,
+// classifies and stores. 0, -3, -9, -2, -1 or -901 with the message raised.
+int put_cell_value(Book &book, int sheet, int row, int column, std::string_view utf8_value);
+
+// The value text of a cell as TXLS_get_cell hands it out (UTF-8); formulas give "".
+std::string cell_value_text(const Book &book, const Cell &cell);
+
+// "CHARACTER", "INTEGER", "FLOAT", "PERCENT", "DATE", "DATE_TIME", "FORMULA:<formula>" or "".
+std::string cell_kind_name(const Cell &cell);
+
+}  // namespace tabsmith

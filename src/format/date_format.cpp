@@ -1,0 +1,142 @@
+// The date and time templates, month and weekday names and the Japanese era table.
+// Everything is produced in UTF-8; the caller converts it to the book's character set.
+
+#include "format/date_format.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include "format/serial.h"
+
+namespace tabsmith {
+namespace {
+
+constexpr const char *kMonthAbbr[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr const char *kMonthName[] = {"January", "February", "March",     "April",   "May",      "June",
+                                      "July",    "August",   "September", "October", "November", "December"};
+constexpr const char *kMonthInitial[] = {"J", "F", "M", "A", "M", "J", "J", "A", "S", "O", "N", "D"};
+constexpr const char *kWeekdayAbbr[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char *kWeekdayName[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+constexpr const char *kWeekdayJa[] = {"日", "月", "火", "水", "木", "金", "土"};
+
+struct Era {
+    int start;            // first day as yyyymmdd
+    int offset;           // era year = year - offset
+    const char *letter;
+    const char *name;
+};
+
+// Newest first. Reiwa is here because the calendar moved on in 2019: a 2024 date shown as
+// Heisei 36 would name a year that never existed.
+constexpr Era kEras[] = {
+    {20190501, 2018, "R", "令和"},
+    {19890108, 1988, "H", "平成"},
+    {19261225, 1925, "S", "昭和"},
+    {19120730, 1911, "T", "大正"},
+    {0, 1867, "M", "明治"},
+};
+
+std::string printf_text(const char *templ, ...) {
+    char buffer[128];
+    va_list args;
+    va_start(args, templ);
+    int n = std::vsnprintf(buffer, sizeof buffer, templ, args);
+    va_end(args);
+    if (n < 0) return {};
+    return std::string(buffer, static_cast<std::size_t>(n) < sizeof buffer ? static_cast<std::size_t>(n)
+                                                                            : sizeof buffer - 1);
+}
+
+int two_digit_year(int year) { return year < 2000 ? year - 1900 : year - 2000; }
+int twelve_hour(int hour) { return hour == 0 ? 12 : (hour > 12 ? hour - 12 : hour); }
+const char *am_pm(int hour) { return hour < 12 ? "AM" : "PM"; }
+
+const Era *era_of(const DateTime &t) {
+    if (t.year < 1900) return nullptr;
+    const int stamp = t.year * 10000 + t.month * 100 + t.day;
+    for (const Era &era : kEras)
+        if (stamp >= era.start) return &era;
+    return nullptr;
+}
+
+int default_kind(int cell_kind) {
+    switch (cell_kind) {
+        case kCellDate: return 302;
+        case kCellDateTime: return 303;
+        case kCellTimeHm: return 402;
+        case kCellTimeHms: return 404;
+        default: return 0;
+    }
+}
+
+}  // namespace
+
+double date_cell_serial(const Cell &cell) {
+    double value = static_cast<double>(cell.integer);
+    if (cell.kind != kCellDate && !cell.text.empty()) {
+        double fraction = std::strtod(cell.text.c_str(), nullptr);
+        if (std::isfinite(fraction)) value += fraction;
+    }
+    return value;
+}
+
+std::string format_date(const Cell &cell, int kind) {
+    return format_date_value(date_cell_serial(cell), cell.kind, kind);
+}
+
+std::string format_date_value(double serial, int cell_kind, int kind) {
+    if (kind == 0) kind = default_kind(cell_kind);
+    if (cell_kind == kCellDate) serial = std::floor(serial);
+    const DateTime t = serial_to_datetime(serial);
+    const int y = t.year, m = t.month, d = t.day, H = t.hour, M = t.minute, S = t.second;
+    // Month-indexed names guard against the 1900-01-00 form of serial 0 (month is still 1).
+    const int mi = (m >= 1 && m <= 12) ? m - 1 : 0;
+    switch (kind) {
+        case 301: return printf_text("%d/%d", y, m);
+        case 302: return printf_text("%d/%d/%d", y, m, d);
+        case 303: return printf_text("%d/%d/%d %02d:%02d", y, m, d, H, M);
+        case 304: return printf_text("%d/%d/%d %02d:%02d %s", y, m, d, twelve_hour(H), M, am_pm(H));
+        case 305: return printf_text("%d", m);
+        case 306: return printf_text("%d/%d", m, d);
+        case 307: return printf_text("%d/%d/%02d", m, d, two_digit_year(y));
+        case 308: return printf_text("%02d/%02d/%02d", m, d, two_digit_year(y));
+        case 309: return printf_text("%d-%s", d, kMonthAbbr[mi]);
+        case 310: return printf_text("%d-%s-%02d", d, kMonthAbbr[mi], two_digit_year(y));
+        case 311: return printf_text("%02d-%s-%02d", d, kMonthAbbr[mi], two_digit_year(y));
+        case 312: return printf_text("%s-%02d", kMonthAbbr[mi], two_digit_year(y));
+        case 313: return printf_text("%s-%02d", kMonthName[mi], two_digit_year(y));
+        case 314: return kMonthInitial[mi];
+        case 315: return printf_text("%s-%02d", kMonthInitial[mi], two_digit_year(y));
+        case 316: return printf_text("%04d%02d%02d", y, m, d);
+        case 317: return printf_text("%04d%02d%02d%02d%02d%02d", y, m, d, H, M, S);
+        case 318: return printf_text("%d/%d/%d %02d:%02d:%02d", y, m, d, H, M, S);
+        case 319: return printf_text("%d", d);
+        case 330: return printf_text("%d月", m);
+        case 331: return printf_text("%d月%d日", m, d);
+        case 332: return printf_text("%d年%d月", y, m);
+        case 333: return printf_text("%d年%d月%d日", y, m, d);
+        case 334:
+            if (const Era *era = era_of(t)) return printf_text("%s%d.%d.%d", era->letter, y - era->offset, m, d);
+            return {};
+        case 335:
+            if (const Era *era = era_of(t)) return printf_text("%s%d", era->name, y - era->offset);
+            return {};
+        case 340: return kWeekdayAbbr[weekday_of(y, m, d)];
+        case 341: return kWeekdayName[weekday_of(y, m, d)];
+        case 342: return kWeekdayJa[weekday_of(y, m, d)];
+        case 343: return std::string(kWeekdayJa[weekday_of(y, m, d)]) + "曜日";
+        case 401: return printf_text("%02d:%02d", H, M);
+        case 402: return printf_text("%d時%d分", H, M);
+        case 403: return printf_text("%02d:%02d %s", twelve_hour(H), M, am_pm(H));
+        case 404: return printf_text("%d:%02d:%02d", H, M, S);
+        case 405: return printf_text("%d時%02d分%02d秒", H, M, S);
+        case 406: return printf_text("%d:%02d:%02d %s", twelve_hour(H), M, S, am_pm(H));
+        case 407: return printf_text("%02d:%02d", M, S);
+        default: return {};
+    }
+}
+
+}  // namespace tabsmith

@@ -1,0 +1,22 @@
+// Rendering of date, date-time and time cells through the date format kinds (301-343 dates,
+// 401-407 times), Japanese eras included.
+#pragma once
+
+#include <string>
+
+#include "cells/book.h"
+
+namespace tabsmith {
+
+// Kind 0 takes the default of the cell's kind: 302 for dates, 303 for date-times, 402 for
+// hours-and-minutes, 404 for times with seconds. Unknown kinds give an empty text.
+std::string format_date(const Cell &cell, int kind);
+
+// The same for a serial value of the given cell kind (kDate uses only whole days).
+std::string format_date_value(double serial, int cell_kind, int kind);
+
+// The value a date-like cell stands for: its serial day plus, except for plain dates, the
+// fraction kept in its text.
+double date_cell_serial(const Cell &cell);
+
+}  // namespace tabsmith

@@ -1,0 +1,170 @@
+// Character-set conversion over glibc iconv, with replacement of invalid input.
+// Converters are opened once per thread and reused.
+
+#include "support/charset.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <map>
+#include <utility>
+
+namespace tabsmith {
+namespace {
+
+const char *iconv_name(int charset) {
+    switch (charset) {
+    case kSjis: return "CP932";
+    case kEuc: return "EUC-JP-MS";
+    case kUtf8: return "UTF-8";
+    case kUtf16le: return "UTF-16LE";
+    default: return nullptr;
+    }
+}
+
+class Converters {
+public:
+    ~Converters() {
+        for (auto &entry : table_)
+            if (entry.second != reinterpret_cast<iconv_t>(-1)) iconv_close(entry.second);
+    }
+    iconv_t get(int from, int to) {
+        auto key = std::make_pair(from, to);
+        auto it = table_.find(key);
+        if (it != table_.end()) return it->second;
+        iconv_t cd = iconv_open(iconv_name(to), iconv_name(from));
+        if (cd == reinterpret_cast<iconv_t>(-1) && (from == kEuc || to == kEuc))
+            cd = iconv_open(to == kEuc ? "EUC-JP" : iconv_name(to), from == kEuc ? "EUC-JP" : iconv_name(from));
+        table_.emplace(key, cd);
+        return cd;
+    }
+
+private:
+    std::map<std::pair<int, int>, iconv_t> table_;
+};
+
+thread_local Converters converters;
+
+bool supported_pair(int from, int to) {
+    if (from == to) return false;
+    if (to != kSjis && to != kEuc && to != kUtf8) return false;
+    return from == kSjis || from == kEuc || from == kUtf8 || from == kUtf16le;
+}
+
+std::string_view replacement(int to) { return to == kUtf8 ? std::string_view("\xEF\xBF\xBD") : std::string_view("?"); }
+
+}  // namespace
+
+std::string convert_charset(std::string_view text, int from, int to) {
+    if (!supported_pair(from, to) || text.empty()) return std::string(text);
+    iconv_t cd = converters.get(from, to);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+
+    std::string out;
+    out.resize(text.size() * 2 + 16);
+    char *in_ptr = const_cast<char *>(text.data());
+    size_t in_left = text.size();
+    size_t used = 0;
+    while (in_left > 0) {
+        char *out_ptr = out.data() + used;
+        size_t out_left = out.size() - used;
+        size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
+        used = out.size() - out_left;
+        if (rc != static_cast<size_t>(-1)) break;
+        if (errno == E2BIG) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        // EILSEQ or EINVAL: replace one unit of bad input and go on.
+        std::string_view rep = replacement(to);
+        if (out.size() - used < rep.size()) out.resize(out.size() * 2 + rep.size());
+        out.replace(used, rep.size(), rep);
+        used += rep.size();
+        size_t skip = from == kUtf16le ? 2 : 1;
+        if (skip > in_left) skip = in_left;
+        in_ptr += skip;
+        in_left -= skip;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    // Flush any shift state.
+    for (;;) {
+        char *out_ptr = out.data() + used;
+        size_t out_left = out.size() - used;
+        size_t rc = iconv(cd, nullptr, nullptr, &out_ptr, &out_left);
+        used = out.size() - out_left;
+        if (rc != static_cast<size_t>(-1) || errno != E2BIG) break;
+        out.resize(out.size() * 2);
+    }
+    out.resize(used);
+    return out;
+}
+
+std::size_t char_width(int charset, const unsigned char *p, std::size_t remaining) {
+    if (remaining == 0) return 0;
+    unsigned char c = p[0];
+    std::size_t width = 1;
+    switch (charset) {
+    case kSjis:
+        if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) width = 2;
+        break;
+    case kEuc:
+        if ((c >= 0xA1 && c <= 0xFE) || c == 0x8E) width = 2;
+        else if (c == 0x8F) width = 3;
+        break;
+    case kUtf8:
+        if (c >= 0xC0 && c <= 0xDF) width = 2;
+        else if (c >= 0xE0 && c <= 0xEF) width = 3;
+        else if (c >= 0xF0 && c <= 0xF7) width = 4;
+        break;
+    default:
+        break;
+    }
+    if (width > remaining) width = remaining;
+    return width;
+}
+
+std::size_t utf8_length(std::string_view text) {
+    std::size_t count = 0;
+    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        i += char_width(kUtf8, p + i, text.size() - i);
+        ++count;
+    }
+    return count;
+}
+
+std::size_t utf8_prefix_bytes(std::string_view text, std::size_t chars) {
+    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    std::size_t i = 0;
+    while (i < text.size() && chars > 0) {
+        i += char_width(kUtf8, p + i, text.size() - i);
+        --chars;
+    }
+    return i;
+}
+
+std::size_t fit_prefix(int charset, std::string_view text, std::size_t max_bytes) {
+    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t w = char_width(charset, p + i, text.size() - i);
+        if (i + w > max_bytes) break;
+        i += w;
+    }
+    return i;
+}
+
+bool equals_ignore_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x -= 32;
+        if (y >= 'a' && y <= 'z') y -= 32;
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace tabsmith

@@ -1,0 +1,44 @@
+// Character-set conversion between the caller's text forms (Shift-JIS, EUC-JP, UTF-8, UTF-16LE).
+// The only module that talks to iconv; everything inside the engine is UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tabsmith {
+
+enum Charset : int {
+    kSjis = 1,     // Windows code page 932
+    kEuc = 2,      // EUC-JP with the Microsoft extensions
+    kUtf8 = 3,
+    kUtf16le = 4,
+};
+
+// Converts `text` from one character set to another. Pairs other than the supported ones
+// (including from == to) return the text unchanged. Bytes that are not a valid character of
+// the source set are replaced (U+FFFD in UTF-8, "?" elsewhere) so that the result is always
+// valid in the target set.
+std::string convert_charset(std::string_view text, int from, int to);
+
+inline std::string to_utf8(std::string_view text, int from) { return convert_charset(text, from, kUtf8); }
+inline std::string from_utf8(std::string_view text, int to) { return convert_charset(text, kUtf8, to); }
+
+// Number of bytes of the character that starts at p (1 for single bytes and for a lead byte
+// whose trail bytes are missing), following the scanner's lead-byte rules for the set.
+std::size_t char_width(int charset, const unsigned char *p, std::size_t remaining);
+
+// Number of characters of a UTF-8 text (invalid bytes count one each).
+std::size_t utf8_length(std::string_view text);
+
+// Byte length of the first `chars` characters of a UTF-8 text.
+std::size_t utf8_prefix_bytes(std::string_view text, std::size_t chars);
+
+// The longest prefix of `text` (in `charset`) of at most `max_bytes` bytes that ends on a
+// character boundary.
+std::size_t fit_prefix(int charset, std::string_view text, std::size_t max_bytes);
+
+// ASCII case-insensitive comparison (multibyte bytes compare exactly).
+bool equals_ignore_case(std::string_view a, std::string_view b);
+
+}  // namespace tabsmith

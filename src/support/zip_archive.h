@@ -1,0 +1,70 @@
+// Zip archives in a disk file or a memory file: the minizip file callbacks, the routing flag
+// that chooses between the two, and packing/extracting a package's part files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <minizip/ioapi.h>
+
+#include "support/mfile.h"
+
+namespace tabsmith {
+
+// Copy buffer sizes.
+constexpr std::size_t kZipPackBuffer = 16384;
+constexpr std::size_t kZipExtractBuffer = 8192;
+// Longest entry name an extraction accepts (bytes, terminator excluded); also the memory-file
+// name limit, so every extracted entry can become a memory file.
+constexpr std::size_t kZipEntryNameMax = 256;
+// Declared sizes beyond these are refused before anything is written: no workbook part comes
+// near them, while a forged archive could otherwise fill the disk or the memory.
+constexpr std::uint64_t kZipMaxEntryBytes = 4ULL << 30;
+constexpr std::uint64_t kZipMaxTotalBytes = 16ULL << 30;
+
+// Result codes of this layer besides the shared ones (0, -1, -2, -3, -5, -9, -101 .. -104).
+// A minizip error code may also come back from extraction.
+constexpr int kZipUnsafeEntry = -110;  // an entry name would leave the target folder or is malformed
+constexpr int kZipBadSize = -111;      // an entry's data is shorter than its declared size
+
+// The record minizip hands back to the callbacks. The route is fixed when the archive is
+// opened, so a change of the routing flag while an archive is open cannot turn a memory-file
+// pointer into a file descriptor.
+struct ZipFileHandle {
+    int fd = -1;                  // disk route
+    MFile *mem = nullptr;  // memory route
+    bool on_disk = true;
+    std::uint32_t last_error = 0;  // errno of the last failed read, write, tell or seek; 0 if none
+};
+
+// The callback set both operations open archives with (64-bit positions, narrow paths, no
+// opaque pointer); each archive follows the routing flag as it stands when it is opened.
+zlib_filefunc64_def zip_file_functions();
+
+// The routing flag (per thread, initially -1): non-zero puts archives in disk files, zero in
+// memory files named by the archive path. Returns 0.
+int set_zip_route(int on);
+int zip_route();
+
+// Packs the part files `names` into a new archive at `archive`, entries in list order, each
+// named by its part name without leading '/' or '\'. `on_disk` non-zero reads the parts from
+// disk relative to `folder` (an absolute name stays absolute), zero from memory files.
+// 0; -1 folder unusable; -2 no buffer; -5 an entry or the archive could not be closed; -101
+// the archive, an entry or a part could not be opened; -102 a part could not be read; -103
+// the compressed data could not be written.
+int zip_write_package(int on_disk, std::string_view archive, std::string_view folder,
+                      const std::vector<std::string> &names);
+
+// Extracts every entry of `archive` into files below `folder` (to_disk non-zero; the folder
+// is emptied and created first) or into memory files named by the entries. The names of the
+// extracted files are stored in `names` (may be null), in archive order.
+// 0; -3 bad arguments; -9 `capacity` entries or more, an entry name over 256 bytes, or a
+// declared size over the caps; -101 archive or output not opened; -2 a memory output could not
+// grow; -1 a disk write failed; -104 no buffer; kZipUnsafeEntry, kZipBadSize; else a minizip
+// error code.
+int zip_extract_package(int to_disk, std::string_view archive, std::string_view folder, int capacity,
+                        std::vector<std::string> *names);
+
+}  // namespace tabsmith

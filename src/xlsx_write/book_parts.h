@@ -1,0 +1,36 @@
+// The book-level parts of a new package: content types, package and workbook relationships,
+// the three document-property parts, the workbook part and the shared strings.
+#pragma once
+
+#include <string>
+
+#include "cells/book.h"
+
+namespace tabsmith {
+
+// What the book-level parts need to know about the objects that other writers put in.
+struct PackageInventory {
+    std::string image_extensions;   // content-type Default entries for pictures, ready text
+    int comment_parts = 0;
+    int table_parts = 0;
+    int chart_parts = 0;
+    int drawing_parts = 0;
+    bool thumbnail = false;
+};
+
+std::string content_types_part(const Book &book, const PackageInventory &inventory);
+std::string package_rels_part(const Book &book);
+std::string app_part(const Book &book);
+// `stamp` is the local time as "YYYY-MM-DDTHH:MM:SSZ".
+std::string core_part(const Book &book, const std::string &stamp);
+std::string custom_part();
+std::string workbook_rels_part(const Book &book);
+std::string workbook_part(const Book &book);
+std::string shared_strings_part(const Book &book);
+// The fixed office theme.
+const std::string &theme_part();
+
+// Local time "%04d-%02d-%02dT%02d:%02d:%02dZ" (local time, marked Z as the files expect).
+std::string package_time_stamp();
+
+}  // namespace tabsmith

@@ -1,0 +1,47 @@
+// The part table of a saved package: every part kind with its id and file name, in the order
+// the writer visits them, plus the XML declaration every head starts with.
+#pragma once
+
+#include <string>
+
+namespace tabsmith {
+
+enum PartId : int {
+    kPartWorksheet = 100,
+    kPartSharedStrings = 101,
+    kPartDrawing = 102,
+    kPartComments = 103,
+    kPartWorkbook = 104,
+    kPartContentTypes = 110,
+    kPartPackageRels = 111,
+    kPartApp = 112,
+    kPartCore = 113,
+    kPartCustom = 114,
+    kPartTheme = 115,
+    kPartStyles = 116,
+    kPartWorkbookRels = 117,
+    kPartDrawingRels = 118,
+    kPartWorksheetRels = 119,
+    kPartChart = 120,
+    kPartPrinterSettings = 130,
+    kPartVmlDrawing = 140,
+    kPartTable = 150,
+};
+
+struct PartKind {
+    PartId id;
+    const char *file_name;  // "%d" where the part's number goes
+};
+
+// Rows in table order.
+extern const PartKind kPartKinds[19];
+
+// The file name of a part kind, numbered where the kind is numbered.
+std::string part_file_name(PartId id, int number = 0);
+
+inline constexpr const char *kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
+inline constexpr const char *kRelationshipsHead =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+
+}  // namespace tabsmith

@@ -1,0 +1,61 @@
+// The worksheet part of one sheet (xl/worksheets/sheet<n>.xml) with its cells, views, print
+// setup and object references, and the sheet's relationship part that those references use.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "cells/book.h"
+#include "props/style_registry.h"
+
+namespace tabsmith {
+
+// What a sheet refers to through its relationship part. Every kind but the printer settings is
+// optional; the writers of those objects fill these counts in.
+struct SheetObjectCounts {
+    int external_hyperlinks = 0;
+    bool background = false;
+    bool drawing = false;      // pictures, shapes or charts other than the background
+    bool comments = false;     // comments part plus its VML drawing
+    int tables = 0;
+};
+
+// Relationship ids of one sheet, numbered from 1 in the order the relationship part lists
+// them; 0 where the sheet has no such object. The worksheet's r:id attributes use the same
+// numbers.
+struct SheetRelationshipIds {
+    int first_hyperlink = 0;   // the k-th external hyperlink has first_hyperlink + k
+    int printer_settings = 0;
+    int background = 0;
+    int drawing = 0;
+    int comments = 0;
+    int vml_drawing = 0;
+    int first_table = 0;       // the k-th table has first_table + k
+    int count = 0;             // the highest id
+};
+
+SheetObjectCounts sheet_object_counts(const Book &book, int sheet_index);
+SheetRelationshipIds sheet_relationship_ids(const SheetObjectCounts &counts);
+
+// Appends the whole worksheet part of sheet `sheet_index` (0-based). Returns 0, or -1 for a
+// sheet that does not exist or a cell of unknown kind.
+int tsx_write_worksheet(Book &book, int sheet_index, std::string &out);
+
+// Appends one cell element (nothing for an empty cell without a style). 0, or -1 for an
+// unknown cell kind or a position outside the sheet.
+int tsx_write_cell(Book &book, int sheet_index, int row, int column, std::string &out);
+
+// Appends pageMargins and pageSetup; `printer_settings_id` is the sheet's relationship id of
+// its printer settings.
+void tsx_write_page_setup(const PageSetup &page, int printer_settings_id, std::string &out);
+
+// Appends headerFooter when the sheet has a header or footer section. `fonts` is the book's
+// font table; a section whose font index is -1 or outside it uses the book default font.
+// Returns 0.
+int tsx_write_header_footer(const Sheet &sheet, std::span<const FontRecord> fonts, std::string &out);
+
+// The text of xl/worksheets/_rels/sheet<n>.xml.rels for sheet `sheet_index` (0-based).
+std::string write_worksheet_rels(Book &book, int sheet_index);
+
+}  // namespace tabsmith

@@ -1,0 +1,83 @@
+// Growth of the sheet, row and cell tables, shared strings and variables.
+
+#include <gtest/gtest.h>
+
+#include "cells/book.h"
+
+using namespace tabsmith;
+
+TEST(Store, CellAndRowTablesGrowByTheirRules) {
+    Book book;
+    int index = add_sheet(book, "S");
+    ASSERT_EQ(index, 0);
+    Sheet &sheet = *book.sheets[0];
+    EXPECT_EQ(sheet.rows.size(), 101u);
+    ASSERT_EQ(ensure_cell(book, sheet, 0, 3), 0);
+    EXPECT_EQ(sheet.rows[0].cells.size(), 10u);
+    ASSERT_EQ(ensure_cell(book, sheet, 0, 20), 0);
+    EXPECT_EQ(sheet.rows[0].cells.size(), 21u);
+    for (int c = 0; c < 20; ++c) EXPECT_TRUE(sheet.rows[0].cells[c].empty());
+    EXPECT_GE(sheet.columns.size(), 21u);
+    ASSERT_EQ(ensure_row(book, sheet, 150), 0);
+    EXPECT_EQ(sheet.rows.size(), 202u);
+    ASSERT_EQ(ensure_cell(book, sheet, 1048575, 16383), 0);
+    EXPECT_EQ(sheet.rows.size(), 1048576u);  // doubling would pass the limit: row + 1
+    EXPECT_EQ(sheet.rows[1048575].cells.size(), 16384u);
+    EXPECT_EQ(ensure_cell(book, sheet, 1048577, 0), -2);
+    EXPECT_EQ(ensure_cell(book, sheet, 0, 16385), -2);
+    EXPECT_EQ(sheet.rows[5].style, kNoRowStyle);
+    EXPECT_EQ(sheet.rows[5].hidden_flag, kFlagUnset);
+}
+
+TEST(Store, SharedStringsAlwaysAppend) {
+    Book book;
+    EXPECT_EQ(put_shared_string(book, "same"), 0);
+    EXPECT_EQ(put_shared_string(book, "same"), 1);
+    EXPECT_EQ(book.shared_strings[1].text, "same");
+}
+
+TEST(Store, VariablesIgnoreLetterCaseAndLoseTheirQuotes) {
+    Book book;
+    ASSERT_EQ(tsx_put_resource(book, "Name", "\"abc\""), 0);
+    ASSERT_EQ(tsx_put_resource(book, "NAME", "def"), 0);
+    EXPECT_EQ(book.variables.size(), 1u);
+    std::string value;
+    EXPECT_EQ(get_variable(book, "name", value), 0);
+    EXPECT_EQ(value, "def");
+    EXPECT_EQ(get_variable(book, "other", value), kNoVariable);
+    ASSERT_EQ(tsx_put_resource(book, "Q", "\"abc\""), 0);
+    EXPECT_EQ(get_variable(book, "q", value), 0);
+    EXPECT_EQ(value, "abc");
+}
+
+TEST(Store, VariableLimits) {
+    Book book;
+    EXPECT_EQ(tsx_put_resource(book, std::string(80, 'k'), "v"), 0);
+    EXPECT_EQ(tsx_put_resource(book, std::string(81, 'k'), "v"), -9);
+    EXPECT_EQ(book.err.message_utf8(), "TXLS-03009 バッファサイズ(\"81\")オーバー(\"tsx_put_resource() XLS_KEY_LEN\")。");
+    EXPECT_EQ(tsx_put_resource(book, "k", std::string(6000, 'v')), 0);
+    EXPECT_EQ(tsx_put_resource(book, "k2", std::string(6001, 'v')), -9);
+    EXPECT_EQ(book.err.message_utf8(),
+              "TXLS-03009 バッファサイズ(\"6001\")オーバー(\"tsx_put_resource() XLS_KEY_VALUE_LEN\")。");
+    EXPECT_EQ(book.variables.size(), 2u);
+}
+
+TEST(Diagnostics, LinesAreNumberedCutAtLineFeedsAndRingAt32) {
+    DiagnosticLog log;
+    log.set_pending(3000);
+    log.add("book.xls\nsecond line");
+    EXPECT_EQ(log.lines().back(), "ORV-03000: Officeファイルオープンエラー(\"book.xls\")。処理を中断します。");
+    log.set_pending(2);
+    log.add("detail");
+    EXPECT_EQ(log.lines().back(), "ORV-00002: メモリ不足です。処理を中断します。detail");
+    log.set_pending(77);
+    log.add("x");
+    EXPECT_EQ(log.lines().back(), "ORV-00077: x");
+    log.add("plain");
+    EXPECT_EQ(log.lines().back(), "plain");
+    for (int i = 0; i < 40; ++i) log.add("line " + std::to_string(i));
+    EXPECT_EQ(log.lines().size(), 32u);
+    EXPECT_EQ(log.lines().front(), "line 8");
+    log.add(std::string(400, 'z'));
+    EXPECT_EQ(log.lines().back().size(), 300u);
+}

@@ -1,0 +1,148 @@
+#!/usr/bin/python3
+"""Conformance check of saved workbooks against real spreadsheet readers.
+
+Runs the book maker, then for every book: `unzip -t` must find every entry sound, openpyxl
+must read back each manifest value, and LibreOffice headless must load the book and export
+every sheet (a book it cannot load produces no output). Prints one line per check and a
+closing "N passed, N failed" line.
+
+Usage: check_books.py MAKER WORKDIR
+"""
+import csv
+import datetime
+import glob
+import os
+import shutil
+import subprocess
+import sys
+
+import openpyxl
+
+CSV_FILTER = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1'
+
+
+class Results:
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def check(self, ok, what):
+        if ok:
+            self.passed += 1
+        else:
+            self.failed += 1
+            print("FAIL:", what)
+
+
+def unescape(text):
+    return text.replace('\\n', '\n').replace('\\t', '\t').replace('\\\\', '\\')
+
+
+def read_manifest(path):
+    rows = []
+    with open(path, encoding='utf-8', newline='') as f:
+        for line in f.read().split('\n'):
+            if line:
+                book, sheet, cell, kind, value = line.split('\t', 4)
+                rows.append((book, sheet, cell, kind, unescape(value)))
+    return rows
+
+
+def openpyxl_value_matches(kind, got, expected):
+    if kind == 'n':
+        return isinstance(got, (int, float)) and not isinstance(got, bool) and abs(got - float(expected)) < 1e-9
+    if kind == 'd':
+        return isinstance(got, datetime.datetime) and got.isoformat() == expected
+    if kind == 't':
+        if isinstance(got, datetime.time):
+            return got.strftime('%H:%M:%S') == expected
+        if isinstance(got, datetime.timedelta):
+            seconds = round(got.total_seconds())
+            return '%02d:%02d:%02d' % (seconds // 3600, seconds // 60 % 60, seconds % 60) == expected
+        if isinstance(got, datetime.datetime):
+            return got.strftime('%H:%M:%S') == expected
+        return False
+    # openpyxl hands control characters back in their _xHHHH_ file form instead of decoding them.
+    return got == expected or got == controls_as_escapes(expected)
+
+
+def controls_as_escapes(text):
+    return ''.join('_x%04X_' % ord(c) if ord(c) < 0x20 and c not in '\t\r\n' else c for c in text)
+
+
+def check_openpyxl(results, workdir, manifest):
+    books = {}
+    for book, sheet, cell, kind, expected in manifest:
+        if book not in books:
+            try:
+                books[book] = openpyxl.load_workbook(os.path.join(workdir, book))
+            except Exception as error:  # a book openpyxl cannot load fails every value
+                books[book] = error
+        wb = books[book]
+        if isinstance(wb, Exception):
+            results.check(False, 'openpyxl cannot load %s: %s' % (book, wb))
+            continue
+        got = wb[sheet][cell].value
+        results.check(openpyxl_value_matches(kind, got, expected),
+                      'openpyxl %s %s!%s: got %r, expected %r' % (book, sheet, cell, got, expected))
+
+
+def check_libreoffice(results, workdir, books, manifest):
+    out = os.path.join(workdir, 'lo')
+    os.makedirs(out, exist_ok=True)
+    profile = 'file:///tmp/lo-conformance-%d' % os.getpid()
+    paths = [os.path.join(workdir, b) for b in books]
+    subprocess.run(['soffice', '-env:UserInstallation=' + profile, '--headless', '--convert-to', CSV_FILTER,
+                    '--outdir', out] + paths, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=900)
+    shutil.rmtree('/tmp/lo-conformance-%d' % os.getpid(), ignore_errors=True)
+    for book in books:
+        stem = book[:-5]
+        produced = glob.glob(os.path.join(out, stem + '*.csv'))
+        results.check(len(produced) > 0, 'LibreOffice could not load %s' % book)
+    # Texts and integers must read back as written.
+    sheets = {}
+    for book, sheet, cell, kind, expected in manifest:
+        if kind not in ('s', 'n') or (kind == 'n' and not expected.lstrip('-').isdigit()):
+            continue
+        key = (book, sheet)
+        if key not in sheets:
+            path = os.path.join(out, '%s-%s.csv' % (book[:-5], sheet))
+            try:
+                with open(path, encoding='utf-8', newline='') as f:
+                    sheets[key] = list(csv.reader(f))
+            except OSError:
+                sheets[key] = None
+        rows = sheets[key]
+        column = 0
+        letters = ''.join(c for c in cell if c.isalpha())
+        for c in letters:
+            column = column * 26 + ord(c.upper()) - 64
+        row = int(''.join(c for c in cell if c.isdigit()))
+        got = None
+        if rows is not None and row - 1 < len(rows) and column - 1 < len(rows[row - 1]):
+            got = rows[row - 1][column - 1]
+        results.check(got == expected, 'LibreOffice %s %s!%s: got %r, expected %r' % (book, sheet, cell, got, expected))
+
+
+def main():
+    maker, workdir = sys.argv[1], sys.argv[2]
+    shutil.rmtree(workdir, ignore_errors=True)
+    os.makedirs(workdir)
+    results = Results()
+    made = subprocess.run([maker, workdir])
+    results.check(made.returncode == 0, 'book maker failed')
+    books = sorted(os.path.basename(p) for p in glob.glob(os.path.join(workdir, '*.xlsx')))
+    results.check(len(books) > 0, 'no books were written')
+    for book in books:
+        tested = subprocess.run(['unzip', '-tq', os.path.join(workdir, book)], stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT)
+        results.check(tested.returncode == 0, 'unzip -t %s: %s' % (book, tested.stdout.decode(errors='replace')))
+    manifest = read_manifest(os.path.join(workdir, 'manifest.tsv'))
+    check_openpyxl(results, workdir, manifest)
+    check_libreoffice(results, workdir, books, manifest)
+    print('conformance: %d passed, %d failed' % (results.passed, results.failed))
+    return 0 if results.failed == 0 else 1
+
+
+if __name__ == '__main__':
+    sys.exit(main())

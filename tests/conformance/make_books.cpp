@@ -1,0 +1,161 @@
+// Writes the conformance suite: workbooks saved by the engine through its C API, and a
+// manifest of what each cell must read back as in other spreadsheet programs.
+//
+// Usage: conformance_books OUTDIR   (writes OUTDIR/*.xlsx and OUTDIR/manifest.tsv)
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tabsmith.h"
+
+namespace {
+
+struct Expect {
+    std::string book, sheet, cell, type, value;
+};
+
+std::vector<Expect> manifest;
+
+struct Suite {
+    const char *dir;
+    bool failed = false;
+
+    bool check(XLS_BOOK &book, int rc, const std::string &what) {
+        if (rc == 0) return true;
+        std::fprintf(stderr, "%s: %d %s\n", what.c_str(), rc, TXLS_error_mesg(&book));
+        failed = true;
+        return false;
+    }
+};
+
+// A book opened in UTF-8 so that the values below are written as they read.
+class Builder {
+public:
+    Builder(Suite &suite, std::string name) : suite_(suite), name_(std::move(name)) {
+        std::string options = "MODE=CREATE CHARSET=UTF8 BOOK=\"" + std::string(suite.dir) + "/" + name_ + ".xlsx\"";
+        suite_.check(book_, TXLS_open_book(&book_, options.c_str()), name_ + " open");
+    }
+    void sheet(const std::string &name) {
+        sheet_ = name;
+        suite_.check(book_, TXLS_open_sheet(&book_, ("SHEET_NAME=\"" + name + "\"").c_str()), name_ + " sheet " + name);
+    }
+    // type: s text, n number, d date/time (ISO value), f formula (text of the formula)
+    void put(const std::string &cell, const std::string &value, const std::string &type, const std::string &expect) {
+        if (suite_.check(book_, TXLS_put_cell(&book_, cell.c_str(), value.c_str()), name_ + " " + cell))
+            manifest.push_back({name_ + ".xlsx", sheet_, cell, type, expect});
+    }
+    XLS_BOOK &record() { return book_; }
+    void save() { suite_.check(book_, TXLS_close_book(&book_, "SAVE"), name_ + " save"); }
+
+private:
+    Suite &suite_;
+    std::string name_, sheet_;
+    XLS_BOOK book_{};
+};
+
+void values_book(Suite &suite) {
+    Builder b(suite, "values");
+    b.sheet("Numbers");
+    b.put("A1", "12345", "n", "12345");
+    b.put("A2", "-42", "n", "-42");
+    b.put("A3", "1,234,567", "n", "1234567");
+    b.put("A4", "12.5", "n", "12.5");
+    b.put("A5", "-0.125", "n", "-0.125");
+    b.put("A6", "3.14159265358979", "n", "3.14159265358979");
+    b.put("A7", "25%", "n", "0.25");
+    b.put("A8", "8.25%", "n", "0.0825");
+    b.put("A9", "999999999999999", "n", "999999999999999");
+    b.sheet("Dates");
+    b.put("A1", "2024/04/01", "d", "2024-04-01T00:00:00");
+    b.put("A2", "2024-2-9", "d", "2024-02-09T00:00:00");
+    b.put("A3", "2024/04/01 09:30", "d", "2024-04-01T09:30:00");
+    b.put("A4", "1900/03/01", "d", "1900-03-01T00:00:00");
+    b.put("A5", "2024/02/30", "s", "2024/02/30");
+    b.put("B1", "17:45", "t", "17:45:00");
+    b.put("B2", "08:05:09", "t", "08:05:09");
+    b.save();
+}
+
+void texts_book(Suite &suite) {
+    Builder b(suite, "texts");
+    b.sheet("Texts");
+    b.put("A1", "plain", "s", "plain");
+    b.put("A2", "with  two spaces", "s", "with  two spaces");
+    b.put("A3", " leading and trailing ", "s", " leading and trailing ");
+    b.put("A4", "報告書：売上集計（第１四半期）", "s", "報告書：売上集計（第１四半期）");
+    b.put("A5", "ｶﾀｶﾅ と ①②③", "s", "ｶﾀｶﾅ と ①②③");
+    b.put("A6", "_x0041_", "s", "_x0041_");
+    b.put("A7", "a < b & c > \"d\" 'e'", "s", "a < b & c > \"d\" 'e'");
+    b.put("A8", "'00123", "s", "00123");
+    b.put("A9", "12,34", "s", "12,34");
+    b.put("A10", "\\$HOME", "s", "$HOME");
+    b.put("A11", "line one\nline two", "s", "line one\nline two");
+    std::string longer;
+    for (int i = 0; i < 500; ++i) longer += "長い文章のテスト";
+    b.put("A12", longer, "s", longer);
+    b.put("A13", "tab\there", "s", "tab\there");
+    b.put("A14", "bell\x07" "char", "s", "bell\x07" "char");
+    b.sheet("日本語シート");
+    b.put("B2", "シート名も日本語", "s", "シート名も日本語");
+    b.save();
+}
+
+void formulas_book(Suite &suite) {
+    Builder b(suite, "formulas");
+    b.sheet("Calc");
+    b.put("A1", "10", "n", "10");
+    b.put("A2", "32", "n", "32");
+    b.put("A3", "=SUM(A1:A2)", "f", "=SUM(A1:A2)");
+    b.put("A4", "=A1*2+A2", "f", "=A1*2+A2");
+    b.put("A5", "=IF(A1<A2,\"less\",\"more\")", "f", "=IF(A1<A2,\"less\",\"more\")");
+    b.put("A6", "=A1&\" & \"&A2", "f", "=A1&\" & \"&A2");
+    b.save();
+}
+
+void many_sheets_book(Suite &suite) {
+    Builder b(suite, "many_sheets");
+    for (int s = 1; s <= 12; ++s) {
+        b.sheet("S" + std::to_string(s));
+        for (int r = 1; r <= 20; ++r) {
+            std::string cell = "C" + std::to_string(r);
+            b.put(cell, std::to_string(s * 1000 + r), "n", std::to_string(s * 1000 + r));
+        }
+    }
+    b.save();
+}
+
+void default_sheets_book(Suite &suite) {
+    // A book saved without any sheet gets three empty ones.
+    Builder b(suite, "no_sheets");
+    b.save();
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUTDIR\n", argv[0]);
+        return 2;
+    }
+    Suite suite{argv[1]};
+    values_book(suite);
+    texts_book(suite);
+    formulas_book(suite);
+    many_sheets_book(suite);
+    default_sheets_book(suite);
+
+    std::ofstream out(std::string(argv[1]) + "/manifest.tsv", std::ios::binary);
+    for (const auto &e : manifest) {
+        std::string value;
+        for (char c : e.value) {
+            if (c == '\\') value += "\\\\";
+            else if (c == '\n') value += "\\n";
+            else if (c == '\t') value += "\\t";
+            else value += c;
+        }
+        out << e.book << '\t' << e.sheet << '\t' << e.cell << '\t' << e.type << '\t' << value << '\n';
+    }
+    return suite.failed ? 1 : 0;
+}
