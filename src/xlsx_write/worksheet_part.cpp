@@ -131,6 +131,9 @@ constexpr std::string_view kWeightMedium = " ﾒﾃﾞｨｳﾑ";
 constexpr double kUnsetColumnWidth = 8.38;
 constexpr double kCentimetresToInches = 0.3937;
 constexpr std::uint8_t kFlagYes = 0;
+constexpr int kMinZoom = 10, kMaxZoom = 400;
+// Built-in font name ids whose header/footer font code carries a weight.
+constexpr std::uint8_t kFontPop = 31, kFontTextbook = 32, kFontBrush = 33;
 
 // Paper index -> paperSize; any other index gives 9 (A4).
 struct PaperSize {
@@ -347,7 +350,8 @@ int write_cell(const Book &book, const Sheet &sheet, const Cell &cell, const Cel
             fill(out, kXmlCellValue, {ref, style_text, cell.text});
         } else {
             char digits[32];
-            auto end = std::to_chars(digits, digits + sizeof digits, std::isfinite(cell.number) ? cell.number : 0.0).ptr;
+            double number = std::isfinite(cell.number) ? cell.number : 0.0;
+            auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
             fill(out, kXmlCellValue, {ref, style_text, std::string_view(digits, static_cast<std::size_t>(end - digits))});
         }
         return 0;
@@ -432,7 +436,8 @@ public:
             if (a.column1 > a.column2) std::swap(a.column1, a.column2);
             sorted_.push_back(a);
         }
-        std::sort(sorted_.begin(), sorted_.end(), [](const MergeArea &x, const MergeArea &y) { return x.row1 < y.row1; });
+        std::sort(sorted_.begin(), sorted_.end(),
+                  [](const MergeArea &x, const MergeArea &y) { return x.row1 < y.row1; });
     }
 
     void enter_row(int row) {
@@ -495,8 +500,10 @@ void write_sheet_views(const Sheet &sheet, std::string &out) {
         break;
     }
     }
+    // The view accepts 10% to 400%; anything else would make the part invalid.
+    int zoom = std::clamp(settings.zoom, kMinZoom, kMaxZoom);
     fill(out, kSheetViews,
-         {settings.selected ? "1"sv : "0"sv, Num(static_cast<long long>(settings.zoom)),
+         {settings.selected ? "1"sv : "0"sv, Num(static_cast<long long>(zoom)),
           settings.grid_lines ? "1"sv : "0"sv, inner});
 }
 
@@ -508,7 +515,8 @@ void write_cols(const Sheet &sheet, int used_columns, std::string &out) {
     int count = std::max(last_set + 1, used_columns);
     out.append(kColsOpen);
     for (int k = 0; k < count; ++k) {
-        double width = static_cast<std::size_t>(k) < sheet.columns.size() ? sheet.columns[static_cast<std::size_t>(k)].width : 0.0;
+        std::size_t index = static_cast<std::size_t>(k);
+        double width = index < sheet.columns.size() ? sheet.columns[index].width : 0.0;
         if (width == 0.0) width = kUnsetColumnWidth;
         else if (width < 0.0) width = 0.0;
         Num number(static_cast<long long>(k) + 1);
@@ -607,10 +615,17 @@ void write_object_references(const SheetObjectCounts &counts, const SheetRelatio
 
 // The font part of a header or footer section: underline, "name,style", size and colour.
 void append_font_code(const FontRecord &font, std::string &out) {
-    std::string_view name = font.name_id == kFontNameOwn ? std::string_view(font.name) : builtin_font_name(font.name_id);
+    std::string_view name =
+        font.name_id == kFontNameOwn ? std::string_view(font.name) : builtin_font_name(font.name_id);
     bool bold = (font.style & kFontBold) != 0, italic = (font.style & kFontItalic) != 0;
-    std::string_view style = bold && italic ? kStyleBoldItalic : bold ? kStyleBold : italic ? kStyleItalic : kStyleRegular;
-    std::string_view weight = font.name_id == 31 ? kWeightHeavy : (font.name_id == 32 || font.name_id == 33) ? kWeightMedium : ""sv;
+    std::string_view style = bold && italic ? kStyleBoldItalic
+                             : bold         ? kStyleBold
+                             : italic       ? kStyleItalic
+                                            : kStyleRegular;
+    // The pop and brush fonts exist only in these weights, and the font code must name them.
+    std::string_view weight = font.name_id == kFontPop                             ? kWeightHeavy
+                              : font.name_id == kFontTextbook || font.name_id == kFontBrush ? kWeightMedium
+                                                                                   : ""sv;
     bool underline = (font.style & (kFontUnderline | kFontHyperlink)) != 0;
     fill(out, kFontCode,
          {underline ? kUnderlineCode : ""sv, name, style, weight, Num(static_cast<long long>(font.size)),

@@ -48,6 +48,18 @@ def read_manifest(path):
     return rows
 
 
+def style_matches(cell, expected):
+    """expected: "path=value;..." over the cell's openpyxl attributes."""
+    for item in expected.split(';'):
+        path, want = item.split('=', 1)
+        value = cell
+        for name in path.split('.'):
+            value = getattr(value, name, None)
+        if str(value).lower() != want.lower():
+            return False
+    return True
+
+
 def openpyxl_value_matches(kind, got, expected):
     if kind == 'n':
         return isinstance(got, (int, float)) and not isinstance(got, bool) and abs(got - float(expected)) < 1e-9
@@ -81,6 +93,10 @@ def check_openpyxl(results, workdir, manifest):
         wb = books[book]
         if isinstance(wb, Exception):
             results.check(False, 'openpyxl cannot load %s: %s' % (book, wb))
+            continue
+        if kind == 'style':
+            results.check(style_matches(wb[sheet][cell], expected),
+                          'openpyxl style %s %s!%s: expected %s' % (book, sheet, cell, expected))
             continue
         got = wb[sheet][cell].value
         results.check(openpyxl_value_matches(kind, got, expected),

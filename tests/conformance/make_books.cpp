@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "cells/address.h"
+#include "cells/book.h"
+#include "props/style_registry.h"
 #include "tabsmith.h"
 
 namespace {
@@ -126,6 +129,49 @@ void many_sheets_book(Suite &suite) {
     b.save();
 }
 
+// Cells styled through the registry (the statement language drives the same calls).
+void styled_book(Suite &suite) {
+    using namespace tabsmith;
+    Builder b(suite, "styled");
+    b.sheet("Styled");
+    b.put("A1", "red bold", "s", "red bold");
+    b.put("A2", "yellow fill", "s", "yellow fill");
+    b.put("A3", "wrapped text that is long enough to wrap", "s", "wrapped text that is long enough to wrap");
+    b.put("A4", "1234567.891", "n", "1234567.891");
+    b.put("A5", "2024/12/31", "d", "2024-12-31T00:00:00");
+    for (const char *cell : {"B2", "C3", "D4"}) b.put(cell, "1", "n", "1");
+    Book &book = *static_cast<Book *>(b.record().work);
+    auto cell_at = [&](const char *name) -> Cell & {
+        int row = 0, column = 0;
+        parse_cell_name(name, row, column);
+        return book.sheets[0]->rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+    };
+    FontRecord font;
+    font.style = kFontBold;
+    font.colour = kStyleColourRgb;
+    font.rgb = {255, 0, 0};
+    bool ok = set_cell_font(book, cell_at("A1"), kFontMaskStyle | kFontMaskColour, font) == 0;
+    FillRecord fill;
+    fill.colour = kStyleColourRgb;
+    fill.rgb = {255, 255, 0};
+    ok = ok && set_cell_fill(book, cell_at("A2"), kFillMaskColour, fill) == 0;
+    ok = ok && set_cell_text_flags(book, cell_at("A3"), kTextWrap) == 0;
+    int format = 0;
+    ok = ok && tsx_set_num_format(book, 107, format) == 0 && set_cell_number_format(book, cell_at("A4"), format) == 0;
+    BorderRecord border;
+    border.left = border.right = border.top = border.bottom = 1;
+    ok = ok && set_range_border(book, 0, 1, 1, 3, 3, kBorderMaskLeft | kBorderMaskRight | kBorderMaskTop |
+                                                     kBorderMaskBottom, border) == 0;
+    if (!ok) suite.failed = true;
+    manifest.push_back({"styled.xlsx", "Styled", "A1", "style", "font.b=True;font.color.rgb=FFFF0000"});
+    manifest.push_back({"styled.xlsx", "Styled", "A2", "style", "fill.fill_type=solid;fill.fgColor.rgb=FFFFFF00"});
+    manifest.push_back({"styled.xlsx", "Styled", "A3", "style", "alignment.wrap_text=True"});
+    manifest.push_back({"styled.xlsx", "Styled", "A4", "style", "number_format=#,##0_ "});
+    manifest.push_back({"styled.xlsx", "Styled", "C3", "style", "border.left.style=thin;border.bottom.style=thin"});
+    manifest.push_back({"styled.xlsx", "Styled", "A5", "style", "is_date=True"});
+    b.save();
+}
+
 void default_sheets_book(Suite &suite) {
     // A book saved without any sheet gets three empty ones.
     Builder b(suite, "no_sheets");
@@ -144,6 +190,7 @@ int main(int argc, char **argv) {
     texts_book(suite);
     formulas_book(suite);
     many_sheets_book(suite);
+    styled_book(suite);
     default_sheets_book(suite);
 
     std::ofstream out(std::string(argv[1]) + "/manifest.tsv", std::ios::binary);

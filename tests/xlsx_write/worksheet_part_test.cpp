@@ -305,6 +305,13 @@ TEST_F(WorksheetPartTest, SelectionZoomGridAndTabSelected) {
     EXPECT_EQ(write(), expected.text());
 }
 
+TEST_F(WorksheetPartTest, ZoomOutsideTheViewRangeIsClamped) {
+    sheet().settings.zoom = 1000;
+    EXPECT_NE(write().find("zoomScale=\"400\""), std::string::npos);
+    sheet().settings.zoom = -5;
+    EXPECT_NE(write().find("zoomScale=\"10\""), std::string::npos);
+}
+
 TEST_F(WorksheetPartTest, SheetPrForms) {
     auto sheet_pr = [&] {
         std::string text = write();
@@ -385,7 +392,8 @@ TEST(PageSetup, FitToWidthOnlyHasNoScale) {
     std::string out;
     tsx_write_page_setup(page, 1, out);
     EXPECT_EQ(out.substr(out.find("<pageSetup")),
-              "<pageSetup paperSize=\"9\" fitToWidth=\"1\" orientation=\"portrait\" verticalDpi=\"600\" r:id=\"rId1\"/>");
+              "<pageSetup paperSize=\"9\" fitToWidth=\"1\" orientation=\"portrait\" verticalDpi=\"600\" "
+              "r:id=\"rId1\"/>");
 }
 
 TEST(PageSetup, LandscapeBothFitsMarginsAndResolution) {
