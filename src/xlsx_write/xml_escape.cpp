@@ -1,6 +1,7 @@
 // Escaping for XML text and attributes. Besides the five entities, tab/CR/LF become character
 // references where needed, other C0 controls the _xHHHH_ form (XML 1.0 forbids them even as
-// references), and a literal "_xHHHH_" in the text is protected with "_x005F".
+// references), and a literal "_xHHHH_" in the text is protected with "_x005F": read back,
+// "_x005F_" is the underscore and the "xHHHH_" after it stays plain text.
 
 #include "xlsx_write/xml_escape.h"
 
@@ -140,12 +141,6 @@ std::string xml_unescape(std::string_view text) {
             }
         } else if (c == '_' && looks_like_escape(text, i)) {
             int code = hex_value(text.substr(i + 2, 4));
-            if (code == 0x5F && looks_like_escape(text, i + 6)) {
-                // "_x005F" protects the escape-looking text after it: keep that text as it is.
-                out.append(text.substr(i + 6, 7));
-                i += 13;
-                continue;
-            }
             append_utf8(out, static_cast<unsigned>(code));
             i += 7;
             continue;
