@@ -332,6 +332,8 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
             case kCellDateTime: fresh.style = kXfDateTime; break;
             case kCellTimeHm: fresh.style = kXfTimeHm; break;
             case kCellTimeHms: fresh.style = kXfTimeHms; break;
+            // A percentage shown as a bare fraction (0.0825 for 8.25%) misleads the reader.
+            case kCellPercent: fresh.style = kXfPercent; break;
             default: break;
         }
     }

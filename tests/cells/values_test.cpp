@@ -185,12 +185,13 @@ TEST_F(Values, UseCountsAndCurrentPosition) {
     EXPECT_EQ(put_cell_value(book, 5, 0, 0, "1"), -901);
 }
 
-TEST_F(Values, DefaultStylesOfDateCells) {
+TEST_F(Values, DefaultStylesOfDateAndPercentCells) {
     EXPECT_EQ(put("2024/1/1").style, kXfDate);
     EXPECT_EQ(put("2024/1/1 10:00", 1).style, kXfDateTime);
     EXPECT_EQ(put("10:00", 2).style, kXfTimeHm);
     EXPECT_EQ(put("10:00:00", 3).style, kXfTimeHms);
     EXPECT_EQ(put("12", 4).style, 0);
+    EXPECT_EQ(put("8.25%", 6).style, kXfPercent);
     // A cell's own style wins, and a template keeps what it has.
     book.sheets[0]->rows[0].cells[1].kind = kCellText;
     ensure_cell(book, *book.sheets[0], 0, 1);

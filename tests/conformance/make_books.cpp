@@ -70,6 +70,7 @@ void values_book(Suite &suite) {
     b.put("A7", "25%", "n", "0.25");
     b.put("A8", "8.25%", "n", "0.0825");
     b.put("A9", "999999999999999", "n", "999999999999999");
+    manifest.push_back({"values.xlsx", "Numbers", "A7", "style", "number_format=0%"});
     b.sheet("Dates");
     b.put("A1", "2024/04/01", "d", "2024-04-01T00:00:00");
     b.put("A2", "2024-2-9", "d", "2024-02-09T00:00:00");
@@ -78,6 +79,8 @@ void values_book(Suite &suite) {
     b.put("A5", "2024/02/30", "s", "2024/02/30");
     b.put("B1", "17:45", "t", "17:45:00");
     b.put("B2", "08:05:09", "t", "08:05:09");
+    manifest.push_back({"values.xlsx", "Dates", "A1", "style", "is_date=True"});
+    manifest.push_back({"values.xlsx", "Dates", "A3", "style", "number_format=m/d/yy h:mm"});
     b.save();
 }
 
