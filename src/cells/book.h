@@ -175,6 +175,11 @@ int find_sheet(const Book &book, std::string_view name);
 // Appends a shared string; returns its index or -2, or -9 when the text is over the limits.
 int put_shared_string(Book &book, std::string_view utf8);
 
+// Merges equal shared strings into one entry (first occurrence order) and points every string
+// cell at it. Puts always append, so a report that repeats a few texts would otherwise save
+// one entry per cell. Returns -2 when memory runs out (the table is then unchanged).
+int compact_shared_strings(Book &book);
+
 // Variables: -9 with TXLS-03009 when key or value is too long.
 int tsx_put_resource(Book &book, std::string_view key, std::string_view value);
 // 0 and the value, or kNoVariable.

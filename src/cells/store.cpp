@@ -2,6 +2,9 @@
 // Capacities follow the book's fixed rules so that the saved layout never depends on luck.
 
 #include <algorithm>
+#include <new>
+#include <string_view>
+#include <unordered_map>
 
 #include "cells/book.h"
 #include "support/charset.h"
@@ -85,6 +88,36 @@ int put_shared_string(Book &book, std::string_view utf8) {
     }
     book.shared_strings.push_back(SharedString{std::string(utf8)});
     return static_cast<int>(book.shared_strings.size() - 1);
+}
+
+int compact_shared_strings(Book &book) {
+    const std::size_t count = book.shared_strings.size();
+    if (count < 2) return 0;
+    try {
+        std::vector<std::uint32_t> remap(count);
+        std::unordered_map<std::string_view, std::uint32_t> first;
+        first.reserve(count);
+        std::vector<std::size_t> kept;
+        bool duplicates = false;
+        for (std::size_t i = 0; i < count; ++i) {
+            auto [it, added] = first.try_emplace(book.shared_strings[i].text, static_cast<std::uint32_t>(kept.size()));
+            if (added) kept.push_back(i);
+            else duplicates = true;
+            remap[i] = it->second;
+        }
+        if (!duplicates) return 0;
+        std::vector<SharedString> compacted;
+        compacted.reserve(kept.size());
+        for (std::size_t i : kept) compacted.push_back(std::move(book.shared_strings[i]));
+        for (auto &sheet : book.sheets)
+            for (auto &row : sheet->rows)
+                for (auto &cell : row.cells)
+                    if (cell.kind == kCellString && cell.sst < count) cell.sst = remap[cell.sst];
+        book.shared_strings = std::move(compacted);
+        return 0;
+    } catch (const std::bad_alloc &) {
+        return -2;
+    }
 }
 
 int tsx_put_resource(Book &book, std::string_view key, std::string_view value) {

@@ -81,3 +81,22 @@ TEST(Diagnostics, LinesAreNumberedCutAtLineFeedsAndRingAt32) {
     log.add(std::string(400, 'z'));
     EXPECT_EQ(log.lines().back().size(), 300u);
 }
+
+TEST(Store, CompactingSharedStringsKeepsEveryCellsText) {
+    Book book;
+    add_sheet(book, "S");
+    Sheet &sheet = *book.sheets[0];
+    const char *texts[] = {"b", "a", "b", "c", "a", "b"};
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_EQ(ensure_cell(book, sheet, i, 0), 0);
+        Cell &cell = sheet.rows[static_cast<std::size_t>(i)].cells[0];
+        cell.kind = kCellString;
+        cell.sst = static_cast<std::uint32_t>(put_shared_string(book, texts[i]));
+    }
+    ASSERT_EQ(compact_shared_strings(book), 0);
+    ASSERT_EQ(book.shared_strings.size(), 3u);
+    EXPECT_EQ(book.shared_strings[0].text, "b");  // first-occurrence order
+    EXPECT_EQ(book.shared_strings[1].text, "a");
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(book.shared_strings[sheet.rows[static_cast<std::size_t>(i)].cells[0].sst].text, texts[i]);
+}

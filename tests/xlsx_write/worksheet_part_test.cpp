@@ -113,7 +113,7 @@ TEST_F(WorksheetPartTest, EveryCellFormInOneRow) {
         "<c r=\"A1\" t=\"s\"><v>0</v></c>"
         "<c r=\"B1\"><v>42</v></c>"
         "<c r=\"C1\"><v>3.25</v></c>"
-        "<c r=\"D1\"><v>0.250000</v></c>"
+        "<c r=\"D1\" s=\"6\"><v>0.250000</v></c>"  // the percent preset
         "<c r=\"E1\" s=\"1\"><v>45306</v></c>"
         "<c r=\"F1\" s=\"2\"><v>45306.5</v></c>"
         "<c r=\"G1\" s=\"3\"><v>0.75</v></c>"
