@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-bench"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTABSMITH_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target bench_write peer_xlsxwriter
+cmake --build "$build" -j "$(nproc)" --target bench_write bench_formula peer_xlsxwriter
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 rows=${ROWS:-100000}
@@ -13,3 +13,4 @@ for round in 1 2 3; do
   "$build/bench/bench_write" "$out/tabsmith.xlsx" "$rows"
   "$build/bench/peer_xlsxwriter" "$out/peer.xlsx" "$rows"
 done
+"$build/bench/bench_formula" "$out/formulas.xlsx"

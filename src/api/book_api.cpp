@@ -67,6 +67,8 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     book->mode = options.mode;
     book->temp_workbook_path = options.temp_workbook_path;
     book->write_memory = options.write_memory;
+    book->unload = options.mode == OpenMode::kUnload;
+    book->load_or_unload = options.mode == OpenMode::kUnload || options.mode == OpenMode::kLoad;
 
     std::string path;
     if (options.read_memory) {

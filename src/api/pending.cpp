@@ -16,15 +16,6 @@ int not_yet(XLS_BOOK *record, const char *name) {
 
 extern "C" {
 
-int TXLS_get_format_cell(XLS_BOOK *book, const char *, char *value, int value_size, char *kind, int kind_size) {
-    if (value && value_size > 0) value[0] = '\0';
-    if (kind && kind_size > 0) kind[0] = '\0';
-    return not_yet(book, "TXLS_get_format_cell()");
-}
-int TXLS_put_values(XLS_BOOK *book, const char *) { return not_yet(book, "TXLS_put_values()"); }
-int TXLS_is_property(XLS_BOOK *book, const char *, int *) { return not_yet(book, "TXLS_is_property()"); }
-int TXLS_set_property(XLS_BOOK *book, const char *, const char *) { return not_yet(book, "TXLS_set_property()"); }
-int TXLS_help(void) { return -1; }
 int TXLS_sheet_hyperlink(XLS_BOOK *book, const char *, const char *, const char *) {
     return not_yet(book, "TXLS_sheet_hyperlink()");
 }

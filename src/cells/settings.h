@@ -57,10 +57,13 @@ struct SheetSettings {
     PageSetup page;
     HeaderFooterSection header[3], footer[3];   // left, centre, right
     std::vector<int> row_breaks;                // 1-based row numbers
+    // Column page breaks: the 1-based number of the last column before each break, ascending.
+    std::vector<int> column_breaks;
     int title_row1 = 0, title_row2 = 0;         // print titles, 1-based, 0 = none
     int title_column1 = 0, title_column2 = 0;
     std::string background_path;
     int background_type = 0;
+    int top_row = -1;                           // first visible row (0-based), -1 = not set
 };
 
 struct BookSettings {

@@ -11,6 +11,7 @@
 
 #include "cells/address.h"
 #include "format/date_format.h"
+#include "format/number_format.h"
 #include "format/serial.h"
 #include "support/charset.h"
 
@@ -342,6 +343,19 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
 }
 
 std::string cell_value_text(const Book &book, const Cell &cell) {
+    if (book.unload) {
+        // An unloaded book hands out what the sheet shows.
+        switch (cell.kind) {
+            case kCellInteger:
+            case kCellFloat:
+            case kCellPercent:
+            case kCellDate:
+            case kCellDateTime:
+            case kCellTimeHm:
+            case kCellTimeHms: return format_cell_text(book, cell);
+            default: break;
+        }
+    }
     switch (cell.kind) {
         case kCellText: return cell.text;
         case kCellString: {

@@ -50,7 +50,8 @@ std::string printf_text(const char *templ, ...) {
                                                                             : sizeof buffer - 1);
 }
 
-int two_digit_year(int year) { return year < 2000 ? year - 1900 : year - 2000; }
+// Two-digit years count within the century (9999 shows 99), as spreadsheets display them.
+int two_digit_year(int year) { return year % 100; }
 int twelve_hour(int hour) { return hour == 0 ? 12 : (hour > 12 ? hour - 12 : hour); }
 const char *am_pm(int hour) { return hour < 12 ? "AM" : "PM"; }
 

@@ -22,6 +22,7 @@ struct PropertyTarget {
     std::array<TargetArea, kMaxTargetAreas> areas{};
     int area_count = 0;  // 0 = no range; a row range 3:7 is one area with columns 0..0
     bool row_range = false;  // the areas came from a row range such as 3:7
+    bool column_range = false;  // the areas came from a column range such as A:C (rows 0..0)
 };
 
 // Property ids (the values are part of the interface: TXLS_is_property returns them).

@@ -245,10 +245,14 @@ std::string workbook_part(const Book &book) {
     std::string out = kXmlDeclaration;
     out += format(kWorkbookHead, kFileVersion, sharing.c_str(), book.settings.backup ? "backupFile=\"1\"" : "", 19110,
                   11025);
+    // A workbook must keep one sheet visible, or spreadsheet programs repair it on opening.
+    bool all_hidden = book.sheet_count() > 0;
+    for (const auto &sheet : book.sheets) all_hidden = all_hidden && sheet->settings.hidden;
     for (int k = 1; k <= book.sheet_count(); ++k) {
         const Sheet &sheet = *book.sheets[static_cast<std::size_t>(k - 1)];
+        bool hidden = sheet.settings.hidden && !(all_hidden && k == 1);
         out += format(kSheetEntry, xml_escape(sheet.name, EscapeMode::kAttribute).c_str(), k, k,
-                      sheet.settings.hidden ? " state=\"hidden\"" : "");
+                      hidden ? " state=\"hidden\"" : "");
     }
     std::string names;
     for (int k = 0; k < book.sheet_count(); ++k) {

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "formula/recalc.h"
+#include "props/auto_width.h"
 #include "props/style_registry.h"
 #include "support/mfile.h"
 #include "support/zip_archive.h"
@@ -91,6 +93,10 @@ int build_package_parts(Book &book, std::vector<std::pair<std::string, std::stri
         for (int k = 1; k <= 3; ++k)
             if (add_sheet(book, "Sheet" + std::to_string(k)) < 0) return book.err.raise(-2, Msg::k00002);
     }
+    if (book.settings.recalc)
+        if (int rc = recalc_book(book); rc != 0) return rc;
+    apply_auto_widths(book);
+    if (compact_shared_strings(book) != 0) return book.err.raise(-2, Msg::k00002);
     PackageInventory inventory;
     inventory.thumbnail = !book.settings.thumbnail_path.empty();
     const std::string stamp = package_time_stamp();

@@ -174,6 +174,17 @@ TEST(BookParts, WorkbookWithHiddenSheetPasswordBackupAndPrintTitles) {
                   "$A:$C</definedName></definedNames><calcPr calcId=\"114210\"/></workbook>");
 }
 
+TEST(BookParts, OneSheetStaysVisibleWhenAllAreHidden) {
+    Book book;
+    two_sheets(book);
+    book.sheets[0]->settings.hidden = true;
+    book.sheets[1]->settings.hidden = true;
+    std::string workbook = workbook_part(book);
+    EXPECT_NE(workbook.find("<sheet name=\"Sales\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Costs\" sheetId=\"2\" "
+                            "r:id=\"rId2\" state=\"hidden\"/>"),
+              std::string::npos);
+}
+
 TEST(BookParts, SharedStringsPreserveBlanksAndProtectEscapeLookalikes) {
     Book book;
     put_shared_string(book, "plain");

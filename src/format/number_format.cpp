@@ -1,0 +1,353 @@
+// Value rendering by format kind, the kind and decimals a cell's XF stands for, thousands
+// grouping, and the code and id classifications that the file readers type cells with.
+
+#include "format/number_format.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <utility>
+
+#include "format/date_format.h"
+#include "format/serial.h"
+#include "support/charset.h"
+
+namespace tabsmith {
+namespace {
+
+constexpr std::string_view kYenMark = "\\";   // the yen sign of the Japanese code page
+
+// `value` printed with a fixed number of places (-1: "%lf"), however long the text gets.
+std::string fixed_text(double value, int places) {
+    if (!std::isfinite(value)) value = 0.0;
+    if (places < 0) places = 6;
+    int n = std::snprintf(nullptr, 0, "%.*f", places, value);
+    if (n <= 0) return "0";
+    std::string out(static_cast<std::size_t>(n) + 1, '\0');
+    std::snprintf(out.data(), out.size(), "%.*f", places, value);
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// A number text as sign, whole digits and fraction digits. Texts a reader kept in exponent
+// form (or anything else unexpected) go through their value first.
+struct Decimal {
+    bool negative = false;
+    std::string whole, fraction;
+};
+
+Decimal split_decimal(std::string_view text) {
+    Decimal d;
+    std::string_view body = text;
+    if (!body.empty() && (body.front() == '-' || body.front() == '+')) {
+        d.negative = body.front() == '-';
+        body.remove_prefix(1);
+    }
+    bool plain = !body.empty();
+    int points = 0;
+    for (char c : body) {
+        if (c == '.') ++points;
+        else if (!is_digit(c)) plain = false;
+    }
+    if (!plain || points > 1) {
+        double value = std::strtod(std::string(text).c_str(), nullptr);
+        if (!std::isfinite(value)) value = 0.0;
+        char buffer[400];
+        auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+        return split_decimal(ec == std::errc() ? std::string_view(buffer, static_cast<std::size_t>(end - buffer))
+                                               : std::string_view("0"));
+    }
+    std::size_t point = body.find('.');
+    d.whole = std::string(body.substr(0, point));
+    if (point != std::string_view::npos) d.fraction = std::string(body.substr(point + 1));
+    std::size_t first = d.whole.find_first_not_of('0');
+    d.whole = first == std::string::npos ? "0" : d.whole.substr(first);
+    return d;
+}
+
+// Adds one to a digit string ("999" -> "1000").
+void increment(std::string &digits) {
+    for (std::size_t i = digits.size(); i > 0; --i) {
+        if (digits[i - 1] != '9') {
+            ++digits[i - 1];
+            return;
+        }
+        digits[i - 1] = '0';
+    }
+    digits.insert(digits.begin(), '1');
+}
+
+std::string number_text_of(const Cell &cell) {
+    if (!cell.text.empty()) return cell.text;
+    if (cell.kind == kCellInteger) return std::to_string(cell.integer);
+    char buffer[64];
+    double value = std::isfinite(cell.number) ? cell.number : 0.0;
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("0");
+}
+
+std::string percent_text(const Cell &cell, int decimals) {
+    double value = (cell.text.empty() ? cell.number : std::strtod(cell.text.c_str(), nullptr)) * 100.0;
+    if (!std::isfinite(value)) value = 0.0;
+    if (decimals >= 0) return fixed_text(value, decimals) + "%";
+    return normalise_decimal(fixed_text(value, -1)) + "%";
+}
+
+// The number-format entry a cell's XF points at: by table index, or (for a built-in id, as a
+// reader leaves it) by the id the entry was given in its file.
+const NumFormat *entry_of(const Book &book, const XfRecord &xf) {
+    const auto &formats = book.styles.num_formats();
+    if (xf.format_mode == kFormatTable) {
+        if (xf.format >= 1 && xf.format <= formats.size()) return &formats[xf.format - 1];
+        return nullptr;
+    }
+    if (xf.format_mode != kFormatBuiltin) return nullptr;
+    for (const NumFormat &entry : formats)
+        if (entry.assigned_id != 0 && entry.assigned_id == xf.format && entry.kind != 0) return &entry;
+    return nullptr;
+}
+
+// 22 and 46 are the date-time and time-with-seconds ids of the preset cell formats: rendering
+// them as a bare date or as minutes and seconds would drop the value's own hours.
+int builtin_kind(std::uint32_t id) {
+    switch (id) {
+        case 3: case 177: case 178: return kKindGrouped;
+        case 5: return kKindYen;
+        case 18: return 403;
+        case 19: return 406;
+        case 20: return 401;
+        case 21: return 404;
+        case 22: return 303;
+        case 32: return 402;
+        case 33: return 405;
+        case 45: case 47: return 407;
+        case 46: return 404;
+        default: return 0;
+    }
+}
+
+int builtin_decimals(std::uint32_t id) {
+    switch (id) {
+        case 3: case 5: case 9: return 0;
+        case 10: return 2;
+        default: return -1;
+    }
+}
+
+bool has_decimals(int kind) {
+    return kind == kKindGrouped || kind == kKindGroupedRed || is_yen_kind(kind) || kind == 500 || kind == kKindPercent;
+}
+
+// --- format code classification --------------------------------------------------------------
+
+bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+std::string replace_all(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        if (text.substr(i, from.size()) == from) {
+            out += to;
+            i += from.size();
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
+}
+
+// Whether `text` holds, at some position, each (letter run, mark) pair in turn, such as
+// y+ 年 m+ 月 d+ 日. Quotes and backslashes must have been removed.
+bool has_units(std::string_view text, std::initializer_list<std::pair<char, std::string_view>> units) {
+    for (std::size_t start = 0; start < text.size(); ++start) {
+        std::size_t i = start;
+        bool ok = true;
+        for (const auto &[letter, mark] : units) {
+            std::size_t run = i;
+            while (i < text.size() && text[i] == letter) ++i;
+            if (i == run || text.substr(i, mark.size()) != mark) {
+                ok = false;
+                break;
+            }
+            i += mark.size();
+        }
+        if (ok) return true;
+    }
+    return false;
+}
+
+// The code without bracketed sections ([Red], [$-411]) and quoted literals: a "d" there is
+// no day.
+std::string bare_code(std::string_view code) {
+    std::string out;
+    bool quoted = false;
+    int depth = 0;
+    for (char c : code) {
+        if (c == '"' && depth == 0) quoted = !quoted;
+        else if (quoted) continue;
+        else if (c == '[') ++depth;
+        else if (c == ']' && depth > 0) --depth;
+        else if (depth == 0) out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+bool is_date_kind(int kind) { return (kind >= 301 && kind <= 343) || (kind >= 401 && kind <= 407); }
+bool is_yen_kind(int kind) { return kind >= 200 && kind <= 205; }
+
+std::string format_grouped_number(std::string_view number, int decimals) {
+    Decimal d = split_decimal(number);
+    double fraction = d.fraction.empty() ? 0.0 : std::strtod(("0." + d.fraction).c_str(), nullptr);
+    std::string tail;
+    if (decimals >= 1) {
+        std::string printed = fixed_text(fraction, decimals);
+        if (printed[0] == '1') increment(d.whole);   // 0.999 with two places carries
+        tail = printed.substr(1);
+    } else if (fraction > 0.0) {
+        std::string printed = normalise_decimal(fixed_text(fraction, -1));
+        if (printed[0] == '1') increment(d.whole);
+        else tail = printed.substr(1);
+    }
+    std::string out;
+    const std::size_t n = d.whole.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        out += d.whole[i];
+        if ((n - 1 - i) % 3 == 0 && i + 1 < n) out += ',';
+    }
+    out += tail;
+    // The sign belongs to the value, so -0.5 keeps it although its whole part is 0.
+    bool zero = out.find_first_not_of("0,.") == std::string::npos;
+    if (d.negative && !zero) out.insert(out.begin(), '-');
+    return out;
+}
+
+std::string format_cell_text(const Book &book, const Cell &cell, int date_kind, int number_kind, int decimals) {
+    switch (cell.kind) {
+        case kCellText: return cell.text;
+        case kCellString: {
+            // Texts a statement put are kept as shared strings; they render as themselves.
+            if (cell.sst >= book.shared_strings.size()) return {};
+            const std::string &text = book.shared_strings[cell.sst].text;
+            return text.substr(0, fit_prefix(kUtf8, text, kCellUtf8Bytes));
+        }
+        case kCellInteger:
+        case kCellFloat: {
+            std::string number = number_text_of(cell);
+            if (is_yen_kind(number_kind)) return std::string(kYenMark) + format_grouped_number(number, decimals);
+            if (number_kind == kKindGrouped || number_kind == kKindGroupedRed)
+                return format_grouped_number(number, decimals);
+            if (number_kind == kKindHidden) return {};
+            if (number.find_first_of("eE") != std::string::npos) return number;
+            return normalise_decimal(number);
+        }
+        case kCellPercent: return percent_text(cell, decimals);
+        case kCellDate:
+        case kCellDateTime:
+        case kCellTimeHm:
+        case kCellTimeHms: return format_date(cell, date_kind);
+        default: return {};
+    }
+}
+
+int format_kind_of_cell(const Book &book, const Cell &cell) {
+    const XfRecord xf = cell_xf(book, cell);
+    if (const NumFormat *entry = entry_of(book, xf); entry && entry->kind != 0) return entry->kind;
+    if (xf.format_mode == kFormatBuiltin)
+        if (int kind = builtin_kind(xf.format); kind != 0) return kind;
+    switch (cell.kind) {
+        case kCellDate:
+        case kCellDateTime: return 302;
+        case kCellTimeHm:
+        case kCellTimeHms: return 404;
+        default: return 0;
+    }
+}
+
+int format_decimals_of_cell(const Book &book, const Cell &cell) {
+    const XfRecord xf = cell_xf(book, cell);
+    if (const NumFormat *entry = entry_of(book, xf); entry && entry->kind != 0)
+        return has_decimals(entry->kind) ? entry->decimals : -1;
+    return xf.format_mode == kFormatBuiltin ? builtin_decimals(xf.format) : -1;
+}
+
+int format_code_kind(std::string_view raw) {
+    const std::string code = replace_all(raw, "&quot;", "\"");
+    // Backslash escapes of literal characters ("d\-mmm") mean the same as the plain forms.
+    const std::string plain = replace_all(code, "\\", "");
+    const std::string marks = replace_all(plain, "\"", "");
+    const bool am_pm = contains(code, "AM/PM");
+
+    if (contains(plain, "yyyy/m/d h:mm")) return am_pm ? 304 : 303;
+    if (contains(plain, "yyyy/m/d;") || plain.ends_with("yyyy/m/d")) return 302;
+    if (contains(code, "ggge")) return 335;
+    if (contains(code, "ge")) return 334;
+    // The long date holds "dddd" too, so it is tested before the weekday names.
+    if (contains(plain, "dddd, mmmm dd, yyyy")) return 333;
+    if (contains(code, "dddd")) return 341;
+    if (contains(code, "ddd")) return 340;
+    if (contains(code, "aaaa")) return 343;
+    if (contains(code, "aaa")) return 342;
+    if (has_units(marks, {{'y', "年"}, {'m', "月"}, {'d', "日"}})) return 333;
+    if (has_units(marks, {{'m', "月"}, {'d', "日"}})) return 331;
+    if (has_units(marks, {{'y', "年"}, {'m', "月"}})) return 332;
+    if (has_units(marks, {{'h', "時"}, {'m', "分"}, {'s', "秒"}})) return 405;
+    if (has_units(marks, {{'h', "時"}, {'m', "分"}})) return 402;
+    if (has_units(marks, {{'m', "月"}})) return 330;
+    if (contains(plain, "h:mm:ss")) return am_pm ? 406 : 404;
+    if (contains(plain, "h:mm")) return am_pm ? 403 : 401;
+    if (contains(plain, "mm:ss")) return 407;
+    if (contains(plain, "m/d/yy")) return 307;
+    if (contains(plain, "mm/dd/yy")) return 308;
+    // Longest first: each shorter pattern is part of the longer ones.
+    if (contains(plain, "dd-mmm-yy")) return 311;
+    if (contains(plain, "d-mmm-yy")) return 310;
+    if (contains(plain, "d-mmm")) return 309;
+    if (contains(plain, "mmmmm-yy")) return 315;
+    if (contains(plain, "mmmm-yy")) return 313;
+    if (contains(plain, "mmm-yy")) return 312;
+    if (contains(plain, "mmmmm")) return 314;
+    if (contains(plain, "m/d")) return 306;
+    if (contains(code, "\\$") || contains(code, "\"･\"") || contains(code, "\"\\\"")) return kKindYen;
+    if (contains(code, "#,##0")) return kKindGrouped;
+    if (code == "\"\"") return kKindHidden;
+    if (contains(bare_code(code), "d")) return 319;
+    if (contains(code, "\"%\"")) return kKindPercent;
+    return kKindGeneral;
+}
+
+int value_category(const Book &book, int format_id) {
+    switch (format_id) {
+        case 0: return kCategoryGeneral;
+        case 9: case 10: return kCategoryPercent;
+        case 14: case 15: case 16: case 17: case 30: case 31: case 55: case 56: case 58: return kCategoryDate;
+        case 22: return kCategoryDateTime;
+        case 18: case 20: case 32: return kCategoryTime;
+        case 19: case 21: case 33: case 45: case 46: case 47: case 49: return kCategoryTimeSeconds;
+        default: break;
+    }
+    int kind = 0;
+    for (const NumFormat &entry : book.styles.num_formats()) {
+        if (entry.assigned_id != 0 && entry.assigned_id == format_id) {
+            kind = entry.kind;
+            break;
+        }
+    }
+    if (kind == 301 || kind == 302 || (kind >= 305 && kind <= 315) || kind == 319 || (kind >= 330 && kind <= 335) ||
+        (kind >= 340 && kind <= 343))
+        return kCategoryDate;
+    if (kind == 303 || kind == 304 || (kind >= 401 && kind <= 407)) return kCategoryDateTime;
+    if (kind == kKindPercent) return kCategoryPercent;
+    return kCategoryGeneral;
+}
+
+std::string format_cell_text(const Book &book, const Cell &cell) {
+    int kind = format_kind_of_cell(book, cell);
+    return format_cell_text(book, cell, is_date_kind(kind) ? kind : 0, kind, -1);
+}
+
+}  // namespace tabsmith

@@ -1,0 +1,54 @@
+// The save-time walk over all formula cells and the calculation id of a template's workbook
+// part.
+
+#include "formula/recalc.h"
+
+#include <algorithm>
+#include <new>
+
+#include "formula/evaluator.h"
+
+namespace tabsmith {
+
+int recalc_book(Book &book) {
+    if (!book.settings.recalc) return 0;
+    try {
+        FormulaEvaluator evaluator(book);
+        for (int s = 0; s < book.sheet_count(); ++s) {
+            Sheet &sheet = *book.sheets[static_cast<std::size_t>(s)];
+            const int rows = std::min(sheet.rows_used, static_cast<int>(sheet.rows.size()));
+            for (int r = 0; r < rows; ++r) {
+                const Row &row = sheet.rows[static_cast<std::size_t>(r)];
+                const int columns = std::min(static_cast<int>(row.used), static_cast<int>(row.cells.size()));
+                for (int c = 0; c < columns; ++c) {
+                    const Cell &cell = row.cells[static_cast<std::size_t>(c)];
+                    // Ready formula elements kept from a template are not ours to compute.
+                    if (cell.kind != kCellFormula || !cell.formula || cell.formula->empty() ||
+                        cell.formula->front() == '<')
+                        continue;
+                    int rc = evaluator.evaluate(s, r, c);
+                    if (rc == kFormulaOk) continue;
+                    book.settings.recalc = false;
+                    if (rc == kFormulaError) return -1;
+                }
+            }
+        }
+    } catch (const std::bad_alloc &) {
+        book.settings.recalc = false;
+        return book.err.raise(-2, Msg::k00002);
+    }
+    return 0;
+}
+
+void update_calc_id(std::string &workbook_xml, bool recalc) {
+    if (!recalc) return;
+    constexpr std::string_view kKey = "calcPr calcId=\"";
+    std::size_t at = workbook_xml.find(kKey);
+    if (at == std::string::npos) return;
+    std::size_t start = at + kKey.size();
+    std::size_t close = workbook_xml.find('"', start);
+    if (close == std::string::npos || close - start != 6) return;
+    workbook_xml.replace(start, 6, kCalcIdRecalcText);
+}
+
+}  // namespace tabsmith

@@ -1,0 +1,22 @@
+// Computing every formula of a book when it is saved, and the calculation id that tells the
+// spreadsheet program whether the cached values may be trusted.
+#pragma once
+
+#include <string>
+
+#include "cells/book.h"
+
+namespace tabsmith {
+
+constexpr const char *kCalcIdRecalcText = "145621";
+
+// Computes every uncomputed formula cell and stores its value. A formula this engine cannot
+// compute turns RECALC off (the file is then recalculated on opening) and the walk goes on.
+// 0; -1 when a malformed or circular formula raised its message; -2 out of memory.
+int recalc_book(Book &book);
+
+// With RECALC on, a six-character calcId in the workbook part becomes 145621; otherwise, or
+// for an id of another length, the text stays as it is.
+void update_calc_id(std::string &workbook_xml, bool recalc);
+
+}  // namespace tabsmith

@@ -1,0 +1,46 @@
+// Gives a resolved property statement its effect by sending its id to the family that owns it:
+// cell formatting, sheet and book settings, drawing objects and data sources.
+
+#include <string>
+
+#include "props/property.h"
+#include "props/property_parser.h"
+
+namespace tabsmith {
+namespace {
+
+bool in(int id, int first, int last) { return id >= first && id <= last; }
+
+bool cell_family(int id) {
+    switch (id) {
+    case kPropHeight: case kPropNewPage: case kPropWidth:
+    case kPropFilter: case kPropAutoWidth:
+        return true;
+    default:
+        return in(id, kPropBorder, kPropBorderDiagonalDown) || in(id, kPropFontName, kPropFontColor) ||
+               in(id, kPropFillColor, kPropFillPatternColor) || in(id, kPropGradationColor1, kPropGradationVariation) ||
+               in(id, kPropAlign, kPropFormat);
+    }
+}
+
+bool sheet_family(int id) {
+    if (in(id, kPropBookName, kPropBookSubject) || in(id, kPropTemplate, kPropBookFinal)) return true;
+    if (in(id, kPropSheetName, kPropSheetScrollRow) || id == kPropSheetTabColor) return true;
+    if (in(id, kPropPaperSize, kPropPageFitHorizontal)) return true;
+    if (id == kPropPrintTitleRow || id == kPropPrintTitleColumn) return true;
+    // Header and footer sections and their fonts: 801-805, 811-815, ... 851-855.
+    return in(id, kPropHeaderLeft, kPropFooterCenter + 4) && id % 10 <= 5 && id % 10 >= 1;
+}
+
+}  // namespace
+
+int apply_property(Book &book, int id, PropertyTarget &target, std::string_view value) {
+    if (cell_family(id)) return apply_cell_property(book, id, target, value);
+    if (sheet_family(id)) return apply_sheet_property(book, id, target, value);
+    // Autoshapes resolve and are accepted; nothing draws them yet.
+    if (in(id, kPropAutoshapeFirst, kPropAutoshapeLast)) return 0;
+    // Comments, pictures, hyperlinks, sparklines, tables, charts and data sources are still to come.
+    return book.err.raise(-1, Msg::k03600, property_display_name(id, target).c_str());
+}
+
+}  // namespace tabsmith

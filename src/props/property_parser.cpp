@@ -1,0 +1,663 @@
+// Property path resolution: the keyword vocabulary, the continuation rules, the path-to-id table
+// and the target forms a path may start with. Later statement families extend these tables.
+
+#include "props/property_parser.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "cells/address.h"
+#include "support/charset.h"
+
+namespace tabsmith {
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Vocabulary, in matching order: the first keyword whose English spelling matches without regard
+// to ASCII case, or one of whose aliases matches exactly, wins. Paths are written with the
+// English spellings, so an alias stands for its keyword everywhere.
+struct Keyword {
+    std::string_view english;
+    std::array<std::string_view, 3> aliases;
+    std::string_view role;
+};
+
+constexpr Keyword kKeywords[] = {
+    {"BOOK", {"ブック"}, "target: book properties"},
+    {"TEMPLATE", {"テンプレート"}, "template workbook"},
+    {"SHEET", {"シート"}, "target: sheet properties"},
+    {"ZOOM", {"ズーム"}, "sheet zoom"},
+    {"WIDTH", {"幅"}, "column width; shape and line width"},
+    {"HEIGHT", {"高さ"}, "row height; shape height"},
+    {"LENGTH", {"長さ"}, "arrow-head length"},
+    {"START", {"始点"}, "arrow start; sparkline first point"},
+    {"END", {"終点"}, "arrow end; sparkline last point; shape end offset"},
+    {"HIGH", {"山"}, "sparkline high point"},
+    {"LOW", {"谷"}, "sparkline low point"},
+    {"NEGATIVE", {"負"}, "sparkline negative points"},
+    {"MARKER", {"マーカー"}, "sparkline markers"},
+    {"ROTATION", {"回転"}, "shape rotation; vertical text after a cell target"},
+    {"DEGREE", {"角度"}, "gradient angle; shadow angle"},
+    {"TRANSPARENT", {"透過性", "透過率"}, "transparency"},
+    {"BLUR", {"ぼかし"}, "shadow blur"},
+    {"DIST", {"距離"}, "shadow distance"},
+    {"EFFECT", {"効果"}, "shape effect"},
+    {"NEWPAGE", {"改ページ"}, "page break before a row or column"},
+    {"COMMENT", {"コメント"}, "cell comment"},
+    {"AUTO_WIDTH", {"列幅自動調整"}, "automatic column widths"},
+    {"RECALC", {"再計算"}, "book: recalculate on open"},
+    {"BACKUP", {"バックアップ"}, "book: backup copy"},
+    {"COLOR", {"色"}, "colour of the enclosing item"},
+    {"SIZE", {"サイズ"}, "font size, paper size, shadow size"},
+    {"STYLE", {"スタイル"}, "font style; shape and chart style"},
+    {"ACCENT", {"アクセント"}, "shape accent colour"},
+    {"RESET", {"リセット"}, "chart or shape settings back to their initial values"},
+    {"NAME", {"名"}, "name of the book, sheet, font or pattern"},
+    {"PATH", {"ファイル名"}, "file path: image, thumbnail, background"},
+    {"RATIO", {"倍率"}, "image scale"},
+    {"COLOR1", {"色1", "色１"}, "first gradient colour"},
+    {"COLOR2", {"色2", "色２"}, "second gradient colour"},
+    {"KIND", {"種類"}, "gradient kind, shape fill kind, arrow-head kind"},
+    {"VARIATION", {"バリエーション"}, "gradient variation"},
+    {"HIDDEN", {"非表示"}, "sheet hidden"},
+    {"DISPLAY", {"表示"}, "sparkline display"},
+    {"PASSWORD", {"パスワード"}, "sheet protection password"},
+    {"FINAL", {"最終版"}, "book marked final"},
+    {"VERSION", {"バージョン"}, "shape setting"},
+    {"WRITE_PASSWORD", {"書込パスワード", "書込みパスワード", "書き込みパスワード"}, "book write-reservation password"},
+    {"PROTECT", {"保護"}, "sheet protection"},
+    {"ORDER", {"順"}, "sheet order"},
+    {"HIDDEN_GRID", {"枠線非表示"}, "grid lines hidden"},
+    {"HIDDEN_HEADER", {"ヘッダー非表示"}, "row and column headings hidden"},
+    {"FROZEN_TOP", {"先頭行固定"}, "freeze the top row"},
+    {"FROZEN_LEFT", {"先頭列固定"}, "freeze the first column"},
+    {"FROZEN_SPLIT", {"ウィンドウ枠固定"}, "freeze panes at a cell"},
+    {"THUMBNAIL", {"サムネイル"}, "book thumbnail; PATH follows"},
+    {"BACKGROUND", {"背景"}, "sheet background picture; PATH follows"},
+    {"AXIS_X", {"X軸"}, "chart X axis; FONT.SIZE follows"},
+    {"AXIS_Y", {"Y軸"}, "chart Y axis; FONT.SIZE follows"},
+    {"3D_ROTATE_X", {"3D角度X"}, "chart 3-D rotation X"},
+    {"3D_ROTATE_Y", {"3D角度Y"}, "chart 3-D rotation Y"},
+    {"3D_DEPTH", {"3D深さ"}, "chart 3-D depth"},
+    {"3D_PERSPECTIVE", {"3D透視投影"}, "chart 3-D perspective"},
+    {"LOCATION", {"位置"}, "chart location"},
+    {"TYPE", {"タイプ"}, "chart, sparkline or shape type"},
+    {"MIN", {"最小"}, "chart axis minimum"},
+    {"MAX", {"最大"}, "chart axis maximum"},
+    {"BACK_COLOR", {"背景色"}, "chart background colour"},
+    {"OFFSET", {"オフセット"}, "image or shape offset; X or Y follows"},
+    {"ADJUST", {"アジャスト"}, "shape adjust value; X or Y follows"},
+    {"LEFT", {"左", "左側"}, "left side, left section"},
+    {"RIGHT", {"右", "右側"}, "right side, right section"},
+    {"TOP", {"上"}, "top side, top margin"},
+    {"BOTTOM", {"下"}, "bottom side, bottom margin"},
+    {"DIAGONAL_UP", {"斜上"}, "diagonal border up"},
+    {"DIAGONAL_DOWN", {"斜下"}, "diagonal border down"},
+    {"CENTER", {"中央部"}, "centre section of a header or footer"},
+    {"X", {"Ｘ"}, "x coordinate"},
+    {"Y", {"Ｙ"}, "y coordinate"},
+    {"HORIZONTAL", {"横"}, "horizontal page fit"},
+    {"VERTICAL", {"縦"}, "vertical page fit"},
+    {"HEADER", {"ヘッダー"}, "page header; header margin"},
+    {"FOOTER", {"フッター"}, "page footer; footer margin"},
+    {"PATTERN", {"パターン"}, "fill pattern; NAME or COLOR follows"},
+    {"GRADATION", {"グラデーション"}, "gradient fill; KIND, VARIATION, DEGREE, COLOR1 or COLOR2 follows"},
+    {"ORIENTATION", {"方向"}, "paper orientation"},
+    {"SCALE", {"拡大／縮小"}, "print scale"},
+    {"DPI", {"印刷品質"}, "print quality"},
+    {"DATASOURCE", {"データソース"}, "recognised, part of no property path"},
+    {"ROWNUM", {"行数"}, "recognised, part of no property path"},
+    {"SWITCH", {"行列切替", "行/列の切り替え"}, "chart: swap rows and columns"},
+    {"DATE", {"日付"}, "recognised, part of no property path"},
+    {"HOSTNAME", {"ホスト名"}, "recognised, part of no property path"},
+    {"COMPANY", {"会社名"}, "book company"},
+    {"CREATOR", {"作成者"}, "book author"},
+    {"MANAGER", {"管理者"}, "book manager"},
+    {"TITLE", {"タイトル"}, "book title; chart title"},
+    {"SUBJECT", {"サブタイトル"}, "book subject"},
+    {"SCROLL_ROW", {"スクロール開始行"}, "first visible row"},
+    {"PRINT_TITLE_ROW", {"印刷タイトル行"}, "print title rows"},
+    {"PRINT_TITLE_COLUMN", {"印刷タイトル列"}, "print title columns"},
+    {"LEGEND", {"凡例"}, "chart legend"},
+    {"POSITION", {"表示位置"}, "legend position"},
+    {"SERIES_LINE", {"区分線表示"}, "chart series lines"},
+    {"MAJOR_UNIT", {"目盛間隔"}, "chart major unit"},
+    {"DATA_LABEL", {"データラベル"}, "chart data labels"},
+    {"TEXT", {"文字列"}, "shape text; after ALIGN the text alignment"},
+    {"GAP_WIDTH", {"棒の間隔"}, "chart gap width"},
+    {"COLUMN_NAME", {"列名", "カラム名"}, "table column names"},
+    {"ALIGN", {"配置"}, "cell alignment"},
+    {"FONT", {"フォント"}, "font; NAME, SIZE, COLOR or STYLE follows"},
+    {"FILL", {"塗りつぶし"}, "cell fill"},
+    {"BORDER", {"罫線"}, "cell border"},
+    {"TAB", {"タブ"}, "sheet tab; COLOR follows"},
+    {"PAPER", {"用紙"}, "paper and margins"},
+    {"MARGIN", {"余白"}, "margins; a side, HEADER or FOOTER follows"},
+    {"PRINT_PAGE_FIT", {"印刷ページ数合わせ"}, "fit to pages; HORIZONTAL or VERTICAL follows"},
+    {"MERGE", {"結合"}, "merge cells"},
+    {"WRAP", {"折り返し"}, "wrap text"},
+    {"SHRINK", {"縮小"}, "shrink to fit"},
+    {"ROTATION", {"縦書き"}, "vertical text"},
+    {"FORMAT", {"書式"}, "number format"},
+    {"FILTER", {"フィルター"}, "auto filter"},
+    {"TABLE_FORMAT", {"表書式"}, "table"},
+    {"IMAGE", {"イメージ"}, "picture"},
+    {"CHART", {"グラフ"}, "chart"},
+    {"CSV", {}, "paste a CSV data source at the target"},
+    {"TSV", {}, "paste a TSV data source at the target"},
+    {"LINE", {"枠線"}, "autoshape outline"},
+    {"ARROW", {"矢印"}, "autoshape arrow"},
+    {"SHADOW", {"影"}, "autoshape shadow"},
+    {"AUTOSHAPE", {"オートシェイプ"}, "autoshape"},
+    {"SPARKLINE", {"スパークライン"}, "sparkline"},
+    {"HYPERLINK", {"ハイパーリンク"}, "hyperlink"},
+};
+
+// ---------------------------------------------------------------------------------------------
+// Paths and their ids. A path with a target in front of it resolves to the same id.
+// Autoshapes (631-707) follow one plan: the shape itself, then its geometry, text, look, fill,
+// outline, arrows and shadow, in that order; 679-707 are kept free for later shape settings.
+struct PathId {
+    std::string_view path;
+    int id;
+};
+
+constexpr PathId kPaths[] = {
+    {"BOOK", 101}, {"BOOK.NAME", 101}, {"BOOK.COMPANY", 102}, {"BOOK.CREATOR", 103},
+    {"BOOK.MANAGER", 104}, {"BOOK.TITLE", 105}, {"BOOK.SUBJECT", 106}, {"TEMPLATE", 109},
+    {"BOOK.WRITE_PASSWORD", 110}, {"BOOK.RECALC", 111}, {"BOOK.BACKUP", 112},
+    {"BOOK.THUMBNAIL.PATH", 113}, {"BOOK.FINAL", 114},
+
+    {"SHEET", 201}, {"SHEET.NAME", 201}, {"ZOOM", 202}, {"SHEET.ZOOM", 202}, {"SHEET.HIDDEN", 203},
+    {"SHEET.PASSWORD", 204}, {"SHEET.PROTECT", 205}, {"SHEET.ORDER", 206}, {"SHEET.HIDDEN_GRID", 207},
+    {"SHEET.HIDDEN_HEADER", 208}, {"SHEET.FROZEN_TOP", 209}, {"SHEET.FROZEN_LEFT", 210},
+    {"SHEET.FROZEN_SPLIT", 211}, {"SHEET.BACKGROUND.PATH", 212}, {"SHEET.SCROLL_ROW", 213},
+    {"HEIGHT", 221}, {"NEWPAGE", 222}, {"WIDTH", 223}, {"SHEET.TAB.COLOR", 231},
+
+    {"BORDER", 310}, {"BORDER.LEFT", 311}, {"BORDER.RIGHT", 312}, {"BORDER.TOP", 313},
+    {"BORDER.BOTTOM", 314}, {"BORDER.COLOR", 315}, {"BORDER.DIAGONAL_UP", 316}, {"BORDER.DIAGONAL_DOWN", 317},
+    {"FONT.NAME", 331}, {"FONT.STYLE", 332}, {"FONT.SIZE", 333}, {"FONT.COLOR", 334},
+    {"FILL.COLOR", 341}, {"FILL.PATTERN.NAME", 342}, {"FILL.PATTERN.COLOR", 343},
+    {"FILL.GRADATION.COLOR1", 351}, {"FILL.GRADATION.COLOR2", 352}, {"FILL.GRADATION.KIND", 353},
+    {"FILL.GRADATION.VARIATION", 354},
+    {"ALIGN", 401}, {"WRAP", 402}, {"ROTATION", 403}, {"SHRINK", 404}, {"MERGE", 405}, {"FORMAT", 406},
+    {"COMMENT", 407},
+
+    {"IMAGE", 501}, {"IMAGE.PATH", 501}, {"IMAGE.RATIO", 502}, {"IMAGE.OFFSET.X", 503}, {"IMAGE.OFFSET.Y", 504},
+    {"HYPERLINK", 511}, {"FILTER", 512},
+    {"SPARKLINE", 521}, {"SPARKLINE.TYPE", 522}, {"SPARKLINE.DISPLAY", 523}, {"SPARKLINE.HIGH.COLOR", 524},
+    {"SPARKLINE.LOW.COLOR", 525}, {"SPARKLINE.START.COLOR", 526}, {"SPARKLINE.END.COLOR", 527},
+    {"SPARKLINE.NEGATIVE.COLOR", 528}, {"SPARKLINE.MARKER.COLOR", 529},
+    {"TABLE_FORMAT", 531}, {"TABLE_FORMAT.COLUMN_NAME", 532},
+
+    {"CHART", 601}, {"CHART.SWITCH", 602}, {"CHART.TITLE", 603}, {"CHART.LEGEND.POSITION", 604},
+    {"CHART.LEGEND.FONT.SIZE", 605}, {"CHART.SERIES_LINE", 606}, {"CHART.MAJOR_UNIT", 607},
+    {"CHART.DATA_LABEL", 608}, {"CHART.MIN", 609}, {"CHART.MAX", 610}, {"CHART.GAP_WIDTH", 611},
+    {"CHART.STYLE", 612}, {"CHART.TYPE", 613}, {"CHART.LOCATION", 614}, {"CHART.LEGEND", 615},
+    {"CHART.BACK_COLOR", 616}, {"CHART.GRADATION.COLOR1", 617}, {"CHART.GRADATION.COLOR2", 618},
+    {"CHART.3D_ROTATE_X", 619}, {"CHART.3D_ROTATE_Y", 620}, {"CHART.3D_DEPTH", 621},
+    {"CHART.3D_PERSPECTIVE", 622}, {"CHART.AXIS_X.FONT.SIZE", 623}, {"CHART.AXIS_Y.FONT.SIZE", 624},
+    {"CHART.TITLE.FONT.SIZE", 625}, {"CHART.RESET", 629},
+
+    {"AUTOSHAPE", 631}, {"AUTOSHAPE.TYPE", 632}, {"AUTOSHAPE.WIDTH", 633}, {"AUTOSHAPE.HEIGHT", 634},
+    {"AUTOSHAPE.OFFSET.X", 635}, {"AUTOSHAPE.OFFSET.Y", 636}, {"AUTOSHAPE.END.OFFSET.X", 637},
+    {"AUTOSHAPE.END.OFFSET.Y", 638}, {"AUTOSHAPE.ROTATION", 639}, {"AUTOSHAPE.ADJUST.X", 640},
+    {"AUTOSHAPE.ADJUST.Y", 641},
+    {"AUTOSHAPE.TEXT", 642}, {"AUTOSHAPE.FONT.NAME", 643}, {"AUTOSHAPE.FONT.SIZE", 644},
+    {"AUTOSHAPE.FONT.STYLE", 645}, {"AUTOSHAPE.FONT.COLOR", 646}, {"AUTOSHAPE.ALIGN", 647},
+    {"AUTOSHAPE.ALIGN.TEXT", 648},
+    {"AUTOSHAPE.STYLE", 649}, {"AUTOSHAPE.EFFECT", 650}, {"AUTOSHAPE.VERSION", 651}, {"AUTOSHAPE.ACCENT", 652},
+    {"AUTOSHAPE.RESET", 653},
+    {"AUTOSHAPE.FILL", 654}, {"AUTOSHAPE.FILL.KIND", 654}, {"AUTOSHAPE.FILL.COLOR", 655},
+    {"AUTOSHAPE.FILL.TRANSPARENT", 656}, {"AUTOSHAPE.FILL.GRADATION.KIND", 657},
+    {"AUTOSHAPE.FILL.GRADATION.VARIATION", 658}, {"AUTOSHAPE.FILL.GRADATION.DEGREE", 659},
+    {"AUTOSHAPE.FILL.GRADATION.COLOR1", 660}, {"AUTOSHAPE.FILL.GRADATION.COLOR2", 661},
+    {"AUTOSHAPE.LINE", 662}, {"AUTOSHAPE.LINE.COLOR", 663}, {"AUTOSHAPE.LINE.WIDTH", 664},
+    {"AUTOSHAPE.LINE.TRANSPARENT", 665},
+    {"AUTOSHAPE.ARROW.START", 666}, {"AUTOSHAPE.ARROW.START.KIND", 666}, {"AUTOSHAPE.ARROW.START.WIDTH", 667},
+    {"AUTOSHAPE.ARROW.START.LENGTH", 668}, {"AUTOSHAPE.ARROW.END", 669}, {"AUTOSHAPE.ARROW.END.KIND", 669},
+    {"AUTOSHAPE.ARROW.END.WIDTH", 670}, {"AUTOSHAPE.ARROW.END.LENGTH", 671},
+    {"AUTOSHAPE.SHADOW", 672}, {"AUTOSHAPE.SHADOW.COLOR", 673}, {"AUTOSHAPE.SHADOW.TRANSPARENT", 674},
+    {"AUTOSHAPE.SHADOW.SIZE", 675}, {"AUTOSHAPE.SHADOW.BLUR", 676}, {"AUTOSHAPE.SHADOW.DEGREE", 677},
+    {"AUTOSHAPE.SHADOW.DIST", 678},
+
+    {"PAPER.SIZE", 711}, {"PAPER.ORIENTATION", 712}, {"PAPER.SCALE", 713}, {"PAPER.DPI", 714},
+    {"PAPER.MARGIN.TOP", 715}, {"PAPER.MARGIN.BOTTOM", 716}, {"PAPER.MARGIN.LEFT", 717},
+    {"PAPER.MARGIN.RIGHT", 718}, {"PAPER.MARGIN.HEADER", 719}, {"PAPER.MARGIN.FOOTER", 720},
+    {"PRINT_PAGE_FIT.VERTICAL", 721}, {"PRINT_PAGE_FIT.HORIZONTAL", 722},
+
+    {"SHEET.HEADER.LEFT", 801}, {"SHEET.HEADER.LEFT.FONT.NAME", 802}, {"SHEET.HEADER.LEFT.FONT.SIZE", 803},
+    {"SHEET.HEADER.LEFT.FONT.STYLE", 804}, {"SHEET.HEADER.LEFT.FONT.COLOR", 805},
+    {"SHEET.HEADER.RIGHT", 811}, {"SHEET.HEADER.RIGHT.FONT.NAME", 812}, {"SHEET.HEADER.RIGHT.FONT.SIZE", 813},
+    {"SHEET.HEADER.RIGHT.FONT.STYLE", 814}, {"SHEET.HEADER.RIGHT.FONT.COLOR", 815},
+    {"SHEET.HEADER.CENTER", 821}, {"SHEET.HEADER.CENTER.FONT.NAME", 822}, {"SHEET.HEADER.CENTER.FONT.SIZE", 823},
+    {"SHEET.HEADER.CENTER.FONT.STYLE", 824}, {"SHEET.HEADER.CENTER.FONT.COLOR", 825},
+    {"SHEET.FOOTER.LEFT", 831}, {"SHEET.FOOTER.LEFT.FONT.NAME", 832}, {"SHEET.FOOTER.LEFT.FONT.SIZE", 833},
+    {"SHEET.FOOTER.LEFT.FONT.STYLE", 834}, {"SHEET.FOOTER.LEFT.FONT.COLOR", 835},
+    {"SHEET.FOOTER.RIGHT", 841}, {"SHEET.FOOTER.RIGHT.FONT.NAME", 842}, {"SHEET.FOOTER.RIGHT.FONT.SIZE", 843},
+    {"SHEET.FOOTER.RIGHT.FONT.STYLE", 844}, {"SHEET.FOOTER.RIGHT.FONT.COLOR", 845},
+    {"SHEET.FOOTER.CENTER", 851}, {"SHEET.FOOTER.CENTER.FONT.NAME", 852}, {"SHEET.FOOTER.CENTER.FONT.SIZE", 853},
+    {"SHEET.FOOTER.CENTER.FONT.STYLE", 854}, {"SHEET.FOOTER.CENTER.FONT.COLOR", 855},
+    {"SHEET.PRINT_TITLE_ROW", 860}, {"SHEET.PRINT_TITLE_COLUMN", 861},
+
+    {"AUTO_WIDTH", 1001}, {"CSV", 2002}, {"TSV", 2003},
+};
+
+// ---------------------------------------------------------------------------------------------
+// Keywords that must be followed by particular keywords. `next` lists the allowed beginnings of
+// the rest of the path; `detail` is the message argument (kName: the whole statement name).
+enum class Detail { kNone, kName, kAttribute, kEmpty };
+
+struct Continuation {
+    std::string_view keyword;
+    std::array<std::string_view, 6> next;
+    Msg message;
+    Detail detail;
+};
+
+constexpr Continuation kContinuations[] = {
+    {"FONT", {"NAME", "SIZE", "COLOR", "STYLE"}, Msg::k02403, Detail::kAttribute},
+    {"FILL", {"COLOR", "PATTERN", "GRADATION"}, Msg::k02406, Detail::kNone},
+    {"PATTERN", {"NAME", "COLOR"}, Msg::k02407, Detail::kNone},
+    {"GRADATION", {"KIND", "VARIATION", "DEGREE", "COLOR1", "COLOR2"}, Msg::k02409, Detail::kEmpty},
+    {"TAB", {"COLOR"}, Msg::k02310, Detail::kNone},
+    {"PAPER", {"SIZE", "ORIENTATION", "SCALE", "DPI", "MARGIN"}, Msg::k02501, Detail::kNone},
+    {"MARGIN", {"TOP", "BOTTOM", "LEFT", "RIGHT", "HEADER", "FOOTER"}, Msg::k02500, Detail::kNone},
+    {"PRINT_PAGE_FIT", {"HORIZONTAL", "VERTICAL"}, Msg::k02507, Detail::kName},
+    {"BACKGROUND", {"PATH"}, Msg::k02510, Detail::kNone},
+    {"THUMBNAIL", {"PATH"}, Msg::k02511, Detail::kNone},
+    {"OFFSET", {"X", "Y"}, Msg::k02402, Detail::kNone},
+    {"ADJUST", {"X", "Y"}, Msg::k02605, Detail::kNone},
+    {"AXIS_X", {"FONT.SIZE"}, Msg::k02430, Detail::kName},
+    {"AXIS_Y", {"FONT.SIZE"}, Msg::k02430, Detail::kName},
+};
+
+// Drawing objects whose whole path (from the keyword on) must be one of the table's paths.
+struct ObjectPath {
+    std::string_view keyword;
+    Msg message;
+    Detail detail;
+};
+
+constexpr ObjectPath kObjectPaths[] = {
+    {"IMAGE", Msg::k02420, Detail::kNone},
+    {"CHART", Msg::k02430, Detail::kName},
+    {"AUTOSHAPE", Msg::k02600, Detail::kName},
+};
+
+// Parts of an autoshape path: only behind AUTOSHAPE, and then only as the table lists them.
+struct ShapePart {
+    std::string_view keyword;
+    Msg message;
+};
+
+constexpr ShapePart kShapeParts[] = {
+    {"LINE", Msg::k02602},
+    {"ARROW", Msg::k02603},
+    {"SHADOW", Msg::k02604},
+};
+
+// ---------------------------------------------------------------------------------------------
+
+int match_keyword(std::string_view section) {
+    for (std::size_t i = 0; i < std::size(kKeywords); ++i) {
+        const Keyword &k = kKeywords[i];
+        if (equals_ignore_case(section, k.english)) return static_cast<int>(i);
+        for (std::string_view alias : k.aliases)
+            if (!alias.empty() && section == alias) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int lookup_path(std::string_view path) {
+    for (const PathId &p : kPaths)
+        if (p.path == path) return p.id;
+    return -1;
+}
+
+bool starts_with_path(std::string_view path, std::string_view head) {
+    if (path.size() < head.size() || path.substr(0, head.size()) != head) return false;
+    return path.size() == head.size() || path[head.size()] == '.';
+}
+
+std::string join_path(std::string_view head, std::string_view rest) {
+    std::string out(head);
+    if (!rest.empty()) {
+        out += '.';
+        out += rest;
+    }
+    return out;
+}
+
+int raise_detail(Book &book, Msg message, Detail detail, const std::string &name) {
+    switch (detail) {
+    case Detail::kNone: return book.err.raise(-3, message);
+    case Detail::kName: return book.err.raise(-3, message, name.c_str());
+    case Detail::kAttribute: return book.err.raise(-3, message, "属性");
+    case Detail::kEmpty: return book.err.raise(-3, message, "");
+    }
+    return -3;
+}
+
+// The checks a keyword makes on the keywords that follow it (`rest`, English path).
+int check_continuation(Book &book, std::string_view keyword, std::string_view rest, bool in_autoshape,
+                       const std::string &name, std::string_view section) {
+    const std::string path = join_path(keyword, rest);
+    for (const ShapePart &part : kShapeParts) {
+        if (part.keyword != keyword) continue;
+        if (!in_autoshape) return book.err.raise(-3, Msg::k02601, std::string(section).c_str());
+        if (lookup_path(join_path("AUTOSHAPE", path)) < 0) return book.err.raise(-3, part.message);
+        return 0;
+    }
+    for (const Continuation &rule : kContinuations) {
+        if (rule.keyword != keyword) continue;
+        // An autoshape fill has its own continuations; the AUTOSHAPE check below covers them.
+        if (keyword == "FILL" && in_autoshape) return 0;
+        for (std::string_view next : rule.next)
+            if (!next.empty() && starts_with_path(rest, next)) return 0;
+        return raise_detail(book, rule.message, rule.detail, name);
+    }
+    for (const ObjectPath &object : kObjectPaths) {
+        if (object.keyword != keyword) continue;
+        if (lookup_path(path) < 0) return raise_detail(book, object.message, object.detail, name);
+        return 0;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Target forms.
+
+enum class TargetKind { kNone, kCells, kVariable };
+
+// Splits a Sheet! prefix ("Name!", "'Name'!", "\"Name\"!") off `text`. False when there is none;
+// `sheet` is -1 when the named sheet does not exist (the current sheet is meant, as for cells).
+bool split_target_prefix(const Book &book, std::string_view text, int &sheet, std::string_view &rest) {
+    sheet = -1;
+    rest = text;
+    if (text.find('!') == std::string_view::npos) return false;
+    if (text.front() == '"') {
+        std::size_t close = text.find('"', 1);
+        if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != '!') return false;
+        std::string_view sheet_name = text.substr(1, close - 1);
+        if (sheet_name.size() > kTargetPrefixBytes) return false;
+        sheet = find_sheet(book, sheet_name);
+        rest = text.substr(close + 2);
+        return true;
+    }
+    if (split_sheet_prefix(book, text, sheet, rest, kTargetPrefixBytes) != 0) {
+        sheet = -1;
+        rest = text;
+        return false;
+    }
+    return rest.size() != text.size();
+}
+
+bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// One to three letters as a 0-based column ("A" 0, "AA" 26); -1 when the text is no such form.
+int letters_column(std::string_view text) {
+    if (text.empty() || text.size() > 3) return -1;
+    int column = 0;
+    for (char c : text) {
+        if (!is_letter(c)) return -1;
+        column = column * 26 + ((c & ~0x20) - 'A' + 1);
+    }
+    return column - 1;
+}
+
+// A number read as a row: optional sign, digits with commas anywhere, at most one decimal point,
+// at least one digit. Its integer part is the 1-based row. False when the text is no number.
+bool number_row(std::string_view text, std::int64_t &row_number) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    bool digit = false, point = false;
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= '0' && c <= '9') {
+            digit = true;
+            if (!point && value < 100000000000LL) value = value * 10 + (c - '0');
+        } else if (c == '.' && !point) {
+            point = true;
+        } else if (c != ',') {
+            return false;
+        }
+    }
+    if (!digit) return false;
+    row_number = negative ? -value : value;
+    return true;
+}
+
+bool is_variable_name(std::string_view text) {
+    if (text.empty()) return false;
+    // In UTF-8 no byte of a multibyte character is ASCII, so these bytes are characters.
+    for (char c : text)
+        if (c == '!' || c == '$' || c == ':') return false;
+    return true;
+}
+
+void set_area(PropertyTarget &target, int row1, int column1, int row2, int column2) {
+    target.areas[0] = TargetArea{row1, column1, row2, column2};
+    target.area_count = 1;
+}
+
+int parse_target(Book &book, std::string_view section, const std::string &name, PropertyTarget &target,
+                 TargetKind &kind) {
+    kind = TargetKind::kNone;
+    std::string_view text = section;
+    int sheet = -1;
+    std::string_view rest;
+    if (split_target_prefix(book, section, sheet, rest)) {
+        text = rest;
+        if (sheet >= 0) target.sheet = sheet;
+    }
+
+    if (!text.empty()) {
+        // A list of ranges and cells.
+        if (text.find(',') != std::string_view::npos) {
+            std::vector<CellRef> refs;
+            if (parse_range_list(book, text, refs) == 0 && !refs.empty() &&
+                refs.size() <= static_cast<std::size_t>(kMaxTargetAreas)) {
+                for (std::size_t i = 0; i < refs.size(); ++i)
+                    target.areas[i] = TargetArea{refs[i].row1, refs[i].column1, refs[i].row2, refs[i].column2};
+                target.area_count = static_cast<int>(refs.size());
+                kind = TargetKind::kCells;
+                return 0;
+            }
+        }
+        std::size_t colon = text.find(':');
+        if (colon != std::string_view::npos) {
+            CellRef ref;
+            if (resolve_range(book, text, ref) == 0) {
+                set_area(target, ref.row1, ref.column1, ref.row2, ref.column2);
+                kind = TargetKind::kCells;
+                return 0;
+            }
+            int first = letters_column(text.substr(0, colon)), last = letters_column(text.substr(colon + 1));
+            if (first >= 0 && last >= 0 && first < book.max_columns && last < book.max_columns) {
+                set_area(target, 0, first, 0, last);
+                target.column_range = true;
+                kind = TargetKind::kCells;
+                return 0;
+            }
+            int row1 = 0, row2 = 0;
+            if (parse_row_range(book, text, row1, row2) == 0) {
+                set_area(target, row1, 0, row2, 0);
+                target.row_range = true;
+                kind = TargetKind::kCells;
+                return 0;
+            }
+        } else {
+            CellRef ref;
+            if (resolve_cell(book, text, ref) == 0 && !ref.is_range) {
+                target.row = ref.row1;
+                target.column = ref.column1;
+                kind = TargetKind::kCells;
+                return 0;
+            }
+        }
+        std::int64_t row_number = 0;
+        if (number_row(text, row_number)) {
+            // A row outside the sheet would reach the cell store as a negative or too large index.
+            if (row_number < 1 || row_number > book.max_rows)
+                return book.err.raise(-3, Msg::k02300, std::string(section).c_str());
+            target.row = static_cast<int>(row_number - 1);
+            kind = TargetKind::kCells;
+            return 0;
+        }
+        int column = letters_column(text);
+        if (column >= 0) {
+            if (column >= book.max_columns) return book.err.raise(-3, Msg::k02300, std::string(section).c_str());
+            target.column = column;
+            kind = TargetKind::kCells;
+            return 0;
+        }
+    }
+    if (!is_variable_name(section)) return book.err.raise(-3, Msg::k02305, name.c_str());
+    kind = TargetKind::kVariable;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+// Splits at dots outside quotes: double quotes anywhere, single quotes when they open the name
+// (a quoted sheet prefix such as 'Q1.2024'!A1).
+int split_sections(Book &book, std::string_view name, std::vector<std::string_view> &sections) {
+    const std::string display(name);
+    std::size_t start = 0;
+    char quote = 0;
+    auto close_section = [&](std::size_t end) -> int {
+        if (sections.size() == static_cast<std::size_t>(kMaxPathSections))
+            return book.err.raise(-3, Msg::k02211, display.c_str());
+        std::string_view section = name.substr(start, end - start);
+        std::size_t bytes = book.charset == kUtf8 ? section.size() : from_utf8(section, book.charset).size();
+        if (bytes > kMaxSectionBytes)
+            return book.err.raise(-3, Msg::k03009, static_cast<int>(bytes), "tsx_parse_property() section");
+        sections.push_back(section);
+        start = end + 1;
+        return 0;
+    };
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+            continue;
+        }
+        if (c == '"' || (c == '\'' && i == 0)) {
+            quote = c;
+        } else if (c == '.') {
+            if (int rc = close_section(i); rc != 0) return rc;
+        }
+    }
+    return close_section(name.size());
+}
+
+}  // namespace
+
+int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarget &target) {
+    target = PropertyTarget{};
+    id = kPropNone;
+    const std::string display(name);
+
+    std::vector<std::string_view> sections;
+    if (int rc = split_sections(book, name, sections); rc != 0) return rc;
+    const int count = static_cast<int>(sections.size());
+
+    std::vector<int> keywords(sections.size(), -1);
+    for (int i = 0; i < count; ++i) keywords[i] = match_keyword(sections[i]);
+
+    // A Sheet! prefix in front of a keyword ("Sheet2!SHEET.ZOOM") only selects the sheet.
+    if (keywords[0] < 0) {
+        int sheet = -1;
+        std::string_view rest;
+        if (split_target_prefix(book, sections[0], sheet, rest) && sheet >= 0) {
+            int keyword = match_keyword(rest);
+            if (keyword >= 0) {
+                target.sheet = sheet;
+                sections[0] = rest;
+                keywords[0] = keyword;
+            }
+        }
+    }
+
+    // Right to left: `path` holds the English path of the keywords walked so far.
+    std::string path;
+    TargetKind target_kind = TargetKind::kNone;
+    for (int i = count - 1; i >= 0; --i) {
+        if (keywords[i] < 0) {
+            if (i > 0) return book.err.raise(-3, Msg::k02200, std::string(sections[i]).c_str());
+            if (int rc = parse_target(book, sections[0], display, target, target_kind); rc != 0) {
+                target = PropertyTarget{};
+                return rc;
+            }
+            break;
+        }
+        std::string_view keyword = kKeywords[keywords[i]].english;
+        bool in_autoshape = false;
+        for (int j = 0; j < i; ++j)
+            if (keywords[j] >= 0 && kKeywords[keywords[j]].english == "AUTOSHAPE") in_autoshape = true;
+        if (int rc = check_continuation(book, keyword, path, in_autoshape, display, sections[i]); rc != 0) {
+            target = PropertyTarget{};
+            return rc;
+        }
+        path = join_path(keyword, path);
+    }
+
+    if (target_kind == TargetKind::kVariable) {
+        id = kPropVariable;
+        return 0;
+    }
+    if (path.empty()) return 0;
+    int found = lookup_path(path);
+    if (starts_with_path(path, "TEMPLATE")) found = kPropTemplate;
+    else if (starts_with_path(path, "SHEET") && found < 0) found = kPropSheetName;
+    else if (starts_with_path(path, "BOOK") && found < 0) found = kPropBookName;
+    // Vertical text belongs to cells: without a cell target ROTATION names nothing.
+    else if (path == "ROTATION" && target_kind != TargetKind::kCells) found = kPropNone;
+    id = found;
+    return 0;
+}
+
+std::string_view property_path(int id) {
+    if (id == kPropRotation) return "ROTATION";
+    for (const PathId &p : kPaths)
+        if (p.id == id) return p.path;
+    return {};
+}
+
+std::string property_display_name(int id, const PropertyTarget &target) {
+    std::string where;
+    auto cell = [](int row, int column) {
+        std::string text;
+        cell_name(row, column, text);
+        return text;
+    };
+    if (target.area_count > 0) {
+        if (target.row_range) {
+            where = std::to_string(target.areas[0].row1 + 1) + ":" + std::to_string(target.areas[0].row2 + 1);
+        } else if (target.column_range) {
+            where = column_letters(target.areas[0].column1) + ":" + column_letters(target.areas[0].column2);
+        } else {
+            for (int i = 0; i < target.area_count && i < kMaxTargetAreas; ++i) {
+                const TargetArea &a = target.areas[static_cast<std::size_t>(i)];
+                if (i > 0) where += ',';
+                where += cell(a.row1, a.column1);
+                if (a.row1 != a.row2 || a.column1 != a.column2) where += ":" + cell(a.row2, a.column2);
+            }
+        }
+    } else if (target.row >= 0 && target.column >= 0) {
+        where = cell(target.row, target.column);
+    } else if (target.row >= 0) {
+        where = std::to_string(target.row + 1);
+    } else if (target.column >= 0) {
+        where = column_letters(target.column);
+    }
+    std::string_view path = property_path(id);
+    if (path.empty()) path = "?";
+    return where.empty() ? std::string(path) : where + "." + std::string(path);
+}
+
+}  // namespace tabsmith

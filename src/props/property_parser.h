@@ -1,0 +1,31 @@
+// Property paths: the keyword vocabulary with its Japanese aliases, the path-to-id table and the
+// resolution of a statement name into one property id and a target.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "cells/book.h"
+#include "props/property.h"
+
+namespace tabsmith {
+
+constexpr int kMaxPathSections = 6;            // five dots
+constexpr std::size_t kMaxSectionBytes = 256;  // in the book's character set
+constexpr std::size_t kTargetPrefixBytes = 93; // a Sheet! prefix of a target, name part
+
+// Resolves `name_utf8` (a statement name already converted to UTF-8) into `id` and `target`.
+// 0 with id -1 when the name forms no property (a target alone, or recognised keywords that
+// build nothing); 0 with id 2001 for a variable name; -3 with the book's message set after a
+// parse error (id is then -1).
+int tsx_parse_property(Book &book, std::string_view name_utf8, int &id, PropertyTarget &target);
+
+// The English path that names a property id ("FONT.COLOR", "COMMENT"), or "" for no property.
+std::string_view property_path(int id);
+
+// How messages name a resolved property: its target followed by its path ("A1.COMMENT",
+// "B2:C3.CHART", "3.HEIGHT", "SHEET.ZOOM").
+std::string property_display_name(int id, const PropertyTarget &target);
+
+}  // namespace tabsmith
