@@ -14,3 +14,4 @@ for round in 1 2 3; do
   "$build/bench/peer_xlsxwriter" "$out/peer.xlsx" "$rows"
 done
 "$build/bench/bench_formula" "$out/formulas.xlsx"
+"$build/bench/bench_statements" "$out/statements.xlsx"

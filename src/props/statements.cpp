@@ -134,7 +134,9 @@ int run_statements(Book &book, std::string_view text, const StatementOptions &op
         if (is_cell) {
             if (check_value_length(book, raw_value.size()) != 0) return -909;
             int target_sheet = sheet >= 0 ? sheet : book.current_sheet;
-            rc = put_cell_value(book, target_sheet, cell.row1, cell.column1, to_utf8(raw_value, book.charset));
+            // Quotes only hold a value with blanks together; the cell gets the text inside them.
+            rc = put_cell_value(book, target_sheet, cell.row1, cell.column1,
+                                to_utf8(strip_quotes(raw_value), book.charset));
             if (rc != 0) return limit_code(rc);
             continue;
         }

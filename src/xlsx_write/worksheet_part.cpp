@@ -52,23 +52,30 @@ constexpr Template kTabColor{"<tabColor rgb=\"%s\"/>"};
 constexpr std::string_view kFitToPage = "<pageSetUpPr fitToPage=\"1\"/>";
 constexpr Template kDimension{"<dimension ref=\"A1:%s\"/>"};
 constexpr Template kSheetViews{
-    "<sheetViews><sheetView tabSelected=\"%s\" zoomScale=\"%s\" workbookViewId=\"0\" showGridLines=\"%s\">"
+    "<sheetViews><sheetView tabSelected=\"%s\" zoomScale=\"%s\" workbookViewId=\"0\" showGridLines=\"%s\"%s>"
     "%s</sheetView></sheetViews>"};
-constexpr std::string_view kFrozenFirstRow =
-    "<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>"
-    "<selection pane=\"bottomLeft\"/>";
-constexpr std::string_view kFrozenFirstColumn =
-    "<pane xSplit=\"1\" topLeftCell=\"B1\" activePane=\"topRight\" state=\"frozen\"/>"
-    "<selection pane=\"topRight\"/>";
+constexpr std::string_view kHideHeadings = " showRowColHeaders=\"0\"";
+constexpr Template kViewTopLeft{" topLeftCell=\"%s\""};
+constexpr std::string_view kPaneOpen = "<pane";
+constexpr Template kPaneXSplit{" xSplit=\"%s\""};
+constexpr Template kPaneYSplit{" ySplit=\"%s\""};
+constexpr Template kPaneTail{" topLeftCell=\"%s\" activePane=\"%s\" state=\"frozen\"/>"};
+constexpr Template kPaneSelection{"<selection pane=\"%s\"/>"};
+constexpr std::string_view kPaneTopRight = "topRight", kPaneBottomLeft = "bottomLeft",
+                           kPaneBottomRight = "bottomRight";
 constexpr Template kSelection{"<selection activeCell=\"%s\" sqref=\"%s\" />"};
 constexpr Template kSheetFormatPr{"<sheetFormatPr defaultRowHeight=\"%s\"/>"};
 constexpr std::string_view kColsOpen = "<cols>";
 constexpr Template kCol{"<col min=\"%s\" max=\"%s\" width=\"%s\" bestFit=\"1\" customWidth=\"1\"/>"};
+constexpr Template kColStyled{"<col min=\"%s\" max=\"%s\" width=\"%s\"%s%s/>"};
+constexpr Template kColStyle{" style=\"%s\""};
+constexpr std::string_view kColCustomWidth = " bestFit=\"1\" customWidth=\"1\"";
 constexpr std::string_view kColsClose = "</cols>";
 constexpr std::string_view kSheetDataOpen = "<sheetData>";
 constexpr std::string_view kSheetDataClose = "</sheetData>";
 constexpr Template kRowOpen{"<row r=\"%s\" spans=\"1:%s\"%s>"};
 constexpr Template kRowOpenNoCells{"<row r=\"%s\"%s>"};
+constexpr Template kRowStyle{" s=\"%s\" customFormat=\"1\""};
 constexpr Template kRowHeight{" %s ht=\"%s\" customHeight=\"1\""};
 constexpr std::string_view kRowHidden = "hidden=\"1\"";
 constexpr std::string_view kRowClose = "</row>";
@@ -107,6 +114,9 @@ constexpr Template kFontCode{"%s&\"%s,%s%s\"&%s&K%s"};
 constexpr Template kRowBreaksOpen{"<rowBreaks count=\"%s\" manualBreakCount=\"%s\">"};
 constexpr Template kRowBreak{"<brk id=\"%s\" max=\"16383\" man=\"1\" />"};
 constexpr std::string_view kRowBreaksClose = "</rowBreaks>";
+constexpr Template kColBreaksOpen{"<colBreaks count=\"%s\" manualBreakCount=\"%s\">"};
+constexpr Template kColBreak{"<brk id=\"%s\" max=\"1048575\" man=\"1\"/>"};
+constexpr std::string_view kColBreaksClose = "</colBreaks>";
 constexpr Template kDrawing{"<drawing r:id=\"rId%s\"/>"};
 constexpr Template kLegacyDrawing{"<legacyDrawing r:id=\"rId%s\"/>"};
 constexpr Template kPicture{"<picture r:id=\"rId%s\" />"};
@@ -230,7 +240,12 @@ int row_cell_end(const Row &row) {
 bool row_has_height(const Row &row) { return row.attributes && row.attributes->height > 0; }
 bool row_hidden(const Row &row) { return row.hidden_flag == kFlagYes; }
 
-bool row_written(const Row &row, int cell_end) { return cell_end > 0 || row_has_height(row) || row_hidden(row); }
+bool row_styled(const Row &row) { return row.style != kNoRowStyle; }
+
+// A styled row without cells is still written: its format is what new cells in it show.
+bool row_written(const Row &row, int cell_end) {
+    return cell_end > 0 || row_has_height(row) || row_hidden(row) || row_styled(row);
+}
 
 // The style that date-like cells get when neither they nor their column carry one, so that a
 // serial number is never shown as a bare number.
@@ -309,6 +324,7 @@ void append_serial(std::string &out, const Cell &cell) {
 // What the cell loop knows about the cell being written.
 struct CellPlace {
     std::string_view row_digits;  // 1-based row number
+    std::uint16_t row_style = kNoRowStyle;
     int column = 0;
     bool merged_inner = false;    // inside a merged area, not its top-left cell
 };
@@ -322,7 +338,9 @@ int write_cell(const Book &book, const Sheet &sheet, const Cell &cell, const Cel
 
     std::uint16_t style = cell.style;
     if (style == 0) style = kind_default_style(cell.kind);
-    if (style == 0 && static_cast<std::size_t>(place.column) < sheet.columns.size())
+    // A row format covers its cells before a column format does, as spreadsheet programs show it.
+    if (style == 0 && place.row_style != kNoRowStyle) style = place.row_style;
+    else if (style == 0 && static_cast<std::size_t>(place.column) < sheet.columns.size())
         style = sheet.columns[static_cast<std::size_t>(place.column)].style;
     char style_buffer[24];
     std::string_view style_text;
@@ -486,31 +504,87 @@ void write_sheet_pr(const Book &book, const Sheet &sheet, int sheet_number, std:
     else fill(out, kSheetPrNamed, {attribute, tab, fit});
 }
 
+// A frozen pane whose unfrozen area starts `columns` columns right and `rows` rows down (at
+// least one of them positive); `scroll_row` is the first row shown below a row freeze, or the
+// row the right-hand area starts at when only columns are frozen.
+void append_frozen_pane(int columns, int rows, int scroll_row, std::string &inner) {
+    inner.append(kPaneOpen);
+    if (columns > 0) fill(inner, kPaneXSplit, {Num(static_cast<long long>(columns))});
+    if (rows > 0) fill(inner, kPaneYSplit, {Num(static_cast<long long>(rows))});
+    std::string_view active = rows == 0 ? kPaneTopRight : columns == 0 ? kPaneBottomLeft : kPaneBottomRight;
+    fill(inner, kPaneTail, {Ref(scroll_row, columns), active});
+    // Spreadsheet programs keep one selection per pane beside the frozen corner.
+    if (columns > 0 && rows > 0) {
+        fill(inner, kPaneSelection, {kPaneTopRight});
+        fill(inner, kPaneSelection, {kPaneBottomLeft});
+    }
+    fill(inner, kPaneSelection, {active});
+}
+
 void write_sheet_views(const Sheet &sheet, std::string &out) {
     const SheetSettings &settings = sheet.settings;
-    std::string inner;
+    int split_columns = 0, split_rows = 0;
     switch (settings.frozen) {
-    case FrozenPane::kFirstRow: inner = kFrozenFirstRow; break;
-    case FrozenPane::kFirstColumn: inner = kFrozenFirstColumn; break;
-    case FrozenPane::kNone: {
-        bool chosen = settings.selected_row >= 0 && settings.selected_column >= 0 &&
-                      settings.selected_row <= kMaxNameRow && settings.selected_column <= kMaxNameColumn;
-        Ref active(chosen ? settings.selected_row : 0, chosen ? settings.selected_column : 0);
-        fill(inner, kSelection, {active, active});
+    case FrozenPane::kFirstRow: split_rows = 1; break;
+    case FrozenPane::kFirstColumn: split_columns = 1; break;
+    case FrozenPane::kNone:
+        // A split outside the sheet could not be opened, so it is dropped rather than clamped.
+        if (settings.split_row <= kMaxNameRow && settings.split_column <= kMaxNameColumn) {
+            split_rows = std::max(settings.split_row, 0);
+            split_columns = std::max(settings.split_column, 0);
+        }
         break;
     }
+    int top_row = settings.top_row >= 0 && settings.top_row <= kMaxNameRow ? settings.top_row : -1;
+
+    std::string inner, attributes;
+    if (!settings.headings) attributes.append(kHideHeadings);
+    if (split_rows > 0) {
+        // The frozen rows always show from the sheet's top, so the first shown row moves the
+        // scrolling area instead of the view.
+        append_frozen_pane(split_columns, split_rows, std::max(split_rows, top_row), inner);
+    } else {
+        if (top_row >= 0) fill(attributes, kViewTopLeft, {Ref(top_row, 0)});
+        if (split_columns > 0) {
+            append_frozen_pane(split_columns, 0, std::max(top_row, 0), inner);
+        } else {
+            bool chosen = settings.selected_row >= 0 && settings.selected_column >= 0 &&
+                          settings.selected_row <= kMaxNameRow && settings.selected_column <= kMaxNameColumn;
+            Ref active(chosen ? settings.selected_row : 0, chosen ? settings.selected_column : 0);
+            fill(inner, kSelection, {active, active});
+        }
     }
     // The view accepts 10% to 400%; anything else would make the part invalid.
     int zoom = std::clamp(settings.zoom, kMinZoom, kMaxZoom);
     fill(out, kSheetViews,
          {settings.selected ? "1"sv : "0"sv, Num(static_cast<long long>(zoom)),
-          settings.grid_lines ? "1"sv : "0"sv, inner});
+          settings.grid_lines ? "1"sv : "0"sv, attributes, inner});
 }
 
 void write_cols(const Sheet &sheet, int used_columns, std::string &out) {
     int last_set = -1;
-    for (std::size_t k = 0; k < sheet.columns.size(); ++k)
+    bool styled = false;
+    for (std::size_t k = 0; k < sheet.columns.size(); ++k) {
         if (sheet.columns[k].width != 0.0) last_set = static_cast<int>(k);
+        if (sheet.columns[k].style != 0) styled = true;
+    }
+    if (styled) {
+        // Only the columns that carry something are listed, so that a styled column does not
+        // make every column before it look resized.
+        out.append(kColsOpen);
+        for (std::size_t k = 0; k < sheet.columns.size(); ++k) {
+            const ColumnAttributes &column = sheet.columns[k];
+            if (column.width == 0.0 && column.style == 0) continue;
+            double width = column.width == 0.0 ? kUnsetColumnWidth : std::max(column.width, 0.0);
+            Num number(static_cast<long long>(k) + 1);
+            fill_part(out, kColStyled, 0, 3, {number, number, Num(width, 3)});
+            if (column.style != 0) fill(out, kColStyle, {Num(static_cast<long long>(column.style))});
+            if (column.width != 0.0) out.append(kColCustomWidth);
+            out.append(kColStyled.piece(5));
+        }
+        out.append(kColsClose);
+        return;
+    }
     if (last_set < 0) return;
     int count = std::max(last_set + 1, used_columns);
     out.append(kColsOpen);
@@ -536,6 +610,7 @@ int write_rows(const Book &book, const Sheet &sheet, std::string &out) {
         merges.enter_row(row_index);
 
         row_attributes.clear();
+        if (row_styled(row)) fill(row_attributes, kRowStyle, {Num(static_cast<long long>(row.style))});
         if (row_has_height(row)) {
             fill(row_attributes, kRowHeight,
                  {row_hidden(row) ? kRowHidden : ""sv, Num(row.attributes->height / 100.0, 6)});
@@ -553,6 +628,7 @@ int write_rows(const Book &book, const Sheet &sheet, std::string &out) {
 
         CellPlace place;
         place.row_digits = row_number;
+        place.row_style = row.style;
         for (int c = 0; c < cell_end; ++c) {
             const Cell &cell = row.cells[static_cast<std::size_t>(c)];
             if (!written(cell)) continue;
@@ -599,6 +675,15 @@ void write_row_breaks(const Sheet &sheet, std::string &out) {
     fill(out, kRowBreaksOpen, {count, count});
     for (int row : breaks) fill(out, kRowBreak, {Num(static_cast<long long>(row))});
     out.append(kRowBreaksClose);
+}
+
+void write_column_breaks(const Sheet &sheet, std::string &out) {
+    const auto &breaks = sheet.settings.column_breaks;
+    if (breaks.empty()) return;
+    Num count(static_cast<long long>(breaks.size()));
+    fill(out, kColBreaksOpen, {count, count});
+    for (int column : breaks) fill(out, kColBreak, {Num(static_cast<long long>(column))});
+    out.append(kColBreaksClose);
 }
 
 void write_object_references(const SheetObjectCounts &counts, const SheetRelationshipIds &ids, std::string &out) {
@@ -716,6 +801,7 @@ int tsx_write_cell(Book &book, int sheet_index, int row, int column, std::string
     Num row_number(static_cast<long long>(row) + 1);
     CellPlace place;
     place.row_digits = row_number;
+    place.row_style = r.style;
     place.column = column;
     for (const auto &a : sheet->merges) {
         int r1 = std::min(a.row1, a.row2), r2 = std::max(a.row1, a.row2);
@@ -766,6 +852,7 @@ int tsx_write_worksheet(Book &book, int sheet_index, std::string &out) {
     tsx_write_page_setup(sheet.settings.page, ids.printer_settings, out);
     if (int rc = tsx_write_header_footer(sheet, book.styles.fonts(), out); rc != 0) return rc;
     write_row_breaks(sheet, out);
+    write_column_breaks(sheet, out);
     write_object_references(counts, ids, out);
     out.append(kWorksheetClose);
     return 0;

@@ -49,9 +49,11 @@ TEST_F(Statements, CellValuesAndTheirSpacing) {
     EXPECT_EQ(value("A2"), "6");
     EXPECT_EQ(value("A3"), "7");
     EXPECT_EQ(value("A4"), "8");
-    // A cell value goes in as written, quotes included; only property values lose them.
-    EXPECT_EQ(put("B1=\"hello world\""), 0);
-    EXPECT_EQ(value("B1"), "\"hello world\"");
+    // Quotes hold a value with blanks together and do not end up in the cell.
+    EXPECT_EQ(put("B1=\"hello world\" B2=\"say \"\"hi\"\"\" B3=\"\""), 0);
+    EXPECT_EQ(value("B1"), "hello world");
+    EXPECT_EQ(value("B2"), "say \"hi\"");
+    EXPECT_EQ(value("B3"), "");
     EXPECT_EQ(book.error_code, 0);
 }
 

@@ -1,5 +1,6 @@
 // Golden tests of the worksheet part and the sheet relationship part: whole texts for cells,
-// rows, columns, views, protection, filters, merges, page setup, header/footer and breaks.
+// rows, row and column styles, columns, views and panes, protection, filters, merges, page setup,
+// header/footer and row and column breaks.
 
 #include <gtest/gtest.h>
 
@@ -253,6 +254,57 @@ TEST_F(WorksheetPartTest, ColumnWidths) {
     EXPECT_EQ(write(), expected.text());
 }
 
+TEST_F(WorksheetPartTest, ColumnStylesListOnlyTheColumnsThatCarrySomething) {
+    put(0, 6, "x");                            // used area reaches column G
+    sheet().columns[1].style = 8;              // a style and no width
+    sheet().columns[3].width = 12.5;           // both
+    sheet().columns[3].style = 9;
+    sheet().columns[5].width = -1;             // a width and no style
+    Expected expected;
+    expected.dimension = "A1:G1";
+    expected.cols =
+        "<cols>"
+        "<col min=\"2\" max=\"2\" width=\"8.380\" style=\"8\"/>"
+        "<col min=\"4\" max=\"4\" width=\"12.500\" style=\"9\" bestFit=\"1\" customWidth=\"1\"/>"
+        "<col min=\"6\" max=\"6\" width=\"0.000\" bestFit=\"1\" customWidth=\"1\"/>"
+        "</cols>";
+    expected.rows = "<row r=\"1\" spans=\"1:7\"><c r=\"G1\" t=\"s\"><v>0</v></c></row>";
+    EXPECT_EQ(write(), expected.text());
+}
+
+TEST_F(WorksheetPartTest, RowStylesMarkTheRowAndComeBeforeColumnStyles) {
+    put(0, 0, "1");                            // row style
+    sheet().columns[2].style = 8;
+    put(0, 1, "2");
+    slot(0, 1).style = 9;                      // own style wins
+    put(0, 2, "3");                            // row style wins over the column's
+    Cell &date = slot(0, 3);                   // the kind default wins over the row's
+    date.kind = kCellDate;
+    date.integer = 100;
+    sheet().rows[0].style = 5;
+    put(1, 2, "4");                            // unstyled row: the column's
+    put(2, 2, "5");
+    sheet().rows[2].style = 0;                 // the default format, still over the column's
+    height(3, 1200);
+    sheet().rows[3].style = 6;                 // no cells
+    ASSERT_EQ(ensure_row(book, sheet(), 4), 0);
+    sheet().rows[4].style = 7;                 // no cells, no height: still written
+    Expected expected;
+    expected.dimension = "A1:D5";
+    expected.cols = "<cols><col min=\"3\" max=\"3\" width=\"8.380\" style=\"8\"/></cols>";
+    expected.rows =
+        "<row r=\"1\" spans=\"1:4\" s=\"5\" customFormat=\"1\">"
+        "<c r=\"A1\" s=\"5\"><v>1</v></c><c r=\"B1\" s=\"9\"><v>2</v></c><c r=\"C1\" s=\"5\"><v>3</v></c>"
+        "<c r=\"D1\" s=\"1\"><v>100</v></c></row>"
+        "<row r=\"2\" spans=\"1:3\"><c r=\"C2\" s=\"8\"><v>4</v></c></row>"
+        "<row r=\"3\" spans=\"1:3\" s=\"0\" customFormat=\"1\"><c r=\"C3\"><v>5</v></c></row>"
+        "<row r=\"4\" s=\"6\" customFormat=\"1\"  ht=\"12.000000\" customHeight=\"1\"></row>"
+        "<row r=\"5\" s=\"7\" customFormat=\"1\"></row>";
+    EXPECT_EQ(write(), expected.text());
+    EXPECT_EQ(cell_text(0, 2), "<c r=\"C1\" s=\"5\"><v>3</v></c>");
+    EXPECT_EQ(cell_text(2, 2), "<c r=\"C3\"><v>5</v></c>");
+}
+
 TEST_F(WorksheetPartTest, NoColsWithoutWidths) {
     put(0, 0, "1");
     std::string text = write();
@@ -291,6 +343,67 @@ TEST_F(WorksheetPartTest, FrozenPanes) {
         "<pane xSplit=\"1\" topLeftCell=\"B1\" activePane=\"topRight\" state=\"frozen\"/>"
         "<selection pane=\"topRight\"/>";
     EXPECT_EQ(write(), column.text());
+}
+
+TEST_F(WorksheetPartTest, FrozenSplitsAndTopRow) {
+    struct Case {
+        FrozenPane frozen;
+        int split_row, split_column, top_row;
+        const char *view_extra;   // attributes after showGridLines
+        const char *inner;
+    };
+    const Case cases[] = {
+        {FrozenPane::kNone, 1, 1, -1, "",
+         "<pane xSplit=\"1\" ySplit=\"1\" topLeftCell=\"B2\" activePane=\"bottomRight\" state=\"frozen\"/>"
+         "<selection pane=\"topRight\"/><selection pane=\"bottomLeft\"/><selection pane=\"bottomRight\"/>"},
+        {FrozenPane::kNone, 0, 3, -1, "",
+         "<pane xSplit=\"3\" topLeftCell=\"D1\" activePane=\"topRight\" state=\"frozen\"/>"
+         "<selection pane=\"topRight\"/>"},
+        {FrozenPane::kNone, 4, 0, -1, "",
+         "<pane ySplit=\"4\" topLeftCell=\"A5\" activePane=\"bottomLeft\" state=\"frozen\"/>"
+         "<selection pane=\"bottomLeft\"/>"},
+        {FrozenPane::kNone, 0, 0, -1, "", kDefaultSelection},
+        {FrozenPane::kNone, -1, -1, -1, "", kDefaultSelection},
+        {FrozenPane::kNone, 1048576, 0, -1, "", kDefaultSelection},   // below the last row
+        {FrozenPane::kNone, 0, 16384, -1, "", kDefaultSelection},     // right of the last column
+        {FrozenPane::kFirstRow, 5, 5, -1, "",                        // the kind wins over a stale split
+         "<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>"
+         "<selection pane=\"bottomLeft\"/>"},
+        // The first shown row scrolls the unfrozen area under frozen rows, and the view otherwise.
+        {FrozenPane::kNone, 2, 2, 10, "",
+         "<pane xSplit=\"2\" ySplit=\"2\" topLeftCell=\"C11\" activePane=\"bottomRight\" state=\"frozen\"/>"
+         "<selection pane=\"topRight\"/><selection pane=\"bottomLeft\"/><selection pane=\"bottomRight\"/>"},
+        {FrozenPane::kNone, 6, 0, 3, "",                            // above the split: the split wins
+         "<pane ySplit=\"6\" topLeftCell=\"A7\" activePane=\"bottomLeft\" state=\"frozen\"/>"
+         "<selection pane=\"bottomLeft\"/>"},
+        {FrozenPane::kNone, 0, 2, 10, " topLeftCell=\"A11\"",
+         "<pane xSplit=\"2\" topLeftCell=\"C11\" activePane=\"topRight\" state=\"frozen\"/>"
+         "<selection pane=\"topRight\"/>"},
+        {FrozenPane::kNone, -1, -1, 0, " topLeftCell=\"A1\"", kDefaultSelection},
+        {FrozenPane::kNone, -1, -1, 9, " topLeftCell=\"A10\"", kDefaultSelection},
+        {FrozenPane::kNone, -1, -1, 1048576, "", kDefaultSelection},  // below the last row
+    };
+    for (const Case &c : cases) {
+        SheetSettings &s = sheet().settings;
+        s.frozen = c.frozen;
+        s.split_row = c.split_row;
+        s.split_column = c.split_column;
+        s.top_row = c.top_row;
+        Expected expected;
+        expected.view_attributes += c.view_extra;
+        expected.view_inner = c.inner;
+        EXPECT_EQ(write(), expected.text()) << c.split_row << "," << c.split_column << " top " << c.top_row;
+    }
+}
+
+TEST_F(WorksheetPartTest, HiddenHeadingsComeBeforeTheTopRow) {
+    sheet().settings.headings = false;
+    Expected expected;
+    expected.view_attributes += " showRowColHeaders=\"0\"";
+    EXPECT_EQ(write(), expected.text());
+    sheet().settings.top_row = 4;
+    expected.view_attributes += " topLeftCell=\"A5\"";
+    EXPECT_EQ(write(), expected.text());
 }
 
 TEST_F(WorksheetPartTest, SelectionZoomGridAndTabSelected) {
@@ -448,6 +561,20 @@ TEST_F(WorksheetPartTest, HeaderFooterAndRowBreaks) {
         "</headerFooter>"
         "<rowBreaks count=\"2\" manualBreakCount=\"2\"><brk id=\"5\" max=\"16383\" man=\"1\" />"
         "<brk id=\"10\" max=\"16383\" man=\"1\" /></rowBreaks>";
+    EXPECT_EQ(write(), expected.text());
+}
+
+TEST_F(WorksheetPartTest, ColumnBreaksFollowRowBreaks) {
+    sheet().settings.column_breaks = {2, 7};
+    Expected expected;
+    expected.after_page =
+        "<colBreaks count=\"2\" manualBreakCount=\"2\"><brk id=\"2\" max=\"1048575\" man=\"1\"/>"
+        "<brk id=\"7\" max=\"1048575\" man=\"1\"/></colBreaks>";
+    EXPECT_EQ(write(), expected.text());
+    sheet().settings.row_breaks = {3};
+    expected.after_page =
+        "<rowBreaks count=\"1\" manualBreakCount=\"1\"><brk id=\"3\" max=\"16383\" man=\"1\" /></rowBreaks>" +
+        expected.after_page;
     EXPECT_EQ(write(), expected.text());
 }
 
