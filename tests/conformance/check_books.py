@@ -55,9 +55,34 @@ def style_matches(cell, expected):
         value = cell
         for name in path.split('.'):
             value = getattr(value, name, None)
+        try:
+            if abs(float(value) - float(want)) < 1e-3:
+                continue
+        except (TypeError, ValueError):
+            pass
         if str(value).lower() != want.lower():
             return False
     return True
+
+
+def layout_matches(wb, sheet, cell, kind, expected):
+    if kind == 'book':
+        return style_matches(wb, expected)
+    ws = wb[sheet]
+    if kind == 'sheet':
+        return style_matches(ws, expected)
+    if kind == 'merged':
+        return any(str(r) == cell for r in ws.merged_cells.ranges)
+    if kind == 'width':
+        # Widths carry the cell padding the engine adds to the characters asked for.
+        return abs(ws.column_dimensions[cell].width - float(expected)) < 1
+    if kind == 'height':
+        return abs(ws.row_dimensions[int(cell)].height - float(expected)) < 0.01
+    if kind == 'row_breaks':
+        return [b.id for b in ws.row_breaks.brk] == [int(x) for x in expected.split(',')]
+    if kind == 'auto_filter':
+        return ws.auto_filter.ref == expected
+    return False
 
 
 def openpyxl_value_matches(kind, got, expected):
@@ -93,6 +118,10 @@ def check_openpyxl(results, workdir, manifest):
         wb = books[book]
         if isinstance(wb, Exception):
             results.check(False, 'openpyxl cannot load %s: %s' % (book, wb))
+            continue
+        if kind in ('merged', 'width', 'height', 'row_breaks', 'auto_filter', 'sheet', 'book'):
+            results.check(layout_matches(wb, sheet, cell, kind, expected),
+                          'openpyxl %s %s %s!%s: expected %s' % (kind, book, sheet, cell, expected))
             continue
         if kind == 'style':
             results.check(style_matches(wb[sheet][cell], expected),

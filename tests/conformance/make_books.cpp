@@ -175,6 +175,71 @@ void styled_book(Suite &suite) {
     b.save();
 }
 
+// Formatting, sheet and book settings through the statement language.
+void statements_book(Suite &suite) {
+    Builder b(suite, "statements");
+    b.sheet("Format");
+    auto run = [&](const std::string &text) {
+        suite.check(b.record(), TXLS_put_values(&b.record(), text.c_str()), "statements: " + text);
+    };
+    auto expect = [&](const std::string &sheet, const std::string &cell, const std::string &style) {
+        manifest.push_back({"statements.xlsx", sheet, cell, "style", style});
+    };
+    run("A1=\"red bold\" A1.FONT.COLOR=RED A1.FONT.STYLE=bold A1.FONT.SIZE=14");
+    expect("Format", "A1", "font.b=True;font.sz=14.0");
+    run("A2=italic A2.FONT.STYLE=italic_underline A2.FONT.NAME=明朝");
+    expect("Format", "A2", "font.i=True;font.u=single");
+    run("A3=fill A3.FILL.COLOR=#FFFF00");
+    expect("Format", "A3", "fill.fill_type=solid;fill.fgColor.rgb=FFFFFF00");
+    run("A4=pattern A4.FILL.PATTERN.NAME=darkGrid A4.FILL.PATTERN.COLOR=BLUE");
+    expect("Format", "A4", "fill.fill_type=darkGrid");
+    run("A5=gradient A5.FILL.GRADATION.COLOR1=WHITE A5.FILL.GRADATION.COLOR2=BLUE A5.FILL.GRADATION.KIND=VERTICAL");
+    expect("Format", "A5", "fill.type=linear");
+    const char *lines[] = {"thin", "thick", "hair", "dashed", "dashDot", "dashDotDot", "dotted",
+                           "medium", "mediumDashed", "mediumDashDot", "mediumDashDotDot", "slantDashDot", "double"};
+    int row = 1;
+    for (const char *line : lines) {
+        std::string cell = "C" + std::to_string(row++ * 2);
+        run(cell + "=1 " + cell + ".BORDER=" + line);
+        expect("Format", cell, std::string("border.left.style=") + line + ";border.bottom.style=" + line);
+    }
+    run("E2:G4.BORDER=THIN E2:G4.BORDER.COLOR=RED");
+    expect("Format", "F3", "border.top.style=thin;border.right.style=thin");
+    run("A6=\"wrapped text in a narrow column\" A6.WRAP=TRUE A7=shrink A7.SHRINK=TRUE A8=center A8.ALIGN=CENTER_CENTER");
+    expect("Format", "A6", "alignment.wrap_text=True");
+    expect("Format", "A7", "alignment.shrink_to_fit=True");
+    expect("Format", "A8", "alignment.horizontal=center;alignment.vertical=center");
+    run("A9=merged A9:B10.MERGE=TRUE");
+    manifest.push_back({"statements.xlsx", "Format", "A9:B10", "merged", "True"});
+    run("A11=1234567.891 A11.FORMAT=カンマ小数点以下2 A12=0.125 A12.FORMAT=パーセント小数点以下1 A13=2024/05/06 A13.FORMAT=年月日");
+    expect("Format", "A11", "number_format=#,##0.00_ ");
+    expect("Format", "A12", "number_format=0.0%");
+    expect("Format", "A13", "is_date=True");
+    run("A14=00123 A14.FORMAT=文字列");
+    expect("Format", "A14", "quotePrefix=True");
+    run("H.WIDTH=30 12.HEIGHT=40 20.NEWPAGE=TRUE");
+    manifest.push_back({"statements.xlsx", "Format", "H", "width", "30"});
+    manifest.push_back({"statements.xlsx", "Format", "12", "height", "40"});
+    manifest.push_back({"statements.xlsx", "Format", "", "row_breaks", "19"});
+    run("J1=Name K1=Amount J2=a K2=1 J1:K2.FILTER=TRUE");
+    manifest.push_back({"statements.xlsx", "Format", "", "auto_filter", "J1:K2"});
+
+    b.sheet("Settings");
+    run("A1=settings SHEET.ZOOM=150 SHEET.FROZEN_TOP=TRUE SHEET.HIDDEN_GRID=TRUE SHEET.TAB.COLOR=RED");
+    run("SHEET.PASSWORD=secret PAPER.SIZE=A3 PAPER.ORIENTATION=LANDSCAPE PAPER.MARGIN.LEFT=2.54");
+    run("SHEET.HEADER.CENTER=\"Monthly report\" SHEET.FOOTER.RIGHT=\"Page &P\" SHEET.PRINT_TITLE_ROW=1:2");
+    manifest.push_back({"statements.xlsx", "Settings", "", "sheet",
+                        "sheet_view.zoomScale=150;freeze_panes=A2;sheet_view.showGridLines=False;"
+                        "sheet_properties.tabColor.rgb=FFFF0000;protection.sheet=True;page_setup.paperSize=8;"
+                        "page_setup.orientation=landscape;page_margins.left=1.0"});
+    b.sheet("Hidden");
+    run("A1=hidden SHEET.HIDDEN=TRUE");
+    manifest.push_back({"statements.xlsx", "Hidden", "", "sheet", "sheet_state=hidden"});
+    run("BOOK.TITLE=\"月次報告\" BOOK.CREATOR=Tanaka BOOK.COMPANY=\"Example Ltd\"");
+    manifest.push_back({"statements.xlsx", "", "", "book", "properties.title=月次報告;properties.creator=Tanaka"});
+    b.save();
+}
+
 void default_sheets_book(Suite &suite) {
     // A book saved without any sheet gets three empty ones.
     Builder b(suite, "no_sheets");
@@ -194,6 +259,7 @@ int main(int argc, char **argv) {
     formulas_book(suite);
     many_sheets_book(suite);
     styled_book(suite);
+    statements_book(suite);
     default_sheets_book(suite);
 
     std::ofstream out(std::string(argv[1]) + "/manifest.tsv", std::ios::binary);
