@@ -221,6 +221,16 @@ void statements_book(Suite &suite) {
     manifest.push_back({"statements.xlsx", "Format", "H", "width", "30"});
     manifest.push_back({"statements.xlsx", "Format", "12", "height", "40"});
     manifest.push_back({"statements.xlsx", "Format", "", "row_breaks", "19"});
+    // Every named number format ends in a number format the readers accept.
+    const char *formats[] = {"赤マイナス", "日付", "日時", "時刻", "時分秒", "年月日", "西暦", "月日", "和暦", "円",
+                             "赤円", "郵便番号", "正負記号", "漢数字", "大字", "全角", "全角桁区切り", "カンマ",
+                             "パーセント", "小数点以下3", "カンマ小数点以下1", "文字列"};
+    int format_row = 1;
+    for (const char *format : formats) {
+        std::string cell = "M" + std::to_string(format_row++);
+        run(cell + "=1234.5 " + cell + ".FORMAT=" + format);
+        expect("Format", cell, std::string(format) == "文字列" ? "quotePrefix=True" : "has_style=True");
+    }
     run("J1=Name K1=Amount J2=a K2=1 J1:K2.FILTER=TRUE");
     manifest.push_back({"statements.xlsx", "Format", "", "auto_filter", "J1:K2"});
 
@@ -229,7 +239,7 @@ void statements_book(Suite &suite) {
     run("SHEET.PASSWORD=secret PAPER.SIZE=A3 PAPER.ORIENTATION=LANDSCAPE PAPER.MARGIN.LEFT=2.54");
     run("SHEET.HEADER.CENTER=\"Monthly report\" SHEET.FOOTER.RIGHT=\"Page &P\" SHEET.PRINT_TITLE_ROW=1:2");
     manifest.push_back({"statements.xlsx", "Settings", "", "sheet",
-                        "sheet_view.zoomScale=150;freeze_panes=A2;sheet_view.showGridLines=False;"
+                        "oddHeader.center.text=Monthly report;print_title_rows=$1:$2;sheet_view.zoomScale=150;freeze_panes=A2;sheet_view.showGridLines=False;"
                         "sheet_properties.tabColor.rgb=FFFF0000;protection.sheet=True;page_setup.paperSize=8;"
                         "page_setup.orientation=landscape;page_margins.left=1.0"});
     b.sheet("Hidden");
