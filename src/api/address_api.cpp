@@ -31,6 +31,21 @@ bool caller_text(const Book &book, const char *text, std::string &utf8) {
     return true;
 }
 
+// Reads a caller's cell or range text (book character set, computed forms allowed) into a
+// reference: 0, -3 for a malformed text, -801 for a text that names no cell or range.
+int resolve_caller_text(Book &book, const char *text, bool range_allowed, CellRef &ref) {
+    // The text is read in the book's character set like every caller text, so that sheet
+    // prefixes and variable names outside ASCII are found.
+    std::string utf8, expanded;
+    if (!caller_text(book, text, utf8)) return -3;
+    int rc = expand_computed_forms(book, utf8, expanded);
+    if (rc == -3) return -3;
+    if (rc != 0) return -801;
+    rc = range_allowed ? resolve_reference(book, expanded, ref) : resolve_cell(book, expanded, ref);
+    if (rc == -3) return -3;
+    return rc != 0 ? -801 : 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -64,17 +79,8 @@ int TXLS_is_cell(XLS_BOOK *record, const char *text, int *row, int *column) {
         Book *book = enter(record, -3);
         if (!book) return -3;
         if (!text || !row || !column) return book->err.fail(-3);
-        // The text is read in the book's character set like every caller text, so that sheet
-        // prefixes and variable names outside ASCII are found.
-        std::string utf8, expanded;
-        if (!caller_text(*book, text, utf8)) return book->err.fail(-3);
-        int rc = expand_computed_forms(*book, utf8, expanded);
-        if (rc == -3) return book->err.fail(-3);
-        if (rc != 0) return book->err.fail(-801);
         CellRef ref;
-        rc = resolve_cell(*book, expanded, ref);
-        if (rc == -3) return book->err.fail(-3);
-        if (rc != 0) return book->err.fail(-801);
+        if (int rc = resolve_caller_text(*book, text, false, ref); rc != 0) return book->err.fail(rc);
         *row = ref.row1 + 1;
         *column = ref.column1 + 1;
         return book->err.fail(0);
@@ -86,15 +92,8 @@ int TXLS_is_range(XLS_BOOK *record, const char *text, int *row1, int *column1, i
         Book *book = enter(record, -3);
         if (!book) return -3;
         if (!text || !row1 || !column1 || !row2 || !column2) return book->err.fail(-3);
-        std::string utf8, expanded;
-        if (!caller_text(*book, text, utf8)) return book->err.fail(-3);
-        int rc = expand_computed_forms(*book, utf8, expanded);
-        if (rc == -3) return book->err.fail(-3);
-        if (rc != 0) return book->err.fail(-801);
         CellRef ref;
-        rc = resolve_reference(*book, expanded, ref);
-        if (rc == -3) return book->err.fail(-3);
-        if (rc != 0) return book->err.fail(-801);
+        if (int rc = resolve_caller_text(*book, text, true, ref); rc != 0) return book->err.fail(rc);
         if (!ref.is_range) return -3;  // a single cell: refused, but no failure of the book
         *row1 = ref.row1 + 1;
         *column1 = ref.column1 + 1;

@@ -186,6 +186,10 @@ int tsx_put_resource(Book &book, std::string_view key, std::string_view value);
 int get_variable(const Book &book, std::string_view key, std::string &value);
 constexpr int kNoVariable = 1403;
 
+// The text of a shared-string cell (empty when its index is past the table), at most
+// XLS_CELL_UTF8_LEN bytes.
+std::string shared_string_text(const Book &book, const Cell &cell);
+
 // Cell lookup without growing anything; nullptr when the slot does not exist or is empty.
 const Cell *find_cell(const Book &book, int sheet, int row, int column);
 

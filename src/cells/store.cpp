@@ -148,6 +148,12 @@ int get_variable(const Book &book, std::string_view key, std::string &value) {
     return kNoVariable;
 }
 
+std::string shared_string_text(const Book &book, const Cell &cell) {
+    if (cell.sst >= book.shared_strings.size()) return {};
+    const std::string &text = book.shared_strings[cell.sst].text;
+    return text.substr(0, fit_prefix(kUtf8, text, kCellUtf8Bytes));
+}
+
 const Cell *find_cell(const Book &book, int sheet_index, int row, int column) {
     if (sheet_index < 0 || sheet_index >= book.sheet_count()) return nullptr;
     const Sheet &sheet = *book.sheets[static_cast<std::size_t>(sheet_index)];

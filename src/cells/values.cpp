@@ -358,11 +358,7 @@ std::string cell_value_text(const Book &book, const Cell &cell) {
     }
     switch (cell.kind) {
         case kCellText: return cell.text;
-        case kCellString: {
-            if (cell.sst >= book.shared_strings.size()) return {};
-            const std::string &text = book.shared_strings[cell.sst].text;
-            return text.substr(0, fit_prefix(kUtf8, text, kCellUtf8Bytes));
-        }
+        case kCellString: return shared_string_text(book, cell);
         case kCellInteger: return cell.text.empty() ? std::to_string(cell.integer) : cell.text;
         case kCellFloat: return normalise_decimal(cell.text.empty() ? shortest_text(cell.number) : cell.text);
         case kCellPercent: return percent_text(cell);

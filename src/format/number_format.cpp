@@ -229,12 +229,8 @@ std::string format_grouped_number(std::string_view number, int decimals) {
 std::string format_cell_text(const Book &book, const Cell &cell, int date_kind, int number_kind, int decimals) {
     switch (cell.kind) {
         case kCellText: return cell.text;
-        case kCellString: {
-            // Texts a statement put are kept as shared strings; they render as themselves.
-            if (cell.sst >= book.shared_strings.size()) return {};
-            const std::string &text = book.shared_strings[cell.sst].text;
-            return text.substr(0, fit_prefix(kUtf8, text, kCellUtf8Bytes));
-        }
+        // Texts a statement put are kept as shared strings; they render as themselves.
+        case kCellString: return shared_string_text(book, cell);
         case kCellInteger:
         case kCellFloat: {
             std::string number = number_text_of(cell);
