@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-bench"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTABSMITH_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target bench_write bench_formula peer_xlsxwriter
+cmake --build "$build" -j "$(nproc)" --target bench_write bench_formula peer_xlsxwriter bench_csv
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 rows=${ROWS:-100000}
@@ -15,3 +15,4 @@ for round in 1 2 3; do
 done
 "$build/bench/bench_formula" "$out/formulas.xlsx"
 "$build/bench/bench_statements" "$out/statements.xlsx"
+"$build/bench/bench_csv" "$out/bench.csv"

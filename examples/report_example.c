@@ -22,7 +22,7 @@ int main(void) {
     char value[256], kind[256], name[64];
     int s, i;
 
-    if (check(&book, TXLS_open_book(&book, "MODE=CREATE BOOK=sales_report CHARSET=UTF8"), "open")) return 1;
+    if (check(&book, TXLS_open_book(&book, "MODE=CREATE BOOK=example_report CHARSET=UTF8"), "open")) return 1;
     if (check(&book, TXLS_put_variable(&book, "REGION", "Kanto"), "variable")) return 1;
     for (s = 0; s < 2; ++s) {
         char options[80];
@@ -42,6 +42,6 @@ int main(void) {
         }
     }
     if (check(&book, TXLS_close_book(&book, "SAVE"), "save")) return 1;
-    printf("saved sales_report.xlsx in the current directory\n");
+    printf("saved example_report.xlsx in the current directory\n");
     return 0;
 }

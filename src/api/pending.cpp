@@ -26,10 +26,6 @@ int TXLS_put_image_memory(XLS_BOOK *book, const char *, int, const void *, long,
                           const char *) {
     return not_yet(book, "TXLS_put_image_memory()");
 }
-int TXLS_read_file(XLS_BOOK *book, const char *) { return not_yet(book, "TXLS_read_file()"); }
-int TXLS_open_datasource(XLS_BOOK *book, const char *) { return not_yet(book, "TXLS_open_datasource()"); }
-int TXLS_paste_datasource(XLS_BOOK *book, const char *) { return not_yet(book, "TXLS_paste_datasource()"); }
-int TXLS_close_datasource(XLS_BOOK *book) { return not_yet(book, "TXLS_close_datasource()"); }
 int TXLS_write_row(XLS_BOOK *book, int) { return not_yet(book, "TXLS_write_row()"); }
 int orv_file_type(int, const char *, int *type) {
     if (type) *type = 0;

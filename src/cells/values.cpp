@@ -170,13 +170,14 @@ int check_value_length(Book &book, std::size_t bytes) {
     return 0;
 }
 
-std::string expand_system_words(const Book &book, std::string_view text) {
+std::string expand_system_words(const Book &book, std::string_view text, EnvironmentLookup environment) {
     if (equals_ignore_case(text, "$SYSDATETIME")) return local_now();
     if (equals_ignore_case(text, "$SYSDATE")) return local_now().substr(0, 10);
     if (text.size() >= 2 && text[0] == '\\' && text[1] == '$') return std::string(text.substr(1));
     if (!text.empty() && text[0] == '$') {
         std::string name(text.substr(1));
-        if (text.size() < kEnvNameTextBytes && name.find('\0') == std::string::npos) {
+        if (environment == EnvironmentLookup::kAllowed && text.size() < kEnvNameTextBytes &&
+            name.find('\0') == std::string::npos) {
             if (const char *env = std::getenv(name.c_str())) return env;
         }
         std::string value;
@@ -295,7 +296,8 @@ int store_value(Book &book, std::string_view text, Cell &cell) {
     return store_text(text);
 }
 
-int put_cell_value(Book &book, int sheet_index, int row, int column, std::string_view utf8_value) {
+int put_cell_value(Book &book, int sheet_index, int row, int column, std::string_view utf8_value,
+                   EnvironmentLookup environment) {
     Sheet *sheet = book.sheet(sheet_index);
     if (!sheet) return book.err.fail(-901);
     if (row < 0 || column < 0 || row >= book.max_rows || column >= book.max_columns) {
@@ -317,7 +319,7 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
         return book.err.raise(-3, Msg::k03203, name.c_str());
     }
 
-    std::string value = cut_cell_text(expand_system_words(book, utf8_value));
+    std::string value = cut_cell_text(expand_system_words(book, utf8_value, environment));
     Cell fresh;
     fresh.style = cell.style;
     int rc = store_value(book, value, fresh);

@@ -18,8 +18,13 @@ constexpr int kMaxTimeCarryDays = 416;
 // The limit on a value text as received from outside: 0, or -9 after TXLS-03009.
 int check_value_length(Book &book, std::size_t bytes);
 
-// $SYSDATE, $SYSDATETIME, $NAME (environment, then book variable) and the \$ escape.
-std::string expand_system_words(const Book &book, std::string_view utf8);
+// Whether a "$NAME" value may read the process environment. Texts that come from files (data
+// sources) must not, or a field such as "$HOME" would leak the server's environment into a book.
+enum class EnvironmentLookup { kAllowed, kRefused };
+
+// $SYSDATE, $SYSDATETIME, $NAME (environment when allowed, then book variable) and the \$ escape.
+std::string expand_system_words(const Book &book, std::string_view utf8,
+                                EnvironmentLookup environment = EnvironmentLookup::kAllowed);
 
 // Cuts a text of more than 32767 characters after its 32765th (keeping a closing double
 // quote on a quoted text) and never leaves more than XLS_CELL_UTF8_LEN bytes.
@@ -32,7 +37,8 @@ int store_value(Book &book, std::string_view utf8, Cell &cell);
 // The put operation behind TXLS_put_cell, statements and data sources: makes the position
 // current, creates the slots, refuses to overwrite a template's formula, expands, cuts,
 // classifies and stores. 0, -3, -9, -2, -1 or -901 with the message raised.
-int put_cell_value(Book &book, int sheet, int row, int column, std::string_view utf8_value);
+int put_cell_value(Book &book, int sheet, int row, int column, std::string_view utf8_value,
+                   EnvironmentLookup environment = EnvironmentLookup::kAllowed);
 
 // The value text of a cell as TXLS_get_cell hands it out (UTF-8); formulas give "".
 std::string cell_value_text(const Book &book, const Cell &cell);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "datasource/csv_source.h"
 #include "props/property.h"
 #include "props/property_parser.h"
 
@@ -39,7 +40,8 @@ int apply_property(Book &book, int id, PropertyTarget &target, std::string_view 
     if (sheet_family(id)) return apply_sheet_property(book, id, target, value);
     // Autoshapes resolve and are accepted; nothing draws them yet.
     if (in(id, kPropAutoshapeFirst, kPropAutoshapeLast)) return 0;
-    // Comments, pictures, hyperlinks, sparklines, tables, charts and data sources are still to come.
+    if (id == kPropCsv || id == kPropTsv) return apply_data_source(book, id, target, value);
+    // Comments, pictures, hyperlinks, sparklines, tables and charts are still to come.
     return book.err.raise(-1, Msg::k03600, property_display_name(id, target).c_str());
 }
 

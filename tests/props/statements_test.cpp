@@ -146,8 +146,6 @@ TEST_F(Statements, LaterSubsystemsAnswerWithInternalError) {
         {"A1.HYPERLINK=http://example.com", "A1.HYPERLINK"},
         {"A1:E1.SPARKLINE=F1", "A1:E1.SPARKLINE"},
         {"A1:C4.TABLE_FORMAT=Light1", "A1:C4.TABLE_FORMAT"},
-        {"A1.CSV=data.csv", "A1.CSV"},
-        {"A1.TSV=data.tsv", "A1.TSV"},
     };
     for (const auto &[statement, name] : cases) {
         EXPECT_EQ(put(statement), -1) << statement;

@@ -1,0 +1,28 @@
+// Exported data-source functions: TXLS_read_file runs a statement file; the open, paste and close
+// calls of the data-source interface accept their arguments and do nothing.
+
+#include "api/api.h"
+#include "datasource/statement_file.h"
+
+using namespace tabsmith;
+
+extern "C" {
+
+int TXLS_read_file(XLS_BOOK *record, const char *options) {
+    if (!record) return -3;
+    return api_boundary(record, "TXLS_read_file()", [&] {
+        Book *book = enter(record, -3);
+        if (!book) return -3;
+        StatementFileOptions parsed;
+        parsed.charset = 1;
+        if (int rc = parse_statement_file_options(*book, options ? options : "", parsed); rc != 0)
+            return book->err.fail(rc);
+        return book->err.fail(run_statement_file(*book, parsed));
+    });
+}
+
+int TXLS_open_datasource(XLS_BOOK *, const char *) { return 0; }
+int TXLS_paste_datasource(XLS_BOOK *, const char *) { return 0; }
+int TXLS_close_datasource(XLS_BOOK *) { return 0; }
+
+}  // extern "C"
