@@ -4,6 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
+bash "$root/scripts/install-deps.sh"
 
 run_build() {
   local dir=$1; shift
