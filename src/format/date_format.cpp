@@ -4,11 +4,11 @@
 #include "format/date_format.h"
 
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
 #include "format/serial.h"
+#include "support/printf_text.h"
 
 namespace tabsmith {
 namespace {
@@ -39,16 +39,6 @@ constexpr Era kEras[] = {
     {0, 1867, "M", "明治"},
 };
 
-std::string printf_text(const char *templ, ...) {
-    char buffer[128];
-    va_list args;
-    va_start(args, templ);
-    int n = std::vsnprintf(buffer, sizeof buffer, templ, args);
-    va_end(args);
-    if (n < 0) return {};
-    return std::string(buffer, static_cast<std::size_t>(n) < sizeof buffer ? static_cast<std::size_t>(n)
-                                                                            : sizeof buffer - 1);
-}
 
 // Two-digit years count within the century (9999 shows 99), as spreadsheets display them.
 int two_digit_year(int year) { return year % 100; }

@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cells/settings.h"
+
 namespace tabsmith {
 
 struct Book;
@@ -19,7 +21,7 @@ constexpr std::size_t kMaxFont = 512;          // MAX_FONT
 constexpr std::size_t kMaxNumFormat = 500;     // TSX_MAX_NUMFORMAT
 
 // Colour fields: 0 = automatic/none, this value = the record's RGB bytes, else a palette index.
-constexpr std::uint32_t kStyleColourRgb = 0xFFFFFFFFu;
+constexpr std::uint32_t kStyleColourRgb = kColorRgb;
 
 constexpr std::uint8_t kAlignDefault = 31;
 constexpr std::uint8_t kFontNameOwn = 255;     // the font record's own name text is used

@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "cells/address.h"
+#include "support/printf_text.h"
 #include "xlsx_write/part_table.h"
 #include "xlsx_write/password_hash.h"
 #include "xlsx_write/xml_escape.h"
@@ -110,16 +111,6 @@ constexpr const char *kSharedStringPreserve = "<si><t xml:space=\"preserve\">";
 constexpr const char *kSharedStringEnd = "</t><phoneticPr fontId=\"1\"/></si>";
 constexpr const char *kSharedStringsTail = "</sst>";
 
-// printf into a std::string; every argument here is short except escaped texts, which are
-// appended separately.
-template <typename... Args>
-std::string format(const char *templ, Args... args) {
-    int n = std::snprintf(nullptr, 0, templ, args...);
-    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) std::snprintf(out.data(), out.size() + 1, templ, args...);
-    return out;
-}
-
 bool has_print_titles(const Sheet &sheet) {
     return sheet.settings.title_row1 > 0 || sheet.settings.title_column1 > 0;
 }
@@ -145,7 +136,7 @@ std::string print_titles_value(const Sheet &sheet) {
     std::string value;
     if (s.title_row1 > 0) {
         int last = s.title_row2 > 0 ? s.title_row2 : s.title_row1;
-        value += format("%s!$%d:$%d", name.c_str(), s.title_row1, last);
+        value += printf_text("%s!$%d:$%d", name.c_str(), s.title_row1, last);
     }
     if (s.title_column1 > 0) {
         int last = s.title_column2 > 0 ? s.title_column2 : s.title_column1;
@@ -161,7 +152,7 @@ std::string package_time_stamp() {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    return format("%04d-%02d-%02dT%02d:%02d:%02dZ", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+    return printf_text("%04d-%02d-%02dT%02d:%02d:%02dZ", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                   local.tm_hour, local.tm_min, local.tm_sec);
 }
 
@@ -170,15 +161,15 @@ std::string content_types_part(const Book &book, const PackageInventory &invento
     out += kContentTypesRoot;
     out += inventory.image_extensions;
     if (inventory.thumbnail && inventory.image_extensions.find("\"jpeg\"") == std::string::npos)
-        out += format(kImageDefault, "jpeg", "jpeg");
-    for (int k = 1; k <= inventory.comment_parts; ++k) out += format(kCommentsOverride, k);
+        out += printf_text(kImageDefault, "jpeg", "jpeg");
+    for (int k = 1; k <= inventory.comment_parts; ++k) out += printf_text(kCommentsOverride, k);
     if (inventory.comment_parts > 0) out += kVmlDefault;
-    for (int k = 1; k <= inventory.table_parts; ++k) out += format(kTableOverride, k);
+    for (int k = 1; k <= inventory.table_parts; ++k) out += printf_text(kTableOverride, k);
     out += kContentTypesFixed;
     if (book.settings.final) out += kCustomOverride;
-    for (int k = 1; k <= inventory.chart_parts; ++k) out += format(kChartOverride, k);
-    for (int k = 1; k <= inventory.drawing_parts; ++k) out += format(kDrawingOverride, k);
-    for (int k = 1; k <= book.sheet_count(); ++k) out += format(kWorksheetOverride, k);
+    for (int k = 1; k <= inventory.chart_parts; ++k) out += printf_text(kChartOverride, k);
+    for (int k = 1; k <= inventory.drawing_parts; ++k) out += printf_text(kDrawingOverride, k);
+    for (int k = 1; k <= book.sheet_count(); ++k) out += printf_text(kWorksheetOverride, k);
     out += kContentTypesTail;
     return out;
 }
@@ -186,8 +177,8 @@ std::string content_types_part(const Book &book, const PackageInventory &invento
 std::string package_rels_part(const Book &book) {
     bool thumbnail = !book.settings.thumbnail_path.empty();
     std::string out = kRelationshipsHead;
-    if (book.settings.final) out += format(kCustomRelationship, thumbnail ? 5 : 4);
-    if (thumbnail) out += format(kThumbnailRelationship, 4);
+    if (book.settings.final) out += printf_text(kCustomRelationship, thumbnail ? 5 : 4);
+    if (thumbnail) out += printf_text(kThumbnailRelationship, 4);
     out += kPackageRelsTail;
     return out;
 }
@@ -199,15 +190,15 @@ std::string app_part(const Book &book) {
         if (has_print_titles(*sheet)) ++titled;
     std::string out = kXmlDeclaration;
     out += kAppHead;
-    if (titled == 0) out += format(kAppHeadingPairs, 2, sheets, "", sheets);
-    else out += format(kAppHeadingPairs, 4, sheets, format(kAppNamedRanges, titled).c_str(), sheets + titled);
-    for (int k = 1; k <= sheets; ++k) out += format("<vt:lpstr>Sheet%d</vt:lpstr>", k);
+    if (titled == 0) out += printf_text(kAppHeadingPairs, 2, sheets, "", sheets);
+    else out += printf_text(kAppHeadingPairs, 4, sheets, printf_text(kAppNamedRanges, titled).c_str(), sheets + titled);
+    for (int k = 1; k <= sheets; ++k) out += printf_text("<vt:lpstr>Sheet%d</vt:lpstr>", k);
     for (const auto &sheet : book.sheets)
         if (has_print_titles(*sheet)) out += "<vt:lpstr>" + xml_escape(sheet->name, EscapeMode::kText) + "!Print_Titles</vt:lpstr>";
     std::string manager;
     if (!book.settings.manager.empty())
         manager = "<Manager>" + xml_escape(book.settings.manager, EscapeMode::kText) + "</Manager>";
-    out += format(kAppTail, manager.c_str(), xml_escape(book.company, EscapeMode::kText).c_str(),
+    out += printf_text(kAppTail, manager.c_str(), xml_escape(book.company, EscapeMode::kText).c_str(),
                   book.settings.app_version == 2010 ? "14.0000" : "12.0000");
     return out;
 }
@@ -221,7 +212,7 @@ std::string core_part(const Book &book, const std::string &stamp) {
     std::string creator = xml_escape(book.author, EscapeMode::kText);
     std::string out = kXmlDeclaration;
     out += kCoreHead;
-    out += format(kCoreBody, titles.c_str(), creator.c_str(), creator.c_str(), stamp.c_str(), stamp.c_str());
+    out += printf_text(kCoreBody, titles.c_str(), creator.c_str(), creator.c_str(), stamp.c_str(), stamp.c_str());
     return out;
 }
 
@@ -230,8 +221,8 @@ std::string custom_part() { return std::string(kXmlDeclaration) + kCustomText; }
 std::string workbook_rels_part(const Book &book) {
     int n = book.sheet_count();
     std::string out = kRelationshipsHead;
-    for (int k = 1; k <= n; ++k) out += format(kWorkbookRelsSheet, k, k);
-    out += format(kWorkbookRelsTail, n + 3, n + 2, n + 1);
+    for (int k = 1; k <= n; ++k) out += printf_text(kWorkbookRelsSheet, k, k);
+    out += printf_text(kWorkbookRelsTail, n + 3, n + 2, n + 1);
     return out;
 }
 
@@ -240,10 +231,10 @@ std::string workbook_part(const Book &book) {
     if (!book.settings.write_password.empty()) {
         char hash[8];
         std::snprintf(hash, sizeof hash, "%04X", password_hash(book.settings.write_password));
-        sharing = format(kFileSharing, xml_escape(book.author, EscapeMode::kAttribute).c_str(), hash);
+        sharing = printf_text(kFileSharing, xml_escape(book.author, EscapeMode::kAttribute).c_str(), hash);
     }
     std::string out = kXmlDeclaration;
-    out += format(kWorkbookHead, kFileVersion, sharing.c_str(), book.settings.backup ? "backupFile=\"1\"" : "", 19110,
+    out += printf_text(kWorkbookHead, kFileVersion, sharing.c_str(), book.settings.backup ? "backupFile=\"1\"" : "", 19110,
                   11025);
     // A workbook must keep one sheet visible, or spreadsheet programs repair it on opening.
     bool all_hidden = book.sheet_count() > 0;
@@ -251,16 +242,16 @@ std::string workbook_part(const Book &book) {
     for (int k = 1; k <= book.sheet_count(); ++k) {
         const Sheet &sheet = *book.sheets[static_cast<std::size_t>(k - 1)];
         bool hidden = sheet.settings.hidden && !(all_hidden && k == 1);
-        out += format(kSheetEntry, xml_escape(sheet.name, EscapeMode::kAttribute).c_str(), k, k,
+        out += printf_text(kSheetEntry, xml_escape(sheet.name, EscapeMode::kAttribute).c_str(), k, k,
                       hidden ? " state=\"hidden\"" : "");
     }
     std::string names;
     for (int k = 0; k < book.sheet_count(); ++k) {
         const Sheet &sheet = *book.sheets[static_cast<std::size_t>(k)];
-        if (has_print_titles(sheet)) names += format(kPrintTitlesName, k, print_titles_value(sheet).c_str());
+        if (has_print_titles(sheet)) names += printf_text(kPrintTitlesName, k, print_titles_value(sheet).c_str());
     }
     if (!names.empty()) names = "<definedNames>" + names + "</definedNames>";
-    out += format(kWorkbookTail, names.c_str(), book.settings.recalc ? kCalcIdRecalc : kCalcIdKeep);
+    out += printf_text(kWorkbookTail, names.c_str(), book.settings.recalc ? kCalcIdRecalc : kCalcIdKeep);
     return out;
 }
 
@@ -271,7 +262,7 @@ std::string shared_strings_part(const Book &book) {
     out.reserve(bytes + 256);
     out += kXmlDeclaration;
     int count = static_cast<int>(book.shared_strings.size());
-    out += format(kSharedStringsHead, count, count);
+    out += printf_text(kSharedStringsHead, count, count);
     for (const auto &entry : book.shared_strings) {
         out += entry.text.find(' ') != std::string::npos ? kSharedStringPreserve : kSharedStringPlain;
         xml_escape_append(out, entry.text, EscapeMode::kText);
