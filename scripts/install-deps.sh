@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libbenchmark-dev
-  zlib1g-dev libminizip-dev libpng-dev libjpeg-dev
+  zlib1g-dev libminizip-dev libdeflate-dev libpng-dev libjpeg-dev
   php8.2-dev php8.2-cli
   python3 python3-openpyxl libreoffice-calc-nogui unzip
   libxlsxwriter-dev

@@ -11,6 +11,7 @@
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -485,6 +486,59 @@ int zip_write_package(int on_disk, std::string_view archive, std::string_view fo
     }
     zipFile zf = writer.zf;
     writer.zf = nullptr;
+    return zipClose(zf, nullptr) == ZIP_OK ? 0 : -5;
+}
+
+ZipPackageWriter::~ZipPackageWriter() {
+    if (zf_) zipClose(static_cast<zipFile>(zf_), nullptr);
+}
+
+int ZipPackageWriter::open(std::string_view archive) {
+    if (zf_ || archive.empty() || archive.find('\0') != std::string_view::npos) return -101;
+    const std::string path(archive);
+    zlib_filefunc64_def functions = zip_file_functions();
+    zf_ = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
+    return zf_ ? 0 : -101;
+}
+
+int ZipPackageWriter::begin_entry(std::string_view name, bool zip64) {
+    std::string entry_name(strip_leading_separators(name));
+    if (!zf_ || entry_name.empty() || entry_name.size() > 0xFFFF || entry_name.find('\0') != std::string::npos)
+        return -101;
+    zip_fileinfo info{};
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    info.dosDate = dos_datetime(DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                                         local.tm_min, local.tm_sec});
+    // Raw mode: minizip writes the headers and the bytes handed over, nothing else.
+    int rc = zipOpenNewFileInZip3_64(static_cast<zipFile>(zf_), entry_name.c_str(), &info, nullptr, 0, nullptr, 0,
+                                     nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8,
+                                     Z_DEFAULT_STRATEGY, nullptr, 0, zip64 ? 1 : 0);
+    return rc == ZIP_OK ? 0 : -101;
+}
+
+int ZipPackageWriter::write_raw(const void *data, std::size_t size) {
+    if (!zf_) return -103;
+    const auto *bytes = static_cast<const unsigned char *>(data);
+    while (size > 0) {
+        unsigned step = static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30));
+        if (zipWriteInFileInZip(static_cast<zipFile>(zf_), bytes, step) < 0) return -103;
+        bytes += step;
+        size -= step;
+    }
+    return 0;
+}
+
+int ZipPackageWriter::end_entry(std::uint64_t plain_size, std::uint32_t crc32) {
+    if (!zf_) return -5;
+    return zipCloseFileInZipRaw64(static_cast<zipFile>(zf_), plain_size, crc32) == ZIP_OK ? 0 : -5;
+}
+
+int ZipPackageWriter::close() {
+    if (!zf_) return -5;
+    zipFile zf = static_cast<zipFile>(zf_);
+    zf_ = nullptr;
     return zipClose(zf, nullptr) == ZIP_OK ? 0 : -5;
 }
 

@@ -57,6 +57,33 @@ int zip_route();
 int zip_write_package(int on_disk, std::string_view archive, std::string_view folder,
                       const std::vector<std::string> &names);
 
+// Writes a new archive entry by entry from data its caller has deflated already (raw deflate,
+// with the CRC-32 and size of the plain data), so that compression can run elsewhere. The
+// archive follows the routing flag as it stands at open(); an unfinished archive is closed by
+// the destructor and is then incomplete.
+class ZipPackageWriter {
+public:
+    ZipPackageWriter() = default;
+    ~ZipPackageWriter();
+    ZipPackageWriter(const ZipPackageWriter &) = delete;
+    ZipPackageWriter &operator=(const ZipPackageWriter &) = delete;
+
+    // 0, or -101 when the archive cannot be created.
+    int open(std::string_view archive);
+    // Starts a deflated entry stamped with the current local time. `zip64` must be set when
+    // the plain data may reach 4 GiB. 0, or -101 (bad name, no archive, entry not opened).
+    int begin_entry(std::string_view name, bool zip64);
+    // 0, or -103 when the compressed data could not be written.
+    int write_raw(const void *data, std::size_t size);
+    // 0, or -5 when the entry could not be closed.
+    int end_entry(std::uint64_t plain_size, std::uint32_t crc32);
+    // Writes the central directory. 0, or -5.
+    int close();
+
+private:
+    void *zf_ = nullptr;
+};
+
 // Extracts every entry of `archive` into files below `folder` (to_disk non-zero; the folder
 // is emptied and created first) or into memory files named by the entries. The names of the
 // extracted files are stored in `names` (may be null), in archive order.

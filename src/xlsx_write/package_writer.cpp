@@ -1,5 +1,5 @@
-// The create path of saving: parts in archive order, memory files, packing, and the atomic
-// replacement of the target file (written under a temporary name, then renamed).
+// The create path of saving: parts in archive order, each deflated straight into the archive,
+// and the atomic replacement of the target file (written under a temporary name, then renamed).
 
 #include "xlsx_write/package_writer.h"
 
@@ -12,7 +12,7 @@
 #include "formula/recalc.h"
 #include "props/auto_width.h"
 #include "props/style_registry.h"
-#include "support/mfile.h"
+#include "support/deflate_pipeline.h"
 #include "support/zip_archive.h"
 #include "xlsx_write/book_parts.h"
 #include "xlsx_write/part_table.h"
@@ -52,17 +52,6 @@ int paper_code(int paper) {
     }
 }
 
-int write_memory_file(const std::string &name, const std::string &contents) {
-    MFile *file = mopen(name, "wb");
-    if (!file) return -101;
-    if (!contents.empty() && mwrite(contents.data(), 1, contents.size(), file) != contents.size()) {
-        mclose(file);
-        return -2;
-    }
-    mclose(file);
-    return 0;
-}
-
 std::string temporary_target(const std::string &target) {
     return target + ".tmp" + std::to_string(static_cast<long>(getpid()));
 }
@@ -87,8 +76,20 @@ std::string printer_settings_part(const Sheet &sheet) {
     return out;
 }
 
-int build_package_parts(Book &book, std::vector<std::pair<std::string, std::string>> &parts) {
-    parts.clear();
+namespace {
+
+// Receives the parts of a package in archive order; a worksheet comes as its sheet so that a
+// receiver can stream it.
+class PartVisitor {
+public:
+    virtual ~PartVisitor() = default;
+    virtual int part(std::string name, std::string &&text) = 0;
+    virtual int worksheet(std::string name, Book &book, int sheet_index) = 0;
+};
+
+// What every save does before the first part: the default sheets of an empty book, computed
+// formulas, automatic widths and the merged shared-string table.
+int prepare_package(Book &book) {
     if (book.sheet_count() == 0) {
         for (int k = 1; k <= 3; ++k)
             if (add_sheet(book, "Sheet" + std::to_string(k)) < 0) return book.err.raise(-2, Msg::k00002);
@@ -97,62 +98,138 @@ int build_package_parts(Book &book, std::vector<std::pair<std::string, std::stri
         if (int rc = recalc_book(book); rc != 0) return rc;
     apply_auto_widths(book);
     if (compact_shared_strings(book) != 0) return book.err.raise(-2, Msg::k00002);
-    PackageInventory inventory;
-    inventory.thumbnail = !book.settings.thumbnail_path.empty();
-    const std::string stamp = package_time_stamp();
-
-    parts.emplace_back(part_file_name(kPartContentTypes), content_types_part(book, inventory));
-    parts.emplace_back(part_file_name(kPartPackageRels), package_rels_part(book));
-    parts.emplace_back(part_file_name(kPartApp), app_part(book));
-    parts.emplace_back(part_file_name(kPartCore), core_part(book, stamp));
-    if (book.settings.final) parts.emplace_back(part_file_name(kPartCustom), custom_part());
-    parts.emplace_back(part_file_name(kPartWorkbookRels), workbook_rels_part(book));
-    parts.emplace_back(part_file_name(kPartTheme), theme_part());
-    parts.emplace_back(part_file_name(kPartWorkbook), workbook_part(book));
-    parts.emplace_back(part_file_name(kPartSharedStrings), shared_strings_part(book));
-    parts.emplace_back(part_file_name(kPartStyles), write_styles_part(book));
-    for (int k = 1; k <= book.sheet_count(); ++k) {
-        std::string sheet_text;
-        if (int rc = tsx_write_worksheet(book, k - 1, sheet_text); rc != 0) return rc;
-        parts.emplace_back(part_file_name(kPartWorksheet, k), std::move(sheet_text));
-        parts.emplace_back(part_file_name(kPartWorksheetRels, k), write_worksheet_rels(book, k - 1));
-    }
-    // Drawings, charts, media, comments and tables take their places here as they arrive.
-    for (int k = 1; k <= book.sheet_count(); ++k)
-        parts.emplace_back(part_file_name(kPartPrinterSettings, k),
-                           printer_settings_part(*book.sheets[static_cast<std::size_t>(k - 1)]));
     return 0;
 }
 
-int tsx_create_excel2007(Book &book) {
-    std::vector<std::pair<std::string, std::string>> parts;
-    if (int rc = build_package_parts(book, parts); rc != 0) return rc;
+// The one place that knows which parts a package has and in which order.
+int visit_package_parts(Book &book, PartVisitor &visitor) {
+    if (int rc = prepare_package(book); rc != 0) return rc;
+    PackageInventory inventory;
+    inventory.thumbnail = !book.settings.thumbnail_path.empty();
+    const std::string stamp = package_time_stamp();
+    auto put = [&](std::string name, std::string text) { return visitor.part(std::move(name), std::move(text)); };
 
-    std::vector<std::string> names;
-    names.reserve(parts.size());
-    for (auto &[name, contents] : parts) {
-        if (int rc = write_memory_file(name, contents); rc != 0) return rc;
-        names.push_back(name);
-        std::string().swap(contents);  // the memory file holds it now
+    if (int rc = put(part_file_name(kPartContentTypes), content_types_part(book, inventory)); rc != 0) return rc;
+    if (int rc = put(part_file_name(kPartPackageRels), package_rels_part(book)); rc != 0) return rc;
+    if (int rc = put(part_file_name(kPartApp), app_part(book)); rc != 0) return rc;
+    if (int rc = put(part_file_name(kPartCore), core_part(book, stamp)); rc != 0) return rc;
+    if (book.settings.final)
+        if (int rc = put(part_file_name(kPartCustom), custom_part()); rc != 0) return rc;
+    if (int rc = put(part_file_name(kPartWorkbookRels), workbook_rels_part(book)); rc != 0) return rc;
+    if (int rc = put(part_file_name(kPartTheme), theme_part()); rc != 0) return rc;
+    if (int rc = put(part_file_name(kPartWorkbook), workbook_part(book)); rc != 0) return rc;
+    if (int rc = put(part_file_name(kPartSharedStrings), shared_strings_part(book)); rc != 0) return rc;
+    if (int rc = put(part_file_name(kPartStyles), write_styles_part(book)); rc != 0) return rc;
+    for (int k = 1; k <= book.sheet_count(); ++k) {
+        if (int rc = visitor.worksheet(part_file_name(kPartWorksheet, k), book, k - 1); rc != 0) return rc;
+        if (int rc = put(part_file_name(kPartWorksheetRels, k), write_worksheet_rels(book, k - 1)); rc != 0)
+            return rc;
+    }
+    // Drawings, charts, media, comments and tables take their places here as they arrive.
+    for (int k = 1; k <= book.sheet_count(); ++k) {
+        const Sheet &sheet = *book.sheets[static_cast<std::size_t>(k - 1)];
+        if (int rc = put(part_file_name(kPartPrinterSettings, k), printer_settings_part(sheet)); rc != 0) return rc;
+    }
+    return 0;
+}
+
+class CollectParts : public PartVisitor {
+public:
+    explicit CollectParts(std::vector<std::pair<std::string, std::string>> &parts) : parts_(parts) {}
+    int part(std::string name, std::string &&text) override {
+        parts_.emplace_back(std::move(name), std::move(text));
+        return 0;
+    }
+    int worksheet(std::string name, Book &book, int sheet_index) override {
+        std::string text;
+        if (int rc = tsx_write_worksheet(book, sheet_index, text); rc != 0) return rc;
+        return part(std::move(name), std::move(text));
     }
 
+private:
+    std::vector<std::pair<std::string, std::string>> &parts_;
+};
+
+// Writes each part straight into the archive: a worksheet is deflated piece by piece while
+// its rows are still being written, so neither its text nor its compressed form is ever held
+// whole.
+class ArchiveParts : public PartVisitor, private PartSink {
+public:
+    explicit ArchiveParts(ZipPackageWriter &zip) : zip_(zip) {}
+
+    int part(std::string name, std::string &&text) override {
+        if (int rc = zip_.begin_entry(name, text.size() >= kZip32Limit); rc != 0) return rc;
+        DeflatePipeline pipeline(output(), text.size() > kDeflatePieceBytes ? 0 : 1);
+        for (std::size_t at = 0; at < text.size(); at += kDeflatePieceBytes) {
+            std::string piece = text.substr(at, kDeflatePieceBytes);
+            if (int rc = pipeline.write(std::move(piece)); rc != 0) return rc;
+        }
+        std::string().swap(text);
+        return finish(pipeline);
+    }
+
+    int worksheet(std::string name, Book &book, int sheet_index) override {
+        if (int rc = zip_.begin_entry(name, worksheet_part_bound(book, sheet_index) >= kZip32Limit); rc != 0)
+            return rc;
+        DeflatePipeline pipeline(output());
+        pipeline_ = &pipeline;
+        std::string rest;
+        int rc = tsx_write_worksheet(book, sheet_index, rest, this, kDeflatePieceBytes);
+        pipeline_ = nullptr;
+        if (rc == 0) rc = pipeline.write(std::move(rest));
+        return rc != 0 ? rc : finish(pipeline);
+    }
+
+private:
+    static constexpr std::uint64_t kZip32Limit = 0xFFFFFFFFull;
+
+    DeflatePipeline::Output output() {
+        return [this](const unsigned char *data, std::size_t size) { return zip_.write_raw(data, size); };
+    }
+    int take(std::string &text) override { return pipeline_->write(std::move(text)); }
+    int finish(DeflatePipeline &pipeline) {
+        if (int rc = pipeline.finish(); rc != 0) return rc;
+        return zip_.end_entry(pipeline.input_size(), pipeline.crc32());
+    }
+
+    ZipPackageWriter &zip_;
+    DeflatePipeline *pipeline_ = nullptr;
+};
+
+// Packs the book into the archive at `path` along the current routing flag.
+int write_archive(Book &book, const std::string &path) {
+    ZipPackageWriter zip;
+    if (int rc = zip.open(path); rc != 0) return rc;
+    ArchiveParts parts(zip);
+    if (int rc = visit_package_parts(book, parts); rc != 0) return rc;
+    return zip.close();
+}
+
+}  // namespace
+
+int build_package_parts(Book &book, std::vector<std::pair<std::string, std::string>> &parts) {
+    parts.clear();
+    CollectParts collect(parts);
+    return visit_package_parts(book, collect);
+}
+
+int tsx_create_excel2007(Book &book) {
     const bool to_memory = book.write_memory || zip_route() == 0;
     const int saved_route = zip_route();
     int rc = 0;
     if (to_memory) {
         set_zip_route(0);
-        rc = zip_write_package(0, book.file_name, "", names);
+        rc = write_archive(book, book.file_name);
         set_zip_route(saved_route);
     } else {
         // The target is replaced only by a complete archive.
         const std::string temporary = temporary_target(book.file_name);
         set_zip_route(1);
-        rc = zip_write_package(0, temporary, "", names);
+        rc = write_archive(book, temporary);
         set_zip_route(saved_route);
         if (rc == 0 && std::rename(temporary.c_str(), book.file_name.c_str()) != 0) rc = -103;
         if (rc != 0) std::remove(temporary.c_str());
     }
-    for (const auto &name : names) mrelease(name);
     return rc;
 }
 

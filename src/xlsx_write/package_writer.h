@@ -1,5 +1,5 @@
-// Saving a book as a new package: every part written as a memory file in the fixed order,
-// then packed into the archive at the book's file name (or into a memory file).
+// Saving a book as a new package: every part written in the fixed order straight into the
+// archive at the book's file name (or into a memory file of that name).
 #pragma once
 
 #include <string>

@@ -599,7 +599,7 @@ void write_cols(const Sheet &sheet, int used_columns, std::string &out) {
     out.append(kColsClose);
 }
 
-int write_rows(const Book &book, const Sheet &sheet, std::string &out) {
+int write_rows(const Book &book, const Sheet &sheet, std::string &out, PartSink *sink, std::size_t piece_bytes) {
     MergeCursor merges(sheet.merges);
     std::string row_attributes;
     for (std::size_t r = 0; r < sheet.rows.size(); ++r) {
@@ -637,6 +637,11 @@ int write_rows(const Book &book, const Sheet &sheet, std::string &out) {
             if (write_cell(book, sheet, cell, place, out) != 0) return -1;
         }
         out.append(kRowClose);
+        if (sink && out.size() >= piece_bytes) {
+            if (int rc = sink->take(out); rc != 0) return rc;
+            out.clear();
+            out.reserve(piece_bytes + piece_bytes / 4);
+        }
     }
     return 0;
 }
@@ -812,7 +817,7 @@ int tsx_write_cell(Book &book, int sheet_index, int row, int column, std::string
     return write_cell(book, *sheet, cell, place, out);
 }
 
-int tsx_write_worksheet(Book &book, int sheet_index, std::string &out) {
+int tsx_write_worksheet(Book &book, int sheet_index, std::string &out, PartSink *sink, std::size_t piece_bytes) {
     const Sheet *found = book.sheet(sheet_index);
     if (!found) return -1;
     const Sheet &sheet = *found;
@@ -829,7 +834,8 @@ int tsx_write_worksheet(Book &book, int sheet_index, std::string &out) {
     }
     // A cell rarely takes more than 48 bytes; reserving that much up front spares the copy of a
     // grown string, and pages that end up unused are never touched.
-    out.reserve(out.size() + 4096 + static_cast<std::size_t>(cells) * 48 + static_cast<std::size_t>(last_row) * 48);
+    if (sink) out.reserve(piece_bytes + piece_bytes / 4);
+    else out.reserve(out.size() + 4096 + static_cast<std::size_t>(cells) * 48 + static_cast<std::size_t>(last_row) * 48);
 
     out.append(kXmlDeclaration);
     out.append(kWorksheetOpen);
@@ -840,7 +846,7 @@ int tsx_write_worksheet(Book &book, int sheet_index, std::string &out) {
     write_cols(sheet, last_column + 1, out);
 
     out.append(kSheetDataOpen);
-    if (write_rows(book, sheet, out) != 0) return -1;
+    if (int rc = write_rows(book, sheet, out, sink, piece_bytes); rc != 0) return rc;
     out.append(kSheetDataClose);
 
     write_protection(sheet, out);
@@ -856,6 +862,24 @@ int tsx_write_worksheet(Book &book, int sheet_index, std::string &out) {
     write_object_references(counts, ids, out);
     out.append(kWorksheetClose);
     return 0;
+}
+
+std::uint64_t worksheet_part_bound(const Book &book, int sheet_index) {
+    if (sheet_index < 0 || sheet_index >= book.sheet_count()) return 0;
+    const Sheet *sheet = book.sheets[static_cast<std::size_t>(sheet_index)].get();
+    // Fixed elements, settings and merges take far less than this; a cell's markup stays under
+    // 128 bytes, and escaping makes a text byte at most seven ("_xHHHH_").
+    constexpr std::uint64_t kFixed = 1u << 20, kPerRow = 160, kPerCell = 128, kPerTextByte = 7;
+    std::uint64_t bound = kFixed + sheet->merges.size() * 64 + sheet->settings.row_breaks.size() * 64 +
+                          sheet->settings.column_breaks.size() * 64;
+    for (const Row &row : sheet->rows) {
+        bound += kPerRow;
+        for (const Cell &cell : row.cells) {
+            bound += kPerCell + kPerTextByte * cell.text.size();
+            if (cell.formula) bound += kPerTextByte * cell.formula->size();
+        }
+    }
+    return bound;
 }
 
 std::string write_worksheet_rels(Book &book, int sheet_index) {

@@ -38,9 +38,24 @@ struct SheetRelationshipIds {
 SheetObjectCounts sheet_object_counts(const Book &book, int sheet_index);
 SheetRelationshipIds sheet_relationship_ids(const SheetObjectCounts &counts);
 
-// Appends the whole worksheet part of sheet `sheet_index` (0-based). Returns 0, or -1 for a
-// sheet that does not exist or a cell of unknown kind.
-int tsx_write_worksheet(Book &book, int sheet_index, std::string &out);
+// Takes a large part's text piece by piece while it is written, so that the whole text is never
+// held at once. take() may keep the text it is given (the string is moved from and left empty);
+// returns 0 or an error code that stops the writer.
+class PartSink {
+public:
+    virtual ~PartSink() = default;
+    virtual int take(std::string &text) = 0;
+};
+
+// Appends the whole worksheet part of sheet `sheet_index` (0-based). With a sink, the rows are
+// handed over whenever `out` has grown past `piece_bytes`, and `out` ends with the rest.
+// Returns 0, -1 for a sheet that does not exist or a cell of unknown kind, or the sink's error.
+int tsx_write_worksheet(Book &book, int sheet_index, std::string &out, PartSink *sink = nullptr,
+                        std::size_t piece_bytes = 0);
+
+// An upper bound of the worksheet part's size in bytes, for choosing the archive entry format
+// before the part is written.
+std::uint64_t worksheet_part_bound(const Book &book, int sheet_index);
 
 // Appends one cell element (nothing for an empty cell without a style). 0, or -1 for an
 // unknown cell kind or a position outside the sheet.

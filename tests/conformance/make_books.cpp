@@ -256,6 +256,35 @@ void default_sheets_book(Suite &suite) {
     b.save();
 }
 
+void large_book(Suite &suite) {
+    // Several megabytes of sheet text, so the worksheet is compressed in pieces that are joined;
+    // a sample of cells is checked, and the whole entry's CRC by the archive test.
+    Builder b(suite, "large");
+    b.sheet("Data");
+    constexpr int kRows = 30000;
+    static const char *const kWords[] = {"alpha", "日本語の文字列", "a&b<c>", "  padded  "};
+    for (int r = 1; r <= kRows; ++r) {
+        for (int c = 0; c < 8; ++c) {
+            std::string cell = std::string(1, static_cast<char>('A' + c)) + std::to_string(r);
+            std::string value, expect, type = "n";
+            if (c < 3) {
+                value = expect = std::to_string(r * 7919LL % 1000003 * (c + 1));
+            } else if (c < 5) {
+                value = expect = std::to_string(r % 9973) + "." + std::to_string(10 + r % 90);
+            } else {
+                value = expect = std::string(kWords[(r + c) % 4]) + "-" + std::to_string(r);
+                type = "s";
+            }
+            if ((r * 8 + c) % 53 == 0 || r == kRows) {
+                b.put(cell, value, type, expect);
+            } else {
+                suite.check(b.record(), TXLS_put_cell(&b.record(), cell.c_str(), value.c_str()), "large " + cell);
+            }
+        }
+    }
+    b.save();
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -271,6 +300,7 @@ int main(int argc, char **argv) {
     styled_book(suite);
     statements_book(suite);
     default_sheets_book(suite);
+    large_book(suite);
 
     std::ofstream out(std::string(argv[1]) + "/manifest.tsv", std::ios::binary);
     for (const auto &e : manifest) {

@@ -1,0 +1,64 @@
+// Raw deflate of one archive entry in independent pieces on worker threads: the pieces are
+// joined into one valid stream, handed back in order, with the CRC-32 and size of the whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tabsmith {
+
+// Input bytes a caller should gather before handing a piece over: large enough that the
+// compression ratio barely suffers from the independent pieces, small enough to keep two
+// cores busy on a worksheet of a few megabytes.
+constexpr std::size_t kDeflatePieceBytes = 1u << 20;
+// Compression level of every saved part.
+constexpr int kDeflateLevel = 6;
+
+// Turns a complete raw deflate stream into one that can be followed by another: clears the
+// final-block flag and appends an empty stored block, so the stream ends on a byte boundary.
+// Returns 0, or -1 when `stream` is not one complete deflate stream.
+int make_stream_joinable(std::vector<unsigned char> &stream);
+
+class DeflatePipeline {
+public:
+    // Receives the compressed bytes in stream order, always on the thread that calls write()
+    // and finish(); a non-zero result stops the pipeline and is returned by those calls.
+    using Output = std::function<int(const unsigned char *data, std::size_t size)>;
+
+    // `workers` 0 chooses from the machine (at most two); 1 compresses on the calling thread.
+    explicit DeflatePipeline(Output output, int workers = 0);
+    ~DeflatePipeline();
+    DeflatePipeline(const DeflatePipeline &) = delete;
+    DeflatePipeline &operator=(const DeflatePipeline &) = delete;
+
+    // Takes the next piece of input (moved from; empty pieces are ignored). Returns 0, -2 when
+    // memory runs out, or the output's error.
+    int write(std::string &&piece);
+    // Ends the stream: everything is compressed and handed to the output. Returns as write().
+    int finish();
+
+    std::uint32_t crc32() const { return crc_; }
+    std::uint64_t input_size() const { return size_; }
+
+private:
+    struct Job;
+    struct Shared;
+
+    int submit(std::string &&piece, bool last);
+    int emit_ready(bool wait_all);
+    void start_workers();
+
+    Output output_;
+    int workers_wanted_;
+    std::unique_ptr<Shared> shared_;
+    std::string held_;                 // the newest piece: final or not is known only later
+    std::uint32_t crc_ = 0;
+    std::uint64_t size_ = 0;
+    int failure_ = 0;
+};
+
+}  // namespace tabsmith
