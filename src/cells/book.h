@@ -12,6 +12,7 @@
 #include "api/errors.h"
 #include "props/style_registry.h"
 #include "cells/settings.h"
+#include "cells/shared_strings.h"
 
 namespace tabsmith {
 
@@ -60,19 +61,60 @@ constexpr std::uint16_t kXfCurrency = 5;
 constexpr std::uint16_t kXfPercent = 6;
 constexpr std::uint16_t kXfHyperlink = 7;
 
+// What few cells carry besides their value: the value's text as written (where it differs
+// from the number's own shortest text), the time-of-day fraction of date-like kinds, the
+// computed text of a formula, and the formula itself.
+struct CellExtra {
+    std::string text;
+    std::string formula;
+    bool has_formula = false;
+};
+
+// A stored cell: 24 bytes, the value in one 8-byte slot and anything longer behind a pointer
+// that plain numbers and shared strings leave empty.
 struct Cell {
     std::uint8_t kind = kCellEmpty;
     std::uint16_t style = 0;   // XF reference; 0 = the book default
     std::uint32_t sst = 0;     // shared-string index, kind 41
-    // Integer value (kinds 11, 13 unused) or the integer serial of date-like kinds.
-    std::int64_t integer = 0;
-    double number = 0.0;       // floating value: kinds 12, 13 and computed formulas
-    std::string text;          // the value as written (UTF-8); fraction text for date-like kinds
-    std::unique_ptr<std::string> formula;
+
+    Cell() = default;
+    Cell(Cell &&) noexcept = default;
+    Cell &operator=(Cell &&) noexcept = default;
 
     bool empty() const { return kind == kCellEmpty; }
     void clear();
+
+    // The integer (kind 11) or the day serial of the date-like kinds.
+    std::int64_t integer() const { return value_.integer; }
+    void set_integer(std::int64_t value) { value_.integer = value; }
+    // The floating value of kinds 12, 13 and computed formulas; integer kinds give the integer
+    // and date-like kinds their serial with the fraction.
+    double number() const;
+    void set_number(double value) { value_.number = value; }
+
+    // The text kept beside the value; empty when there is none.
+    const std::string &text() const { return extra_ ? extra_->text : empty_text(); }
+    void set_text(std::string_view text);
+    // The formula; nullptr when the cell has none.
+    const std::string *formula() const { return extra_ && extra_->has_formula ? &extra_->formula : nullptr; }
+    void set_formula(std::string formula);
+
+private:
+    static const std::string &empty_text();
+    void drop_extra_if_unused();
+
+    union Value {
+        std::int64_t integer;
+        double number;
+    } value_{0};
+    std::unique_ptr<CellExtra> extra_;
 };
+
+static_assert(sizeof(Cell) == 24, "a million cells should take 24 MB");
+
+// The exact text of a numeric cell's value: as written when that differs from the shortest
+// text of the number, else that shortest text.
+std::string exact_number_text(const Cell &cell);
 
 struct RowAttributes {
     double height = 0.0;
@@ -117,10 +159,6 @@ struct Sheet {
     SheetSettings settings;
 };
 
-struct SharedString {
-    std::string text;  // UTF-8
-};
-
 struct Variable {
     std::string key;
     std::string value;
@@ -154,7 +192,7 @@ struct Book {
     int current_column = 0;
 
     std::vector<std::unique_ptr<Sheet>> sheets;   // in use: every entry
-    std::vector<SharedString> shared_strings;
+    SharedStringTable shared_strings;
     std::vector<Variable> variables;
     StyleRegistry styles;
 
@@ -175,10 +213,8 @@ int find_sheet(const Book &book, std::string_view name);
 // Appends a shared string; returns its index or -2, or -9 when the text is over the limits.
 int put_shared_string(Book &book, std::string_view utf8);
 
-// Merges equal shared strings into one entry (first occurrence order) and points every string
-// cell at it. Puts always append, so a report that repeats a few texts would otherwise save
-// one entry per cell. Returns -2 when memory runs out (the table is then unchanged).
-int compact_shared_strings(Book &book);
+// The number of string cells in the book: the references the saved table counts.
+std::size_t shared_string_references(const Book &book);
 
 // Variables: -9 with TXLS-03009 when key or value is too long.
 int tsx_put_resource(Book &book, std::string_view key, std::string_view value);

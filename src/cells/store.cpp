@@ -2,9 +2,11 @@
 // Capacities follow the book's fixed rules so that the saved layout never depends on luck.
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <new>
 #include <string_view>
-#include <unordered_map>
 
 #include "cells/book.h"
 #include "support/charset.h"
@@ -28,10 +30,58 @@ std::size_t grown(std::size_t capacity, std::size_t index, std::size_t cap) {
 void Cell::clear() {
     kind = kCellEmpty;
     sst = 0;
-    integer = 0;
-    number = 0.0;
-    text.clear();
-    formula.reset();
+    value_.integer = 0;
+    extra_.reset();
+}
+
+const std::string &Cell::empty_text() {
+    static const std::string empty;
+    return empty;
+}
+
+double Cell::number() const {
+    switch (kind) {
+    case kCellInteger: return static_cast<double>(value_.integer);
+    case kCellDate:
+    case kCellDateTime:
+    case kCellTimeHm:
+    case kCellTimeHms: {
+        double serial = static_cast<double>(value_.integer);
+        if (kind != kCellDate && extra_ && !extra_->text.empty()) {
+            double fraction = std::strtod(extra_->text.c_str(), nullptr);
+            if (std::isfinite(fraction)) serial += fraction;
+        }
+        return serial;
+    }
+    default: return value_.number;
+    }
+}
+
+void Cell::drop_extra_if_unused() {
+    if (extra_ && extra_->text.empty() && !extra_->has_formula) extra_.reset();
+}
+
+void Cell::set_text(std::string_view text) {
+    if (text.empty() && !extra_) return;
+    if (!extra_) extra_ = std::make_unique<CellExtra>();
+    extra_->text.assign(text);
+    drop_extra_if_unused();
+}
+
+void Cell::set_formula(std::string formula) {
+    if (!extra_) extra_ = std::make_unique<CellExtra>();
+    extra_->formula = std::move(formula);
+    extra_->has_formula = true;
+}
+
+std::string exact_number_text(const Cell &cell) {
+    if (!cell.text().empty()) return cell.text();
+    if (cell.kind == kCellInteger) return std::to_string(cell.integer());
+    char buffer[64];
+    double value = cell.number();
+    if (!std::isfinite(value)) value = 0.0;
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("0");
 }
 
 int ensure_row(Book &, Sheet &sheet, int row) {
@@ -80,44 +130,14 @@ int find_sheet(const Book &book, std::string_view name) {
     return -1;
 }
 
-int put_shared_string(Book &book, std::string_view utf8) {
-    if (book.shared_strings.size() == book.shared_strings.capacity()) {
-        std::size_t capacity = book.shared_strings.capacity();
-        std::size_t next = capacity == 0 ? 100 : (capacity < 104857600 ? capacity * 2 : capacity + 1000);
-        book.shared_strings.reserve(next);
-    }
-    book.shared_strings.push_back(SharedString{std::string(utf8)});
-    return static_cast<int>(book.shared_strings.size() - 1);
-}
+int put_shared_string(Book &book, std::string_view utf8) { return book.shared_strings.put(utf8); }
 
-int compact_shared_strings(Book &book) {
-    const std::size_t count = book.shared_strings.size();
-    if (count < 2) return 0;
-    try {
-        std::vector<std::uint32_t> remap(count);
-        std::unordered_map<std::string_view, std::uint32_t> first;
-        first.reserve(count);
-        std::vector<std::size_t> kept;
-        bool duplicates = false;
-        for (std::size_t i = 0; i < count; ++i) {
-            auto [it, added] = first.try_emplace(book.shared_strings[i].text, static_cast<std::uint32_t>(kept.size()));
-            if (added) kept.push_back(i);
-            else duplicates = true;
-            remap[i] = it->second;
-        }
-        if (!duplicates) return 0;
-        std::vector<SharedString> compacted;
-        compacted.reserve(kept.size());
-        for (std::size_t i : kept) compacted.push_back(std::move(book.shared_strings[i]));
-        for (auto &sheet : book.sheets)
-            for (auto &row : sheet->rows)
-                for (auto &cell : row.cells)
-                    if (cell.kind == kCellString && cell.sst < count) cell.sst = remap[cell.sst];
-        book.shared_strings = std::move(compacted);
-        return 0;
-    } catch (const std::bad_alloc &) {
-        return -2;
-    }
+std::size_t shared_string_references(const Book &book) {
+    std::size_t count = 0;
+    for (const auto &sheet : book.sheets)
+        for (const auto &row : sheet->rows)
+            for (const auto &cell : row.cells) count += cell.kind == kCellString;
+    return count;
 }
 
 int tsx_put_resource(Book &book, std::string_view key, std::string_view value) {
@@ -150,7 +170,7 @@ int get_variable(const Book &book, std::string_view key, std::string &value) {
 
 std::string shared_string_text(const Book &book, const Cell &cell) {
     if (cell.sst >= book.shared_strings.size()) return {};
-    const std::string &text = book.shared_strings[cell.sst].text;
+    const std::string &text = book.shared_strings.text(cell.sst);
     return text.substr(0, fit_prefix(kUtf8, text, kCellUtf8Bytes));
 }
 

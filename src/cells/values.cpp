@@ -124,10 +124,9 @@ void store_date_like(Cell &cell, CellKind kind, std::int64_t days, long seconds_
     days += seconds_of_day / 86400;
     seconds_of_day %= 86400;
     cell.kind = kind;
-    cell.integer = days;
+    cell.set_integer(days);
     double fraction = static_cast<double>(seconds_of_day) / 86400.0;
-    cell.text = kind == kCellDate ? std::string() : shortest_text(fraction);
-    cell.number = static_cast<double>(days) + fraction;
+    cell.set_text(kind == kCellDate ? std::string() : shortest_text(fraction));
 }
 
 void reset_value(Cell &cell) {
@@ -156,7 +155,7 @@ std::string local_now() {
 
 std::string percent_text(const Cell &cell) {
     char buffer[512];
-    double value = std::strtod(cell.text.c_str(), nullptr) * 100.0;
+    double value = std::strtod(cell.text().c_str(), nullptr) * 100.0;
     if (!std::isfinite(value)) value = 0.0;
     std::snprintf(buffer, sizeof buffer, "%lf", value);
     return normalise_decimal(buffer) + "%";
@@ -223,7 +222,7 @@ int store_value(Book &book, std::string_view text, Cell &cell) {
         std::string expanded;
         if (int rc = expand_computed_forms(book, formula, expanded); rc != 0) return rc;
         cell.kind = kCellFormula;
-        cell.formula = std::make_unique<std::string>(std::move(expanded));
+        cell.set_formula(std::move(expanded));
         return 0;
     }
 
@@ -236,16 +235,24 @@ int store_value(Book &book, std::string_view text, Cell &cell) {
             if (!digits.empty() && digits[0] == '+') digits.remove_prefix(1);
             std::int64_t integer = 0;
             auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), integer);
+            // The text as written is kept only where the number's own text differs ("+5",
+            // "12.50"), so most numbers take no memory beyond the cell.
             if (!has_point && ec == std::errc() && end == digits.data() + digits.size()) {
                 cell.kind = kCellInteger;
-                cell.integer = integer;
-                cell.number = static_cast<double>(integer);
+                cell.set_integer(integer);
+                char own[24];
+                auto printed = std::to_chars(own, own + sizeof own, integer).ptr;
+                if (std::string_view(own, static_cast<std::size_t>(printed - own)) != plain) cell.set_text(plain);
             } else {
                 // A whole number beyond 64 bits still is a number, kept as written.
                 cell.kind = kCellFloat;
-                cell.number = std::strtod(plain.c_str(), nullptr);
+                double number = 0.0;
+                auto parsed = std::from_chars(plain.data() + (plain[0] == '+'), plain.data() + plain.size(), number);
+                if (parsed.ec != std::errc() || parsed.ptr != plain.data() + plain.size())
+                    number = std::strtod(plain.c_str(), nullptr);
+                cell.set_number(number);
+                if (shortest_text(number) != plain) cell.set_text(plain);
             }
-            cell.text = std::move(plain);
             return 0;
         }
         case NumberShape::kNone: break;
@@ -279,8 +286,8 @@ int store_value(Book &book, std::string_view text, Cell &cell) {
         if (std::fabs(std::strtod(buffer, nullptr) - value) > 1e-12 * std::fmax(1.0, std::fabs(value)))
             std::snprintf(buffer, sizeof buffer, "%.15g", value);
         cell.kind = kCellPercent;
-        cell.number = value;
-        cell.text = buffer;
+        cell.set_number(value);
+        cell.set_text(buffer);
         return 0;
     }
 
@@ -313,7 +320,7 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
     if (r.used <= column) r.used = static_cast<std::uint16_t>(column + 1);
 
     Cell &cell = r.cells[static_cast<std::size_t>(column)];
-    if (book.from_file && (cell.kind == kCellFormula || cell.kind == kCellFormulaValue || cell.formula)) {
+    if (book.from_file && (cell.kind == kCellFormula || cell.kind == kCellFormulaValue || cell.formula())) {
         std::string name;
         cell_name(row, column, name);
         return book.err.raise(-3, Msg::k03203, name.c_str());
@@ -359,10 +366,10 @@ std::string cell_value_text(const Book &book, const Cell &cell) {
         }
     }
     switch (cell.kind) {
-        case kCellText: return cell.text;
+        case kCellText: return cell.text();
         case kCellString: return shared_string_text(book, cell);
-        case kCellInteger: return cell.text.empty() ? std::to_string(cell.integer) : cell.text;
-        case kCellFloat: return normalise_decimal(cell.text.empty() ? shortest_text(cell.number) : cell.text);
+        case kCellInteger: return exact_number_text(cell);
+        case kCellFloat: return normalise_decimal(exact_number_text(cell));
         case kCellPercent: return percent_text(cell);
         case kCellDate:
         case kCellDateTime:
@@ -381,7 +388,7 @@ std::string cell_kind_name(const Cell &cell) {
         case kCellPercent: return "PERCENT";
         case kCellDate: return "DATE";
         case kCellDateTime: return "DATE_TIME";
-        case kCellFormula: return "FORMULA:" + (cell.formula ? *cell.formula : std::string());
+        case kCellFormula: return "FORMULA:" + (cell.formula() ? *cell.formula() : std::string());
         default: return {};
     }
 }

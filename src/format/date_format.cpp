@@ -66,9 +66,9 @@ int default_kind(int cell_kind) {
 }  // namespace
 
 double date_cell_serial(const Cell &cell) {
-    double value = static_cast<double>(cell.integer);
-    if (cell.kind != kCellDate && !cell.text.empty()) {
-        double fraction = std::strtod(cell.text.c_str(), nullptr);
+    double value = static_cast<double>(cell.integer());
+    if (cell.kind != kCellDate && !cell.text().empty()) {
+        double fraction = std::strtod(cell.text().c_str(), nullptr);
         if (std::isfinite(fraction)) value += fraction;
     }
     return value;

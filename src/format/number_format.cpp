@@ -81,17 +81,8 @@ void increment(std::string &digits) {
     digits.insert(digits.begin(), '1');
 }
 
-std::string number_text_of(const Cell &cell) {
-    if (!cell.text.empty()) return cell.text;
-    if (cell.kind == kCellInteger) return std::to_string(cell.integer);
-    char buffer[64];
-    double value = std::isfinite(cell.number) ? cell.number : 0.0;
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return ec == std::errc() ? std::string(buffer, end) : std::string("0");
-}
-
 std::string percent_text(const Cell &cell, int decimals) {
-    double value = (cell.text.empty() ? cell.number : std::strtod(cell.text.c_str(), nullptr)) * 100.0;
+    double value = (cell.text().empty() ? cell.number() : std::strtod(cell.text().c_str(), nullptr)) * 100.0;
     if (!std::isfinite(value)) value = 0.0;
     if (decimals >= 0) return fixed_text(value, decimals) + "%";
     return normalise_decimal(fixed_text(value, -1)) + "%";
@@ -228,12 +219,12 @@ std::string format_grouped_number(std::string_view number, int decimals) {
 
 std::string format_cell_text(const Book &book, const Cell &cell, int date_kind, int number_kind, int decimals) {
     switch (cell.kind) {
-        case kCellText: return cell.text;
+        case kCellText: return cell.text();
         // Texts a statement put are kept as shared strings; they render as themselves.
         case kCellString: return shared_string_text(book, cell);
         case kCellInteger:
         case kCellFloat: {
-            std::string number = number_text_of(cell);
+            std::string number = exact_number_text(cell);
             if (is_yen_kind(number_kind)) return std::string(kYenMark) + format_grouped_number(number, decimals);
             if (number_kind == kKindGrouped || number_kind == kKindGroupedRed)
                 return format_grouped_number(number, decimals);

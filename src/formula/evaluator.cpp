@@ -307,7 +307,10 @@ std::uint64_t cell_key(int sheet, int row, int column) {
            static_cast<std::uint64_t>(column);
 }
 
-bool is_ready_formula(const Cell &cell) { return cell.formula && !cell.formula->empty() && cell.formula->front() == '<'; }
+bool is_ready_formula(const Cell &cell) {
+    const std::string *formula = cell.formula();
+    return formula && !formula->empty() && formula->front() == '<';
+}
 
 // A text result the worksheet part could not tell from a number or an error value.
 bool text_result_ambiguous(const FormulaValue &value) {
@@ -323,16 +326,16 @@ bool text_result_ambiguous(const FormulaValue &value) {
 
 // The value of a date-like cell: its serial day number and fraction of a day.
 int serial_value(const Cell &cell, FormulaValue &out) {
-    std::string text = std::to_string(cell.integer);
-    std::string_view fraction = cell.text;
+    std::string text = std::to_string(cell.integer());
+    std::string_view fraction = cell.text();
     if (fraction.size() > 1 && fraction[0] == '0' && fraction[1] == '.') fraction.remove_prefix(1);
     if (!fraction.empty() && fraction != "0") {
         if (fraction[0] == '.' && fraction.find_first_not_of("0123456789", 1) == std::string_view::npos) {
             text.append(fraction.substr(0, 17));
         } else {
-            double part = std::strtod(std::string(cell.text).c_str(), nullptr);
+            double part = std::strtod(cell.text().c_str(), nullptr);
             FormulaValue serial, day, sum;
-            if (number_from_integer(cell.integer, day) != 0 || number_from_double(part, serial) != 0 ||
+            if (number_from_integer(cell.integer(), day) != 0 || number_from_double(part, serial) != 0 ||
                 arithmetic(day, ArithmeticOp::kAdd, serial, sum) != 0)
                 return kFormulaUnsupported;
             out = std::move(sum);
@@ -388,7 +391,7 @@ private:
 FormulaRun::Need FormulaRun::need_of(int sheet, int row, int column) const {
     const Cell *cell = find_cell(book_, sheet, row, column);
     if (!cell || cell->kind != kCellFormula) return Need::kReady;
-    if (!cell->formula || cell->formula->empty() || is_ready_formula(*cell)) return Need::kFailed;
+    if (!cell->formula() || cell->formula()->empty() || is_ready_formula(*cell)) return Need::kFailed;
     auto it = states_.find(cell_key(sheet, row, column));
     if (it == states_.end()) return Need::kCompute;
     return it->second == FormulaEvaluator::State::kRunning ? Need::kCycle : Need::kFailed;
@@ -400,7 +403,7 @@ int FormulaRun::push_frame(int sheet, int row, int column) {
     frame.sheet = sheet;
     frame.row = row;
     frame.column = column;
-    int rc = compile(book_, sheet, *cell->formula, frame.program);
+    int rc = compile(book_, sheet, *cell->formula(), frame.program);
     if (rc != kFormulaOk) {
         if (rc != kFormulaError) states_[cell_key(sheet, row, column)] = FormulaEvaluator::State::kFailed;
         return rc;
@@ -482,19 +485,19 @@ int FormulaRun::cell_value(int sheet, int row, int column, FormulaValue &out) co
     if (!cell) return number_from_integer(0, out) == 0 ? kFormulaOk : kFormulaUnsupported;
     switch (cell->kind) {
     case kCellInteger:
-        if (cell->text.empty()) return number_from_integer(cell->integer, out) == 0 ? kFormulaOk : kFormulaUnsupported;
+        if (cell->text().empty()) return number_from_integer(cell->integer(), out) == 0 ? kFormulaOk : kFormulaUnsupported;
         [[fallthrough]];
     case kCellFloat:
     case kCellPercent:
-        return out.parse_number(cell->text) == 0 && out.is_number() ? kFormulaOk : kFormulaUnsupported;
+        return out.parse_number(exact_number_text(*cell)) == 0 && out.is_number() ? kFormulaOk : kFormulaUnsupported;
     case kCellText:
-        return out.parse_number(cell->text) == 0 && out.is_number() ? kFormulaOk : kFormulaNotNumeric;
+        return out.parse_number(cell->text()) == 0 && out.is_number() ? kFormulaOk : kFormulaNotNumeric;
     case kCellDate:
     case kCellDateTime:
     case kCellTimeHm:
     case kCellTimeHms: return serial_value(*cell, out);
     case kCellFormulaValue:
-        if (out.parse_number(cell->text) != 0 || !out.is_number()) out.set_text(cell->text);
+        if (out.parse_number(cell->text()) != 0 || !out.is_number()) out.set_text(cell->text());
         return kFormulaOk;
     case kCellFormula: return kFormulaUnsupported;
     default: return kFormulaNotNumeric;
@@ -660,8 +663,8 @@ int FormulaRun::finish(Frame &frame) {
     Sheet &sheet = *book_.sheets[static_cast<std::size_t>(frame.sheet)];
     Cell &cell = sheet.rows[static_cast<std::size_t>(frame.row)].cells[static_cast<std::size_t>(frame.column)];
     cell.kind = kCellFormulaValue;
-    cell.text = value.text;
-    cell.number = value.is_number() ? value.to_double() : 0.0;
+    cell.set_text(value.text);
+    cell.set_number(value.is_number() ? value.to_double() : 0.0);
     states_.erase(cell_key(frame.sheet, frame.row, frame.column));
     return kFormulaOk;
 }
@@ -704,7 +707,7 @@ int evaluate_cell(Book &book, int sheet, int row, int column, std::string &resul
     result.clear();
     if (rc == kFormulaOk) {
         const Cell *cell = find_cell(book, sheet, row, column);
-        if (cell && cell->kind == kCellFormulaValue) result = cell->text;
+        if (cell && cell->kind == kCellFormulaValue) result = cell->text();
     }
     return rc;
 }

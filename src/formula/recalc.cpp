@@ -23,8 +23,8 @@ int recalc_book(Book &book) {
                 for (int c = 0; c < columns; ++c) {
                     const Cell &cell = row.cells[static_cast<std::size_t>(c)];
                     // Ready formula elements kept from a template are not ours to compute.
-                    if (cell.kind != kCellFormula || !cell.formula || cell.formula->empty() ||
-                        cell.formula->front() == '<')
+                    if (cell.kind != kCellFormula || !cell.formula() || cell.formula()->empty() ||
+                        cell.formula()->front() == '<')
                         continue;
                     int rc = evaluator.evaluate(s, r, c);
                     if (rc == kFormulaOk) continue;

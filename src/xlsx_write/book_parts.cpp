@@ -105,7 +105,7 @@ constexpr int kCalcIdRecalc = 145621;
 constexpr int kCalcIdKeep = 114210;
 
 constexpr const char *kSharedStringsHead =
-    "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"%d\" uniqueCount=\"%d\">";
+    "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"%lld\" uniqueCount=\"%lld\">";
 constexpr const char *kSharedStringPlain = "<si><t>";
 constexpr const char *kSharedStringPreserve = "<si><t xml:space=\"preserve\">";
 constexpr const char *kSharedStringEnd = "</t><phoneticPr fontId=\"1\"/></si>";
@@ -256,16 +256,19 @@ std::string workbook_part(const Book &book) {
 }
 
 std::string shared_strings_part(const Book &book) {
+    const SharedStringTable &table = book.shared_strings;
     std::size_t bytes = 0;
-    for (const auto &entry : book.shared_strings) bytes += entry.text.size() + 48;
+    for (std::size_t k = 0; k < table.entry_count(); ++k) bytes += table.entry_text(k).size() + 48;
     std::string out;
     out.reserve(bytes + 256);
     out += kXmlDeclaration;
-    int count = static_cast<int>(book.shared_strings.size());
-    out += printf_text(kSharedStringsHead, count, count);
-    for (const auto &entry : book.shared_strings) {
-        out += entry.text.find(' ') != std::string::npos ? kSharedStringPreserve : kSharedStringPlain;
-        xml_escape_append(out, entry.text, EscapeMode::kText);
+    // count: the cells that refer to the table; uniqueCount: its entries.
+    out += printf_text(kSharedStringsHead, static_cast<long long>(shared_string_references(book)),
+                       static_cast<long long>(table.entry_count()));
+    for (std::size_t k = 0; k < table.entry_count(); ++k) {
+        const std::string &text = table.entry_text(k);
+        out += text.find(' ') != std::string::npos ? kSharedStringPreserve : kSharedStringPlain;
+        xml_escape_append(out, text, EscapeMode::kText);
         out += kSharedStringEnd;
     }
     out += kSharedStringsTail;

@@ -88,7 +88,7 @@ public:
 };
 
 // What every save does before the first part: the default sheets of an empty book, computed
-// formulas, automatic widths and the merged shared-string table.
+// formulas and automatic widths.
 int prepare_package(Book &book) {
     if (book.sheet_count() == 0) {
         for (int k = 1; k <= 3; ++k)
@@ -97,7 +97,6 @@ int prepare_package(Book &book) {
     if (book.settings.recalc)
         if (int rc = recalc_book(book); rc != 0) return rc;
     apply_auto_widths(book);
-    if (compact_shared_strings(book) != 0) return book.err.raise(-2, Msg::k00002);
     return 0;
 }
 

@@ -296,27 +296,27 @@ bool all_digits(std::string_view text) {
 // fraction is kept as the shortest text of the time of day ("0.5", "0", or an exponent form
 // for a second or so after midnight), so anything but a plain ".ddd" is computed afresh.
 void append_serial(std::string &out, const Cell &cell) {
-    std::string_view fraction = cell.text;
+    std::string_view fraction = cell.text();
     if (fraction.size() > 1 && fraction[0] == '0' && fraction[1] == '.') fraction.remove_prefix(1);
-    if (cell.integer >= 0 &&
+    if (cell.integer() >= 0 &&
         (fraction.empty() || fraction == "0" || (fraction[0] == '.' && all_digits(fraction.substr(1))))) {
-        out.append(Num(static_cast<long long>(cell.integer)));
+        out.append(Num(static_cast<long long>(cell.integer())));
         if (fraction.size() > 1) out.append(fraction);
         return;
     }
     double part = 0.0;
-    auto parsed = std::from_chars(cell.text.data(), cell.text.data() + cell.text.size(), part);
+    auto parsed = std::from_chars(cell.text().data(), cell.text().data() + cell.text().size(), part);
     if (parsed.ec != std::errc() || !std::isfinite(part)) part = 0.0;
     char digits[400];
-    if (cell.integer >= 0 && part > 0.0 && part < 1.0) {
+    if (cell.integer() >= 0 && part > 0.0 && part < 1.0) {
         // The fixed form of a fraction below 1 keeps every digit of the shortest one.
         char *end = std::to_chars(digits, digits + sizeof digits, part, std::chars_format::fixed).ptr;
-        out.append(Num(static_cast<long long>(cell.integer)));
+        out.append(Num(static_cast<long long>(cell.integer())));
         out.append(digits + 1, end);
         return;
     }
     // A whole day or more, or a day before the epoch: the sum is the value.
-    double sum = static_cast<double>(cell.integer) + part;
+    double sum = static_cast<double>(cell.integer()) + part;
     char *end = std::to_chars(digits, digits + sizeof digits, sum).ptr;
     out.append(digits, end);
 }
@@ -357,18 +357,18 @@ int write_cell(const Book &book, const Sheet &sheet, const Cell &cell, const Cel
         fill(out, kXmlCellEmpty, {ref, style_text});
         return 0;
     case kCellString:
-        fill(out, kXmlCellShared, {ref, style_text, Num(static_cast<long long>(cell.sst))});
+        fill(out, kXmlCellShared, {ref, style_text, Num(static_cast<long long>(book.shared_strings.entry(cell.sst)))});
         return 0;
     case kCellInteger:
-        fill(out, kXmlCellValue, {ref, style_text, Num(static_cast<long long>(cell.integer))});
+        fill(out, kXmlCellValue, {ref, style_text, Num(static_cast<long long>(cell.integer()))});
         return 0;
     case kCellFloat:
     case kCellPercent: {
-        if (is_number_text(cell.text)) {
-            fill(out, kXmlCellValue, {ref, style_text, cell.text});
+        if (is_number_text(cell.text())) {
+            fill(out, kXmlCellValue, {ref, style_text, cell.text()});
         } else {
             char digits[32];
-            double number = std::isfinite(cell.number) ? cell.number : 0.0;
+            double number = std::isfinite(cell.number()) ? cell.number() : 0.0;
             auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
             fill(out, kXmlCellValue, {ref, style_text, std::string_view(digits, static_cast<std::size_t>(end - digits))});
         }
@@ -385,20 +385,20 @@ int write_cell(const Book &book, const Sheet &sheet, const Cell &cell, const Cel
     }
     case kCellText: {
         // A general value: a number stays a number, anything else is kept as inline text.
-        if (is_number_text(cell.text)) {
-            fill(out, kXmlCellValue, {ref, style_text, cell.text});
+        if (is_number_text(cell.text())) {
+            fill(out, kXmlCellValue, {ref, style_text, cell.text()});
             return 0;
         }
-        bool keep_blanks = !cell.text.empty() && (cell.text.front() == ' ' || cell.text.back() == ' ' ||
-                                                  cell.text.front() == '\t' || cell.text.back() == '\t');
+        bool keep_blanks = !cell.text().empty() && (cell.text().front() == ' ' || cell.text().back() == ' ' ||
+                                                  cell.text().front() == '\t' || cell.text().back() == '\t');
         fill_part(out, kXmlCellInline, 0, 3, {ref, style_text, keep_blanks ? kPreserveSpace : ""sv});
-        xml_escape_append(out, cell.text, EscapeMode::kText);
+        xml_escape_append(out, cell.text(), EscapeMode::kText);
         fill_part(out, kXmlCellInline, 4, 4, {});
         return 0;
     }
     case kCellFormula:
     case kCellFormulaValue: {
-        std::string_view formula = cell.formula ? std::string_view(*cell.formula) : std::string_view();
+        std::string_view formula = cell.formula() ? std::string_view(*cell.formula()) : std::string_view();
         if (!formula.empty() && formula.front() == '<') {
             // A ready formula element kept from a template. Its value is computed on opening.
             fill(out, kXmlCellFormulaReady, {ref, style_text, formula});
@@ -409,11 +409,11 @@ int write_cell(const Book &book, const Sheet &sheet, const Cell &cell, const Cel
         char digits[32];
         std::string_view value;
         if (with_value) {
-            if (!cell.text.empty()) {
-                value = cell.text;
+            if (!cell.text().empty()) {
+                value = cell.text();
                 if (!is_number_text(value)) value_type = is_error_text(value) ? kValueTypeError : kValueTypeString;
-            } else if (std::isfinite(cell.number)) {
-                auto end = std::to_chars(digits, digits + sizeof digits, cell.number).ptr;
+            } else if (std::isfinite(cell.number())) {
+                auto end = std::to_chars(digits, digits + sizeof digits, cell.number()).ptr;
                 value = std::string_view(digits, static_cast<std::size_t>(end - digits));
             } else {
                 with_value = false;
@@ -875,8 +875,8 @@ std::uint64_t worksheet_part_bound(const Book &book, int sheet_index) {
     for (const Row &row : sheet->rows) {
         bound += kPerRow;
         for (const Cell &cell : row.cells) {
-            bound += kPerCell + kPerTextByte * cell.text.size();
-            if (cell.formula) bound += kPerTextByte * cell.formula->size();
+            bound += kPerCell + kPerTextByte * cell.text().size();
+            if (cell.formula()) bound += kPerTextByte * cell.formula()->size();
         }
     }
     return bound;

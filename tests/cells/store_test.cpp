@@ -29,11 +29,26 @@ TEST(Store, CellAndRowTablesGrowByTheirRules) {
     EXPECT_EQ(sheet.rows[5].hidden_flag, kFlagUnset);
 }
 
-TEST(Store, SharedStringsAlwaysAppend) {
+TEST(Store, SharedStringsGiveAnIndexPerPutAndKeepEqualTextsOnce) {
     Book book;
-    EXPECT_EQ(put_shared_string(book, "same"), 0);
-    EXPECT_EQ(put_shared_string(book, "same"), 1);
-    EXPECT_EQ(book.shared_strings[1].text, "same");
+    add_sheet(book, "S");
+    Sheet &sheet = *book.sheets[0];
+    const char *texts[] = {"b", "a", "b", "c", "a", "b"};
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_EQ(ensure_cell(book, sheet, i, 0), 0);
+        Cell &cell = sheet.rows[static_cast<std::size_t>(i)].cells[0];
+        cell.kind = kCellString;
+        cell.sst = static_cast<std::uint32_t>(put_shared_string(book, texts[i]));
+        EXPECT_EQ(cell.sst, static_cast<std::uint32_t>(i));
+    }
+    EXPECT_EQ(book.shared_strings.size(), 6u);
+    ASSERT_EQ(book.shared_strings.entry_count(), 3u);
+    EXPECT_EQ(book.shared_strings.entry_text(0), "b");  // first-occurrence order
+    EXPECT_EQ(book.shared_strings.entry_text(1), "a");
+    EXPECT_EQ(book.shared_strings.entry(4), 1u);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(shared_string_text(book, sheet.rows[static_cast<std::size_t>(i)].cells[0]), texts[i]);
+    EXPECT_EQ(shared_string_references(book), 6u);
+    EXPECT_EQ(book.shared_strings.text(99), "");
 }
 
 TEST(Store, VariablesIgnoreLetterCaseAndLoseTheirQuotes) {
@@ -82,21 +97,3 @@ TEST(Diagnostics, LinesAreNumberedCutAtLineFeedsAndRingAt32) {
     EXPECT_EQ(log.lines().back().size(), 300u);
 }
 
-TEST(Store, CompactingSharedStringsKeepsEveryCellsText) {
-    Book book;
-    add_sheet(book, "S");
-    Sheet &sheet = *book.sheets[0];
-    const char *texts[] = {"b", "a", "b", "c", "a", "b"};
-    for (int i = 0; i < 6; ++i) {
-        ASSERT_EQ(ensure_cell(book, sheet, i, 0), 0);
-        Cell &cell = sheet.rows[static_cast<std::size_t>(i)].cells[0];
-        cell.kind = kCellString;
-        cell.sst = static_cast<std::uint32_t>(put_shared_string(book, texts[i]));
-    }
-    ASSERT_EQ(compact_shared_strings(book), 0);
-    ASSERT_EQ(book.shared_strings.size(), 3u);
-    EXPECT_EQ(book.shared_strings[0].text, "b");  // first-occurrence order
-    EXPECT_EQ(book.shared_strings[1].text, "a");
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(book.shared_strings[sheet.rows[static_cast<std::size_t>(i)].cells[0].sst].text, texts[i]);
-}

@@ -132,7 +132,7 @@ void fill_sheet(XLS_BOOK &record, std::ofstream &manifest, const std::string &sh
             CellRef ref;
             if (resolve_cell(book, name, ref) != 0) continue;
             Cell &cell = book.current()->rows[static_cast<std::size_t>(ref.row1)].cells[static_cast<std::size_t>(ref.column1)];
-            if (values[v].serial >= 0) cell.integer = values[v].serial;
+            if (values[v].serial >= 0) cell.set_integer(values[v].serial);
             if (!check(record, apply(book, cell, formats[f]), sheet + "!" + name + " format")) continue;
             char text[512] = "", kind[512] = "";
             if (!check(record, TXLS_get_format_cell(&record, name.c_str(), text, sizeof text, kind, sizeof kind),

@@ -20,15 +20,15 @@ namespace {
 Cell date_like(CellKind kind, std::int64_t serial, std::string fraction = {}) {
     Cell cell;
     cell.kind = kind;
-    cell.integer = serial;
-    cell.text = std::move(fraction);
+    cell.set_integer(serial);
+    cell.set_text(std::move(fraction));
     return cell;
 }
 
 Cell number(CellKind kind, std::string text) {
     Cell cell;
     cell.kind = kind;
-    cell.text = std::move(text);
+    cell.set_text(std::move(text));
     return cell;
 }
 
@@ -109,7 +109,7 @@ TEST(FormatDate, KindsAroundTheEdges) {
         {date_like(kCellDate, 45292), 999, ""},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(format_cell_text(book, c.cell, c.kind, 0, -1), c.text) << c.cell.integer << " kind " << c.kind;
+        EXPECT_EQ(format_cell_text(book, c.cell, c.kind, 0, -1), c.text) << c.cell.integer() << " kind " << c.kind;
 }
 
 TEST(FormatNumber, GroupedYenHiddenPercent) {
@@ -139,10 +139,10 @@ TEST(FormatNumber, GroupedYenHiddenPercent) {
         {number(kCellPercent, "0.082500"), 0, 0, "8%"},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(format_cell_text(book, c.cell, 0, c.kind, c.decimals), c.text) << c.cell.text << " kind " << c.kind;
+        EXPECT_EQ(format_cell_text(book, c.cell, 0, c.kind, c.decimals), c.text) << c.cell.text() << " kind " << c.kind;
     Cell integer;
     integer.kind = kCellInteger;
-    integer.integer = 1234567;
+    integer.set_integer(1234567);
     EXPECT_EQ(format_cell_text(book, integer, 0, 107, -1), "1,234,567");
 }
 

@@ -19,8 +19,8 @@ std::string ymd(double serial) {
 Cell date_cell(std::int64_t serial, CellKind kind = kCellDate, std::string fraction = {}) {
     Cell cell;
     cell.kind = kind;
-    cell.integer = serial;
-    cell.text = std::move(fraction);
+    cell.set_integer(serial);
+    cell.set_text(std::move(fraction));
     return cell;
 }
 

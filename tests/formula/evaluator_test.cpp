@@ -34,7 +34,7 @@ protected:
         parse_cell_name(name, row, column);
         Cell &slot = book.sheets[0]->rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
         slot.kind = kCellFormula;
-        slot.formula = std::make_unique<std::string>(formula);
+        slot.set_formula(formula);
     }
     int eval(const std::string &name, std::string &out, int sheet = 0) {
         int row = 0, column = 0;
@@ -201,7 +201,7 @@ TEST_F(EvaluatorTest, LongChainsAndDeepNestingStayOffTheCallStack) {
     std::string out;
     ASSERT_EQ(eval("A" + std::to_string(kChain), out), kFormulaOk);
     EXPECT_EQ(out, std::to_string(kChain));
-    EXPECT_EQ(cell("A2")->text, "2");
+    EXPECT_EQ(cell("A2")->text(), "2");
 
     // Each cell summing the range of all before it would be quadratic if computed twice.
     put("B1", "=SUM(A1:A" + std::to_string(kChain) + ")");
@@ -234,8 +234,8 @@ TEST_F(EvaluatorTest, SaveWalkTurnsRecalcOffForWhatItCannotCompute) {
     put("A5", "=A2+1");
     EXPECT_EQ(recalc_book(book), 0);
     EXPECT_FALSE(book.settings.recalc);
-    EXPECT_EQ(cell("A2")->text, "6");
-    EXPECT_EQ(cell("A5")->text, "7");
+    EXPECT_EQ(cell("A2")->text(), "6");
+    EXPECT_EQ(cell("A5")->text(), "7");
     EXPECT_EQ(cell("A3")->kind, kCellFormula);
     EXPECT_EQ(cell("A4")->kind, kCellFormula);
 
