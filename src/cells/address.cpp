@@ -4,6 +4,7 @@
 #include "cells/address.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 
 #include "support/charset.h"
@@ -220,8 +221,18 @@ std::string column_letters(int column) {
 
 int cell_name(int row, int column, std::string &out, bool absolute) {
     if (row < 0 || row > kMaxNameRow || column < 0 || column > kMaxNameColumn) return -1;
-    std::string number = std::to_string(row + 1);
-    out = absolute ? "$" + column_letters(column) + "$" + number : column_letters(column) + number;
+    // Built on the stack: report loops name a cell for every value they put.
+    char buffer[24];
+    char *end = buffer;
+    if (absolute) *end++ = '$';
+    char letters[4];
+    int n = 0;
+    for (int value = column + 1; value > 0; value = (value - 1) / 26)
+        letters[n++] = static_cast<char>('A' + (value - 1) % 26);
+    while (n > 0) *end++ = letters[--n];
+    if (absolute) *end++ = '$';
+    end = std::to_chars(end, buffer + sizeof buffer, row + 1).ptr;
+    out.assign(buffer, static_cast<std::size_t>(end - buffer));
     return 0;
 }
 
@@ -384,10 +395,15 @@ int resolve_cell(Book &book, std::string_view text, CellRef &ref) {
     int sheet = -1;
     std::string_view rest;
     if (split_sheet_prefix(book, text, sheet, rest) != 0) return -1;
-    std::string name;
-    if (int rc = expand_name(book, rest, name); rc != 0) return rc;
     int row = 0, column = 0;
-    if (parse_cell_name(name, row, column) != 0) return -1;
+    if (rest.find('(') == std::string_view::npos) {
+        // No computed part: the name is read as it stands.
+        if (parse_cell_name(rest, row, column) != 0) return -1;
+    } else {
+        std::string name;
+        if (int rc = expand_name(book, rest, name); rc != 0) return rc;
+        if (parse_cell_name(name, row, column) != 0) return -1;
+    }
     ref = CellRef{sheet, row, column, row, column, false};
     return 0;
 }

@@ -41,8 +41,9 @@ std::string shortest_text(double value) {
 // stand three digits before the next comma, the point or the end.
 enum class NumberShape { kNone, kNumber, kBadCommas };
 
-NumberShape number_shape(std::string_view text, std::string &plain, bool &has_point) {
-    plain.clear();
+// `plain` is the text without its commas; it views `text`, or `scratch` when commas were taken out.
+NumberShape number_shape(std::string_view text, std::string &scratch, std::string_view &plain, bool &has_point) {
+    plain = {};
     has_point = false;
     if (text.empty() || text.size() >= 20) return NumberShape::kNone;
     std::size_t i = 0;
@@ -72,8 +73,14 @@ NumberShape number_shape(std::string_view text, std::string &plain, bool &has_po
             comma = next;
         }
     }
+    if (text.find(',') == std::string_view::npos) {
+        plain = text;
+        return NumberShape::kNumber;
+    }
+    scratch.clear();
     for (char c : text)
-        if (c != ',') plain += c;
+        if (c != ',') scratch += c;
+    plain = scratch;
     return NumberShape::kNumber;
 }
 
@@ -226,9 +233,10 @@ int store_value(Book &book, std::string_view text, Cell &cell) {
         return 0;
     }
 
-    std::string plain;
+    std::string scratch;
+    std::string_view plain;
     bool has_point = false;
-    switch (number_shape(text, plain, has_point)) {
+    switch (number_shape(text, scratch, plain, has_point)) {
         case NumberShape::kBadCommas: return store_text(text);
         case NumberShape::kNumber: {
             std::string_view digits = plain;
@@ -249,7 +257,7 @@ int store_value(Book &book, std::string_view text, Cell &cell) {
                 double number = 0.0;
                 auto parsed = std::from_chars(plain.data() + (plain[0] == '+'), plain.data() + plain.size(), number);
                 if (parsed.ec != std::errc() || parsed.ptr != plain.data() + plain.size())
-                    number = std::strtod(plain.c_str(), nullptr);
+                    number = std::strtod(std::string(plain).c_str(), nullptr);
                 cell.set_number(number);
                 if (shortest_text(number) != plain) cell.set_text(plain);
             }
@@ -278,8 +286,8 @@ int store_value(Book &book, std::string_view text, Cell &cell) {
 
     if (text.back() == '%' && text.size() < kPercentTextBytes &&
         !(text.size() >= 4 && all_digits(text.substr(0, 4))) &&
-        number_shape(text.substr(0, text.size() - 1), plain, has_point) == NumberShape::kNumber) {
-        double value = std::strtod(plain.c_str(), nullptr) / 100.0;
+        number_shape(text.substr(0, text.size() - 1), scratch, plain, has_point) == NumberShape::kNumber) {
+        double value = std::strtod(std::string(plain).c_str(), nullptr) / 100.0;
         char buffer[512];
         std::snprintf(buffer, sizeof buffer, "%lf", value);
         // Six decimals would lose the digits of a percentage such as 1.23456%.
@@ -326,7 +334,18 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
         return book.err.raise(-3, Msg::k03203, name.c_str());
     }
 
-    std::string value = cut_cell_text(expand_system_words(book, utf8_value, environment));
+    // Most values are neither system words nor over the length limit; they are stored from the
+    // caller's text without a copy.
+    std::string_view value = utf8_value;
+    std::string expanded, cut;
+    if (!value.empty() && (value[0] == '$' || value[0] == '\\')) {
+        expanded = expand_system_words(book, value, environment);
+        value = expanded;
+    }
+    if (value.size() >= kCellStrChars) {
+        cut = cut_cell_text(value);
+        value = cut;
+    }
     Cell fresh;
     fresh.style = cell.style;
     int rc = store_value(book, value, fresh);

@@ -5,6 +5,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <utility>
@@ -57,6 +58,9 @@ std::string_view replacement(int to) { return to == kUtf8 ? std::string_view("\x
 
 std::string convert_charset(std::string_view text, int from, int to) {
     if (!supported_pair(from, to) || text.empty()) return std::string(text);
+    // Cell names, numbers and dates are plain ASCII, which every set but UTF-16 shares.
+    if (from != kUtf16le && std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(text);
     iconv_t cd = converters.get(from, to);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
