@@ -1,7 +1,16 @@
 /* bench_write.c - W1: 100,000 x 10 cells through TXLS_put_cell into one sheet, saved as .xlsx.
- * Prints wall time (put and save separately), peak RSS and the output size. */
+ * With a third argument "W2" also the report look: every 10th row (0-based multiples of 10,
+ * i.e. rows 1, 11, 21, ...) bold with a solid DDEBF7 fill and thin borders, and column B with
+ * thousands separators and 2 decimals, all through TXLS_put_values statements.
+ *
+ * Prints wall time (put and save separately), peak RSS, the output size, the memory the stored
+ * cells take (bytes_per_cell: peak RSS after the last put minus RSS after opening the book and
+ * sheet, over the cell count) and the data checksum.
+ *
+ * usage: bench_write [PATH [ROWS [W1|W2]]] */
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -15,13 +24,45 @@ static double now(void) {
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
+/* A "VmRSS:" / "VmHWM:" figure of /proc/self/status in KiB, -1 when not readable. */
+static long status_kib(const char *key) {
+    char line[256];
+    long kib = -1;
+    size_t length = strlen(key);
+    FILE *in = fopen("/proc/self/status", "r");
+    if (!in) return -1;
+    while (fgets(line, sizeof line, in)) {
+        if (strncmp(line, key, length) == 0) {
+            kib = strtol(line + length, NULL, 10);
+            break;
+        }
+    }
+    fclose(in);
+    return kib;
+}
+
+/* The report look of W2 for one row (1-based). */
+static int style_row(XLS_BOOK *book, int row) {
+    char text[256];
+    snprintf(text, sizeof text,
+             "A%d:J%d.FONT.STYLE=bold A%d:J%d.FILL.COLOR=#DDEBF7 A%d:J%d.BORDER=thin", row, row, row, row, row,
+             row);
+    if (TXLS_put_values(book, text) != 0) {
+        fprintf(stderr, "style row %d: rc=%d %s\n", row, TXLS_error_code(book), TXLS_error_mesg(book));
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char **argv) {
     const char *path = argc > 1 ? argv[1] : "bench_w1.xlsx";
-    int rows = argc > 2 ? atoi(argv[2]) : 100000;
+    int rows = argc > 2 ? atoi(argv[2]) : BENCH_ROWS_FULL;
+    int styled = argc > 3 && strcmp(argv[3], "W2") == 0;
     static XLS_BOOK book;
     char options[512], cell[16], value[64];
     long long cents = 0, total_cents = 0, strings = 0;
     double t0 = now(), t1;
+    long base_kib, peak_kib;
     int r, c;
 
     snprintf(options, sizeof options, "MODE=CREATE CHARSET=UTF8 BOOK=\"%s\"", path);
@@ -29,6 +70,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "open: %s\n", TXLS_error_mesg(&book));
         return 1;
     }
+    base_kib = status_kib("VmRSS:");
     for (r = 0; r < rows; ++r) {
         for (c = 0; c < 10; ++c) {
             int number = bench_cell((uint32_t)r, c, value, sizeof value, &cents);
@@ -40,8 +82,15 @@ int main(int argc, char **argv) {
                 return 1;
             }
         }
+        if (styled && r % 10 == 0 && style_row(&book, r + 1) != 0) return 1;
+    }
+    /* Comma style with 2 decimals ("#,##0.00") on the whole of column B. */
+    if (styled && TXLS_put_values(&book, "B:B.FORMAT=カンマ小数点以下2") != 0) {
+        fprintf(stderr, "column B format: rc=%d %s\n", TXLS_error_code(&book), TXLS_error_mesg(&book));
+        return 1;
     }
     t1 = now();
+    peak_kib = status_kib("VmHWM:");
     if (TXLS_close_book(&book, "SAVE") != 0) {
         fprintf(stderr, "save: %s\n", TXLS_error_mesg(&book));
         return 1;
@@ -51,7 +100,10 @@ int main(int argc, char **argv) {
     getrusage(RUSAGE_SELF, &usage);
     struct stat st;
     long long bytes = stat(path, &st) == 0 ? (long long)st.st_size : -1;
-    printf("tabsmith W1 rows=%d put=%.3fs save=%.3fs wall=%.3fs peak_rss=%.1fMiB bytes=%lld cents=%lld strings=%lld\n",
-           rows, t1 - t0, t2 - t1, t2 - t0, usage.ru_maxrss / 1024.0, bytes, total_cents, strings);
+    double per_cell = rows > 0 && base_kib >= 0 && peak_kib >= 0 ? (peak_kib - base_kib) * 1024.0 / (rows * 10.0) : -1;
+    printf("tabsmith %s rows=%d put=%.3fs save=%.3fs wall=%.3fs peak_rss=%.1fMiB bytes=%lld bytes_per_cell=%.1f "
+           "cents=%lld strings=%lld %s\n",
+           styled ? "W2" : "W1", rows, t1 - t0, t2 - t1, t2 - t0, usage.ru_maxrss / 1024.0, bytes, per_cell,
+           total_cents, strings, bench_checksum_verdict(rows, total_cents, strings));
     return 0;
 }

@@ -1,6 +1,12 @@
-/* peer_xlsxwriter.c - W1 written by the C peer library, for ratios measured in the same run. */
+/* peer_xlsxwriter.c - W1 written by the C peer library (default mode), for ratios measured in
+ * the same run. With a third argument "W2" the same report look as bench_write's W2: every 10th
+ * row (0-based multiples of 10) bold with a solid DDEBF7 fill and thin borders, and column B
+ * as "#,##0.00" (the column's format and every cell of it).
+ *
+ * usage: peer_xlsxwriter [PATH [ROWS [W1|W2]]] */
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -14,20 +20,45 @@ static double now(void) {
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
+static lxw_format *band_format(lxw_workbook *workbook, const char *number_format) {
+    lxw_format *format = workbook_add_format(workbook);
+    format_set_bold(format);
+    format_set_pattern(format, LXW_PATTERN_SOLID);
+    format_set_bg_color(format, 0xDDEBF7);
+    format_set_border(format, LXW_BORDER_THIN);
+    if (number_format) format_set_num_format(format, number_format);
+    return format;
+}
+
 int main(int argc, char **argv) {
     const char *path = argc > 1 ? argv[1] : "peer_w1.xlsx";
-    int rows = argc > 2 ? atoi(argv[2]) : 100000;
+    int rows = argc > 2 ? atoi(argv[2]) : BENCH_ROWS_FULL;
+    int styled = argc > 3 && strcmp(argv[3], "W2") == 0;
     char value[64];
-    long long cents = 0;
+    long long cents = 0, total_cents = 0, strings = 0;
     double t0 = now();
     lxw_workbook *workbook = workbook_new(path);
     lxw_worksheet *sheet = workbook_add_worksheet(workbook, NULL);
+    lxw_format *band = NULL, *band_amount = NULL, *amount = NULL;
+    if (styled) {
+        band = band_format(workbook, NULL);
+        band_amount = band_format(workbook, "#,##0.00");
+        amount = workbook_add_format(workbook);
+        format_set_num_format(amount, "#,##0.00");
+        worksheet_set_column(sheet, 1, 1, LXW_DEF_COL_WIDTH, amount);
+    }
     for (int r = 0; r < rows; ++r) {
+        int in_band = styled && r % 10 == 0;
         for (int c = 0; c < 10; ++c) {
-            if (bench_cell((uint32_t)r, c, value, sizeof value, &cents))
-                worksheet_write_number(sheet, r, c, atof(value), NULL);
-            else
-                worksheet_write_string(sheet, r, c, value, NULL);
+            lxw_format *format = NULL;
+            if (styled) format = in_band ? (c == 1 ? band_amount : band) : (c == 1 ? amount : NULL);
+            if (bench_cell((uint32_t)r, c, value, sizeof value, &cents)) {
+                worksheet_write_number(sheet, r, c, atof(value), format);
+                total_cents += cents;
+            } else {
+                worksheet_write_string(sheet, r, c, value, format);
+                ++strings;
+            }
         }
     }
     if (workbook_close(workbook) != LXW_NO_ERROR) return 1;
@@ -35,7 +66,9 @@ int main(int argc, char **argv) {
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);
     struct stat st;
-    printf("libxlsxwriter W1 rows=%d wall=%.3fs peak_rss=%.1fMiB bytes=%lld\n", rows, t1 - t0,
-           usage.ru_maxrss / 1024.0, stat(path, &st) == 0 ? (long long)st.st_size : -1LL);
+    printf("libxlsxwriter %s rows=%d wall=%.3fs peak_rss=%.1fMiB bytes=%lld cents=%lld strings=%lld %s\n",
+           styled ? "W2" : "W1", rows, t1 - t0, usage.ru_maxrss / 1024.0,
+           stat(path, &st) == 0 ? (long long)st.st_size : -1LL, total_cents, strings,
+           bench_checksum_verdict(rows, total_cents, strings));
     return 0;
 }

@@ -40,4 +40,22 @@ static inline int bench_cell(uint32_t row, int column, char *out, size_t size, l
     return 0;
 }
 
+/* The checksum every program prints: cents = sum of round(value * 100) over the numeric cells,
+ * strings = number of non-empty string cells. The known totals for the two sizes we measure. */
+#define BENCH_ROWS_FULL 100000
+#define BENCH_CENTS_FULL 24872325309101LL
+#define BENCH_STRINGS_FULL 500000LL
+#define BENCH_ROWS_XLS 65000
+#define BENCH_CENTS_XLS 16159723974081LL
+#define BENCH_STRINGS_XLS 325000LL
+
+/* "checksum ok", "checksum MISMATCH", or a note that the row count has no known total. */
+static inline const char *bench_checksum_verdict(long rows, long long cents, long long strings) {
+    if (rows == BENCH_ROWS_FULL)
+        return cents == BENCH_CENTS_FULL && strings == BENCH_STRINGS_FULL ? "checksum ok" : "checksum MISMATCH";
+    if (rows == BENCH_ROWS_XLS)
+        return cents == BENCH_CENTS_XLS && strings == BENCH_STRINGS_XLS ? "checksum ok" : "checksum MISMATCH";
+    return "checksum not checked";
+}
+
 #endif

@@ -7,7 +7,7 @@ packages=(
   zlib1g-dev libminizip-dev libdeflate-dev libpng-dev libjpeg-dev
   php8.2-dev php8.2-cli
   python3 python3-openpyxl libreoffice-calc-nogui unzip
-  libxlsxwriter-dev
+  libxlsxwriter-dev liborcus-bin python3-xlrd
 )
 missing=()
 for p in "${packages[@]}"; do
