@@ -3,8 +3,10 @@
 
 #include "props/property_parser.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "cells/address.h"
@@ -300,14 +302,41 @@ constexpr ShapePart kShapeParts[] = {
 
 // ---------------------------------------------------------------------------------------------
 
-int match_keyword(std::string_view section) {
-    for (std::size_t i = 0; i < std::size(kKeywords); ++i) {
-        const Keyword &k = kKeywords[i];
-        if (equals_ignore_case(section, k.english)) return static_cast<int>(i);
-        for (std::string_view alias : k.aliases)
-            if (!alias.empty() && section == alias) return static_cast<int>(i);
+std::string upper_ascii(std::string_view text) {
+    std::string out(text);
+    for (char &c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return out;
+}
+
+// The keyword table indexed both ways: English names in any letter case, aliases exactly. Each
+// text keeps the first entry that has it, so a lookup answers what a walk down the table would.
+struct KeywordIndex {
+    std::unordered_map<std::string, int> english;
+    std::unordered_map<std::string_view, int> aliases;
+    std::size_t longest_english = 0;
+
+    KeywordIndex() {
+        for (std::size_t i = 0; i < std::size(kKeywords); ++i) {
+            const Keyword &k = kKeywords[i];
+            english.try_emplace(upper_ascii(k.english), static_cast<int>(i));
+            longest_english = std::max(longest_english, k.english.size());
+            for (std::string_view alias : k.aliases)
+                if (!alias.empty()) aliases.try_emplace(alias, static_cast<int>(i));
+        }
     }
-    return -1;
+};
+
+int match_keyword(std::string_view section) {
+    static const KeywordIndex index;
+    int found = -1;
+    if (section.size() <= index.longest_english) {
+        auto it = index.english.find(upper_ascii(section));
+        if (it != index.english.end()) found = it->second;
+    }
+    auto alias = index.aliases.find(section);
+    if (alias != index.aliases.end() && (found < 0 || alias->second < found)) found = alias->second;
+    return found;
 }
 
 int lookup_path(std::string_view path) {
