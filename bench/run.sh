@@ -31,7 +31,7 @@ statements=$(( rows * 10 ))
 
 echo "== build ($build, Release)"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTABSMITH_TESTS=OFF >/dev/null
-targets=(measure bench_write bench_read bench_statements bench_formula bench_csv)
+targets=(measure bench_write bench_read bench_statements bench_formula bench_csv deflate_limit)
 have_peer=0
 if grep -q '^XLSXWRITER_FOUND:INTERNAL=1' "$build/CMakeCache.txt"; then
   targets+=(peer_xlsxwriter)
@@ -188,6 +188,13 @@ if [[ ${EXTRAS:-1} == 1 ]]; then
   "$bin/bench_formula" "$work/formulas.xlsx" >>"$extras" 2>&1 || echo "bench_formula failed" >>"$extras"
   "$bin/bench_csv" "$work/bench.csv" >>"$extras" 2>&1 || echo "bench_csv failed" >>"$extras"
   rm -f "$work/formulas.xlsx" "$work/bench.csv"
+  # The write path against the compressor's limit: our save time of W1 beside the time to
+  # deflate the same XML in one piece on one core.
+  "$bin/bench_write" "$work/limit.xlsx" "$rows" W1 >>"$extras" 2>&1 || echo "bench_write failed" >>"$extras"
+  unzip -p "$work/limit.xlsx" xl/worksheets/sheet1.xml >"$work/sheet1.xml"
+  unzip -p "$work/limit.xlsx" xl/sharedStrings.xml >"$work/sst.xml"
+  "$bin/deflate_limit" "$work/sheet1.xml" "$work/sst.xml" >>"$extras" 2>&1 || echo "deflate_limit failed" >>"$extras"
+  rm -f "$work/limit.xlsx" "$work/sheet1.xml" "$work/sst.xml"
 fi
 
 echo
