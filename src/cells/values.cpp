@@ -37,6 +37,27 @@ std::string shortest_text(double value) {
     return ec == std::errc() ? std::string(buffer, end) : std::string("0");
 }
 
+// Whether a decimal text is already the shortest text of its number, known without printing
+// the number: "-"?, a whole part without leading zeros, a point, fraction digits not ending in
+// 0, at most 15 significant digits (every such decimal survives the trip through a double and
+// back), and a form the printer writes fixed rather than with an exponent (a non-zero whole
+// part or a non-zero first fraction digit). Anything else is left to the printer.
+bool is_shortest_decimal(std::string_view text) {
+    std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+    std::size_t point = text.find('.', i);
+    if (point == std::string_view::npos || point == i || point + 1 >= text.size()) return false;
+    std::string_view whole = text.substr(i, point - i), fraction = text.substr(point + 1);
+    if (!all_digits(whole) || !all_digits(fraction) || fraction.back() == '0') return false;
+    std::size_t significant = whole.size() + fraction.size();
+    if (whole == "0") {
+        if (fraction[0] == '0') return false;
+        significant = fraction.size();
+    } else if (whole[0] == '0') {
+        return false;
+    }
+    return significant <= 15;
+}
+
 // The number test: optional sign, digits, at most one point, and thousands commas that each
 // stand three digits before the next comma, the point or the end.
 enum class NumberShape { kNone, kNumber, kBadCommas };
@@ -109,6 +130,7 @@ bool date_shape(std::string_view text, int &year, int &month, int &day) {
 bool time_shape(std::string_view text, long &hours, int &minutes, int &seconds, int &colons) {
     std::string_view fields[3];
     colons = 0;
+    if (text.find(':') == std::string_view::npos) return false;
     std::size_t start = 0;
     for (std::size_t i = 0; i <= text.size(); ++i) {
         if (i == text.size() || text[i] == ':') {
@@ -259,7 +281,7 @@ int store_value(Book &book, std::string_view text, Cell &cell) {
                 if (parsed.ec != std::errc() || parsed.ptr != plain.data() + plain.size())
                     number = std::strtod(std::string(plain).c_str(), nullptr);
                 cell.set_number(number);
-                if (shortest_text(number) != plain) cell.set_text(plain);
+                if (!is_shortest_decimal(plain) && shortest_text(number) != plain) cell.set_text(plain);
             }
             return 0;
         }

@@ -119,8 +119,18 @@ int FormulaValue::parse_number(std::string_view value) {
 
     // Negative numbers print their fraction with six decimals, positive ones with fifteen.
     bool carry = false;
-    std::string digits_text = new_fraction == 0.0 ? std::string()
-                                                  : fraction_digits(new_fraction, new_sign > 0 ? 15 : 6, carry);
+    std::string digits_text;
+    if (new_fraction != 0.0) {
+        const std::size_t places = new_sign > 0 ? 15 : 6;
+        if (fraction_text.size() <= places) {
+            // No more places than are printed: the double is within 2^-53 of the written
+            // fraction, so printing it rounds back to exactly the written digits.
+            digits_text.assign(fraction_text);
+            while (!digits_text.empty() && digits_text.back() == '0') digits_text.pop_back();
+        } else {
+            digits_text = fraction_digits(new_fraction, static_cast<int>(places), carry);
+        }
+    }
     std::int64_t shown_whole = new_whole;
     if (carry && __builtin_add_overflow(new_whole, 1, &shown_whole)) return fail();
 

@@ -59,6 +59,21 @@ TEST_F(Values, NumbersAndThousandsSeparators) {
     const Cell &padded = put("12.50");
     EXPECT_DOUBLE_EQ(padded.number(), 12.5);
     EXPECT_EQ(exact_number_text(padded), "12.50") << "the text as written is kept where it differs";
+
+    // Whether the text is kept or derived, every decimal reads back exactly as written.
+    std::srand(7);
+    for (int k = 0; k < 20000; ++k) {
+        std::string whole = k % 3 == 0 ? "0" : std::to_string(std::rand() % 1000000000);
+        std::string fraction;
+        for (int d = 1 + std::rand() % 12; d > 0; --d) fraction += static_cast<char>('0' + std::rand() % 10);
+        if (k % 7 == 0) fraction = "000" + fraction;
+        std::string value = (k % 2 ? "-" : "") + whole + "." + fraction;
+        if (value.size() >= 20) continue;   // a longer text is no number
+        const Cell &cell = put(value);
+        ASSERT_EQ(cell.kind, kCellFloat) << value;
+        ASSERT_EQ(exact_number_text(cell), value);
+        ASSERT_EQ(cell.number(), std::strtod(value.c_str(), nullptr)) << value;
+    }
     EXPECT_EQ(kind_of("-1,234.50"), kCellFloat);
     EXPECT_EQ(text_of("-1,234.50"), "-1234.5");
     EXPECT_EQ(text_of("2.000"), "2.0");

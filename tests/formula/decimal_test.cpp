@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "formula/decimal.h"
@@ -42,6 +44,27 @@ TEST(FormulaValueTest, ParsesNumberTexts) {
         FormulaValue v;
         EXPECT_EQ(v.parse_number(c.in), c.rc) << c.in;
         EXPECT_EQ(v.text, c.text) << c.in;
+    }
+}
+
+TEST(FormulaValueTest, ShortFractionsReadAsPrintedAtTheirPlaces) {
+    // Positive values print their fraction with fifteen places, negative ones with six; a
+    // fraction written with no more places must come out as the printer gives it.
+    std::srand(11);
+    for (int k = 0; k < 20000; ++k) {
+        bool negative = k % 2;
+        std::string fraction;
+        for (int d = 1 + std::rand() % (negative ? 6 : 15); d > 0; --d) fraction += static_cast<char>('0' + std::rand() % 10);
+        std::string in = (negative ? "-" : "") + std::to_string(std::rand() % 100000) + "." + fraction;
+        char printed[64];
+        std::snprintf(printed, sizeof printed, "%.*f", negative ? 6 : 15, std::strtod(("0." + fraction).c_str(), nullptr));
+        std::string digits = printed + 2;
+        while (!digits.empty() && digits.back() == '0') digits.pop_back();
+        FormulaValue v;
+        ASSERT_EQ(v.parse_number(in), 0) << in;
+        std::string whole = in.substr(0, in.find('.'));
+        std::string expected = digits.empty() ? (whole == "-0" ? "0" : whole) : whole + "." + digits;
+        ASSERT_EQ(v.text, expected) << in;
     }
 }
 
