@@ -3,6 +3,7 @@
 
 #include "api/api.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/charset.h"
@@ -23,6 +24,19 @@ Book *enter(XLS_BOOK *record, int closed_code) {
 std::string caller_to_utf8(const Book &book, const char *text) {
     if (!text) return {};
     return to_utf8(text, book.charset);
+}
+
+CallerText::CallerText(const Book &book, const char *text) {
+    if (!text) return;
+    std::string_view raw(text);
+    bool ascii = book.charset == kUtf8 ||
+                 std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) {
+        view_ = raw;
+    } else {
+        converted_ = to_utf8(raw, book.charset);
+        view_ = converted_;
+    }
 }
 
 int copy_out(const Book &book, const std::string &utf8, char *out, int size) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <new>
+#include <string>
+#include <string_view>
 
 #include "cells/book.h"
 #include "tabsmith.h"
@@ -32,6 +34,18 @@ Book *enter(XLS_BOOK *record, int closed_code = -1);
 
 // Converts a caller text (book character set) to UTF-8; a NULL text becomes empty.
 std::string caller_to_utf8(const Book &book, const char *text);
+// A caller text as UTF-8 without a copy where none is needed: a view of the caller's bytes in
+// a UTF-8 book or when the text is plain ASCII, else the converted text it owns.
+class CallerText {
+public:
+    CallerText(const Book &book, const char *text);
+    std::string_view view() const { return view_; }
+
+private:
+    std::string converted_;
+    std::string_view view_;
+};
+
 // Copies a UTF-8 text into a caller buffer in the book's character set. Returns 0, or -9 when
 // the converted text (and its terminator) does not fit; the buffer then holds an empty text.
 int copy_out(const Book &book, const std::string &utf8, char *out, int size);

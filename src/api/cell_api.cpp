@@ -122,12 +122,13 @@ int TXLS_put_cell(XLS_BOOK *record, const char *cell, const char *value) {
     return api_boundary(record, "TXLS_put_cell()", [&] {
         Book *book = enter(record, -3);
         if (!book) return -3;
-        std::string name = caller_to_utf8(*book, cell);
+        CallerText name(*book, cell);
         int sheet = 0, row = 0, column = 0;
-        if (int rc = resolve_for_cells(*book, cell, name, sheet, row, column); rc != 0) return book->err.fail(rc);
+        if (int rc = resolve_for_cells(*book, cell, name.view(), sheet, row, column); rc != 0)
+            return book->err.fail(rc);
         if (!value) return book->err.fail(-3);
         if (check_value_length(*book, std::strlen(value)) != 0) return book->err.fail(-909);
-        int rc = put_cell_value(*book, sheet, row, column, caller_to_utf8(*book, value));
+        int rc = put_cell_value(*book, sheet, row, column, CallerText(*book, value).view());
         if (rc == -9) rc = -909;
         return book->err.fail(rc);
     });

@@ -29,10 +29,9 @@ libdeflate_compressor *thread_compressor() {
     return compressor.get();
 }
 
-std::uint32_t crc_of(const std::string &data) {
-    return static_cast<std::uint32_t>(
-        ::crc32_z(0, reinterpret_cast<const Bytef *>(data.data()), static_cast<z_size_t>(data.size())));
-}
+// libdeflate's CRC-32 uses the carry-less multiply instructions where the processor has them,
+// several times faster than zlib's.
+std::uint32_t crc_of(const std::string &data) { return libdeflate_crc32(0, data.data(), data.size()); }
 
 // Compresses `input` into `output`; a piece that is not the last is made joinable. 0, -1 on a
 // compressor failure, -2 without memory.
