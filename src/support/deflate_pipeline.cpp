@@ -13,6 +13,7 @@
 #include <deque>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 
 namespace tabsmith {
@@ -166,7 +167,14 @@ DeflatePipeline::~DeflatePipeline() {
 
 void DeflatePipeline::start_workers() {
     shared_ = std::make_unique<Shared>();
-    for (int k = 0; k < workers_wanted_; ++k) shared_->threads.emplace_back([s = shared_.get()] { s->run(); });
+    for (int k = 0; k < workers_wanted_; ++k) {
+        try {
+            shared_->threads.emplace_back([s = shared_.get()] { s->run(); });
+        } catch (const std::system_error &) {
+            break;   // no more threads to be had: work with those that started, or none
+        }
+    }
+    if (shared_->threads.empty()) workers_wanted_ = 1;
 }
 
 int DeflatePipeline::write(std::string &&piece) {
@@ -192,22 +200,25 @@ int DeflatePipeline::submit(std::string &&piece, bool last) {
     auto job = std::make_shared<Job>();
     job->input_size = piece.size();
     job->last = last;
-    if (workers_wanted_ <= 1 || (last && !shared_)) {
+    if (workers_wanted_ > 1 && !shared_ && !last) start_workers();
+    if (workers_wanted_ <= 1 || !shared_) {
         // A single piece, or no threads: nothing to overlap with.
         job->crc = crc_of(piece);
         int rc = compress_piece(thread_compressor(), piece, last, job->output);
         if (rc != 0) return rc;
         if (shared_) {
-            std::lock_guard lock(shared_->mutex);
-            job->done = true;
-            shared_->in_order.push_back(job);
-            return 0;
+            // Behind pieces still with the workers: it takes its turn in the output.
+            {
+                std::lock_guard lock(shared_->mutex);
+                job->done = true;
+                shared_->in_order.push_back(job);
+            }
+            return emit_ready(false);
         }
         crc_ = static_cast<std::uint32_t>(crc32_combine64(crc_, job->crc, static_cast<z_off64_t>(job->input_size)));
         size_ += job->input_size;
         return output_(job->output.data(), job->output.size());
     }
-    if (!shared_) start_workers();
     job->input = std::move(piece);
     {
         std::lock_guard lock(shared_->mutex);
