@@ -26,6 +26,15 @@ std::string_view trim(std::string_view text) {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// strtod's value of a text, the common plain forms read without the locale machinery (both
+// round correctly, so they agree wherever the quick reader accepts the whole text).
+double read_double(const std::string &text) {
+    double value = 0.0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc() && end == text.data() + text.size()) return value;
+    return std::strtod(text.c_str(), nullptr);
+}
+
 // The fraction printed with `decimals` places, without its "0." and trailing zeros. A
 // fraction that prints as 1.000... carries into the whole part.
 std::string fraction_digits(double fraction, int decimals, bool &carry) {
@@ -108,7 +117,7 @@ int FormulaValue::parse_number(std::string_view value) {
     std::string fraction_buffer = "0.";
     fraction_buffer.append(fraction_text);
     if (fraction_buffer.size() > kFractionTextBytes) fraction_buffer.resize(kFractionTextBytes);
-    double new_fraction = std::strtod(fraction_buffer.c_str(), nullptr);
+    double new_fraction = read_double(fraction_buffer);
 
     std::int64_t new_whole = 0;
     if (!whole_digits.empty()) {
@@ -154,7 +163,7 @@ int FormulaValue::parse_number(std::string_view value) {
     return 0;
 }
 
-double FormulaValue::to_double() const { return std::strtod(text.c_str(), nullptr); }
+double FormulaValue::to_double() const { return read_double(text); }
 
 bool is_number_literal(std::string_view text) {
     std::size_t i = 0;
