@@ -36,8 +36,7 @@ std::uint32_t crc_of(const std::string &data) { return libdeflate_crc32(0, data.
 
 // Compresses `input` into `output`; a piece that is not the last is made joinable. 0, -1 on a
 // compressor failure, -2 without memory.
-int compress_piece(libdeflate_compressor *compressor, const std::string &input, bool last,
-                   std::vector<unsigned char> &output) {
+int compress_piece(libdeflate_compressor *compressor, const std::string &input, bool last, DeflateBytes &output) {
     if (!compressor) return -2;
     std::size_t bound = libdeflate_deflate_compress_bound(compressor, input.size());
     output.resize(bound);
@@ -49,7 +48,7 @@ int compress_piece(libdeflate_compressor *compressor, const std::string &input, 
 
 }  // namespace
 
-int make_stream_joinable(std::vector<unsigned char> &stream) {
+int make_stream_joinable(DeflateBytes &stream) {
     if (stream.empty()) return -1;
     z_stream inflater{};
     if (inflateInit2(&inflater, -MAX_WBITS) != Z_OK) return -1;
@@ -102,7 +101,7 @@ int make_stream_joinable(std::vector<unsigned char> &stream) {
 struct DeflatePipeline::Job {
     std::string input;
     bool last = false;
-    std::vector<unsigned char> output;
+    DeflateBytes output;
     std::uint32_t crc = 0;
     std::uint64_t input_size = 0;
     int rc = 0;
@@ -117,6 +116,10 @@ struct DeflatePipeline::Shared {
     std::deque<std::shared_ptr<Job>> in_order;   // every job not yet handed to the output
     std::vector<std::thread> threads;
     bool stopping = false;
+    // Buffers of finished pieces kept for the next ones (a few, so memory stays bounded).
+    static constexpr std::size_t kSpares = 4;
+    std::vector<std::string> spare_inputs;
+    std::vector<DeflateBytes> spare_outputs;
 
     void run() {
         Compressor compressor{libdeflate_alloc_compressor(kDeflateLevel)};
@@ -128,12 +131,15 @@ struct DeflatePipeline::Shared {
                 if (waiting.empty()) return;
                 job = waiting.front();
                 waiting.pop_front();
+                if (!spare_outputs.empty()) {
+                    job->output = std::move(spare_outputs.back());
+                    spare_outputs.pop_back();
+                }
             }
             int rc = 0;
             try {
                 job->crc = crc_of(job->input);
                 rc = compress_piece(compressor.get(), job->input, job->last, job->output);
-                std::string().swap(job->input);
             } catch (const std::bad_alloc &) {
                 rc = -2;
             }
@@ -141,6 +147,9 @@ struct DeflatePipeline::Shared {
                 std::lock_guard lock(mutex);
                 job->rc = rc;
                 job->done = true;
+                job->input.clear();
+                if (spare_inputs.size() < kSpares) spare_inputs.push_back(std::move(job->input));
+                std::string().swap(job->input);
             }
             job_done.notify_all();
         }
@@ -194,6 +203,19 @@ int DeflatePipeline::finish() {
     held_.clear();
     if (rc == 0) rc = emit_ready(true);
     return failure_ = rc;
+}
+
+std::string DeflatePipeline::spare_piece() {
+    if (shared_) {
+        std::lock_guard lock(shared_->mutex);
+        if (!shared_->spare_inputs.empty()) {
+            std::string spare = std::move(shared_->spare_inputs.back());
+            shared_->spare_inputs.pop_back();
+            spare.clear();
+            return spare;
+        }
+    }
+    return {};
 }
 
 int DeflatePipeline::submit(std::string &&piece, bool last) {
@@ -250,6 +272,11 @@ int DeflatePipeline::emit_ready(bool wait_all) {
         crc_ = static_cast<std::uint32_t>(crc32_combine64(crc_, job->crc, static_cast<z_off64_t>(job->input_size)));
         size_ += job->input_size;
         if (int rc = output_(job->output.data(), job->output.size()); rc != 0) return rc;
+        std::lock_guard lock(shared_->mutex);
+        if (shared_->spare_outputs.size() < Shared::kSpares) {
+            job->output.clear();
+            shared_->spare_outputs.push_back(std::move(job->output));
+        }
     }
 }
 

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tabsmith {
@@ -18,10 +20,30 @@ constexpr std::size_t kDeflatePieceBytes = 1u << 20;
 // Compression level of every saved part.
 constexpr int kDeflateLevel = 6;
 
+// Bytes whose growth leaves the new room uninitialised: a compressor output buffer is sized to
+// the worst case and then written, so zero-filling it first would only cost time.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    using std::allocator<T>::allocator;
+    template <typename U>
+    void construct(U *place) noexcept {
+        ::new (static_cast<void *>(place)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U *place, Args &&...args) {
+        ::new (static_cast<void *>(place)) U(std::forward<Args>(args)...);
+    }
+};
+using DeflateBytes = std::vector<unsigned char, UninitialisedAllocator<unsigned char>>;
+
 // Turns a complete raw deflate stream into one that can be followed by another: clears the
 // final-block flag and appends an empty stored block, so the stream ends on a byte boundary.
 // Returns 0, or -1 when `stream` is not one complete deflate stream.
-int make_stream_joinable(std::vector<unsigned char> &stream);
+int make_stream_joinable(DeflateBytes &stream);
 
 class DeflatePipeline {
 public:
@@ -40,6 +62,9 @@ public:
     int write(std::string &&piece);
     // Ends the stream: everything is compressed and handed to the output. Returns as write().
     int finish();
+    // An empty string with room left by a piece already compressed (or a new one): writers
+    // fill it with the next piece, so a long part does not fault in fresh pages for each one.
+    std::string spare_piece();
 
     std::uint32_t crc32() const { return crc_; }
     std::uint64_t input_size() const { return size_; }

@@ -185,7 +185,11 @@ private:
     DeflatePipeline::Output output() {
         return [this](const unsigned char *data, std::size_t size) { return zip_.write_raw(data, size); };
     }
-    int take(std::string &text) override { return pipeline_->write(std::move(text)); }
+    int take(std::string &text) override {
+        int rc = pipeline_->write(std::move(text));
+        text = pipeline_->spare_piece();
+        return rc;
+    }
     int finish(DeflatePipeline &pipeline) {
         if (int rc = pipeline.finish(); rc != 0) return rc;
         return zip_.end_entry(pipeline.input_size(), pipeline.crc32());

@@ -13,7 +13,7 @@ using namespace tabsmith;
 
 namespace {
 
-std::string inflate_raw(const std::vector<unsigned char> &stream, std::size_t expected) {
+std::string inflate_raw(const DeflateBytes &stream, std::size_t expected) {
     std::string out(expected + 64, '\0');
     z_stream z{};
     EXPECT_EQ(inflateInit2(&z, -MAX_WBITS), Z_OK);
@@ -46,7 +46,7 @@ std::string sample(std::size_t bytes, unsigned seed, bool noisy) {
 }
 
 struct Deflated {
-    std::vector<unsigned char> stream;
+    DeflateBytes stream;
     std::uint32_t crc = 0;
     std::uint64_t size = 0;
 };
@@ -99,15 +99,15 @@ TEST(DeflatePipeline, OutputFailureStopsEveryLaterCall) {
 }
 
 TEST(DeflatePipeline, JoiningRefusesWhatIsNotOneCompleteStream) {
-    std::vector<unsigned char> empty;
+    DeflateBytes empty;
     EXPECT_EQ(make_stream_joinable(empty), -1);
-    std::vector<unsigned char> garbage(100, 0xFF);
+    DeflateBytes garbage(100, 0xFF);
     EXPECT_EQ(make_stream_joinable(garbage), -1);
 
     Deflated run = deflate_in_pieces(sample(200000, 3, false), 200000, 1);
-    std::vector<unsigned char> truncated(run.stream.begin(), run.stream.end() - 10);
+    DeflateBytes truncated(run.stream.begin(), run.stream.end() - 10);
     EXPECT_EQ(make_stream_joinable(truncated), -1);
-    std::vector<unsigned char> trailing = run.stream;
+    DeflateBytes trailing = run.stream;
     trailing.push_back(0);
     EXPECT_EQ(make_stream_joinable(trailing), -1) << "bytes after the final block";
 }
