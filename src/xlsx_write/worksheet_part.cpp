@@ -867,11 +867,11 @@ int tsx_write_worksheet(Book &book, int sheet_index, std::string &out, PartSink 
 std::uint64_t worksheet_part_bound(const Book &book, int sheet_index) {
     if (sheet_index < 0 || sheet_index >= book.sheet_count()) return 0;
     const Sheet *sheet = book.sheets[static_cast<std::size_t>(sheet_index)].get();
-    // Fixed elements, settings and merges take far less than this; a cell's markup stays under
-    // 128 bytes, and escaping makes a text byte at most seven ("_xHHHH_").
+    // Fixed elements and settings take far less than this; a column, cell or row element's
+    // markup stays under 128 (160) bytes, and escaping makes a text byte at most seven ("_xHHHH_").
     constexpr std::uint64_t kFixed = 1u << 20, kPerRow = 160, kPerCell = 128, kPerTextByte = 7;
-    std::uint64_t bound = kFixed + sheet->merges.size() * 64 + sheet->settings.row_breaks.size() * 64 +
-                          sheet->settings.column_breaks.size() * 64;
+    std::uint64_t bound = kFixed + sheet->columns.size() * 128 + sheet->merges.size() * 64 +
+                          sheet->settings.row_breaks.size() * 64 + sheet->settings.column_breaks.size() * 64;
     for (const Row &row : sheet->rows) {
         bound += kPerRow;
         for (const Cell &cell : row.cells) {

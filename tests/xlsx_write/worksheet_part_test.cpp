@@ -643,5 +643,28 @@ TEST_F(WorksheetPartTest, LargeSheetWritesEveryCell) {
     EXPECT_EQ(cells, static_cast<std::size_t>(kRows * kColumns));
 }
 
+TEST_F(WorksheetPartTest, SizeBoundCoversWhatIsWritten) {
+    // The archive entry format is chosen from this bound before the part exists, so it must
+    // never fall short: escaped control characters, every column set, merges, formula results.
+    sheet().columns.resize(16384);
+    for (auto &column : sheet().columns) {
+        column.width = 254.375;
+        column.style = 65535;
+    }
+    EXPECT_GE(worksheet_part_bound(book, 0), write().size()) << "every column set, no cells";
+
+    std::string controls(2000, '\x01');
+    for (int r = 0; r < 50; ++r) {
+        put(r, 16383, controls.c_str());
+        formula(r, 1, "SUM(A1:A2)&\"<&>\"", kCellFormulaValue);
+        slot(r, 1).set_text(controls);
+        put(r, 2, "12.50");
+    }
+    for (int k = 0; k < 100; ++k) sheet().merges.push_back(MergeArea{k * 3, 3, k * 3 + 1, 5});
+    std::string out = write();
+    EXPECT_GE(worksheet_part_bound(book, 0), out.size());
+    EXPECT_EQ(worksheet_part_bound(book, 5), 0u);
+}
+
 }  // namespace
 }  // namespace tabsmith
