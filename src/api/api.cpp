@@ -3,7 +3,6 @@
 
 #include "api/api.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "support/charset.h"
@@ -29,9 +28,7 @@ std::string caller_to_utf8(const Book &book, const char *text) {
 CallerText::CallerText(const Book &book, const char *text) {
     if (!text) return;
     std::string_view raw(text);
-    bool ascii = book.charset == kUtf8 ||
-                 std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii) {
+    if (book.charset == kUtf8 || is_ascii(raw)) {
         view_ = raw;
     } else {
         converted_ = to_utf8(raw, book.charset);

@@ -112,6 +112,9 @@ private:
 
 static_assert(sizeof(Cell) == 24, "a million cells should take 24 MB");
 
+// The shortest text that reads back as `value` ("0" if it cannot be printed).
+std::string shortest_number_text(double value);
+
 // The exact text of a numeric cell's value: as written when that differs from the shortest
 // text of the number, else that shortest text.
 std::string exact_number_text(const Cell &cell);

@@ -74,14 +74,17 @@ void Cell::set_formula(std::string formula) {
     extra_->has_formula = true;
 }
 
+std::string shortest_number_text(double value) {
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("0");
+}
+
 std::string exact_number_text(const Cell &cell) {
     if (!cell.text().empty()) return cell.text();
     if (cell.kind == kCellInteger) return std::to_string(cell.integer());
-    char buffer[64];
     double value = cell.number();
-    if (!std::isfinite(value)) value = 0.0;
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return ec == std::errc() ? std::string(buffer, end) : std::string("0");
+    return shortest_number_text(std::isfinite(value) ? value : 0.0);
 }
 
 int ensure_row(Book &, Sheet &sheet, int row) {

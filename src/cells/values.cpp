@@ -31,12 +31,6 @@ int to_int(std::string_view digits) {
     return value;
 }
 
-std::string shortest_text(double value) {
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return ec == std::errc() ? std::string(buffer, end) : std::string("0");
-}
-
 // Whether a decimal text is already the shortest text of its number, known without printing
 // the number: "-"?, a whole part without leading zeros, a point, fraction digits not ending in
 // 0, at most 15 significant digits (every such decimal survives the trip through a double and
@@ -155,7 +149,7 @@ void store_date_like(Cell &cell, CellKind kind, std::int64_t days, long seconds_
     cell.kind = kind;
     cell.set_integer(days);
     double fraction = static_cast<double>(seconds_of_day) / 86400.0;
-    cell.set_text(kind == kCellDate ? std::string() : shortest_text(fraction));
+    cell.set_text(kind == kCellDate ? std::string() : shortest_number_text(fraction));
 }
 
 void reset_value(Cell &cell) {
@@ -281,7 +275,7 @@ int store_value(Book &book, std::string_view text, Cell &cell) {
                 if (parsed.ec != std::errc() || parsed.ptr != plain.data() + plain.size())
                     number = std::strtod(std::string(plain).c_str(), nullptr);
                 cell.set_number(number);
-                if (!is_shortest_decimal(plain) && shortest_text(number) != plain) cell.set_text(plain);
+                if (!is_shortest_decimal(plain) && shortest_number_text(number) != plain) cell.set_text(plain);
             }
             return 0;
         }

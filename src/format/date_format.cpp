@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "format/serial.h"
 #include "support/printf_text.h"
@@ -65,17 +64,8 @@ int default_kind(int cell_kind) {
 
 }  // namespace
 
-double date_cell_serial(const Cell &cell) {
-    double value = static_cast<double>(cell.integer());
-    if (cell.kind != kCellDate && !cell.text().empty()) {
-        double fraction = std::strtod(cell.text().c_str(), nullptr);
-        if (std::isfinite(fraction)) value += fraction;
-    }
-    return value;
-}
-
 std::string format_date(const Cell &cell, int kind) {
-    return format_date_value(date_cell_serial(cell), cell.kind, kind);
+    return format_date_value(cell.number(), cell.kind, kind);
 }
 
 std::string format_date_value(double serial, int cell_kind, int kind) {

@@ -15,8 +15,4 @@ std::string format_date(const Cell &cell, int kind);
 // The same for a serial value of the given cell kind (kDate uses only whole days).
 std::string format_date_value(double serial, int cell_kind, int kind);
 
-// The value a date-like cell stands for: its serial day plus, except for plain dates, the
-// fraction kept in its text.
-double date_cell_serial(const Cell &cell);
-
 }  // namespace tabsmith

@@ -175,8 +175,7 @@ int compile(Book &book, int sheet, std::string_view formula, Program &program) {
         if (t == ")" && --depth < 0) balanced = false;
         if (!is_operator_token(t) && t.front() != '"' && t.front() != '\'' && i + 1 < tokens.size() && tokens[i + 1] == "(") {
             if (t.size() > kMaxFunctionNameBytes) return kFormulaUnsupported;
-            std::string upper = t;
-            for (char &c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            std::string upper = upper_ascii(t);
             names.insert(upper);
             if (names.size() > kMaxFunctionNames) return kFormulaUnsupported;
             tokens[i] = std::move(upper);

@@ -302,13 +302,6 @@ constexpr ShapePart kShapeParts[] = {
 
 // ---------------------------------------------------------------------------------------------
 
-std::string upper_ascii(std::string_view text) {
-    std::string out(text);
-    for (char &c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return out;
-}
-
 // The keyword table indexed both ways: English names in any letter case, aliases exactly. Each
 // text keeps the first entry that has it, so a lookup answers what a walk down the table would.
 struct KeywordIndex {

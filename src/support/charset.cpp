@@ -59,8 +59,7 @@ std::string_view replacement(int to) { return to == kUtf8 ? std::string_view("\x
 std::string convert_charset(std::string_view text, int from, int to) {
     if (!supported_pair(from, to) || text.empty()) return std::string(text);
     // Cell names, numbers and dates are plain ASCII, which every set but UTF-16 shares.
-    if (from != kUtf16le && std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return std::string(text);
+    if (from != kUtf16le && is_ascii(text)) return std::string(text);
     iconv_t cd = converters.get(from, to);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -158,6 +157,17 @@ std::size_t fit_prefix(int charset, std::string_view text, std::size_t max_bytes
         i += w;
     }
     return i;
+}
+
+std::string upper_ascii(std::string_view text) {
+    std::string out(text);
+    for (char &c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return out;
+}
+
+bool is_ascii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 bool equals_ignore_case(std::string_view a, std::string_view b) {

@@ -237,9 +237,7 @@ int DeflatePipeline::submit(std::string &&piece, bool last) {
             }
             return emit_ready(false);
         }
-        crc_ = static_cast<std::uint32_t>(crc32_combine64(crc_, job->crc, static_cast<z_off64_t>(job->input_size)));
-        size_ += job->input_size;
-        return output_(job->output.data(), job->output.size());
+        return hand_over(*job);
     }
     job->input = std::move(piece);
     {
@@ -249,6 +247,12 @@ int DeflatePipeline::submit(std::string &&piece, bool last) {
     }
     shared_->work_ready.notify_one();
     return emit_ready(false);
+}
+
+int DeflatePipeline::hand_over(const Job &job) {
+    crc_ = static_cast<std::uint32_t>(crc32_combine64(crc_, job.crc, static_cast<z_off64_t>(job.input_size)));
+    size_ += job.input_size;
+    return output_(job.output.data(), job.output.size());
 }
 
 int DeflatePipeline::emit_ready(bool wait_all) {
@@ -269,9 +273,7 @@ int DeflatePipeline::emit_ready(bool wait_all) {
             shared_->in_order.pop_front();
         }
         if (job->rc != 0) return job->rc;
-        crc_ = static_cast<std::uint32_t>(crc32_combine64(crc_, job->crc, static_cast<z_off64_t>(job->input_size)));
-        size_ += job->input_size;
-        if (int rc = output_(job->output.data(), job->output.size()); rc != 0) return rc;
+        if (int rc = hand_over(*job); rc != 0) return rc;
         std::lock_guard lock(shared_->mutex);
         if (shared_->spare_outputs.size() < Shared::kSpares) {
             job->output.clear();

@@ -75,6 +75,8 @@ private:
 
     int submit(std::string &&piece, bool last);
     int emit_ready(bool wait_all);
+    // Adds a compressed piece to the CRC and size and passes it to the output, in order.
+    int hand_over(const Job &job);
     void start_workers();
 
     Output output_;
