@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "api/api.h"
-#include "cells/address.h"
+#include "model/address.h"
 
 using namespace tabsmith;
 

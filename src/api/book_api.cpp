@@ -10,6 +10,7 @@
 #include "api/book_init.h"
 #include "api/open_options.h"
 #include "support/charset.h"
+#include "support/files.h"
 #include "support/scanner.h"
 
 using namespace tabsmith;

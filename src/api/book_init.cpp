@@ -5,12 +5,17 @@
 
 #include <cstdio>
 
+#include "datasource/csv_source.h"
+#include "formula/recalc.h"
+#include "props/auto_width.h"
+#include "props/property.h"
 #include "support/mfile.h"
 #include "xlsx_write/package_writer.h"
 
 namespace tabsmith {
 
 int init_book(Book &book, int file_type) {
+    register_data_source_paste(&apply_data_source);
     book.file_type = file_type;
     if (file_type == kFileTypeXls) {
         book.max_rows = kXlsMaxRows;
@@ -46,9 +51,22 @@ int probe_workbook(const std::string &path, bool from_memory, int &type) {
     return 0;
 }
 
+int prepare_book_for_save(Book &book) {
+    if (book.sheet_count() == 0) {
+        for (int k = 1; k <= 3; ++k)
+            if (add_sheet(book, "Sheet" + std::to_string(k)) < 0) return book.err.raise(-2, Msg::k00002);
+    }
+    if (book.settings.recalc)
+        if (int rc = recalc_book(book); rc != 0) return rc;
+    apply_auto_widths(book);
+    book.styles.assign_format_ids();
+    return 0;
+}
+
 int save_book(Book &book) {
     if (book.from_file) return -1;  // the update path arrives with the template reader
     mclose_all();
+    if (int rc = prepare_book_for_save(book); rc != 0) return rc;
     return tsx_create_excel2007(book);
 }
 

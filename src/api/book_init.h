@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "cells/book.h"
+#include "model/book.h"
 
 namespace tabsmith {
 
@@ -14,6 +14,10 @@ int init_book(Book &book, int file_type);
 // Checks that a workbook can be opened for reading and tells its type. 0 and the type, or
 // -101 when the file (or memory file) cannot be opened, -102 when it cannot be read.
 int probe_workbook(const std::string &path, bool from_memory, int &type);
+
+// What every save does before the first part is written: the default sheets of an empty book,
+// computed formulas and automatic widths. The writers then only read the book.
+int prepare_book_for_save(Book &book);
 
 // Saves the book to its file name (or memory file). 0 or a writer result.
 int save_book(Book &book);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "api/api.h"
-#include "cells/address.h"
+#include "model/address.h"
 #include "cells/values.h"
 #include "support/charset.h"
 

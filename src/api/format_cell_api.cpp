@@ -4,7 +4,7 @@
 #include <string>
 
 #include "api/api.h"
-#include "cells/address.h"
+#include "model/address.h"
 #include "cells/values.h"
 #include "format/number_format.h"
 

@@ -40,31 +40,12 @@ bool name_too_long(std::string_view utf8) { return from_utf8(utf8, kSjis).size()
 
 }  // namespace
 
-bool keyword_is(std::string_view token, std::string_view english, std::initializer_list<std::string_view> aliases) {
-    if (equals_ignore_case(token, english)) return true;
-    for (auto alias : aliases)
-        if (token == alias) return true;
-    return false;
-}
-
 std::string apply_extension_rule(std::string_view name) {
     std::string result(name);
     if (ends_with(name, ".xls")) return result;
     if (name.size() >= 6 && (ends_with(name, ".xlsx") || ends_with(name, ".xlsm"))) return result;
     if (name.size() >= 6 && name.find_first_of("\\.") != std::string_view::npos) return result;
     return result + ".xlsx";
-}
-
-std::string working_path(std::string_view name) {
-    std::string path(name);
-    for (char &c : path)
-        if (c == '\\') c = '/';
-    if (!path.empty() && path.front() == '/') return path;
-    std::error_code ec;
-    std::string cwd = std::filesystem::current_path(ec).string();
-    if (ec || cwd.empty()) return path;
-    if (cwd.back() == '/') return cwd + path;
-    return cwd + "/" + path;
 }
 
 int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err, OpenOptions &options) {

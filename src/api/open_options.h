@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "api/errors.h"
-#include "cells/book.h"
+#include "support/errors.h"
+#include "model/book.h"
 
 namespace tabsmith {
 
@@ -29,13 +29,5 @@ int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err
 
 // The save name rule: ".xlsx" is appended to a name that does not already say what it is.
 std::string apply_extension_rule(std::string_view name);
-
-// The path a book is read from or saved to: absolute names as they are, others joined to the
-// current directory; backslashes count as separators.
-std::string working_path(std::string_view name);
-
-// Matching of option keywords: English ignoring ASCII case, Japanese aliases exactly.
-bool keyword_is(std::string_view token, std::string_view english,
-                std::initializer_list<std::string_view> aliases = {});
 
 }  // namespace tabsmith

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "cells/address.h"
+#include "model/address.h"
 #include "format/date_format.h"
 #include "format/number_format.h"
 #include "format/serial.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "cells/address.h"
+#include "model/address.h"
 #include "cells/values.h"
 #include "props/statements.h"
 #include "support/charset.h"

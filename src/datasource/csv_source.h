@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cells/book.h"
+#include "model/book.h"
 #include "props/property.h"
 
 namespace tabsmith {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "cells/book.h"
+#include "model/book.h"
 
 namespace tabsmith {
 

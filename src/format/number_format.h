@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "cells/book.h"
+#include "model/book.h"
 
 namespace tabsmith {
 

@@ -9,7 +9,7 @@
 #include <set>
 #include <vector>
 
-#include "cells/address.h"
+#include "model/address.h"
 #include "support/charset.h"
 #include "support/scanner.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "cells/book.h"
+#include "model/book.h"
 #include "formula/decimal.h"
 
 namespace tabsmith {

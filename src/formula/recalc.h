@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "cells/book.h"
+#include "model/book.h"
 
 namespace tabsmith {
 

@@ -1,14 +1,16 @@
 // Gives a resolved property statement its effect by sending its id to the family that owns it:
 // cell formatting, sheet and book settings, drawing objects and data sources.
 
+#include <atomic>
 #include <string>
 
-#include "datasource/csv_source.h"
 #include "props/property.h"
 #include "props/property_parser.h"
 
 namespace tabsmith {
 namespace {
+
+std::atomic<DataSourcePaste> registered_paste{nullptr};
 
 bool in(int id, int first, int last) { return id >= first && id <= last; }
 
@@ -35,12 +37,15 @@ bool sheet_family(int id) {
 
 }  // namespace
 
+void register_data_source_paste(DataSourcePaste paste) { registered_paste.store(paste); }
+
 int apply_property(Book &book, int id, PropertyTarget &target, std::string_view value) {
     if (cell_family(id)) return apply_cell_property(book, id, target, value);
     if (sheet_family(id)) return apply_sheet_property(book, id, target, value);
     // Autoshapes resolve and are accepted; nothing draws them yet.
     if (in(id, kPropAutoshapeFirst, kPropAutoshapeLast)) return 0;
-    if (id == kPropCsv || id == kPropTsv) return apply_data_source(book, id, target, value);
+    if (id == kPropCsv || id == kPropTsv)
+        if (DataSourcePaste paste = registered_paste.load()) return paste(book, id, target, value);
     // Comments, pictures, hyperlinks, sparklines, tables and charts are still to come.
     return book.err.raise(-1, Msg::k03600, property_display_name(id, target).c_str());
 }

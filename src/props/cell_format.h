@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "props/property.h"
-#include "props/style_registry.h"
+#include "model/style_registry.h"
 
 namespace tabsmith {
 

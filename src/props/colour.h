@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "props/style_registry.h"
+#include "model/style_registry.h"
 
 namespace tabsmith {
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-#include "cells/book.h"
+#include "model/book.h"
 
 namespace tabsmith {
 
@@ -65,6 +65,12 @@ enum PropertyId : int {
 // quotes already removed. 0, or a negative code with the book's message set (-9 for a fixed
 // limit; the statement loop reports it as -909).
 int apply_property(Book &book, int id, PropertyTarget &target, std::string_view value);
+
+// The CSV and TSV properties paste a file through the data sources, which sit above this module
+// (the "!" lines of a pasted file run statements in turn). The API registers the paste before any
+// statement runs; until then those properties answer as unsupported.
+using DataSourcePaste = int (*)(Book &book, int id, const PropertyTarget &target, std::string_view path);
+void register_data_source_paste(DataSourcePaste paste);
 
 // The cell-formatting family: heights, breaks, widths, borders, fonts, fills, gradients,
 // alignment, wrap, vertical text, shrink, merge, number formats, filter, automatic widths.

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "cells/address.h"
+#include "model/address.h"
 #include "support/charset.h"
 
 namespace tabsmith {

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "api/open_options.h"
-#include "cells/address.h"
+#include "support/files.h"
+#include "model/address.h"
 #include "props/cell_format.h"
 #include "props/colour.h"
 #include "support/charset.h"

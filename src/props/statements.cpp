@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cells/address.h"
+#include "model/address.h"
 #include "cells/values.h"
 #include "props/property.h"
 #include "props/property_parser.h"

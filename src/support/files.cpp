@@ -451,4 +451,16 @@ std::string datetime_stamp() {
     return text;
 }
 
+std::string working_path(std::string_view name) {
+    std::string path(name);
+    for (char &c : path)
+        if (c == '\\') c = '/';
+    if (!path.empty() && path.front() == '/') return path;
+    std::error_code ec;
+    std::string cwd = std::filesystem::current_path(ec).string();
+    if (ec || cwd.empty()) return path;
+    if (cwd.back() == '/') return cwd + path;
+    return cwd + "/" + path;
+}
+
 }  // namespace tabsmith

@@ -87,4 +87,8 @@ int unique_temp_folder(std::string_view prefix, std::string &out);
 // The local time as "YYYY/MM/DD hh:mm:ss".
 std::string datetime_stamp();
 
+// The path a book is read from or saved to: absolute names as they are, others joined to the
+// current directory; backslashes count as separators.
+std::string working_path(std::string_view name);
+
 }  // namespace tabsmith

@@ -106,4 +106,11 @@ std::string_view strip_quotes(std::string_view token) {
     return token;
 }
 
+bool keyword_is(std::string_view token, std::string_view english, std::initializer_list<std::string_view> aliases) {
+    if (equals_ignore_case(token, english)) return true;
+    for (auto alias : aliases)
+        if (token == alias) return true;
+    return false;
+}
+
 }  // namespace tabsmith

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -31,5 +32,9 @@ inline int scan_token(ScanMode mode, int charset, std::string_view text, std::si
 
 // Removes one pair of surrounding double quotes ("" becomes empty).
 std::string_view strip_quotes(std::string_view token);
+
+// Matching of option keywords: English ignoring ASCII case, Japanese aliases exactly.
+bool keyword_is(std::string_view token, std::string_view english,
+                std::initializer_list<std::string_view> aliases = {});
 
 }  // namespace tabsmith

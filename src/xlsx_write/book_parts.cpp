@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "cells/address.h"
+#include "model/address.h"
 #include "support/printf_text.h"
 #include "xlsx_write/part_table.h"
 #include "xlsx_write/password_hash.h"

@@ -9,9 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "formula/recalc.h"
-#include "props/auto_width.h"
-#include "props/style_registry.h"
+#include "model/style_registry.h"
 #include "support/deflate_pipeline.h"
 #include "support/zip_archive.h"
 #include "xlsx_write/book_parts.h"
@@ -84,25 +82,11 @@ class PartVisitor {
 public:
     virtual ~PartVisitor() = default;
     virtual int part(std::string name, std::string &&text) = 0;
-    virtual int worksheet(std::string name, Book &book, int sheet_index) = 0;
+    virtual int worksheet(std::string name, const Book &book, int sheet_index) = 0;
 };
 
-// What every save does before the first part: the default sheets of an empty book, computed
-// formulas and automatic widths.
-int prepare_package(Book &book) {
-    if (book.sheet_count() == 0) {
-        for (int k = 1; k <= 3; ++k)
-            if (add_sheet(book, "Sheet" + std::to_string(k)) < 0) return book.err.raise(-2, Msg::k00002);
-    }
-    if (book.settings.recalc)
-        if (int rc = recalc_book(book); rc != 0) return rc;
-    apply_auto_widths(book);
-    return 0;
-}
-
 // The one place that knows which parts a package has and in which order.
-int visit_package_parts(Book &book, PartVisitor &visitor) {
-    if (int rc = prepare_package(book); rc != 0) return rc;
+int visit_package_parts(const Book &book, PartVisitor &visitor) {
     PackageInventory inventory;
     inventory.thumbnail = !book.settings.thumbnail_path.empty();
     const std::string stamp = package_time_stamp();
@@ -139,7 +123,7 @@ public:
         parts_.emplace_back(std::move(name), std::move(text));
         return 0;
     }
-    int worksheet(std::string name, Book &book, int sheet_index) override {
+    int worksheet(std::string name, const Book &book, int sheet_index) override {
         std::string text;
         if (int rc = tsx_write_worksheet(book, sheet_index, text); rc != 0) return rc;
         return part(std::move(name), std::move(text));
@@ -167,7 +151,7 @@ public:
         return finish(pipeline);
     }
 
-    int worksheet(std::string name, Book &book, int sheet_index) override {
+    int worksheet(std::string name, const Book &book, int sheet_index) override {
         if (int rc = zip_.begin_entry(name, worksheet_part_bound(book, sheet_index) >= kZip32Limit); rc != 0)
             return rc;
         DeflatePipeline pipeline(output());
@@ -200,7 +184,7 @@ private:
 };
 
 // Packs the book into the archive at `path` along the current routing flag.
-int write_archive(Book &book, const std::string &path) {
+int write_archive(const Book &book, const std::string &path) {
     ZipPackageWriter zip;
     if (int rc = zip.open(path); rc != 0) return rc;
     ArchiveParts parts(zip);
@@ -210,13 +194,13 @@ int write_archive(Book &book, const std::string &path) {
 
 }  // namespace
 
-int build_package_parts(Book &book, std::vector<std::pair<std::string, std::string>> &parts) {
+int build_package_parts(const Book &book, std::vector<std::pair<std::string, std::string>> &parts) {
     parts.clear();
     CollectParts collect(parts);
     return visit_package_parts(book, collect);
 }
 
-int tsx_create_excel2007(Book &book) {
+int tsx_create_excel2007(const Book &book) {
     const bool to_memory = book.write_memory || zip_route() == 0;
     const int saved_route = zip_route();
     int rc = 0;

@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "props/style_registry.h"
+#include "model/style_registry.h"
 #include "xlsx_write/xml_escape.h"
 
 namespace tabsmith {
@@ -83,7 +83,6 @@ constexpr NumFmtTemplate kNumFmtTemplates[] = {
 constexpr std::uint16_t kSilentKinds[] = {100, 200, 300};
 constexpr std::uint16_t kKindBuiltinHms = 404;
 constexpr std::uint32_t kBuiltinHms = 46;
-constexpr std::uint16_t kFirstNumFmtId = 176;
 
 constexpr std::string_view kFontsHead = "<fonts count=\"%d\">";
 constexpr std::string_view kFontsTail = "</fonts>";
@@ -218,18 +217,13 @@ bool silent_kind(std::uint16_t kind) {
     return false;
 }
 
-std::string num_fmts_section(StyleRegistry &styles) {
+std::string num_fmts_section(const StyleRegistry &styles) {
     const auto &formats = styles.num_formats();
     std::string out;
     fill(out, kNumFmtsHead, {Number(static_cast<long long>(formats.size()))});
-    std::uint16_t id = kFirstNumFmtId;
-    for (std::size_t i = 0; i < formats.size(); ++i) {
-        const NumFormat &format = formats[i];
-        if (format.kind == kKindBuiltinHms) continue;
-        styles.set_assigned_id(i, id);
-        Number number(id);
-        if (++id == 185 || id == 195 || id == 205) ++id;
-        if (silent_kind(format.kind)) continue;
+    for (const NumFormat &format : formats) {
+        if (format.kind == kKindBuiltinHms || silent_kind(format.kind)) continue;
+        Number number(format.assigned_id);
         const NumFmtTemplate *entry = num_fmt_template(format.kind);
         if (!entry) {
             // A code of the caller's (or a template's) is plain text: escaped for the attribute.
@@ -406,9 +400,8 @@ std::string cell_xfs_section(const StyleRegistry &styles) {
 
 }  // namespace
 
-std::string write_styles_part(Book &book) {
-    StyleRegistry &styles = book.styles;
-    // numFmts first: it assigns the ids that cellXfs writes.
+std::string write_styles_part(const Book &book) {
+    const StyleRegistry &styles = book.styles;
     std::string num_fmts = num_fmts_section(styles);
     std::string out;
     out.reserve(65536);

@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "cells/book.h"
+#include "model/book.h"
 
 namespace tabsmith {
 
 // The complete UTF-8 text of xl/styles.xml. Assigns each number-format entry the numFmtId it
 // is written with and stores it back in the registry (the cell formats refer to it).
-std::string write_styles_part(Book &book);
+std::string write_styles_part(const Book &book);
 
 }  // namespace tabsmith

@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "cells/address.h"
+#include "model/address.h"
 #include "xlsx_write/part_table.h"
 #include "xlsx_write/password_hash.h"
 #include "xlsx_write/xml_escape.h"
@@ -796,7 +796,7 @@ int tsx_write_header_footer(const Sheet &sheet, std::span<const FontRecord> font
     return 0;
 }
 
-int tsx_write_cell(Book &book, int sheet_index, int row, int column, std::string &out) {
+int tsx_write_cell(const Book &book, int sheet_index, int row, int column, std::string &out) {
     const Sheet *sheet = book.sheet(sheet_index);
     if (!sheet || row < 0 || column < 0 || static_cast<std::size_t>(row) >= sheet->rows.size()) return -1;
     const Row &r = sheet->rows[static_cast<std::size_t>(row)];
@@ -817,7 +817,7 @@ int tsx_write_cell(Book &book, int sheet_index, int row, int column, std::string
     return write_cell(book, *sheet, cell, place, out);
 }
 
-int tsx_write_worksheet(Book &book, int sheet_index, std::string &out, PartSink *sink, std::size_t piece_bytes) {
+int tsx_write_worksheet(const Book &book, int sheet_index, std::string &out, PartSink *sink, std::size_t piece_bytes) {
     const Sheet *found = book.sheet(sheet_index);
     if (!found) return -1;
     const Sheet &sheet = *found;
@@ -882,7 +882,7 @@ std::uint64_t worksheet_part_bound(const Book &book, int sheet_index) {
     return bound;
 }
 
-std::string write_worksheet_rels(Book &book, int sheet_index) {
+std::string write_worksheet_rels(const Book &book, int sheet_index) {
     SheetRelationshipIds ids = sheet_relationship_ids(sheet_object_counts(book, sheet_index));
     std::string out(kRelationshipsHead);
     fill(out, kPrinterSettingsRel, {Num(static_cast<long long>(ids.printer_settings)),

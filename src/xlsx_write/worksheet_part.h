@@ -6,8 +6,8 @@
 #include <span>
 #include <string>
 
-#include "cells/book.h"
-#include "props/style_registry.h"
+#include "model/book.h"
+#include "model/style_registry.h"
 
 namespace tabsmith {
 
@@ -50,7 +50,7 @@ public:
 // Appends the whole worksheet part of sheet `sheet_index` (0-based). With a sink, the rows are
 // handed over whenever `out` has grown past `piece_bytes`, and `out` ends with the rest.
 // Returns 0, -1 for a sheet that does not exist or a cell of unknown kind, or the sink's error.
-int tsx_write_worksheet(Book &book, int sheet_index, std::string &out, PartSink *sink = nullptr,
+int tsx_write_worksheet(const Book &book, int sheet_index, std::string &out, PartSink *sink = nullptr,
                         std::size_t piece_bytes = 0);
 
 // An upper bound of the worksheet part's size in bytes, for choosing the archive entry format
@@ -59,7 +59,7 @@ std::uint64_t worksheet_part_bound(const Book &book, int sheet_index);
 
 // Appends one cell element (nothing for an empty cell without a style). 0, or -1 for an
 // unknown cell kind or a position outside the sheet.
-int tsx_write_cell(Book &book, int sheet_index, int row, int column, std::string &out);
+int tsx_write_cell(const Book &book, int sheet_index, int row, int column, std::string &out);
 
 // Appends pageMargins and pageSetup; `printer_settings_id` is the sheet's relationship id of
 // its printer settings.
@@ -71,6 +71,6 @@ void tsx_write_page_setup(const PageSetup &page, int printer_settings_id, std::s
 int tsx_write_header_footer(const Sheet &sheet, std::span<const FontRecord> fonts, std::string &out);
 
 // The text of xl/worksheets/_rels/sheet<n>.xml.rels for sheet `sheet_index` (0-based).
-std::string write_worksheet_rels(Book &book, int sheet_index);
+std::string write_worksheet_rels(const Book &book, int sheet_index);
 
 }  // namespace tabsmith

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "api/errors.h"
-#include "api/messages.h"
+#include "support/errors.h"
+#include "support/messages.h"
 #include "support/charset.h"
 
 using namespace tabsmith;

@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "api/open_options.h"
+#include "support/files.h"
 #include "support/fixtures.h"
 
 using namespace tabsmith;

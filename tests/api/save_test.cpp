@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cells/book.h"
+#include "model/book.h"
 #include "support/fixtures.h"
 
 using tabsmith::testing::BookTest;

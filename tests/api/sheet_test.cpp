@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cells/book.h"
+#include "model/book.h"
 #include "support/fixtures.h"
 
 using namespace tabsmith;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "api/api.h"
-#include "cells/address.h"
+#include "model/address.h"
 #include "support/fixtures.h"
 
 using namespace tabsmith;

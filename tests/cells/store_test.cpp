@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cells/book.h"
+#include "model/book.h"
 
 using namespace tabsmith;
 

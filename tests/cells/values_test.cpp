@@ -7,7 +7,7 @@
 #include <ctime>
 #include <vector>
 
-#include "cells/book.h"
+#include "model/book.h"
 #include "cells/values.h"
 #include "format/serial.h"
 #include "support/fixtures.h"

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "cells/address.h"
-#include "cells/book.h"
-#include "props/style_registry.h"
+#include "model/address.h"
+#include "model/book.h"
+#include "model/style_registry.h"
 #include "tabsmith.h"
 
 using namespace tabsmith;

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "cells/address.h"
-#include "cells/book.h"
+#include "model/address.h"
+#include "model/book.h"
 #include "cells/values.h"
 #include "format/number_format.h"
 #include "format/serial.h"

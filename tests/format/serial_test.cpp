@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cells/book.h"
+#include "model/book.h"
 #include "format/date_format.h"
 #include "format/serial.h"
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "cells/address.h"
-#include "cells/book.h"
+#include "model/address.h"
+#include "model/book.h"
 #include "cells/values.h"
 #include "formula/evaluator.h"
 #include "formula/recalc.h"

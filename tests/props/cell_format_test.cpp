@@ -10,6 +10,7 @@
 #include <chrono>
 #include <string>
 
+#include "api/book_init.h"
 #include "api/api.h"
 #include "props/auto_width.h"
 #include "props/cell_format.h"
@@ -77,6 +78,7 @@ protected:
     }
     std::string part(const std::string &name) {
         std::vector<std::pair<std::string, std::string>> parts;
+        EXPECT_EQ(prepare_book_for_save(b()), 0);
         EXPECT_EQ(build_package_parts(b(), parts), 0);
         for (auto &[n, text] : parts)
             if (n == name) return text;

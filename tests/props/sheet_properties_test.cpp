@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "api/book_init.h"
 #include "api/api.h"
 #include "props/sheet_properties.h"
 #include "support/fixtures.h"
@@ -33,6 +34,7 @@ protected:
     }
     std::string part(const std::string &name) {
         std::vector<std::pair<std::string, std::string>> parts;
+        EXPECT_EQ(prepare_book_for_save(b()), 0);
         EXPECT_EQ(build_package_parts(b(), parts), 0);
         for (auto &[n, text] : parts)
             if (n == name) return text;

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "api/book_init.h"
-#include "cells/book.h"
-#include "props/style_registry.h"
+#include "model/book.h"
+#include "model/style_registry.h"
 
 using namespace tabsmith;
 

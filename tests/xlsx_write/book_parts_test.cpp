@@ -3,7 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "cells/book.h"
+#include "api/book_init.h"
+#include "model/book.h"
 #include "xlsx_write/book_parts.h"
 #include "xlsx_write/package_writer.h"
 #include "xlsx_write/xml_escape.h"
@@ -222,6 +223,7 @@ TEST(XmlEscape, ModesAndRoundTrips) {
 TEST(Package, PartsInArchiveOrderAndThreeSheetsForAnEmptyBook) {
     Book book;
     std::vector<std::pair<std::string, std::string>> parts;
+    ASSERT_EQ(prepare_book_for_save(book), 0);
     ASSERT_EQ(build_package_parts(book, parts), 0);
     std::vector<std::string> names;
     for (const auto &part : parts) names.push_back(part.first);
@@ -234,6 +236,7 @@ TEST(Package, PartsInArchiveOrderAndThreeSheetsForAnEmptyBook) {
                          "xl/printerSettings/printerSettings2.bin", "xl/printerSettings/printerSettings3.bin"}));
     EXPECT_EQ(book.sheets[2]->name, "Sheet3");
     book.settings.final = true;
+    ASSERT_EQ(prepare_book_for_save(book), 0);
     ASSERT_EQ(build_package_parts(book, parts), 0);
     EXPECT_EQ(parts[4].first, "docProps/custom.xml");
 }

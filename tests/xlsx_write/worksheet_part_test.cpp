@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "cells/book.h"
+#include "model/book.h"
 #include "cells/values.h"
 #include "xlsx_write/password_hash.h"
 #include "xlsx_write/worksheet_part.h"

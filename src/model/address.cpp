@@ -1,7 +1,7 @@
 // Conversion between A1 names and 0-based positions: names, ranges, row ranges, sheet
 // prefixes, range lists, and the computed forms "(expr)" built from $ROWNUM, $CLMNUM and variables.
 
-#include "cells/address.h"
+#include "model/address.h"
 
 #include <algorithm>
 #include <charconv>

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cells/book.h"
+#include "model/book.h"
 
 namespace tabsmith {
 

@@ -6,7 +6,7 @@
 #include <deque>
 #include <string>
 
-#include "api/messages.h"
+#include "support/messages.h"
 
 namespace tabsmith {
 

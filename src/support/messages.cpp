@@ -1,7 +1,7 @@
 // The catalogue texts, exactly as the system shows them (decoded to UTF-8).
 // Order follows the message codes.
 
-#include "api/messages.h"
+#include "support/messages.h"
 
 #include <iterator>
 

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "cells/settings.h"
+#include "model/settings.h"
 
 namespace tabsmith {
 
@@ -166,8 +166,10 @@ public:
     int append(const BorderRecord &record);
     int append(const NumFormat &record);
 
-    // The numFmtId chosen for an entry when the styles part is written; not a compared field.
-    void set_assigned_id(std::size_t index, std::uint16_t id) { num_formats_[index].assigned_id = id; }
+    // Gives every number-format entry the numFmtId it is saved under: 176 upwards in entry order,
+    // skipping 185, 195 and 205; the built-in h:mm:ss kind keeps its built-in id and takes none.
+    // A step of preparing the save; not a compared field.
+    void assign_format_ids();
 
 private:
     std::vector<XfRecord> xfs_;

@@ -1,14 +1,14 @@
 // The style tables of a book, their presets, limits and find-or-append rules, and the
 // set-cell operations that copy a cell's format, change one part and look the result up again.
 
-#include "props/style_registry.h"
+#include "model/style_registry.h"
 
 #include <algorithm>
 #include <functional>
 #include <new>
 #include <stdexcept>
 
-#include "cells/book.h"
+#include "model/book.h"
 
 namespace tabsmith {
 namespace {
@@ -499,6 +499,16 @@ int set_range_border(Book &book, int sheet_index, int row1, int column1, int row
         }
     }
     return 0;
+}
+
+void StyleRegistry::assign_format_ids() {
+    constexpr std::uint16_t kBuiltinHmsKind = 404;
+    std::uint16_t id = 176;
+    for (NumFormat &format : num_formats_) {
+        if (format.kind == kBuiltinHmsKind) continue;
+        format.assigned_id = id;
+        if (++id == 185 || id == 195 || id == 205) ++id;
+    }
 }
 
 }  // namespace tabsmith

@@ -8,7 +8,7 @@
 #include <new>
 #include <string_view>
 
-#include "cells/book.h"
+#include "model/book.h"
 #include "support/charset.h"
 #include "support/scanner.h"
 

@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "api/errors.h"
-#include "props/style_registry.h"
-#include "cells/settings.h"
-#include "cells/shared_strings.h"
+#include "support/errors.h"
+#include "model/style_registry.h"
+#include "model/settings.h"
+#include "model/shared_strings.h"
 
 namespace tabsmith {
 
@@ -170,7 +170,7 @@ struct Variable {
 enum class OpenMode { kCreate, kRead, kUpdate, kLoad, kUnload, kList };
 
 struct Book {
-    ErrorSink err;
+    mutable ErrorSink err;   // the last result; readers of a const book still report into it
     DiagnosticLog diagnostics;
 
     int charset = 1;                       // 1 SJIS, 2 EUC, 3 UTF8
@@ -201,6 +201,9 @@ struct Book {
 
     int sheet_count() const { return static_cast<int>(sheets.size()); }
     Sheet *sheet(int index) {
+        return index >= 0 && index < sheet_count() ? sheets[static_cast<std::size_t>(index)].get() : nullptr;
+    }
+    const Sheet *sheet(int index) const {
         return index >= 0 && index < sheet_count() ? sheets[static_cast<std::size_t>(index)].get() : nullptr;
     }
     Sheet *current() { return sheet(current_sheet); }

@@ -1,6 +1,6 @@
 // Shared-string indexes and the table of distinct texts behind them.
 
-#include "cells/shared_strings.h"
+#include "model/shared_strings.h"
 
 #include <new>
 

@@ -1,6 +1,6 @@
 // Raising coded messages into a book's error state, and the diagnostic ring.
 
-#include "api/errors.h"
+#include "support/errors.h"
 
 #include <cstdarg>
 #include <cstdio>
