@@ -3,7 +3,7 @@
 # then produces out/sales_report.xlsx (statement file) and out/example_report.xlsx (C API).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/install-deps.sh" build
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build" -j "$(nproc)" --target tabsmith_cli report_example
 mkdir -p "$root/out"
