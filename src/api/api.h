@@ -30,7 +30,7 @@ int api_boundary(XLS_BOOK *record, const char *where, Body &&body) noexcept {
 
 // The book of an open record with its error code cleared; nullptr (and the record's code set
 // to `closed_code`) when the record is NULL or not open.
-Book *enter(XLS_BOOK *record, int closed_code = -1);
+Book *enter(XLS_BOOK *record, int closed_code = kFail);
 
 // Converts a caller text (book character set) to UTF-8; a NULL text becomes empty.
 std::string caller_to_utf8(const Book &book, const char *text);

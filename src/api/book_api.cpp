@@ -62,7 +62,7 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     if (int rc = parse_open_options(options_text, sizeof(XLS_BOOK), err, options); rc != 0) return err.fail(rc);
 
     auto fresh = std::make_unique<Book>();
-    if (init_book(*fresh, kFileTypeXlsx) != 0) return err.raise(-2, Msg::k00002);
+    if (init_book(*fresh, kFileTypeXlsx) != 0) return err.raise(kNoMemory, Msg::k00002);
     Book *book = adopt_book(record, std::move(fresh));
     book->charset = options.charset;
     book->mode = options.mode;
@@ -89,15 +89,19 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     int type = 0;
     int probe = probe_workbook(path, options.read_memory, type);
     if (probe != 0) {
-        int stored = (probe == -101 || probe == -102) ? probe : -101;
+        int stored = (probe == kOpenError || probe == kReadError) ? probe : kOpenError;
         release_book(record);
-        err.raise(-101, Msg::k03101, path.c_str());
+        err.raise(kOpenError, Msg::k03101, path.c_str());
         err.fail(stored);
-        return -101;
+        return kOpenError;
     }
     release_book(record);
-    return err.raise(-4, Msg::k00900, path.c_str());
+    return err.raise(kUnsupported, Msg::k00900, path.c_str());
 }
+
+// A writer result the save reports as a write error like kOpenError and kWriteError; no writer
+// here gives it today, the mapping keeps it for one that does.
+constexpr int kWriterOutputError = -105;
 
 // Maps a writer result to the caller's result; a message the writer left stays.
 int save_failure(Book &book, int rc, bool writer_left_message) {
@@ -106,13 +110,13 @@ int save_failure(Book &book, int rc, bool writer_left_message) {
         return book.err.raise(result, raise_args...);
     };
     switch (rc) {
-    case -101:
-    case -103:
-    case -105: return report(-103, Msg::k03121, book.file_name.c_str());
-    case -4: return report(-4, Msg::k03121, book.file_name.c_str());
-    case -9: return report(-909, Msg::k03009, 0, "tsx_create_excel2007()");
-    case -2: return report(-2, Msg::k00002);
-    default: return book.err.fail(-1);
+    case kOpenError:
+    case kWriteError:
+    case kWriterOutputError: return report(kWriteError, Msg::k03121, book.file_name.c_str());
+    case kUnsupported: return report(kUnsupported, Msg::k03121, book.file_name.c_str());
+    case kLimit: return report(kOverflow, Msg::k03009, 0, "tsx_create_excel2007()");
+    case kNoMemory: return report(kNoMemory, Msg::k00002);
+    default: return book.err.fail(kFail);
     }
 }
 
@@ -135,12 +139,12 @@ bool wants_save(const char *options, int charset) {
 extern "C" {
 
 int TXLS_open_book(XLS_BOOK *record, const char *options) {
-    if (!record) return -3;
+    if (!record) return kBadArgument;
     return api_boundary(record, "TXLS_open_book()", [&] { return open_book(record, options); });
 }
 
 int TXLS_free_book(XLS_BOOK *record) {
-    if (!record) return -3;
+    if (!record) return kBadArgument;
     return api_boundary(record, "TXLS_free_book()", [&] {
         record->error_code = 0;
         release_book(record);
@@ -149,7 +153,7 @@ int TXLS_free_book(XLS_BOOK *record) {
 }
 
 int TXLS_close_book(XLS_BOOK *record, const char *options) {
-    if (!record) return -3;
+    if (!record) return kBadArgument;
     return api_boundary(record, "TXLS_close_book()", [&] {
         Book *book = enter(record, 0);
         if (!book) {
@@ -190,7 +194,7 @@ int TXLS_debug(const char *text) {
     return 0;
 }
 
-int TXLS_error_code(XLS_BOOK *record) { return record ? record->error_code : -3; }
+int TXLS_error_code(XLS_BOOK *record) { return record ? record->error_code : kBadArgument; }
 
 char *TXLS_error_mesg(XLS_BOOK *record) {
     if (!record) return nullptr;

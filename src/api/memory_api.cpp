@@ -19,13 +19,13 @@ int TXLS_memory_put(const char *name, const void *bytes, long size) {
     if (std::strlen(name) > kMfileNameMax) return -3;
     try {
         MFile *file = mopen(name, "wb");
-        if (!file) return -2;
+        if (!file) return kNoMemory;
         int rc = 0;
         if (size > 0 && mwrite(bytes, 1, static_cast<std::size_t>(size), file) != static_cast<std::size_t>(size)) {
             // Half a workbook under the caller's name would only fail later, and more obscurely.
             mclose(file);
             mrelease(name);
-            rc = -2;
+            rc = kNoMemory;
         } else {
             mclose(file);
         }
@@ -40,17 +40,17 @@ int TXLS_memory_put(const char *name, const void *bytes, long size) {
 int TXLS_memory_get(const char *name, const void **bytes, long *size) {
     if (bytes) *bytes = nullptr;
     if (size) *size = 0;
-    if (!name || !name[0] || !bytes || !size) return -3;
+    if (!name || !name[0] || !bytes || !size) return kBadArgument;
     try {
         const MFile *file = mfind(name);
-        if (!file) return -101;
+        if (!file) return kOpenError;
         std::string_view data = mdata(file);
         static const char empty[1] = {0};
         *bytes = data.empty() ? empty : data.data();
         *size = static_cast<long>(data.size());
         return 0;
     } catch (...) {
-        return -2;
+        return kNoMemory;
     }
 }
 

@@ -188,7 +188,7 @@ std::string percent_text(const Cell &cell) {
 
 int check_value_length(Book &book, std::size_t bytes) {
     if (bytes >= kValueBufferBytes)
-        return book.err.raise(-9, Msg::k03009, static_cast<int>(kCellUtf8Bytes), "XLS_CELL_LEN");
+        return book.err.raise(kLimit, Msg::k03009, static_cast<int>(kCellUtf8Bytes), "XLS_CELL_LEN");
     return 0;
 }
 
@@ -330,13 +330,13 @@ int store_value(Book &book, std::string_view text, Cell &cell) {
 int put_cell_value(Book &book, int sheet_index, int row, int column, std::string_view utf8_value,
                    EnvironmentLookup environment) {
     Sheet *sheet = book.sheet(sheet_index);
-    if (!sheet) return book.err.fail(-901);
+    if (!sheet) return book.err.fail(kSheetIndex);
     if (row < 0 || column < 0 || row >= book.max_rows || column >= book.max_columns) {
         std::string name;
         cell_name(row, column, name);
-        return book.err.raise(-3, Msg::k02300, name.c_str());
+        return book.err.raise(kBadArgument, Msg::k02300, name.c_str());
     }
-    if (ensure_cell(book, *sheet, row, column) != 0) return book.err.raise(-2, Msg::k00002);
+    if (ensure_cell(book, *sheet, row, column) != 0) return book.err.raise(kNoMemory, Msg::k00002);
     book.current_row = row;
     book.current_column = column;
     Row &r = sheet->rows[static_cast<std::size_t>(row)];
@@ -347,7 +347,7 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
     if (book.from_file && (cell.kind == kCellFormula || cell.kind == kCellFormulaValue || cell.formula())) {
         std::string name;
         cell_name(row, column, name);
-        return book.err.raise(-3, Msg::k03203, name.c_str());
+        return book.err.raise(kBadArgument, Msg::k03203, name.c_str());
     }
 
     // Most values are neither system words nor over the length limit; they are stored from the
@@ -365,11 +365,11 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
     Cell fresh;
     fresh.style = cell.style;
     int rc = store_value(book, value, fresh);
-    if (rc == -2) return book.err.raise(-2, Msg::k00002);
+    if (rc == kNoMemory) return book.err.raise(kNoMemory, Msg::k00002);
     if (rc != 0) {
         char detail[64];
         std::snprintf(detail, sizeof detail, "tsx_put_cell() return=%d", rc);
-        return book.err.raise(-1, Msg::k03600, detail);
+        return book.err.raise(kFail, Msg::k03600, detail);
     }
     if (!book.from_file && fresh.style == 0) {
         switch (fresh.kind) {

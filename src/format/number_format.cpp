@@ -19,7 +19,7 @@ namespace {
 
 constexpr std::string_view kYenMark = "\\";   // the yen sign of the Japanese code page
 
-// `value` printed with a fixed number of places (-1: "%lf"), however long the text gets.
+// `value` printed with a fixed number of places (kAnyDecimals: "%lf"), however long the text gets.
 std::string fixed_text(double value, int places) {
     if (!std::isfinite(value)) value = 0.0;
     if (places < 0) places = 6;
@@ -85,7 +85,7 @@ std::string percent_text(const Cell &cell, int decimals) {
     double value = (cell.text().empty() ? cell.number() : std::strtod(cell.text().c_str(), nullptr)) * 100.0;
     if (!std::isfinite(value)) value = 0.0;
     if (decimals >= 0) return fixed_text(value, decimals) + "%";
-    return normalise_decimal(fixed_text(value, -1)) + "%";
+    return normalise_decimal(fixed_text(value, kAnyDecimals)) + "%";
 }
 
 // The number-format entry a cell's XF points at: by table index, or (for a built-in id, as a
@@ -125,7 +125,7 @@ int builtin_decimals(std::uint32_t id) {
     switch (id) {
         case 3: case 5: case 9: return 0;
         case 10: return 2;
-        default: return -1;
+        default: return kAnyDecimals;
     }
 }
 
@@ -200,7 +200,7 @@ std::string format_grouped_number(std::string_view number, int decimals) {
         if (printed[0] == '1') increment(d.whole);   // 0.999 with two places carries
         tail = printed.substr(1);
     } else if (fraction > 0.0) {
-        std::string printed = normalise_decimal(fixed_text(fraction, -1));
+        std::string printed = normalise_decimal(fixed_text(fraction, kAnyDecimals));
         if (printed[0] == '1') increment(d.whole);
         else tail = printed.substr(1);
     }
@@ -258,8 +258,8 @@ int format_kind_of_cell(const Book &book, const Cell &cell) {
 int format_decimals_of_cell(const Book &book, const Cell &cell) {
     const XfRecord xf = cell_xf(book, cell);
     if (const NumFormat *entry = entry_of(book, xf); entry && entry->kind != 0)
-        return has_decimals(entry->kind) ? entry->decimals : -1;
-    return xf.format_mode == kFormatBuiltin ? builtin_decimals(xf.format) : -1;
+        return has_decimals(entry->kind) ? entry->decimals : kAnyDecimals;
+    return xf.format_mode == kFormatBuiltin ? builtin_decimals(xf.format) : kAnyDecimals;
 }
 
 int format_code_kind(std::string_view raw) {
@@ -334,7 +334,7 @@ int value_category(const Book &book, int format_id) {
 
 std::string format_cell_text(const Book &book, const Cell &cell) {
     int kind = format_kind_of_cell(book, cell);
-    return format_cell_text(book, cell, is_date_kind(kind) ? kind : 0, kind, -1);
+    return format_cell_text(book, cell, is_date_kind(kind) ? kind : 0, kind, kAnyDecimals);
 }
 
 }  // namespace tabsmith

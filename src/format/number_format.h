@@ -31,7 +31,8 @@ bool is_yen_kind(int kind);    // 200-205
 
 // The value text of `cell` rendered with the given kinds. `decimals` >= 0 is a count chosen by
 // the caller (percentages get exactly that many places, grouped numbers at least one when
-// positive); -1 keeps whatever fraction the value has.
+// positive); kAnyDecimals keeps whatever fraction the value has.
+constexpr int kAnyDecimals = -1;
 std::string format_cell_text(const Book &book, const Cell &cell, int date_kind, int number_kind, int decimals);
 // The same with both kinds taken from the cell's own format and no decimals count (a format
 // kind that names no date leaves date-like cells with their default text).
@@ -41,7 +42,7 @@ std::string format_cell_text(const Book &book, const Cell &cell);
 // or the default of the cell's value kind (0 when it has none).
 int format_kind_of_cell(const Book &book, const Cell &cell);
 
-// The decimals count a cell's own format carries, or -1 when it names none.
+// The decimals count a cell's own format carries, or kAnyDecimals when it names none.
 int format_decimals_of_cell(const Book &book, const Cell &cell);
 
 // A decimal text with "," after every third digit of its whole part. `decimals` >= 1 prints

@@ -38,19 +38,21 @@ struct Program {
     std::vector<Reference> references;
 };
 
+constexpr int kAnyCount = -1;   // max_args of a function that takes any number of arguments
+
 struct FunctionInfo {
     std::string_view name;
     int id;
-    int min_args, max_args;   // max -1: any number
+    int min_args, max_args;
 };
 
 // TRUNC also takes the digits its siblings take, as spreadsheet programs accept it.
 constexpr FunctionInfo kFunctions[] = {
-    {"ROW", kFunctionRow, 0, 1},          {"SUM", kFunctionSum, 0, -1},
-    {"AVERAGE", kFunctionAverage, 0, -1}, {"ROUND", kFunctionRound, 2, 2},
+    {"ROW", kFunctionRow, 0, 1},          {"SUM", kFunctionSum, 0, kAnyCount},
+    {"AVERAGE", kFunctionAverage, 0, kAnyCount}, {"ROUND", kFunctionRound, 2, 2},
     {"ROUNDUP", kFunctionRoundUp, 2, 2},  {"ROUNDDOWN", kFunctionRoundDown, 2, 2},
-    {"TRUNC", kFunctionTrunc, 1, 2},      {"MIN", kFunctionMin, 0, -1},
-    {"MAX", kFunctionMax, 0, -1},         {"COUNT", kFunctionCount, 0, -1},
+    {"TRUNC", kFunctionTrunc, 1, 2},      {"MIN", kFunctionMin, 0, kAnyCount},
+    {"MAX", kFunctionMax, 0, kAnyCount},         {"COUNT", kFunctionCount, 0, kAnyCount},
 };
 
 const FunctionInfo *find_function(std::string_view upper) {
@@ -71,10 +73,10 @@ bool equals_ascii_ignore_case(std::string_view a, std::string_view b) {
 
 int sheet_by_name(const Book &book, std::string_view name) {
     int exact = find_sheet(book, name);
-    if (exact >= 0) return exact;
+    if (exact != kIndexNotFound) return exact;
     for (int i = 0; i < book.sheet_count(); ++i)
         if (equals_ascii_ignore_case(book.sheets[static_cast<std::size_t>(i)]->name, name)) return i;
-    return -1;
+    return kIndexNotFound;
 }
 
 // "A1", "$B$2", "A1:C3", "Name!A1", "'Sheet Name'!A1:B3" (the quotes already unfolded by the
@@ -355,9 +357,10 @@ public:
     int run(int sheet, int row, int column);
 
 private:
+    static constexpr int kValueOnly = -1;   // Operand::ref of a value that is no reference
     struct Operand {
         FormulaValue value;
-        int ref = -1;
+        int ref = kValueOnly;
     };
     struct Frame {
         int sheet = 0, row = 0, column = 0;
@@ -451,7 +454,7 @@ int FormulaRun::check_dependencies(Frame &frame, bool &suspended) {
     const std::size_t base = frame.stack.size() - consumed;
     for (; frame.check_operand < consumed; ++frame.check_operand, frame.check_cell = 0) {
         const Operand &operand = frame.stack[base + frame.check_operand];
-        if (operand.ref < 0) continue;
+        if (operand.ref == kValueOnly) continue;
         const Reference &ref = frame.program.references[static_cast<std::size_t>(operand.ref)];
         if (ref.range && frame.check_cell == 0 && !range_stored(ref)) return kFormulaUnsupported;
         const std::int64_t width = ref.column2 - ref.column1 + 1;
@@ -505,7 +508,7 @@ int FormulaRun::cell_value(int sheet, int row, int column, FormulaValue &out) co
 
 int FormulaRun::operand_value(const Frame &frame, const Operand &operand, FormulaValue &out) const {
     (void)frame;
-    if (operand.ref < 0) {
+    if (operand.ref == kValueOnly) {
         out = operand.value;
         return kFormulaOk;
     }
@@ -534,7 +537,7 @@ int FormulaRun::aggregate(const Frame &frame, int function, const Operand *args,
     FormulaValue v;
     for (int a = 0; a < argc; ++a) {
         const Operand &operand = args[a];
-        if (operand.ref < 0) {
+        if (operand.ref == kValueOnly) {
             if (!operand.value.is_number()) return kFormulaUnsupported;
             take(operand.value);
             continue;
@@ -609,7 +612,7 @@ int FormulaRun::execute(Frame &frame) {
         if (int rc = operand_value(frame, stack.back(), x); rc != kFormulaOk) return rc;
         number_from_integer(-1, minus_one);
         if (arithmetic(x, ArithmeticOp::kMultiply, minus_one, result) != 0) return kFormulaUnsupported;
-        stack.back() = Operand{std::move(result), -1};
+        stack.back() = Operand{std::move(result), kValueOnly};
         return kFormulaOk;
     }
     case Code::kCall: {
@@ -620,7 +623,7 @@ int FormulaRun::execute(Frame &frame) {
         case kFunctionRow:
             if (in.argc == 0) {
                 rc = number_from_integer(frame.row + 1, result) == 0 ? kFormulaOk : kFormulaUnsupported;
-            } else if (args[0].ref < 0) {
+            } else if (args[0].ref == kValueOnly) {
                 rc = kFormulaUnsupported;
             } else {
                 const Reference &ref = frame.program.references[static_cast<std::size_t>(args[0].ref)];
@@ -635,7 +638,7 @@ int FormulaRun::execute(Frame &frame) {
         }
         if (rc != kFormulaOk) return rc;
         stack.resize(stack.size() - static_cast<std::size_t>(in.argc));
-        stack.push_back(Operand{std::move(result), -1});
+        stack.push_back(Operand{std::move(result), kValueOnly});
         return kFormulaOk;
     }
     default: {
@@ -648,7 +651,7 @@ int FormulaRun::execute(Frame &frame) {
                                                        : ArithmeticOp::kDivide;
         if (arithmetic(left, op, right, result) != 0) return kFormulaUnsupported;
         stack.pop_back();
-        stack.back() = Operand{std::move(result), -1};
+        stack.back() = Operand{std::move(result), kValueOnly};
         return kFormulaOk;
     }
     }

@@ -209,20 +209,20 @@ struct Book {
     Sheet *current() { return sheet(current_sheet); }
 };
 
-// Store operations (growth follows the book's fixed rules; all return 0 or -2).
+// Store operations (growth follows the book's fixed rules; all return 0 or kNoMemory).
 int ensure_row(Book &book, Sheet &sheet, int row);
 int ensure_cell(Book &book, Sheet &sheet, int row, int column);
-// Appends a sheet record with the given name; returns its index or -2.
+// Appends a sheet record with the given name; returns its index or kNoMemory.
 int add_sheet(Book &book, std::string_view name);
 int find_sheet(const Book &book, std::string_view name);
 
-// Appends a shared string; returns its index or -2, or -9 when the text is over the limits.
+// Appends a shared string; returns its index or kNoMemory, or kLimit when the text is over the limits.
 int put_shared_string(Book &book, std::string_view utf8);
 
 // The number of string cells in the book: the references the saved table counts.
 std::size_t shared_string_references(const Book &book);
 
-// Variables: -9 with TXLS-03009 when key or value is too long.
+// Variables: kLimit with TXLS-03009 when key or value is too long.
 int tsx_put_resource(Book &book, std::string_view key, std::string_view value);
 // 0 and the value, or kNoVariable.
 int get_variable(const Book &book, std::string_view key, std::string &value);

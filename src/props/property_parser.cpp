@@ -322,20 +322,20 @@ struct KeywordIndex {
 
 int match_keyword(std::string_view section) {
     static const KeywordIndex index;
-    int found = -1;
+    int found = kIndexNotFound;
     if (section.size() <= index.longest_english) {
         auto it = index.english.find(upper_ascii(section));
         if (it != index.english.end()) found = it->second;
     }
     auto alias = index.aliases.find(section);
-    if (alias != index.aliases.end() && (found < 0 || alias->second < found)) found = alias->second;
+    if (alias != index.aliases.end() && (found == kIndexNotFound || alias->second < found)) found = alias->second;
     return found;
 }
 
 int lookup_path(std::string_view path) {
     for (const PathId &p : kPaths)
         if (p.path == path) return p.id;
-    return -1;
+    return kPropNone;
 }
 
 bool starts_with_path(std::string_view path, std::string_view head) {
@@ -354,12 +354,12 @@ std::string join_path(std::string_view head, std::string_view rest) {
 
 int raise_detail(Book &book, Msg message, Detail detail, const std::string &name) {
     switch (detail) {
-    case Detail::kNone: return book.err.raise(-3, message);
-    case Detail::kName: return book.err.raise(-3, message, name.c_str());
-    case Detail::kAttribute: return book.err.raise(-3, message, "属性");
-    case Detail::kEmpty: return book.err.raise(-3, message, "");
+    case Detail::kNone: return book.err.raise(kBadArgument, message);
+    case Detail::kName: return book.err.raise(kBadArgument, message, name.c_str());
+    case Detail::kAttribute: return book.err.raise(kBadArgument, message, "属性");
+    case Detail::kEmpty: return book.err.raise(kBadArgument, message, "");
     }
-    return -3;
+    return kBadArgument;
 }
 
 // The checks a keyword makes on the keywords that follow it (`rest`, English path).
@@ -368,8 +368,8 @@ int check_continuation(Book &book, std::string_view keyword, std::string_view re
     const std::string path = join_path(keyword, rest);
     for (const ShapePart &part : kShapeParts) {
         if (part.keyword != keyword) continue;
-        if (!in_autoshape) return book.err.raise(-3, Msg::k02601, std::string(section).c_str());
-        if (lookup_path(join_path("AUTOSHAPE", path)) < 0) return book.err.raise(-3, part.message);
+        if (!in_autoshape) return book.err.raise(kBadArgument, Msg::k02601, std::string(section).c_str());
+        if (lookup_path(join_path("AUTOSHAPE", path)) == kPropNone) return book.err.raise(kBadArgument, part.message);
         return 0;
     }
     for (const Continuation &rule : kContinuations) {
@@ -382,7 +382,7 @@ int check_continuation(Book &book, std::string_view keyword, std::string_view re
     }
     for (const ObjectPath &object : kObjectPaths) {
         if (object.keyword != keyword) continue;
-        if (lookup_path(path) < 0) return raise_detail(book, object.message, object.detail, name);
+        if (lookup_path(path) == kPropNone) return raise_detail(book, object.message, object.detail, name);
         return 0;
     }
     return 0;
@@ -418,12 +418,14 @@ bool split_target_prefix(const Book &book, std::string_view text, int &sheet, st
 
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// One to three letters as a 0-based column ("A" 0, "AA" 26); -1 when the text is no such form.
+constexpr int kNoColumn = -1;
+
+// One to three letters as a 0-based column ("A" 0, "AA" 26); kNoColumn when the text is no such form.
 int letters_column(std::string_view text) {
-    if (text.empty() || text.size() > 3) return -1;
+    if (text.empty() || text.size() > 3) return kNoColumn;
     int column = 0;
     for (char c : text) {
-        if (!is_letter(c)) return -1;
+        if (!is_letter(c)) return kNoColumn;
         column = column * 26 + ((c & ~0x20) - 'A' + 1);
     }
     return column - 1;
@@ -470,7 +472,7 @@ int parse_target(Book &book, std::string_view section, const std::string &name, 
                  TargetKind &kind) {
     kind = TargetKind::kNone;
     std::string_view text = section;
-    int sheet = -1;
+    int sheet = kIndexNotFound;
     std::string_view rest;
     if (split_target_prefix(book, section, sheet, rest)) {
         text = rest;
@@ -499,7 +501,7 @@ int parse_target(Book &book, std::string_view section, const std::string &name, 
                 return 0;
             }
             int first = letters_column(text.substr(0, colon)), last = letters_column(text.substr(colon + 1));
-            if (first >= 0 && last >= 0 && first < book.max_columns && last < book.max_columns) {
+            if (first != kNoColumn && last != kNoColumn && first < book.max_columns && last < book.max_columns) {
                 set_area(target, 0, first, 0, last);
                 target.column_range = true;
                 kind = TargetKind::kCells;
@@ -525,20 +527,21 @@ int parse_target(Book &book, std::string_view section, const std::string &name, 
         if (number_row(text, row_number)) {
             // A row outside the sheet would reach the cell store as a negative or too large index.
             if (row_number < 1 || row_number > book.max_rows)
-                return book.err.raise(-3, Msg::k02300, std::string(section).c_str());
+                return book.err.raise(kBadArgument, Msg::k02300, std::string(section).c_str());
             target.row = static_cast<int>(row_number - 1);
             kind = TargetKind::kCells;
             return 0;
         }
         int column = letters_column(text);
-        if (column >= 0) {
-            if (column >= book.max_columns) return book.err.raise(-3, Msg::k02300, std::string(section).c_str());
+        if (column != kNoColumn) {
+            if (column >= book.max_columns)
+                return book.err.raise(kBadArgument, Msg::k02300, std::string(section).c_str());
             target.column = column;
             kind = TargetKind::kCells;
             return 0;
         }
     }
-    if (!is_variable_name(section)) return book.err.raise(-3, Msg::k02305, name.c_str());
+    if (!is_variable_name(section)) return book.err.raise(kBadArgument, Msg::k02305, name.c_str());
     kind = TargetKind::kVariable;
     return 0;
 }
@@ -553,11 +556,11 @@ int split_sections(Book &book, std::string_view name, std::vector<std::string_vi
     char quote = 0;
     auto close_section = [&](std::size_t end) -> int {
         if (sections.size() == static_cast<std::size_t>(kMaxPathSections))
-            return book.err.raise(-3, Msg::k02211, display.c_str());
+            return book.err.raise(kBadArgument, Msg::k02211, display.c_str());
         std::string_view section = name.substr(start, end - start);
         std::size_t bytes = book.charset == kUtf8 ? section.size() : from_utf8(section, book.charset).size();
         if (bytes > kMaxSectionBytes)
-            return book.err.raise(-3, Msg::k03009, static_cast<int>(bytes), "tsx_parse_property() section");
+            return book.err.raise(kBadArgument, Msg::k03009, static_cast<int>(bytes), "tsx_parse_property() section");
         sections.push_back(section);
         start = end + 1;
         return 0;
@@ -588,16 +591,16 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
     if (int rc = split_sections(book, name, sections); rc != 0) return rc;
     const int count = static_cast<int>(sections.size());
 
-    std::vector<int> keywords(sections.size(), -1);
+    std::vector<int> keywords(sections.size(), kIndexNotFound);
     for (int i = 0; i < count; ++i) keywords[i] = match_keyword(sections[i]);
 
     // A Sheet! prefix in front of a keyword ("Sheet2!SHEET.ZOOM") only selects the sheet.
-    if (keywords[0] < 0) {
-        int sheet = -1;
+    if (keywords[0] == kIndexNotFound) {
+        int sheet = kIndexNotFound;
         std::string_view rest;
         if (split_target_prefix(book, sections[0], sheet, rest) && sheet >= 0) {
             int keyword = match_keyword(rest);
-            if (keyword >= 0) {
+            if (keyword != kIndexNotFound) {
                 target.sheet = sheet;
                 sections[0] = rest;
                 keywords[0] = keyword;
@@ -609,8 +612,8 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
     std::string path;
     TargetKind target_kind = TargetKind::kNone;
     for (int i = count - 1; i >= 0; --i) {
-        if (keywords[i] < 0) {
-            if (i > 0) return book.err.raise(-3, Msg::k02200, std::string(sections[i]).c_str());
+        if (keywords[i] == kIndexNotFound) {
+            if (i > 0) return book.err.raise(kBadArgument, Msg::k02200, std::string(sections[i]).c_str());
             if (int rc = parse_target(book, sections[0], display, target, target_kind); rc != 0) {
                 target = PropertyTarget{};
                 return rc;
@@ -620,7 +623,7 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
         std::string_view keyword = kKeywords[keywords[i]].english;
         bool in_autoshape = false;
         for (int j = 0; j < i; ++j)
-            if (keywords[j] >= 0 && kKeywords[keywords[j]].english == "AUTOSHAPE") in_autoshape = true;
+            if (keywords[j] != kIndexNotFound && kKeywords[keywords[j]].english == "AUTOSHAPE") in_autoshape = true;
         if (int rc = check_continuation(book, keyword, path, in_autoshape, display, sections[i]); rc != 0) {
             target = PropertyTarget{};
             return rc;
@@ -635,8 +638,8 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
     if (path.empty()) return 0;
     int found = lookup_path(path);
     if (starts_with_path(path, "TEMPLATE")) found = kPropTemplate;
-    else if (starts_with_path(path, "SHEET") && found < 0) found = kPropSheetName;
-    else if (starts_with_path(path, "BOOK") && found < 0) found = kPropBookName;
+    else if (starts_with_path(path, "SHEET") && found == kPropNone) found = kPropSheetName;
+    else if (starts_with_path(path, "BOOK") && found == kPropNone) found = kPropBookName;
     // Vertical text belongs to cells: without a cell target ROTATION names nothing.
     else if (path == "ROTATION" && target_kind != TargetKind::kCells) found = kPropNone;
     id = found;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/messages.h"
+#include "support/results.h"
 
 namespace tabsmith {
 

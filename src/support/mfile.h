@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/results.h"
+
 namespace tabsmith {
 
 constexpr std::size_t MFILE_MAX_OPEN_FILES = 100000;
@@ -62,7 +64,8 @@ std::size_t mread(void *out, std::size_t size, std::size_t count, MFile *file);
 // origin 0 = start, 1 = current, 2 = end; the new position must lie within 0 .. capacity.
 int mseek(MFile *file, std::int64_t offset, int origin);
 std::int64_t mtell(const MFile *file);
-// -1 when the position has reached the length, else 0.
+// kMfileAtEnd when the position has reached the length (or there is no file), else 0.
+constexpr int kMfileAtEnd = -1;
 int meof(const MFile *file);
 // Marks the entry closed and rewinds it; the contents stay and can be reopened by name.
 int mclose(MFile *file);
