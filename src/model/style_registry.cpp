@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "model/book.h"
+#include "model/format_kinds.h"
 
 namespace tabsmith {
 namespace {
@@ -270,7 +271,7 @@ void StyleRegistry::seed_defaults() {
     append(fill);
 
     NumFormat date;
-    date.kind = 302;
+    date.kind = format_kind::kDate;
     append(date);
 
     // The presets of date, date-time, time, time with seconds, currency and percent cells
@@ -502,10 +503,10 @@ int set_range_border(Book &book, int sheet_index, int row1, int column1, int row
 }
 
 void StyleRegistry::assign_format_ids() {
-    constexpr std::uint16_t kBuiltinHmsKind = 404;
+    // Cells of the h:mm:ss kind are saved through the built-in [h]:mm:ss format.
     std::uint16_t id = 176;
     for (NumFormat &format : num_formats_) {
-        if (format.kind == kBuiltinHmsKind) continue;
+        if (format.kind == format_kind::kTimeSeconds) continue;
         format.assigned_id = id;
         if (++id == 185 || id == 195 || id == 205) ++id;
     }

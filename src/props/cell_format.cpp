@@ -9,11 +9,14 @@
 #include <string>
 #include <unordered_map>
 
+#include "model/format_kinds.h"
 #include "props/colour.h"
 #include "support/charset.h"
 
 namespace tabsmith {
 namespace {
+
+namespace fk = format_kind;
 
 // ---------------------------------------------------------------------------------------------
 // Vocabularies
@@ -105,10 +108,23 @@ struct NamedFormat {
 };
 
 constexpr NamedFormat kNamedFormats[] = {
-    {"赤マイナス", 104}, {"日付", 302},   {"日時", 303},     {"時刻", 402},    {"時分秒", 404},
-    {"年月日", 333},     {"西暦", 333},   {"月日", 331},     {"和暦", 335},    {"円", 201},
-    {"赤円", 202},       {"郵便番号", 510}, {"正負記号", 511}, {"漢数字", 512}, {"大字", 513},
-    {"全角", 514},       {"全角桁区切り", 515},
+    {"赤マイナス", fk::kRedMinus},
+    {"日付", fk::kDate},
+    {"日時", fk::kDateTime},
+    {"時刻", fk::kHourMinuteJa},
+    {"時分秒", fk::kTimeSeconds},
+    {"年月日", fk::kYearMonthDayJa},
+    {"西暦", fk::kYearMonthDayJa},
+    {"月日", fk::kMonthDayJa},
+    {"和暦", fk::kEraLong},
+    {"円", fk::kYen},
+    {"赤円", fk::kYenRedMinus},
+    {"郵便番号", fk::kPostalCode},
+    {"正負記号", fk::kSignMarks},
+    {"漢数字", fk::kKanjiDigits},
+    {"大字", fk::kKanjiFormal},
+    {"全角", fk::kFullWidth},
+    {"全角桁区切り", fk::kFullWidthGrouped},
 };
 
 struct DecimalPrefix {
@@ -118,11 +134,12 @@ struct DecimalPrefix {
 
 // Longest prefixes first: "小数点以下" ends every one of them.
 constexpr DecimalPrefix kDecimalPrefixes[] = {
-    {"パーセント小数点以下", 501}, {"カンマ小数点以下", 107}, {"コンマ小数点以下", 107}, {"小数点以下", 109},
+    {"パーセント小数点以下", fk::kPercent},
+    {"カンマ小数点以下", fk::kGrouped},
+    {"コンマ小数点以下", fk::kGrouped},
+    {"小数点以下", fk::kDecimals},
 };
 
-constexpr std::uint16_t kKindPercent = 501;
-constexpr std::uint16_t kKindComma = 107;
 constexpr std::string_view kTextFormat = "文字列";
 
 // How a FORMAT value is carried out.
@@ -152,11 +169,11 @@ bool parse_format(std::string_view value, FormatChoice &choice) {
     }
     // The separator and percent kinds carry a decimal count: the plain names mean none.
     if (value == "カンマ" || value == "コンマ") {
-        choice = {FormatChoice::How::kKindDecimals, kKindComma, 0};
+        choice = {FormatChoice::How::kKindDecimals, fk::kGrouped, 0};
         return true;
     }
     if (value == "パーセント") {
-        choice = {FormatChoice::How::kKindDecimals, kKindPercent, 0};
+        choice = {FormatChoice::How::kKindDecimals, fk::kPercent, 0};
         return true;
     }
     for (const auto &entry : kNamedFormats) {
