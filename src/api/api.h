@@ -46,7 +46,21 @@ private:
     std::string_view view_;
 };
 
-// Copies a UTF-8 text into a caller buffer in the book's character set. Returns 0, or -9 when
+// Empties a caller's text buffer, if there is one.
+inline void clear_buffer(char *out, int size) {
+    if (out && size > 0) out[0] = '\0';
+}
+
+// The value text TXLS_get_cell or TXLS_get_format_cell hands out for a cell (UTF-8).
+using CellText = std::string (*)(const Book &book, const Cell &cell);
+
+// The read behind the get-cell calls: resolves the caller's cell name (book character set),
+// checks the position against the rows and cells in use, makes it current and copies out
+// `value_text` of the cell and its kind name. The call's result, stored in the book.
+int read_cell(Book &book, const char *cell, char *value, int value_size, char *kind, int kind_size,
+              CellText value_text);
+
+// Copies a UTF-8 text into a caller buffer in the book's character set. Returns 0, or kLimit when
 // the converted text (and its terminator) does not fit; the buffer then holds an empty text.
 int copy_out(const Book &book, const std::string &utf8, char *out, int size);
 

@@ -27,10 +27,6 @@ int resolve_for_cells(Book &book, const char *name_text, std::string_view name, 
     return 0;
 }
 
-void clear_buffer(char *out, int size) {
-    if (out && size > 0) out[0] = '\0';
-}
-
 // Fills `count` buffers from (sheet, row, column) onwards; the values past the rows or cells in
 // use are empty. The buffers have been checked and emptied by the caller.
 int read_values(Book &book, int direction, int sheet_index, long long row, long long column, int count, char **out,
@@ -116,6 +112,39 @@ int search_new(Book &book, TXLS_SEARCH &search, const std::string &text, char **
 
 }  // namespace
 
+namespace tabsmith {
+
+int read_cell(Book &book, const char *cell, char *value, int value_size, char *kind, int kind_size,
+              CellText value_text) {
+    if (!value || value_size < 1) return book.err.fail(kBadArgument);
+    if (!book.current()) return book.err.fail(kSheetIndex);
+    std::string name = caller_to_utf8(book, cell);
+    int sheet_index = 0, row = 0, column = 0;
+    if (int rc = resolve_for_cells(book, cell, name, sheet_index, row, column); rc != 0) return book.err.fail(rc);
+    const Sheet *sheet = book.sheet(sheet_index);
+    if (!sheet) return book.err.fail(kSheetIndex);
+    if (row >= sheet->rows_used) return book.err.fail(kRowIndex);
+    if (column >= sheet->rows[static_cast<std::size_t>(row)].used) return book.err.fail(kColumnIndex);
+    book.current_row = row;
+    book.current_column = column;
+
+    const Cell *found = find_cell(book, sheet_index, row, column);
+    if (!found) return book.err.fail(0);   // an emptied slot reads as nothing
+    const bool date_kind = found->kind == kCellDate || found->kind == kCellDateTime ||
+                           found->kind == kCellTimeHm || found->kind == kCellTimeHms;
+    if (copy_out(book, value_text(book, *found), value, value_size) != 0)
+        return book.err.raise(kOverflow, Msg::k03009, value_size,
+                              date_kind ? "CELL_DATE/CELL_DATE_TIME" : "CELL_STRING");
+
+    if (kind && kind_size >= 1) {
+        if (copy_out(book, cell_kind_name(*found), kind, kind_size) != 0 && found->kind == kCellFormula)
+            return book.err.raise(kOverflow, Msg::k03009, kind_size, "CELL_FORMULA");
+    }
+    return book.err.fail(0);
+}
+
+}  // namespace tabsmith
+
 extern "C" {
 
 int TXLS_put_cell(XLS_BOOK *record, const char *cell, const char *value) {
@@ -140,35 +169,9 @@ int TXLS_get_cell(XLS_BOOK *record, const char *cell, char *value, int value_siz
     clear_buffer(kind, kind_size);
     if (!record) return kBadArgument;
     return api_boundary(record, "TXLS_get_cell()", [&] {
-        Book *book = enter(record, -3);
-        if (!book) return -3;
-        if (!value || value_size < 1) return book->err.fail(-3);
-        if (!book->current()) return book->err.fail(-901);
-        std::string name = caller_to_utf8(*book, cell);
-        int sheet_index = 0, row = 0, column = 0;
-        if (int rc = resolve_for_cells(*book, cell, name, sheet_index, row, column); rc != 0)
-            return book->err.fail(rc);
-        const Sheet *sheet = book->sheet(sheet_index);
-        if (!sheet) return book->err.fail(-901);
-        if (row >= sheet->rows_used) return book->err.fail(-902);
-        if (column >= sheet->rows[static_cast<std::size_t>(row)].used) return book->err.fail(-903);
-        book->current_row = row;
-        book->current_column = column;
-
-        const Cell *found = find_cell(*book, sheet_index, row, column);
-        if (!found) return book->err.fail(0);   // an emptied slot reads as nothing
-        const bool date_kind = found->kind == kCellDate || found->kind == kCellDateTime ||
-                               found->kind == kCellTimeHm || found->kind == kCellTimeHms;
-        if (copy_out(*book, cell_value_text(*book, *found), value, value_size) != 0)
-            return book->err.raise(-909, Msg::k03009, value_size,
-                                   date_kind ? "CELL_DATE/CELL_DATE_TIME" : "CELL_STRING");
-
-        if (kind && kind_size >= 1) {
-            std::string kind_name = cell_kind_name(*found);
-            if (copy_out(*book, kind_name, kind, kind_size) != 0 && found->kind == kCellFormula)
-                return book->err.raise(-909, Msg::k03009, kind_size, "CELL_FORMULA");
-        }
-        return book->err.fail(0);
+        Book *book = enter(record, kBadArgument);
+        if (!book) return kBadArgument;
+        return read_cell(*book, cell, value, value_size, kind, kind_size, cell_value_text);
     });
 }
 

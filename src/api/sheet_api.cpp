@@ -32,26 +32,18 @@ int shorten_sheet_name(Book &book, std::string &name) {
     return 0;
 }
 
-// Characters a workbook cannot carry in a sheet name; such a name would make the saved file
-// unreadable, so it is refused when the sheet is added.
-bool valid_new_sheet_name(std::string_view name) {
-    if (name.find_first_of(":\\/?*[]") != std::string_view::npos) return false;
-    if (name.front() == '\'' || name.back() == '\'') return false;
-    return true;
-}
-
-// Sheet names are unique without regard to letter case in a saved workbook.
-bool name_taken(const Book &book, std::string_view name) {
-    for (const auto &sheet : book.sheets)
-        if (equals_ignore_case(sheet->name, name)) return true;
-    return false;
-}
-
 std::string free_sheet_name(const Book &book) {
     for (int number = book.sheet_count() + 1;; ++number) {
         std::string name = "Sheet" + std::to_string(number);
-        if (!name_taken(book, name)) return name;
+        if (!sheet_name_taken(book, name)) return name;
     }
+}
+
+// The name a created sheet gets: the caller's, checked, or the first free "SheetN".
+int new_sheet_name(Book &book, bool has_name, std::string &name) {
+    if (has_name) return check_new_sheet_name(book, name);
+    name = free_sheet_name(book);
+    return 0;
 }
 
 int open_sheet(Book &book, const char *options) {
@@ -95,17 +87,10 @@ int open_sheet(Book &book, const char *options) {
 
     switch (mode) {
     case SheetMode::kCreate: {
-        if (book.from_file) return book.err.raise(-3, Msg::k02209AddSheet);
-        if (has_name) {
-            if (name_taken(book, name)) return book.err.raise(-3, Msg::k02321, name.c_str());
-            if (!valid_new_sheet_name(name)) return book.err.raise(-3, Msg::k02320, name.c_str());
-        } else {
-            name = free_sheet_name(book);
-        }
-        int index = add_sheet(book, name);
-        if (index < 0) return book.err.raise(-2, Msg::k00002);
-        book.current_sheet = index;
-        return 0;
+        if (book.from_file) return book.err.raise(kBadArgument, Msg::k02209AddSheet);
+        if (int rc = new_sheet_name(book, has_name, name); rc != 0) return rc;
+        int index = add_current_sheet(book, name);
+        return index < 0 ? index : 0;
     }
     case SheetMode::kSelect: {
         int index = find_sheet(book, name);
@@ -114,19 +99,13 @@ int open_sheet(Book &book, const char *options) {
         return 0;
     }
     case SheetMode::kTemplate: {
-        if (!has_template) return book.err.raise(-3, Msg::k02322);
-        if (has_name) {
-            if (name_taken(book, name)) return book.err.raise(-3, Msg::k02321, name.c_str());
-            if (!valid_new_sheet_name(name)) return book.err.raise(-3, Msg::k02320, name.c_str());
-        } else {
-            name = free_sheet_name(book);
-        }
+        if (!has_template) return book.err.raise(kBadArgument, Msg::k02322);
+        if (int rc = new_sheet_name(book, has_name, name); rc != 0) return rc;
         int source = find_sheet(book, template_name);
-        if (source < 0) return book.err.raise(-801, Msg::k03002, template_name.c_str());
-        int index = add_sheet(book, name);
-        if (index < 0) return book.err.raise(-2, Msg::k00002);
+        if (source == kIndexNotFound) return book.err.raise(kNoSheet, Msg::k03002, template_name.c_str());
+        int index = add_current_sheet(book, name);
+        if (index < 0) return index;
         book.sheets[static_cast<std::size_t>(index)]->template_source = source;
-        book.current_sheet = index;
         return 0;
     }
     }

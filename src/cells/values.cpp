@@ -7,13 +7,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 #include "model/address.h"
 #include "format/date_format.h"
 #include "format/number_format.h"
 #include "format/serial.h"
 #include "support/charset.h"
+#include "support/datetime.h"
 
 namespace tabsmith {
 namespace {
@@ -152,12 +152,6 @@ void store_date_like(Cell &cell, CellKind kind, std::int64_t days, long seconds_
     cell.set_text(kind == kCellDate ? std::string() : shortest_number_text(fraction));
 }
 
-void reset_value(Cell &cell) {
-    std::uint16_t style = cell.style;
-    cell.clear();
-    cell.style = style;
-}
-
 std::string trim_formula(std::string_view text) {
     constexpr std::string_view kBlank = " \t\n\r";
     std::size_t first = text.find_first_not_of(kBlank);
@@ -268,16 +262,6 @@ Classified store_time(std::string_view text, Cell &cell) {
     return Classified::kStored;
 }
 
-std::string local_now() {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %02d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
-    return buffer;
-}
-
 std::string percent_text(const Cell &cell) {
     char buffer[512];
     double value = std::strtod(cell.text().c_str(), nullptr) * 100.0;
@@ -295,8 +279,8 @@ int check_value_length(Book &book, std::size_t bytes) {
 }
 
 std::string expand_system_words(const Book &book, std::string_view text, EnvironmentLookup environment) {
-    if (equals_ignore_case(text, "$SYSDATETIME")) return local_now();
-    if (equals_ignore_case(text, "$SYSDATE")) return local_now().substr(0, 10);
+    if (equals_ignore_case(text, "$SYSDATETIME")) return datetime_stamp();
+    if (equals_ignore_case(text, "$SYSDATE")) return datetime_stamp().substr(0, 10);
     if (text.size() >= 2 && text[0] == '\\' && text[1] == '$') return std::string(text.substr(1));
     if (!text.empty() && text[0] == '$') {
         std::string name(text.substr(1));
@@ -328,7 +312,7 @@ std::string cut_cell_text(std::string_view text) {
 }
 
 int store_value(Book &book, std::string_view text, Cell &cell) {
-    reset_value(cell);
+    cell.clear();
     if (text.empty()) return 0;
     if (text[0] == '\'') return store_text(book, text.substr(1), cell);
     if (text[0] == '=') return store_formula(book, text, cell);

@@ -204,6 +204,13 @@ PasteOutcome failed(int rc) {
     return outcome;
 }
 
+// Stops a paste after a failed statement line or cell put; the lines pasted so far stay counted.
+PasteOutcome step_failed(Book &book, int rc, PasteOutcome outcome) {
+    outcome.rc = book.err.fail(file_step_failure(rc));
+    outcome.stop = PasteStop::kFailed;
+    return outcome;
+}
+
 int row_out_of_sheet(Book &book, int row, int column) {
     std::string name;
     cell_name(row, column, name);
@@ -242,13 +249,7 @@ PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const Past
         }
         if (!line.empty() && line[0] == kStatementMark) {
             std::string statement = convert_charset(line.substr(1), code_page, book.charset);
-            int rc = run_statements(book, statement);
-            if (rc != 0) {
-                outcome.rc = rc == -2 ? -2 : -1;
-                outcome.stop = PasteStop::kFailed;
-                book.err.fail(outcome.rc);
-                return outcome;
-            }
+            if (int rc = run_statements(book, statement); rc != 0) return step_failed(book, rc, outcome);
             continue;
         }
 
@@ -278,18 +279,10 @@ PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const Past
             int rc = put_cell_value(book, sheet_index, row, column, fields[i], EnvironmentLookup::kRefused);
             if (rc == kNoVariable) {
                 Sheet *now = book.sheet(sheet_index);
-                Cell &cell = now->rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
-                std::uint16_t style = cell.style;
-                cell.clear();
-                cell.style = style;
+                now->rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)].clear();
                 continue;
             }
-            if (rc != 0) {
-                outcome.rc = rc == -2 ? -2 : -1;
-                outcome.stop = PasteStop::kFailed;
-                book.err.fail(outcome.rc);
-                return outcome;
-            }
+            if (rc != 0) return step_failed(book, rc, outcome);
         }
         ++outcome.lines;
     }

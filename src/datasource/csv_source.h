@@ -103,4 +103,8 @@ private:
     static thread_local int depth_;
 };
 
+// What a failed statement line or cell put inside a file gives the file's caller: kNoMemory
+// stays, anything else becomes kFail. The step's own message stays in the book.
+inline int file_step_failure(int rc) { return rc == kNoMemory ? kNoMemory : kFail; }
+
 }  // namespace tabsmith

@@ -75,10 +75,7 @@ int run_statement_file(Book &book, const StatementFileOptions &options) {
             return book.err.raise(kFail, Msg::k03009, static_cast<int>(kLineBytes), "TXLS_read_file() line");
         if (!line.empty() && line[0] == kStatementMark) continue;
         std::string statement = convert_charset(line, charset, book.charset);
-        if (int rc = run_statements(book, statement); rc != 0) {
-            int code = rc == -2 ? -2 : -1;
-            return book.err.fail(code);
-        }
+        if (int rc = run_statements(book, statement); rc != 0) return book.err.fail(file_step_failure(rc));
     }
     if (std::ferror(file.get())) return book.err.raise(kOpenError, Msg::k03100, options.path.c_str());
     return 0;

@@ -51,7 +51,7 @@ std::int64_t date_to_serial_days(int year, int month, int day) {
 }
 
 DateTime serial_to_datetime(double serial) {
-    DateTime out;
+    DateTime out{1900, 1, 1, 0, 0, 0};
     if (!(serial >= 0.0 && serial < static_cast<double>(kMaxSerial + 1))) return out;
     auto days = static_cast<std::int64_t>(std::floor(serial));
     double fraction = serial - static_cast<double>(days);

@@ -6,14 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "support/datetime.h"
+
 namespace tabsmith {
 
 constexpr std::int64_t kMaxSerial = 2958465;   // 9999-12-31
-
-struct DateTime {
-    int year = 1900, month = 1, day = 1;
-    int hour = 0, minute = 0, second = 0;
-};
 
 bool is_leap_year(int year);
 

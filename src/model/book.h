@@ -82,6 +82,7 @@ struct Cell {
     Cell &operator=(Cell &&) noexcept = default;
 
     bool empty() const { return kind == kCellEmpty; }
+    // Empties the value; the style stays.
     void clear();
 
     // The integer (kind 11) or the day serial of the date-like kinds.
@@ -214,6 +215,17 @@ int ensure_row(Book &book, Sheet &sheet, int row);
 int ensure_cell(Book &book, Sheet &sheet, int row, int column);
 // Appends a sheet record with the given name; returns its index or kNoMemory.
 int add_sheet(Book &book, std::string_view name);
+// add_sheet for a statement or call that adds a sheet: the new sheet becomes current. Its
+// index, or kNoMemory after TXLS-00002.
+int add_current_sheet(Book &book, std::string_view name);
+// Whether a sheet has the name in any letter case: a saved workbook tells sheet names apart
+// without regard to case.
+bool sheet_name_taken(const Book &book, std::string_view name);
+// Refuses a name for a new sheet that a saved workbook could not carry: the name of an existing
+// sheet in another letter case (TXLS-02321), or an empty name, one holding : \ / ? * [ ] or one
+// with a quote at either end (TXLS-02320). 0, or kBadArgument with the message raised.
+int check_new_sheet_name(Book &book, const std::string &name);
+// The index of the sheet of exactly that name, or kIndexNotFound.
 int find_sheet(const Book &book, std::string_view name);
 
 // Appends a shared string; returns its index or kNoMemory, or kLimit when the text is over the limits.

@@ -127,6 +127,27 @@ int add_sheet(Book &book, std::string_view name) {
     return book.sheet_count() - 1;
 }
 
+int add_current_sheet(Book &book, std::string_view name) {
+    int index = add_sheet(book, name);
+    if (index < 0) return book.err.raise(kNoMemory, Msg::k00002);
+    book.current_sheet = index;
+    return index;
+}
+
+bool sheet_name_taken(const Book &book, std::string_view name) {
+    for (const auto &sheet : book.sheets)
+        if (equals_ignore_case(sheet->name, name)) return true;
+    return false;
+}
+
+int check_new_sheet_name(Book &book, const std::string &name) {
+    if (sheet_name_taken(book, name)) return book.err.raise(kBadArgument, Msg::k02321, name.c_str());
+    if (name.empty() || name.find_first_of(":\\/?*[]") != std::string::npos || name.front() == '\'' ||
+        name.back() == '\'')
+        return book.err.raise(kBadArgument, Msg::k02320, name.c_str());
+    return 0;
+}
+
 int find_sheet(const Book &book, std::string_view name) {
     for (std::size_t i = 0; i < book.sheets.size(); ++i)
         if (book.sheets[i]->name == name) return static_cast<int>(i);

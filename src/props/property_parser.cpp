@@ -22,138 +22,137 @@ namespace {
 struct Keyword {
     std::string_view english;
     std::array<std::string_view, 3> aliases;
-    std::string_view role;
 };
 
 constexpr Keyword kKeywords[] = {
-    {"BOOK", {"ブック"}, "target: book properties"},
-    {"TEMPLATE", {"テンプレート"}, "template workbook"},
-    {"SHEET", {"シート"}, "target: sheet properties"},
-    {"ZOOM", {"ズーム"}, "sheet zoom"},
-    {"WIDTH", {"幅"}, "column width; shape and line width"},
-    {"HEIGHT", {"高さ"}, "row height; shape height"},
-    {"LENGTH", {"長さ"}, "arrow-head length"},
-    {"START", {"始点"}, "arrow start; sparkline first point"},
-    {"END", {"終点"}, "arrow end; sparkline last point; shape end offset"},
-    {"HIGH", {"山"}, "sparkline high point"},
-    {"LOW", {"谷"}, "sparkline low point"},
-    {"NEGATIVE", {"負"}, "sparkline negative points"},
-    {"MARKER", {"マーカー"}, "sparkline markers"},
-    {"ROTATION", {"回転"}, "shape rotation; vertical text after a cell target"},
-    {"DEGREE", {"角度"}, "gradient angle; shadow angle"},
-    {"TRANSPARENT", {"透過性", "透過率"}, "transparency"},
-    {"BLUR", {"ぼかし"}, "shadow blur"},
-    {"DIST", {"距離"}, "shadow distance"},
-    {"EFFECT", {"効果"}, "shape effect"},
-    {"NEWPAGE", {"改ページ"}, "page break before a row or column"},
-    {"COMMENT", {"コメント"}, "cell comment"},
-    {"AUTO_WIDTH", {"列幅自動調整"}, "automatic column widths"},
-    {"RECALC", {"再計算"}, "book: recalculate on open"},
-    {"BACKUP", {"バックアップ"}, "book: backup copy"},
-    {"COLOR", {"色"}, "colour of the enclosing item"},
-    {"SIZE", {"サイズ"}, "font size, paper size, shadow size"},
-    {"STYLE", {"スタイル"}, "font style; shape and chart style"},
-    {"ACCENT", {"アクセント"}, "shape accent colour"},
-    {"RESET", {"リセット"}, "chart or shape settings back to their initial values"},
-    {"NAME", {"名"}, "name of the book, sheet, font or pattern"},
-    {"PATH", {"ファイル名"}, "file path: image, thumbnail, background"},
-    {"RATIO", {"倍率"}, "image scale"},
-    {"COLOR1", {"色1", "色１"}, "first gradient colour"},
-    {"COLOR2", {"色2", "色２"}, "second gradient colour"},
-    {"KIND", {"種類"}, "gradient kind, shape fill kind, arrow-head kind"},
-    {"VARIATION", {"バリエーション"}, "gradient variation"},
-    {"HIDDEN", {"非表示"}, "sheet hidden"},
-    {"DISPLAY", {"表示"}, "sparkline display"},
-    {"PASSWORD", {"パスワード"}, "sheet protection password"},
-    {"FINAL", {"最終版"}, "book marked final"},
-    {"VERSION", {"バージョン"}, "shape setting"},
-    {"WRITE_PASSWORD", {"書込パスワード", "書込みパスワード", "書き込みパスワード"}, "book write-reservation password"},
-    {"PROTECT", {"保護"}, "sheet protection"},
-    {"ORDER", {"順"}, "sheet order"},
-    {"HIDDEN_GRID", {"枠線非表示"}, "grid lines hidden"},
-    {"HIDDEN_HEADER", {"ヘッダー非表示"}, "row and column headings hidden"},
-    {"FROZEN_TOP", {"先頭行固定"}, "freeze the top row"},
-    {"FROZEN_LEFT", {"先頭列固定"}, "freeze the first column"},
-    {"FROZEN_SPLIT", {"ウィンドウ枠固定"}, "freeze panes at a cell"},
-    {"THUMBNAIL", {"サムネイル"}, "book thumbnail; PATH follows"},
-    {"BACKGROUND", {"背景"}, "sheet background picture; PATH follows"},
-    {"AXIS_X", {"X軸"}, "chart X axis; FONT.SIZE follows"},
-    {"AXIS_Y", {"Y軸"}, "chart Y axis; FONT.SIZE follows"},
-    {"3D_ROTATE_X", {"3D角度X"}, "chart 3-D rotation X"},
-    {"3D_ROTATE_Y", {"3D角度Y"}, "chart 3-D rotation Y"},
-    {"3D_DEPTH", {"3D深さ"}, "chart 3-D depth"},
-    {"3D_PERSPECTIVE", {"3D透視投影"}, "chart 3-D perspective"},
-    {"LOCATION", {"位置"}, "chart location"},
-    {"TYPE", {"タイプ"}, "chart, sparkline or shape type"},
-    {"MIN", {"最小"}, "chart axis minimum"},
-    {"MAX", {"最大"}, "chart axis maximum"},
-    {"BACK_COLOR", {"背景色"}, "chart background colour"},
-    {"OFFSET", {"オフセット"}, "image or shape offset; X or Y follows"},
-    {"ADJUST", {"アジャスト"}, "shape adjust value; X or Y follows"},
-    {"LEFT", {"左", "左側"}, "left side, left section"},
-    {"RIGHT", {"右", "右側"}, "right side, right section"},
-    {"TOP", {"上"}, "top side, top margin"},
-    {"BOTTOM", {"下"}, "bottom side, bottom margin"},
-    {"DIAGONAL_UP", {"斜上"}, "diagonal border up"},
-    {"DIAGONAL_DOWN", {"斜下"}, "diagonal border down"},
-    {"CENTER", {"中央部"}, "centre section of a header or footer"},
-    {"X", {"Ｘ"}, "x coordinate"},
-    {"Y", {"Ｙ"}, "y coordinate"},
-    {"HORIZONTAL", {"横"}, "horizontal page fit"},
-    {"VERTICAL", {"縦"}, "vertical page fit"},
-    {"HEADER", {"ヘッダー"}, "page header; header margin"},
-    {"FOOTER", {"フッター"}, "page footer; footer margin"},
-    {"PATTERN", {"パターン"}, "fill pattern; NAME or COLOR follows"},
-    {"GRADATION", {"グラデーション"}, "gradient fill; KIND, VARIATION, DEGREE, COLOR1 or COLOR2 follows"},
-    {"ORIENTATION", {"方向"}, "paper orientation"},
-    {"SCALE", {"拡大／縮小"}, "print scale"},
-    {"DPI", {"印刷品質"}, "print quality"},
-    {"DATASOURCE", {"データソース"}, "recognised, part of no property path"},
-    {"ROWNUM", {"行数"}, "recognised, part of no property path"},
-    {"SWITCH", {"行列切替", "行/列の切り替え"}, "chart: swap rows and columns"},
-    {"DATE", {"日付"}, "recognised, part of no property path"},
-    {"HOSTNAME", {"ホスト名"}, "recognised, part of no property path"},
-    {"COMPANY", {"会社名"}, "book company"},
-    {"CREATOR", {"作成者"}, "book author"},
-    {"MANAGER", {"管理者"}, "book manager"},
-    {"TITLE", {"タイトル"}, "book title; chart title"},
-    {"SUBJECT", {"サブタイトル"}, "book subject"},
-    {"SCROLL_ROW", {"スクロール開始行"}, "first visible row"},
-    {"PRINT_TITLE_ROW", {"印刷タイトル行"}, "print title rows"},
-    {"PRINT_TITLE_COLUMN", {"印刷タイトル列"}, "print title columns"},
-    {"LEGEND", {"凡例"}, "chart legend"},
-    {"POSITION", {"表示位置"}, "legend position"},
-    {"SERIES_LINE", {"区分線表示"}, "chart series lines"},
-    {"MAJOR_UNIT", {"目盛間隔"}, "chart major unit"},
-    {"DATA_LABEL", {"データラベル"}, "chart data labels"},
-    {"TEXT", {"文字列"}, "shape text; after ALIGN the text alignment"},
-    {"GAP_WIDTH", {"棒の間隔"}, "chart gap width"},
-    {"COLUMN_NAME", {"列名", "カラム名"}, "table column names"},
-    {"ALIGN", {"配置"}, "cell alignment"},
-    {"FONT", {"フォント"}, "font; NAME, SIZE, COLOR or STYLE follows"},
-    {"FILL", {"塗りつぶし"}, "cell fill"},
-    {"BORDER", {"罫線"}, "cell border"},
-    {"TAB", {"タブ"}, "sheet tab; COLOR follows"},
-    {"PAPER", {"用紙"}, "paper and margins"},
-    {"MARGIN", {"余白"}, "margins; a side, HEADER or FOOTER follows"},
-    {"PRINT_PAGE_FIT", {"印刷ページ数合わせ"}, "fit to pages; HORIZONTAL or VERTICAL follows"},
-    {"MERGE", {"結合"}, "merge cells"},
-    {"WRAP", {"折り返し"}, "wrap text"},
-    {"SHRINK", {"縮小"}, "shrink to fit"},
-    {"ROTATION", {"縦書き"}, "vertical text"},
-    {"FORMAT", {"書式"}, "number format"},
-    {"FILTER", {"フィルター"}, "auto filter"},
-    {"TABLE_FORMAT", {"表書式"}, "table"},
-    {"IMAGE", {"イメージ"}, "picture"},
-    {"CHART", {"グラフ"}, "chart"},
-    {"CSV", {}, "paste a CSV data source at the target"},
-    {"TSV", {}, "paste a TSV data source at the target"},
-    {"LINE", {"枠線"}, "autoshape outline"},
-    {"ARROW", {"矢印"}, "autoshape arrow"},
-    {"SHADOW", {"影"}, "autoshape shadow"},
-    {"AUTOSHAPE", {"オートシェイプ"}, "autoshape"},
-    {"SPARKLINE", {"スパークライン"}, "sparkline"},
-    {"HYPERLINK", {"ハイパーリンク"}, "hyperlink"},
+    {"BOOK", {"ブック"}},
+    {"TEMPLATE", {"テンプレート"}},
+    {"SHEET", {"シート"}},
+    {"ZOOM", {"ズーム"}},
+    {"WIDTH", {"幅"}},
+    {"HEIGHT", {"高さ"}},
+    {"LENGTH", {"長さ"}},
+    {"START", {"始点"}},
+    {"END", {"終点"}},
+    {"HIGH", {"山"}},
+    {"LOW", {"谷"}},
+    {"NEGATIVE", {"負"}},
+    {"MARKER", {"マーカー"}},
+    {"ROTATION", {"回転"}},
+    {"DEGREE", {"角度"}},
+    {"TRANSPARENT", {"透過性", "透過率"}},
+    {"BLUR", {"ぼかし"}},
+    {"DIST", {"距離"}},
+    {"EFFECT", {"効果"}},
+    {"NEWPAGE", {"改ページ"}},
+    {"COMMENT", {"コメント"}},
+    {"AUTO_WIDTH", {"列幅自動調整"}},
+    {"RECALC", {"再計算"}},
+    {"BACKUP", {"バックアップ"}},
+    {"COLOR", {"色"}},
+    {"SIZE", {"サイズ"}},
+    {"STYLE", {"スタイル"}},
+    {"ACCENT", {"アクセント"}},
+    {"RESET", {"リセット"}},
+    {"NAME", {"名"}},
+    {"PATH", {"ファイル名"}},
+    {"RATIO", {"倍率"}},
+    {"COLOR1", {"色1", "色１"}},
+    {"COLOR2", {"色2", "色２"}},
+    {"KIND", {"種類"}},
+    {"VARIATION", {"バリエーション"}},
+    {"HIDDEN", {"非表示"}},
+    {"DISPLAY", {"表示"}},
+    {"PASSWORD", {"パスワード"}},
+    {"FINAL", {"最終版"}},
+    {"VERSION", {"バージョン"}},
+    {"WRITE_PASSWORD", {"書込パスワード", "書込みパスワード", "書き込みパスワード"}},
+    {"PROTECT", {"保護"}},
+    {"ORDER", {"順"}},
+    {"HIDDEN_GRID", {"枠線非表示"}},
+    {"HIDDEN_HEADER", {"ヘッダー非表示"}},
+    {"FROZEN_TOP", {"先頭行固定"}},
+    {"FROZEN_LEFT", {"先頭列固定"}},
+    {"FROZEN_SPLIT", {"ウィンドウ枠固定"}},
+    {"THUMBNAIL", {"サムネイル"}},
+    {"BACKGROUND", {"背景"}},
+    {"AXIS_X", {"X軸"}},
+    {"AXIS_Y", {"Y軸"}},
+    {"3D_ROTATE_X", {"3D角度X"}},
+    {"3D_ROTATE_Y", {"3D角度Y"}},
+    {"3D_DEPTH", {"3D深さ"}},
+    {"3D_PERSPECTIVE", {"3D透視投影"}},
+    {"LOCATION", {"位置"}},
+    {"TYPE", {"タイプ"}},
+    {"MIN", {"最小"}},
+    {"MAX", {"最大"}},
+    {"BACK_COLOR", {"背景色"}},
+    {"OFFSET", {"オフセット"}},
+    {"ADJUST", {"アジャスト"}},
+    {"LEFT", {"左", "左側"}},
+    {"RIGHT", {"右", "右側"}},
+    {"TOP", {"上"}},
+    {"BOTTOM", {"下"}},
+    {"DIAGONAL_UP", {"斜上"}},
+    {"DIAGONAL_DOWN", {"斜下"}},
+    {"CENTER", {"中央部"}},
+    {"X", {"Ｘ"}},
+    {"Y", {"Ｙ"}},
+    {"HORIZONTAL", {"横"}},
+    {"VERTICAL", {"縦"}},
+    {"HEADER", {"ヘッダー"}},
+    {"FOOTER", {"フッター"}},
+    {"PATTERN", {"パターン"}},
+    {"GRADATION", {"グラデーション"}},
+    {"ORIENTATION", {"方向"}},
+    {"SCALE", {"拡大／縮小"}},
+    {"DPI", {"印刷品質"}},
+    {"DATASOURCE", {"データソース"}},
+    {"ROWNUM", {"行数"}},
+    {"SWITCH", {"行列切替", "行/列の切り替え"}},
+    {"DATE", {"日付"}},
+    {"HOSTNAME", {"ホスト名"}},
+    {"COMPANY", {"会社名"}},
+    {"CREATOR", {"作成者"}},
+    {"MANAGER", {"管理者"}},
+    {"TITLE", {"タイトル"}},
+    {"SUBJECT", {"サブタイトル"}},
+    {"SCROLL_ROW", {"スクロール開始行"}},
+    {"PRINT_TITLE_ROW", {"印刷タイトル行"}},
+    {"PRINT_TITLE_COLUMN", {"印刷タイトル列"}},
+    {"LEGEND", {"凡例"}},
+    {"POSITION", {"表示位置"}},
+    {"SERIES_LINE", {"区分線表示"}},
+    {"MAJOR_UNIT", {"目盛間隔"}},
+    {"DATA_LABEL", {"データラベル"}},
+    {"TEXT", {"文字列"}},
+    {"GAP_WIDTH", {"棒の間隔"}},
+    {"COLUMN_NAME", {"列名", "カラム名"}},
+    {"ALIGN", {"配置"}},
+    {"FONT", {"フォント"}},
+    {"FILL", {"塗りつぶし"}},
+    {"BORDER", {"罫線"}},
+    {"TAB", {"タブ"}},
+    {"PAPER", {"用紙"}},
+    {"MARGIN", {"余白"}},
+    {"PRINT_PAGE_FIT", {"印刷ページ数合わせ"}},
+    {"MERGE", {"結合"}},
+    {"WRAP", {"折り返し"}},
+    {"SHRINK", {"縮小"}},
+    {"ROTATION", {"縦書き"}},
+    {"FORMAT", {"書式"}},
+    {"FILTER", {"フィルター"}},
+    {"TABLE_FORMAT", {"表書式"}},
+    {"IMAGE", {"イメージ"}},
+    {"CHART", {"グラフ"}},
+    {"CSV", {}},
+    {"TSV", {}},
+    {"LINE", {"枠線"}},
+    {"ARROW", {"矢印"}},
+    {"SHADOW", {"影"}},
+    {"AUTOSHAPE", {"オートシェイプ"}},
+    {"SPARKLINE", {"スパークライン"}},
+    {"HYPERLINK", {"ハイパーリンク"}},
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -393,29 +392,6 @@ int check_continuation(Book &book, std::string_view keyword, std::string_view re
 
 enum class TargetKind { kNone, kCells, kVariable };
 
-// Splits a Sheet! prefix ("Name!", "'Name'!", "\"Name\"!") off `text`. False when there is none;
-// `sheet` is -1 when the named sheet does not exist (the current sheet is meant, as for cells).
-bool split_target_prefix(const Book &book, std::string_view text, int &sheet, std::string_view &rest) {
-    sheet = -1;
-    rest = text;
-    if (text.find('!') == std::string_view::npos) return false;
-    if (text.front() == '"') {
-        std::size_t close = text.find('"', 1);
-        if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != '!') return false;
-        std::string_view sheet_name = text.substr(1, close - 1);
-        if (sheet_name.size() > kTargetPrefixBytes) return false;
-        sheet = find_sheet(book, sheet_name);
-        rest = text.substr(close + 2);
-        return true;
-    }
-    if (split_sheet_prefix(book, text, sheet, rest, kTargetPrefixBytes) != 0) {
-        sheet = -1;
-        rest = text;
-        return false;
-    }
-    return rest.size() != text.size();
-}
-
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 constexpr int kNoColumn = -1;
@@ -581,6 +557,27 @@ int split_sections(Book &book, std::string_view name, std::vector<std::string_vi
 }
 
 }  // namespace
+
+bool split_target_prefix(const Book &book, std::string_view text, int &sheet, std::string_view &rest) {
+    sheet = kIndexNotFound;
+    rest = text;
+    if (text.find('!') == std::string_view::npos) return false;
+    if (text.front() == '"') {
+        std::size_t close = text.find('"', 1);
+        if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != '!') return false;
+        std::string_view sheet_name = text.substr(1, close - 1);
+        if (sheet_name.size() > kTargetPrefixBytes) return false;
+        sheet = find_sheet(book, sheet_name);
+        rest = text.substr(close + 2);
+        return true;
+    }
+    if (split_sheet_prefix(book, text, sheet, rest, kTargetPrefixBytes) != 0) {
+        sheet = kIndexNotFound;
+        rest = text;
+        return false;
+    }
+    return rest.size() != text.size();
+}
 
 int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarget &target) {
     target = PropertyTarget{};

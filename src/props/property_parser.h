@@ -21,6 +21,11 @@ constexpr std::size_t kTargetPrefixBytes = 93; // a Sheet! prefix of a target, n
 // parse error (id is then -1).
 int tsx_parse_property(Book &book, std::string_view name_utf8, int &id, PropertyTarget &target);
 
+// Splits a Sheet! prefix ("Name!", "'Name'!", "\"Name\"!") off a statement name or target. False
+// when there is none; `sheet` is kIndexNotFound when the named sheet does not exist (the current
+// sheet is meant, as for cells).
+bool split_target_prefix(const Book &book, std::string_view text, int &sheet, std::string_view &rest);
+
 // The English path that names a property id ("FONT.COLOR", "COMMENT"), or "" for no property.
 std::string_view property_path(int id);
 

@@ -96,11 +96,6 @@ std::string workbook_sheet_name(std::string_view value) {
     return name;
 }
 
-bool valid_sheet_name(std::string_view name) {
-    if (name.empty() || name.find_first_of(":\\/?*[]") != std::string_view::npos) return false;
-    return name.front() != '\'' && name.back() != '\'';
-}
-
 int apply_sheet_name(Book &book, std::string_view value) {
     if (int found = find_sheet(book, value); found >= 0) {
         book.current_sheet = found;
@@ -113,15 +108,9 @@ int apply_sheet_name(Book &book, std::string_view value) {
         book.current_sheet = found;
         return 0;
     }
-    // Names a saved workbook could not carry: unusable characters, or one that differs from
-    // an existing name only in letter case.
-    if (!valid_sheet_name(name)) return book.err.raise(-3, Msg::k02320, name.c_str());
-    for (const auto &sheet : book.sheets)
-        if (equals_ignore_case(sheet->name, name)) return book.err.raise(-3, Msg::k02321, name.c_str());
-    int index = add_sheet(book, name);
-    if (index < 0) return book.err.raise(-2, Msg::k00002);
-    book.current_sheet = index;
-    return 0;
+    if (int rc = check_new_sheet_name(book, name); rc != 0) return rc;
+    int index = add_current_sheet(book, name);
+    return index < 0 ? index : 0;
 }
 
 // A whole number in the statement number form; false for anything else.

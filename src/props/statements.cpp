@@ -60,28 +60,7 @@ private:
     bool switched_ = false;
 };
 
-// The sheet a name's prefix selects ("Sheet2!A1", "'My Sheet'!A1", "\"My.Sheet\"!A1"), or -1;
-// `rest` is the name after the prefix.
-int prefix_sheet(const Book &book, std::string_view name, std::string_view &rest) {
-    rest = name;
-    if (name.find('!') == std::string_view::npos) return -1;
-    int sheet = -1;
-    if (name.front() == '"') {
-        std::size_t close = name.find('"', 1);
-        if (close == std::string_view::npos || close + 1 >= name.size() || name[close + 1] != '!') return -1;
-        std::string_view sheet_name = name.substr(1, close - 1);
-        if (sheet_name.size() > kSheetNameBytes) return -1;
-        rest = name.substr(close + 2);
-        return find_sheet(book, sheet_name);
-    }
-    if (split_sheet_prefix(book, name, sheet, rest) != 0) {
-        rest = name;
-        return -1;
-    }
-    return sheet;
-}
-
-int limit_code(int rc) { return rc == -9 ? -909 : rc; }
+int limit_code(int rc) { return rc == kLimit ? kOverflow : rc; }
 
 }  // namespace
 
@@ -114,7 +93,8 @@ int run_statements(Book &book, std::string_view text, const StatementOptions &op
 
         SheetSwitch sheet_switch(book);
         std::string_view cell_part;
-        int sheet = prefix_sheet(book, name, cell_part);
+        int sheet = kIndexNotFound;
+        split_target_prefix(book, name, sheet, cell_part);
         if (sheet >= 0) sheet_switch.select(sheet);
 
         CellRef cell;

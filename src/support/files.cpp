@@ -317,10 +317,7 @@ int aod_fdate(int on_disk, std::string_view name, DateTime &when) {
         if (!to_path(name, path) || ::stat(path.c_str(), &st) != 0) return kOpenError;
         written = st.st_mtime;
     }
-    std::tm local{};
-    if (!localtime_r(&written, &local)) return -101;
-    when = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
-    return 0;
+    return local_datetime(written, when) ? 0 : kOpenError;
 }
 
 int module_path(std::string &out) {
@@ -439,16 +436,6 @@ int unique_temp_folder(std::string_view prefix, std::string &out) {
     }
     out = std::move(pattern);
     return 0;
-}
-
-std::string datetime_stamp() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    return text;
 }
 
 std::string working_path(std::string_view name) {

@@ -1,5 +1,5 @@
-// File routines that work on a disk file or a memory file alike, path and folder helpers,
-// temporary folders and the date-time stamp.
+// File routines that work on a disk file or a memory file alike, path and folder helpers and
+// temporary folders.
 #pragma once
 
 #include <cstddef>
@@ -88,8 +88,6 @@ int temp_folder(std::string_view name, std::string &out);
 // A new, private folder below the temporary folder whose name starts with `prefix`, so that
 // concurrent saves do not share one working folder: 0, kBadArgument or kFail.
 int unique_temp_folder(std::string_view prefix, std::string &out);
-// The local time as "YYYY/MM/DD hh:mm:ss".
-std::string datetime_stamp();
 
 // The path a book is read from or saved to: absolute names as they are, others joined to the
 // current directory; backslashes count as separators.

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/datetime.h"
 #include "support/results.h"
 
 namespace tabsmith {
@@ -26,11 +27,6 @@ enum MfileState : int {
     kMfileClosed = 1,
     kMfileReleased = 9,   // buffer freed, name emptied; invisible to lookups and listings
     kMfileNoMemory = -9,  // a write could not grow the buffer; the old contents stay
-};
-
-// Local date and time of a file's last write, second resolution.
-struct DateTime {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
 // One memory file. Entries are owned by the table; a pointer stays valid until the entry is

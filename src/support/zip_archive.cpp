@@ -512,11 +512,7 @@ int ZipPackageWriter::begin_entry(std::string_view name, bool zip64) {
     if (!zf_ || entry_name.empty() || entry_name.size() > 0xFFFF || entry_name.find('\0') != std::string::npos)
         return kOpenError;
     zip_fileinfo info{};
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    info.dosDate = dos_datetime(DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                                         local.tm_min, local.tm_sec});
+    info.dosDate = dos_datetime(local_now());
     // Raw mode: minizip writes the headers and the bytes handed over, nothing else.
     int rc = zipOpenNewFileInZip3_64(static_cast<zipFile>(zf_), entry_name.c_str(), &info, nullptr, 0, nullptr, 0,
                                      nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8,
