@@ -13,18 +13,30 @@ namespace tabsmith {
 
 inline Book *book_of(XLS_BOOK *record) { return record ? static_cast<Book *>(record->work) : nullptr; }
 
-// Runs `body` so that nothing escapes to a C caller: memory exhaustion becomes -2 with
-// TXLS-00002, anything else -1 with TXLS-03600.
+// Stores a failure caught at the boundary in the record's book (if it has one) and returns
+// `code`. Formatting the message takes memory; when that fails too, the code alone is stored
+// and the message already there stays.
+inline int boundary_failure(XLS_BOOK *record, int code, Msg id, const char *where) noexcept {
+    Book *book = book_of(record);
+    if (!book) return code;
+    try {
+        return book->err.raise(code, id, where);
+    } catch (...) {
+        return book->err.fail(code);
+    }
+}
+
+// Runs `body` so that nothing escapes to a C caller: memory exhaustion becomes kNoMemory with
+// TXLS-00002, anything else kFail with TXLS-03600. Every exported function that does more than
+// return a constant runs its body through here.
 template <typename Body>
 int api_boundary(XLS_BOOK *record, const char *where, Body &&body) noexcept {
     try {
         return body();
     } catch (const std::bad_alloc &) {
-        if (Book *book = book_of(record)) return book->err.raise(-2, Msg::k00002);
-        return -2;
+        return boundary_failure(record, kNoMemory, Msg::k00002, where);
     } catch (...) {
-        if (Book *book = book_of(record)) return book->err.raise(-1, Msg::k03600, where);
-        return -1;
+        return boundary_failure(record, kFail, Msg::k03600, where);
     }
 }
 

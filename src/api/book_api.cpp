@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 #include <unordered_set>
 
 #include "api/api.h"
@@ -134,6 +135,19 @@ bool wants_save(const char *options, int charset) {
     return save;
 }
 
+// TXLS-00002 in each caller character set, ready without a conversion (which needs memory).
+std::string_view out_of_memory_text(int charset) {
+    switch (charset) {
+    case kUtf8: return "TXLS-00002 メモリ不足です。処理を中断します。";
+    case kEuc:
+        return "TXLS-00002 \xA5\xE1\xA5\xE2\xA5\xEA\xC9\xD4\xC2\xAD\xA4\xC7\xA4\xB9\xA1\xA3\xBD\xE8\xCD\xFD\xA4"
+               "\xF2\xC3\xE6\xC3\xC7\xA4\xB7\xA4\xDE\xA4\xB9\xA1\xA3";
+    default:
+        return "TXLS-00002 \x83\x81\x83\x82\x83\x8A\x95s\x91\xAB\x82\xC5\x82\xB7\x81" "B\x8F\x88\x97\x9D\x82\xF0"
+               "\x92\x86\x92" "f\x82\xB5\x82\xDC\x82\xB7\x81" "B";
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -173,19 +187,23 @@ int TXLS_close_book(XLS_BOOK *record, const char *options) {
     });
 }
 
-int TXLS_swap_book(int restore) { return swap_memory_files(restore); }
+int TXLS_swap_book(int restore) {
+    return api_boundary(nullptr, "TXLS_swap_book()", [&] { return swap_memory_files(restore); });
+}
 
 int TXLS_version(XLS_BOOK *record, char *out, int size) {
     if (record) record->error_code = 0;
-    if (!out || size <= 0) return -3;
-    const std::size_t needed = std::strlen(TXLS_VERSION_TEXT) + 1;
-    if (static_cast<std::size_t>(size) < needed) {
-        out[0] = '\0';
-        if (Book *book = book_of(record)) return book->err.raise(-909, Msg::k03009, size, "TXLS_version()");
-        return -909;
-    }
-    std::memcpy(out, TXLS_VERSION_TEXT, needed);
-    return 0;
+    if (!out || size <= 0) return kBadArgument;
+    return api_boundary(record, "TXLS_version()", [&] {
+        const std::size_t needed = std::strlen(TXLS_VERSION_TEXT) + 1;
+        if (static_cast<std::size_t>(size) < needed) {
+            out[0] = '\0';
+            if (Book *book = book_of(record)) return book->err.raise(kOverflow, Msg::k03009, size, "TXLS_version()");
+            return kOverflow;
+        }
+        std::memcpy(out, TXLS_VERSION_TEXT, needed);
+        return 0;
+    });
 }
 
 int TXLS_debug(const char *text) {
@@ -199,16 +217,23 @@ int TXLS_error_code(XLS_BOOK *record) { return record ? record->error_code : kBa
 char *TXLS_error_mesg(XLS_BOOK *record) {
     if (!record) return nullptr;
     Book *book = book_of(record);
-    int charset = book ? book->charset : kSjis;
-    const char *info = record->log.error_info;
-    std::size_t length = strnlen(info, TXLS_ERROR_INFO_SIZE);
-    std::string message;
-    if (length < 6000) message.assign(info, length);
-    else message = "TXLS-4000 book->log.error_info too long";
-    std::string converted = convert_charset(message, kSjis, charset);
-    std::size_t keep = fit_prefix(charset, converted, TXLS_CALLER_MESG_SIZE - 1);
-    std::memcpy(record->caller_mesg, converted.data(), keep);
-    record->caller_mesg[keep] = '\0';
+    const int charset = book ? book->charset : kSjis;
+    try {
+        const char *info = record->log.error_info;
+        std::size_t length = strnlen(info, TXLS_ERROR_INFO_SIZE);
+        std::string message;
+        if (length < 6000) message.assign(info, length);
+        else message = "TXLS-4000 book->log.error_info too long";
+        std::string converted = convert_charset(message, kSjis, charset);
+        std::size_t keep = fit_prefix(charset, converted, TXLS_CALLER_MESG_SIZE - 1);
+        std::memcpy(record->caller_mesg, converted.data(), keep);
+        record->caller_mesg[keep] = '\0';
+    } catch (...) {
+        // Converting takes memory; without it the caller still gets a message it can read.
+        const std::string_view fallback = out_of_memory_text(charset);
+        std::memcpy(record->caller_mesg, fallback.data(), fallback.size());
+        record->caller_mesg[fallback.size()] = '\0';
+    }
     return record->caller_mesg;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "api/api.h"
 #include "support/mfile.h"
 #include "support/zip_archive.h"
 #include "tabsmith.h"
@@ -15,9 +16,9 @@ extern "C" {
 int orv_zip_on_memory(int on) { return set_zip_route(on); }
 
 int TXLS_memory_put(const char *name, const void *bytes, long size) {
-    if (!name || !name[0] || size < 0 || (size > 0 && !bytes)) return -3;
-    if (std::strlen(name) > kMfileNameMax) return -3;
-    try {
+    if (!name || !name[0] || size < 0 || (size > 0 && !bytes)) return kBadArgument;
+    if (std::strlen(name) > kMfileNameMax) return kBadArgument;
+    return api_boundary(nullptr, "TXLS_memory_put()", [&] {
         MFile *file = mopen(name, "wb");
         if (!file) return kNoMemory;
         int rc = 0;
@@ -30,11 +31,7 @@ int TXLS_memory_put(const char *name, const void *bytes, long size) {
             mclose(file);
         }
         return rc;
-    } catch (const std::bad_alloc &) {
-        return -2;
-    } catch (...) {
-        return -1;
-    }
+    });
 }
 
 int TXLS_memory_get(const char *name, const void **bytes, long *size) {
