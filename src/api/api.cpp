@@ -37,11 +37,11 @@ CallerText::CallerText(const Book &book, const char *text) {
 }
 
 int copy_out(const Book &book, const std::string &utf8, char *out, int size) {
-    if (!out || size <= 0) return -9;
+    if (!out || size <= 0) return kLimit;
     std::string converted = from_utf8(utf8, book.charset);
     if (converted.size() + 1 > static_cast<std::size_t>(size)) {
         out[0] = '\0';
-        return -9;
+        return kLimit;
     }
     std::memcpy(out, converted.data(), converted.size());
     out[converted.size()] = '\0';

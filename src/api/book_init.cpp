@@ -39,14 +39,14 @@ int init_book(Book &book, int file_type) {
 
 int probe_workbook(const std::string &path, bool from_memory, int &type) {
     type = 0;
-    if (from_memory) return mfind(path) ? 0 : -101;
+    if (from_memory) return mfind(path) ? 0 : kOpenError;
     std::FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file) return -101;
+    if (!file) return kOpenError;
     unsigned char head[8];
     std::size_t got = std::fread(head, 1, sizeof head, file);
     bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    if (failed) return -102;
+    if (failed) return kReadError;
     (void)got;
     return 0;
 }
@@ -54,7 +54,7 @@ int probe_workbook(const std::string &path, bool from_memory, int &type) {
 int prepare_book_for_save(Book &book) {
     if (book.sheet_count() == 0) {
         for (int k = 1; k <= 3; ++k)
-            if (add_sheet(book, "Sheet" + std::to_string(k)) < 0) return book.err.raise(-2, Msg::k00002);
+            if (add_sheet(book, "Sheet" + std::to_string(k)) < 0) return book.err.raise(kNoMemory, Msg::k00002);
     }
     if (book.settings.recalc)
         if (int rc = recalc_book(book); rc != 0) return rc;
@@ -64,7 +64,7 @@ int prepare_book_for_save(Book &book) {
 }
 
 int save_book(Book &book) {
-    if (book.from_file) return -1;  // the update path arrives with the template reader
+    if (book.from_file) return kFail;  // the update path arrives with the template reader
     mclose_all();
     if (int rc = prepare_book_for_save(book); rc != 0) return rc;
     return tsx_create_excel2007(book);

@@ -8,11 +8,11 @@
 
 namespace tabsmith {
 
-// Sets the limits, flags and defaults of a book for .xlsx (12) or .xls (11). 0 or -2.
+// Sets the limits, flags and defaults of a book for .xlsx (12) or .xls (11). 0 or kNoMemory.
 int init_book(Book &book, int file_type);
 
 // Checks that a workbook can be opened for reading and tells its type. 0 and the type, or
-// -101 when the file (or memory file) cannot be opened, -102 when it cannot be read.
+// kOpenError when the file (or memory file) cannot be opened, kReadError when it cannot be read.
 int probe_workbook(const std::string &path, bool from_memory, int &type);
 
 // What every save does before the first part is written: the default sheets of an empty book,

@@ -204,10 +204,17 @@ PasteOutcome failed(int rc) {
     return outcome;
 }
 
+// Stops a paste after a failed statement line or cell put; the lines pasted so far stay counted.
+PasteOutcome step_failed(Book &book, int rc, PasteOutcome outcome) {
+    outcome.rc = book.err.fail(file_step_failure(rc));
+    outcome.stop = PasteStop::kFailed;
+    return outcome;
+}
+
 int row_out_of_sheet(Book &book, int row, int column) {
     std::string name;
     cell_name(row, column, name);
-    return book.err.raise(-1, Msg::k02300, name.c_str());
+    return book.err.raise(kFail, Msg::k02300, name.c_str());
 }
 
 }  // namespace
@@ -215,16 +222,16 @@ int row_out_of_sheet(Book &book, int row, int column) {
 PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const PasteArea &area) {
     if (request.delimiter_kind != static_cast<int>(DelimiterKind::kComma) &&
         request.delimiter_kind != static_cast<int>(DelimiterKind::kTab))
-        return failed(book.err.raise(-3, Msg::k03600, "paste_delimited() delimiter"));
+        return failed(book.err.raise(kBadArgument, Msg::k03600, "paste_delimited() delimiter"));
     const char delimiter = request.delimiter_kind == static_cast<int>(DelimiterKind::kTab) ? '\t' : ',';
     const int sheet_index = area.sheet >= 0 ? area.sheet : book.current_sheet;
-    if (!book.sheet(sheet_index)) return failed(book.err.raise(-1, Msg::k03600, "paste_delimited() sheet"));
+    if (!book.sheet(sheet_index)) return failed(book.err.raise(kFail, Msg::k03600, "paste_delimited() sheet"));
 
     FileNesting nesting;
-    if (nesting.too_deep()) return failed(book.err.raise(-1, Msg::k03600, "paste_delimited() nesting"));
+    if (nesting.too_deep()) return failed(book.err.raise(kFail, Msg::k03600, "paste_delimited() nesting"));
 
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(request.path.c_str(), "rb"));
-    if (!file) return failed(book.err.raise(-101, Msg::k00100, request.path.c_str()));
+    if (!file) return failed(book.err.raise(kOpenError, Msg::k00100, request.path.c_str()));
 
     LineReader reader(file.get());
     int code_page = request.code_page > 0 ? request.code_page : book.charset;
@@ -242,20 +249,14 @@ PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const Past
         }
         if (!line.empty() && line[0] == kStatementMark) {
             std::string statement = convert_charset(line.substr(1), code_page, book.charset);
-            int rc = run_statements(book, statement);
-            if (rc != 0) {
-                outcome.rc = rc == -2 ? -2 : -1;
-                outcome.stop = PasteStop::kFailed;
-                book.err.fail(outcome.rc);
-                return outcome;
-            }
+            if (int rc = run_statements(book, statement); rc != 0) return step_failed(book, rc, outcome);
             continue;
         }
 
         const int row = area.first_row + outcome.lines;
         if (area.last_row >= 0 && row > area.last_row) continue;
         Sheet *sheet = book.sheet(sheet_index);
-        if (!sheet) return failed(book.err.raise(-1, Msg::k03600, "paste_delimited() sheet"));
+        if (!sheet) return failed(book.err.raise(kFail, Msg::k03600, "paste_delimited() sheet"));
         if (row >= book.max_rows) {
             outcome.rc = row_out_of_sheet(book, row, area.first_column);
             outcome.stop = PasteStop::kFailed;
@@ -268,7 +269,7 @@ PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const Past
             break;
         }
 
-        if (ensure_row(book, *sheet, row) != 0) return failed(book.err.raise(-2, Msg::k00002));
+        if (ensure_row(book, *sheet, row) != 0) return failed(book.err.raise(kNoMemory, Msg::k00002));
         sheet->rows_used = std::max(sheet->rows_used, row + 1);
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (fields[i].empty()) continue;
@@ -278,27 +279,19 @@ PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const Past
             int rc = put_cell_value(book, sheet_index, row, column, fields[i], EnvironmentLookup::kRefused);
             if (rc == kNoVariable) {
                 Sheet *now = book.sheet(sheet_index);
-                Cell &cell = now->rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
-                std::uint16_t style = cell.style;
-                cell.clear();
-                cell.style = style;
+                now->rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)].clear();
                 continue;
             }
-            if (rc != 0) {
-                outcome.rc = rc == -2 ? -2 : -1;
-                outcome.stop = PasteStop::kFailed;
-                book.err.fail(outcome.rc);
-                return outcome;
-            }
+            if (rc != 0) return step_failed(book, rc, outcome);
         }
         ++outcome.lines;
     }
-    if (std::ferror(file.get())) return failed(book.err.raise(-101, Msg::k00100, request.path.c_str()));
+    if (std::ferror(file.get())) return failed(book.err.raise(kOpenError, Msg::k00100, request.path.c_str()));
     return outcome;
 }
 
 int apply_data_source(Book &book, int id, const PropertyTarget &target, std::string_view path) {
-    if (path.size() > kDataSourcePathBytes) return book.err.raise(-3, Msg::k00005);
+    if (path.size() > kDataSourcePathBytes) return book.err.raise(kBadArgument, Msg::k00005);
     PasteRequest request;
     request.path.assign(path);
     request.delimiter_kind = static_cast<int>(id == kPropTsv ? DelimiterKind::kTab : DelimiterKind::kComma);
@@ -314,8 +307,8 @@ int apply_data_source(Book &book, int id, const PropertyTarget &target, std::str
             area.last_column = first.column2;
         }
         // Whole rows (3:7) and whole columns (A:C) limit one direction only.
-        if (target.row_range) area.last_column = -1;
-        if (target.column_range) area.last_row = -1;
+        if (target.row_range) area.last_column = PasteArea::kNoLimit;
+        if (target.column_range) area.last_row = PasteArea::kNoLimit;
     } else {
         area.first_row = std::max(target.row, 0);
         area.first_column = std::max(target.column, 0);

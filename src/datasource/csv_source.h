@@ -60,16 +60,17 @@ struct PasteRequest {
 };
 
 struct PasteArea {
+    static constexpr int kNoLimit = -1;
     int sheet = -1;              // -1 = the current sheet
     int first_row = 0, first_column = 0;
-    int last_row = -1, last_column = -1;  // -1 = no limit
+    int last_row = kNoLimit, last_column = kNoLimit;
 };
 
 // Why a paste stopped; everything but kFailed comes with result 0 and keeps the pasted rows.
 enum class PasteStop { kEndOfFile, kUnclosedQuote, kTooManyFields, kFieldTooLong, kLineTooLong, kFailed };
 
 struct PasteOutcome {
-    int rc = 0;          // 0, -1, -2, -3, -101 (message raised)
+    int rc = 0;          // 0, kFail, kNoMemory, kBadArgument, kOpenError (message raised)
     int lines = 0;       // data lines pasted (statement lines not counted)
     PasteStop stop = PasteStop::kEndOfFile;
 };
@@ -101,5 +102,9 @@ public:
 private:
     static thread_local int depth_;
 };
+
+// What a failed statement line or cell put inside a file gives the file's caller: kNoMemory
+// stays, anything else becomes kFail. The step's own message stays in the book.
+inline int file_step_failure(int rc) { return rc == kNoMemory ? kNoMemory : kFail; }
 
 }  // namespace tabsmith

@@ -82,6 +82,7 @@ struct Cell {
     Cell &operator=(Cell &&) noexcept = default;
 
     bool empty() const { return kind == kCellEmpty; }
+    // Empties the value; the style stays.
     void clear();
 
     // The integer (kind 11) or the day serial of the date-like kinds.
@@ -209,20 +210,31 @@ struct Book {
     Sheet *current() { return sheet(current_sheet); }
 };
 
-// Store operations (growth follows the book's fixed rules; all return 0 or -2).
+// Store operations (growth follows the book's fixed rules; all return 0 or kNoMemory).
 int ensure_row(Book &book, Sheet &sheet, int row);
 int ensure_cell(Book &book, Sheet &sheet, int row, int column);
-// Appends a sheet record with the given name; returns its index or -2.
+// Appends a sheet record with the given name; returns its index or kNoMemory.
 int add_sheet(Book &book, std::string_view name);
+// add_sheet for a statement or call that adds a sheet: the new sheet becomes current. Its
+// index, or kNoMemory after TXLS-00002.
+int add_current_sheet(Book &book, std::string_view name);
+// Whether a sheet has the name in any letter case: a saved workbook tells sheet names apart
+// without regard to case.
+bool sheet_name_taken(const Book &book, std::string_view name);
+// Refuses a name for a new sheet that a saved workbook could not carry: the name of an existing
+// sheet in another letter case (TXLS-02321), or an empty name, one holding : \ / ? * [ ] or one
+// with a quote at either end (TXLS-02320). 0, or kBadArgument with the message raised.
+int check_new_sheet_name(Book &book, const std::string &name);
+// The index of the sheet of exactly that name, or kIndexNotFound.
 int find_sheet(const Book &book, std::string_view name);
 
-// Appends a shared string; returns its index or -2, or -9 when the text is over the limits.
+// Appends a shared string; returns its index or kNoMemory, or kLimit when the text is over the limits.
 int put_shared_string(Book &book, std::string_view utf8);
 
 // The number of string cells in the book: the references the saved table counts.
 std::size_t shared_string_references(const Book &book);
 
-// Variables: -9 with TXLS-03009 when key or value is too long.
+// Variables: kLimit with TXLS-03009 when key or value is too long.
 int tsx_put_resource(Book &book, std::string_view key, std::string_view value);
 // 0 and the value, or kNoVariable.
 int get_variable(const Book &book, std::string_view key, std::string &value);

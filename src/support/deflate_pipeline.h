@@ -57,7 +57,7 @@ public:
     DeflatePipeline(const DeflatePipeline &) = delete;
     DeflatePipeline &operator=(const DeflatePipeline &) = delete;
 
-    // Takes the next piece of input (moved from; empty pieces are ignored). Returns 0, -2 when
+    // Takes the next piece of input (moved from; empty pieces are ignored). Returns 0, kNoMemory when
     // memory runs out, or the output's error.
     int write(std::string &&piece);
     // Ends the stream: everything is compressed and handed to the output. Returns as write().

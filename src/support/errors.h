@@ -1,5 +1,5 @@
 // The error state of a book (the last code and its Shift-JIS message) and the diagnostic log.
-// Every Part raises its failures through ErrorSink::raise with a catalogue id.
+// Every layer raises its failures through ErrorSink::raise with a result code and a catalogue id.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/messages.h"
+#include "support/results.h"
 
 namespace tabsmith {
 
