@@ -16,10 +16,7 @@ using tabsmith::testing::sjis;
 
 namespace {
 
-class OpenBook : public BookTest {
-protected:
-    Book *store() { return static_cast<Book *>(book.work); }
-};
+class OpenBook : public BookTest {};
 
 std::string cwd_join(const std::string &name) { return std::filesystem::current_path().string() + "/" + name; }
 
@@ -52,13 +49,13 @@ TEST_F(OpenBook, AcceptedOptionsSetTheSaveNameAndCharacterSet) {
         {"BOOK=" + std::string(256, 'n'), std::string(256, 'n') + ".xlsx", kSjis},
     };
     ASSERT_EQ(open(nullptr), 0);
-    EXPECT_EQ(store()->file_name, cwd_join("Book1.xlsx"));
+    EXPECT_EQ(store().file_name, cwd_join("Book1.xlsx"));
     EXPECT_EQ(TXLS_sheet_num(&book), 0);
     for (const Case &c : cases) {
         ASSERT_EQ(open(c.options.c_str()), 0) << c.options;
         EXPECT_EQ(TXLS_error_code(&book), 0);
-        EXPECT_EQ(store()->file_name, c.file_name[0] == '/' ? c.file_name : cwd_join(c.file_name)) << c.options;
-        EXPECT_EQ(store()->charset, c.charset) << c.options;
+        EXPECT_EQ(store().file_name, c.file_name[0] == '/' ? c.file_name : cwd_join(c.file_name)) << c.options;
+        EXPECT_EQ(store().charset, c.charset) << c.options;
     }
 }
 

@@ -20,7 +20,6 @@ protected:
         EXPECT_EQ(TXLS_sheet_name(&book, index, out, sizeof out), 0);
         return out;
     }
-    Book &store() { return *static_cast<Book *>(book.work); }
 };
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include "model/book.h"
 
 using namespace tabsmith;
-using tabsmith::testing::BookTest;
+using tabsmith::testing::SheetTest;
 using tabsmith::testing::sjis;
 
 namespace {
@@ -30,14 +30,7 @@ protected:
     Book book;
 };
 
-class CellValueApi : public BookTest {
-protected:
-    void SetUp() override {
-        ASSERT_EQ(open("MODE=CREATE CHARSET=UTF8"), 0);
-        ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Sheet1"), 0);
-    }
-    Book &store() { return *static_cast<Book *>(book.work); }
-};
+using CellValueApi = SheetTest;
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <system_error>
 
+#include "model/book.h"
 #include "support/charset.h"
 #include "tabsmith.h"
 
@@ -50,6 +51,13 @@ class BookTest : public ::testing::Test {
 protected:
     void TearDown() override { TXLS_free_book(&book); }
     int open(const char *options) { return TXLS_open_book(&book, options); }
+    // Frees the record and opens a new book in `charset` with one sheet.
+    void reopen(const std::string &charset = "UTF8", const std::string &sheet = "Sheet1") {
+        TXLS_free_book(&book);
+        ASSERT_EQ(open(("MODE=CREATE CHARSET=" + charset).c_str()), 0);
+        ASSERT_EQ(TXLS_open_sheet(&book, ("SHEET_NAME=" + sheet).c_str()), 0);
+    }
+    Book &store() { return *static_cast<Book *>(book.work); }
     // The last message decoded from Shift-JIS to UTF-8.
     std::string message() const { return to_utf8(book.log.error_info, kSjis); }
     std::string value(const char *cell) { return get(cell).first; }
@@ -60,6 +68,12 @@ protected:
         return {v, k};
     }
     XLS_BOOK book{};
+};
+
+// A UTF-8 book with one sheet, Sheet1.
+class SheetTest : public BookTest {
+protected:
+    void SetUp() override { reopen(); }
 };
 
 inline std::string sjis(const std::string &utf8) { return from_utf8(utf8, kSjis); }

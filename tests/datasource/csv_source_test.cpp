@@ -14,7 +14,7 @@
 #include "datasource/csv_source.h"
 
 using namespace tabsmith;
-using tabsmith::testing::BookTest;
+using tabsmith::testing::SheetTest;
 using tabsmith::testing::TempFolder;
 
 namespace {
@@ -32,15 +32,8 @@ Lines read_lines(const std::string &bytes, LineReader::Result *last = nullptr) {
     return lines;
 }
 
-class CsvPaste : public BookTest {
+class CsvPaste : public SheetTest {
 protected:
-    void SetUp() override { start(); }
-    void start() {
-        TXLS_free_book(&book);
-        ASSERT_EQ(open("MODE=CREATE CHARSET=UTF8"), 0);
-        ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Sheet1"), 0);
-    }
-    Book &store() { return *book_of(&book); }
     Sheet &sheet() { return *store().sheets[0]; }
     int paste(const std::string &target, const std::string &bytes, const char *keyword = "CSV") {
         return TXLS_put_values(&book, (target + "." + keyword + "=\"" + dir.write("data.txt", bytes) + "\"").c_str());
@@ -120,7 +113,7 @@ TEST_F(CsvPaste, WhatLandsWhere) {
         {"A1", "ok\n" + std::string(kLineBytes + 10, 'x') + "\nlater\n", "CSV", 0, {{"A1", "ok"}, {"A2", "kind:"}}},
     };
     for (const Case &c : cases) {
-        start();
+        reopen();
         EXPECT_EQ(paste(c.target, c.bytes, c.keyword), c.rc) << c.bytes.substr(0, 40);
         if (c.rc != 0) {
             EXPECT_NE(message().find("TXLS-02200"), std::string::npos) << message();  // the failing line's message

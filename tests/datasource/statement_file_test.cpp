@@ -7,19 +7,13 @@
 
 #include "common/fixtures.h"
 
-using tabsmith::testing::BookTest;
+using tabsmith::testing::SheetTest;
 using tabsmith::testing::TempFolder;
 
 namespace {
 
-class StatementFile : public BookTest {
+class StatementFile : public SheetTest {
 protected:
-    void SetUp() override { start("UTF8"); }
-    void start(const char *charset) {
-        TXLS_free_book(&book);
-        ASSERT_EQ(open((std::string("MODE=CREATE CHARSET=") + charset).c_str()), 0);
-        ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Sheet1"), 0);
-    }
     int read(const std::string &options) { return TXLS_read_file(&book, options.c_str()); }
     TempFolder dir;
 };
@@ -76,7 +70,7 @@ TEST_F(StatementFile, CharacterSetsByteOrderMarksAndJapaneseKeywords) {
     ASSERT_EQ(read("ファイル=" + euc + " 文字コード=EUC"), 0);
     EXPECT_EQ(value("B1"), "語");
     // A Shift-JIS book gets the file's text in its own character set.
-    start("SJIS");
+    reopen("SJIS");
     ASSERT_EQ(read("FILE=" + dir.write("u8.txt", "A1=日本\n") + " CHARSET=UTF-8"), 0);
     EXPECT_EQ(tabsmith::to_utf8(value("A1"), tabsmith::kSjis), "日本");
 }

@@ -14,7 +14,7 @@
 #include "model/book.h"
 
 using namespace tabsmith;
-using tabsmith::testing::BookTest;
+using tabsmith::testing::SheetTest;
 
 namespace {
 
@@ -29,13 +29,8 @@ Cell value_cell(CellKind kind, std::int64_t serial, std::string text = {}) {
 std::int64_t day(int y, int m, int d) { return date_to_serial_days(y, m, d); }
 
 // A UTF-8 book with one sheet, read through the C API after formats are set on the store.
-class FormatCellApi : public BookTest {
+class FormatCellApi : public SheetTest {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(open("MODE=CREATE CHARSET=UTF8"), 0);
-        ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Sheet1"), 0);
-    }
-    Book &store() { return *static_cast<Book *>(book.work); }
     Cell &put(const char *name, const char *value) {
         EXPECT_EQ(TXLS_put_cell(&book, name, value), 0);
         CellRef ref;

@@ -14,7 +14,7 @@
 #include "props/colour.h"
 
 using namespace tabsmith;
-using tabsmith::testing::BookTest;
+using tabsmith::testing::SheetTest;
 
 namespace {
 
@@ -35,13 +35,9 @@ PropertyTarget range(int row1, int column1, int row2, int column2) {
 PropertyTarget whole_row(int row) { return cell(row, -1); }
 PropertyTarget whole_column(int column) { return cell(-1, column); }
 
-class CellFormat : public BookTest {
+class CellFormat : public SheetTest {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(open("MODE=CREATE CHARSET=UTF8"), 0);
-        ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Data"), 0);
-    }
-    Book &b() { return *book_of(&book); }
+    Book &b() { return store(); }
     Sheet &sheet() { return *b().current(); }
     int apply(int id, const PropertyTarget &target, std::string_view value) {
         return apply_cell_property(b(), id, target, value);

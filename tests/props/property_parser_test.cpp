@@ -197,9 +197,7 @@ class IsProperty : public BookTest {};
 
 TEST_F(IsProperty, GivesTheIdInEveryCharacterSet) {
     for (auto [charset, set] : {std::pair{"SJIS", kSjis}, {"EUC", kEuc}, {"UTF8", kUtf8}}) {
-        TXLS_free_book(&book);
-        ASSERT_EQ(open((std::string("MODE=CREATE CHARSET=") + charset).c_str()), 0);
-        ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Sheet1"), 0);
+        reopen(charset);
         const std::pair<const char *, int> cases[] = {
             {"A1", -1}, {"B2:C3", -1}, {"total", -1},  // a variable name is no property
             {"A1.FONT.COLOR", 334}, {"SHEET.ZOOM", 202}, {"A1.フォント.色", 334}, {"A1.縦書き", 403},

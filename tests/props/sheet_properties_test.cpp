@@ -17,11 +17,8 @@ namespace {
 
 class SheetProps : public BookTest {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(open("MODE=CREATE CHARSET=UTF8"), 0);
-        ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Data"), 0);
-    }
-    Book &b() { return *book_of(&book); }
+    void SetUp() override { reopen("UTF8", "Data"); }
+    Book &b() { return store(); }
     SheetSettings &settings() { return b().current()->settings; }
     int apply(int id, std::string_view value, PropertyTarget target = {}) {
         return apply_sheet_property(b(), id, target, value);

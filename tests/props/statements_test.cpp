@@ -13,17 +13,12 @@
 #include "support/scanner.h"
 
 using namespace tabsmith;
-using tabsmith::testing::BookTest;
+using tabsmith::testing::SheetTest;
 
 namespace {
 
-class Statements : public BookTest {
+class Statements : public SheetTest {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(open("MODE=CREATE CHARSET=UTF8"), 0);
-        ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Sheet1"), 0);
-    }
-    Book &store() { return *book_of(&book); }
     int put(const std::string &text) { return TXLS_put_values(&book, text.c_str()); }
     const Sheet &sheet(const char *name) { return *store().sheet(find_sheet(store(), name)); }
 };
@@ -201,6 +196,9 @@ TEST(PropertyApi, SetPropertyDoesNothingAndHelpIsPrintedInShiftJis) {
     }
     EXPECT_NE(text.find("\n(*).FONT.NAME" + std::string(40 - 13, ' ') + "(*).フォント.名\n"), std::string::npos);
     EXPECT_NE(text.find("  黒   |灰  |銀    |"), std::string::npos);
+    // Alignment, format, border and fill sections close with a blank line only.
+    EXPECT_NE(text.find("\n\n■書式\n"), std::string::npos);
+    EXPECT_EQ(text.find(rule + "\n■書式\n"), std::string::npos);
     for (std::size_t start = 0, end; start < printed.size(); start = end + 1) {
         end = printed.find('\n', start);
         EXPECT_LE(end - start, 100u) << printed.substr(start, end - start);
