@@ -5,6 +5,8 @@
 set -uo pipefail
 tool=$(realpath "$1") examples=$(realpath "$2") work=$3
 rm -rf "$work" && mkdir -p "$work"
+# Everything the checks write stays under $work, which goes at the end unless asked to stay.
+[ -n "${TABSMITH_KEEP_TEST_OUTPUT:-}" ] || trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
