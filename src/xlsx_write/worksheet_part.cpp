@@ -140,9 +140,12 @@ struct CellAt {
     std::string_view row_digits;
 };
 
+// Joined on the stack first, so that a name is one append.
 void append_value(std::string &out, CellAt cell) {
-    out.append(cell.letters);
-    out.append(cell.row_digits);
+    char name[16];
+    std::size_t size = cell.letters.copy(name, 3);
+    size += cell.row_digits.copy(name + size, sizeof name - size);
+    out.append(name, size);
 }
 
 // A cell's s="k" attribute; nothing for the default format 0.
@@ -252,7 +255,7 @@ void append_serial(std::string &out, const Cell &cell) {
         char digits[400];
         char *end = std::to_chars(digits, digits + sizeof digits, part, std::chars_format::fixed).ptr;
         append_value(out, cell.integer());
-        out.append(digits + 1, end);
+        out.append(digits + 1, static_cast<std::size_t>(end - digits - 1));
         return;
     }
     // A whole day or more, or a day before the epoch: the sum is the value.

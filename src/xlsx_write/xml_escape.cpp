@@ -6,6 +6,7 @@
 
 #include "xlsx_write/xml_escape.h"
 
+#include <array>
 #include <new>
 
 #include "support/results.h"
@@ -97,6 +98,25 @@ Utf8Sequence utf8_sequence(std::string_view text, std::size_t i) {
     return sequence;
 }
 
+bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// What the escaping loop does with a byte: copy it (most ASCII), look at it (C0 controls, the
+// markup characters, the underscore that may start a lookalike of the _xHHHH_ form), or read
+// the character it starts: the common two- and three-byte leads take a short check, the rest
+// (E0 and ED with their narrower second byte, four-byte leads, bytes that start nothing) the
+// full one.
+enum ByteKind : std::uint8_t { kCopy, kAscii, kLead2, kLead3, kOtherByte };
+
+constexpr std::array<ByteKind, 256> kByteKinds = [] {
+    std::array<ByteKind, 256> kinds{};
+    for (int c = 0; c < 0x20; ++c) kinds[static_cast<std::size_t>(c)] = kAscii;
+    for (char c : {'"', '&', '\'', '<', '>', '_'}) kinds[static_cast<unsigned char>(c)] = kAscii;
+    for (int c = 0x80; c < 0x100; ++c) kinds[static_cast<std::size_t>(c)] = kOtherByte;
+    for (int c = 0xC2; c <= 0xDF; ++c) kinds[static_cast<std::size_t>(c)] = kLead2;
+    for (int c = 0xE1; c <= 0xEF; ++c) kinds[static_cast<std::size_t>(c)] = c == 0xED ? kOtherByte : kLead3;
+    return kinds;
+}();
+
 // U+FFFE and U+FFFF: EF BF BE and EF BF BF.
 bool is_noncharacter(std::string_view text, std::size_t i) {
     return static_cast<unsigned char>(text[i]) == 0xEF && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
@@ -108,18 +128,32 @@ bool is_noncharacter(std::string_view text, std::size_t i) {
 void xml_escape_append(std::string &out, std::string_view text, EscapeMode mode) {
     const bool markup = mode == EscapeMode::kCharacters;
     const bool attribute = mode == EscapeMode::kAttribute;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    const std::size_t size = text.size();
     std::size_t run = 0;  // start of the pending run of bytes copied as they are
     auto flush = [&](std::size_t end) {
         if (end > run) out.append(text.data() + run, end - run);
     };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c > '_' && c < 0x80) continue;
-        if (c >= 0x80) {
-            Utf8Sequence sequence = utf8_sequence(text, i);
+    for (std::size_t i = 0; i < size; ++i) {
+        const unsigned char c = bytes[i];
+        const ByteKind kind = kByteKinds[c];
+        if (kind == kCopy) continue;
+        if (kind != kAscii) {
+            if (kind == kLead3 && i + 2 < size) {
+                // Both trail bytes at once; EF BF BE and EF BF BF (U+FFFE, U+FFFF) go the long way.
+                const unsigned trail = bytes[i + 1] | (bytes[i + 2] << 8);
+                if ((trail & 0xC0C0) == 0x8080 && !(c == 0xEF && (trail | 0x0100) == 0xBFBF)) {
+                    i += 2;
+                    continue;
+                }
+            } else if (kind == kLead2 && i + 1 < size && is_continuation(bytes[i + 1])) {
+                i += 1;
+                continue;
+            }
+            const Utf8Sequence sequence = utf8_sequence(text, i);
             if (sequence.length == 3 && is_noncharacter(text, i)) {
                 flush(i);
-                append_code_escape(out, 0xFFFE + (static_cast<unsigned char>(text[i + 2]) - 0xBE));
+                append_code_escape(out, 0xFFFE + (bytes[i + 2] - 0xBE));
             } else if (sequence.length == 0) {
                 flush(i);
                 out.append(kReplacementCharacter);
@@ -127,9 +161,9 @@ void xml_escape_append(std::string &out, std::string_view text, EscapeMode mode)
                 i += sequence.length - 1;
                 continue;
             }
-            std::size_t size = sequence.length ? sequence.length : sequence.broken;
-            run = i + size;
-            i += size - 1;
+            const std::size_t taken = sequence.length ? sequence.length : sequence.broken;
+            run = i + taken;
+            i += taken - 1;
             continue;
         }
         std::string_view replacement;
@@ -151,11 +185,10 @@ void xml_escape_append(std::string &out, std::string_view text, EscapeMode mode)
             }
             continue;
         default:
-            if (c < 0x20) {
-                flush(i);
-                append_code_escape(out, c);
-                run = i + 1;
-            }
+            // The C0 controls XML cannot carry even as character references.
+            flush(i);
+            append_code_escape(out, c);
+            run = i + 1;
             continue;
         }
         if (replacement.empty()) continue;
@@ -163,7 +196,7 @@ void xml_escape_append(std::string &out, std::string_view text, EscapeMode mode)
         out.append(replacement);
         run = i + 1;
     }
-    flush(text.size());
+    flush(size);
 }
 
 std::string xml_escape(std::string_view text, EscapeMode mode) {

@@ -36,12 +36,13 @@ void append_value(std::string &out, Decimals number) {
     char digits[kFixedDigits];
     auto result =
         std::to_chars(digits, digits + sizeof digits, number.value, std::chars_format::fixed, number.places);
-    if (result.ec == std::errc()) out.append(digits, result.ptr);
+    if (result.ec == std::errc()) out.append(digits, static_cast<std::size_t>(result.ptr - digits));
 }
 
 void append_value(std::string &out, Shortest number) {
     char digits[kShortestDigits];
-    out.append(digits, std::to_chars(digits, digits + sizeof digits, number.value).ptr);
+    const char *end = std::to_chars(digits, digits + sizeof digits, number.value).ptr;
+    out.append(digits, static_cast<std::size_t>(end - digits));
 }
 
 void append_value(std::string &out, CellName name) {

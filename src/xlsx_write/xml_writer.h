@@ -137,7 +137,8 @@ template <std::integral Number>
     requires(!std::same_as<Number, bool> && !std::same_as<Number, char>)
 void append_value(std::string &out, Number number) {
     char digits[24];
-    out.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
+    const char *end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    out.append(digits, static_cast<std::size_t>(end - digits));
 }
 
 template <typename Writer>
@@ -156,8 +157,10 @@ void append_template_piece(std::string &out) {
 }
 
 // Appends template T with its holes filled; the count of values is checked at compile time.
+// Flattened, so that a piece's append is a copy of known length and a small value is written
+// in place: this is the cell loop of every save.
 template <const XmlTemplate &T, typename... Values>
-void xml_fill(std::string &out, const Values &...values) {
+[[gnu::flatten]] void xml_fill(std::string &out, const Values &...values) {
     static_assert(sizeof...(Values) == static_cast<std::size_t>(T.values()), "one value for each hole name");
     const auto given = std::forward_as_tuple(values...);
     append_template_piece<T, 0>(out);
