@@ -17,6 +17,7 @@ Book *enter(XLS_BOOK *record, int closed_code) {
         return nullptr;
     }
     book->err.clear_code();
+    book->failed_line = 0;
     return book;
 }
 
@@ -28,7 +29,7 @@ std::string caller_to_utf8(const Book &book, const char *text) {
 CallerText::CallerText(const Book &book, const char *text) {
     if (!text) return;
     std::string_view raw(text);
-    if (book.charset == kUtf8 || is_ascii(raw)) {
+    if (is_ascii(raw) || (book.charset == kUtf8 && is_valid_utf8(raw))) {
         view_ = raw;
     } else {
         converted_ = to_utf8(raw, book.charset);

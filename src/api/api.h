@@ -46,8 +46,9 @@ Book *enter(XLS_BOOK *record, int closed_code = kFail);
 
 // Converts a caller text (book character set) to UTF-8; a NULL text becomes empty.
 std::string caller_to_utf8(const Book &book, const char *text);
-// A caller text as UTF-8 without a copy where none is needed: a view of the caller's bytes in
-// a UTF-8 book or when the text is plain ASCII, else the converted text it owns.
+// A caller text as UTF-8 without a copy where none is needed: a view of the caller's bytes when
+// the text is plain ASCII or valid UTF-8 in a UTF-8 book, else the converted (or, for invalid
+// UTF-8, repaired) text it owns.
 class CallerText {
 public:
     CallerText(const Book &book, const char *text);

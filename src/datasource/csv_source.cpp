@@ -10,6 +10,7 @@
 #include "cells/values.h"
 #include "props/statements.h"
 #include "support/charset.h"
+#include "support/files.h"
 
 namespace tabsmith {
 
@@ -23,29 +24,6 @@ struct FileCloser {
     void operator()(std::FILE *file) const { std::fclose(file); }
 };
 
-// Ends of a valid UTF-8 sequence starting at p, or 0.
-std::size_t utf8_sequence(const unsigned char *p, std::size_t remaining) {
-    unsigned char c = p[0];
-    if (c < 0x80) return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) length = 2;
-    else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        if (c == 0xE0) low = 0xA0;
-        if (c == 0xED) high = 0x9F;  // no surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        if (c == 0xF0) low = 0x90;
-        if (c == 0xF4) high = 0x8F;
-    } else return 0;
-    if (remaining < length) return 0;
-    if (p[1] < low || p[1] > high) return 0;
-    for (std::size_t k = 2; k < length; ++k)
-        if (p[k] < 0x80 || p[k] > 0xBF) return 0;
-    return length;
-}
-
 std::string swap_utf16(std::string_view text) {
     std::string out(text.substr(0, text.size() & ~std::size_t{1}));
     for (std::size_t i = 0; i + 1 < out.size(); i += 2) std::swap(out[i], out[i + 1]);
@@ -53,29 +31,6 @@ std::string swap_utf16(std::string_view text) {
 }
 
 }  // namespace
-
-std::string valid_utf8(std::string_view text) {
-    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        std::size_t n = utf8_sequence(p + i, text.size() - i);
-        if (n == 0) break;
-        i += n;
-    }
-    if (i == text.size()) return std::string(text);
-    std::string out(text.substr(0, i));
-    while (i < text.size()) {
-        std::size_t n = utf8_sequence(p + i, text.size() - i);
-        if (n == 0) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        } else {
-            out.append(text.substr(i, n));
-            i += n;
-        }
-    }
-    return out;
-}
 
 std::string file_text_to_utf8(std::string_view text, int code_page) {
     if (code_page == kUtf8) return valid_utf8(text);
@@ -128,18 +83,25 @@ LineReader::Result LineReader::next(std::string &line) {
     line.clear();
     bool quoted = false;
     bool too_long = false;
+    line_number_ = lines_ended_ + 1;
     for (;;) {
         int c = get();
         if (c == EOF) {
             if (too_long) return Result::kTooLong;
             return line.empty() ? Result::kEnd : Result::kLine;
         }
-        if (!quoted && (c == '\n' || c == '\r')) {
-            if (c == '\r') {
-                int after = get();
-                if (after != '\n' && after != EOF) unget();
+        if (c == '\n' || c == '\r') {
+            // LF, CR LF and a lone CR each end one line of the file, inside quotes too.
+            int after = c == '\r' ? get() : EOF;
+            if (after != EOF && after != '\n') unget();
+            ++lines_ended_;
+            if (!quoted) return too_long ? Result::kTooLong : Result::kLine;
+            if (line.size() + (after == '\n' ? 2 : 1) > kLineBytes) too_long = true;
+            else {
+                line += static_cast<char>(c);
+                if (after == '\n') line += '\n';
             }
-            return too_long ? Result::kTooLong : Result::kLine;
+            continue;
         }
         if (c == '"') quoted = !quoted;
         // An over-long line is read to its end so that its rest is not taken for a new row.
@@ -224,13 +186,15 @@ PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const Past
         request.delimiter_kind != static_cast<int>(DelimiterKind::kTab))
         return failed(book.err.raise(kBadArgument, Msg::k03600, "paste_delimited() delimiter"));
     const char delimiter = request.delimiter_kind == static_cast<int>(DelimiterKind::kTab) ? '\t' : ',';
+    if (area.sheet < 0)
+        if (int rc = ensure_first_sheet(book); rc != 0) return failed(rc);
     const int sheet_index = area.sheet >= 0 ? area.sheet : book.current_sheet;
     if (!book.sheet(sheet_index)) return failed(book.err.raise(kFail, Msg::k03600, "paste_delimited() sheet"));
 
     FileNesting nesting;
     if (nesting.too_deep()) return failed(book.err.raise(kFail, Msg::k03600, "paste_delimited() nesting"));
 
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(request.path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(open_input_file(request.path));
     if (!file) return failed(book.err.raise(kOpenError, Msg::k00100, request.path.c_str()));
 
     LineReader reader(file.get());

@@ -33,6 +33,8 @@ public:
 
     // kTooLong leaves the reader after the whole over-long line, so reading can go on.
     Result next(std::string &line);
+    // The line of the file (1-based) on which the line last returned by next() starts.
+    int line_number() const { return line_number_; }
 
 private:
     int get();
@@ -42,6 +44,8 @@ private:
     std::FILE *file_ = nullptr;
     std::string buffer_;
     std::size_t pos_ = 0;
+    int lines_ended_ = 0;
+    int line_number_ = 0;
 };
 
 enum class SplitResult { kOk, kUnclosedQuote, kTooManyFields, kFieldTooLong };
@@ -82,9 +86,6 @@ PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const Past
 // The CSV (2002) and TSV (2003) properties: pastes at the target and sets the sheet's data row
 // and column counters that $ROWNUM and $CLMNUM read.
 int apply_data_source(Book &book, int id, const PropertyTarget &target, std::string_view path);
-
-// Replaces bytes that are no UTF-8 so that a cell never holds text the writer cannot save.
-std::string valid_utf8(std::string_view text);
 
 // Converts file bytes in `code_page` to UTF-8, never leaving invalid UTF-8.
 std::string file_text_to_utf8(std::string_view text, int code_page);

@@ -66,8 +66,12 @@ TEST(Charset, ConversionsLengthsAndPrefixes) {
     }
     EXPECT_EQ(convert_charset(from_utf8(utf8, kSjis), kSjis, kEuc), from_utf8(utf8, kEuc));
     EXPECT_EQ(to_utf8(std::string_view("A\0B\0", 4), kUtf16le), "AB");
-    // Unsupported pairs and the same set leave the text alone; invalid bytes are replaced.
-    EXPECT_EQ(convert_charset("abc\xFF", kUtf8, kUtf8), "abc\xFF");
+    // Unsupported pairs leave the text alone; invalid bytes are replaced, UTF-8 to UTF-8 too
+    // (a stray byte, an encoded surrogate, a cut-off sequence, an over-long form).
+    EXPECT_EQ(convert_charset("abc\xFF", kUtf8, kUtf8), "abc\xEF\xBF\xBD");
+    EXPECT_EQ(to_utf8("\xED\xA0\x80|\xE3\x81|\xC0\xAF", kUtf8),
+              "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD|\xEF\xBF\xBD\xEF\xBF\xBD|\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(to_utf8("\xE6\x97\xA5\xF0\x9F\x98\x80\xEF\xBF\xBF", kUtf8), "\xE6\x97\xA5\xF0\x9F\x98\x80\xEF\xBF\xBF");
     EXPECT_EQ(convert_charset("abc", kUtf8, kUtf16le), "abc");
     EXPECT_EQ(convert_charset("abc", 9, kUtf8), "abc");
     EXPECT_EQ(to_utf8("a\x81", kSjis), "a\xEF\xBF\xBD");
