@@ -3,13 +3,16 @@
 
 #include "api/book_init.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "datasource/csv_source.h"
 #include "formula/recalc.h"
 #include "props/auto_width.h"
 #include "props/property.h"
+#include "support/files.h"
 #include "support/mfile.h"
+#include "support/zip_archive.h"
 #include "xlsx_write/package_writer.h"
 
 namespace tabsmith {
@@ -40,7 +43,7 @@ int init_book(Book &book, int file_type) {
 int probe_workbook(const std::string &path, bool from_memory, int &type) {
     type = 0;
     if (from_memory) return mfind(path) ? 0 : kOpenError;
-    std::FILE *file = std::fopen(path.c_str(), "rb");
+    std::FILE *file = open_input_file(path);
     if (!file) return kOpenError;
     unsigned char head[8];
     std::size_t got = std::fread(head, 1, sizeof head, file);
@@ -63,11 +66,32 @@ int prepare_book_for_save(Book &book) {
     return 0;
 }
 
-int save_book(Book &book) {
+SaveTarget save_target(const Book &book, const std::string &memory_override) {
+    if (!memory_override.empty()) return {true, memory_override};
+    if (book.write_memory || zip_route() == 0) return {true, book.memory_name.empty() ? book.file_name : book.memory_name};
+    return {false, book.file_name};
+}
+
+namespace {
+
+// A book whose sheet order is descending is saved with its sheet table reversed (the current
+// sheet follows its sheet). Reversing twice restores the book, after a failed save.
+void reverse_sheet_order(Book &book) {
+    std::reverse(book.sheets.begin(), book.sheets.end());
+    if (book.sheet_count() > 0) book.current_sheet = book.sheet_count() - 1 - book.current_sheet;
+}
+
+}  // namespace
+
+int save_book(Book &book, const SaveTarget &target) {
     if (book.from_file) return kFail;  // the update path arrives with the template reader
     mclose_all();
     if (int rc = prepare_book_for_save(book); rc != 0) return rc;
-    return tsx_create_excel2007(book);
+    const bool reversed = book.settings.descending_order;
+    if (reversed) reverse_sheet_order(book);
+    int rc = tsx_create_excel2007(book, target);
+    if (rc != 0 && reversed) reverse_sheet_order(book);
+    return rc;
 }
 
 void close_memory_files(const std::string &keep) {

@@ -69,6 +69,22 @@ FilePtr open_memory(std::string_view name, int mode) {
     return handle;
 }
 
+// Input files must be regular files: a FIFO, a device such as /dev/zero or a folder would never
+// end (or never answer the open), so they are refused. The open itself does not block.
+int open_regular_for_reading(const char *path) {
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
 FilePtr open_disk(std::string_view name, int mode) {
     int flags;
     const char *stdio_mode;
@@ -87,7 +103,7 @@ FilePtr open_disk(std::string_view name, int mode) {
     }
     FilePtr handle = new_handle(mode);
     if (!handle) return nullptr;
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    int fd = mode == kAodRead ? open_regular_for_reading(path.c_str()) : ::open(path.c_str(), flags | O_CLOEXEC, 0666);
     if (fd < 0) {
         fail_text("aod_open() open()", name, errno);
         return nullptr;
@@ -448,6 +464,14 @@ std::string working_path(std::string_view name) {
     if (ec || cwd.empty()) return path;
     if (cwd.back() == '/') return cwd + path;
     return cwd + "/" + path;
+}
+
+std::FILE *open_input_file(const std::string &path) {
+    int fd = open_regular_for_reading(path.c_str());
+    if (fd < 0) return nullptr;
+    std::FILE *file = ::fdopen(fd, "rb");
+    if (!file) ::close(fd);
+    return file;
 }
 
 }  // namespace tabsmith

@@ -93,4 +93,9 @@ int unique_temp_folder(std::string_view prefix, std::string &out);
 // current directory; backslashes count as separators.
 std::string working_path(std::string_view name);
 
+// Opens a file the engine reads (statement files, CSV/TSV files, workbooks, pictures): regular
+// files only, so that a FIFO or a device such as /dev/zero can never hang a call. nullptr
+// otherwise, with errno set.
+std::FILE *open_input_file(const std::string &path);
+
 }  // namespace tabsmith

@@ -99,9 +99,10 @@ TEST_F(OpenBook, ExistingFileWithoutAReaderIsUnsupported) {
     EXPECT_EQ(open(("MODE=READ BOOK=" + path).c_str()), -4);
     EXPECT_EQ(message(), "TXLS-00900 サポート外のファイルです(\"" + path + "\")。");
     EXPECT_EQ(book.work, nullptr);
-    // A folder can be opened but not read.
+    // A folder, a FIFO and a device are no workbook files: refused at the open, never read.
     EXPECT_EQ(open(("MODE=READ BOOK=" + folder.path() + "/.").c_str()), -101);
-    EXPECT_EQ(TXLS_error_code(&book), -102);
+    EXPECT_EQ(TXLS_error_code(&book), -101);
+    EXPECT_EQ(open("MODE=READ BOOK=/dev/zero"), -101);
 }
 
 TEST_F(OpenBook, ReopeningARecordReleasesItsBook) {
