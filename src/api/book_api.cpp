@@ -83,6 +83,7 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     if (options.mode == OpenMode::kCreate && !options.has_template) {
         // A book saved to memory is fetched by the name the caller gave it.
         book->file_name = options.write_memory ? options.book_name : path;
+        book->memory_name = options.book_name;
         return 0;
     }
 
@@ -121,18 +122,34 @@ int save_failure(Book &book, int rc, bool writer_left_message) {
     }
 }
 
-bool wants_save(const char *options, int charset) {
-    if (!options) return false;
+struct CloseOptions {
     bool save = false;
+    std::string memory_name;   // MEMORY="name": save into this memory file, whatever the book's target
+};
+
+// "SAVE" and "DESTROY" (the last one wins; other words are ignored) and MEMORY="name".
+CloseOptions parse_close_options(const char *options, int charset) {
+    CloseOptions parsed;
+    if (!options) return parsed;
     std::string_view text(options);
     std::size_t pos = 0;
-    std::string word;
+    std::string word, equals, value;
     while (scan_token(ScanMode::kOptions, charset, text, pos, word) != kScanNoMore) {
         std::string utf8 = to_utf8(word, charset);
-        if (keyword_is(utf8, "SAVE", {"保存"})) save = true;
-        else if (keyword_is(utf8, "DESTROY", {"破棄"})) save = false;
+        if (keyword_is(utf8, "SAVE", {"保存"})) {
+            parsed.save = true;
+        } else if (keyword_is(utf8, "DESTROY", {"破棄"})) {
+            parsed.save = false;
+        } else if (keyword_is(utf8, "MEMORY", {"メモリ"})) {
+            std::size_t after = pos;
+            if (scan_token(ScanMode::kOptions, charset, text, after, equals) != kScanNoMore && equals == "=" &&
+                scan_token(ScanMode::kOptions, charset, text, after, value) != kScanNoMore) {
+                parsed.memory_name = to_utf8(strip_quotes(value), charset);
+                pos = after;
+            }
+        }
     }
-    return save;
+    return parsed;
 }
 
 // TXLS-00002 in each caller character set, ready without a conversion (which needs memory).
@@ -175,11 +192,14 @@ int TXLS_close_book(XLS_BOOK *record, const char *options) {
             return 0;
         }
         std::string keep;
-        if (wants_save(options, book->charset)) {
+        const CloseOptions close = parse_close_options(options, book->charset);
+        if (close.save) {
             const std::string before = book->err.message_sjis();
-            int rc = save_book(*book);
+            const SaveTarget target = save_target(*book, close.memory_name);
+            int rc = save_book(*book, target);
             if (rc != 0) return save_failure(*book, rc, before != book->err.message_sjis());  // the book stays open for another try
-            if (book->write_memory) keep = book->file_name;
+            // A book saved to memory stays there for its caller to fetch.
+            if (target.to_memory) keep = target.name;
         }
         release_book(record);
         close_memory_files(keep);

@@ -22,8 +22,22 @@ int TXLS_read_file(XLS_BOOK *record, const char *options) {
     });
 }
 
-int TXLS_open_datasource(XLS_BOOK *, const char *) { return 0; }
-int TXLS_paste_datasource(XLS_BOOK *, const char *) { return 0; }
-int TXLS_close_datasource(XLS_BOOK *) { return 0; }
+int TXLS_open_datasource(XLS_BOOK *record, const char *) {
+    if (record) record->error_code = 0;
+    return 0;
+}
+int TXLS_paste_datasource(XLS_BOOK *record, const char *) {
+    if (record) record->error_code = 0;
+    return 0;
+}
+int TXLS_close_datasource(XLS_BOOK *record) {
+    if (record) record->error_code = 0;
+    return 0;
+}
+
+int TXLS_error_line(XLS_BOOK *record) {
+    const Book *book = book_of(record);
+    return book ? book->failed_line : 0;
+}
 
 }  // extern "C"

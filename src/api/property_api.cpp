@@ -314,7 +314,11 @@ int TXLS_is_property(XLS_BOOK *record, const char *name, int *id) {
     });
 }
 
-int TXLS_set_property(XLS_BOOK *, const char *, const char *) { return 0; }
+// Accepted for callers of the older interface; it changes nothing (statements do the work).
+int TXLS_set_property(XLS_BOOK *record, const char *, const char *) {
+    if (record) record->error_code = 0;
+    return 0;
+}
 
 int TXLS_help(void) {
     try {

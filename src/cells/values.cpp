@@ -339,6 +339,8 @@ int store_value(Book &book, std::string_view text, Cell &cell) {
 
 int put_cell_value(Book &book, int sheet_index, int row, int column, std::string_view utf8_value,
                    EnvironmentLookup environment) {
+    if (sheet_index == book.current_sheet)
+        if (int rc = ensure_first_sheet(book); rc != 0) return rc;
     Sheet *sheet = book.sheet(sheet_index);
     if (!sheet) return book.err.fail(kSheetIndex);
     if (row < 0 || column < 0 || row >= book.max_rows || column >= book.max_columns) {

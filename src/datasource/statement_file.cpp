@@ -9,6 +9,7 @@
 #include "datasource/csv_source.h"
 #include "props/statements.h"
 #include "support/charset.h"
+#include "support/files.h"
 #include "support/scanner.h"
 
 namespace tabsmith {
@@ -59,7 +60,7 @@ int parse_statement_file_options(Book &book, std::string_view text, StatementFil
 int run_statement_file(Book &book, const StatementFileOptions &options) {
     FileNesting nesting;
     if (nesting.too_deep()) return book.err.raise(kFail, Msg::k03600, "TXLS_read_file() nesting");
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(options.path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(open_input_file(options.path));
     if (!file) return book.err.raise(kOpenError, Msg::k03100, options.path.c_str());
 
     LineReader reader(file.get());
@@ -71,11 +72,17 @@ int run_statement_file(Book &book, const StatementFileOptions &options) {
         LineReader::Result got = reader.next(line);
         if (got == LineReader::Result::kEnd) break;
         // Cutting an over-long line would apply half a statement and read its rest as another.
-        if (got == LineReader::Result::kTooLong)
+        if (got == LineReader::Result::kTooLong) {
+            book.failed_line = reader.line_number();
             return book.err.raise(kFail, Msg::k03009, static_cast<int>(kLineBytes), "TXLS_read_file() line");
+        }
         if (!line.empty() && line[0] == kStatementMark) continue;
         std::string statement = convert_charset(line, charset, book.charset);
-        if (int rc = run_statements(book, statement); rc != 0) return book.err.fail(file_step_failure(rc));
+        if (int rc = run_statements(book, statement); rc != 0) {
+            // The outermost file wins: its line is the one the caller can find.
+            book.failed_line = reader.line_number();
+            return book.err.fail(file_step_failure(rc));
+        }
     }
     if (std::ferror(file.get())) return book.err.raise(kOpenError, Msg::k03100, options.path.c_str());
     return 0;

@@ -171,12 +171,14 @@ struct Variable {
 enum class OpenMode { kCreate, kRead, kUpdate, kLoad, kUnload, kList };
 
 struct Book {
-    mutable ErrorSink err;   // the last result; readers of a const book still report into it
+    mutable ErrorSink err;
+    int failed_line = 0;                   // line of the statement file the last call stopped at   // the last result; readers of a const book still report into it
     DiagnosticLog diagnostics;
 
     int charset = 1;                       // 1 SJIS, 2 EUC, 3 UTF8
     OpenMode mode = OpenMode::kCreate;
     std::string file_name;                 // the save path (UTF-8)
+    std::string memory_name;               // the memory file a save to memory writes
     std::string temp_workbook_path;
     bool from_file = false;
     bool read_memory = false;
@@ -218,6 +220,9 @@ int add_sheet(Book &book, std::string_view name);
 // add_sheet for a statement or call that adds a sheet: the new sheet becomes current. Its
 // index, or kNoMemory after TXLS-00002.
 int add_current_sheet(Book &book, std::string_view name);
+// A value put into a book that has no sheet yet lands on a new current "Sheet1", so that a
+// one-call report (open, put, save) never loses its cells. 0, or kNoMemory after TXLS-00002.
+int ensure_first_sheet(Book &book);
 // Whether a sheet has the name in any letter case: a saved workbook tells sheet names apart
 // without regard to case.
 bool sheet_name_taken(const Book &book, std::string_view name);

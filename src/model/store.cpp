@@ -127,6 +127,12 @@ int add_sheet(Book &book, std::string_view name) {
     return book.sheet_count() - 1;
 }
 
+int ensure_first_sheet(Book &book) {
+    if (book.sheet_count() > 0) return 0;
+    int rc = add_current_sheet(book, "Sheet1");
+    return rc < 0 ? rc : 0;
+}
+
 int add_current_sheet(Book &book, std::string_view name) {
     int index = add_sheet(book, name);
     if (index < 0) return book.err.raise(kNoMemory, Msg::k00002);

@@ -147,22 +147,21 @@ int build_package_parts(const Book &book, std::vector<std::pair<std::string, std
     return visit_package_parts(book, collect);
 }
 
-int tsx_create_excel2007(const Book &book) {
-    const bool to_memory = book.write_memory || zip_route() == 0;
+int tsx_create_excel2007(const Book &book, const SaveTarget &target) {
     const int saved_route = zip_route();
-    int rc = kOk;
-    if (to_memory) {
+    int rc = 0;
+    if (target.to_memory) {
         set_zip_route(0);
-        rc = write_archive(book, book.file_name);
+        rc = write_archive(book, target.name);
         set_zip_route(saved_route);
     } else {
         // The target is replaced only by a complete archive.
-        const std::string temporary = temporary_target(book.file_name);
+        const std::string temporary = temporary_target(target.name);
         set_zip_route(1);
         rc = write_archive(book, temporary);
         set_zip_route(saved_route);
-        if (rc == kOk && std::rename(temporary.c_str(), book.file_name.c_str()) != 0) rc = kWriteError;
-        if (rc != kOk) std::remove(temporary.c_str());
+        if (rc == 0 && std::rename(temporary.c_str(), target.name.c_str()) != 0) rc = kWriteError;
+        if (rc != 0) std::remove(temporary.c_str());
     }
     return rc;
 }
