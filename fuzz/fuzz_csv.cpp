@@ -41,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // The counters the paste leaves behind steer the statements that usually follow one.
     if (TXLS_put_values(&book, "A($ROWNUM+1)=\"=SUM(A1:A($ROWNUM))\" A1:C($ROWNUM).BORDER=thin") != 0)
         note_failure(book, "TXLS_put_values");
+    remove_scratch_file(path);
     save_check_and_release(book);
     return 0;
 }

@@ -36,6 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     open_memory_book(book, book_set);
     std::string options = "FILE=\"" + path + "\" CHARSET=" + file_set;
     if (TXLS_read_file(&book, options.c_str()) != 0) note_failure(book, "TXLS_read_file");
+    remove_scratch_file(path);
     save_check_and_release(book);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 #include <minizip/unzip.h>
+#include <sanitizer/common_interface_defs.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -100,6 +101,8 @@ int ZCALLBACK stream_error(voidpf, voidpf) { return 0; }
 [[noreturn]] void fail(std::string_view package, const std::string &what) {
     std::fprintf(stderr, "\n== package check failed for memory file '%.*s': %s\n", static_cast<int>(package.size()),
                  package.data(), what.c_str());
+    // libFuzzer leaves through _Exit after a crash, past the atexit handler.
+    remove_scratch_folder();
     std::abort();
 }
 
@@ -328,8 +331,12 @@ const std::string &scratch_folder() {
     }
     path = std::filesystem::absolute(buffer.data()).string();
     std::atexit(remove_scratch_folder);
+    // A sanitizer report ends the process without atexit handlers.
+    __sanitizer_set_death_callback(remove_scratch_folder);
     return path;
 }
+
+void remove_scratch_file(const std::string &path) { std::remove(path.c_str()); }
 
 std::string write_scratch_file(std::string_view name, const std::uint8_t *data, std::size_t size) {
     std::string path = scratch_folder() + "/" + std::string(name);

@@ -20,6 +20,9 @@ const std::string &scratch_folder();
 
 // Writes `bytes` to `name` inside the scratch folder and returns the file's absolute path.
 std::string write_scratch_file(std::string_view name, const std::uint8_t *data, std::size_t size);
+// Removes a file written above once the run is done with it: after a timeout, which ends the
+// process without any clean-up, the folder is then left empty.
+void remove_scratch_file(const std::string &path);
 
 // Aborts (so that libFuzzer reports the input) when `package` is not a readable zip archive whose
 // .xml and .rels entries are well-formed XML, whose internal relationships name existing parts
