@@ -172,54 +172,6 @@ std::map<std::string, std::string> read_entries(std::string_view name, std::stri
     return entries;
 }
 
-// Known finding (fuzz/findings/README.md): a UTF-8 book passes the caller's bytes into the parts
-// unchecked, so invalid UTF-8 and U+FFFE/U+FFFF reach the XML. Until the engine validates caller
-// text, such characters are replaced before parsing, so that every other fault of the same part
-// is still found; TABSMITH_FUZZ_STRICT=1 in the environment makes them fatal again.
-bool strict_text() {
-    static const bool strict = [] {
-        const char *value = std::getenv("TABSMITH_FUZZ_STRICT");
-        return value && *value && std::strcmp(value, "0") != 0;
-    }();
-    return strict;
-}
-
-// Whether `text` holds a byte sequence that is no XML character in UTF-8 (invalid UTF-8, a
-// surrogate, U+FFFE, U+FFFF); with `out`, the text is copied with each replaced by U+FFFD.
-// Control characters are left to the parser.
-bool has_non_characters(const std::string &text, std::string *out) {
-    bool found = false;
-    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n;) {
-        unsigned char c = p[i];
-        if (c < 0x80) {
-            if (out) out->push_back(static_cast<char>(c));
-            ++i;
-            continue;
-        }
-        std::size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-        std::uint32_t cp = len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
-        bool ok = len > 0 && i + len <= n;
-        for (std::size_t k = 1; ok && k < len; ++k) {
-            ok = (p[i + k] & 0xC0) == 0x80;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        ok = ok && !(len == 3 && cp < 0x800) && !(len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) &&
-             !(cp >= 0xD800 && cp <= 0xDFFF) && cp != 0xFFFE && cp != 0xFFFF;
-        if (ok) {
-            if (out) out->append(text, i, len);
-            i += len;
-            continue;
-        }
-        if (!out) return true;
-        found = true;
-        out->append("\xEF\xBF\xBD");
-        ++i;
-    }
-    return found;
-}
-
 [[noreturn]] void fail_parse(std::string_view package, const std::string &name, const xmlError *error) {
     std::string why = "part '" + name + "' is not well-formed XML";
     if (error && error->message) {
@@ -237,9 +189,7 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NO
 // the part is only checked, through a parser that builds nothing: a sheet of a few hundred
 // thousand cells would otherwise cost a tree of as many nodes on every run.
 xmlDocPtr parse_part(std::string_view package, const std::string &name, const std::string &original, bool keep_tree) {
-    std::string replaced;
-    if (!strict_text() && has_non_characters(original, nullptr)) has_non_characters(original, &replaced);
-    const std::string &text = replaced.empty() ? original : replaced;
+    const std::string &text = original;
     if (keep_tree) {
         xmlResetLastError();
         xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), name.c_str(), nullptr, kParseOptions);
