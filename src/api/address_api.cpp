@@ -12,6 +12,13 @@ namespace {
 
 constexpr std::size_t kCallerTextLimit = 6001;  // texts this long or longer are refused
 
+// The A1 name of a 1-based position, checked before the conversion to 0-based so that no
+// argument, however far outside the sheet, can overflow: 0, or kBadArgument.
+int caller_cell_name(int row, int column, std::string &out) {
+    if (row < 1 || row > kMaxNameRow + 1 || column < 1 || column > kMaxNameColumn + 1) return kBadArgument;
+    return cell_name(row - 1, column - 1, out) == 0 ? 0 : kBadArgument;
+}
+
 // Copies an ASCII name with its terminator: 0, or kOverflow (buffer left empty) when it does not fit.
 int put_name(const std::string &name, char *out, int size) {
     if (size <= 0) return kOverflow;
@@ -55,7 +62,7 @@ int TXLS_cell_name(int row, int column, char *out, int size) {
     return api_boundary(nullptr, "TXLS_cell_name()", [&] {
         if (!out) return kBadArgument;
         std::string name;
-        if (cell_name(row - 1, column - 1, name) != 0) {
+        if (caller_cell_name(row, column, name) != 0) {
             if (size > 0) out[0] = '\0';
             return kBadArgument;
         }
@@ -67,7 +74,7 @@ int TXLS_cell_range(int row1, int column1, int row2, int column2, char *out, int
     return api_boundary(nullptr, "TXLS_cell_range()", [&] {
         if (!out) return kBadArgument;
         std::string first, second;
-        if (cell_name(row1 - 1, column1 - 1, first) != 0 || cell_name(row2 - 1, column2 - 1, second) != 0) {
+        if (caller_cell_name(row1, column1, first) != 0 || caller_cell_name(row2, column2, second) != 0) {
             if (size > 0) out[0] = '\0';
             return kBadArgument;
         }

@@ -105,8 +105,10 @@ int open_book(XLS_BOOK *record, const char *options_text) {
 // here gives it today, the mapping keeps it for one that does.
 constexpr int kWriterOutputError = -105;
 
-// Maps a writer result to the caller's result; a message the writer left stays.
-int save_failure(Book &book, int rc, bool writer_left_message) {
+// Maps a writer result to the caller's result; a message the writer left stays. A file that
+// could not be written is named as the save named it: the book's file, or the memory file a
+// close option chose.
+int save_failure(Book &book, int rc, bool writer_left_message, const std::string &target_name) {
     auto report = [&](int result, auto... raise_args) {
         if (writer_left_message) return book.err.fail(result);
         return book.err.raise(result, raise_args...);
@@ -114,8 +116,8 @@ int save_failure(Book &book, int rc, bool writer_left_message) {
     switch (rc) {
     case kOpenError:
     case kWriteError:
-    case kWriterOutputError: return report(kWriteError, Msg::k03121, book.file_name.c_str());
-    case kUnsupported: return report(kUnsupported, Msg::k03121, book.file_name.c_str());
+    case kWriterOutputError: return report(kWriteError, Msg::k03121, target_name.c_str());
+    case kUnsupported: return report(kUnsupported, Msg::k03121, target_name.c_str());
     case kLimit: return report(kOverflow, Msg::k03009, 0, "tsx_create_excel2007()");
     case kNoMemory: return report(kNoMemory, Msg::k00002);
     default: return book.err.fail(kFail);
@@ -197,7 +199,8 @@ int TXLS_close_book(XLS_BOOK *record, const char *options) {
             const std::string before = book->err.message_sjis();
             const SaveTarget target = save_target(*book, close.memory_name);
             int rc = save_book(*book, target);
-            if (rc != 0) return save_failure(*book, rc, before != book->err.message_sjis());  // the book stays open for another try
+            // The book stays open for another try.
+            if (rc != 0) return save_failure(*book, rc, before != book->err.message_sjis(), target.name);
             // A book saved to memory stays there for its caller to fetch.
             if (target.to_memory) keep = target.name;
         }

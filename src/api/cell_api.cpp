@@ -199,8 +199,16 @@ int TXLS_search(XLS_BOOK *record, TXLS_SEARCH *search, const char *text, char **
             // A continuation walks on from the last hit through the merged area.
             if (!book->sheet(search->hit_sheet) || search->hit_row < 0 || search->hit_column < 0)
                 return book->err.fail(kBadArgument);
-            if (search->direction) ++search->hit_row;
-            else ++search->hit_column;
+            // The record is the caller's: a step past the last row or column of a sheet (the
+            // record may hold any position, up to INT_MAX) ends the search like a search that
+            // finds nothing, and the next call starts anew.
+            const bool down = search->direction != 0;
+            const long long next = 1LL + (down ? search->hit_row : search->hit_column);
+            if (next >= (down ? book->max_rows : book->max_columns)) {
+                search->remaining = 0;
+                return book->err.fail(kNoSheet);
+            }
+            (down ? search->hit_row : search->hit_column) = static_cast<int>(next);
             --search->remaining;
             return book->err.fail(read_values(*book, search->direction, search->hit_sheet, search->hit_row,
                                               search->hit_column, search->count, out, size));

@@ -4,14 +4,18 @@
 #include "support/files.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -137,7 +141,173 @@ const char *temp_base() {
 
 bool is_separator(char c) { return c == '/' || c == '\\'; }
 
+// The folder part of a path for the system calls ("." for a bare name, "/" directly under the root).
+std::string folder_of(const std::string &path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Follows a chain of symbolic links to the name it ends at, which need not exist yet (a
+// dangling link names the file to create). false with errno set for a loop or an unreadable
+// link.
+bool follow_links(const std::string &path, std::string &out) {
+    constexpr int kMaxHops = 40;  // what the kernel allows before ELOOP
+    std::string current = path;
+    for (int hops = 0;; ++hops) {
+        struct stat st;
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        if (hops == kMaxHops) {
+            errno = ELOOP;
+            return false;
+        }
+        char link[4097];  // PATH_MAX and one to see a longer one
+        ssize_t got = ::readlink(current.c_str(), link, sizeof link);
+        if (got < 0) return false;
+        if (static_cast<std::size_t>(got) >= sizeof link) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        std::string target(link, static_cast<std::size_t>(got));
+        if (target.empty()) {
+            errno = ENOENT;
+            return false;
+        }
+        current = target.front() == '/' ? target : folder_of(current) + "/" + target;
+    }
+    out = std::move(current);
+    return true;
+}
+
+// Letters for a temporary name nobody can guess: from the kernel's random source, or from the
+// clock and a counter when that gives nothing (the O_EXCL open still keeps names apart).
+std::string unguessable_letters(std::size_t count) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    unsigned char bytes[32] = {};
+    if (count > sizeof bytes) count = sizeof bytes;
+    if (::getrandom(bytes, count, GRND_NONBLOCK) != static_cast<ssize_t>(count)) {
+        static std::atomic<unsigned long long> counter{0};
+        unsigned long long seed = static_cast<unsigned long long>(
+                                      std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                                  (static_cast<unsigned long long>(::getpid()) << 32) ^ counter.fetch_add(1) * 0x9E3779B97F4A7C15ull;
+        for (std::size_t i = 0; i < count; ++i) {
+            seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+            bytes[i] = static_cast<unsigned char>(seed >> 56);
+        }
+    }
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) out += kLetters[bytes[i] % (sizeof kLetters - 1)];
+    return out;
+}
+
+// The umask as the kernel reports it, without changing it (umask() can only be read by
+// setting it, which would race with other threads creating files).
+bool read_umask(unsigned &mask) {
+    std::FILE *status = std::fopen("/proc/self/status", "re");
+    if (!status) return false;
+    char line[256];
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(status);
+    return found;
+}
+
 }  // namespace
+
+unsigned new_file_mode() {
+    unsigned mask = 0;
+    if (!read_umask(mask)) {
+        static std::mutex umask_mutex;
+        std::lock_guard<std::mutex> lock(umask_mutex);
+        mode_t old = ::umask(077);
+        ::umask(old);
+        mask = old;
+    }
+    return 0666u & ~mask;
+}
+
+ReplacementFile::~ReplacementFile() { abort(); }
+
+int ReplacementFile::create(std::string_view target) {
+    abort();
+    std::string path;
+    if (!to_path(target, path) || path.back() == '/') {
+        fail_text("ReplacementFile::create()", target, path.empty() ? EINVAL : EISDIR);
+        return kOpenError;
+    }
+    std::string destination;
+    if (!follow_links(path, destination)) {
+        fail_text("ReplacementFile::create() readlink()", target, errno);
+        return kOpenError;
+    }
+    // Only a regular file is replaced: renaming over a folder fails anyway, and a device or a
+    // FIFO must keep its node.
+    struct stat st;
+    if (::stat(destination.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        fail_text("ReplacementFile::create()", target, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        return kOpenError;
+    }
+    const std::string folder = folder_of(destination);
+    const std::string base = destination.substr(destination.rfind('/') + 1);
+    // Hidden, beside the target so that the rename stays within one file system, and short
+    // enough for any name limit whatever the target's name.
+    const std::string stem = folder + "/." + base.substr(0, 64) + ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = stem + unguessable_letters(12);
+        int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            fd_ = fd;
+            temporary_ = std::move(candidate);
+            destination_ = std::move(destination);
+            return 0;
+        }
+        if (errno != EEXIST) {
+            fail_text("ReplacementFile::create() open()", candidate, errno);
+            return kOpenError;
+        }
+    }
+    fail_text("ReplacementFile::create() open()", stem, EEXIST);
+    return kOpenError;
+}
+
+int ReplacementFile::commit() {
+    if (fd_ < 0) return kWriteError;
+    unsigned mode = new_file_mode();
+    struct stat old;
+    if (::stat(destination_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        mode = old.st_mode & 07777;
+        // The owner goes with the permissions where this process may give it (a privileged
+        // save over a user's file); set-id bits are only kept together with their owner.
+        struct stat fresh;
+        if (::fstat(fd_, &fresh) == 0 && (fresh.st_uid != old.st_uid || fresh.st_gid != old.st_gid) &&
+            ::fchown(fd_, old.st_uid, old.st_gid) != 0)
+            mode &= ~static_cast<unsigned>(S_ISUID | S_ISGID);
+    }
+    const char *step = nullptr;
+    if (::fsync(fd_) != 0) step = "fsync()";
+    else if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0) step = "fchmod()";
+    if (!step) {
+        int closed = ::close(fd_);
+        fd_ = -1;
+        if (closed != 0) step = "close()";
+        else if (std::rename(temporary_.c_str(), destination_.c_str()) != 0) step = "rename()";
+    }
+    if (step) {
+        fail_text((std::string("ReplacementFile::commit() ") + step).c_str(), destination_, errno);
+        abort();
+        return kWriteError;
+    }
+    temporary_.clear();
+    return 0;
+}
+
+void ReplacementFile::abort() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
+    destination_.clear();
+}
 
 FileHandle::~FileHandle() {
     if (fp) std::fclose(fp);

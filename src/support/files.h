@@ -89,6 +89,42 @@ int temp_folder(std::string_view name, std::string &out);
 // concurrent saves do not share one working folder: 0, kBadArgument or kFail.
 int unique_temp_folder(std::string_view prefix, std::string &out);
 
+// A file written under a private name in the folder of the file it replaces and renamed over
+// it only when complete, so that the target is never seen half written and nothing planted
+// beside it is followed. A target that is a symbolic link is replaced at the end of its chain
+// (the link stays a link); the finished file keeps the replaced file's permissions, or gets
+// those a new file would get under the process umask. Destroying an uncommitted file removes it.
+class ReplacementFile {
+public:
+    ReplacementFile() = default;
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile &) = delete;
+    ReplacementFile &operator=(const ReplacementFile &) = delete;
+
+    // Creates the temporary file (read-write, 0600, never through a link): 0, or kOpenError
+    // with the reason in the memory-file layer's last-error buffer (a folder that cannot be
+    // written, a target that is a folder or no regular file, a link chain that loops).
+    int create(std::string_view target);
+    // The open descriptor of the temporary file; it stays owned by this object.
+    int descriptor() const { return fd_; }
+    const std::string &temporary_path() const { return temporary_; }
+    // The file that commit() replaces: the target, or the file its links end at.
+    const std::string &destination() const { return destination_; }
+    // Flushes the file to the disk, gives it its permissions and renames it over the
+    // destination: 0, or kWriteError with the temporary file removed.
+    int commit();
+    // Closes and removes the temporary file; nothing else is touched.
+    void abort();
+
+private:
+    int fd_ = -1;
+    std::string temporary_;
+    std::string destination_;
+};
+
+// The permission bits a new file gets from open(..., 0666) under the current umask.
+unsigned new_file_mode();
+
 // The path a book is read from or saved to: absolute names as they are, others joined to the
 // current directory; backslashes count as separators.
 std::string working_path(std::string_view name);

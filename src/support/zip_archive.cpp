@@ -44,15 +44,24 @@ ZipFileHandle *as_handle(voidpf stream) { return static_cast<ZipFileHandle *>(st
 
 bool has_target(const ZipFileHandle *h) { return h && (h->on_disk ? h->fd >= 0 : h->mem != nullptr); }
 
-voidpf ZCALLBACK open_callback(voidpf, const void *filename, int mode) {
+// `opaque`, when set, points to the descriptor of a file the caller created: the archive is
+// written there through a duplicate, so that closing the archive never closes the caller's file.
+voidpf ZCALLBACK open_callback(voidpf opaque, const void *filename, int mode) {
     if (!filename) return nullptr;
     const char *name = static_cast<const char *>(filename);
     OpenKind kind = open_kind(mode);
     if (kind == OpenKind::kNone || name[0] == '\0') return nullptr;
-    bool on_disk = zip_route() != 0;
+    const int *given = static_cast<const int *>(opaque);
+    bool on_disk = given || zip_route() != 0;
     int fd = -1;
     MFile *mem = nullptr;
-    if (on_disk) {
+    if (given) {
+        fd = ::fcntl(*given, F_DUPFD_CLOEXEC, 0);
+        if (fd < 0 || ::lseek(fd, 0, SEEK_SET) != 0) {
+            if (fd >= 0) ::close(fd);
+            return nullptr;
+        }
+    } else if (on_disk) {
         int flags = kind == OpenKind::kRead ? O_RDONLY : kind == OpenKind::kExisting ? O_RDWR : O_RDWR | O_CREAT | O_TRUNC;
         fd = ::open(name, flags | O_CLOEXEC, 0666);
         if (fd < 0) return nullptr;
@@ -504,6 +513,16 @@ int ZipPackageWriter::open(std::string_view archive) {
     const std::string path(archive);
     zlib_filefunc64_def functions = zip_file_functions();
     zf_ = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
+    return zf_ ? 0 : kOpenError;
+}
+
+int ZipPackageWriter::open_descriptor(int descriptor) {
+    if (zf_ || descriptor < 0) return kOpenError;
+    descriptor_ = descriptor;
+    zlib_filefunc64_def functions = zip_file_functions();
+    functions.opaque = &descriptor_;
+    // The name only has to be non-empty: the callback takes the descriptor instead.
+    zf_ = zipOpen2_64("descriptor", APPEND_STATUS_CREATE, nullptr, &functions);
     return zf_ ? 0 : kOpenError;
 }
 

@@ -43,7 +43,8 @@ struct ZipFileHandle {
 };
 
 // The callback set both operations open archives with (64-bit positions, narrow paths, no
-// opaque pointer); each archive follows the routing flag as it stands when it is opened.
+// opaque pointer); each archive follows the routing flag as it stands when it is opened. An
+// opaque pointer set by a caller points to the descriptor of a disk file to write into.
 zlib_filefunc64_def zip_file_functions();
 
 // The routing flag (per thread, initially -1): non-zero puts archives in disk files, zero in
@@ -73,6 +74,10 @@ public:
 
     // 0, or kOpenError when the archive cannot be created.
     int open(std::string_view archive);
+    // Writes the archive into a disk file its caller has created and keeps (the writer works
+    // on a duplicate of `descriptor`, positioned at the start), whatever the routing flag.
+    // 0, or kOpenError.
+    int open_descriptor(int descriptor);
     // Starts a deflated entry stamped with the current local time. `zip64` must be set when
     // the plain data may reach 4 GiB. 0, or kOpenError (bad name, no archive, entry not opened).
     int begin_entry(std::string_view name, bool zip64);
@@ -85,6 +90,7 @@ public:
 
 private:
     void *zf_ = nullptr;
+    int descriptor_ = -1;  // handed to the open callback through minizip's opaque pointer
 };
 
 // Extracts every entry of `archive` into files below `folder` (to_disk non-zero; the folder

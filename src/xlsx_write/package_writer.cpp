@@ -1,14 +1,11 @@
 // The create path of saving: parts in archive order, each deflated straight into the archive,
-// and the atomic replacement of the target file (written under a temporary name, then renamed).
+// and the replacement of the target file by a complete archive only.
 
 #include "xlsx_write/package_writer.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-
 #include "model/style_registry.h"
 #include "support/deflate_pipeline.h"
+#include "support/files.h"
 #include "support/results.h"
 #include "support/zip_archive.h"
 #include "xlsx_write/book_parts.h"
@@ -19,9 +16,9 @@
 namespace tabsmith {
 namespace {
 
-std::string temporary_target(const std::string &target) {
-    return target + ".tmp" + std::to_string(static_cast<long>(getpid()));
-}
+// Whatever the archive layer reports (an entry not opened or closed, the central directory
+// not written), the archive could not be written: the save reports it as a write error.
+int archive_failure(int rc) { return rc == kOk ? kOk : kWriteError; }
 
 // Receives the parts of a package in archive order; a worksheet comes as its sheet so that a
 // receiver can stream it.
@@ -88,7 +85,7 @@ public:
     explicit ArchiveParts(ZipPackageWriter &zip) : zip_(zip) {}
 
     int part(std::string name, std::string &&text) override {
-        if (int rc = zip_.begin_entry(name, text.size() >= kZip32Limit); rc != kOk) return rc;
+        if (int rc = zip_.begin_entry(name, text.size() >= kZip32Limit); rc != kOk) return archive_failure(rc);
         DeflatePipeline pipeline(output(), text.size() > kDeflatePieceBytes ? 0 : 1);
         for (std::size_t at = 0; at < text.size(); at += kDeflatePieceBytes) {
             std::string piece = text.substr(at, kDeflatePieceBytes);
@@ -100,7 +97,7 @@ public:
 
     int worksheet(std::string name, const Book &book, int sheet_index) override {
         if (int rc = zip_.begin_entry(name, worksheet_part_bound(book, sheet_index) >= kZip32Limit); rc != kOk)
-            return rc;
+            return archive_failure(rc);
         DeflatePipeline pipeline(output());
         pipeline_ = &pipeline;
         std::string rest;
@@ -123,20 +120,44 @@ private:
     }
     int finish(DeflatePipeline &pipeline) {
         if (int rc = pipeline.finish(); rc != kOk) return rc;
-        return zip_.end_entry(pipeline.input_size(), pipeline.crc32());
+        return archive_failure(zip_.end_entry(pipeline.input_size(), pipeline.crc32()));
     }
 
     ZipPackageWriter &zip_;
     DeflatePipeline *pipeline_ = nullptr;
 };
 
-// Packs the book into the archive at `path` along the current routing flag.
-int write_archive(const Book &book, const std::string &path) {
-    ZipPackageWriter zip;
-    if (int rc = zip.open(path); rc != kOk) return rc;
+// Packs the book into an archive the writer has opened (a memory file, or the temporary file
+// of a disk save).
+int write_archive(const Book &book, ZipPackageWriter &zip) {
     ArchiveParts parts(zip);
     if (int rc = visit_package_parts(book, parts); rc != kOk) return rc;
-    return zip.close();
+    return archive_failure(zip.close());
+}
+
+int write_memory_archive(const Book &book, const std::string &name) {
+    const int saved_route = zip_route();
+    set_zip_route(0);
+    ZipPackageWriter zip;
+    int rc = zip.open(name);
+    set_zip_route(saved_route);
+    return rc != kOk ? archive_failure(rc) : write_archive(book, zip);
+}
+
+// The target is only ever replaced by a complete archive, written under a name nobody else
+// can have chosen; a failure anywhere, up to the rename, removes that file and keeps the old
+// target.
+int write_disk_archive(const Book &book, const std::string &path) {
+    ReplacementFile file;
+    if (file.create(path) != kOk) return kWriteError;
+    int rc;
+    {
+        ZipPackageWriter zip;
+        rc = zip.open_descriptor(file.descriptor());
+        rc = rc != kOk ? archive_failure(rc) : write_archive(book, zip);
+    }
+    if (rc == kOk) rc = file.commit();
+    return rc;
 }
 
 }  // namespace
@@ -148,22 +169,7 @@ int build_package_parts(const Book &book, std::vector<std::pair<std::string, std
 }
 
 int tsx_create_excel2007(const Book &book, const SaveTarget &target) {
-    const int saved_route = zip_route();
-    int rc = 0;
-    if (target.to_memory) {
-        set_zip_route(0);
-        rc = write_archive(book, target.name);
-        set_zip_route(saved_route);
-    } else {
-        // The target is replaced only by a complete archive.
-        const std::string temporary = temporary_target(target.name);
-        set_zip_route(1);
-        rc = write_archive(book, temporary);
-        set_zip_route(saved_route);
-        if (rc == 0 && std::rename(temporary.c_str(), target.name.c_str()) != 0) rc = kWriteError;
-        if (rc != 0) std::remove(temporary.c_str());
-    }
-    return rc;
+    return target.to_memory ? write_memory_archive(book, target.name) : write_disk_archive(book, target.name);
 }
 
 }  // namespace tabsmith
