@@ -40,6 +40,14 @@ int api_boundary(XLS_BOOK *record, const char *where, Body &&body) noexcept {
     }
 }
 
+// What every call does on entry: the record's error code (and the failed statement line of an
+// open book) cleared.
+inline void clear_call_state(XLS_BOOK *record) {
+    if (!record) return;
+    record->error_code = 0;
+    if (Book *book = book_of(record)) book->failed_line = 0;
+}
+
 // The book of an open record with its error code cleared; nullptr (and the record's code set
 // to `closed_code`) when the record is NULL or not open.
 Book *enter(XLS_BOOK *record, int closed_code = kFail);

@@ -215,7 +215,7 @@ int TXLS_swap_book(int restore) {
 }
 
 int TXLS_version(XLS_BOOK *record, char *out, int size) {
-    if (record) record->error_code = 0;
+    clear_call_state(record);
     if (!out || size <= 0) return kBadArgument;
     return api_boundary(record, "TXLS_version()", [&] {
         const std::size_t needed = std::strlen(TXLS_VERSION_TEXT) + 1;

@@ -23,15 +23,15 @@ int TXLS_read_file(XLS_BOOK *record, const char *options) {
 }
 
 int TXLS_open_datasource(XLS_BOOK *record, const char *) {
-    if (record) record->error_code = 0;
+    clear_call_state(record);
     return 0;
 }
 int TXLS_paste_datasource(XLS_BOOK *record, const char *) {
-    if (record) record->error_code = 0;
+    clear_call_state(record);
     return 0;
 }
 int TXLS_close_datasource(XLS_BOOK *record) {
-    if (record) record->error_code = 0;
+    clear_call_state(record);
     return 0;
 }
 

@@ -316,7 +316,7 @@ int TXLS_is_property(XLS_BOOK *record, const char *name, int *id) {
 
 // Accepted for callers of the older interface; it changes nothing (statements do the work).
 int TXLS_set_property(XLS_BOOK *record, const char *, const char *) {
-    if (record) record->error_code = 0;
+    clear_call_state(record);
     return 0;
 }
 

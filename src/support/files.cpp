@@ -283,9 +283,10 @@ int ReplacementFile::commit() {
             ::fchown(fd_, old.st_uid, old.st_gid) != 0)
             mode &= ~static_cast<unsigned>(S_ISUID | S_ISGID);
     }
+    // No fsync: the rename already gives readers the old file or the whole new one, and a save
+    // is as durable as any other file the caller writes.
     const char *step = nullptr;
-    if (::fsync(fd_) != 0) step = "fsync()";
-    else if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0) step = "fchmod()";
+    if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0) step = "fchmod()";
     if (!step) {
         int closed = ::close(fd_);
         fd_ = -1;

@@ -205,4 +205,8 @@ TEST_F(SavedBookLifecycle, ErrorLineNamesTheFailingStatementUntilTheNextCall) {
     EXPECT_EQ(TXLS_error_line(&book), 4);
     EXPECT_EQ(TXLS_put_cell(&book, "not a cell", "x"), -3);
     EXPECT_EQ(TXLS_error_line(&book), 0);
+    // The calls that do nothing still start afresh.
+    EXPECT_EQ(TXLS_read_file(&book, ("FILE=\"" + statements + "\" CHARSET=UTF8").c_str()), -1);
+    EXPECT_EQ(TXLS_set_property(&book, "A1", "1"), 0);
+    EXPECT_EQ(TXLS_error_line(&book), 0);
 }
