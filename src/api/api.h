@@ -14,17 +14,26 @@ namespace tabsmith {
 inline Book *book_of(XLS_BOOK *record) { return record ? static_cast<Book *>(record->work) : nullptr; }
 
 // Runs `body` so that nothing escapes to a C caller: memory exhaustion becomes -2 with
-// TXLS-00002, anything else -1 with TXLS-03600.
+// TXLS-00002, anything else -1 with TXLS-03600. The record gets the message even when it holds
+// no book (an open that failed half way), and reporting asks for no memory where it has none.
 template <typename Body>
 int api_boundary(XLS_BOOK *record, const char *where, Body &&body) noexcept {
     try {
         return body();
     } catch (const std::bad_alloc &) {
-        if (Book *book = book_of(record)) return book->err.raise(-2, Msg::k00002);
+        if (Book *book = book_of(record)) return book->err.raise_out_of_memory();
+        if (record) return store_out_of_memory(record->log.error_info, &record->error_code);
         return -2;
     } catch (...) {
-        if (Book *book = book_of(record)) return book->err.raise(-1, Msg::k03600, where);
-        return -1;
+        if (!record) return -1;
+        ErrorSink detached;   // a book's own sink writes to these same fields
+        detached.attach(record->log.error_info, &record->error_code);
+        ErrorSink &err = book_of(record) ? book_of(record)->err : detached;
+        try {
+            return err.raise(-1, Msg::k03600, where);
+        } catch (...) {
+            return err.fail(-1);
+        }
     }
 }
 

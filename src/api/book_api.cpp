@@ -34,11 +34,11 @@ void release_book(XLS_BOOK *record) {
 }
 
 Book *adopt_book(XLS_BOOK *record, std::unique_ptr<Book> book) {
-    Book *raw = book.release();
     {
         std::lock_guard<std::mutex> lock(live_mutex);
-        live_books.insert(raw);
+        live_books.insert(book.get());   // may run out of memory: the book is still owned here
     }
+    Book *raw = book.release();
     raw->err.attach(record->log.error_info, &record->error_code);
     record->work = raw;
     return raw;
@@ -62,7 +62,7 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     if (int rc = parse_open_options(options_text, sizeof(XLS_BOOK), err, options); rc != 0) return err.fail(rc);
 
     auto fresh = std::make_unique<Book>();
-    if (init_book(*fresh, kFileTypeXlsx) != 0) return err.raise(-2, Msg::k00002);
+    if (init_book(*fresh, kFileTypeXlsx) != 0) return err.raise_out_of_memory();
     Book *book = adopt_book(record, std::move(fresh));
     book->charset = options.charset;
     book->mode = options.mode;
@@ -198,13 +198,22 @@ char *TXLS_error_mesg(XLS_BOOK *record) {
     int charset = book ? book->charset : kSjis;
     const char *info = record->log.error_info;
     std::size_t length = strnlen(info, TXLS_ERROR_INFO_SIZE);
-    std::string message;
-    if (length < 6000) message.assign(info, length);
-    else message = "TXLS-4000 book->log.error_info too long";
-    std::string converted = convert_charset(message, kSjis, charset);
-    std::size_t keep = fit_prefix(charset, converted, TXLS_CALLER_MESG_SIZE - 1);
-    std::memcpy(record->caller_mesg, converted.data(), keep);
-    record->caller_mesg[keep] = '\0';
+    try {
+        std::string message;
+        if (length < 6000) message.assign(info, length);
+        else message = "TXLS-4000 book->log.error_info too long";
+        std::string converted = convert_charset(message, kSjis, charset);
+        std::size_t keep = fit_prefix(charset, converted, TXLS_CALLER_MESG_SIZE - 1);
+        std::memcpy(record->caller_mesg, converted.data(), keep);
+        record->caller_mesg[keep] = '\0';
+    } catch (const std::bad_alloc &) {
+        // No memory to convert: the message's ASCII head (its TXLS code) reads the same in
+        // every character set.
+        std::size_t keep = 0;
+        while (keep < length && keep < 6000 && static_cast<unsigned char>(info[keep]) < 0x80) ++keep;
+        std::memcpy(record->caller_mesg, info, keep);
+        record->caller_mesg[keep] = '\0';
+    }
     return record->caller_mesg;
 }
 

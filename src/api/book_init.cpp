@@ -4,6 +4,7 @@
 #include "api/book_init.h"
 
 #include <cstdio>
+#include <new>
 
 #include "datasource/csv_source.h"
 #include "formula/recalc.h"
@@ -33,8 +34,7 @@ int init_book(Book &book, int file_type) {
     book.sheets.reserve(10);
     book.shared_strings.clear();
     book.variables.clear();
-    book.styles.seed_defaults();
-    return 0;
+    return book.styles.seed_defaults();
 }
 
 int probe_workbook(const std::string &path, bool from_memory, int &type) {
@@ -53,8 +53,15 @@ int probe_workbook(const std::string &path, bool from_memory, int &type) {
 
 int prepare_book_for_save(Book &book) {
     if (book.sheet_count() == 0) {
-        for (int k = 1; k <= 3; ++k)
-            if (add_sheet(book, "Sheet" + std::to_string(k)) < 0) return book.err.raise(-2, Msg::k00002);
+        // All three or none: a save that ran out of memory half way is made again from the
+        // same book.
+        try {
+            for (int k = 1; k <= 3; ++k)
+                if (add_sheet(book, "Sheet" + std::to_string(k)) < 0) throw std::bad_alloc();
+        } catch (const std::bad_alloc &) {
+            book.sheets.clear();
+            return book.err.raise_out_of_memory();
+        }
     }
     if (book.settings.recalc)
         if (int rc = recalc_book(book); rc != 0) return rc;
@@ -75,8 +82,7 @@ void close_memory_files(const std::string &keep) {
         mclose_all();
         return;
     }
-    for (const auto &name : mlist())
-        if (name != keep) mrelease(name);
+    mrelease_all_but(keep);
 }
 
 int swap_memory_files(int restore) {

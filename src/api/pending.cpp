@@ -8,8 +8,10 @@ using namespace tabsmith;
 namespace {
 
 int not_yet(XLS_BOOK *record, const char *name) {
-    if (Book *book = enter(record)) return book->err.raise(-1, Msg::k03600, name);
-    return -1;
+    return api_boundary(record, name, [&] {
+        if (Book *book = enter(record)) return book->err.raise(-1, Msg::k03600, name);
+        return -1;
+    });
 }
 
 }  // namespace

@@ -340,9 +340,6 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
     book.current_row = row;
     book.current_column = column;
     Row &r = sheet->rows[static_cast<std::size_t>(row)];
-    if (sheet->rows_used <= row) sheet->rows_used = row + 1;
-    if (r.used <= column) r.used = static_cast<std::uint16_t>(column + 1);
-
     Cell &cell = r.cells[static_cast<std::size_t>(column)];
     if (book.from_file && (cell.kind == kCellFormula || cell.kind == kCellFormulaValue || cell.formula())) {
         std::string name;
@@ -383,6 +380,10 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
         }
     }
     cell = std::move(fresh);
+    // The rows and cells in use grow only with a stored value: a value that ran out of memory
+    // leaves the sheet's extent (and the rows counted by $ROWNUM) as it was.
+    if (sheet->rows_used <= row) sheet->rows_used = row + 1;
+    if (r.used <= column) r.used = static_cast<std::uint16_t>(column + 1);
     return 0;
 }
 

@@ -58,13 +58,20 @@ voidpf ZCALLBACK open_callback(voidpf, const void *filename, int mode) {
             return nullptr;
         }
     } else {
-        mem = mopen(name, kind == OpenKind::kRead ? "rb" : kind == OpenKind::kExisting ? "r+b" : "wb");
+        // No exception may cross minizip's frames: it would leave minizip's own allocations behind.
+        try {
+            mem = mopen(name, kind == OpenKind::kRead ? "rb" : kind == OpenKind::kExisting ? "r+b" : "wb");
+        } catch (const std::bad_alloc &) {
+            errno = ENOMEM;
+            return nullptr;
+        }
         if (!mem) return nullptr;
     }
     auto *handle = new (std::nothrow) ZipFileHandle;
     if (!handle) {
         if (on_disk) ::close(fd);
         else mclose(mem);
+        errno = ENOMEM;   // what the opener reports after minizip's plain failure
         return nullptr;
     }
     handle->fd = fd;
@@ -98,6 +105,7 @@ uLong ZCALLBACK write_callback(voidpf, voidpf stream, const void *buf, uLong siz
         if (size == 0) return 0;
         if (mwrite(buf, 1, size, h->mem) != size) {
             h->last_error = ENOMEM;
+            errno = ENOMEM;   // tells the writer why minizip failed
             return 0;
         }
         return size;
@@ -497,8 +505,10 @@ int ZipPackageWriter::open(std::string_view archive) {
     if (zf_ || archive.empty() || archive.find('\0') != std::string_view::npos) return -101;
     const std::string path(archive);
     zlib_filefunc64_def functions = zip_file_functions();
+    errno = 0;
     zf_ = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
-    return zf_ ? 0 : -101;
+    if (zf_) return 0;
+    return errno == ENOMEM ? -2 : -101;   // minizip says only that it failed
 }
 
 int ZipPackageWriter::begin_entry(std::string_view name, bool zip64) {
@@ -512,10 +522,12 @@ int ZipPackageWriter::begin_entry(std::string_view name, bool zip64) {
     info.dosDate = dos_datetime(DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                                          local.tm_min, local.tm_sec});
     // Raw mode: minizip writes the headers and the bytes handed over, nothing else.
+    errno = 0;
     int rc = zipOpenNewFileInZip3_64(static_cast<zipFile>(zf_), entry_name.c_str(), &info, nullptr, 0, nullptr, 0,
                                      nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8,
                                      Z_DEFAULT_STRATEGY, nullptr, 0, zip64 ? 1 : 0);
-    return rc == ZIP_OK ? 0 : -101;
+    if (rc == ZIP_OK) return 0;
+    return errno == ENOMEM ? -2 : -101;
 }
 
 int ZipPackageWriter::write_raw(const void *data, std::size_t size) {
@@ -523,7 +535,8 @@ int ZipPackageWriter::write_raw(const void *data, std::size_t size) {
     const auto *bytes = static_cast<const unsigned char *>(data);
     while (size > 0) {
         unsigned step = static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30));
-        if (zipWriteInFileInZip(static_cast<zipFile>(zf_), bytes, step) < 0) return -103;
+        errno = 0;
+        if (zipWriteInFileInZip(static_cast<zipFile>(zf_), bytes, step) < 0) return errno == ENOMEM ? -2 : -103;
         bytes += step;
         size -= step;
     }
@@ -532,14 +545,18 @@ int ZipPackageWriter::write_raw(const void *data, std::size_t size) {
 
 int ZipPackageWriter::end_entry(std::uint64_t plain_size, std::uint32_t crc32) {
     if (!zf_) return -5;
-    return zipCloseFileInZipRaw64(static_cast<zipFile>(zf_), plain_size, crc32) == ZIP_OK ? 0 : -5;
+    errno = 0;
+    if (zipCloseFileInZipRaw64(static_cast<zipFile>(zf_), plain_size, crc32) == ZIP_OK) return 0;
+    return errno == ENOMEM ? -2 : -5;
 }
 
 int ZipPackageWriter::close() {
     if (!zf_) return -5;
     zipFile zf = static_cast<zipFile>(zf_);
     zf_ = nullptr;
-    return zipClose(zf, nullptr) == ZIP_OK ? 0 : -5;
+    errno = 0;
+    if (zipClose(zf, nullptr) == ZIP_OK) return 0;
+    return errno == ENOMEM ? -2 : -5;
 }
 
 int zip_extract_package(int to_disk, std::string_view archive, std::string_view folder, int capacity,

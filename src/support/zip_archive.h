@@ -68,7 +68,8 @@ public:
     ZipPackageWriter(const ZipPackageWriter &) = delete;
     ZipPackageWriter &operator=(const ZipPackageWriter &) = delete;
 
-    // 0, or -101 when the archive cannot be created.
+    // 0, -101 when the archive cannot be created, or -2 when memory runs out (every call below
+    // answers -2 for that too).
     int open(std::string_view archive);
     // Starts a deflated entry stamped with the current local time. `zip64` must be set when
     // the plain data may reach 4 GiB. 0, or -101 (bad name, no archive, entry not opened).

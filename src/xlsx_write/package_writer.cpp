@@ -11,6 +11,7 @@
 
 #include "model/style_registry.h"
 #include "support/deflate_pipeline.h"
+#include "support/mfile.h"
 #include "support/zip_archive.h"
 #include "xlsx_write/book_parts.h"
 #include "xlsx_write/part_table.h"
@@ -202,21 +203,28 @@ int build_package_parts(const Book &book, std::vector<std::pair<std::string, std
 
 int tsx_create_excel2007(const Book &book) {
     const bool to_memory = book.write_memory || zip_route() == 0;
-    const int saved_route = zip_route();
-    int rc = 0;
-    if (to_memory) {
-        set_zip_route(0);
-        rc = write_archive(book, book.file_name);
-        set_zip_route(saved_route);
-    } else {
-        // The target is replaced only by a complete archive.
-        const std::string temporary = temporary_target(book.file_name);
-        set_zip_route(1);
-        rc = write_archive(book, temporary);
-        set_zip_route(saved_route);
-        if (rc == 0 && std::rename(temporary.c_str(), book.file_name.c_str()) != 0) rc = -103;
-        if (rc != 0) std::remove(temporary.c_str());
-    }
+    // On disk the target is replaced only by a complete archive, written under another name.
+    const std::string written = to_memory ? book.file_name : temporary_target(book.file_name);
+
+    // However the writing ends (a result or memory running out), the routing flag comes back
+    // and no half-written archive stays behind.
+    struct Cleanup {
+        const std::string &written;
+        bool to_memory;
+        int route = zip_route();
+        bool complete = false;
+        ~Cleanup() {
+            set_zip_route(route);
+            if (complete) return;
+            if (to_memory) mrelease(written);   // finds the entry without asking for memory
+            else std::remove(written.c_str());
+        }
+    } cleanup{written, to_memory};
+
+    set_zip_route(to_memory ? 0 : 1);
+    int rc = write_archive(book, written);
+    if (rc == 0 && !to_memory && std::rename(written.c_str(), book.file_name.c_str()) != 0) rc = -103;
+    cleanup.complete = rc == 0;
     return rc;
 }
 
