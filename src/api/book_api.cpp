@@ -61,9 +61,11 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     OpenOptions options;
     if (int rc = parse_open_options(options_text, sizeof(XLS_BOOK), err, options); rc != 0) return err.fail(rc);
 
+    // The record gets the book only once it is complete: an open that fails (for want of memory
+    // too) leaves the record without one.
     auto fresh = std::make_unique<Book>();
     if (init_book(*fresh, kFileTypeXlsx) != 0) return err.raise_out_of_memory();
-    Book *book = adopt_book(record, std::move(fresh));
+    Book *book = fresh.get();
     book->charset = options.charset;
     book->mode = options.mode;
     book->temp_workbook_path = options.temp_workbook_path;
@@ -82,6 +84,7 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     if (options.mode == OpenMode::kCreate && !options.has_template) {
         // A book saved to memory is fetched by the name the caller gave it.
         book->file_name = options.write_memory ? options.book_name : path;
+        adopt_book(record, std::move(fresh));
         return 0;
     }
 
@@ -90,12 +93,10 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     int probe = probe_workbook(path, options.read_memory, type);
     if (probe != 0) {
         int stored = (probe == -101 || probe == -102) ? probe : -101;
-        release_book(record);
         err.raise(-101, Msg::k03101, path.c_str());
         err.fail(stored);
         return -101;
     }
-    release_book(record);
     return err.raise(-4, Msg::k00900, path.c_str());
 }
 

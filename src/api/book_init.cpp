@@ -73,8 +73,19 @@ int prepare_book_for_save(Book &book) {
 int save_book(Book &book) {
     if (book.from_file) return -1;  // the update path arrives with the template reader
     mclose_all();
-    if (int rc = prepare_book_for_save(book); rc != 0) return rc;
-    return tsx_create_excel2007(book);
+    // The three sheets a book without any is saved with are the save's: a save that fails takes
+    // them away again, and the caller's book is as it was for another try.
+    struct DefaultSheets {
+        Book &book;
+        bool added;
+        ~DefaultSheets() {
+            if (added) book.sheets.clear();
+        }
+    } defaults{book, book.sheet_count() == 0};
+    int rc = prepare_book_for_save(book);
+    if (rc == 0) rc = tsx_create_excel2007(book);
+    if (rc == 0) defaults.added = false;
+    return rc;
 }
 
 void close_memory_files(const std::string &keep) {

@@ -19,6 +19,7 @@
 
 #include "alloc/fail_allocator.h"
 #include "alloc/package_listing.h"
+#include "model/book.h"
 #include "support/charset.h"
 #include "tabsmith.h"
 
@@ -43,6 +44,9 @@ struct Step {
     // What must hold after the call failed ("" when it does): a failed close leaves the book
     // open and no half-written archive behind.
     std::function<std::string()> after_failure = {};
+    // A call with one effect (not a list of statements, which keep those run before a failure)
+    // leaves the book's extent as it was when it fails.
+    bool one_effect = true;
 };
 
 struct Run {
@@ -58,6 +62,22 @@ struct Scenario {
     const char *name;
     std::function<std::vector<Step>(Run &)> make;
 };
+
+// What a failed call must not have changed: the sheets, the rows and cells in use in each
+// (which $ROWNUM and the row and column counts report), the shared strings and variables.
+std::string book_extent(XLS_BOOK *rec) {
+    const auto *book = static_cast<const tabsmith::Book *>(rec->work);
+    if (!book) return "no book";
+    std::string out;
+    for (const auto &sheet : book->sheets) {
+        out += sheet->name + " rows " + std::to_string(sheet->rows_used) + " data " + std::to_string(sheet->data_row);
+        for (int r = 0; r < sheet->rows_used && r < static_cast<int>(sheet->rows.size()); ++r)
+            out += " " + std::to_string(sheet->rows[static_cast<std::size_t>(r)].used);
+        out += "; ";
+    }
+    return out + "strings " + std::to_string(book->shared_strings.size()) + " variables " +
+           std::to_string(book->variables.size());
+}
 
 std::string read_file_bytes(const fs::path &path) {
     std::ifstream in(path, std::ios::binary);
@@ -251,6 +271,7 @@ std::vector<Step> every_value_kind(Run &run) {
     steps.push_back(book_call("sheet_hyperlink", [rec] { return TXLS_sheet_hyperlink(rec, "A1", "Detail", "B2"); }));
     steps.push_back(
         book_call("put_values", [rec] { return TXLS_put_values(rec, "A5=1 A5.FONT.COLOR=RED Detail!B2=x"); }));
+    steps.back().one_effect = false;
     steps.push_back(close_book(rec, "SAVE", run.dir));
     steps.push_back(look("saved book", [dir = run.dir] { return saved_on_disk(dir, "values.xlsx"); }));
     // Reading a workbook is refused for now, after the file was found.
@@ -291,9 +312,11 @@ std::vector<Step> statements_and_settings(Run &run) {
         "SHEET=Summary A1=Summary A2=\"=SUM(Sales!C4:C5)\" A2.FORMAT=円 SHEET.ORDER=DESC",
     };
     std::vector<Step> steps;
-    for (const char *text : statements)
+    for (const char *text : statements) {
         steps.push_back(book_call(std::string("put_values ") + std::string(text).substr(0, 24),
                                   [rec, text] { return TXLS_put_values(rec, text); }));
+        steps.back().one_effect = false;
+    }
     steps.push_back(book_call(
         "get_format_cell",
         [rec, buf] {
@@ -333,11 +356,14 @@ std::vector<Step> csv_paste(Run &run) {
     });
     auto tsv = std::make_shared<std::string>("Detail!B2.TSV=\"" + (run.dir / "sales.csv").string() + "\"");
     std::vector<Step> steps;
-    for (std::size_t k = 0; k < statements->size(); ++k)
+    for (std::size_t k = 0; k < statements->size(); ++k) {
         steps.push_back(book_call("put_values " + (*statements)[k].substr(0, 12),
                                   [rec, statements, k] { return TXLS_put_values(rec, (*statements)[k].c_str()); }));
+        steps.back().one_effect = k != 0;   // a paste keeps the rows it made before a failure
+    }
     steps.push_back(book_call("open_sheet", [rec] { return TXLS_open_sheet(rec, "SHEET_NAME=Detail"); }));
     steps.push_back(book_call("put_values TSV", [rec, tsv] { return TXLS_put_values(rec, tsv->c_str()); }));
+    steps.back().one_effect = false;
     for (const char *cell : {"Sales!C6", "Sales!E7", "Sales!A8", "Sales!D8", "Detail!B2"})
         steps.push_back(book_call(
             std::string("get_cell ") + cell,
@@ -371,6 +397,7 @@ std::vector<Step> statement_file(Run &run) {
     for (const char *cell : {"売上!A1", "売上!A4", "売上!B5", "売上!D1"}) cells->push_back(sjis(cell));
     std::vector<Step> steps;
     steps.push_back(book_call("read_file", [rec, options] { return TXLS_read_file(rec, options->c_str()); }));
+    steps.back().one_effect = false;
     for (std::size_t k = 0; k < cells->size(); ++k)
         steps.push_back(book_call(
             "get_cell " + std::to_string(k),
@@ -455,6 +482,7 @@ std::vector<Step> shift_jis_book(Run &run) {
         book_call("put_cell", [rec, texts] { return TXLS_put_cell(rec, (*texts)[1].c_str(), (*texts)[2].c_str()); }));
     steps.push_back(book_call("put_cell 2", [rec, texts] { return TXLS_put_cell(rec, "A2", (*texts)[4].c_str()); }));
     steps.push_back(book_call("put_values", [rec, texts] { return TXLS_put_values(rec, (*texts)[3].c_str()); }));
+    steps.back().one_effect = false;
     steps.push_back(book_call(
         "get_cell",
         [rec, buf, texts] {
@@ -542,6 +570,7 @@ Outcome run_scenario(const Scenario &scenario, const Mode &mode, long nth, const
         for (std::size_t k = 0; k < steps.size(); ++k) {
             const Step &step = steps[k];
             const long before = fa::failures();
+            const std::string extent_before = step.one_effect && step.on_book ? book_extent(run.rec()) : "";
             if (step.counted) fa::resume();
             int rc = 0;
             try {
@@ -581,6 +610,9 @@ Outcome run_scenario(const Scenario &scenario, const Mode &mode, long nth, const
             // A failed allocation: -2 from operator new, any failure code from the C allocator
             // (a C library may report it as its own kind of failure).
             const bool from_new = fa::first_failure_source() == fa::kNew;
+            if (step.one_effect && step.on_book && rc < 0 && book_extent(run.rec()) != extent_before)
+                fault(step, "failed with " + std::to_string(rc) + " but changed the book from " + extent_before +
+                                " to " + book_extent(run.rec()));
             if (step.after_failure)
                 if (std::string wrong = step.after_failure(); !wrong.empty())
                     fault(step, "failed with " + std::to_string(rc) + " but " + wrong);

@@ -67,13 +67,21 @@ Compressed compress(long nth, unsigned sources, bool repeat) {
     return result;
 }
 
+// The address sanitizer reads a new thread's attributes with the C library's allocator and stops
+// when that fails, so under it only operator new is failed here.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr unsigned kSources = fa::kNew;
+#else
+constexpr unsigned kSources = fa::kAny;
+#endif
+
 TEST(OutOfMemory, DeflatePipelineWorkers) {
-    const Compressed reference = compress(0, fa::kAny, false);
+    const Compressed reference = compress(0, kSources, false);
     ASSERT_EQ(reference.rc, 0);
     for (bool repeat : {false, true}) {
         long nth = 1;
         for (; nth < 100000; ++nth) {
-            const Compressed run = compress(nth, fa::kAny, repeat);
+            const Compressed run = compress(nth, kSources, repeat);
             EXPECT_TRUE(run.threw || run.rc == 0 || run.rc == -2) << "n=" << nth << " rc=" << run.rc;
             if (!run.threw && run.rc == 0) {
                 EXPECT_EQ(run.stream, reference.stream) << "n=" << nth;
