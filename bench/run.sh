@@ -29,6 +29,7 @@ fi
 xls_rows=$(( rows < 65000 ? rows : 65000 ))
 statements=$(( rows * 10 ))
 
+bash "$root/scripts/install-deps.sh" bench
 echo "== build ($build, Release)"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTABSMITH_TESTS=OFF >/dev/null
 targets=(measure bench_write bench_read bench_statements bench_formula bench_csv deflate_limit)

@@ -49,7 +49,11 @@ static void full_help(void) {
            "                            starts with a UTF-8 byte order mark is read as UTF-8 anyway.\n"
            "\n"
            "Relative paths inside the statement file (CSV/TSV files, pictures) are taken from the\n"
-           "statement file's folder. CSV/TSV files pasted by a statement are read as Shift-JIS.\n"
+           "statement file's folder. CSV/TSV files pasted by a statement are read in the book's\n"
+           "character set (--charset) unless they start with a byte order mark.\n"
+           "\n"
+           "Errors name the statement file and the line of the failing statement, as compilers do\n"
+           "(report.txt:12: TXLS-02200 ...).\n"
            "\n"
            "Exit status: 0 on success, 1 when the engine reports an error (the TXLS- message is\n"
            "printed on standard error), 2 for a usage error.\n");
@@ -108,6 +112,59 @@ static void print_engine_error(XLS_BOOK *book, const char *what, int rc) {
     fprintf(stderr, "%s: %s failed (%d): %s\n", program, what, rc,
             message && *message ? message : (length ? raw : "(no message)"));
     free(message);
+}
+
+/* A failed statement is reported as compilers report errors: the file as the user named it, the
+ * line the statement starts on, then the engine's coded message. */
+static void print_statement_error(XLS_BOOK *book, const char *file, int rc) {
+    int line = TXLS_error_line(book);
+    if (line <= 0) {
+        print_engine_error(book, "running the statements", rc);
+        return;
+    }
+    const char *raw = book->log.error_info;
+    size_t length = strnlen(raw, sizeof book->log.error_info);
+    char *message = sjis_to_utf8(raw, length);
+    fprintf(stderr, "%s:%d: %s\n", file, line, message && *message ? message : "(no message)");
+    free(message);
+}
+
+/* The engine reads a quoted value across line breaks up to its closing quote, so a quote that is
+ * never closed swallows every later statement without a word. Warn where it opened. A '"' byte
+ * is never part of a multi-byte character in Shift-JIS, EUC-JP or UTF-8, so bytes are enough. */
+static void warn_unclosed_quote(const char *path, const char *shown) {
+    FILE *file = fopen(path, "rb");
+    if (!file) return;
+    int c, previous = 0, quoted = 0;
+    long line = 1, opened = 0;
+    while ((c = getc(file)) != EOF) {
+        if (c == '"') {
+            quoted = !quoted;
+            if (quoted) opened = line;
+        } else if (c == '\n' && previous != '\r') {
+            ++line;
+        } else if (c == '\r') {
+            ++line;
+        }
+        previous = c;
+    }
+    fclose(file);
+    if (quoted)
+        fprintf(stderr,
+                "%s:%ld: warning: this quote is never closed; every later line is read as part of its value\n",
+                shown, opened);
+}
+
+/* Workbooks given where a statement file belongs: 0, or the kind of workbook the file is. */
+static const char *workbook_kind(const char *path) {
+    unsigned char head[8] = {0};
+    FILE *file = fopen(path, "rb");
+    if (!file) return NULL;
+    size_t got = fread(head, 1, sizeof head, file);
+    fclose(file);
+    if (got >= 4 && memcmp(head, "PK\x03\x04", 4) == 0) return "an .xlsx workbook (a zip package)";
+    if (got == 8 && memcmp(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) == 0) return "an .xls workbook";
+    return NULL;
 }
 
 static int print_help_utf8(void) {
@@ -225,6 +282,14 @@ static int run(const struct run_args *args) {
         return usage_error("output path too long: %s", args->output ? args->output : derived);
     if (args->template_path && absolute_path(args->template_path, template_path, sizeof template_path) != 0)
         return usage_error("template path too long: %s", args->template_path);
+    const char *kind = workbook_kind(statements);
+    if (kind) {
+        fprintf(stderr,
+                "%s: %s is %s, not a statement file.\n"
+                "To fill it as a template: %s run STATEMENTS.txt --template %s -o OUT.xlsx\n",
+                program, args->statements, kind, program, args->statements);
+        return EXIT_USAGE;
+    }
     if (!option_path_ok("statement file", statements) || !option_path_ok("output", output) ||
         (args->template_path && !option_path_ok("template", template_path)))
         return 1;
@@ -264,13 +329,14 @@ static int run(const struct run_args *args) {
         }
     }
 
+    warn_unclosed_quote(statements, args->statements);
     snprintf(options, sizeof options, "FILE=\"%s\" CHARSET=%s", statements, args->charset);
     rc = TXLS_read_file(book, options);
     if (moved && chdir(here) != 0) {
         /* Nothing left depends on the folder: the output path is absolute. */
     }
     if (rc != 0) {
-        print_engine_error(book, "running the statements", rc);
+        print_statement_error(book, args->statements, rc);
         TXLS_close_book(book, "");
         TXLS_free_book(book);
         free(book);

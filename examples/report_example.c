@@ -30,6 +30,8 @@ int main(void) {
         if (check(&book, TXLS_open_sheet(&book, options), "open_sheet")) return 1;
         for (i = 0; i < (int)(sizeof cells / sizeof cells[0]); ++i)
             if (check(&book, TXLS_put_cell(&book, cells[i][0], cells[i][1]), cells[i][0])) return 1;
+        /* Wide enough for the title and the date-time, which a default column shows as ###. */
+        if (check(&book, TXLS_put_values(&book, "A.WIDTH=14 B.WIDTH=12 C.WIDTH=18 D.WIDTH=16"), "widths")) return 1;
     }
 
     for (s = 0; s < TXLS_sheet_num(&book); ++s) {

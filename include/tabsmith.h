@@ -106,6 +106,8 @@ TXLS_API int   TXLS_put_variable(XLS_BOOK *book, const char *key, const char *va
 /* Property statements */
 TXLS_API int   TXLS_put_values(XLS_BOOK *book, const char *text);
 TXLS_API int   TXLS_is_property(XLS_BOOK *book, const char *name, int *id);
+/* Kept for callers of the older interface: accepts any arguments, changes nothing, returns 0.
+ * Use TXLS_put_values to set properties. */
 TXLS_API int   TXLS_set_property(XLS_BOOK *book, const char *name, const char *value);
 TXLS_API int   TXLS_help(void);
 
@@ -118,6 +120,9 @@ TXLS_API int   TXLS_put_image_memory(XLS_BOOK *book, const char *cell, int type,
 
 /* Data sources and row streaming */
 TXLS_API int   TXLS_read_file(XLS_BOOK *book, const char *options);
+/* After a failed TXLS_read_file: the line of the statement file (1-based) on which the failing
+ * statement starts; 0 when the last call did not stop inside a statement file. */
+TXLS_API int   TXLS_error_line(XLS_BOOK *book);
 TXLS_API int   TXLS_open_datasource(XLS_BOOK *book, const char *options);
 TXLS_API int   TXLS_paste_datasource(XLS_BOOK *book, const char *options);
 TXLS_API int   TXLS_close_datasource(XLS_BOOK *book);

@@ -10,8 +10,12 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
+#include <unistd.h>
 
 #include "php.h"
+#include "php_ini.h"
+#include "ext/standard/info.h"
 #include "tabsmith.h"
 
 #define TABSMITH_PHP_VERSION "2.0.0.0"
@@ -40,19 +44,32 @@ static int keeps_handle(int rc)
 
 typedef struct live_book {
     XLS_BOOK *book;
-    int to_memory;                 /* opened with WRITE_MEMORY=TRUE */
-    char memory_name[64];          /* the memory file the engine saves that book to */
+    unsigned long long token;      /* what the handle text says; never given out twice */
 } live_book;
 
 static live_book *live_books = NULL;
 static size_t live_count = 0;
 static size_t live_capacity = 0;
+static unsigned long long issued_books = 0;
 
-static live_book *live_find(const XLS_BOOK *book)
+/* A handle is a token rather than the record's address: the allocator hands a freed record's
+ * address to the next book, and an old handle must not silently work on that book. The token
+ * is a per-process salt above a counter, so tokens are never reused and are hard to guess. */
+static unsigned long long next_token(void)
+{
+    static unsigned long long salt = 0;
+    if (!salt) {
+        unsigned long long seed = (unsigned long long)getpid() * 2654435761ull ^ (unsigned long long)time(NULL);
+        salt = ((seed & 0x7fffffffull) | 0x80000000ull) << 32;
+    }
+    return salt | (++issued_books & 0xffffffffull);
+}
+
+static live_book *live_find(unsigned long long token)
 {
     size_t i;
     for (i = 0; i < live_count; ++i)
-        if (live_books[i].book == book) return &live_books[i];
+        if (live_books[i].token == token) return &live_books[i];
     return NULL;
 }
 
@@ -67,6 +84,7 @@ static live_book *live_add(XLS_BOOK *book)
     }
     memset(&live_books[live_count], 0, sizeof live_books[live_count]);
     live_books[live_count].book = book;
+    live_books[live_count].token = next_token();
     return &live_books[live_count++];
 }
 
@@ -81,14 +99,13 @@ static void live_remove(XLS_BOOK *book)
     }
 }
 
-static void handle_text(const XLS_BOOK *book, char *out, size_t size)
+static void handle_text(const live_book *entry, char *out, size_t size)
 {
-    /* Full 64-bit width: a 32-bit "%x" would cut the address in half. */
-    snprintf(out, size, "%llx", (unsigned long long)(uintptr_t)book);
+    snprintf(out, size, "%llx", entry->token);
 }
 
 /* The live record a handle names, or NULL for text that is too long, empty, not hexadecimal,
- * or an address that is not (or no longer) one of ours. */
+ * or a token that is not (or no longer) one of ours. */
 static live_book *handle_entry(const char *text, size_t length)
 {
     size_t i;
@@ -98,13 +115,13 @@ static live_book *handle_entry(const char *text, size_t length)
     for (i = 0; i < length; ++i)
         if (!isxdigit((unsigned char)text[i])) return NULL;
     if (length > 16) {
-        /* Leading zeros are harmless; anything wider than 64 bits is not an address. */
+        /* Leading zeros are harmless; anything wider than 64 bits is not a token. */
         for (i = 0; i < length - 16; ++i)
             if (text[i] != '0') return NULL;
     }
     address = strtoull(text, &end, 16);
     if (address == 0) return NULL;
-    return live_find((const XLS_BOOK *)(uintptr_t)address);
+    return live_find(address);
 }
 
 static XLS_BOOK *handle_book(const char *text, size_t length)
@@ -129,59 +146,34 @@ static int number_of(const char *text)
 }
 
 /* ---- Open options -------------------------------------------------------------------------
- * The extension has to know whether a book saves to memory, because only then can its bytes
- * be handed to the script. The caller's extra options are scanned with the engine's token
- * shape: words separated by blanks, "=" on its own, double-quoted values. */
+ * PHP scripts are UTF-8 while the engine's default character set is Shift-JIS: the ini setting
+ * tabsmith.charset (SJIS, EUC or UTF8) names the character set of every book a script opens
+ * without a CHARSET of its own. */
 
-static int next_token(const char *text, size_t *pos, char *out, size_t size)
+static int charset_name_ok(const char *name)
 {
-    size_t n = 0;
-    const char *p = text + *pos;
-    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == ',') ++p;
-    if (!*p) return 0;
-    if (*p == '=') {
-        out[n++] = *p++;
-    } else if (*p == '"') {
-        ++p;
-        while (*p && *p != '"') {
-            if (n + 1 < size) out[n++] = *p;
-            ++p;
-        }
-        if (*p == '"') ++p;
-    } else {
-        while (*p && *p != ' ' && *p != '\t' && *p != '\r' && *p != '\n' && *p != '=' && *p != ',') {
-            if (n + 1 < size) out[n++] = *p;
-            ++p;
-        }
-    }
-    out[n] = '\0';
-    *pos = (size_t)(p - text);
-    return 1;
+    return strcasecmp(name, "SJIS") == 0 || strcasecmp(name, "EUC") == 0 || strcasecmp(name, "UTF8") == 0;
 }
 
-static int asks_write_memory(const char *extra)
+static ZEND_INI_MH(on_update_charset)
 {
-    char key[128], equals[8], value[128];
-    size_t pos = 0;
-    int memory = 0;
-    if (!extra) return 0;
-    while (next_token(extra, &pos, key, sizeof key)) {
-        if (!next_token(extra, &pos, equals, sizeof equals) || strcmp(equals, "=") != 0) break;
-        if (!next_token(extra, &pos, value, sizeof value)) break;
-        if (strcasecmp(key, "WRITE_MEMORY") == 0)
-            memory = strcasecmp(value, "TRUE") == 0 || strcmp(value, "\xe3\x81\x99\xe3\x82\x8b") == 0 ||
-                     strcmp(value, "\x82\xb7\x82\xe9") == 0;
-    }
-    return memory;
+    return charset_name_ok(ZSTR_VAL(new_value)) ? SUCCESS : FAILURE;
 }
 
-/* The caller's options come first so that a CHARSET among them governs the file names that
- * follow, and the module's own keys come last so that they decide the mode. */
+PHP_INI_BEGIN()
+    PHP_INI_ENTRY("tabsmith.charset", "SJIS", PHP_INI_ALL, on_update_charset)
+PHP_INI_END()
+
+/* The ini's character set comes first and the caller's options next, so that a CHARSET among
+ * them wins and governs the file names that follow; the module's own keys come last so that
+ * they decide the mode. */
 static char *build_options(const char *extra, const char *fixed, const char *name)
 {
-    size_t size = (extra ? strlen(extra) : 0) + strlen(fixed) + (name ? strlen(name) : 0) + 32;
+    const char *charset = INI_STR("tabsmith.charset");
+    size_t size = (extra ? strlen(extra) : 0) + strlen(fixed) + (name ? strlen(name) : 0) + 64;
     char *text = emalloc(size);
-    int written = snprintf(text, size, "%s%s", extra ? extra : "", extra && *extra ? " " : "");
+    int written = snprintf(text, size, "CHARSET=%s %s%s", charset && charset_name_ok(charset) ? charset : "SJIS",
+                           extra ? extra : "", extra && *extra ? " " : "");
     snprintf(text + written, size - (size_t)written, fixed, name ? name : "");
     return text;
 }
@@ -192,7 +184,6 @@ static void open_and_return(zval *return_value, const char *extra, const char *f
 {
     char handle[32];
     char *options;
-    char *with_memory = NULL;
     live_book *entry;
     int rc;
     XLS_BOOK *book = calloc(1, sizeof *book);
@@ -203,24 +194,14 @@ static void open_and_return(zval *return_value, const char *extra, const char *f
         RETURN_NULL();
     }
     options = build_options(extra, fixed, name);
-    if (asks_write_memory(extra)) {
-        /* A name of our own keeps books saved to memory at the same time apart. */
-        size_t size = strlen(options) + sizeof entry->memory_name + 16;
-        entry->to_memory = 1;
-        snprintf(entry->memory_name, sizeof entry->memory_name, "tabsmith_php_%llx.xlsx",
-                 (unsigned long long)(uintptr_t)book);
-        with_memory = emalloc(size);
-        snprintf(with_memory, size, "%s BOOK=\"%s\"", options, entry->memory_name);
-    }
-    rc = TXLS_open_book(book, with_memory ? with_memory : options);
+    rc = TXLS_open_book(book, options);
     efree(options);
-    if (with_memory) efree(with_memory);
     if (!keeps_handle(rc)) {
         TXLS_free_book(book);
         free_record(book);
         RETURN_NULL();
     }
-    handle_text(book, handle, sizeof handle);
+    handle_text(entry, handle, sizeof handle);
     RETURN_STRING(handle);
 }
 
@@ -301,28 +282,32 @@ PHP_FUNCTION(TXLS_scrap_book)
     close_and_return(return_value, h, h_len, "DESTROY");
 }
 
+/* Any open book: the engine is told to save into a memory file of our naming, whatever its own
+ * target, and the bytes go to the script. A failed save keeps the book, as TXLS_save_book does. */
 PHP_FUNCTION(TXLS_save_book_string)
 {
     char *h;
     size_t h_len;
+    char memory_name[64];
+    char options[96];
     const void *bytes = NULL;
     long size = 0;
     live_book *entry;
     XLS_BOOK *book;
-    zend_string *result;
+    zend_string *result = NULL;
     PARSE("s", &h, &h_len) RETURN_NULL();
     entry = handle_entry(h, h_len);
-    if (!entry || !entry->to_memory) RETURN_NULL();
+    if (!entry) RETURN_NULL();
     book = entry->book;
-    if (TXLS_close_book(book, "SAVE") != 0) RETURN_NULL();
-    if (TXLS_memory_get(entry->memory_name, &bytes, &size) != 0 || size < 0) {
-        free_record(book);
-        RETURN_NULL();
-    }
-    result = zend_string_init((const char *)bytes, (size_t)size, 0);
+    snprintf(memory_name, sizeof memory_name, "tabsmith_php_%llx.xlsx", entry->token);
+    snprintf(options, sizeof options, "SAVE MEMORY=\"%s\"", memory_name);
+    if (TXLS_close_book(book, options) != 0) RETURN_NULL();
+    if (TXLS_memory_get(memory_name, &bytes, &size) == 0 && size >= 0)
+        result = zend_string_init((const char *)bytes, (size_t)size, 0);
     /* The bytes now belong to the script; an empty memory file costs nothing to keep. */
-    TXLS_memory_put(entry->memory_name, "", 0);
+    TXLS_memory_put(memory_name, "", 0);
     free_record(book);
+    if (!result) RETURN_NULL();
     RETURN_STR(result);
 }
 
@@ -581,15 +566,36 @@ static const zend_function_entry tabsmith_functions[] = {
     PHP_FE_END
 };
 
+static PHP_MINIT_FUNCTION(tabsmith)
+{
+    REGISTER_INI_ENTRIES();
+    return SUCCESS;
+}
+
+static PHP_MSHUTDOWN_FUNCTION(tabsmith)
+{
+    UNREGISTER_INI_ENTRIES();
+    return SUCCESS;
+}
+
+static PHP_MINFO_FUNCTION(tabsmith)
+{
+    php_info_print_table_start();
+    php_info_print_table_row(2, "TABSMITH support", "enabled");
+    php_info_print_table_row(2, "Version", TABSMITH_PHP_VERSION);
+    php_info_print_table_end();
+    DISPLAY_INI_ENTRIES();
+}
+
 zend_module_entry tabsmith_module_entry = {
     STANDARD_MODULE_HEADER,
     "TABSMITH",
     tabsmith_functions,
+    PHP_MINIT(tabsmith),
+    PHP_MSHUTDOWN(tabsmith),
     NULL,
     NULL,
-    NULL,
-    NULL,
-    NULL,
+    PHP_MINFO(tabsmith),
     TABSMITH_PHP_VERSION,
     STANDARD_MODULE_PROPERTIES
 };

@@ -4,7 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
-bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/install-deps.sh" test
 
 run_build() {
   local dir=$1; shift

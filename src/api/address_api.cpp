@@ -12,12 +12,12 @@ namespace {
 
 constexpr std::size_t kCallerTextLimit = 6001;  // texts this long or longer are refused
 
-// Copies an ASCII name with its terminator: 0, or -909 (buffer left empty) when it does not fit.
+// Copies an ASCII name with its terminator: 0, or kOverflow (buffer left empty) when it does not fit.
 int put_name(const std::string &name, char *out, int size) {
-    if (size <= 0) return -909;
+    if (size <= 0) return kOverflow;
     if (name.size() + 1 > static_cast<std::size_t>(size)) {
         out[0] = '\0';
-        return -909;
+        return kOverflow;
     }
     std::memcpy(out, name.data(), name.size());
     out[name.size()] = '\0';
@@ -32,18 +32,19 @@ bool caller_text(const Book &book, const char *text, std::string &utf8) {
 }
 
 // Reads a caller's cell or range text (book character set, computed forms allowed) into a
-// reference: 0, -3 for a malformed text, -801 for a text that names no cell or range.
+// reference: 0, kBadArgument for a malformed text, kNoSheet for a text that names no cell or
+// range.
 int resolve_caller_text(Book &book, const char *text, bool range_allowed, CellRef &ref) {
     // The text is read in the book's character set like every caller text, so that sheet
     // prefixes and variable names outside ASCII are found.
     std::string utf8, expanded;
-    if (!caller_text(book, text, utf8)) return -3;
+    if (!caller_text(book, text, utf8)) return kBadArgument;
     int rc = expand_computed_forms(book, utf8, expanded);
-    if (rc == -3) return -3;
-    if (rc != 0) return -801;
+    if (rc == kBadArgument) return kBadArgument;
+    if (rc != 0) return kNoSheet;
     rc = range_allowed ? resolve_reference(book, expanded, ref) : resolve_cell(book, expanded, ref);
-    if (rc == -3) return -3;
-    return rc != 0 ? -801 : 0;
+    if (rc == kBadArgument) return kBadArgument;
+    return rc != 0 ? kNoSheet : 0;
 }
 
 }  // namespace
@@ -52,11 +53,11 @@ extern "C" {
 
 int TXLS_cell_name(int row, int column, char *out, int size) {
     return api_boundary(nullptr, "TXLS_cell_name()", [&] {
-        if (!out) return -3;
+        if (!out) return kBadArgument;
         std::string name;
         if (cell_name(row - 1, column - 1, name) != 0) {
             if (size > 0) out[0] = '\0';
-            return -3;
+            return kBadArgument;
         }
         return put_name(name, out, size);
     });
@@ -64,11 +65,11 @@ int TXLS_cell_name(int row, int column, char *out, int size) {
 
 int TXLS_cell_range(int row1, int column1, int row2, int column2, char *out, int size) {
     return api_boundary(nullptr, "TXLS_cell_range()", [&] {
-        if (!out) return -3;
+        if (!out) return kBadArgument;
         std::string first, second;
         if (cell_name(row1 - 1, column1 - 1, first) != 0 || cell_name(row2 - 1, column2 - 1, second) != 0) {
             if (size > 0) out[0] = '\0';
-            return -3;
+            return kBadArgument;
         }
         return put_name(first + ":" + second, out, size);
     });
@@ -76,9 +77,9 @@ int TXLS_cell_range(int row1, int column1, int row2, int column2, char *out, int
 
 int TXLS_is_cell(XLS_BOOK *record, const char *text, int *row, int *column) {
     return api_boundary(record, "TXLS_is_cell()", [&] {
-        Book *book = enter(record, -3);
-        if (!book) return -3;
-        if (!text || !row || !column) return book->err.fail(-3);
+        Book *book = enter(record, kBadArgument);
+        if (!book) return kBadArgument;
+        if (!text || !row || !column) return book->err.fail(kBadArgument);
         CellRef ref;
         if (int rc = resolve_caller_text(*book, text, false, ref); rc != 0) return book->err.fail(rc);
         *row = ref.row1 + 1;
@@ -89,12 +90,12 @@ int TXLS_is_cell(XLS_BOOK *record, const char *text, int *row, int *column) {
 
 int TXLS_is_range(XLS_BOOK *record, const char *text, int *row1, int *column1, int *row2, int *column2) {
     return api_boundary(record, "TXLS_is_range()", [&] {
-        Book *book = enter(record, -3);
-        if (!book) return -3;
-        if (!text || !row1 || !column1 || !row2 || !column2) return book->err.fail(-3);
+        Book *book = enter(record, kBadArgument);
+        if (!book) return kBadArgument;
+        if (!text || !row1 || !column1 || !row2 || !column2) return book->err.fail(kBadArgument);
         CellRef ref;
         if (int rc = resolve_caller_text(*book, text, true, ref); rc != 0) return book->err.fail(rc);
-        if (!ref.is_range) return -3;  // a single cell: refused, but no failure of the book
+        if (!ref.is_range) return kBadArgument;  // a single cell: refused, but no failure of the book
         *row1 = ref.row1 + 1;
         *column1 = ref.column1 + 1;
         *row2 = ref.row2 + 1;

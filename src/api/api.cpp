@@ -17,6 +17,7 @@ Book *enter(XLS_BOOK *record, int closed_code) {
         return nullptr;
     }
     book->err.clear_code();
+    book->failed_line = 0;
     return book;
 }
 
@@ -28,7 +29,7 @@ std::string caller_to_utf8(const Book &book, const char *text) {
 CallerText::CallerText(const Book &book, const char *text) {
     if (!text) return;
     std::string_view raw(text);
-    if (book.charset == kUtf8 || is_ascii(raw)) {
+    if (is_ascii(raw) || (book.charset == kUtf8 && is_valid_utf8(raw))) {
         view_ = raw;
     } else {
         converted_ = to_utf8(raw, book.charset);
@@ -37,11 +38,11 @@ CallerText::CallerText(const Book &book, const char *text) {
 }
 
 int copy_out(const Book &book, const std::string &utf8, char *out, int size) {
-    if (!out || size <= 0) return -9;
+    if (!out || size <= 0) return kLimit;
     std::string converted = from_utf8(utf8, book.charset);
     if (converted.size() + 1 > static_cast<std::size_t>(size)) {
         out[0] = '\0';
-        return -9;
+        return kLimit;
     }
     std::memcpy(out, converted.data(), converted.size());
     out[converted.size()] = '\0';

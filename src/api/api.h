@@ -13,9 +13,23 @@ namespace tabsmith {
 
 inline Book *book_of(XLS_BOOK *record) { return record ? static_cast<Book *>(record->work) : nullptr; }
 
-// Runs `body` so that nothing escapes to a C caller: memory exhaustion becomes -2 with
-// TXLS-00002, anything else -1 with TXLS-03600. The record gets the message even when it holds
-// no book (an open that failed half way), and reporting asks for no memory where it has none.
+// Stores a failure caught at the boundary in the record's book (if it has one) and returns
+// `code`. Formatting the message takes memory; when that fails too, the code alone is stored
+// and the message already there stays.
+inline int boundary_failure(XLS_BOOK *record, int code, Msg id, const char *where) noexcept {
+    Book *book = book_of(record);
+    if (!book) return code;
+    try {
+        return book->err.raise(code, id, where);
+    } catch (...) {
+        return book->err.fail(code);
+    }
+}
+
+// Runs `body` so that nothing escapes to a C caller: memory exhaustion becomes kNoMemory with
+// TXLS-00002, anything else kFail with TXLS-03600. Every exported function that does more than
+// return a constant runs its body through here. Running out of memory is reported without
+// asking for more, and in the record even when it holds no book (an open that failed half way).
 template <typename Body>
 int api_boundary(XLS_BOOK *record, const char *where, Body &&body) noexcept {
     try {
@@ -23,28 +37,21 @@ int api_boundary(XLS_BOOK *record, const char *where, Body &&body) noexcept {
     } catch (const std::bad_alloc &) {
         if (Book *book = book_of(record)) return book->err.raise_out_of_memory();
         if (record) return store_out_of_memory(record->log.error_info, &record->error_code);
-        return -2;
+        return kNoMemory;
     } catch (...) {
-        if (!record) return -1;
-        ErrorSink detached;   // a book's own sink writes to these same fields
-        detached.attach(record->log.error_info, &record->error_code);
-        ErrorSink &err = book_of(record) ? book_of(record)->err : detached;
-        try {
-            return err.raise(-1, Msg::k03600, where);
-        } catch (...) {
-            return err.fail(-1);
-        }
+        return boundary_failure(record, kFail, Msg::k03600, where);
     }
 }
 
 // The book of an open record with its error code cleared; nullptr (and the record's code set
 // to `closed_code`) when the record is NULL or not open.
-Book *enter(XLS_BOOK *record, int closed_code = -1);
+Book *enter(XLS_BOOK *record, int closed_code = kFail);
 
 // Converts a caller text (book character set) to UTF-8; a NULL text becomes empty.
 std::string caller_to_utf8(const Book &book, const char *text);
-// A caller text as UTF-8 without a copy where none is needed: a view of the caller's bytes in
-// a UTF-8 book or when the text is plain ASCII, else the converted text it owns.
+// A caller text as UTF-8 without a copy where none is needed: a view of the caller's bytes when
+// the text is plain ASCII or valid UTF-8 in a UTF-8 book, else the converted (or, for invalid
+// UTF-8, repaired) text it owns.
 class CallerText {
 public:
     CallerText(const Book &book, const char *text);
@@ -55,7 +62,21 @@ private:
     std::string_view view_;
 };
 
-// Copies a UTF-8 text into a caller buffer in the book's character set. Returns 0, or -9 when
+// Empties a caller's text buffer, if there is one.
+inline void clear_buffer(char *out, int size) {
+    if (out && size > 0) out[0] = '\0';
+}
+
+// The value text TXLS_get_cell or TXLS_get_format_cell hands out for a cell (UTF-8).
+using CellText = std::string (*)(const Book &book, const Cell &cell);
+
+// The read behind the get-cell calls: resolves the caller's cell name (book character set),
+// checks the position against the rows and cells in use, makes it current and copies out
+// `value_text` of the cell and its kind name. The call's result, stored in the book.
+int read_cell(Book &book, const char *cell, char *value, int value_size, char *kind, int kind_size,
+              CellText value_text);
+
+// Copies a UTF-8 text into a caller buffer in the book's character set. Returns 0, or kLimit when
 // the converted text (and its terminator) does not fit; the buffer then holds an empty text.
 int copy_out(const Book &book, const std::string &utf8, char *out, int size);
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 #include <unordered_set>
 
 #include "api/api.h"
@@ -84,6 +85,7 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     if (options.mode == OpenMode::kCreate && !options.has_template) {
         // A book saved to memory is fetched by the name the caller gave it.
         book->file_name = options.write_memory ? options.book_name : path;
+        book->memory_name = options.book_name;
         adopt_book(record, std::move(fresh));
         return 0;
     }
@@ -92,13 +94,17 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     int type = 0;
     int probe = probe_workbook(path, options.read_memory, type);
     if (probe != 0) {
-        int stored = (probe == -101 || probe == -102) ? probe : -101;
-        err.raise(-101, Msg::k03101, path.c_str());
+        int stored = (probe == kOpenError || probe == kReadError) ? probe : kOpenError;
+        err.raise(kOpenError, Msg::k03101, path.c_str());
         err.fail(stored);
-        return -101;
+        return kOpenError;
     }
-    return err.raise(-4, Msg::k00900, path.c_str());
+    return err.raise(kUnsupported, Msg::k00900, path.c_str());
 }
+
+// A writer result the save reports as a write error like kOpenError and kWriteError; no writer
+// here gives it today, the mapping keeps it for one that does.
+constexpr int kWriterOutputError = -105;
 
 // Maps a writer result to the caller's result; a message the writer left stays.
 int save_failure(Book &book, int rc, bool writer_left_message) {
@@ -107,28 +113,57 @@ int save_failure(Book &book, int rc, bool writer_left_message) {
         return book.err.raise(result, raise_args...);
     };
     switch (rc) {
-    case -101:
-    case -103:
-    case -105: return report(-103, Msg::k03121, book.file_name.c_str());
-    case -4: return report(-4, Msg::k03121, book.file_name.c_str());
-    case -9: return report(-909, Msg::k03009, 0, "tsx_create_excel2007()");
-    case -2: return report(-2, Msg::k00002);
-    default: return book.err.fail(-1);
+    case kOpenError:
+    case kWriteError:
+    case kWriterOutputError: return report(kWriteError, Msg::k03121, book.file_name.c_str());
+    case kUnsupported: return report(kUnsupported, Msg::k03121, book.file_name.c_str());
+    case kLimit: return report(kOverflow, Msg::k03009, 0, "tsx_create_excel2007()");
+    case kNoMemory: return report(kNoMemory, Msg::k00002);
+    default: return book.err.fail(kFail);
     }
 }
 
-bool wants_save(const char *options, int charset) {
-    if (!options) return false;
+struct CloseOptions {
     bool save = false;
+    std::string memory_name;   // MEMORY="name": save into this memory file, whatever the book's target
+};
+
+// "SAVE" and "DESTROY" (the last one wins; other words are ignored) and MEMORY="name".
+CloseOptions parse_close_options(const char *options, int charset) {
+    CloseOptions parsed;
+    if (!options) return parsed;
     std::string_view text(options);
     std::size_t pos = 0;
-    std::string word;
+    std::string word, equals, value;
     while (scan_token(ScanMode::kOptions, charset, text, pos, word) != kScanNoMore) {
         std::string utf8 = to_utf8(word, charset);
-        if (keyword_is(utf8, "SAVE", {"保存"})) save = true;
-        else if (keyword_is(utf8, "DESTROY", {"破棄"})) save = false;
+        if (keyword_is(utf8, "SAVE", {"保存"})) {
+            parsed.save = true;
+        } else if (keyword_is(utf8, "DESTROY", {"破棄"})) {
+            parsed.save = false;
+        } else if (keyword_is(utf8, "MEMORY", {"メモリ"})) {
+            std::size_t after = pos;
+            if (scan_token(ScanMode::kOptions, charset, text, after, equals) != kScanNoMore && equals == "=" &&
+                scan_token(ScanMode::kOptions, charset, text, after, value) != kScanNoMore) {
+                parsed.memory_name = to_utf8(strip_quotes(value), charset);
+                pos = after;
+            }
+        }
     }
-    return save;
+    return parsed;
+}
+
+// TXLS-00002 in each caller character set, ready without a conversion (which needs memory).
+std::string_view out_of_memory_text(int charset) {
+    switch (charset) {
+    case kUtf8: return "TXLS-00002 メモリ不足です。処理を中断します。";
+    case kEuc:
+        return "TXLS-00002 \xA5\xE1\xA5\xE2\xA5\xEA\xC9\xD4\xC2\xAD\xA4\xC7\xA4\xB9\xA1\xA3\xBD\xE8\xCD\xFD\xA4"
+               "\xF2\xC3\xE6\xC3\xC7\xA4\xB7\xA4\xDE\xA4\xB9\xA1\xA3";
+    default:
+        return "TXLS-00002 \x83\x81\x83\x82\x83\x8A\x95s\x91\xAB\x82\xC5\x82\xB7\x81" "B\x8F\x88\x97\x9D\x82\xF0"
+               "\x92\x86\x92" "f\x82\xB5\x82\xDC\x82\xB7\x81" "B";
+    }
 }
 
 }  // namespace
@@ -136,12 +171,12 @@ bool wants_save(const char *options, int charset) {
 extern "C" {
 
 int TXLS_open_book(XLS_BOOK *record, const char *options) {
-    if (!record) return -3;
+    if (!record) return kBadArgument;
     return api_boundary(record, "TXLS_open_book()", [&] { return open_book(record, options); });
 }
 
 int TXLS_free_book(XLS_BOOK *record) {
-    if (!record) return -3;
+    if (!record) return kBadArgument;
     return api_boundary(record, "TXLS_free_book()", [&] {
         record->error_code = 0;
         release_book(record);
@@ -150,7 +185,7 @@ int TXLS_free_book(XLS_BOOK *record) {
 }
 
 int TXLS_close_book(XLS_BOOK *record, const char *options) {
-    if (!record) return -3;
+    if (!record) return kBadArgument;
     return api_boundary(record, "TXLS_close_book()", [&] {
         Book *book = enter(record, 0);
         if (!book) {
@@ -158,11 +193,15 @@ int TXLS_close_book(XLS_BOOK *record, const char *options) {
             return 0;
         }
         std::string keep;
-        if (wants_save(options, book->charset)) {
+        const CloseOptions close = parse_close_options(options, book->charset);
+        if (close.save) {
             const std::string before = book->err.message_sjis();
-            int rc = save_book(*book);
+            const SaveTarget target = save_target(*book, close.memory_name);
+            // A book saved to memory stays there for its caller to fetch. Named before the save:
+            // once the book is saved, nothing may fail (for want of memory) before it is closed.
+            if (target.to_memory) keep = target.name;
+            int rc = save_book(*book, target);
             if (rc != 0) return save_failure(*book, rc, before != book->err.message_sjis());  // the book stays open for another try
-            if (book->write_memory) keep = book->file_name;
         }
         release_book(record);
         close_memory_files(keep);
@@ -170,19 +209,23 @@ int TXLS_close_book(XLS_BOOK *record, const char *options) {
     });
 }
 
-int TXLS_swap_book(int restore) { return swap_memory_files(restore); }
+int TXLS_swap_book(int restore) {
+    return api_boundary(nullptr, "TXLS_swap_book()", [&] { return swap_memory_files(restore); });
+}
 
 int TXLS_version(XLS_BOOK *record, char *out, int size) {
     if (record) record->error_code = 0;
-    if (!out || size <= 0) return -3;
-    const std::size_t needed = std::strlen(TXLS_VERSION_TEXT) + 1;
-    if (static_cast<std::size_t>(size) < needed) {
-        out[0] = '\0';
-        if (Book *book = book_of(record)) return book->err.raise(-909, Msg::k03009, size, "TXLS_version()");
-        return -909;
-    }
-    std::memcpy(out, TXLS_VERSION_TEXT, needed);
-    return 0;
+    if (!out || size <= 0) return kBadArgument;
+    return api_boundary(record, "TXLS_version()", [&] {
+        const std::size_t needed = std::strlen(TXLS_VERSION_TEXT) + 1;
+        if (static_cast<std::size_t>(size) < needed) {
+            out[0] = '\0';
+            if (Book *book = book_of(record)) return book->err.raise(kOverflow, Msg::k03009, size, "TXLS_version()");
+            return kOverflow;
+        }
+        std::memcpy(out, TXLS_VERSION_TEXT, needed);
+        return 0;
+    });
 }
 
 int TXLS_debug(const char *text) {
@@ -191,15 +234,15 @@ int TXLS_debug(const char *text) {
     return 0;
 }
 
-int TXLS_error_code(XLS_BOOK *record) { return record ? record->error_code : -3; }
+int TXLS_error_code(XLS_BOOK *record) { return record ? record->error_code : kBadArgument; }
 
 char *TXLS_error_mesg(XLS_BOOK *record) {
     if (!record) return nullptr;
     Book *book = book_of(record);
-    int charset = book ? book->charset : kSjis;
-    const char *info = record->log.error_info;
-    std::size_t length = strnlen(info, TXLS_ERROR_INFO_SIZE);
+    const int charset = book ? book->charset : kSjis;
     try {
+        const char *info = record->log.error_info;
+        std::size_t length = strnlen(info, TXLS_ERROR_INFO_SIZE);
         std::string message;
         if (length < 6000) message.assign(info, length);
         else message = "TXLS-4000 book->log.error_info too long";
@@ -207,13 +250,11 @@ char *TXLS_error_mesg(XLS_BOOK *record) {
         std::size_t keep = fit_prefix(charset, converted, TXLS_CALLER_MESG_SIZE - 1);
         std::memcpy(record->caller_mesg, converted.data(), keep);
         record->caller_mesg[keep] = '\0';
-    } catch (const std::bad_alloc &) {
-        // No memory to convert: the message's ASCII head (its TXLS code) reads the same in
-        // every character set.
-        std::size_t keep = 0;
-        while (keep < length && keep < 6000 && static_cast<unsigned char>(info[keep]) < 0x80) ++keep;
-        std::memcpy(record->caller_mesg, info, keep);
-        record->caller_mesg[keep] = '\0';
+    } catch (...) {
+        // Converting takes memory; without it the caller still gets a message it can read.
+        const std::string_view fallback = out_of_memory_text(charset);
+        std::memcpy(record->caller_mesg, fallback.data(), fallback.size());
+        record->caller_mesg[fallback.size()] = '\0';
     }
     return record->caller_mesg;
 }

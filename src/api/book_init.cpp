@@ -3,6 +3,7 @@
 
 #include "api/book_init.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -10,7 +11,9 @@
 #include "formula/recalc.h"
 #include "props/auto_width.h"
 #include "props/property.h"
+#include "support/files.h"
 #include "support/mfile.h"
+#include "support/zip_archive.h"
 #include "xlsx_write/package_writer.h"
 
 namespace tabsmith {
@@ -39,14 +42,14 @@ int init_book(Book &book, int file_type) {
 
 int probe_workbook(const std::string &path, bool from_memory, int &type) {
     type = 0;
-    if (from_memory) return mfind(path) ? 0 : -101;
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file) return -101;
+    if (from_memory) return mfind(path) ? 0 : kOpenError;
+    std::FILE *file = open_input_file(path);
+    if (!file) return kOpenError;
     unsigned char head[8];
     std::size_t got = std::fread(head, 1, sizeof head, file);
     bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    if (failed) return -102;
+    if (failed) return kReadError;
     (void)got;
     return 0;
 }
@@ -70,21 +73,48 @@ int prepare_book_for_save(Book &book) {
     return 0;
 }
 
-int save_book(Book &book) {
-    if (book.from_file) return -1;  // the update path arrives with the template reader
+SaveTarget save_target(const Book &book, const std::string &memory_override) {
+    if (!memory_override.empty()) return {true, memory_override};
+    if (book.write_memory || zip_route() == 0) return {true, book.memory_name.empty() ? book.file_name : book.memory_name};
+    return {false, book.file_name};
+}
+
+namespace {
+
+// A book whose sheet order is descending is saved with its sheet table reversed (the current
+// sheet follows its sheet). Reversing twice restores the book, after a failed save.
+void reverse_sheet_order(Book &book) {
+    std::reverse(book.sheets.begin(), book.sheets.end());
+    if (book.sheet_count() > 0) book.current_sheet = book.sheet_count() - 1 - book.current_sheet;
+}
+
+}  // namespace
+
+int save_book(Book &book, const SaveTarget &target) {
+    if (book.from_file) return kFail;  // the update path arrives with the template reader
     mclose_all();
-    // The three sheets a book without any is saved with are the save's: a save that fails takes
-    // them away again, and the caller's book is as it was for another try.
-    struct DefaultSheets {
+    // A save that fails leaves the caller's book as it was for another try: the three sheets a
+    // book without any is saved with are the save's, and a descending order is undone again
+    // (however the save ends, memory running out included).
+    struct Restore {
         Book &book;
-        bool added;
-        ~DefaultSheets() {
-            if (added) book.sheets.clear();
+        bool added_sheets;
+        bool reversed = false;
+        bool saved = false;
+        ~Restore() {
+            if (saved) return;
+            if (reversed) reverse_sheet_order(book);
+            if (added_sheets) book.sheets.clear();
         }
-    } defaults{book, book.sheet_count() == 0};
+    } restore{book, book.sheet_count() == 0};
     int rc = prepare_book_for_save(book);
-    if (rc == 0) rc = tsx_create_excel2007(book);
-    if (rc == 0) defaults.added = false;
+    if (rc != 0) return rc;
+    if (book.settings.descending_order) {
+        reverse_sheet_order(book);
+        restore.reversed = true;
+    }
+    rc = tsx_create_excel2007(book, target);
+    restore.saved = rc == 0;
     return rc;
 }
 

@@ -5,22 +5,28 @@
 #include <string>
 
 #include "model/book.h"
+#include "xlsx_write/package_writer.h"
 
 namespace tabsmith {
 
-// Sets the limits, flags and defaults of a book for .xlsx (12) or .xls (11). 0 or -2.
+// Sets the limits, flags and defaults of a book for .xlsx (12) or .xls (11). 0 or kNoMemory.
 int init_book(Book &book, int file_type);
 
 // Checks that a workbook can be opened for reading and tells its type. 0 and the type, or
-// -101 when the file (or memory file) cannot be opened, -102 when it cannot be read.
+// kOpenError when the file (or memory file) cannot be opened, kReadError when it cannot be read.
 int probe_workbook(const std::string &path, bool from_memory, int &type);
 
 // What every save does before the first part is written: the default sheets of an empty book,
 // computed formulas and automatic widths. The writers then only read the book.
 int prepare_book_for_save(Book &book);
 
-// Saves the book to its file name (or memory file). 0 or a writer result.
-int save_book(Book &book);
+// Where a save of the book goes: the memory file `memory_override` when one is named, the
+// book's memory file when it was opened with WRITE_MEMORY or archives are routed to memory
+// (orv_zip_on_memory(0)), else its file on disk.
+SaveTarget save_target(const Book &book, const std::string &memory_override = {});
+
+// Saves the book to the target. 0 or a writer result; a failed save leaves the book as it was.
+int save_book(Book &book, const SaveTarget &target);
 
 // The process-wide memory files, as the book lifecycle uses them. `keep` names a memory file
 // that survives (the archive of a book saved to memory, which its caller has yet to fetch).

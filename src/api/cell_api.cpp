@@ -14,20 +14,17 @@ using namespace tabsmith;
 
 namespace {
 
-// The sheet and position a cell name stands for; -3 after TXLS-02300 (or the inner message).
+// The sheet and position a cell name stands for; kBadArgument after TXLS-02300 (or the inner
+// message).
 int resolve_for_cells(Book &book, const char *name_text, std::string_view name, int &sheet, int &row, int &column) {
     CellRef ref;
-    int rc = name_text ? resolve_cell(book, name, ref) : -1;
-    if (rc == -3) return -3;
-    if (rc != 0 || ref.is_range) return book.err.raise(-3, Msg::k02300, std::string(name).c_str());
+    int rc = name_text ? resolve_cell(book, name, ref) : kNotAReference;
+    if (rc == kBadArgument) return kBadArgument;
+    if (rc != 0 || ref.is_range) return book.err.raise(kBadArgument, Msg::k02300, std::string(name).c_str());
     sheet = ref.sheet >= 0 ? ref.sheet : book.current_sheet;
     row = ref.row1;
     column = ref.column1;
     return 0;
-}
-
-void clear_buffer(char *out, int size) {
-    if (out && size > 0) out[0] = '\0';
 }
 
 // Fills `count` buffers from (sheet, row, column) onwards; the values past the rows or cells in
@@ -35,7 +32,7 @@ void clear_buffer(char *out, int size) {
 int read_values(Book &book, int direction, int sheet_index, long long row, long long column, int count, char **out,
                 int size) {
     const Sheet *sheet = book.sheet(sheet_index);
-    if (!sheet) return -901;
+    if (!sheet) return kSheetIndex;
     for (int i = 0; i < count; ++i) {
         long long r = direction ? row + i : row;
         long long c = direction ? column : column + i;
@@ -43,7 +40,7 @@ int read_values(Book &book, int direction, int sheet_index, long long row, long 
         const Cell *cell = find_cell(book, sheet_index, static_cast<int>(r), static_cast<int>(c));
         if (!cell) continue;
         if (copy_out(book, cell_value_text(book, *cell), out[i], size) != 0)
-            return book.err.raise(-909, Msg::k03009, size, "CELL_STRING");
+            return book.err.raise(kOverflow, Msg::k03009, size, "CELL_STRING");
     }
     return 0;
 }
@@ -68,14 +65,14 @@ int search_new(Book &book, TXLS_SEARCH &search, const std::string &text, char **
     std::string sheet_name = field_text(book, search.sheet_name, sizeof search.sheet_name);
     if (!sheet_name.empty()) {
         first_sheet = last_sheet = find_sheet(book, sheet_name);
-        if (first_sheet < 0) return -3;
+        if (first_sheet == kIndexNotFound) return kBadArgument;
     }
     std::string range = field_text(book, search.range, sizeof search.range);
     CellRef area;
     bool whole_sheet = range.empty();
     if (!whole_sheet) {
         int rc = resolve_range(book, range, area);
-        if (rc != 0 || !area.is_range) return -3;
+        if (rc != 0 || !area.is_range) return kBadArgument;
     }
     for (int s = first_sheet; s <= last_sheet; ++s) {
         const Sheet *sheet = book.sheet(s);
@@ -110,26 +107,59 @@ int search_new(Book &book, TXLS_SEARCH &search, const std::string &text, char **
             }
         }
     }
-    return -801;
+    return kNoSheet;
 }
 
 }  // namespace
 
+namespace tabsmith {
+
+int read_cell(Book &book, const char *cell, char *value, int value_size, char *kind, int kind_size,
+              CellText value_text) {
+    if (!value || value_size < 1) return book.err.fail(kBadArgument);
+    if (!book.current()) return book.err.fail(kSheetIndex);
+    std::string name = caller_to_utf8(book, cell);
+    int sheet_index = 0, row = 0, column = 0;
+    if (int rc = resolve_for_cells(book, cell, name, sheet_index, row, column); rc != 0) return book.err.fail(rc);
+    const Sheet *sheet = book.sheet(sheet_index);
+    if (!sheet) return book.err.fail(kSheetIndex);
+    if (row >= sheet->rows_used) return book.err.fail(kRowIndex);
+    if (column >= sheet->rows[static_cast<std::size_t>(row)].used) return book.err.fail(kColumnIndex);
+    book.current_row = row;
+    book.current_column = column;
+
+    const Cell *found = find_cell(book, sheet_index, row, column);
+    if (!found) return book.err.fail(0);   // an emptied slot reads as nothing
+    const bool date_kind = found->kind == kCellDate || found->kind == kCellDateTime ||
+                           found->kind == kCellTimeHm || found->kind == kCellTimeHms;
+    if (copy_out(book, value_text(book, *found), value, value_size) != 0)
+        return book.err.raise(kOverflow, Msg::k03009, value_size,
+                              date_kind ? "CELL_DATE/CELL_DATE_TIME" : "CELL_STRING");
+
+    if (kind && kind_size >= 1) {
+        if (copy_out(book, cell_kind_name(*found), kind, kind_size) != 0 && found->kind == kCellFormula)
+            return book.err.raise(kOverflow, Msg::k03009, kind_size, "CELL_FORMULA");
+    }
+    return book.err.fail(0);
+}
+
+}  // namespace tabsmith
+
 extern "C" {
 
 int TXLS_put_cell(XLS_BOOK *record, const char *cell, const char *value) {
-    if (!record) return -3;
+    if (!record) return kBadArgument;
     return api_boundary(record, "TXLS_put_cell()", [&] {
-        Book *book = enter(record, -3);
-        if (!book) return -3;
+        Book *book = enter(record, kBadArgument);
+        if (!book) return kBadArgument;
         CallerText name(*book, cell);
         int sheet = 0, row = 0, column = 0;
         if (int rc = resolve_for_cells(*book, cell, name.view(), sheet, row, column); rc != 0)
             return book->err.fail(rc);
-        if (!value) return book->err.fail(-3);
-        if (check_value_length(*book, std::strlen(value)) != 0) return book->err.fail(-909);
+        if (!value) return book->err.fail(kBadArgument);
+        if (check_value_length(*book, std::strlen(value)) != 0) return book->err.fail(kOverflow);
         int rc = put_cell_value(*book, sheet, row, column, CallerText(*book, value).view());
-        if (rc == -9) rc = -909;
+        if (rc == kLimit) rc = kOverflow;
         return book->err.fail(rc);
     });
 }
@@ -137,83 +167,57 @@ int TXLS_put_cell(XLS_BOOK *record, const char *cell, const char *value) {
 int TXLS_get_cell(XLS_BOOK *record, const char *cell, char *value, int value_size, char *kind, int kind_size) {
     clear_buffer(value, value_size);
     clear_buffer(kind, kind_size);
-    if (!record) return -3;
+    if (!record) return kBadArgument;
     return api_boundary(record, "TXLS_get_cell()", [&] {
-        Book *book = enter(record, -3);
-        if (!book) return -3;
-        if (!value || value_size < 1) return book->err.fail(-3);
-        if (!book->current()) return book->err.fail(-901);
-        std::string name = caller_to_utf8(*book, cell);
-        int sheet_index = 0, row = 0, column = 0;
-        if (int rc = resolve_for_cells(*book, cell, name, sheet_index, row, column); rc != 0)
-            return book->err.fail(rc);
-        const Sheet *sheet = book->sheet(sheet_index);
-        if (!sheet) return book->err.fail(-901);
-        if (row >= sheet->rows_used) return book->err.fail(-902);
-        if (column >= sheet->rows[static_cast<std::size_t>(row)].used) return book->err.fail(-903);
-        book->current_row = row;
-        book->current_column = column;
-
-        const Cell *found = find_cell(*book, sheet_index, row, column);
-        if (!found) return book->err.fail(0);   // an emptied slot reads as nothing
-        const bool date_kind = found->kind == kCellDate || found->kind == kCellDateTime ||
-                               found->kind == kCellTimeHm || found->kind == kCellTimeHms;
-        if (copy_out(*book, cell_value_text(*book, *found), value, value_size) != 0)
-            return book->err.raise(-909, Msg::k03009, value_size,
-                                   date_kind ? "CELL_DATE/CELL_DATE_TIME" : "CELL_STRING");
-
-        if (kind && kind_size >= 1) {
-            std::string kind_name = cell_kind_name(*found);
-            if (copy_out(*book, kind_name, kind, kind_size) != 0 && found->kind == kCellFormula)
-                return book->err.raise(-909, Msg::k03009, kind_size, "CELL_FORMULA");
-        }
-        return book->err.fail(0);
+        Book *book = enter(record, kBadArgument);
+        if (!book) return kBadArgument;
+        return read_cell(*book, cell, value, value_size, kind, kind_size, cell_value_text);
     });
 }
 
 int TXLS_get_cells(XLS_BOOK *record, int direction, int sheet, int row, int column, int count, char **out, int size) {
-    if (!record) return -3;
+    if (!record) return kBadArgument;
     return api_boundary(record, "TXLS_get_cells()", [&] {
-        Book *book = enter(record, -3);
-        if (!book) return -3;
-        if (!buffers_ok(out, count, size)) return book->err.fail(-3);
+        Book *book = enter(record, kBadArgument);
+        if (!book) return kBadArgument;
+        if (!buffers_ok(out, count, size)) return book->err.fail(kBadArgument);
         empty_buffers(out, count);
-        if (!book->sheet(sheet)) return book->err.fail(-901);
-        if (row < 0 || column < 0) return book->err.fail(-3);
+        if (!book->sheet(sheet)) return book->err.fail(kSheetIndex);
+        if (row < 0 || column < 0) return book->err.fail(kBadArgument);
         return book->err.fail(read_values(*book, direction, sheet, row, column, count, out, size));
     });
 }
 
 int TXLS_search(XLS_BOOK *record, TXLS_SEARCH *search, const char *text, char **out, int size) {
-    if (!record) return -3;
+    if (!record) return kBadArgument;
     return api_boundary(record, "TXLS_search()", [&] {
-        Book *book = enter(record, -3);
-        if (!book) return -3;
-        if (!search || !buffers_ok(out, search->count, size)) return book->err.fail(-3);
+        Book *book = enter(record, kBadArgument);
+        if (!book) return kBadArgument;
+        if (!search || !buffers_ok(out, search->count, size)) return book->err.fail(kBadArgument);
         empty_buffers(out, search->count);
         if (search->remaining > 0) {
             // A continuation walks on from the last hit through the merged area.
             if (!book->sheet(search->hit_sheet) || search->hit_row < 0 || search->hit_column < 0)
-                return book->err.fail(-3);
+                return book->err.fail(kBadArgument);
             if (search->direction) ++search->hit_row;
             else ++search->hit_column;
             --search->remaining;
             return book->err.fail(read_values(*book, search->direction, search->hit_sheet, search->hit_row,
                                               search->hit_column, search->count, out, size));
         }
-        if (!text || !*text) return book->err.fail(-3);
+        if (!text || !*text) return book->err.fail(kBadArgument);
         return book->err.fail(search_new(*book, *search, caller_to_utf8(*book, text), out, size));
     });
 }
 
 int TXLS_put_variable(XLS_BOOK *record, const char *key, const char *value) {
-    if (!record) return -3;
+    if (!record) return kBadArgument;
     return api_boundary(record, "TXLS_put_variable()", [&] {
-        Book *book = enter(record, -3);
-        if (!book) return -3;
-        if (!key || !value) return book->err.fail(-3);
+        Book *book = enter(record, kBadArgument);
+        if (!book) return kBadArgument;
+        if (!key || !value) return book->err.fail(kBadArgument);
         if (tsx_put_resource(*book, caller_to_utf8(*book, key), caller_to_utf8(*book, value)) != 0)
-            return book->err.fail(-1);
+            return book->err.fail(kFail);
         return 0;
     });
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "api/api.h"
 #include "support/mfile.h"
 #include "support/zip_archive.h"
 #include "tabsmith.h"
@@ -15,42 +16,38 @@ extern "C" {
 int orv_zip_on_memory(int on) { return set_zip_route(on); }
 
 int TXLS_memory_put(const char *name, const void *bytes, long size) {
-    if (!name || !name[0] || size < 0 || (size > 0 && !bytes)) return -3;
-    if (std::strlen(name) > kMfileNameMax) return -3;
-    try {
+    if (!name || !name[0] || size < 0 || (size > 0 && !bytes)) return kBadArgument;
+    if (std::strlen(name) > kMfileNameMax) return kBadArgument;
+    return api_boundary(nullptr, "TXLS_memory_put()", [&] {
         MFile *file = mopen(name, "wb");
-        if (!file) return -2;
+        if (!file) return kNoMemory;
         int rc = 0;
         if (size > 0 && mwrite(bytes, 1, static_cast<std::size_t>(size), file) != static_cast<std::size_t>(size)) {
             // Half a workbook under the caller's name would only fail later, and more obscurely.
             mclose(file);
             mrelease(name);
-            rc = -2;
+            rc = kNoMemory;
         } else {
             mclose(file);
         }
         return rc;
-    } catch (const std::bad_alloc &) {
-        return -2;
-    } catch (...) {
-        return -1;
-    }
+    });
 }
 
 int TXLS_memory_get(const char *name, const void **bytes, long *size) {
     if (bytes) *bytes = nullptr;
     if (size) *size = 0;
-    if (!name || !name[0] || !bytes || !size) return -3;
+    if (!name || !name[0] || !bytes || !size) return kBadArgument;
     try {
         const MFile *file = mfind(name);
-        if (!file) return -101;
+        if (!file) return kOpenError;
         std::string_view data = mdata(file);
         static const char empty[1] = {0};
         *bytes = data.empty() ? empty : data.data();
         *size = static_cast<long>(data.size());
         return 0;
     } catch (...) {
-        return -2;
+        return kNoMemory;
     }
 }
 

@@ -56,20 +56,20 @@ int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err
     for (;;) {
         if (scan_token(ScanMode::kOptions, options.charset, input, pos, key) != 0) break;
         const std::string key_utf8 = to_utf8(key, options.charset);
-        if (scan_token(ScanMode::kOptions, options.charset, input, pos, equals) != 0) return -3;
-        if (equals != "=") return err.raise(-3, Msg::k02303, to_utf8(equals, options.charset).c_str());
-        if (scan_token(ScanMode::kOptions, options.charset, input, pos, value) != 0) return -3;
+        if (scan_token(ScanMode::kOptions, options.charset, input, pos, equals) != 0) return kBadArgument;
+        if (equals != "=") return err.raise(kBadArgument, Msg::k02303, to_utf8(equals, options.charset).c_str());
+        if (scan_token(ScanMode::kOptions, options.charset, input, pos, value) != 0) return kBadArgument;
         const std::string value_utf8 = to_utf8(strip_quotes(value), options.charset);
 
         if (keyword_is(key_utf8, "EXCEL") || keyword_is(key_utf8, "BOOK", {"ブック"})) {
-            if (name_too_long(value_utf8)) return err.raise(-3, Msg::k00005);
+            if (name_too_long(value_utf8)) return err.raise(kBadArgument, Msg::k00005);
             options.has_book = true;
             options.book_as_written = value_utf8;
             options.book_name = apply_extension_rule(value_utf8);
         } else if (keyword_is(key_utf8, "MODE", {"モード"})) {
-            if (!parse_mode(value_utf8, options.mode)) return err.raise(-3, Msg::k02200, value_utf8.c_str());
+            if (!parse_mode(value_utf8, options.mode)) return err.raise(kBadArgument, Msg::k02200, value_utf8.c_str());
         } else if (keyword_is(key_utf8, "TEMPLATE", {"テンプレート"})) {
-            if (name_too_long(value_utf8)) return err.raise(-3, Msg::k00005);
+            if (name_too_long(value_utf8)) return err.raise(kBadArgument, Msg::k00005);
             options.has_template = true;
             options.template_name = value_utf8;
         } else if (keyword_is(key_utf8, "CHARSET", {"キャラクタセット"})) {
@@ -77,7 +77,7 @@ int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err
             else if (equals_ignore_case(value_utf8, "EUC")) options.charset = kEuc;
             else if (equals_ignore_case(value_utf8, "UTF8")) options.charset = kUtf8;
         } else if (keyword_is(key_utf8, "VERSION")) {
-            if (value_utf8 != TXLS_VERSION_TEXT) return err.raise(-1, Msg::k00901, value_utf8.c_str());
+            if (value_utf8 != TXLS_VERSION_TEXT) return err.raise(kFail, Msg::k00901, value_utf8.c_str());
         } else if (keyword_is(key_utf8, "XLS_BOOK")) {
             char *end = nullptr;
             long long size = std::strtoll(value_utf8.c_str(), &end, 10);
@@ -86,7 +86,7 @@ int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err
                 char sizes[128];
                 std::snprintf(sizes, sizeof sizes, "CALL側:%dbyte DLL側:%dbyte", numeric ? static_cast<int>(size) : 0,
                               static_cast<int>(record_size));
-                return err.raise(-1, Msg::k00902, sizes);
+                return err.raise(kFail, Msg::k00902, sizes);
             }
         } else if (keyword_is(key_utf8, "READ_MEMORY")) {
             options.read_memory = is_true(value_utf8);
@@ -95,7 +95,7 @@ int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err
         } else if (keyword_is(key_utf8, "TEMP_WORKBOOK_PATH")) {
             options.temp_workbook_path = value_utf8;
         } else {
-            return err.raise(-3, Msg::k02200, key_utf8.c_str());
+            return err.raise(kBadArgument, Msg::k02200, key_utf8.c_str());
         }
     }
     return 0;

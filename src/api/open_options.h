@@ -24,7 +24,7 @@ struct OpenOptions {
 };
 
 // Parses `text` (NULL allowed) into `options`. Returns 0, or the failure code after raising
-// the message on `err` (some syntax failures give -3 without a message).
+// the message on `err` (some syntax failures give kBadArgument without a message).
 int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err, OpenOptions &options);
 
 // The save name rule: ".xlsx" is appended to a name that does not already say what it is.

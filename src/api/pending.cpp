@@ -1,5 +1,5 @@
 // Exported functions whose subsystems are still to come: they exist so that callers link,
-// and answer -1 with TXLS-03600 naming themselves.
+// and answer kFail with TXLS-03600 naming themselves.
 
 #include "api/api.h"
 
@@ -9,8 +9,8 @@ namespace {
 
 int not_yet(XLS_BOOK *record, const char *name) {
     return api_boundary(record, name, [&] {
-        if (Book *book = enter(record)) return book->err.raise(-1, Msg::k03600, name);
-        return -1;
+        if (Book *book = enter(record)) return book->err.raise(kFail, Msg::k03600, name);
+        return kFail;
     });
 }
 
@@ -31,7 +31,7 @@ int TXLS_put_image_memory(XLS_BOOK *book, const char *, int, const void *, long,
 int TXLS_write_row(XLS_BOOK *book, int) { return not_yet(book, "TXLS_write_row()"); }
 int orv_file_type(int, const char *, int *type) {
     if (type) *type = 0;
-    return -1;
+    return kFail;
 }
 
 }  // extern "C"

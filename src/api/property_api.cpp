@@ -288,33 +288,37 @@ std::string help_text() {
 extern "C" {
 
 int TXLS_put_values(XLS_BOOK *record, const char *text) {
-    if (!record) return -3;
+    if (!record) return kBadArgument;
     return api_boundary(record, "TXLS_put_values()", [&] {
-        Book *book = enter(record, -3);
-        if (!book) return -3;
+        Book *book = enter(record, kBadArgument);
+        if (!book) return kBadArgument;
         if (!text || !*text) return 0;
         return book->err.fail(run_statements(*book, text));
     });
 }
 
 int TXLS_is_property(XLS_BOOK *record, const char *name, int *id) {
-    if (id) *id = -1;
-    if (!record) return -3;
+    if (id) *id = kPropNone;
+    if (!record) return kBadArgument;
     return api_boundary(record, "TXLS_is_property()", [&] {
-        Book *book = enter(record, -3);
-        if (!book) return -3;
-        if (!id) return book->err.fail(-3);
+        Book *book = enter(record, kBadArgument);
+        if (!book) return kBadArgument;
+        if (!id) return book->err.fail(kBadArgument);
         int resolved = kPropNone;
         PropertyTarget target;
         int rc = tsx_parse_property(*book, caller_to_utf8(*book, name), resolved, target);
-        if (rc != 0) return book->err.fail(-3);
+        if (rc != 0) return book->err.fail(kBadArgument);
         // A variable name is no property.
         *id = resolved == kPropVariable ? kPropNone : resolved;
         return 0;
     });
 }
 
-int TXLS_set_property(XLS_BOOK *, const char *, const char *) { return 0; }
+// Accepted for callers of the older interface; it changes nothing (statements do the work).
+int TXLS_set_property(XLS_BOOK *record, const char *, const char *) {
+    if (record) record->error_code = 0;
+    return 0;
+}
 
 int TXLS_help(void) {
     try {

@@ -17,7 +17,7 @@ enum class SheetMode { kCreate, kSelect, kTemplate };
 constexpr std::size_t kSheetNameChars = 31;
 constexpr std::size_t kSheetNameCutChars = 29;
 
-// Sheet names longer than a spreadsheet allows are shortened; 0, or -909 when still too long.
+// Sheet names longer than a spreadsheet allows are shortened; 0, or kOverflow when still too long.
 int shorten_sheet_name(Book &book, std::string &name) {
     if (name.size() >= kSheetNameChars && utf8_length(name) > kSheetNameChars) {
         bool quoted = !name.empty() && name.front() == '"';
@@ -28,34 +28,26 @@ int shorten_sheet_name(Book &book, std::string &name) {
         }
     }
     if (name.size() > kSheetNameBytes)
-        return book.err.raise(-909, Msg::k03009, static_cast<int>(kSheetNameBytes), "XLS_SHEET_LEN");
+        return book.err.raise(kOverflow, Msg::k03009, static_cast<int>(kSheetNameBytes), "XLS_SHEET_LEN");
     return 0;
-}
-
-// Characters a workbook cannot carry in a sheet name; such a name would make the saved file
-// unreadable, so it is refused when the sheet is added.
-bool valid_new_sheet_name(std::string_view name) {
-    if (name.find_first_of(":\\/?*[]") != std::string_view::npos) return false;
-    if (name.front() == '\'' || name.back() == '\'') return false;
-    return true;
-}
-
-// Sheet names are unique without regard to letter case in a saved workbook.
-bool name_taken(const Book &book, std::string_view name) {
-    for (const auto &sheet : book.sheets)
-        if (equals_ignore_case(sheet->name, name)) return true;
-    return false;
 }
 
 std::string free_sheet_name(const Book &book) {
     for (int number = book.sheet_count() + 1;; ++number) {
         std::string name = "Sheet" + std::to_string(number);
-        if (!name_taken(book, name)) return name;
+        if (!sheet_name_taken(book, name)) return name;
     }
 }
 
+// The name a created sheet gets: the caller's, checked, or the first free "SheetN".
+int new_sheet_name(Book &book, bool has_name, std::string &name) {
+    if (has_name) return check_new_sheet_name(book, name);
+    name = free_sheet_name(book);
+    return 0;
+}
+
 int open_sheet(Book &book, const char *options) {
-    if (!options) return book.err.fail(-3);
+    if (!options) return book.err.fail(kBadArgument);
     std::string_view text(options);
     std::size_t pos = 0;
     std::string key, equals, value;
@@ -66,9 +58,9 @@ int open_sheet(Book &book, const char *options) {
     for (;;) {
         if (scan_token(ScanMode::kOptions, book.charset, text, pos, key) != 0) break;
         const std::string key_utf8 = to_utf8(key, book.charset);
-        if (scan_token(ScanMode::kOptions, book.charset, text, pos, equals) != 0) return book.err.fail(-3);
-        if (equals != "=") return book.err.raise(-3, Msg::k02303, to_utf8(equals, book.charset).c_str());
-        if (scan_token(ScanMode::kOptions, book.charset, text, pos, value) != 0) return book.err.fail(-3);
+        if (scan_token(ScanMode::kOptions, book.charset, text, pos, equals) != 0) return book.err.fail(kBadArgument);
+        if (equals != "=") return book.err.raise(kBadArgument, Msg::k02303, to_utf8(equals, book.charset).c_str());
+        if (scan_token(ScanMode::kOptions, book.charset, text, pos, value) != 0) return book.err.fail(kBadArgument);
         std::string value_utf8 = to_utf8(strip_quotes(value), book.charset);
 
         if (keyword_is(key_utf8, "SHEET_NAME", {"シート"})) {
@@ -79,13 +71,13 @@ int open_sheet(Book &book, const char *options) {
             else if (keyword_is(value_utf8, "READ", {"読込", "読み込み"}) || keyword_is(value_utf8, "UPDATE", {"更新"}))
                 mode = SheetMode::kSelect;
             else if (keyword_is(value_utf8, "TEMPLATE", {"テンプレート"})) mode = SheetMode::kTemplate;
-            else return book.err.raise(-3, Msg::k02200, value_utf8.c_str());
+            else return book.err.raise(kBadArgument, Msg::k02200, value_utf8.c_str());
         } else if (keyword_is(key_utf8, "TEMPLATE", {"テンプレート"})) {
             mode = SheetMode::kTemplate;
             has_template = !value_utf8.empty();
             template_name = std::move(value_utf8);
         } else {
-            return book.err.raise(-3, Msg::k02200, key_utf8.c_str());
+            return book.err.raise(kBadArgument, Msg::k02200, key_utf8.c_str());
         }
     }
     if (has_name)
@@ -95,42 +87,29 @@ int open_sheet(Book &book, const char *options) {
 
     switch (mode) {
     case SheetMode::kCreate: {
-        if (book.from_file) return book.err.raise(-3, Msg::k02209AddSheet);
-        if (has_name) {
-            if (name_taken(book, name)) return book.err.raise(-3, Msg::k02321, name.c_str());
-            if (!valid_new_sheet_name(name)) return book.err.raise(-3, Msg::k02320, name.c_str());
-        } else {
-            name = free_sheet_name(book);
-        }
-        int index = add_sheet(book, name);
-        if (index < 0) return book.err.raise(-2, Msg::k00002);
-        book.current_sheet = index;
-        return 0;
+        if (book.from_file) return book.err.raise(kBadArgument, Msg::k02209AddSheet);
+        if (int rc = new_sheet_name(book, has_name, name); rc != 0) return rc;
+        int index = add_current_sheet(book, name);
+        return index < 0 ? index : 0;
     }
     case SheetMode::kSelect: {
         int index = find_sheet(book, name);
-        if (index < 0) return book.err.raise(-801, Msg::k02320, name.c_str());
+        if (index == kIndexNotFound) return book.err.raise(kNoSheet, Msg::k02320, name.c_str());
         book.current_sheet = index;
         return 0;
     }
     case SheetMode::kTemplate: {
-        if (!has_template) return book.err.raise(-3, Msg::k02322);
-        if (has_name) {
-            if (name_taken(book, name)) return book.err.raise(-3, Msg::k02321, name.c_str());
-            if (!valid_new_sheet_name(name)) return book.err.raise(-3, Msg::k02320, name.c_str());
-        } else {
-            name = free_sheet_name(book);
-        }
+        if (!has_template) return book.err.raise(kBadArgument, Msg::k02322);
+        if (int rc = new_sheet_name(book, has_name, name); rc != 0) return rc;
         int source = find_sheet(book, template_name);
-        if (source < 0) return book.err.raise(-801, Msg::k03002, template_name.c_str());
-        int index = add_sheet(book, name);
-        if (index < 0) return book.err.raise(-2, Msg::k00002);
+        if (source == kIndexNotFound) return book.err.raise(kNoSheet, Msg::k03002, template_name.c_str());
+        int index = add_current_sheet(book, name);
+        if (index < 0) return index;
         book.sheets[static_cast<std::size_t>(index)]->template_source = source;
-        book.current_sheet = index;
         return 0;
     }
     }
-    return book.err.fail(-1);
+    return book.err.fail(kFail);
 }
 
 }  // namespace
@@ -139,13 +118,13 @@ extern "C" {
 
 int TXLS_open_sheet(XLS_BOOK *record, const char *options) {
     Book *book = enter(record);
-    if (!book) return -3;
+    if (!book) return kBadArgument;
     return api_boundary(record, "TXLS_open_sheet()", [&] { return open_sheet(*book, options); });
 }
 
 int TXLS_open_sheet2(XLS_BOOK *record, int index) {
     Book *book = book_of(record);
-    if (!book || index < 0 || index >= book->sheet_count()) return -801;
+    if (!book || index < 0 || index >= book->sheet_count()) return kNoSheet;
     book->err.clear_code();
     book->current_sheet = index;
     return 0;
@@ -159,13 +138,13 @@ int TXLS_sheet_num(XLS_BOOK *record) {
 int TXLS_sheet_name(XLS_BOOK *record, int index, char *out, int size) {
     if (out && size > 0) out[0] = '\0';
     Book *book = enter(record);
-    if (!book) return -801;
+    if (!book) return kNoSheet;
     return api_boundary(record, "TXLS_sheet_name()", [&] {
         const Sheet *sheet = book->sheet(index);
-        if (!sheet) return book->err.fail(-801);
-        if (!out || size <= 0) return book->err.fail(-3);
+        if (!sheet) return book->err.fail(kNoSheet);
+        if (!out || size <= 0) return book->err.fail(kBadArgument);
         if (copy_out(*book, sheet->name, out, size) != 0)
-            return book->err.raise(-909, Msg::k03009, size, "XLS_SHEET_LEN");
+            return book->err.raise(kOverflow, Msg::k03009, size, "XLS_SHEET_LEN");
         return 0;
     });
 }

@@ -7,13 +7,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 #include "model/address.h"
 #include "format/date_format.h"
 #include "format/number_format.h"
 #include "format/serial.h"
 #include "support/charset.h"
+#include "support/datetime.h"
 
 namespace tabsmith {
 namespace {
@@ -152,12 +152,6 @@ void store_date_like(Cell &cell, CellKind kind, std::int64_t days, long seconds_
     cell.set_text(kind == kCellDate ? std::string() : shortest_number_text(fraction));
 }
 
-void reset_value(Cell &cell) {
-    std::uint16_t style = cell.style;
-    cell.clear();
-    cell.style = style;
-}
-
 std::string trim_formula(std::string_view text) {
     constexpr std::string_view kBlank = " \t\n\r";
     std::size_t first = text.find_first_not_of(kBlank);
@@ -166,14 +160,106 @@ std::string trim_formula(std::string_view text) {
     return std::string(text.substr(first, last - first + 1));
 }
 
-std::string local_now() {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %02d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
-    return buffer;
+int store_text(Book &book, std::string_view value, Cell &cell) {
+    int index = put_shared_string(book, value);
+    if (index < 0) return index;
+    cell.kind = kCellString;
+    cell.sst = static_cast<std::uint32_t>(index);
+    return 0;
+}
+
+// "=..." keeps its computed forms expanded; a formula of blanks only is plain text.
+int store_formula(Book &book, std::string_view text, Cell &cell) {
+    std::string formula = trim_formula(text.substr(1));
+    if (formula.empty()) return store_text(book, text, cell);   // nothing to evaluate
+    std::string expanded;
+    if (int rc = expand_computed_forms(book, formula, expanded); rc != 0) return rc;
+    cell.kind = kCellFormula;
+    cell.set_formula(std::move(expanded));
+    return 0;
+}
+
+// `plain` is a number's text without commas (see number_shape).
+void store_number(std::string_view plain, bool has_point, Cell &cell) {
+    std::string_view digits = plain;
+    if (!digits.empty() && digits[0] == '+') digits.remove_prefix(1);
+    std::int64_t integer = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), integer);
+    // The text as written is kept only where the number's own text differs ("+5",
+    // "12.50"), so most numbers take no memory beyond the cell.
+    if (!has_point && ec == std::errc() && end == digits.data() + digits.size()) {
+        cell.kind = kCellInteger;
+        cell.set_integer(integer);
+        char own[24];
+        auto printed = std::to_chars(own, own + sizeof own, integer).ptr;
+        if (std::string_view(own, static_cast<std::size_t>(printed - own)) != plain) cell.set_text(plain);
+        return;
+    }
+    // A whole number beyond 64 bits still is a number, kept as written.
+    cell.kind = kCellFloat;
+    double number = 0.0;
+    auto parsed = std::from_chars(plain.data() + (plain[0] == '+'), plain.data() + plain.size(), number);
+    if (parsed.ec != std::errc() || parsed.ptr != plain.data() + plain.size())
+        number = std::strtod(std::string(plain).c_str(), nullptr);
+    cell.set_number(number);
+    if (!is_shortest_decimal(plain) && shortest_number_text(number) != plain) cell.set_text(plain);
+}
+
+// What a classifier below made of a text: not of its kind, stored, or of its shape but to be
+// kept as text (a date that is no day of the calendar, a time too far beyond a day).
+enum class Classified { kOther, kStored, kText };
+
+// A date, or a date, one blank and a time of at most 24 hours.
+Classified store_date(std::string_view text, Cell &cell) {
+    int year = 0, month = 0, day = 0;
+    if (date_shape(text, year, month, day)) {
+        if (!is_valid_date(year, month, day)) return Classified::kText;
+        store_date_like(cell, kCellDate, date_to_serial_days(year, month, day), 0);
+        return Classified::kStored;
+    }
+    std::size_t blank = text.find(' ');
+    if (blank == std::string_view::npos || blank < 8 || !date_shape(text.substr(0, blank), year, month, day))
+        return Classified::kOther;
+    long hours = 0;
+    int minutes = 0, seconds = 0, colons = 0;
+    if (!time_shape(text.substr(blank + 1), hours, minutes, seconds, colons) || hours > 24)
+        return Classified::kOther;
+    if (!is_valid_date(year, month, day)) return Classified::kText;
+    store_date_like(cell, kCellDateTime, date_to_serial_days(year, month, day),
+                    hours * 3600 + minutes * 60 + seconds);
+    return Classified::kStored;
+}
+
+// A number followed by "%", unless the text starts with four digits.
+Classified store_percent(std::string_view text, Cell &cell) {
+    std::string scratch;
+    std::string_view plain;
+    bool has_point = false;
+    if (text.back() != '%' || text.size() >= kPercentTextBytes ||
+        (text.size() >= 4 && all_digits(text.substr(0, 4))) ||
+        number_shape(text.substr(0, text.size() - 1), scratch, plain, has_point) != NumberShape::kNumber)
+        return Classified::kOther;
+    double value = std::strtod(std::string(plain).c_str(), nullptr) / 100.0;
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, "%lf", value);
+    // Six decimals would lose the digits of a percentage such as 1.23456%.
+    if (std::fabs(std::strtod(buffer, nullptr) - value) > 1e-12 * std::fmax(1.0, std::fabs(value)))
+        std::snprintf(buffer, sizeof buffer, "%.15g", value);
+    cell.kind = kCellPercent;
+    cell.set_number(value);
+    cell.set_text(buffer);
+    return Classified::kStored;
+}
+
+// h:m or h:m:s; hours beyond a day carry into days, up to a limit.
+Classified store_time(std::string_view text, Cell &cell) {
+    long hours = 0;
+    int minutes = 0, seconds = 0, colons = 0;
+    if (!time_shape(text, hours, minutes, seconds, colons)) return Classified::kOther;
+    long total = hours * 3600 + minutes * 60 + seconds;
+    if (hours > 24 && total / 86400 > kMaxTimeCarryDays) return Classified::kText;
+    store_date_like(cell, colons == 1 ? kCellTimeHm : kCellTimeHms, 0, total);
+    return Classified::kStored;
 }
 
 std::string percent_text(const Cell &cell) {
@@ -188,13 +274,13 @@ std::string percent_text(const Cell &cell) {
 
 int check_value_length(Book &book, std::size_t bytes) {
     if (bytes >= kValueBufferBytes)
-        return book.err.raise(-9, Msg::k03009, static_cast<int>(kCellUtf8Bytes), "XLS_CELL_LEN");
+        return book.err.raise(kLimit, Msg::k03009, static_cast<int>(kCellUtf8Bytes), "XLS_CELL_LEN");
     return 0;
 }
 
 std::string expand_system_words(const Book &book, std::string_view text, EnvironmentLookup environment) {
-    if (equals_ignore_case(text, "$SYSDATETIME")) return local_now();
-    if (equals_ignore_case(text, "$SYSDATE")) return local_now().substr(0, 10);
+    if (equals_ignore_case(text, "$SYSDATETIME")) return datetime_stamp();
+    if (equals_ignore_case(text, "$SYSDATE")) return datetime_stamp().substr(0, 10);
     if (text.size() >= 2 && text[0] == '\\' && text[1] == '$') return std::string(text.substr(1));
     if (!text.empty() && text[0] == '$') {
         std::string name(text.substr(1));
@@ -226,117 +312,54 @@ std::string cut_cell_text(std::string_view text) {
 }
 
 int store_value(Book &book, std::string_view text, Cell &cell) {
-    reset_value(cell);
+    cell.clear();
     if (text.empty()) return 0;
-
-    auto store_text = [&](std::string_view value) {
-        int index = put_shared_string(book, value);
-        if (index < 0) return index;
-        cell.kind = kCellString;
-        cell.sst = static_cast<std::uint32_t>(index);
-        return 0;
-    };
-
-    if (text[0] == '\'') return store_text(text.substr(1));
-
-    if (text[0] == '=') {
-        std::string formula = trim_formula(text.substr(1));
-        if (formula.empty()) return store_text(text);   // nothing to evaluate
-        std::string expanded;
-        if (int rc = expand_computed_forms(book, formula, expanded); rc != 0) return rc;
-        cell.kind = kCellFormula;
-        cell.set_formula(std::move(expanded));
-        return 0;
-    }
+    if (text[0] == '\'') return store_text(book, text.substr(1), cell);
+    if (text[0] == '=') return store_formula(book, text, cell);
 
     std::string scratch;
     std::string_view plain;
     bool has_point = false;
     switch (number_shape(text, scratch, plain, has_point)) {
-        case NumberShape::kBadCommas: return store_text(text);
-        case NumberShape::kNumber: {
-            std::string_view digits = plain;
-            if (!digits.empty() && digits[0] == '+') digits.remove_prefix(1);
-            std::int64_t integer = 0;
-            auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), integer);
-            // The text as written is kept only where the number's own text differs ("+5",
-            // "12.50"), so most numbers take no memory beyond the cell.
-            if (!has_point && ec == std::errc() && end == digits.data() + digits.size()) {
-                cell.kind = kCellInteger;
-                cell.set_integer(integer);
-                char own[24];
-                auto printed = std::to_chars(own, own + sizeof own, integer).ptr;
-                if (std::string_view(own, static_cast<std::size_t>(printed - own)) != plain) cell.set_text(plain);
-            } else {
-                // A whole number beyond 64 bits still is a number, kept as written.
-                cell.kind = kCellFloat;
-                double number = 0.0;
-                auto parsed = std::from_chars(plain.data() + (plain[0] == '+'), plain.data() + plain.size(), number);
-                if (parsed.ec != std::errc() || parsed.ptr != plain.data() + plain.size())
-                    number = std::strtod(std::string(plain).c_str(), nullptr);
-                cell.set_number(number);
-                if (!is_shortest_decimal(plain) && shortest_number_text(number) != plain) cell.set_text(plain);
-            }
-            return 0;
-        }
+        case NumberShape::kBadCommas: return store_text(book, text, cell);
+        case NumberShape::kNumber: store_number(plain, has_point, cell); return 0;
         case NumberShape::kNone: break;
     }
 
-    int year = 0, month = 0, day = 0;
-    if (date_shape(text, year, month, day)) {
-        if (!is_valid_date(year, month, day)) return store_text(text);
-        store_date_like(cell, kCellDate, date_to_serial_days(year, month, day), 0);
-        return 0;
-    }
-    if (std::size_t blank = text.find(' '); blank != std::string_view::npos && blank >= 8 &&
-                                            date_shape(text.substr(0, blank), year, month, day)) {
-        long hours = 0;
-        int minutes = 0, seconds = 0, colons = 0;
-        if (time_shape(text.substr(blank + 1), hours, minutes, seconds, colons) && hours <= 24) {
-            if (!is_valid_date(year, month, day)) return store_text(text);
-            store_date_like(cell, kCellDateTime, date_to_serial_days(year, month, day),
-                            hours * 3600 + minutes * 60 + seconds);
-            return 0;
+    using Classifier = Classified (*)(std::string_view, Cell &);
+    for (Classifier classify : {&store_date, &store_percent, &store_time}) {
+        switch (classify(text, cell)) {
+            case Classified::kStored: return 0;
+            case Classified::kText: return store_text(book, text, cell);
+            case Classified::kOther: break;
         }
     }
-
-    if (text.back() == '%' && text.size() < kPercentTextBytes &&
-        !(text.size() >= 4 && all_digits(text.substr(0, 4))) &&
-        number_shape(text.substr(0, text.size() - 1), scratch, plain, has_point) == NumberShape::kNumber) {
-        double value = std::strtod(std::string(plain).c_str(), nullptr) / 100.0;
-        char buffer[512];
-        std::snprintf(buffer, sizeof buffer, "%lf", value);
-        // Six decimals would lose the digits of a percentage such as 1.23456%.
-        if (std::fabs(std::strtod(buffer, nullptr) - value) > 1e-12 * std::fmax(1.0, std::fabs(value)))
-            std::snprintf(buffer, sizeof buffer, "%.15g", value);
-        cell.kind = kCellPercent;
-        cell.set_number(value);
-        cell.set_text(buffer);
-        return 0;
-    }
-
-    long hours = 0;
-    int minutes = 0, seconds = 0, colons = 0;
-    if (time_shape(text, hours, minutes, seconds, colons)) {
-        long total = hours * 3600 + minutes * 60 + seconds;
-        if (hours > 24 && total / 86400 > kMaxTimeCarryDays) return store_text(text);
-        store_date_like(cell, colons == 1 ? kCellTimeHm : kCellTimeHms, 0, total);
-        return 0;
-    }
-
-    return store_text(text);
+    return store_text(book, text, cell);
 }
 
 int put_cell_value(Book &book, int sheet_index, int row, int column, std::string_view utf8_value,
                    EnvironmentLookup environment) {
+    // A value that is not stored leaves no sheet behind that was added only to hold it.
+    struct FirstSheet {
+        Book &book;
+        bool added = false;
+        bool kept = false;
+        ~FirstSheet() {
+            if (added && !kept) book.sheets.clear();
+        }
+    } first{book};
+    if (sheet_index == book.current_sheet && book.sheet_count() == 0) {
+        if (int rc = ensure_first_sheet(book); rc != 0) return rc;
+        first.added = true;
+    }
     Sheet *sheet = book.sheet(sheet_index);
-    if (!sheet) return book.err.fail(-901);
+    if (!sheet) return book.err.fail(kSheetIndex);
     if (row < 0 || column < 0 || row >= book.max_rows || column >= book.max_columns) {
         std::string name;
         cell_name(row, column, name);
-        return book.err.raise(-3, Msg::k02300, name.c_str());
+        return book.err.raise(kBadArgument, Msg::k02300, name.c_str());
     }
-    if (ensure_cell(book, *sheet, row, column) != 0) return book.err.raise(-2, Msg::k00002);
+    if (ensure_cell(book, *sheet, row, column) != 0) return book.err.raise(kNoMemory, Msg::k00002);
     book.current_row = row;
     book.current_column = column;
     Row &r = sheet->rows[static_cast<std::size_t>(row)];
@@ -344,7 +367,7 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
     if (book.from_file && (cell.kind == kCellFormula || cell.kind == kCellFormulaValue || cell.formula())) {
         std::string name;
         cell_name(row, column, name);
-        return book.err.raise(-3, Msg::k03203, name.c_str());
+        return book.err.raise(kBadArgument, Msg::k03203, name.c_str());
     }
 
     // Most values are neither system words nor over the length limit; they are stored from the
@@ -362,11 +385,11 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
     Cell fresh;
     fresh.style = cell.style;
     int rc = store_value(book, value, fresh);
-    if (rc == -2) return book.err.raise(-2, Msg::k00002);
+    if (rc == kNoMemory) return book.err.raise(kNoMemory, Msg::k00002);
     if (rc != 0) {
         char detail[64];
         std::snprintf(detail, sizeof detail, "tsx_put_cell() return=%d", rc);
-        return book.err.raise(-1, Msg::k03600, detail);
+        return book.err.raise(kFail, Msg::k03600, detail);
     }
     if (!book.from_file && fresh.style == 0) {
         switch (fresh.kind) {
@@ -384,6 +407,7 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
     // leaves the sheet's extent (and the rows counted by $ROWNUM) as it was.
     if (sheet->rows_used <= row) sheet->rows_used = row + 1;
     if (r.used <= column) r.used = static_cast<std::uint16_t>(column + 1);
+    first.kept = true;
     return 0;
 }
 

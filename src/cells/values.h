@@ -15,7 +15,7 @@ constexpr std::size_t kEnvNameTextBytes = 82;      // "$NAME" texts from this le
 constexpr std::size_t kPercentTextBytes = 6000;   // longer texts ending in "%" stay text
 constexpr int kMaxTimeCarryDays = 416;
 
-// The limit on a value text as received from outside: 0, or -9 after TXLS-03009.
+// The limit on a value text as received from outside: 0, or kLimit after TXLS-03009.
 int check_value_length(Book &book, std::size_t bytes);
 
 // Whether a "$NAME" value may read the process environment. Texts that come from files (data
@@ -31,12 +31,12 @@ std::string expand_system_words(const Book &book, std::string_view utf8,
 std::string cut_cell_text(std::string_view utf8);
 
 // Classifies `utf8` (already expanded and cut) and stores it into `cell`, whose style is kept.
-// 0; -2 out of memory; other negative codes after raising their message.
+// 0; kNoMemory out of memory; other negative codes after raising their message.
 int store_value(Book &book, std::string_view utf8, Cell &cell);
 
 // The put operation behind TXLS_put_cell, statements and data sources: makes the position
 // current, creates the slots, refuses to overwrite a template's formula, expands, cuts,
-// classifies and stores. 0, -3, -9, -2, -1 or -901 with the message raised.
+// classifies and stores. 0, kBadArgument, kLimit, kNoMemory, kFail or kSheetIndex with the message raised.
 int put_cell_value(Book &book, int sheet, int row, int column, std::string_view utf8_value,
                    EnvironmentLookup environment = EnvironmentLookup::kAllowed);
 

@@ -10,6 +10,7 @@
 #include "cells/values.h"
 #include "props/statements.h"
 #include "support/charset.h"
+#include "support/files.h"
 
 namespace tabsmith {
 
@@ -23,29 +24,6 @@ struct FileCloser {
     void operator()(std::FILE *file) const { std::fclose(file); }
 };
 
-// Ends of a valid UTF-8 sequence starting at p, or 0.
-std::size_t utf8_sequence(const unsigned char *p, std::size_t remaining) {
-    unsigned char c = p[0];
-    if (c < 0x80) return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) length = 2;
-    else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        if (c == 0xE0) low = 0xA0;
-        if (c == 0xED) high = 0x9F;  // no surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        if (c == 0xF0) low = 0x90;
-        if (c == 0xF4) high = 0x8F;
-    } else return 0;
-    if (remaining < length) return 0;
-    if (p[1] < low || p[1] > high) return 0;
-    for (std::size_t k = 2; k < length; ++k)
-        if (p[k] < 0x80 || p[k] > 0xBF) return 0;
-    return length;
-}
-
 std::string swap_utf16(std::string_view text) {
     std::string out(text.substr(0, text.size() & ~std::size_t{1}));
     for (std::size_t i = 0; i + 1 < out.size(); i += 2) std::swap(out[i], out[i + 1]);
@@ -53,29 +31,6 @@ std::string swap_utf16(std::string_view text) {
 }
 
 }  // namespace
-
-std::string valid_utf8(std::string_view text) {
-    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        std::size_t n = utf8_sequence(p + i, text.size() - i);
-        if (n == 0) break;
-        i += n;
-    }
-    if (i == text.size()) return std::string(text);
-    std::string out(text.substr(0, i));
-    while (i < text.size()) {
-        std::size_t n = utf8_sequence(p + i, text.size() - i);
-        if (n == 0) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        } else {
-            out.append(text.substr(i, n));
-            i += n;
-        }
-    }
-    return out;
-}
 
 std::string file_text_to_utf8(std::string_view text, int code_page) {
     if (code_page == kUtf8) return valid_utf8(text);
@@ -128,18 +83,25 @@ LineReader::Result LineReader::next(std::string &line) {
     line.clear();
     bool quoted = false;
     bool too_long = false;
+    line_number_ = lines_ended_ + 1;
     for (;;) {
         int c = get();
         if (c == EOF) {
             if (too_long) return Result::kTooLong;
             return line.empty() ? Result::kEnd : Result::kLine;
         }
-        if (!quoted && (c == '\n' || c == '\r')) {
-            if (c == '\r') {
-                int after = get();
-                if (after != '\n' && after != EOF) unget();
+        if (c == '\n' || c == '\r') {
+            // LF, CR LF and a lone CR each end one line of the file, inside quotes too.
+            int after = c == '\r' ? get() : EOF;
+            if (after != EOF && after != '\n') unget();
+            ++lines_ended_;
+            if (!quoted) return too_long ? Result::kTooLong : Result::kLine;
+            if (line.size() + (after == '\n' ? 2 : 1) > kLineBytes) too_long = true;
+            else {
+                line += static_cast<char>(c);
+                if (after == '\n') line += '\n';
             }
-            return too_long ? Result::kTooLong : Result::kLine;
+            continue;
         }
         if (c == '"') quoted = !quoted;
         // An over-long line is read to its end so that its rest is not taken for a new row.
@@ -204,10 +166,17 @@ PasteOutcome failed(int rc) {
     return outcome;
 }
 
+// Stops a paste after a failed statement line or cell put; the lines pasted so far stay counted.
+PasteOutcome step_failed(Book &book, int rc, PasteOutcome outcome) {
+    outcome.rc = book.err.fail(file_step_failure(rc));
+    outcome.stop = PasteStop::kFailed;
+    return outcome;
+}
+
 int row_out_of_sheet(Book &book, int row, int column) {
     std::string name;
     cell_name(row, column, name);
-    return book.err.raise(-1, Msg::k02300, name.c_str());
+    return book.err.raise(kFail, Msg::k02300, name.c_str());
 }
 
 }  // namespace
@@ -215,16 +184,18 @@ int row_out_of_sheet(Book &book, int row, int column) {
 PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const PasteArea &area) {
     if (request.delimiter_kind != static_cast<int>(DelimiterKind::kComma) &&
         request.delimiter_kind != static_cast<int>(DelimiterKind::kTab))
-        return failed(book.err.raise(-3, Msg::k03600, "paste_delimited() delimiter"));
+        return failed(book.err.raise(kBadArgument, Msg::k03600, "paste_delimited() delimiter"));
     const char delimiter = request.delimiter_kind == static_cast<int>(DelimiterKind::kTab) ? '\t' : ',';
+    if (area.sheet < 0)
+        if (int rc = ensure_first_sheet(book); rc != 0) return failed(rc);
     const int sheet_index = area.sheet >= 0 ? area.sheet : book.current_sheet;
-    if (!book.sheet(sheet_index)) return failed(book.err.raise(-1, Msg::k03600, "paste_delimited() sheet"));
+    if (!book.sheet(sheet_index)) return failed(book.err.raise(kFail, Msg::k03600, "paste_delimited() sheet"));
 
     FileNesting nesting;
-    if (nesting.too_deep()) return failed(book.err.raise(-1, Msg::k03600, "paste_delimited() nesting"));
+    if (nesting.too_deep()) return failed(book.err.raise(kFail, Msg::k03600, "paste_delimited() nesting"));
 
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(request.path.c_str(), "rb"));
-    if (!file) return failed(book.err.raise(-101, Msg::k00100, request.path.c_str()));
+    std::unique_ptr<std::FILE, FileCloser> file(open_input_file(request.path));
+    if (!file) return failed(book.err.raise(kOpenError, Msg::k00100, request.path.c_str()));
 
     LineReader reader(file.get());
     int code_page = request.code_page > 0 ? request.code_page : book.charset;
@@ -242,20 +213,14 @@ PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const Past
         }
         if (!line.empty() && line[0] == kStatementMark) {
             std::string statement = convert_charset(line.substr(1), code_page, book.charset);
-            int rc = run_statements(book, statement);
-            if (rc != 0) {
-                outcome.rc = rc == -2 ? -2 : -1;
-                outcome.stop = PasteStop::kFailed;
-                book.err.fail(outcome.rc);
-                return outcome;
-            }
+            if (int rc = run_statements(book, statement); rc != 0) return step_failed(book, rc, outcome);
             continue;
         }
 
         const int row = area.first_row + outcome.lines;
         if (area.last_row >= 0 && row > area.last_row) continue;
         Sheet *sheet = book.sheet(sheet_index);
-        if (!sheet) return failed(book.err.raise(-1, Msg::k03600, "paste_delimited() sheet"));
+        if (!sheet) return failed(book.err.raise(kFail, Msg::k03600, "paste_delimited() sheet"));
         if (row >= book.max_rows) {
             outcome.rc = row_out_of_sheet(book, row, area.first_column);
             outcome.stop = PasteStop::kFailed;
@@ -268,7 +233,7 @@ PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const Past
             break;
         }
 
-        if (ensure_row(book, *sheet, row) != 0) return failed(book.err.raise(-2, Msg::k00002));
+        if (ensure_row(book, *sheet, row) != 0) return failed(book.err.raise(kNoMemory, Msg::k00002));
         sheet->rows_used = std::max(sheet->rows_used, row + 1);
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (fields[i].empty()) continue;
@@ -278,27 +243,19 @@ PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const Past
             int rc = put_cell_value(book, sheet_index, row, column, fields[i], EnvironmentLookup::kRefused);
             if (rc == kNoVariable) {
                 Sheet *now = book.sheet(sheet_index);
-                Cell &cell = now->rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
-                std::uint16_t style = cell.style;
-                cell.clear();
-                cell.style = style;
+                now->rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)].clear();
                 continue;
             }
-            if (rc != 0) {
-                outcome.rc = rc == -2 ? -2 : -1;
-                outcome.stop = PasteStop::kFailed;
-                book.err.fail(outcome.rc);
-                return outcome;
-            }
+            if (rc != 0) return step_failed(book, rc, outcome);
         }
         ++outcome.lines;
     }
-    if (std::ferror(file.get())) return failed(book.err.raise(-101, Msg::k00100, request.path.c_str()));
+    if (std::ferror(file.get())) return failed(book.err.raise(kOpenError, Msg::k00100, request.path.c_str()));
     return outcome;
 }
 
 int apply_data_source(Book &book, int id, const PropertyTarget &target, std::string_view path) {
-    if (path.size() > kDataSourcePathBytes) return book.err.raise(-3, Msg::k00005);
+    if (path.size() > kDataSourcePathBytes) return book.err.raise(kBadArgument, Msg::k00005);
     PasteRequest request;
     request.path.assign(path);
     request.delimiter_kind = static_cast<int>(id == kPropTsv ? DelimiterKind::kTab : DelimiterKind::kComma);
@@ -314,8 +271,8 @@ int apply_data_source(Book &book, int id, const PropertyTarget &target, std::str
             area.last_column = first.column2;
         }
         // Whole rows (3:7) and whole columns (A:C) limit one direction only.
-        if (target.row_range) area.last_column = -1;
-        if (target.column_range) area.last_row = -1;
+        if (target.row_range) area.last_column = PasteArea::kNoLimit;
+        if (target.column_range) area.last_row = PasteArea::kNoLimit;
     } else {
         area.first_row = std::max(target.row, 0);
         area.first_column = std::max(target.column, 0);

@@ -33,6 +33,8 @@ public:
 
     // kTooLong leaves the reader after the whole over-long line, so reading can go on.
     Result next(std::string &line);
+    // The line of the file (1-based) on which the line last returned by next() starts.
+    int line_number() const { return line_number_; }
 
 private:
     int get();
@@ -42,6 +44,8 @@ private:
     std::FILE *file_ = nullptr;
     std::string buffer_;
     std::size_t pos_ = 0;
+    int lines_ended_ = 0;
+    int line_number_ = 0;
 };
 
 enum class SplitResult { kOk, kUnclosedQuote, kTooManyFields, kFieldTooLong };
@@ -60,16 +64,17 @@ struct PasteRequest {
 };
 
 struct PasteArea {
+    static constexpr int kNoLimit = -1;
     int sheet = -1;              // -1 = the current sheet
     int first_row = 0, first_column = 0;
-    int last_row = -1, last_column = -1;  // -1 = no limit
+    int last_row = kNoLimit, last_column = kNoLimit;
 };
 
 // Why a paste stopped; everything but kFailed comes with result 0 and keeps the pasted rows.
 enum class PasteStop { kEndOfFile, kUnclosedQuote, kTooManyFields, kFieldTooLong, kLineTooLong, kFailed };
 
 struct PasteOutcome {
-    int rc = 0;          // 0, -1, -2, -3, -101 (message raised)
+    int rc = 0;          // 0, kFail, kNoMemory, kBadArgument, kOpenError (message raised)
     int lines = 0;       // data lines pasted (statement lines not counted)
     PasteStop stop = PasteStop::kEndOfFile;
 };
@@ -81,9 +86,6 @@ PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const Past
 // The CSV (2002) and TSV (2003) properties: pastes at the target and sets the sheet's data row
 // and column counters that $ROWNUM and $CLMNUM read.
 int apply_data_source(Book &book, int id, const PropertyTarget &target, std::string_view path);
-
-// Replaces bytes that are no UTF-8 so that a cell never holds text the writer cannot save.
-std::string valid_utf8(std::string_view text);
 
 // Converts file bytes in `code_page` to UTF-8, never leaving invalid UTF-8.
 std::string file_text_to_utf8(std::string_view text, int code_page);
@@ -101,5 +103,9 @@ public:
 private:
     static thread_local int depth_;
 };
+
+// What a failed statement line or cell put inside a file gives the file's caller: kNoMemory
+// stays, anything else becomes kFail. The step's own message stays in the book.
+inline int file_step_failure(int rc) { return rc == kNoMemory ? kNoMemory : kFail; }
 
 }  // namespace tabsmith

@@ -9,6 +9,7 @@
 #include "datasource/csv_source.h"
 #include "props/statements.h"
 #include "support/charset.h"
+#include "support/files.h"
 #include "support/scanner.h"
 
 namespace tabsmith {
@@ -34,33 +35,33 @@ int parse_statement_file_options(Book &book, std::string_view text, StatementFil
         if (scan_token(ScanMode::kOptions, book.charset, text, pos, raw_key) != 0) break;
         const std::string key = to_utf8(raw_key, book.charset);
         if (scan_token(ScanMode::kOptions, book.charset, text, pos, raw_equals) != 0 || raw_equals != "=")
-            return book.err.raise(-3, Msg::k02303, key.c_str());
+            return book.err.raise(kBadArgument, Msg::k02303, key.c_str());
         if (scan_token(ScanMode::kOptions, book.charset, text, pos, raw_value) != 0)
-            return book.err.raise(-3, Msg::k02303, key.c_str());
+            return book.err.raise(kBadArgument, Msg::k02303, key.c_str());
         const std::string value = to_utf8(strip_quotes(raw_value), book.charset);
         if (is_any(key, {"FILE", "ファイル"})) {
-            if (value.size() > kDataSourcePathBytes) return book.err.raise(-3, Msg::k00005);
-            if (value.empty()) return book.err.raise(-3, Msg::k02303, key.c_str());
+            if (value.size() > kDataSourcePathBytes) return book.err.raise(kBadArgument, Msg::k00005);
+            if (value.empty()) return book.err.raise(kBadArgument, Msg::k02303, key.c_str());
             options.path = value;
             have_file = true;
         } else if (is_any(key, {"CHARSET", "文字コード"})) {
             if (is_any(value, {"SJIS", "ShiftJIS", "Shift-JIS", "Shift JIS"})) options.charset = kSjis;
             else if (is_any(value, {"EUC"})) options.charset = kEuc;
             else if (is_any(value, {"UTF8", "UTF-8"})) options.charset = kUtf8;
-            else return book.err.raise(-3, Msg::k02200, value.c_str());
+            else return book.err.raise(kBadArgument, Msg::k02200, value.c_str());
         } else {
-            return book.err.raise(-3, Msg::k02200, key.c_str());
+            return book.err.raise(kBadArgument, Msg::k02200, key.c_str());
         }
     }
-    if (!have_file) return book.err.raise(-3, Msg::k02303, "FILE");
+    if (!have_file) return book.err.raise(kBadArgument, Msg::k02303, "FILE");
     return 0;
 }
 
 int run_statement_file(Book &book, const StatementFileOptions &options) {
     FileNesting nesting;
-    if (nesting.too_deep()) return book.err.raise(-1, Msg::k03600, "TXLS_read_file() nesting");
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(options.path.c_str(), "rb"));
-    if (!file) return book.err.raise(-101, Msg::k03100, options.path.c_str());
+    if (nesting.too_deep()) return book.err.raise(kFail, Msg::k03600, "TXLS_read_file() nesting");
+    std::unique_ptr<std::FILE, FileCloser> file(open_input_file(options.path));
+    if (!file) return book.err.raise(kOpenError, Msg::k03100, options.path.c_str());
 
     LineReader reader(file.get());
     int charset = options.charset;
@@ -71,16 +72,19 @@ int run_statement_file(Book &book, const StatementFileOptions &options) {
         LineReader::Result got = reader.next(line);
         if (got == LineReader::Result::kEnd) break;
         // Cutting an over-long line would apply half a statement and read its rest as another.
-        if (got == LineReader::Result::kTooLong)
-            return book.err.raise(-1, Msg::k03009, static_cast<int>(kLineBytes), "TXLS_read_file() line");
+        if (got == LineReader::Result::kTooLong) {
+            book.failed_line = reader.line_number();
+            return book.err.raise(kFail, Msg::k03009, static_cast<int>(kLineBytes), "TXLS_read_file() line");
+        }
         if (!line.empty() && line[0] == kStatementMark) continue;
         std::string statement = convert_charset(line, charset, book.charset);
         if (int rc = run_statements(book, statement); rc != 0) {
-            int code = rc == -2 ? -2 : -1;
-            return book.err.fail(code);
+            // The outermost file wins: its line is the one the caller can find.
+            book.failed_line = reader.line_number();
+            return book.err.fail(file_step_failure(rc));
         }
     }
-    if (std::ferror(file.get())) return book.err.raise(-101, Msg::k03100, options.path.c_str());
+    if (std::ferror(file.get())) return book.err.raise(kOpenError, Msg::k03100, options.path.c_str());
     return 0;
 }
 

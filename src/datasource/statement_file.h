@@ -14,11 +14,11 @@ struct StatementFileOptions {
     int charset = 1;    // kSjis, kEuc or kUtf8: the file's character set without a byte order mark
 };
 
-// Reads "FILE=path CHARSET=name" (book character set). 0, or -3 with the message raised.
+// Reads "FILE=path CHARSET=name" (book character set). 0, or kBadArgument with the message raised.
 int parse_statement_file_options(Book &book, std::string_view text, StatementFileOptions &options);
 
-// Applies every statement line of the file. 0; -1 when a statement fails (its message kept) or a
-// line is over the line limit; -2 memory; -101 when the file cannot be opened.
+// Applies every statement line of the file. 0; kFail when a statement fails (its message kept) or
+// a line is over the line limit; kNoMemory; kOpenError when the file cannot be opened.
 int run_statement_file(Book &book, const StatementFileOptions &options);
 
 }  // namespace tabsmith

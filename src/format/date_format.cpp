@@ -7,10 +7,13 @@
 #include <cstdio>
 
 #include "format/serial.h"
+#include "model/format_kinds.h"
 #include "support/printf_text.h"
 
 namespace tabsmith {
 namespace {
+
+namespace fk = format_kind;
 
 constexpr const char *kMonthAbbr[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -54,10 +57,10 @@ const Era *era_of(const DateTime &t) {
 
 int default_kind(int cell_kind) {
     switch (cell_kind) {
-        case kCellDate: return 302;
-        case kCellDateTime: return 303;
-        case kCellTimeHm: return 402;
-        case kCellTimeHms: return 404;
+        case kCellDate: return fk::kDate;
+        case kCellDateTime: return fk::kDateTime;
+        case kCellTimeHm: return fk::kHourMinuteJa;
+        case kCellTimeHms: return fk::kTimeSeconds;
         default: return 0;
     }
 }
@@ -76,46 +79,46 @@ std::string format_date_value(double serial, int cell_kind, int kind) {
     // Month-indexed names guard against the 1900-01-00 form of serial 0 (month is still 1).
     const int mi = (m >= 1 && m <= 12) ? m - 1 : 0;
     switch (kind) {
-        case 301: return printf_text("%d/%d", y, m);
-        case 302: return printf_text("%d/%d/%d", y, m, d);
-        case 303: return printf_text("%d/%d/%d %02d:%02d", y, m, d, H, M);
-        case 304: return printf_text("%d/%d/%d %02d:%02d %s", y, m, d, twelve_hour(H), M, am_pm(H));
-        case 305: return printf_text("%d", m);
-        case 306: return printf_text("%d/%d", m, d);
-        case 307: return printf_text("%d/%d/%02d", m, d, two_digit_year(y));
-        case 308: return printf_text("%02d/%02d/%02d", m, d, two_digit_year(y));
-        case 309: return printf_text("%d-%s", d, kMonthAbbr[mi]);
-        case 310: return printf_text("%d-%s-%02d", d, kMonthAbbr[mi], two_digit_year(y));
-        case 311: return printf_text("%02d-%s-%02d", d, kMonthAbbr[mi], two_digit_year(y));
-        case 312: return printf_text("%s-%02d", kMonthAbbr[mi], two_digit_year(y));
-        case 313: return printf_text("%s-%02d", kMonthName[mi], two_digit_year(y));
-        case 314: return kMonthInitial[mi];
-        case 315: return printf_text("%s-%02d", kMonthInitial[mi], two_digit_year(y));
-        case 316: return printf_text("%04d%02d%02d", y, m, d);
-        case 317: return printf_text("%04d%02d%02d%02d%02d%02d", y, m, d, H, M, S);
-        case 318: return printf_text("%d/%d/%d %02d:%02d:%02d", y, m, d, H, M, S);
-        case 319: return printf_text("%d", d);
-        case 330: return printf_text("%d月", m);
-        case 331: return printf_text("%d月%d日", m, d);
-        case 332: return printf_text("%d年%d月", y, m);
-        case 333: return printf_text("%d年%d月%d日", y, m, d);
-        case 334:
+        case fk::kYearMonth: return printf_text("%d/%d", y, m);
+        case fk::kDate: return printf_text("%d/%d/%d", y, m, d);
+        case fk::kDateTime: return printf_text("%d/%d/%d %02d:%02d", y, m, d, H, M);
+        case fk::kDateTimeAmPm: return printf_text("%d/%d/%d %02d:%02d %s", y, m, d, twelve_hour(H), M, am_pm(H));
+        case fk::kMonth: return printf_text("%d", m);
+        case fk::kMonthDay: return printf_text("%d/%d", m, d);
+        case fk::kMonthDayYear: return printf_text("%d/%d/%02d", m, d, two_digit_year(y));
+        case fk::kMonthDayYearPadded: return printf_text("%02d/%02d/%02d", m, d, two_digit_year(y));
+        case fk::kDayMonthAbbr: return printf_text("%d-%s", d, kMonthAbbr[mi]);
+        case fk::kDayMonthAbbrYear: return printf_text("%d-%s-%02d", d, kMonthAbbr[mi], two_digit_year(y));
+        case fk::kDayMonthAbbrYearPadded: return printf_text("%02d-%s-%02d", d, kMonthAbbr[mi], two_digit_year(y));
+        case fk::kMonthAbbrYear: return printf_text("%s-%02d", kMonthAbbr[mi], two_digit_year(y));
+        case fk::kMonthNameYear: return printf_text("%s-%02d", kMonthName[mi], two_digit_year(y));
+        case fk::kMonthInitial: return kMonthInitial[mi];
+        case fk::kMonthInitialYear: return printf_text("%s-%02d", kMonthInitial[mi], two_digit_year(y));
+        case fk::kDateDigits: return printf_text("%04d%02d%02d", y, m, d);
+        case fk::kDateTimeDigits: return printf_text("%04d%02d%02d%02d%02d%02d", y, m, d, H, M, S);
+        case fk::kDateTimeSeconds: return printf_text("%d/%d/%d %02d:%02d:%02d", y, m, d, H, M, S);
+        case fk::kDay: return printf_text("%d", d);
+        case fk::kMonthJa: return printf_text("%d月", m);
+        case fk::kMonthDayJa: return printf_text("%d月%d日", m, d);
+        case fk::kYearMonthJa: return printf_text("%d年%d月", y, m);
+        case fk::kYearMonthDayJa: return printf_text("%d年%d月%d日", y, m, d);
+        case fk::kEraShort:
             if (const Era *era = era_of(t)) return printf_text("%s%d.%d.%d", era->letter, y - era->offset, m, d);
             return {};
-        case 335:
+        case fk::kEraLong:
             if (const Era *era = era_of(t)) return printf_text("%s%d", era->name, y - era->offset);
             return {};
-        case 340: return kWeekdayAbbr[weekday_of(y, m, d)];
-        case 341: return kWeekdayName[weekday_of(y, m, d)];
-        case 342: return kWeekdayJa[weekday_of(y, m, d)];
-        case 343: return std::string(kWeekdayJa[weekday_of(y, m, d)]) + "曜日";
-        case 401: return printf_text("%02d:%02d", H, M);
-        case 402: return printf_text("%d時%d分", H, M);
-        case 403: return printf_text("%02d:%02d %s", twelve_hour(H), M, am_pm(H));
-        case 404: return printf_text("%d:%02d:%02d", H, M, S);
-        case 405: return printf_text("%d時%02d分%02d秒", H, M, S);
-        case 406: return printf_text("%d:%02d:%02d %s", twelve_hour(H), M, S, am_pm(H));
-        case 407: return printf_text("%02d:%02d", M, S);
+        case fk::kWeekdayAbbr: return kWeekdayAbbr[weekday_of(y, m, d)];
+        case fk::kWeekdayName: return kWeekdayName[weekday_of(y, m, d)];
+        case fk::kWeekdayJa: return kWeekdayJa[weekday_of(y, m, d)];
+        case fk::kWeekdayJaLong: return std::string(kWeekdayJa[weekday_of(y, m, d)]) + "曜日";
+        case fk::kHourMinute: return printf_text("%02d:%02d", H, M);
+        case fk::kHourMinuteJa: return printf_text("%d時%d分", H, M);
+        case fk::kHourMinuteAmPm: return printf_text("%02d:%02d %s", twelve_hour(H), M, am_pm(H));
+        case fk::kTimeSeconds: return printf_text("%d:%02d:%02d", H, M, S);
+        case fk::kTimeSecondsJa: return printf_text("%d時%02d分%02d秒", H, M, S);
+        case fk::kTimeSecondsAmPm: return printf_text("%d:%02d:%02d %s", twelve_hour(H), M, S, am_pm(H));
+        case fk::kMinuteSecond: return printf_text("%02d:%02d", M, S);
         default: return {};
     }
 }

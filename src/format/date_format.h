@@ -1,5 +1,5 @@
-// Rendering of date, date-time and time cells through the date format kinds (301-343 dates,
-// 401-407 times), Japanese eras included.
+// Rendering of date, date-time and time cells through the date and time format kinds
+// (model/format_kinds.h), Japanese eras included.
 #pragma once
 
 #include <string>
@@ -8,8 +8,9 @@
 
 namespace tabsmith {
 
-// Kind 0 takes the default of the cell's kind: 302 for dates, 303 for date-times, 402 for
-// hours-and-minutes, 404 for times with seconds. Unknown kinds give an empty text.
+// Kind 0 takes the default of the cell's kind: kDate for dates, kDateTime for date-times,
+// kHourMinuteJa for hours-and-minutes, kTimeSeconds for times with seconds. Unknown kinds give
+// an empty text.
 std::string format_date(const Cell &cell, int kind);
 
 // The same for a serial value of the given cell kind (kDate uses only whole days).

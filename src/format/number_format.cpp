@@ -17,9 +17,11 @@
 namespace tabsmith {
 namespace {
 
+namespace fk = format_kind;
+
 constexpr std::string_view kYenMark = "\\";   // the yen sign of the Japanese code page
 
-// `value` printed with a fixed number of places (-1: "%lf"), however long the text gets.
+// `value` printed with a fixed number of places (kAnyDecimals: "%lf"), however long the text gets.
 std::string fixed_text(double value, int places) {
     if (!std::isfinite(value)) value = 0.0;
     if (places < 0) places = 6;
@@ -85,7 +87,7 @@ std::string percent_text(const Cell &cell, int decimals) {
     double value = (cell.text().empty() ? cell.number() : std::strtod(cell.text().c_str(), nullptr)) * 100.0;
     if (!std::isfinite(value)) value = 0.0;
     if (decimals >= 0) return fixed_text(value, decimals) + "%";
-    return normalise_decimal(fixed_text(value, -1)) + "%";
+    return normalise_decimal(fixed_text(value, kAnyDecimals)) + "%";
 }
 
 // The number-format entry a cell's XF points at: by table index, or (for a built-in id, as a
@@ -106,17 +108,17 @@ const NumFormat *entry_of(const Book &book, const XfRecord &xf) {
 // them as a bare date or as minutes and seconds would drop the value's own hours.
 int builtin_kind(std::uint32_t id) {
     switch (id) {
-        case 3: case 177: case 178: return kKindGrouped;
-        case 5: return kKindYen;
-        case 18: return 403;
-        case 19: return 406;
-        case 20: return 401;
-        case 21: return 404;
-        case 22: return 303;
-        case 32: return 402;
-        case 33: return 405;
-        case 45: case 47: return 407;
-        case 46: return 404;
+        case 3: case 177: case 178: return fk::kGrouped;
+        case 5: return fk::kYen;
+        case 18: return fk::kHourMinuteAmPm;
+        case 19: return fk::kTimeSecondsAmPm;
+        case 20: return fk::kHourMinute;
+        case 21: return fk::kTimeSeconds;
+        case 22: return fk::kDateTime;
+        case 32: return fk::kHourMinuteJa;
+        case 33: return fk::kTimeSecondsJa;
+        case 45: case 47: return fk::kMinuteSecond;
+        case 46: return fk::kTimeSeconds;
         default: return 0;
     }
 }
@@ -125,12 +127,13 @@ int builtin_decimals(std::uint32_t id) {
     switch (id) {
         case 3: case 5: case 9: return 0;
         case 10: return 2;
-        default: return -1;
+        default: return kAnyDecimals;
     }
 }
 
 bool has_decimals(int kind) {
-    return kind == kKindGrouped || kind == kKindGroupedRed || is_yen_kind(kind) || kind == 500 || kind == kKindPercent;
+    return kind == fk::kGrouped || kind == fk::kGroupedRed || is_yen_kind(kind) || kind == fk::kPercentGeneral ||
+           kind == fk::kPercent;
 }
 
 // --- format code classification --------------------------------------------------------------
@@ -188,8 +191,10 @@ std::string bare_code(std::string_view code) {
 
 }  // namespace
 
-bool is_date_kind(int kind) { return (kind >= 301 && kind <= 343) || (kind >= 401 && kind <= 407); }
-bool is_yen_kind(int kind) { return kind >= 200 && kind <= 205; }
+bool is_date_kind(int kind) {
+    return (kind >= fk::kFirstDate && kind <= fk::kLastDate) || (kind >= fk::kFirstTime && kind <= fk::kLastTime);
+}
+bool is_yen_kind(int kind) { return kind >= fk::kFirstYen && kind <= fk::kLastYen; }
 
 std::string format_grouped_number(std::string_view number, int decimals) {
     Decimal d = split_decimal(number);
@@ -200,7 +205,7 @@ std::string format_grouped_number(std::string_view number, int decimals) {
         if (printed[0] == '1') increment(d.whole);   // 0.999 with two places carries
         tail = printed.substr(1);
     } else if (fraction > 0.0) {
-        std::string printed = normalise_decimal(fixed_text(fraction, -1));
+        std::string printed = normalise_decimal(fixed_text(fraction, kAnyDecimals));
         if (printed[0] == '1') increment(d.whole);
         else tail = printed.substr(1);
     }
@@ -226,9 +231,9 @@ std::string format_cell_text(const Book &book, const Cell &cell, int date_kind, 
         case kCellFloat: {
             std::string number = exact_number_text(cell);
             if (is_yen_kind(number_kind)) return std::string(kYenMark) + format_grouped_number(number, decimals);
-            if (number_kind == kKindGrouped || number_kind == kKindGroupedRed)
+            if (number_kind == fk::kGrouped || number_kind == fk::kGroupedRed)
                 return format_grouped_number(number, decimals);
-            if (number_kind == kKindHidden) return {};
+            if (number_kind == fk::kHidden) return {};
             if (number.find_first_of("eE") != std::string::npos) return number;
             return normalise_decimal(number);
         }
@@ -248,9 +253,9 @@ int format_kind_of_cell(const Book &book, const Cell &cell) {
         if (int kind = builtin_kind(xf.format); kind != 0) return kind;
     switch (cell.kind) {
         case kCellDate:
-        case kCellDateTime: return 302;
+        case kCellDateTime: return fk::kDate;
         case kCellTimeHm:
-        case kCellTimeHms: return 404;
+        case kCellTimeHms: return fk::kTimeSeconds;
         default: return 0;
     }
 }
@@ -258,8 +263,8 @@ int format_kind_of_cell(const Book &book, const Cell &cell) {
 int format_decimals_of_cell(const Book &book, const Cell &cell) {
     const XfRecord xf = cell_xf(book, cell);
     if (const NumFormat *entry = entry_of(book, xf); entry && entry->kind != 0)
-        return has_decimals(entry->kind) ? entry->decimals : -1;
-    return xf.format_mode == kFormatBuiltin ? builtin_decimals(xf.format) : -1;
+        return has_decimals(entry->kind) ? entry->decimals : kAnyDecimals;
+    return xf.format_mode == kFormatBuiltin ? builtin_decimals(xf.format) : kAnyDecimals;
 }
 
 int format_code_kind(std::string_view raw) {
@@ -269,42 +274,42 @@ int format_code_kind(std::string_view raw) {
     const std::string marks = replace_all(plain, "\"", "");
     const bool am_pm = contains(code, "AM/PM");
 
-    if (contains(plain, "yyyy/m/d h:mm")) return am_pm ? 304 : 303;
-    if (contains(plain, "yyyy/m/d;") || plain.ends_with("yyyy/m/d")) return 302;
-    if (contains(code, "ggge")) return 335;
-    if (contains(code, "ge")) return 334;
+    if (contains(plain, "yyyy/m/d h:mm")) return am_pm ? fk::kDateTimeAmPm : fk::kDateTime;
+    if (contains(plain, "yyyy/m/d;") || plain.ends_with("yyyy/m/d")) return fk::kDate;
+    if (contains(code, "ggge")) return fk::kEraLong;
+    if (contains(code, "ge")) return fk::kEraShort;
     // The long date holds "dddd" too, so it is tested before the weekday names.
-    if (contains(plain, "dddd, mmmm dd, yyyy")) return 333;
-    if (contains(code, "dddd")) return 341;
-    if (contains(code, "ddd")) return 340;
-    if (contains(code, "aaaa")) return 343;
-    if (contains(code, "aaa")) return 342;
-    if (has_units(marks, {{'y', "年"}, {'m', "月"}, {'d', "日"}})) return 333;
-    if (has_units(marks, {{'m', "月"}, {'d', "日"}})) return 331;
-    if (has_units(marks, {{'y', "年"}, {'m', "月"}})) return 332;
-    if (has_units(marks, {{'h', "時"}, {'m', "分"}, {'s', "秒"}})) return 405;
-    if (has_units(marks, {{'h', "時"}, {'m', "分"}})) return 402;
-    if (has_units(marks, {{'m', "月"}})) return 330;
-    if (contains(plain, "h:mm:ss")) return am_pm ? 406 : 404;
-    if (contains(plain, "h:mm")) return am_pm ? 403 : 401;
-    if (contains(plain, "mm:ss")) return 407;
-    if (contains(plain, "m/d/yy")) return 307;
-    if (contains(plain, "mm/dd/yy")) return 308;
+    if (contains(plain, "dddd, mmmm dd, yyyy")) return fk::kYearMonthDayJa;
+    if (contains(code, "dddd")) return fk::kWeekdayName;
+    if (contains(code, "ddd")) return fk::kWeekdayAbbr;
+    if (contains(code, "aaaa")) return fk::kWeekdayJaLong;
+    if (contains(code, "aaa")) return fk::kWeekdayJa;
+    if (has_units(marks, {{'y', "年"}, {'m', "月"}, {'d', "日"}})) return fk::kYearMonthDayJa;
+    if (has_units(marks, {{'m', "月"}, {'d', "日"}})) return fk::kMonthDayJa;
+    if (has_units(marks, {{'y', "年"}, {'m', "月"}})) return fk::kYearMonthJa;
+    if (has_units(marks, {{'h', "時"}, {'m', "分"}, {'s', "秒"}})) return fk::kTimeSecondsJa;
+    if (has_units(marks, {{'h', "時"}, {'m', "分"}})) return fk::kHourMinuteJa;
+    if (has_units(marks, {{'m', "月"}})) return fk::kMonthJa;
+    if (contains(plain, "h:mm:ss")) return am_pm ? fk::kTimeSecondsAmPm : fk::kTimeSeconds;
+    if (contains(plain, "h:mm")) return am_pm ? fk::kHourMinuteAmPm : fk::kHourMinute;
+    if (contains(plain, "mm:ss")) return fk::kMinuteSecond;
+    if (contains(plain, "m/d/yy")) return fk::kMonthDayYear;
+    if (contains(plain, "mm/dd/yy")) return fk::kMonthDayYearPadded;
     // Longest first: each shorter pattern is part of the longer ones.
-    if (contains(plain, "dd-mmm-yy")) return 311;
-    if (contains(plain, "d-mmm-yy")) return 310;
-    if (contains(plain, "d-mmm")) return 309;
-    if (contains(plain, "mmmmm-yy")) return 315;
-    if (contains(plain, "mmmm-yy")) return 313;
-    if (contains(plain, "mmm-yy")) return 312;
-    if (contains(plain, "mmmmm")) return 314;
-    if (contains(plain, "m/d")) return 306;
-    if (contains(code, "\\$") || contains(code, "\"･\"") || contains(code, "\"\\\"")) return kKindYen;
-    if (contains(code, "#,##0")) return kKindGrouped;
-    if (code == "\"\"") return kKindHidden;
-    if (contains(bare_code(code), "d")) return 319;
-    if (contains(code, "\"%\"")) return kKindPercent;
-    return kKindGeneral;
+    if (contains(plain, "dd-mmm-yy")) return fk::kDayMonthAbbrYearPadded;
+    if (contains(plain, "d-mmm-yy")) return fk::kDayMonthAbbrYear;
+    if (contains(plain, "d-mmm")) return fk::kDayMonthAbbr;
+    if (contains(plain, "mmmmm-yy")) return fk::kMonthInitialYear;
+    if (contains(plain, "mmmm-yy")) return fk::kMonthNameYear;
+    if (contains(plain, "mmm-yy")) return fk::kMonthAbbrYear;
+    if (contains(plain, "mmmmm")) return fk::kMonthInitial;
+    if (contains(plain, "m/d")) return fk::kMonthDay;
+    if (contains(code, "\\$") || contains(code, "\"･\"") || contains(code, "\"\\\"")) return fk::kYen;
+    if (contains(code, "#,##0")) return fk::kGrouped;
+    if (code == "\"\"") return fk::kHidden;
+    if (contains(bare_code(code), "d")) return fk::kDay;
+    if (contains(code, "\"%\"")) return fk::kPercent;
+    return fk::kGeneral;
 }
 
 int value_category(const Book &book, int format_id) {
@@ -324,17 +329,19 @@ int value_category(const Book &book, int format_id) {
             break;
         }
     }
-    if (kind == 301 || kind == 302 || (kind >= 305 && kind <= 315) || kind == 319 || (kind >= 330 && kind <= 335) ||
-        (kind >= 340 && kind <= 343))
+    if (kind == fk::kYearMonth || kind == fk::kDate || (kind >= fk::kMonth && kind <= fk::kMonthInitialYear) ||
+        kind == fk::kDay || (kind >= fk::kMonthJa && kind <= fk::kEraLong) ||
+        (kind >= fk::kWeekdayAbbr && kind <= fk::kWeekdayJaLong))
         return kCategoryDate;
-    if (kind == 303 || kind == 304 || (kind >= 401 && kind <= 407)) return kCategoryDateTime;
-    if (kind == kKindPercent) return kCategoryPercent;
+    if (kind == fk::kDateTime || kind == fk::kDateTimeAmPm || (kind >= fk::kFirstTime && kind <= fk::kLastTime))
+        return kCategoryDateTime;
+    if (kind == fk::kPercent) return kCategoryPercent;
     return kCategoryGeneral;
 }
 
 std::string format_cell_text(const Book &book, const Cell &cell) {
     int kind = format_kind_of_cell(book, cell);
-    return format_cell_text(book, cell, is_date_kind(kind) ? kind : 0, kind, -1);
+    return format_cell_text(book, cell, is_date_kind(kind) ? kind : 0, kind, kAnyDecimals);
 }
 
 }  // namespace tabsmith

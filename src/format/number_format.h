@@ -7,16 +7,9 @@
 #include <string_view>
 
 #include "model/book.h"
+#include "model/format_kinds.h"
 
 namespace tabsmith {
-
-// Format kinds with a name of their own here; the rest are ranges (see the predicates below).
-constexpr int kKindGeneral = 100;
-constexpr int kKindGrouped = 107;
-constexpr int kKindGroupedRed = 108;
-constexpr int kKindYen = 201;
-constexpr int kKindPercent = 501;
-constexpr int kKindHidden = 900;
 
 // Value categories of a number-format id, in the cell-kind numbering.
 constexpr int kCategoryGeneral = 10;
@@ -26,12 +19,13 @@ constexpr int kCategoryDateTime = 21;
 constexpr int kCategoryTime = 23;
 constexpr int kCategoryTimeSeconds = 24;
 
-bool is_date_kind(int kind);   // 301-343 and 401-407
-bool is_yen_kind(int kind);    // 200-205
+bool is_date_kind(int kind);   // the date and time kinds
+bool is_yen_kind(int kind);
 
 // The value text of `cell` rendered with the given kinds. `decimals` >= 0 is a count chosen by
 // the caller (percentages get exactly that many places, grouped numbers at least one when
-// positive); -1 keeps whatever fraction the value has.
+// positive); kAnyDecimals keeps whatever fraction the value has.
+constexpr int kAnyDecimals = -1;
 std::string format_cell_text(const Book &book, const Cell &cell, int date_kind, int number_kind, int decimals);
 // The same with both kinds taken from the cell's own format and no decimals count (a format
 // kind that names no date leaves date-like cells with their default text).
@@ -41,15 +35,15 @@ std::string format_cell_text(const Book &book, const Cell &cell);
 // or the default of the cell's value kind (0 when it has none).
 int format_kind_of_cell(const Book &book, const Cell &cell);
 
-// The decimals count a cell's own format carries, or -1 when it names none.
+// The decimals count a cell's own format carries, or kAnyDecimals when it names none.
 int format_decimals_of_cell(const Book &book, const Cell &cell);
 
 // A decimal text with "," after every third digit of its whole part. `decimals` >= 1 prints
 // exactly that many places; otherwise a non-zero fraction is kept in its short form.
 std::string format_grouped_number(std::string_view number, int decimals);
 
-// The kind a format code (plain, or with its quotes still XML-escaped) stands for; 100 when
-// nothing matches.
+// The kind a format code (plain, or with its quotes still XML-escaped) stands for;
+// format_kind::kGeneral when nothing matches.
 int format_code_kind(std::string_view code);
 
 // The value category (10, 13, 20, 21, 23, 24) of cells shown with a number-format id.

@@ -51,7 +51,7 @@ std::int64_t date_to_serial_days(int year, int month, int day) {
 }
 
 DateTime serial_to_datetime(double serial) {
-    DateTime out;
+    DateTime out{1900, 1, 1, 0, 0, 0};
     if (!(serial >= 0.0 && serial < static_cast<double>(kMaxSerial + 1))) return out;
     auto days = static_cast<std::int64_t>(std::floor(serial));
     double fraction = serial - static_cast<double>(days);
@@ -83,7 +83,7 @@ double datetime_to_serial(int year, int month, int day, int hour, int minute, in
     if (second < 0 || second > 60) second = 0;
     const double time = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
     if (year == 0 && month == 0) return time;
-    if (year < 1900 || month < 1 || month > 12 || day < 1 || day > 31) return -1;
+    if (year < 1900 || month < 1 || month > 12 || day < 1 || day > 31) return kNoSerial;
     return static_cast<double>(date_to_serial_days(year, month, day)) + time;
 }
 

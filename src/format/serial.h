@@ -6,14 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "support/datetime.h"
+
 namespace tabsmith {
 
 constexpr std::int64_t kMaxSerial = 2958465;   // 9999-12-31
-
-struct DateTime {
-    int year = 1900, month = 1, day = 1;
-    int hour = 0, minute = 0, second = 0;
-};
 
 bool is_leap_year(int year);
 
@@ -24,8 +21,9 @@ bool is_valid_date(int year, int month, int day);
 // Serial 0 gives 1900-01-00; serials outside 0..2958465 give 1900-01-01 00:00:00.
 DateTime serial_to_datetime(double serial);
 
-// -1 for a year below 1900, a month outside 1-12 or a day outside 1-31. Out-of-range hours
+// kNoSerial for a year below 1900, a month outside 1-12 or a day outside 1-31. Out-of-range hours
 // (0-24) and minutes or seconds (0-60) count as 0. Year and month both 0 give the time only.
+constexpr double kNoSerial = -1.0;
 double datetime_to_serial(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
 // Whole days of a calendar date as a serial (no range checks beyond what the arithmetic needs).

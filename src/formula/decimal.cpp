@@ -70,7 +70,7 @@ int FormulaValue::set_text(std::string_view value) {
     if (n > static_cast<std::size_t>(kValueLargeCapacity) && !quoted) {
         text.assign(kValueErrorText);
         length = -1;
-        return -1;
+        return kValueError;
     }
     if (n >= static_cast<std::size_t>(kValueSmallCapacity))
         capacity = quoted ? static_cast<int>(kQuotedTextBytes) : kValueLargeCapacity;
@@ -88,7 +88,7 @@ int FormulaValue::parse_number(std::string_view value) {
     kind = ValueKind::kNumber;
     auto fail = [this] {
         set_error();
-        return -1;
+        return kValueError;
     };
     if (s.size() > kNumberTextBytes) return fail();
     int new_sign = 1;
@@ -189,7 +189,7 @@ int number_from_double(double value, FormulaValue &result) {
     result.kind = ValueKind::kNumber;
     if (!std::isfinite(value) || std::fabs(value) >= kWholeLimit) {
         result.set_error();
-        return -1;
+        return kValueError;
     }
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%f", value);
@@ -200,7 +200,7 @@ int arithmetic(const FormulaValue &left, ArithmeticOp op, const FormulaValue &ri
     auto fail = [&result] {
         result.kind = ValueKind::kNumber;
         result.set_error();
-        return -1;
+        return kValueError;
     };
     if (!left.is_number() || !right.is_number()) return fail();
     if (left.is_whole() && right.is_whole() && op != ArithmeticOp::kDivide) {
@@ -240,7 +240,7 @@ int round_number(const FormulaValue &value, int digits, RoundMode mode, FormulaV
     if (!value.is_number()) {
         result.kind = ValueKind::kNumber;
         result.set_error();
-        return -1;
+        return kValueError;
     }
     digits = std::clamp(digits, -kMaxRoundDigits, kMaxRoundDigits);
     std::string_view text = value.text;
@@ -299,7 +299,7 @@ int round_number(const FormulaValue &value, int digits, RoundMode mode, FormulaV
     if (rounded.parse_number(out) != 0) {
         result.kind = ValueKind::kNumber;
         result.set_error();
-        return -1;
+        return kValueError;
     }
     if (digits > kMaxResultFractionDigits) return round_number(rounded, kMaxResultFractionDigits, RoundMode::kNearest, result);
     result = std::move(rounded);

@@ -11,6 +11,9 @@ namespace tabsmith {
 
 enum class ValueKind : std::uint8_t { kEmpty = 0, kText = 1, kNumber = 5 };
 
+// The failure result of the value operations below: the value then holds "##ERROR##".
+constexpr int kValueError = -1;
+
 constexpr int kValueSmallCapacity = 255;
 constexpr int kValueLargeCapacity = 12000;
 constexpr std::size_t kQuotedTextBytes = 12002;   // a quoted text one over the large capacity
@@ -33,9 +36,9 @@ struct FormulaValue {
     std::uint8_t scale = 0;        // fraction digits as written
 
     void clear();
-    // 0, or -1 with "##ERROR##" when the text is too long to hold.
+    // 0, or kValueError when the text is too long to hold.
     int set_text(std::string_view value);
-    // 0 (a number, or an empty value for a blank text), or -1 with "##ERROR##".
+    // 0 (a number, or an empty value for a blank text), or kValueError.
     int parse_number(std::string_view value);
     void set_error();
 
@@ -48,11 +51,11 @@ struct FormulaValue {
 // most one point, at least one digit.
 bool is_number_literal(std::string_view text);
 
-// 0 with the result, or -1 with "##ERROR##" in the result (a text operand, division by zero,
+// 0 with the result, or kValueError (a text operand, division by zero,
 // a result beyond the 64-bit whole part).
 int arithmetic(const FormulaValue &left, ArithmeticOp op, const FormulaValue &right, FormulaValue &result);
 
-// A computed double as a value: printed with six decimals, then parsed. 0 or -1.
+// A computed double as a value: printed with six decimals, then parsed. 0 or kValueError.
 int number_from_double(double value, FormulaValue &result);
 int number_from_integer(std::int64_t value, FormulaValue &result);
 
@@ -61,7 +64,7 @@ int compare_numbers(const FormulaValue &left, const FormulaValue &right);
 
 // Rounds `value` to `digits` fraction digits (negative: to tens, hundreds, ...) on its decimal
 // digits, so 2.675 rounds to 2.68 as written; the result keeps at most six fraction digits.
-// 0 or -1 (not a number, or the result leaves the 64-bit whole part).
+// 0 or kValueError (not a number, or the result leaves the 64-bit whole part).
 int round_number(const FormulaValue &value, int digits, RoundMode mode, FormulaValue &result);
 
 }  // namespace tabsmith

@@ -38,19 +38,21 @@ struct Program {
     std::vector<Reference> references;
 };
 
+constexpr int kAnyCount = -1;   // max_args of a function that takes any number of arguments
+
 struct FunctionInfo {
     std::string_view name;
     int id;
-    int min_args, max_args;   // max -1: any number
+    int min_args, max_args;
 };
 
 // TRUNC also takes the digits its siblings take, as spreadsheet programs accept it.
 constexpr FunctionInfo kFunctions[] = {
-    {"ROW", kFunctionRow, 0, 1},          {"SUM", kFunctionSum, 0, -1},
-    {"AVERAGE", kFunctionAverage, 0, -1}, {"ROUND", kFunctionRound, 2, 2},
+    {"ROW", kFunctionRow, 0, 1},          {"SUM", kFunctionSum, 0, kAnyCount},
+    {"AVERAGE", kFunctionAverage, 0, kAnyCount}, {"ROUND", kFunctionRound, 2, 2},
     {"ROUNDUP", kFunctionRoundUp, 2, 2},  {"ROUNDDOWN", kFunctionRoundDown, 2, 2},
-    {"TRUNC", kFunctionTrunc, 1, 2},      {"MIN", kFunctionMin, 0, -1},
-    {"MAX", kFunctionMax, 0, -1},         {"COUNT", kFunctionCount, 0, -1},
+    {"TRUNC", kFunctionTrunc, 1, 2},      {"MIN", kFunctionMin, 0, kAnyCount},
+    {"MAX", kFunctionMax, 0, kAnyCount},         {"COUNT", kFunctionCount, 0, kAnyCount},
 };
 
 const FunctionInfo *find_function(std::string_view upper) {
@@ -71,46 +73,46 @@ bool equals_ascii_ignore_case(std::string_view a, std::string_view b) {
 
 int sheet_by_name(const Book &book, std::string_view name) {
     int exact = find_sheet(book, name);
-    if (exact >= 0) return exact;
+    if (exact != kIndexNotFound) return exact;
     for (int i = 0; i < book.sheet_count(); ++i)
         if (equals_ascii_ignore_case(book.sheets[static_cast<std::size_t>(i)]->name, name)) return i;
-    return -1;
+    return kIndexNotFound;
 }
 
 // "A1", "$B$2", "A1:C3", "Name!A1", "'Sheet Name'!A1:B3" (the quotes already unfolded by the
-// scanner). 0, or -1 for anything else, a sheet that does not exist included.
-int parse_reference(const Book &book, int current_sheet, std::string_view text, Reference &ref) {
-    if (text.empty() || text.size() > kMaxArgumentBytes || text.find('*') != std::string_view::npos) return -1;
+// scanner). False for anything else, a sheet that does not exist included.
+bool parse_reference(const Book &book, int current_sheet, std::string_view text, Reference &ref) {
+    if (text.empty() || text.size() > kMaxArgumentBytes || text.find('*') != std::string_view::npos) return false;
     ref.text.assign(text);
     ref.sheet = current_sheet;
     std::string_view rest = text;
     if (text.front() == '\'') {
         std::size_t close = text.rfind("'!");
-        if (close == std::string_view::npos || close == 0) return -1;
+        if (close == std::string_view::npos || close == 0) return false;
         ref.sheet = sheet_by_name(book, text.substr(1, close - 1));
         rest = text.substr(close + 2);
     } else if (std::size_t bang = text.find('!'); bang != std::string_view::npos) {
         ref.sheet = sheet_by_name(book, text.substr(0, bang));
         rest = text.substr(bang + 1);
     }
-    if (ref.sheet < 0) return -1;
+    if (ref.sheet < 0) return false;
     std::size_t colon = rest.find(':');
     if (colon == std::string_view::npos) {
         ref.range = false;
-        if (parse_cell_name(rest, ref.row1, ref.column1) != 0) return -1;
+        if (parse_cell_name(rest, ref.row1, ref.column1) != 0) return false;
         ref.row2 = ref.row1;
         ref.column2 = ref.column1;
-        return 0;
+        return true;
     }
     int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
     if (parse_cell_name(rest.substr(0, colon), r1, c1) != 0 || parse_cell_name(rest.substr(colon + 1), r2, c2) != 0)
-        return -1;
+        return false;
     ref.range = true;
     ref.row1 = std::min(r1, r2);
     ref.row2 = std::max(r1, r2);
     ref.column1 = std::min(c1, c2);
     ref.column2 = std::max(c1, c2);
-    return 0;
+    return true;
 }
 
 // Operator-stack entries of the compiler.
@@ -146,34 +148,37 @@ std::string message_text(std::string_view formula) {
     return std::string(formula.substr(0, fit_prefix(kUtf8, formula, kMaxFormulaMessageBytes)));
 }
 
-int compile(Book &book, int sheet, std::string_view formula, Program &program) {
-    if (formula.size() > kMaxFormulaBytes) return kFormulaTooLong;
-
-    // Tokens; a quoted sheet name joins the "!A1" that follows it.
-    std::vector<std::string> tokens;
+// The formula's tokens; a quoted sheet name joins the "!A1" that follows it.
+int split_tokens(std::string_view formula, std::vector<std::string> &tokens) {
     std::string token;
     std::size_t pos = 0;
     for (;;) {
         int rc = scan_token(ScanMode::kFormula, kUtf8, formula, pos, token);
-        if (rc == kScanNoMore) break;
+        if (rc == kScanNoMore) return kFormulaOk;
         if (rc != 0) return kFormulaUnsupported;
         if (!token.empty() && token.front() == '!' && !tokens.empty() && tokens.back().front() == '\'')
             tokens.back() += token;
         else
             tokens.push_back(token);
     }
+}
 
-    // First pass: operators that are refused outright, parentheses and function names.
+// Refuses what has no chance before any code is built: the operators this engine refuses
+// outright, functions it cannot compute, unbalanced parentheses and too many tokens. Function
+// names are upper-cased in place and marked in `is_function`.
+int check_tokens(Book &book, std::string_view formula, std::vector<std::string> &tokens,
+                 std::vector<char> &is_function) {
     int depth = 0;
     bool balanced = true;
     std::set<std::string> names;
-    std::vector<char> is_function(tokens.size(), 0);
+    is_function.assign(tokens.size(), 0);
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         const std::string &t = tokens[i];
         if (t == "^" || t == "%") return book.err.raise(kFormulaError, Msg::k02201, t.c_str());
         if (t == "(") ++depth;
         if (t == ")" && --depth < 0) balanced = false;
-        if (!is_operator_token(t) && t.front() != '"' && t.front() != '\'' && i + 1 < tokens.size() && tokens[i + 1] == "(") {
+        if (!is_operator_token(t) && t.front() != '"' && t.front() != '\'' && i + 1 < tokens.size() &&
+            tokens[i + 1] == "(") {
             if (t.size() > kMaxFunctionNameBytes) return kFormulaUnsupported;
             std::string upper = upper_ascii(t);
             names.insert(upper);
@@ -182,123 +187,160 @@ int compile(Book &book, int sheet, std::string_view formula, Program &program) {
             is_function[i] = 1;
         }
     }
-    // Second pass: functions this engine cannot compute end here, before the balance check.
+    // Functions this engine cannot compute end here, before the balance check.
     for (std::size_t i = 0; i < tokens.size(); ++i)
         if (is_function[i] && !find_function(tokens[i])) return kFormulaUnsupported;
     if (!balanced || depth != 0) return book.err.raise(kFormulaError, Msg::k02304, message_text(formula).c_str());
 
     std::size_t records = 0;
     for (const auto &t : tokens) records += t == "," ? 0 : 1;
-    if (records > kMaxFormulaEntries) return kFormulaUnsupported;
+    return records > kMaxFormulaEntries ? kFormulaUnsupported : kFormulaOk;
+}
 
-    // Shunting-yard; `expect_operand` rejects the shapes that have no postfix form.
-    std::vector<Pending> ops;
-    std::vector<OpenCall> calls;
-    std::size_t postfix = 0;
-    bool expect_operand = true;
-    auto emit = [&](Instruction instruction) {
-        program.code.push_back(instruction);
-        ++postfix;
-    };
-    auto push_op = [&](Pending p) {
-        if (ops.size() >= kMaxFormulaEntries) return false;
-        ops.push_back(p);
-        return true;
-    };
-    auto unwind_to_paren = [&] {
-        while (!ops.empty() && ops.back() != Pending::kParen && ops.back() != Pending::kFunctionParen) {
-            emit({code_of(ops.back())});
-            ops.pop_back();
-        }
-    };
+// Shunting-yard over checked tokens, one token at a time; `expect_operand_` rejects the shapes
+// that have no postfix form.
+class PostfixBuilder {
+public:
+    PostfixBuilder(Book &book, int sheet, Program &program) : book_(book), sheet_(sheet), program_(program) {}
 
-    for (std::size_t i = 0; i < tokens.size(); ++i) {
-        const std::string &t = tokens[i];
-        if (is_function[i]) {
-            if (!expect_operand) return kFormulaUnsupported;
-            calls.push_back({find_function(t), 0});
-            ++postfix;   // the function-start marker's place
-            ++i;         // its "("
-            if (!push_op(Pending::kFunctionParen)) return kFormulaUnsupported;
-            continue;
-        }
-        if (t == "(") {
-            if (!expect_operand) return kFormulaUnsupported;
-            calls.push_back({nullptr, 0});
-            if (!push_op(Pending::kParen)) return kFormulaUnsupported;
-            continue;
-        }
-        if (t == ")") {
-            if (calls.empty() || ops.empty()) return kFormulaUnsupported;
-            OpenCall call = calls.back();
-            bool empty_call = call.function && call.argc == 0 && expect_operand && ops.back() == Pending::kFunctionParen;
-            if (expect_operand && !empty_call) return kFormulaUnsupported;
-            unwind_to_paren();
-            ops.pop_back();
-            calls.pop_back();
-            if (call.function) {
-                int argc = call.argc + (empty_call ? 0 : 1);
-                if (argc < call.function->min_args)
-                    return book.err.raise(kFormulaError, Msg::k03201, std::string(call.function->name).c_str());
-                if (call.function->max_args >= 0 && argc > call.function->max_args)
-                    return book.err.raise(kFormulaError, Msg::k03202, std::string(call.function->name).c_str());
-                emit({Code::kCall, 0, call.function->id, argc});
-            }
-            expect_operand = false;
-            continue;
-        }
-        if (t == ",") {
-            if (expect_operand || calls.empty() || !calls.back().function) return kFormulaUnsupported;
-            unwind_to_paren();
-            ++calls.back().argc;
-            expect_operand = true;
-            continue;
-        }
-        if (t == "+" || t == "-") {
-            if (expect_operand) {
-                if (t == "-" && !push_op(Pending::kNegate)) return kFormulaUnsupported;
-                continue;
-            }
-        }
-        if (t == "+" || t == "-" || t == "*" || t == "/") {
-            if (expect_operand) return kFormulaUnsupported;
-            Pending p = t == "+" ? Pending::kAdd : t == "-" ? Pending::kSubtract : t == "*" ? Pending::kMultiply : Pending::kDivide;
-            while (!ops.empty() && precedence(ops.back()) >= precedence(p)) {
-                emit({code_of(ops.back())});
-                ops.pop_back();
-            }
-            if (!push_op(p)) return kFormulaUnsupported;
-            expect_operand = true;
-            continue;
-        }
+    // A function name; its "(" is taken with it.
+    int open_function(const FunctionInfo *function) {
+        if (!expect_operand_) return kFormulaUnsupported;
+        calls_.push_back({function, 0});
+        ++postfix_;   // the function-start marker's place
+        return push_op(Pending::kFunctionParen) ? kFormulaOk : kFormulaUnsupported;
+    }
+
+    int add(const std::string &t) {
+        if (t == "(") return open_group();
+        if (t == ")") return close_group();
+        if (t == ",") return next_argument();
+        if (t == "+" || t == "-" || t == "*" || t == "/") return add_operator(t);
         if (is_operator_token(t)) return kFormulaUnsupported;   // "=" and anything else left over
-        if (!expect_operand) return kFormulaUnsupported;
+        return add_operand(t);
+    }
+
+    int finish() {
+        if (expect_operand_) return kFormulaUnsupported;
+        while (!ops_.empty()) pop_op();
+        return postfix_ > kMaxFormulaEntries ? kFormulaUnsupported : kFormulaOk;
+    }
+
+private:
+    int open_group() {
+        if (!expect_operand_) return kFormulaUnsupported;
+        calls_.push_back({nullptr, 0});
+        return push_op(Pending::kParen) ? kFormulaOk : kFormulaUnsupported;
+    }
+
+    int close_group() {
+        if (calls_.empty() || ops_.empty()) return kFormulaUnsupported;
+        OpenCall call = calls_.back();
+        bool empty_call = call.function && call.argc == 0 && expect_operand_ && ops_.back() == Pending::kFunctionParen;
+        if (expect_operand_ && !empty_call) return kFormulaUnsupported;
+        unwind_to_paren();
+        ops_.pop_back();
+        calls_.pop_back();
+        if (call.function) {
+            int argc = call.argc + (empty_call ? 0 : 1);
+            if (argc < call.function->min_args)
+                return book_.err.raise(kFormulaError, Msg::k03201, std::string(call.function->name).c_str());
+            if (call.function->max_args != kAnyCount && argc > call.function->max_args)
+                return book_.err.raise(kFormulaError, Msg::k03202, std::string(call.function->name).c_str());
+            emit({Code::kCall, 0, call.function->id, argc});
+        }
+        expect_operand_ = false;
+        return kFormulaOk;
+    }
+
+    int next_argument() {
+        if (expect_operand_ || calls_.empty() || !calls_.back().function) return kFormulaUnsupported;
+        unwind_to_paren();
+        ++calls_.back().argc;
+        expect_operand_ = true;
+        return kFormulaOk;
+    }
+
+    int add_operator(const std::string &t) {
+        if (expect_operand_ && (t == "+" || t == "-")) {   // a sign: "+" changes nothing
+            if (t == "-" && !push_op(Pending::kNegate)) return kFormulaUnsupported;
+            return kFormulaOk;
+        }
+        if (expect_operand_) return kFormulaUnsupported;
+        Pending p = t == "+"   ? Pending::kAdd
+                    : t == "-" ? Pending::kSubtract
+                    : t == "*" ? Pending::kMultiply
+                               : Pending::kDivide;
+        while (!ops_.empty() && precedence(ops_.back()) >= precedence(p)) pop_op();
+        if (!push_op(p)) return kFormulaUnsupported;
+        expect_operand_ = true;
+        return kFormulaOk;
+    }
+
+    // A quoted text, a number or a reference.
+    int add_operand(const std::string &t) {
+        if (!expect_operand_) return kFormulaUnsupported;
         if (t.front() == '"') {
             if (t.size() < 2 || t.back() != '"') return kFormulaUnsupported;
             FormulaValue literal;
             if (literal.set_text(std::string_view(t).substr(1, t.size() - 2)) != 0) return kFormulaUnsupported;
-            program.literals.push_back(std::move(literal));
-            emit({Code::kLiteral, static_cast<int>(program.literals.size() - 1)});
+            program_.literals.push_back(std::move(literal));
+            emit({Code::kLiteral, static_cast<int>(program_.literals.size() - 1)});
         } else if (is_number_literal(t)) {
             FormulaValue literal;
             if (literal.parse_number(t) != 0) literal.set_text(t);
-            program.literals.push_back(std::move(literal));
-            emit({Code::kLiteral, static_cast<int>(program.literals.size() - 1)});
+            program_.literals.push_back(std::move(literal));
+            emit({Code::kLiteral, static_cast<int>(program_.literals.size() - 1)});
         } else {
             Reference ref;
-            if (parse_reference(book, sheet, t, ref) != 0) return kFormulaUnsupported;
-            program.references.push_back(std::move(ref));
-            emit({Code::kReference, static_cast<int>(program.references.size() - 1)});
+            if (!parse_reference(book_, sheet_, t, ref)) return kFormulaUnsupported;
+            program_.references.push_back(std::move(ref));
+            emit({Code::kReference, static_cast<int>(program_.references.size() - 1)});
         }
-        expect_operand = false;
+        expect_operand_ = false;
+        return kFormulaOk;
     }
-    if (expect_operand) return kFormulaUnsupported;
-    while (!ops.empty()) {
-        emit({code_of(ops.back())});
-        ops.pop_back();
+
+    void emit(Instruction instruction) {
+        program_.code.push_back(instruction);
+        ++postfix_;
     }
-    if (postfix > kMaxFormulaEntries) return kFormulaUnsupported;
-    return kFormulaOk;
+    bool push_op(Pending p) {
+        if (ops_.size() >= kMaxFormulaEntries) return false;
+        ops_.push_back(p);
+        return true;
+    }
+    void pop_op() {
+        emit({code_of(ops_.back())});
+        ops_.pop_back();
+    }
+    void unwind_to_paren() {
+        while (!ops_.empty() && ops_.back() != Pending::kParen && ops_.back() != Pending::kFunctionParen) pop_op();
+    }
+
+    Book &book_;
+    int sheet_;
+    Program &program_;
+    std::vector<Pending> ops_;
+    std::vector<OpenCall> calls_;
+    std::size_t postfix_ = 0;
+    bool expect_operand_ = true;
+};
+
+int compile(Book &book, int sheet, std::string_view formula, Program &program) {
+    if (formula.size() > kMaxFormulaBytes) return kFormulaTooLong;
+    std::vector<std::string> tokens;
+    if (int rc = split_tokens(formula, tokens); rc != kFormulaOk) return rc;
+    std::vector<char> is_function;
+    if (int rc = check_tokens(book, formula, tokens, is_function); rc != kFormulaOk) return rc;
+
+    PostfixBuilder builder(book, sheet, program);
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        int rc = is_function[i] ? builder.open_function(find_function(tokens[i])) : builder.add(tokens[i]);
+        if (rc != kFormulaOk) return rc;
+        if (is_function[i]) ++i;   // its "("
+    }
+    return builder.finish();
 }
 
 std::uint64_t cell_key(int sheet, int row, int column) {
@@ -355,9 +397,10 @@ public:
     int run(int sheet, int row, int column);
 
 private:
+    static constexpr int kValueOnly = -1;   // Operand::ref of a value that is no reference
     struct Operand {
         FormulaValue value;
-        int ref = -1;
+        int ref = kValueOnly;
     };
     struct Frame {
         int sheet = 0, row = 0, column = 0;
@@ -451,7 +494,7 @@ int FormulaRun::check_dependencies(Frame &frame, bool &suspended) {
     const std::size_t base = frame.stack.size() - consumed;
     for (; frame.check_operand < consumed; ++frame.check_operand, frame.check_cell = 0) {
         const Operand &operand = frame.stack[base + frame.check_operand];
-        if (operand.ref < 0) continue;
+        if (operand.ref == kValueOnly) continue;
         const Reference &ref = frame.program.references[static_cast<std::size_t>(operand.ref)];
         if (ref.range && frame.check_cell == 0 && !range_stored(ref)) return kFormulaUnsupported;
         const std::int64_t width = ref.column2 - ref.column1 + 1;
@@ -505,7 +548,7 @@ int FormulaRun::cell_value(int sheet, int row, int column, FormulaValue &out) co
 
 int FormulaRun::operand_value(const Frame &frame, const Operand &operand, FormulaValue &out) const {
     (void)frame;
-    if (operand.ref < 0) {
+    if (operand.ref == kValueOnly) {
         out = operand.value;
         return kFormulaOk;
     }
@@ -534,7 +577,7 @@ int FormulaRun::aggregate(const Frame &frame, int function, const Operand *args,
     FormulaValue v;
     for (int a = 0; a < argc; ++a) {
         const Operand &operand = args[a];
-        if (operand.ref < 0) {
+        if (operand.ref == kValueOnly) {
             if (!operand.value.is_number()) return kFormulaUnsupported;
             take(operand.value);
             continue;
@@ -609,7 +652,7 @@ int FormulaRun::execute(Frame &frame) {
         if (int rc = operand_value(frame, stack.back(), x); rc != kFormulaOk) return rc;
         number_from_integer(-1, minus_one);
         if (arithmetic(x, ArithmeticOp::kMultiply, minus_one, result) != 0) return kFormulaUnsupported;
-        stack.back() = Operand{std::move(result), -1};
+        stack.back() = Operand{std::move(result), kValueOnly};
         return kFormulaOk;
     }
     case Code::kCall: {
@@ -620,7 +663,7 @@ int FormulaRun::execute(Frame &frame) {
         case kFunctionRow:
             if (in.argc == 0) {
                 rc = number_from_integer(frame.row + 1, result) == 0 ? kFormulaOk : kFormulaUnsupported;
-            } else if (args[0].ref < 0) {
+            } else if (args[0].ref == kValueOnly) {
                 rc = kFormulaUnsupported;
             } else {
                 const Reference &ref = frame.program.references[static_cast<std::size_t>(args[0].ref)];
@@ -635,7 +678,7 @@ int FormulaRun::execute(Frame &frame) {
         }
         if (rc != kFormulaOk) return rc;
         stack.resize(stack.size() - static_cast<std::size_t>(in.argc));
-        stack.push_back(Operand{std::move(result), -1});
+        stack.push_back(Operand{std::move(result), kValueOnly});
         return kFormulaOk;
     }
     default: {
@@ -648,7 +691,7 @@ int FormulaRun::execute(Frame &frame) {
                                                        : ArithmeticOp::kDivide;
         if (arithmetic(left, op, right, result) != 0) return kFormulaUnsupported;
         stack.pop_back();
-        stack.back() = Operand{std::move(result), -1};
+        stack.back() = Operand{std::move(result), kValueOnly};
         return kFormulaOk;
     }
     }

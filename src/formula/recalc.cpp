@@ -29,13 +29,13 @@ int recalc_book(Book &book) {
                     int rc = evaluator.evaluate(s, r, c);
                     if (rc == kFormulaOk) continue;
                     book.settings.recalc = false;
-                    if (rc == kFormulaError) return -1;
+                    if (rc == kFormulaError) return kFail;
                 }
             }
         }
     } catch (const std::bad_alloc &) {
         // The save fails and the book stays as it was, to be saved again with its setting.
-        return book.err.raise(-2, Msg::k00002);
+        return book.err.raise(kNoMemory, Msg::k00002);
     }
     return 0;
 }

@@ -12,7 +12,7 @@ constexpr const char *kCalcIdRecalcText = "145621";
 
 // Computes every uncomputed formula cell and stores its value. A formula this engine cannot
 // compute turns RECALC off (the file is then recalculated on opening) and the walk goes on.
-// 0; -1 when a malformed or circular formula raised its message; -2 out of memory.
+// 0; kFail when a malformed or circular formula raised its message; kNoMemory out of memory.
 int recalc_book(Book &book);
 
 // With RECALC on, a six-character calcId in the workbook part becomes 145621; otherwise, or

@@ -37,15 +37,17 @@ std::int64_t clamped_number(std::string_view digits) {
     return value;
 }
 
-// Column of 1-3 letters (case-insensitive), or -1.
+constexpr int kNoColumn = -1;
+
+// Column of 1-3 letters (case-insensitive), or kNoColumn.
 int letters_column(std::string_view letters) {
-    if (letters.empty() || letters.size() > 3) return -1;
+    if (letters.empty() || letters.size() > 3) return kNoColumn;
     int column = 0;
     for (char c : letters) {
-        if (!is_letter(c)) return -1;
+        if (!is_letter(c)) return kNoColumn;
         column = column * 26 + (upper(c) - 'A' + 1);
     }
-    return column - 1 <= kMaxNameColumn ? column - 1 : -1;
+    return column - 1 <= kMaxNameColumn ? column - 1 : kNoColumn;
 }
 
 // The data-source counter of the current sheet as a 0-based position: the counter minus one,
@@ -66,7 +68,7 @@ std::int64_t counter_value(Book &book, bool row) {
     return std::max(last, 0);
 }
 
-// One term of an expression: 0 and its value, or -3 after raising.
+// One term of an expression: 0 and its value, or kBadArgument after raising.
 int term_value(Book &book, const std::string &term, std::int64_t &value) {
     if (all_digits(term)) {
         value = clamped_number(term);
@@ -83,17 +85,18 @@ int term_value(Book &book, const std::string &term, std::int64_t &value) {
             return 0;
         }
         std::string stored;
-        if (get_variable(book, name, stored) != 0) return book.err.raise(-3, Msg::k03001, term.c_str());
-        if (!all_digits(stored)) return book.err.raise(-3, Msg::k02302, term.c_str());
+        if (get_variable(book, name, stored) != 0) return book.err.raise(kBadArgument, Msg::k03001, term.c_str());
+        if (!all_digits(stored)) return book.err.raise(kBadArgument, Msg::k02302, term.c_str());
         value = clamped_number(stored);
         return 0;
     }
-    if (term == "*" || term == "/") return book.err.raise(-3, Msg::k02201, term.c_str());
-    return book.err.raise(-3, Msg::k02200, term.c_str());
+    if (term == "*" || term == "/") return book.err.raise(kBadArgument, Msg::k02201, term.c_str());
+    return book.err.raise(kBadArgument, Msg::k02200, term.c_str());
 }
 
 // Evaluates "term (+|- term)...": "+" adds the next term, "-" subtracts it, a term with no
-// operator before it replaces the running value. 0, -1 (no term at all) or -3 (raised).
+// operator before it replaces the running value. 0, kNotAReference (no term at all) or
+// kBadArgument (raised).
 int evaluate(Book &book, std::string_view expression, std::int64_t &value) {
     value = 0;
     std::size_t pos = 0;
@@ -103,7 +106,7 @@ int evaluate(Book &book, std::string_view expression, std::int64_t &value) {
     for (;;) {
         int rc = scan_token(ScanMode::kFormula, kUtf8, expression, pos, token);
         if (rc == kScanNoMore) break;
-        if (rc != 0) return -1;
+        if (rc != 0) return kNotAReference;
         if (token == "+" || token == "-") {
             op = token[0];
             continue;
@@ -116,14 +119,15 @@ int evaluate(Book &book, std::string_view expression, std::int64_t &value) {
         op = 0;
         any_term = true;
     }
-    return any_term ? 0 : -1;
+    return any_term ? 0 : kNotAReference;
 }
 
-// The value of a group as a position within `max`: 0, -1 (out of bounds) or -3.
+// The value of a group as a position within `max`: 0, kNotAReference (out of bounds) or
+// kBadArgument.
 int group_position(Book &book, std::string_view content, int max, int &position) {
     std::int64_t value = 0;
     if (int rc = evaluate(book, content, value); rc != 0) return rc;
-    if (value < 0 || value > max) return -1;
+    if (value < 0 || value > max) return kNotAReference;
     position = static_cast<int>(value);
     return 0;
 }
@@ -174,7 +178,7 @@ bool ends_with_column(const std::string &out) {
     if (end > 0 && out[end - 1] == '$') --end;
     std::size_t start = end;
     while (start > 0 && is_letter(out[start - 1]) && end - start <= 3) --start;
-    if (letters_column(std::string_view(out).substr(start, end - start)) < 0) return false;
+    if (letters_column(std::string_view(out).substr(start, end - start)) == kNoColumn) return false;
     if (start > 0 && is_letter(out[start - 1])) return false;
     if (start > 0 && out[start - 1] == '$') --start;
     return start == 0 || !is_word_char(out[start - 1]);
@@ -220,7 +224,7 @@ std::string column_letters(int column) {
 }
 
 int cell_name(int row, int column, std::string &out, bool absolute) {
-    if (row < 0 || row > kMaxNameRow || column < 0 || column > kMaxNameColumn) return -1;
+    if (row < 0 || row > kMaxNameRow || column < 0 || column > kMaxNameColumn) return kNotAReference;
     // Built on the stack: report loops name a cell for every value they put.
     char buffer[24];
     char *end = buffer;
@@ -247,16 +251,16 @@ int parse_cell_name(std::string_view name, int &row, int &column) {
     std::size_t letters_start = i;
     while (i < name.size() && is_letter(name[i])) ++i;
     int c = letters_column(name.substr(letters_start, i - letters_start));
-    if (c < 0) return -1;
+    if (c == kNoColumn) return kNotAReference;
     if (i < name.size() && name[i] == '$') ++i;
     std::string_view rest = name.substr(i);
     int r = 0;
     if (rest == "*") {
         r = kMaxNameRow;
     } else {
-        if (!all_digits(rest)) return -1;
+        if (!all_digits(rest)) return kNotAReference;
         std::int64_t number = clamped_number(rest);
-        if (number < 1 || number - 1 > kMaxNameRow) return -1;
+        if (number < 1 || number - 1 > kMaxNameRow) return kNotAReference;
         r = static_cast<int>(number - 1);
     }
     row = r;
@@ -266,7 +270,7 @@ int parse_cell_name(std::string_view name, int &row, int &column) {
 
 int expand_name(Book &book, std::string_view name, std::string &out) {
     out.clear();
-    if (name.size() > kComputedTextBytes) return -1;
+    if (name.size() > kComputedTextBytes) return kNotAReference;
     if (name.find('(') == std::string_view::npos) {
         out.assign(name);
         return 0;
@@ -276,7 +280,7 @@ int expand_name(Book &book, std::string_view name, std::string &out) {
     if (i < n && name[i] == '$') out += name[i++];
     if (i < n && name[i] == '(') {
         std::size_t close = name.find(')', i);
-        if (close == std::string_view::npos) return -1;
+        if (close == std::string_view::npos) return kNotAReference;
         int column = 0;
         if (int rc = group_position(book, name.substr(i + 1, close - i - 1), kMaxNameColumn, column); rc != 0)
             return rc;
@@ -287,13 +291,13 @@ int expand_name(Book &book, std::string_view name, std::string &out) {
         while (i < n && is_letter(name[i])) ++i;
         // Letters that name no column make this no cell; do not evaluate (or complain about)
         // a row group behind them.
-        if (letters_column(name.substr(start, i - start)) < 0) return -1;
+        if (letters_column(name.substr(start, i - start)) == kNoColumn) return kNotAReference;
         out.append(name.substr(start, i - start));
     }
     if (i < n && name[i] == '$') out += name[i++];
     if (i < n && name[i] == '(') {
         std::size_t close = name.find(')', i);
-        if (close == std::string_view::npos || close != n - 1) return -1;
+        if (close == std::string_view::npos || close != n - 1) return kNotAReference;
         int row = 0;
         if (int rc = group_position(book, name.substr(i + 1, close - i - 1), kMaxNameRow, row); rc != 0) return rc;
         out += std::to_string(row + 1);
@@ -305,7 +309,7 @@ int expand_name(Book &book, std::string_view name, std::string &out) {
 
 int expand_computed_forms(Book &book, std::string_view text, std::string &out) {
     out.clear();
-    if (text.size() > kComputedTextBytes) return -1;
+    if (text.size() > kComputedTextBytes) return kNotAReference;
     if (text.find('$') == std::string_view::npos) {
         out.assign(text);
         return 0;
@@ -367,7 +371,7 @@ int split_sheet_prefix(const Book &book, std::string_view text, int &sheet, std:
         std::size_t i = 1;
         for (;;) {
             std::size_t quote = text.find('\'', i);
-            if (quote == std::string_view::npos) return -1;
+            if (quote == std::string_view::npos) return kNotAReference;
             name.append(text.substr(i, quote - i));
             if (quote + 1 < text.size() && text[quote + 1] == '\'') {
                 name += '\'';
@@ -385,46 +389,47 @@ int split_sheet_prefix(const Book &book, std::string_view text, int &sheet, std:
         name.assign(text.substr(0, bang));
         rest = text.substr(bang + 1);
     }
-    if (name.size() > max_name) return -1;
+    if (name.size() > max_name) return kNotAReference;
     if (!name.empty()) sheet = find_sheet(book, name);
     return 0;
 }
 
 int resolve_cell(Book &book, std::string_view text, CellRef &ref) {
-    if (text.empty() || text.size() > kComputedTextBytes) return -1;
+    if (text.empty() || text.size() > kComputedTextBytes) return kNotAReference;
     int sheet = -1;
     std::string_view rest;
-    if (split_sheet_prefix(book, text, sheet, rest) != 0) return -1;
+    if (split_sheet_prefix(book, text, sheet, rest) != 0) return kNotAReference;
     int row = 0, column = 0;
     if (rest.find('(') == std::string_view::npos) {
         // No computed part: the name is read as it stands.
-        if (parse_cell_name(rest, row, column) != 0) return -1;
+        if (parse_cell_name(rest, row, column) != 0) return kNotAReference;
     } else {
         std::string name;
         if (int rc = expand_name(book, rest, name); rc != 0) return rc;
-        if (parse_cell_name(name, row, column) != 0) return -1;
+        if (parse_cell_name(name, row, column) != 0) return kNotAReference;
     }
     ref = CellRef{sheet, row, column, row, column, false};
     return 0;
 }
 
 int resolve_range(Book &book, std::string_view text, CellRef &ref) {
-    if (text.empty() || text.size() > kComputedTextBytes) return -1;
+    if (text.empty() || text.size() > kComputedTextBytes) return kNotAReference;
     int sheet = -1;
     std::string_view rest;
-    if (split_sheet_prefix(book, text, sheet, rest, kRangeSheetNameBytes) != 0) return -1;
+    if (split_sheet_prefix(book, text, sheet, rest, kRangeSheetNameBytes) != 0) return kNotAReference;
     std::size_t colon = rest.find(':');
-    if (colon == std::string_view::npos) return -1;
+    if (colon == std::string_view::npos) return kNotAReference;
     std::string_view left = rest.substr(0, colon), right = rest.substr(colon + 1);
-    if (right.find(':') != std::string_view::npos) return -1;
+    if (right.find(':') != std::string_view::npos) return kNotAReference;
     std::string first, second;
     if (int rc = expand_name(book, left, first); rc != 0) return rc;
     if (int rc = expand_name(book, right, second); rc != 0) return rc;
     // The byte limit applies to the range as it reads once its computed forms are expanded.
     std::size_t prefix = text.size() - rest.size();
-    if (prefix + first.size() + 1 + second.size() > kRangeTextBytes) return -1;
+    if (prefix + first.size() + 1 + second.size() > kRangeTextBytes) return kNotAReference;
     int row1 = 0, column1 = 0, row2 = 0, column2 = 0;
-    if (parse_cell_name(first, row1, column1) != 0 || parse_cell_name(second, row2, column2) != 0) return -1;
+    if (parse_cell_name(first, row1, column1) != 0 || parse_cell_name(second, row2, column2) != 0)
+        return kNotAReference;
     ref = CellRef{sheet, row1, column1, row2, column2, true};
     return 0;
 }
@@ -432,18 +437,18 @@ int resolve_range(Book &book, std::string_view text, CellRef &ref) {
 int resolve_reference(Book &book, std::string_view text, CellRef &ref) {
     int sheet = -1;
     std::string_view rest;
-    if (split_sheet_prefix(book, text, sheet, rest) != 0) return -1;
+    if (split_sheet_prefix(book, text, sheet, rest) != 0) return kNotAReference;
     return rest.find(':') != std::string_view::npos ? resolve_range(book, text, ref) : resolve_cell(book, text, ref);
 }
 
 int parse_row_range(const Book &book, std::string_view text, int &row1, int &row2) {
-    if (text.size() > kRowRangeTextBytes) return -3;
+    if (text.size() > kRowRangeTextBytes) return kBadArgument;
     std::size_t colon = text.find(':');
-    if (colon == std::string_view::npos) return -3;
+    if (colon == std::string_view::npos) return kBadArgument;
     std::string_view first = text.substr(0, colon), second = text.substr(colon + 1);
-    if (!all_digits(first) || !all_digits(second)) return -3;
+    if (!all_digits(first) || !all_digits(second)) return kBadArgument;
     std::int64_t a = clamped_number(first) - 1, b = clamped_number(second) - 1;
-    if (a < 0 || b < 0 || a >= book.max_rows || b >= book.max_rows) return -3;
+    if (a < 0 || b < 0 || a >= book.max_rows || b >= book.max_rows) return kBadArgument;
     row1 = static_cast<int>(a);
     row2 = static_cast<int>(b);
     return 0;
@@ -451,7 +456,7 @@ int parse_row_range(const Book &book, std::string_view text, int &row1, int &row
 
 int parse_range_list(Book &book, std::string_view text, std::vector<CellRef> &out) {
     out.clear();
-    if (text.size() > kComputedTextBytes) return -1;
+    if (text.size() > kComputedTextBytes) return kNotAReference;
     std::vector<std::string_view> items;
     std::size_t start = 0;
     int depth = 0;
@@ -470,13 +475,13 @@ int parse_range_list(Book &book, std::string_view text, std::vector<CellRef> &ou
         }
         items.push_back(trim_spaces(text.substr(start, i - start)));
         start = i + 1;
-        if (items.size() > static_cast<std::size_t>(kMaxRangeList)) return -1;
+        if (items.size() > static_cast<std::size_t>(kMaxRangeList)) return kNotAReference;
     }
     std::vector<CellRef> refs;
     refs.reserve(items.size());
     for (std::string_view item : items) {
         CellRef ref;
-        if (item.empty()) return -1;
+        if (item.empty()) return kNotAReference;
         if (int rc = resolve_reference(book, item, ref); rc != 0) return rc;
         refs.push_back(ref);
     }

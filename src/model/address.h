@@ -18,6 +18,10 @@ constexpr std::size_t kRangeSheetNameBytes = 90;  // sheet name part in front of
 constexpr int kMaxNameRow = 1048575;              // names always use the .xlsx bounds
 constexpr int kMaxNameColumn = 16383;
 
+// The result of the functions below for a text (or position) that names no cell, range or
+// computed form; nothing is raised. A bad term of a computed form gives kBadArgument, raised.
+constexpr int kNotAReference = -1;
+
 // A resolved reference: a single cell (row1 == row2, column1 == column2, !is_range) or a range.
 struct CellRef {
     int sheet = -1;      // sheet index, or -1 for the current sheet
@@ -29,15 +33,15 @@ struct CellRef {
 // "A", "Z", "AA", ... "XFD" for 0-based columns 0..16383; empty outside.
 std::string column_letters(int column);
 
-// Position to name: 0 and the name, or -1 when row or column is outside the limits.
+// Position to name: 0 and the name, or kNotAReference when row or column is outside the limits.
 int cell_name(int row, int column, std::string &out, bool absolute = false);
 
-// Plain name to position ("b2", "$B$2", "A*", "**"): 0, or -1 when it is no cell name.
+// Plain name to position ("b2", "$B$2", "A*", "**"): 0 or kNotAReference.
 int parse_cell_name(std::string_view name, int &row, int &column);
 
 // Expands the computed forms "(expr)" in place of column letters or row numbers, so that
-// "A($ROWNUM+2)" becomes "A13". Returns 0, -1 when the text is over 6000 bytes or malformed,
-// or -3 after raising TXLS-03001, TXLS-02302, TXLS-02201 or TXLS-02200 for a bad term.
+// "A($ROWNUM+2)" becomes "A13". Returns 0, kNotAReference when the text is over 6000 bytes or
+// malformed, or kBadArgument after raising TXLS-03001, TXLS-02302, TXLS-02201 or TXLS-02200 for a bad term.
 // An expression's value is a 0-based position: $ROWNUM is the last data row, so "A($ROWNUM+1)"
 // names the row after it. This also runs over whole formula texts, so it only touches a group
 // that cannot be a function call's arguments: one right after 1-3 column letters that start a
@@ -52,22 +56,23 @@ int expand_name(Book &book, std::string_view name, std::string &out);
 
 // Splits an optional sheet prefix "Name!" (or the quoted form with '' for a quote) off
 // `text`. `sheet` is the index of the sheet so named, or -1 (no prefix, or no sheet of that
-// name: the current sheet); `rest` is what follows the "!". Returns 0, or -1 when the name
-// part is over `max_name` bytes or a quoted name is not closed.
+// name: the current sheet); `rest` is what follows the "!". Returns 0, or kNotAReference when
+// the name part is over `max_name` bytes or a quoted name is not closed.
 int split_sheet_prefix(const Book &book, std::string_view text, int &sheet, std::string_view &rest,
                        std::size_t max_name = kSheetNameBytes);
 
-// A single cell with optional sheet prefix and computed forms. 0, -1 (no cell), -3 (raised).
+// A single cell with optional sheet prefix and computed forms. 0, kNotAReference or kBadArgument (raised).
 int resolve_cell(Book &book, std::string_view text, CellRef &ref);
-// A range "A1:C3" with optional sheet prefix. 0, -1 (no range), -3 (raised). The corners stay
+// A range "A1:C3" with optional sheet prefix. 0, kNotAReference or kBadArgument (raised). The corners stay
 // in the order written ("C3:A1" gives row1 2 and row2 0).
 int resolve_range(Book &book, std::string_view text, CellRef &ref);
 // A cell or a range.
 int resolve_reference(Book &book, std::string_view text, CellRef &ref);
-// "3:5" -> 0-based rows 2 and 4, both within the book's row limit. 0 or -3.
+// "3:5" -> 0-based rows 2 and 4, both within the book's row limit. 0 or kBadArgument (not raised).
 int parse_row_range(const Book &book, std::string_view text, int &row1, int &row2);
 // Up to 255 references separated by "," (a comma inside quotes or a group does not split).
-// 0, -1 (an empty or bad item, or more than 255) or -3; `out` is left empty on failure.
+// 0, kNotAReference (an empty or bad item, or more than 255) or kBadArgument; `out` is left
+// empty on failure.
 int parse_range_list(Book &book, std::string_view text, std::vector<CellRef> &out);
 
 }  // namespace tabsmith

@@ -82,6 +82,7 @@ struct Cell {
     Cell &operator=(Cell &&) noexcept = default;
 
     bool empty() const { return kind == kCellEmpty; }
+    // Empties the value; the style stays.
     void clear();
 
     // The integer (kind 11) or the day serial of the date-like kinds.
@@ -170,12 +171,14 @@ struct Variable {
 enum class OpenMode { kCreate, kRead, kUpdate, kLoad, kUnload, kList };
 
 struct Book {
-    mutable ErrorSink err;   // the last result; readers of a const book still report into it
+    mutable ErrorSink err;
+    int failed_line = 0;                   // line of the statement file the last call stopped at   // the last result; readers of a const book still report into it
     DiagnosticLog diagnostics;
 
     int charset = 1;                       // 1 SJIS, 2 EUC, 3 UTF8
     OpenMode mode = OpenMode::kCreate;
     std::string file_name;                 // the save path (UTF-8)
+    std::string memory_name;               // the memory file a save to memory writes
     std::string temp_workbook_path;
     bool from_file = false;
     bool read_memory = false;
@@ -209,23 +212,37 @@ struct Book {
     Sheet *current() { return sheet(current_sheet); }
 };
 
-// Store operations (growth follows the book's fixed rules; all return 0 or -2).
+// Store operations (growth follows the book's fixed rules; all return 0 or kNoMemory).
 int ensure_row(Book &book, Sheet &sheet, int row);
 int ensure_cell(Book &book, Sheet &sheet, int row, int column);
 // Grows the column attributes and flags together to at least `count` entries; running out of
 // memory (std::bad_alloc) leaves both as they were, so they never differ in length.
 void ensure_column_count(Sheet &sheet, std::size_t count);
-// Appends a sheet record with the given name; returns its index or -2.
+// Appends a sheet record with the given name; returns its index or kNoMemory.
 int add_sheet(Book &book, std::string_view name);
+// add_sheet for a statement or call that adds a sheet: the new sheet becomes current. Its
+// index, or kNoMemory after TXLS-00002.
+int add_current_sheet(Book &book, std::string_view name);
+// A value put into a book that has no sheet yet lands on a new current "Sheet1", so that a
+// one-call report (open, put, save) never loses its cells. 0, or kNoMemory after TXLS-00002.
+int ensure_first_sheet(Book &book);
+// Whether a sheet has the name in any letter case: a saved workbook tells sheet names apart
+// without regard to case.
+bool sheet_name_taken(const Book &book, std::string_view name);
+// Refuses a name for a new sheet that a saved workbook could not carry: the name of an existing
+// sheet in another letter case (TXLS-02321), or an empty name, one holding : \ / ? * [ ] or one
+// with a quote at either end (TXLS-02320). 0, or kBadArgument with the message raised.
+int check_new_sheet_name(Book &book, const std::string &name);
+// The index of the sheet of exactly that name, or kIndexNotFound.
 int find_sheet(const Book &book, std::string_view name);
 
-// Appends a shared string; returns its index or -2, or -9 when the text is over the limits.
+// Appends a shared string; returns its index or kNoMemory, or kLimit when the text is over the limits.
 int put_shared_string(Book &book, std::string_view utf8);
 
 // The number of string cells in the book: the references the saved table counts.
 std::size_t shared_string_references(const Book &book);
 
-// Variables: -9 with TXLS-03009 when key or value is too long.
+// Variables: kLimit with TXLS-03009 when key or value is too long.
 int tsx_put_resource(Book &book, std::string_view key, std::string_view value);
 // 0 and the value, or kNoVariable.
 int get_variable(const Book &book, std::string_view key, std::string &value);

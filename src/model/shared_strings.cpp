@@ -4,6 +4,8 @@
 
 #include <new>
 
+#include "support/results.h"
+
 namespace tabsmith {
 
 int SharedStringTable::put(std::string_view utf8) {
@@ -29,7 +31,7 @@ int SharedStringTable::put(std::string_view utf8) {
         slots_.push_back(entry);
         return static_cast<int>(slots_.size() - 1);
     } catch (const std::bad_alloc &) {
-        return -2;
+        return kNoMemory;
     }
 }
 

@@ -14,7 +14,7 @@ namespace tabsmith {
 
 class SharedStringTable {
 public:
-    // Appends one index for `utf8`; returns it, or -2 when memory runs out (nothing changes).
+    // Appends one index for `utf8`; returns it, or kNoMemory when memory runs out (nothing changes).
     int put(std::string_view utf8);
     void clear();
 

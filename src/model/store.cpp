@@ -88,7 +88,7 @@ std::string exact_number_text(const Cell &cell) {
 }
 
 int ensure_row(Book &, Sheet &sheet, int row) {
-    if (row < 0 || static_cast<std::size_t>(row) >= kRowCapacityCap) return -2;
+    if (row < 0 || static_cast<std::size_t>(row) >= kRowCapacityCap) return kNoMemory;
     std::size_t index = static_cast<std::size_t>(row);
     if (index < sheet.rows.size()) return 0;
     std::size_t capacity = sheet.rows.empty() ? kFirstRows : grown(sheet.rows.size(), index, kRowCapacityCap);
@@ -99,7 +99,7 @@ int ensure_row(Book &, Sheet &sheet, int row) {
 
 int ensure_cell(Book &book, Sheet &sheet, int row, int column) {
     if (int rc = ensure_row(book, sheet, row); rc != 0) return rc;
-    if (column < 0 || static_cast<std::size_t>(column) >= kCellCapacityCap) return -2;
+    if (column < 0 || static_cast<std::size_t>(column) >= kCellCapacityCap) return kNoMemory;
     Row &r = sheet.rows[static_cast<std::size_t>(row)];
     std::size_t index = static_cast<std::size_t>(column);
     if (index >= r.cells.size()) {
@@ -127,15 +127,42 @@ int add_sheet(Book &book, std::string_view name) {
     sheet->name.assign(name);
     sheet->anchors.reserve(11);
     // Made whole before the book sees it: a sheet that ran out of memory half way is not added.
-    if (ensure_row(book, *sheet, 100) != 0) return -2;
+    if (ensure_row(book, *sheet, 100) != 0) return kNoMemory;
     book.sheets.push_back(std::move(sheet));   // room was made above
     return book.sheet_count() - 1;
+}
+
+int ensure_first_sheet(Book &book) {
+    if (book.sheet_count() > 0) return 0;
+    int rc = add_current_sheet(book, "Sheet1");
+    return rc < 0 ? rc : 0;
+}
+
+int add_current_sheet(Book &book, std::string_view name) {
+    int index = add_sheet(book, name);
+    if (index < 0) return book.err.raise(kNoMemory, Msg::k00002);
+    book.current_sheet = index;
+    return index;
+}
+
+bool sheet_name_taken(const Book &book, std::string_view name) {
+    for (const auto &sheet : book.sheets)
+        if (equals_ignore_case(sheet->name, name)) return true;
+    return false;
+}
+
+int check_new_sheet_name(Book &book, const std::string &name) {
+    if (sheet_name_taken(book, name)) return book.err.raise(kBadArgument, Msg::k02321, name.c_str());
+    if (name.empty() || name.find_first_of(":\\/?*[]") != std::string::npos || name.front() == '\'' ||
+        name.back() == '\'')
+        return book.err.raise(kBadArgument, Msg::k02320, name.c_str());
+    return 0;
 }
 
 int find_sheet(const Book &book, std::string_view name) {
     for (std::size_t i = 0; i < book.sheets.size(); ++i)
         if (book.sheets[i]->name == name) return static_cast<int>(i);
-    return -1;
+    return kIndexNotFound;
 }
 
 int put_shared_string(Book &book, std::string_view utf8) { return book.shared_strings.put(utf8); }
@@ -150,9 +177,9 @@ std::size_t shared_string_references(const Book &book) {
 
 int tsx_put_resource(Book &book, std::string_view key, std::string_view value) {
     if (key.size() > kKeyBytes)
-        return book.err.raise(-9, Msg::k03009, static_cast<int>(key.size()), "tsx_put_resource() XLS_KEY_LEN");
+        return book.err.raise(kLimit, Msg::k03009, static_cast<int>(key.size()), "tsx_put_resource() XLS_KEY_LEN");
     if (value.size() > kKeyValueBytes)
-        return book.err.raise(-9, Msg::k03009, static_cast<int>(value.size()),
+        return book.err.raise(kLimit, Msg::k03009, static_cast<int>(value.size()),
                               "tsx_put_resource() XLS_KEY_VALUE_LEN");
     std::string stored(strip_quotes(value));
     for (auto &variable : book.variables) {

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "model/book.h"
+#include "model/format_kinds.h"
 
 namespace tabsmith {
 namespace {
@@ -55,7 +56,7 @@ void make_room(std::vector<T> &table, bool fixed_step) {
 }
 
 // Appends `record` and records its index unless an equal record is already there (that one
-// stays the first). -2 leaves both the table and its index unchanged.
+// stays the first). kNoMemory leaves both the table and its index unchanged.
 template <typename T, typename Index>
 int append_indexed(std::vector<T> &table, Index &index, const T &record, bool fixed_step) {
     try {
@@ -68,9 +69,9 @@ int append_indexed(std::vector<T> &table, Index &index, const T &record, bool fi
             throw;
         }
     } catch (const std::bad_alloc &) {
-        return -2;
+        return kNoMemory;
     } catch (const std::length_error &) {
-        return -2;
+        return kNoMemory;
     }
     return 0;
 }
@@ -78,14 +79,14 @@ int append_indexed(std::vector<T> &table, Index &index, const T &record, bool fi
 template <typename Map, typename Key>
 int lookup(const Map &index, const Key &key) {
     auto found = index.find(key);
-    return found == index.end() ? -1 : static_cast<int>(found->second);
+    return found == index.end() ? kIndexNotFound : static_cast<int>(found->second);
 }
 
 std::uint32_t kind_decimals_key(std::uint16_t kind, std::uint8_t decimals) {
     return (std::uint32_t{kind} << 8) | decimals;
 }
 
-int out_of_memory(Book &book) { return book.err.raise(-2, Msg::k00002); }
+int out_of_memory(Book &book) { return book.err.raise(kNoMemory, Msg::k00002); }
 
 void apply_font_mask(FontRecord &font, int mask, const FontRecord &from) {
     if (mask & kFontMaskName) {
@@ -258,22 +259,22 @@ int StyleRegistry::seed_defaults() {
     kind_decimals_index_.clear();
 
     FontRecord font;
-    if (append(font) != 0) return -2;
+    if (append(font) != 0) return kNoMemory;
     font.size = 9;
-    if (append(font) != 0) return -2;
+    if (append(font) != 0) return kNoMemory;
     font.size = 11;
     font.style = kFontBold | kFontHyperlink;
     hyperlink_font_ = static_cast<std::uint32_t>(fonts_.size());
-    if (append(font) != 0) return -2;
+    if (append(font) != 0) return kNoMemory;
 
     FillRecord fill;
-    if (append(fill) != 0) return -2;
+    if (append(fill) != 0) return kNoMemory;
     fill.pattern = kFillGray125;
-    if (append(fill) != 0) return -2;
+    if (append(fill) != 0) return kNoMemory;
 
     NumFormat date;
-    date.kind = 302;
-    if (append(date) != 0) return -2;
+    date.kind = format_kind::kDate;
+    if (append(date) != 0) return kNoMemory;
 
     // The presets of date, date-time, time, time with seconds, currency and percent cells
     // (references kXfDate.. kXfPercent), then the hyperlink format (kXfHyperlink).
@@ -281,7 +282,7 @@ int StyleRegistry::seed_defaults() {
         XfRecord xf;
         xf.format = format;
         xf.align = 33;
-        if (append(xf) != 0) return -2;
+        if (append(xf) != 0) return kNoMemory;
     }
     XfRecord link;
     link.font = hyperlink_font_;
@@ -301,17 +302,17 @@ int StyleRegistry::find_fill(const FillRecord &record) const { return lookup(fil
 
 int StyleRegistry::find_border(const BorderRecord &record) const {
     int found = lookup(border_index_, record);
-    return found < 0 ? -1 : found + 1;
+    return found == kIndexNotFound ? kIndexNotFound : found + 1;
 }
 
 int StyleRegistry::find_num_format(std::uint16_t kind) const {
     int found = lookup(kind_index_, kind);
-    return found < 0 ? -1 : found + 1;
+    return found == kIndexNotFound ? kIndexNotFound : found + 1;
 }
 
 int StyleRegistry::find_num_format(std::uint16_t kind, std::uint8_t decimals) const {
     int found = lookup(kind_decimals_index_, kind_decimals_key(kind, decimals));
-    return found < 0 ? -1 : found + 1;
+    return found == kIndexNotFound ? kIndexNotFound : found + 1;
 }
 
 int StyleRegistry::append(const XfRecord &record) { return append_indexed(xfs_, xf_index_, record, false); }
@@ -333,7 +334,7 @@ int StyleRegistry::append(const NumFormat &record) {
     } catch (const std::exception &) {
         if (added_kind) kind_index_.erase(record.kind);
         if (num_formats_.size() > position) num_formats_.pop_back();
-        return -2;
+        return kNoMemory;
     }
     return 0;
 }
@@ -341,14 +342,14 @@ int StyleRegistry::append(const NumFormat &record) {
 int tsx_set_xf(Book &book, const XfRecord &record) {
     std::size_t count = book.styles.xfs().size();
     if (count >= kMaxXf)
-        return book.err.raise(-9, Msg::k03009, static_cast<int>(count), "tsx_set_xf() MAX_XF");
+        return book.err.raise(kLimit, Msg::k03009, static_cast<int>(count), "tsx_set_xf() MAX_XF");
     return book.styles.append(record) == 0 ? 0 : out_of_memory(book);
 }
 
 int tsx_set_font(Book &book, const FontRecord &record) {
     std::size_t count = book.styles.fonts().size();
     if (count >= kMaxFont)
-        return book.err.raise(-9, Msg::k03009, static_cast<int>(count), "tsx_set_font() MAX_FONT");
+        return book.err.raise(kLimit, Msg::k03009, static_cast<int>(count), "tsx_set_font() MAX_FONT");
     return book.styles.append(record) == 0 ? 0 : out_of_memory(book);
 }
 
@@ -363,7 +364,7 @@ int append_border(Book &book, const BorderRecord &record) {
 int append_num_format(Book &book, const NumFormat &record, int &index) {
     std::size_t count = book.styles.num_formats().size();
     if (count >= kMaxNumFormat)
-        return book.err.raise(-9, Msg::k03009, static_cast<int>(count), "tsx_set_num_format()");
+        return book.err.raise(kLimit, Msg::k03009, static_cast<int>(count), "tsx_set_num_format()");
     if (book.styles.append(record) != 0) return out_of_memory(book);
     index = static_cast<int>(count + 1);
     return 0;
@@ -487,7 +488,7 @@ int set_cell_border(Book &book, Cell &cell, int mask, const BorderRecord &border
 int set_range_border(Book &book, int sheet_index, int row1, int column1, int row2, int column2, int mask,
                      const BorderRecord &border) {
     Sheet *sheet = book.sheet(sheet_index);
-    if (!sheet || row1 < 0 || row2 < 0 || column1 < 0 || column2 < 0) return -1;
+    if (!sheet || row1 < 0 || row2 < 0 || column1 < 0 || column2 < 0) return kFail;
     if (row1 > row2) std::swap(row1, row2);
     if (column1 > column2) std::swap(column1, column2);
     for (int row = row1; row <= row2; ++row) {
@@ -504,10 +505,10 @@ int set_range_border(Book &book, int sheet_index, int row1, int column1, int row
 }
 
 void StyleRegistry::assign_format_ids() {
-    constexpr std::uint16_t kBuiltinHmsKind = 404;
+    // Cells of the h:mm:ss kind are saved through the built-in [h]:mm:ss format.
     std::uint16_t id = 176;
     for (NumFormat &format : num_formats_) {
-        if (format.kind == kBuiltinHmsKind) continue;
+        if (format.kind == format_kind::kTimeSeconds) continue;
         format.assigned_id = id;
         if (++id == 185 || id == 195 || id == 205) ++id;
     }

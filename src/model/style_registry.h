@@ -10,11 +10,15 @@
 #include <vector>
 
 #include "model/settings.h"
+#include "support/results.h"
 
 namespace tabsmith {
 
 struct Book;
 struct Cell;
+
+// What the model's index lookups (styles here, sheets in the book) answer when nothing matches.
+constexpr int kIndexNotFound = -1;
 
 constexpr std::size_t kMaxXf = 64000;          // MAX_XF
 constexpr std::size_t kMaxFont = 512;          // MAX_FONT
@@ -149,18 +153,18 @@ public:
     std::uint32_t hyperlink_font() const { return hyperlink_font_; }
     std::uint32_t hyperlink_xf() const { return hyperlink_xf_; }
 
-    // 0-based index of the first equal record, or -1.
+    // 0-based index of the first equal record, or kIndexNotFound.
     int find_xf(const XfRecord &record) const;
     int find_font(const FontRecord &record) const;
     int find_fill(const FillRecord &record) const;
-    // 1-based (the XF's border reference), or -1.
+    // 1-based (the XF's border reference), or kIndexNotFound.
     int find_border(const BorderRecord &record) const;
-    // 1-based index of the first entry of the kind (and decimals), or -1.
+    // 1-based index of the first entry of the kind (and decimals), or kIndexNotFound.
     int find_num_format(std::uint16_t kind) const;
     int find_num_format(std::uint16_t kind, std::uint8_t decimals) const;
 
     // Appends without the count limits (the book-level functions below check those).
-    // Each returns 0 or -2; on -2 the table is unchanged.
+    // Each returns 0 or kNoMemory; on kNoMemory the table is unchanged.
     int append(const XfRecord &record);
     int append(const FontRecord &record);
     int append(const FillRecord &record);
@@ -188,13 +192,13 @@ private:
     std::uint32_t hyperlink_xf_ = 0;
 };
 
-// Book-level appends: 0, -2 (TXLS-00002) or -9 (TXLS-03009 naming the limit).
+// Book-level appends: 0, kNoMemory (TXLS-00002) or kLimit (TXLS-03009 naming the limit).
 int tsx_set_xf(Book &book, const XfRecord &record);
 int tsx_set_font(Book &book, const FontRecord &record);
 int append_fill(Book &book, const FillRecord &record);
 int append_border(Book &book, const BorderRecord &record);
 // Finds the first entry of `kind` or appends one (assigned id 0, decimals 0, no code);
-// `index` receives the 1-based entry index. 0, -2 or -9.
+// `index` receives the 1-based entry index. 0, kNoMemory or kLimit.
 int tsx_set_num_format(Book &book, std::uint16_t kind, int &index);
 // Appends an entry as given (decimal kinds, readers); `index` receives its 1-based index.
 int append_num_format(Book &book, const NumFormat &record, int &index);
@@ -204,7 +208,7 @@ int append_num_format(Book &book, const NumFormat &record, int &index);
 XfRecord cell_xf(const Book &book, const Cell &cell);
 
 // Change one component of a cell's format and store the resulting XF reference in the cell.
-// Each returns 0 or the failing append's code (-2, -9).
+// Each returns 0 or the failing append's code (kNoMemory, kLimit).
 int set_cell_align(Book &book, Cell &cell, std::uint8_t code);
 int set_cell_text_flags(Book &book, Cell &cell, std::uint8_t flags);
 int set_cell_font(Book &book, Cell &cell, int mask, const FontRecord &font);
@@ -218,7 +222,7 @@ int set_cell_xf(Book &book, Cell &cell, const XfRecord &xf);
 
 // Applies the border change to every cell of the rectangle (corners in any order), creating
 // the cells and widening the sheet's used rows and columns. 0, -1 (no such sheet) or the first
-// failing cell's code (-2, -9).
+// failing cell's code (kNoMemory, kLimit).
 int set_range_border(Book &book, int sheet, int row1, int column1, int row2, int column2, int mask,
                      const BorderRecord &border);
 

@@ -47,7 +47,7 @@ int apply_property(Book &book, int id, PropertyTarget &target, std::string_view 
     if (id == kPropCsv || id == kPropTsv)
         if (DataSourcePaste paste = registered_paste.load()) return paste(book, id, target, value);
     // Comments, pictures, hyperlinks, sparklines, tables and charts are still to come.
-    return book.err.raise(-1, Msg::k03600, property_display_name(id, target).c_str());
+    return book.err.raise(kFail, Msg::k03600, property_display_name(id, target).c_str());
 }
 
 }  // namespace tabsmith

@@ -9,11 +9,14 @@
 #include <string>
 #include <unordered_map>
 
+#include "model/format_kinds.h"
 #include "props/colour.h"
 #include "support/charset.h"
 
 namespace tabsmith {
 namespace {
+
+namespace fk = format_kind;
 
 // ---------------------------------------------------------------------------------------------
 // Vocabularies
@@ -105,10 +108,23 @@ struct NamedFormat {
 };
 
 constexpr NamedFormat kNamedFormats[] = {
-    {"赤マイナス", 104}, {"日付", 302},   {"日時", 303},     {"時刻", 402},    {"時分秒", 404},
-    {"年月日", 333},     {"西暦", 333},   {"月日", 331},     {"和暦", 335},    {"円", 201},
-    {"赤円", 202},       {"郵便番号", 510}, {"正負記号", 511}, {"漢数字", 512}, {"大字", 513},
-    {"全角", 514},       {"全角桁区切り", 515},
+    {"赤マイナス", fk::kRedMinus},
+    {"日付", fk::kDate},
+    {"日時", fk::kDateTime},
+    {"時刻", fk::kHourMinuteJa},
+    {"時分秒", fk::kTimeSeconds},
+    {"年月日", fk::kYearMonthDayJa},
+    {"西暦", fk::kYearMonthDayJa},
+    {"月日", fk::kMonthDayJa},
+    {"和暦", fk::kEraLong},
+    {"円", fk::kYen},
+    {"赤円", fk::kYenRedMinus},
+    {"郵便番号", fk::kPostalCode},
+    {"正負記号", fk::kSignMarks},
+    {"漢数字", fk::kKanjiDigits},
+    {"大字", fk::kKanjiFormal},
+    {"全角", fk::kFullWidth},
+    {"全角桁区切り", fk::kFullWidthGrouped},
 };
 
 struct DecimalPrefix {
@@ -118,11 +134,12 @@ struct DecimalPrefix {
 
 // Longest prefixes first: "小数点以下" ends every one of them.
 constexpr DecimalPrefix kDecimalPrefixes[] = {
-    {"パーセント小数点以下", 501}, {"カンマ小数点以下", 107}, {"コンマ小数点以下", 107}, {"小数点以下", 109},
+    {"パーセント小数点以下", fk::kPercent},
+    {"カンマ小数点以下", fk::kGrouped},
+    {"コンマ小数点以下", fk::kGrouped},
+    {"小数点以下", fk::kDecimals},
 };
 
-constexpr std::uint16_t kKindPercent = 501;
-constexpr std::uint16_t kKindComma = 107;
 constexpr std::string_view kTextFormat = "文字列";
 
 // How a FORMAT value is carried out.
@@ -152,11 +169,11 @@ bool parse_format(std::string_view value, FormatChoice &choice) {
     }
     // The separator and percent kinds carry a decimal count: the plain names mean none.
     if (value == "カンマ" || value == "コンマ") {
-        choice = {FormatChoice::How::kKindDecimals, kKindComma, 0};
+        choice = {FormatChoice::How::kKindDecimals, fk::kGrouped, 0};
         return true;
     }
     if (value == "パーセント") {
-        choice = {FormatChoice::How::kKindDecimals, kKindPercent, 0};
+        choice = {FormatChoice::How::kKindDecimals, fk::kPercent, 0};
         return true;
     }
     for (const auto &entry : kNamedFormats) {
@@ -326,7 +343,7 @@ constexpr LimitName kAlignLimit{"Align Style", static_cast<int>(kMaxXf)};
 constexpr LimitName kFormatLimit{"STYLE", static_cast<int>(kMaxXf)};
 
 int report(Book &book, int rc, const LimitName &limit) {
-    if (rc == -9) return book.err.raise(-9, Msg::k03008, limit.name, limit.limit);
+    if (rc == kLimit) return book.err.raise(kLimit, Msg::k03008, limit.name, limit.limit);
     return rc;
 }
 
@@ -338,11 +355,11 @@ int apply_change(Book &book, const PropertyTarget &target, const LimitName &limi
     switch (target_region(book, target, region)) {
     case RegionResult::kNoTarget: return 0;
     case RegionResult::kTooLarge:
-        return book.err.raise(-9, Msg::k03009, static_cast<int>(kMaxFormattedCells), "apply_cell_property() range");
+        return book.err.raise(kLimit, Msg::k03009, static_cast<int>(kMaxFormattedCells), "apply_cell_property() range");
     case RegionResult::kRegion: break;
     }
     Sheet *sheet = target_sheet(book, target);
-    if (!sheet) return book.err.raise(-1, Msg::k03600, "apply_cell_property() sheet");
+    if (!sheet) return book.err.raise(kFail, Msg::k03600, "apply_cell_property() sheet");
 
     StyleMapper<Change> mapper(change);
     auto restyle = [&](Row &row, int column) -> int {
@@ -369,7 +386,7 @@ int apply_change(Book &book, const PropertyTarget &target, const LimitName &limi
     switch (region.scope) {
     case Scope::kCells:
         for (int r = region.row1; r <= region.row2; ++r) {
-            if (ensure_cell(book, *sheet, r, region.column2) != 0) return book.err.raise(-2, Msg::k00002);
+            if (ensure_cell(book, *sheet, r, region.column2) != 0) return book.err.raise(kNoMemory, Msg::k00002);
             Row &row = sheet->rows[static_cast<std::size_t>(r)];
             for (int c = region.column1; c <= region.column2; ++c)
                 if (int rc = restyle(row, c); rc != 0) return rc;
@@ -381,7 +398,7 @@ int apply_change(Book &book, const PropertyTarget &target, const LimitName &limi
         return 0;
 
     case Scope::kRows: {
-        if (ensure_row(book, *sheet, region.row2) != 0) return book.err.raise(-2, Msg::k00002);
+        if (ensure_row(book, *sheet, region.row2) != 0) return book.err.raise(kNoMemory, Msg::k00002);
         for (int r = region.row1; r <= region.row2; ++r) {
             Row &row = sheet->rows[static_cast<std::size_t>(r)];
             int end = std::min<int>(static_cast<int>(row.cells.size()) - 1, region.column2);
@@ -428,7 +445,7 @@ int apply_change(Book &book, const PropertyTarget &target, const LimitName &limi
 // The statements
 
 int bad_colour(Book &book, std::string_view value) {
-    return book.err.raise(-3, Msg::k02401, std::string(value).c_str());
+    return book.err.raise(kBadArgument, Msg::k02401, std::string(value).c_str());
 }
 
 int read_colour(Book &book, std::string_view value, Colour &colour) {
@@ -457,7 +474,7 @@ int apply_border(Book &book, int id, const PropertyTarget &target, std::string_v
     } else {
         std::uint8_t style = 0;
         if (!find_word(kLineStyles, value, style))
-            return book.err.raise(-3, Msg::k02408, std::string(value).c_str());
+            return book.err.raise(kBadArgument, Msg::k02408, std::string(value).c_str());
         switch (id) {
         case kPropBorder:
             border.left = border.right = border.top = border.bottom = style;
@@ -510,12 +527,12 @@ int apply_fill(Book &book, int id, const PropertyTarget &target, std::string_vie
     case kPropFillPatternColor: {
         // The pattern colour is kept as a palette index only, so only colour names fit.
         int index = colour_name_index(value);
-        if (index < 0) return bad_colour(book, value);
+        if (index == kNoPaletteColour) return bad_colour(book, value);
         fill.pattern_colour = static_cast<std::uint32_t>(index);
         mask = kFillMaskPatternColour;
         break;
     }
-    default: return -1;
+    default: return kFail;
     }
     return apply_change(book, target, kFillLimit, true,
                         [&](Cell &cell) { return set_cell_fill(book, cell, mask, fill); });
@@ -538,13 +555,13 @@ int apply_gradient(Book &book, int id, const PropertyTarget &target, std::string
     }
     case kPropGradationKind:
         if (!find_word(kGradientKinds, value, change.gradient_kind))
-            return book.err.raise(-3, Msg::k02409, std::string(value).c_str());
+            return book.err.raise(kBadArgument, Msg::k02409, std::string(value).c_str());
         mask = kFillMaskGradientKind;
         break;
     default: {
         double number = 0;
         if (!parse_number_form(value, number) || number < 0 || number > 255 || number != std::floor(number))
-            return book.err.raise(-3, Msg::k02409, std::string(value).c_str());
+            return book.err.raise(kBadArgument, Msg::k02409, std::string(value).c_str());
         change.gradient_variation = static_cast<std::uint8_t>(number);
         mask = kFillMaskGradientVariation;
         break;
@@ -562,7 +579,7 @@ int apply_gradient(Book &book, int id, const PropertyTarget &target, std::string
 
 int apply_text_flag(Book &book, int id, const PropertyTarget &target, std::string_view value) {
     int on = parse_switch(value);
-    if (on < 0) return book.err.raise(-3, Msg::k02200, std::string(value).c_str());
+    if (on == kNotASwitch) return book.err.raise(kBadArgument, Msg::k02200, std::string(value).c_str());
     if (on == 0) return 0;
     std::uint8_t flag = id == kPropWrap ? kTextWrap : id == kPropRotation ? kTextVertical : kTextShrink;
     return apply_change(book, target, kAlignLimit, false,
@@ -571,7 +588,7 @@ int apply_text_flag(Book &book, int id, const PropertyTarget &target, std::strin
 
 int apply_format(Book &book, const PropertyTarget &target, std::string_view value) {
     FormatChoice choice;
-    if (!parse_format(value, choice)) return book.err.raise(-3, Msg::k02311, std::string(value).c_str());
+    if (!parse_format(value, choice)) return book.err.raise(kBadArgument, Msg::k02311, std::string(value).c_str());
     if (choice.how == FormatChoice::How::kText)
         return apply_change(book, target, kFormatLimit, false,
                             [&](Cell &cell) { return set_cell_text_format(book, cell); });
@@ -579,16 +596,16 @@ int apply_format(Book &book, const PropertyTarget &target, std::string_view valu
     int index = 0;
     if (choice.how == FormatChoice::How::kKindDecimals) {
         index = book.styles.find_num_format(choice.kind, choice.decimals);
-        if (index < 0) {
+        if (index == kIndexNotFound) {
             if (book.styles.num_formats().size() >= kMaxNumFormat)
-                return book.err.raise(-9, Msg::k02319, static_cast<int>(kMaxNumFormat));
+                return book.err.raise(kLimit, Msg::k02319, static_cast<int>(kMaxNumFormat));
             NumFormat entry;
             entry.kind = choice.kind;
             entry.decimals = choice.decimals;
             if (int rc = append_num_format(book, entry, index); rc != 0) return rc;
         }
     } else if (int rc = tsx_set_num_format(book, choice.kind, index); rc != 0) {
-        if (rc == -9) return book.err.raise(-9, Msg::k02319, static_cast<int>(kMaxNumFormat));
+        if (rc == kLimit) return book.err.raise(kLimit, Msg::k02319, static_cast<int>(kMaxNumFormat));
         return rc;
     }
     auto table_index = static_cast<std::uint32_t>(index);
@@ -598,7 +615,7 @@ int apply_format(Book &book, const PropertyTarget &target, std::string_view valu
 
 int needs_range(Book &book, const PropertyTarget &target, const char *what) {
     if (target.area_count == 1) return 0;
-    return book.err.raise(-3, Msg::k02101, what);
+    return book.err.raise(kBadArgument, Msg::k02101, what);
 }
 
 bool overlaps(const MergeArea &a, const TargetArea &b) {
@@ -610,19 +627,19 @@ bool overlaps(const MergeArea &a, const TargetArea &b) {
 int apply_merge(Book &book, const PropertyTarget &target, std::string_view value) {
     if (int rc = needs_range(book, target, "MERGE"); rc != 0) return rc;
     int on = parse_switch(value);
-    if (on < 0) return book.err.raise(-3, Msg::k02200, std::string(value).c_str());
+    if (on == kNotASwitch) return book.err.raise(kBadArgument, Msg::k02200, std::string(value).c_str());
     if (on == 0) return 0;
     Sheet *sheet = target_sheet(book, target);
     TargetArea rect;
     if (!sheet || !target_rectangle(book, target, rect)) return 0;
     for (const auto &merge : sheet->merges)
-        if (overlaps(merge, rect)) return book.err.raise(-3, Msg::k02410);
+        if (overlaps(merge, rect)) return book.err.raise(kBadArgument, Msg::k02410);
     // One cell merged with itself is no merge; a workbook would have to repair it.
     if (rect.row1 == rect.row2 && rect.column1 == rect.column2) return 0;
     auto cells = static_cast<long long>(rect.row2 - rect.row1 + 1) * (rect.column2 - rect.column1 + 1);
     if (cells <= static_cast<long long>(kMaxFormattedCells)) {
         for (int r = rect.row1; r <= rect.row2; ++r)
-            if (ensure_cell(book, *sheet, r, rect.column2) != 0) return book.err.raise(-2, Msg::k00002);
+            if (ensure_cell(book, *sheet, r, rect.column2) != 0) return book.err.raise(kNoMemory, Msg::k00002);
     }
     sheet->merges.push_back(MergeArea{rect.row1, rect.column1, rect.row2, rect.column2});
     return 0;
@@ -649,11 +666,11 @@ constexpr double kWidthPadding = 0.625;
 int apply_height(Book &book, const PropertyTarget &target, std::string_view value) {
     double points = 0;
     if (!parse_number_form(value, points) || points < 0 || points > kMaxRowPoints)
-        return book.err.raise(-3, Msg::k02302, std::string(value).c_str());
+        return book.err.raise(kBadArgument, Msg::k02302, std::string(value).c_str());
     Sheet *sheet = target_sheet(book, target);
     TargetArea rect;
     if (!sheet || !target_rectangle(book, target, rect)) return 0;
-    if (ensure_row(book, *sheet, rect.row2) != 0) return book.err.raise(-2, Msg::k00002);
+    if (ensure_row(book, *sheet, rect.row2) != 0) return book.err.raise(kNoMemory, Msg::k00002);
     auto hundredths = static_cast<std::int16_t>(static_cast<int>(points * 100.0));
     for (int r = rect.row1; r <= rect.row2; ++r) {
         Row &row = sheet->rows[static_cast<std::size_t>(r)];
@@ -668,7 +685,7 @@ int apply_height(Book &book, const PropertyTarget &target, std::string_view valu
 int apply_width(Book &book, const PropertyTarget &target, std::string_view value) {
     double chars = 0;
     if (!parse_number_form(value, chars) || chars < 0 || chars > kMaxColumnChars - kWidthPadding)
-        return book.err.raise(-3, Msg::k02302, std::string(value).c_str());
+        return book.err.raise(kBadArgument, Msg::k02302, std::string(value).c_str());
     Sheet *sheet = target_sheet(book, target);
     TargetArea rect;
     if (!sheet || !target_rectangle(book, target, rect)) return 0;
@@ -687,7 +704,7 @@ void add_break(std::vector<int> &breaks, int position) {
 }
 
 int apply_new_page(Book &book, const PropertyTarget &target) {
-    if (target.area_count > 0) return book.err.raise(-3, Msg::k02100, "NEWPAGE/改ページ");
+    if (target.area_count > 0) return book.err.raise(kBadArgument, Msg::k02100, "NEWPAGE/改ページ");
     Sheet *sheet = target_sheet(book, target);
     if (!sheet) return 0;
     // A break goes before the row (column) named; there is nothing before the first one.
@@ -700,7 +717,7 @@ int apply_new_page(Book &book, const PropertyTarget &target) {
 
 int apply_auto_width(Book &book, std::string_view value) {
     int on = parse_switch(value);
-    if (on >= 0) book.settings.auto_width = on == 1;
+    if (on != kNotASwitch) book.settings.auto_width = on == 1;
     return 0;
 }
 
@@ -709,7 +726,7 @@ int apply_auto_width(Book &book, std::string_view value) {
 int parse_switch(std::string_view value) {
     if (equals_ignore_case(value, "TRUE") || value == "する") return 1;
     if (equals_ignore_case(value, "FALSE") || value == "しない") return 0;
-    return -1;
+    return kNotASwitch;
 }
 
 bool parse_number_form(std::string_view value, double &number) {
@@ -737,7 +754,7 @@ bool parse_number_form(std::string_view value, double &number) {
 }
 
 int read_font_value(Book &book, int font_mask, std::string_view value, FontRecord &font) {
-    auto bad_font = [&] { return book.err.raise(-3, Msg::k02403, std::string(value).c_str()); };
+    auto bad_font = [&] { return book.err.raise(kBadArgument, Msg::k02403, std::string(value).c_str()); };
     switch (font_mask) {
     case kFontMaskName: {
         std::uint8_t name_id = 0;
@@ -770,7 +787,7 @@ int read_font_value(Book &book, int font_mask, std::string_view value, FontRecor
         font.rgb = colour.index == 0 ? Rgb{} : colour.rgb;
         return 0;
     }
-    default: return book.err.raise(-1, Msg::k03600, "read_font_value()");
+    default: return book.err.raise(kFail, Msg::k03600, "read_font_value()");
     }
 }
 
@@ -802,7 +819,8 @@ int apply_cell_property(Book &book, int id, const PropertyTarget &target, std::s
     case kPropGradationVariation: return apply_gradient(book, id, target, value);
     case kPropAlign: {
         std::uint8_t code = 0;
-        if (!find_word(kAlignments, value, code)) return book.err.raise(-3, Msg::k02405, std::string(value).c_str());
+        if (!find_word(kAlignments, value, code))
+            return book.err.raise(kBadArgument, Msg::k02405, std::string(value).c_str());
         return apply_change(book, target, kAlignLimit, false,
                             [&](Cell &cell) { return set_cell_align(book, cell, code); });
     }
@@ -812,7 +830,7 @@ int apply_cell_property(Book &book, int id, const PropertyTarget &target, std::s
     case kPropMerge: return apply_merge(book, target, value);
     case kPropFormat: return apply_format(book, target, value);
     case kPropFilter: return apply_filter(book, target, value);
-    default: return book.err.raise(-1, Msg::k03600, "apply_cell_property()");
+    default: return book.err.raise(kFail, Msg::k03600, "apply_cell_property()");
     }
 }
 

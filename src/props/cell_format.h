@@ -20,7 +20,8 @@ constexpr std::size_t kFontNameBytes = 80;
 constexpr std::uint16_t kMaxFontPoints = 409;   // the largest size a workbook accepts
 constexpr int kMaxDecimals = 30;                // decimal places a number format can show
 
-// TRUE/する -> 1, FALSE/しない -> 0 (English ignoring case), anything else -1.
+// TRUE/する -> 1, FALSE/しない -> 0 (English ignoring case), anything else kNotASwitch.
+constexpr int kNotASwitch = -1;
 int parse_switch(std::string_view value);
 
 // The statement number form: optional sign, digits with commas anywhere and at most one
@@ -28,8 +29,8 @@ int parse_switch(std::string_view value);
 bool parse_number_form(std::string_view value, double &number);
 
 // Reads a FONT.NAME, .SIZE, .STYLE or .COLOR value (kFontMaskName, kFontMaskSize,
-// kFontMaskStyle, kFontMaskColour) into that field of `font`. 0, or -3 with TXLS-02403 /
-// TXLS-02401 raised.
+// kFontMaskStyle, kFontMaskColour) into that field of `font`. 0, or kBadArgument with
+// TXLS-02403 / TXLS-02401 raised.
 int read_font_value(Book &book, int font_mask, std::string_view value, FontRecord &font);
 
 // Every value rule and effect of the cell formatting ids; declared in props/property.h:

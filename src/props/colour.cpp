@@ -11,7 +11,7 @@ namespace {
 struct NamedColour {
     std::string_view english;
     std::string_view japanese;
-    int index;               // -1 for NONE
+    int index;               // kNoPaletteColour for NONE
     bool takes_suffix;       // the Japanese name may also end in 色
 };
 
@@ -29,7 +29,7 @@ constexpr NamedColour kColours[] = {
     {"LIGHT_RED", "薄紅", 31, true},   {"LIGHT_YELLOW", "肌", 32, true},
     {"LIGHT_GREEN", "若葉", 33, true}, {"LIGHT_CYAN", "淡水", 34, true},
     {"LIGHT_BLUE", "藤", 35, true},    {"LIGHT_MAGENTA", "桜", 36, true},
-    {"NONE", "なし", -1, true},
+    {"NONE", "なし", kNoPaletteColour, true},
 };
 
 const NamedColour *find_name(std::string_view value) {
@@ -65,7 +65,7 @@ bool parse_hex(std::string_view digits, Rgb &rgb) {
 
 ColourParse parse_colour(std::string_view value, Colour &out) {
     if (const NamedColour *named = find_name(value)) {
-        if (named->index < 0) return ColourParse::kNone;
+        if (named->index == kNoPaletteColour) return ColourParse::kNone;
         out.index = static_cast<std::uint32_t>(named->index);
         out.rgb = palette_rgb(out.index);
         return ColourParse::kColour;
@@ -80,7 +80,7 @@ ColourParse parse_colour(std::string_view value, Colour &out) {
 
 int colour_name_index(std::string_view value) {
     const NamedColour *named = find_name(value);
-    return named ? named->index : -1;
+    return named ? named->index : kNoPaletteColour;
 }
 
 }  // namespace tabsmith

@@ -25,8 +25,9 @@ enum class ColourParse {
 // English names ignore ASCII case; Japanese names match exactly, with or without a trailing 色.
 ColourParse parse_colour(std::string_view value, Colour &out);
 
-// The palette index of a colour name (explicit colours are not names). -1 when `value` names
-// no palette colour (NONE included).
+// The palette index of a colour name (explicit colours are not names). kNoPaletteColour when
+// `value` names no palette colour (NONE included).
+constexpr int kNoPaletteColour = -1;
 int colour_name_index(std::string_view value);
 
 }  // namespace tabsmith

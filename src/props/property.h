@@ -62,8 +62,8 @@ enum PropertyId : int {
 };
 
 // Gives a resolved statement its effect. `value` is UTF-8 with one pair of surrounding double
-// quotes already removed. 0, or a negative code with the book's message set (-9 for a fixed
-// limit; the statement loop reports it as -909).
+// quotes already removed. 0, or a negative code with the book's message set (kLimit for a fixed
+// limit; the statement loop reports it as kOverflow).
 int apply_property(Book &book, int id, PropertyTarget &target, std::string_view value);
 
 // The CSV and TSV properties paste a file through the data sources, which sit above this module

@@ -22,138 +22,137 @@ namespace {
 struct Keyword {
     std::string_view english;
     std::array<std::string_view, 3> aliases;
-    std::string_view role;
 };
 
 constexpr Keyword kKeywords[] = {
-    {"BOOK", {"ブック"}, "target: book properties"},
-    {"TEMPLATE", {"テンプレート"}, "template workbook"},
-    {"SHEET", {"シート"}, "target: sheet properties"},
-    {"ZOOM", {"ズーム"}, "sheet zoom"},
-    {"WIDTH", {"幅"}, "column width; shape and line width"},
-    {"HEIGHT", {"高さ"}, "row height; shape height"},
-    {"LENGTH", {"長さ"}, "arrow-head length"},
-    {"START", {"始点"}, "arrow start; sparkline first point"},
-    {"END", {"終点"}, "arrow end; sparkline last point; shape end offset"},
-    {"HIGH", {"山"}, "sparkline high point"},
-    {"LOW", {"谷"}, "sparkline low point"},
-    {"NEGATIVE", {"負"}, "sparkline negative points"},
-    {"MARKER", {"マーカー"}, "sparkline markers"},
-    {"ROTATION", {"回転"}, "shape rotation; vertical text after a cell target"},
-    {"DEGREE", {"角度"}, "gradient angle; shadow angle"},
-    {"TRANSPARENT", {"透過性", "透過率"}, "transparency"},
-    {"BLUR", {"ぼかし"}, "shadow blur"},
-    {"DIST", {"距離"}, "shadow distance"},
-    {"EFFECT", {"効果"}, "shape effect"},
-    {"NEWPAGE", {"改ページ"}, "page break before a row or column"},
-    {"COMMENT", {"コメント"}, "cell comment"},
-    {"AUTO_WIDTH", {"列幅自動調整"}, "automatic column widths"},
-    {"RECALC", {"再計算"}, "book: recalculate on open"},
-    {"BACKUP", {"バックアップ"}, "book: backup copy"},
-    {"COLOR", {"色"}, "colour of the enclosing item"},
-    {"SIZE", {"サイズ"}, "font size, paper size, shadow size"},
-    {"STYLE", {"スタイル"}, "font style; shape and chart style"},
-    {"ACCENT", {"アクセント"}, "shape accent colour"},
-    {"RESET", {"リセット"}, "chart or shape settings back to their initial values"},
-    {"NAME", {"名"}, "name of the book, sheet, font or pattern"},
-    {"PATH", {"ファイル名"}, "file path: image, thumbnail, background"},
-    {"RATIO", {"倍率"}, "image scale"},
-    {"COLOR1", {"色1", "色１"}, "first gradient colour"},
-    {"COLOR2", {"色2", "色２"}, "second gradient colour"},
-    {"KIND", {"種類"}, "gradient kind, shape fill kind, arrow-head kind"},
-    {"VARIATION", {"バリエーション"}, "gradient variation"},
-    {"HIDDEN", {"非表示"}, "sheet hidden"},
-    {"DISPLAY", {"表示"}, "sparkline display"},
-    {"PASSWORD", {"パスワード"}, "sheet protection password"},
-    {"FINAL", {"最終版"}, "book marked final"},
-    {"VERSION", {"バージョン"}, "shape setting"},
-    {"WRITE_PASSWORD", {"書込パスワード", "書込みパスワード", "書き込みパスワード"}, "book write-reservation password"},
-    {"PROTECT", {"保護"}, "sheet protection"},
-    {"ORDER", {"順"}, "sheet order"},
-    {"HIDDEN_GRID", {"枠線非表示"}, "grid lines hidden"},
-    {"HIDDEN_HEADER", {"ヘッダー非表示"}, "row and column headings hidden"},
-    {"FROZEN_TOP", {"先頭行固定"}, "freeze the top row"},
-    {"FROZEN_LEFT", {"先頭列固定"}, "freeze the first column"},
-    {"FROZEN_SPLIT", {"ウィンドウ枠固定"}, "freeze panes at a cell"},
-    {"THUMBNAIL", {"サムネイル"}, "book thumbnail; PATH follows"},
-    {"BACKGROUND", {"背景"}, "sheet background picture; PATH follows"},
-    {"AXIS_X", {"X軸"}, "chart X axis; FONT.SIZE follows"},
-    {"AXIS_Y", {"Y軸"}, "chart Y axis; FONT.SIZE follows"},
-    {"3D_ROTATE_X", {"3D角度X"}, "chart 3-D rotation X"},
-    {"3D_ROTATE_Y", {"3D角度Y"}, "chart 3-D rotation Y"},
-    {"3D_DEPTH", {"3D深さ"}, "chart 3-D depth"},
-    {"3D_PERSPECTIVE", {"3D透視投影"}, "chart 3-D perspective"},
-    {"LOCATION", {"位置"}, "chart location"},
-    {"TYPE", {"タイプ"}, "chart, sparkline or shape type"},
-    {"MIN", {"最小"}, "chart axis minimum"},
-    {"MAX", {"最大"}, "chart axis maximum"},
-    {"BACK_COLOR", {"背景色"}, "chart background colour"},
-    {"OFFSET", {"オフセット"}, "image or shape offset; X or Y follows"},
-    {"ADJUST", {"アジャスト"}, "shape adjust value; X or Y follows"},
-    {"LEFT", {"左", "左側"}, "left side, left section"},
-    {"RIGHT", {"右", "右側"}, "right side, right section"},
-    {"TOP", {"上"}, "top side, top margin"},
-    {"BOTTOM", {"下"}, "bottom side, bottom margin"},
-    {"DIAGONAL_UP", {"斜上"}, "diagonal border up"},
-    {"DIAGONAL_DOWN", {"斜下"}, "diagonal border down"},
-    {"CENTER", {"中央部"}, "centre section of a header or footer"},
-    {"X", {"Ｘ"}, "x coordinate"},
-    {"Y", {"Ｙ"}, "y coordinate"},
-    {"HORIZONTAL", {"横"}, "horizontal page fit"},
-    {"VERTICAL", {"縦"}, "vertical page fit"},
-    {"HEADER", {"ヘッダー"}, "page header; header margin"},
-    {"FOOTER", {"フッター"}, "page footer; footer margin"},
-    {"PATTERN", {"パターン"}, "fill pattern; NAME or COLOR follows"},
-    {"GRADATION", {"グラデーション"}, "gradient fill; KIND, VARIATION, DEGREE, COLOR1 or COLOR2 follows"},
-    {"ORIENTATION", {"方向"}, "paper orientation"},
-    {"SCALE", {"拡大／縮小"}, "print scale"},
-    {"DPI", {"印刷品質"}, "print quality"},
-    {"DATASOURCE", {"データソース"}, "recognised, part of no property path"},
-    {"ROWNUM", {"行数"}, "recognised, part of no property path"},
-    {"SWITCH", {"行列切替", "行/列の切り替え"}, "chart: swap rows and columns"},
-    {"DATE", {"日付"}, "recognised, part of no property path"},
-    {"HOSTNAME", {"ホスト名"}, "recognised, part of no property path"},
-    {"COMPANY", {"会社名"}, "book company"},
-    {"CREATOR", {"作成者"}, "book author"},
-    {"MANAGER", {"管理者"}, "book manager"},
-    {"TITLE", {"タイトル"}, "book title; chart title"},
-    {"SUBJECT", {"サブタイトル"}, "book subject"},
-    {"SCROLL_ROW", {"スクロール開始行"}, "first visible row"},
-    {"PRINT_TITLE_ROW", {"印刷タイトル行"}, "print title rows"},
-    {"PRINT_TITLE_COLUMN", {"印刷タイトル列"}, "print title columns"},
-    {"LEGEND", {"凡例"}, "chart legend"},
-    {"POSITION", {"表示位置"}, "legend position"},
-    {"SERIES_LINE", {"区分線表示"}, "chart series lines"},
-    {"MAJOR_UNIT", {"目盛間隔"}, "chart major unit"},
-    {"DATA_LABEL", {"データラベル"}, "chart data labels"},
-    {"TEXT", {"文字列"}, "shape text; after ALIGN the text alignment"},
-    {"GAP_WIDTH", {"棒の間隔"}, "chart gap width"},
-    {"COLUMN_NAME", {"列名", "カラム名"}, "table column names"},
-    {"ALIGN", {"配置"}, "cell alignment"},
-    {"FONT", {"フォント"}, "font; NAME, SIZE, COLOR or STYLE follows"},
-    {"FILL", {"塗りつぶし"}, "cell fill"},
-    {"BORDER", {"罫線"}, "cell border"},
-    {"TAB", {"タブ"}, "sheet tab; COLOR follows"},
-    {"PAPER", {"用紙"}, "paper and margins"},
-    {"MARGIN", {"余白"}, "margins; a side, HEADER or FOOTER follows"},
-    {"PRINT_PAGE_FIT", {"印刷ページ数合わせ"}, "fit to pages; HORIZONTAL or VERTICAL follows"},
-    {"MERGE", {"結合"}, "merge cells"},
-    {"WRAP", {"折り返し"}, "wrap text"},
-    {"SHRINK", {"縮小"}, "shrink to fit"},
-    {"ROTATION", {"縦書き"}, "vertical text"},
-    {"FORMAT", {"書式"}, "number format"},
-    {"FILTER", {"フィルター"}, "auto filter"},
-    {"TABLE_FORMAT", {"表書式"}, "table"},
-    {"IMAGE", {"イメージ"}, "picture"},
-    {"CHART", {"グラフ"}, "chart"},
-    {"CSV", {}, "paste a CSV data source at the target"},
-    {"TSV", {}, "paste a TSV data source at the target"},
-    {"LINE", {"枠線"}, "autoshape outline"},
-    {"ARROW", {"矢印"}, "autoshape arrow"},
-    {"SHADOW", {"影"}, "autoshape shadow"},
-    {"AUTOSHAPE", {"オートシェイプ"}, "autoshape"},
-    {"SPARKLINE", {"スパークライン"}, "sparkline"},
-    {"HYPERLINK", {"ハイパーリンク"}, "hyperlink"},
+    {"BOOK", {"ブック"}},
+    {"TEMPLATE", {"テンプレート"}},
+    {"SHEET", {"シート"}},
+    {"ZOOM", {"ズーム"}},
+    {"WIDTH", {"幅"}},
+    {"HEIGHT", {"高さ"}},
+    {"LENGTH", {"長さ"}},
+    {"START", {"始点"}},
+    {"END", {"終点"}},
+    {"HIGH", {"山"}},
+    {"LOW", {"谷"}},
+    {"NEGATIVE", {"負"}},
+    {"MARKER", {"マーカー"}},
+    {"ROTATION", {"回転"}},
+    {"DEGREE", {"角度"}},
+    {"TRANSPARENT", {"透過性", "透過率"}},
+    {"BLUR", {"ぼかし"}},
+    {"DIST", {"距離"}},
+    {"EFFECT", {"効果"}},
+    {"NEWPAGE", {"改ページ"}},
+    {"COMMENT", {"コメント"}},
+    {"AUTO_WIDTH", {"列幅自動調整"}},
+    {"RECALC", {"再計算"}},
+    {"BACKUP", {"バックアップ"}},
+    {"COLOR", {"色"}},
+    {"SIZE", {"サイズ"}},
+    {"STYLE", {"スタイル"}},
+    {"ACCENT", {"アクセント"}},
+    {"RESET", {"リセット"}},
+    {"NAME", {"名"}},
+    {"PATH", {"ファイル名"}},
+    {"RATIO", {"倍率"}},
+    {"COLOR1", {"色1", "色１"}},
+    {"COLOR2", {"色2", "色２"}},
+    {"KIND", {"種類"}},
+    {"VARIATION", {"バリエーション"}},
+    {"HIDDEN", {"非表示"}},
+    {"DISPLAY", {"表示"}},
+    {"PASSWORD", {"パスワード"}},
+    {"FINAL", {"最終版"}},
+    {"VERSION", {"バージョン"}},
+    {"WRITE_PASSWORD", {"書込パスワード", "書込みパスワード", "書き込みパスワード"}},
+    {"PROTECT", {"保護"}},
+    {"ORDER", {"順"}},
+    {"HIDDEN_GRID", {"枠線非表示"}},
+    {"HIDDEN_HEADER", {"ヘッダー非表示"}},
+    {"FROZEN_TOP", {"先頭行固定"}},
+    {"FROZEN_LEFT", {"先頭列固定"}},
+    {"FROZEN_SPLIT", {"ウィンドウ枠固定"}},
+    {"THUMBNAIL", {"サムネイル"}},
+    {"BACKGROUND", {"背景"}},
+    {"AXIS_X", {"X軸"}},
+    {"AXIS_Y", {"Y軸"}},
+    {"3D_ROTATE_X", {"3D角度X"}},
+    {"3D_ROTATE_Y", {"3D角度Y"}},
+    {"3D_DEPTH", {"3D深さ"}},
+    {"3D_PERSPECTIVE", {"3D透視投影"}},
+    {"LOCATION", {"位置"}},
+    {"TYPE", {"タイプ"}},
+    {"MIN", {"最小"}},
+    {"MAX", {"最大"}},
+    {"BACK_COLOR", {"背景色"}},
+    {"OFFSET", {"オフセット"}},
+    {"ADJUST", {"アジャスト"}},
+    {"LEFT", {"左", "左側"}},
+    {"RIGHT", {"右", "右側"}},
+    {"TOP", {"上"}},
+    {"BOTTOM", {"下"}},
+    {"DIAGONAL_UP", {"斜上"}},
+    {"DIAGONAL_DOWN", {"斜下"}},
+    {"CENTER", {"中央部"}},
+    {"X", {"Ｘ"}},
+    {"Y", {"Ｙ"}},
+    {"HORIZONTAL", {"横"}},
+    {"VERTICAL", {"縦"}},
+    {"HEADER", {"ヘッダー"}},
+    {"FOOTER", {"フッター"}},
+    {"PATTERN", {"パターン"}},
+    {"GRADATION", {"グラデーション"}},
+    {"ORIENTATION", {"方向"}},
+    {"SCALE", {"拡大／縮小"}},
+    {"DPI", {"印刷品質"}},
+    {"DATASOURCE", {"データソース"}},
+    {"ROWNUM", {"行数"}},
+    {"SWITCH", {"行列切替", "行/列の切り替え"}},
+    {"DATE", {"日付"}},
+    {"HOSTNAME", {"ホスト名"}},
+    {"COMPANY", {"会社名"}},
+    {"CREATOR", {"作成者"}},
+    {"MANAGER", {"管理者"}},
+    {"TITLE", {"タイトル"}},
+    {"SUBJECT", {"サブタイトル"}},
+    {"SCROLL_ROW", {"スクロール開始行"}},
+    {"PRINT_TITLE_ROW", {"印刷タイトル行"}},
+    {"PRINT_TITLE_COLUMN", {"印刷タイトル列"}},
+    {"LEGEND", {"凡例"}},
+    {"POSITION", {"表示位置"}},
+    {"SERIES_LINE", {"区分線表示"}},
+    {"MAJOR_UNIT", {"目盛間隔"}},
+    {"DATA_LABEL", {"データラベル"}},
+    {"TEXT", {"文字列"}},
+    {"GAP_WIDTH", {"棒の間隔"}},
+    {"COLUMN_NAME", {"列名", "カラム名"}},
+    {"ALIGN", {"配置"}},
+    {"FONT", {"フォント"}},
+    {"FILL", {"塗りつぶし"}},
+    {"BORDER", {"罫線"}},
+    {"TAB", {"タブ"}},
+    {"PAPER", {"用紙"}},
+    {"MARGIN", {"余白"}},
+    {"PRINT_PAGE_FIT", {"印刷ページ数合わせ"}},
+    {"MERGE", {"結合"}},
+    {"WRAP", {"折り返し"}},
+    {"SHRINK", {"縮小"}},
+    {"ROTATION", {"縦書き"}},
+    {"FORMAT", {"書式"}},
+    {"FILTER", {"フィルター"}},
+    {"TABLE_FORMAT", {"表書式"}},
+    {"IMAGE", {"イメージ"}},
+    {"CHART", {"グラフ"}},
+    {"CSV", {}},
+    {"TSV", {}},
+    {"LINE", {"枠線"}},
+    {"ARROW", {"矢印"}},
+    {"SHADOW", {"影"}},
+    {"AUTOSHAPE", {"オートシェイプ"}},
+    {"SPARKLINE", {"スパークライン"}},
+    {"HYPERLINK", {"ハイパーリンク"}},
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -322,20 +321,20 @@ struct KeywordIndex {
 
 int match_keyword(std::string_view section) {
     static const KeywordIndex index;
-    int found = -1;
+    int found = kIndexNotFound;
     if (section.size() <= index.longest_english) {
         auto it = index.english.find(upper_ascii(section));
         if (it != index.english.end()) found = it->second;
     }
     auto alias = index.aliases.find(section);
-    if (alias != index.aliases.end() && (found < 0 || alias->second < found)) found = alias->second;
+    if (alias != index.aliases.end() && (found == kIndexNotFound || alias->second < found)) found = alias->second;
     return found;
 }
 
 int lookup_path(std::string_view path) {
     for (const PathId &p : kPaths)
         if (p.path == path) return p.id;
-    return -1;
+    return kPropNone;
 }
 
 bool starts_with_path(std::string_view path, std::string_view head) {
@@ -354,12 +353,12 @@ std::string join_path(std::string_view head, std::string_view rest) {
 
 int raise_detail(Book &book, Msg message, Detail detail, const std::string &name) {
     switch (detail) {
-    case Detail::kNone: return book.err.raise(-3, message);
-    case Detail::kName: return book.err.raise(-3, message, name.c_str());
-    case Detail::kAttribute: return book.err.raise(-3, message, "属性");
-    case Detail::kEmpty: return book.err.raise(-3, message, "");
+    case Detail::kNone: return book.err.raise(kBadArgument, message);
+    case Detail::kName: return book.err.raise(kBadArgument, message, name.c_str());
+    case Detail::kAttribute: return book.err.raise(kBadArgument, message, "属性");
+    case Detail::kEmpty: return book.err.raise(kBadArgument, message, "");
     }
-    return -3;
+    return kBadArgument;
 }
 
 // The checks a keyword makes on the keywords that follow it (`rest`, English path).
@@ -368,8 +367,8 @@ int check_continuation(Book &book, std::string_view keyword, std::string_view re
     const std::string path = join_path(keyword, rest);
     for (const ShapePart &part : kShapeParts) {
         if (part.keyword != keyword) continue;
-        if (!in_autoshape) return book.err.raise(-3, Msg::k02601, std::string(section).c_str());
-        if (lookup_path(join_path("AUTOSHAPE", path)) < 0) return book.err.raise(-3, part.message);
+        if (!in_autoshape) return book.err.raise(kBadArgument, Msg::k02601, std::string(section).c_str());
+        if (lookup_path(join_path("AUTOSHAPE", path)) == kPropNone) return book.err.raise(kBadArgument, part.message);
         return 0;
     }
     for (const Continuation &rule : kContinuations) {
@@ -382,7 +381,7 @@ int check_continuation(Book &book, std::string_view keyword, std::string_view re
     }
     for (const ObjectPath &object : kObjectPaths) {
         if (object.keyword != keyword) continue;
-        if (lookup_path(path) < 0) return raise_detail(book, object.message, object.detail, name);
+        if (lookup_path(path) == kPropNone) return raise_detail(book, object.message, object.detail, name);
         return 0;
     }
     return 0;
@@ -393,37 +392,16 @@ int check_continuation(Book &book, std::string_view keyword, std::string_view re
 
 enum class TargetKind { kNone, kCells, kVariable };
 
-// Splits a Sheet! prefix ("Name!", "'Name'!", "\"Name\"!") off `text`. False when there is none;
-// `sheet` is -1 when the named sheet does not exist (the current sheet is meant, as for cells).
-bool split_target_prefix(const Book &book, std::string_view text, int &sheet, std::string_view &rest) {
-    sheet = -1;
-    rest = text;
-    if (text.find('!') == std::string_view::npos) return false;
-    if (text.front() == '"') {
-        std::size_t close = text.find('"', 1);
-        if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != '!') return false;
-        std::string_view sheet_name = text.substr(1, close - 1);
-        if (sheet_name.size() > kTargetPrefixBytes) return false;
-        sheet = find_sheet(book, sheet_name);
-        rest = text.substr(close + 2);
-        return true;
-    }
-    if (split_sheet_prefix(book, text, sheet, rest, kTargetPrefixBytes) != 0) {
-        sheet = -1;
-        rest = text;
-        return false;
-    }
-    return rest.size() != text.size();
-}
-
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// One to three letters as a 0-based column ("A" 0, "AA" 26); -1 when the text is no such form.
+constexpr int kNoColumn = -1;
+
+// One to three letters as a 0-based column ("A" 0, "AA" 26); kNoColumn when the text is no such form.
 int letters_column(std::string_view text) {
-    if (text.empty() || text.size() > 3) return -1;
+    if (text.empty() || text.size() > 3) return kNoColumn;
     int column = 0;
     for (char c : text) {
-        if (!is_letter(c)) return -1;
+        if (!is_letter(c)) return kNoColumn;
         column = column * 26 + ((c & ~0x20) - 'A' + 1);
     }
     return column - 1;
@@ -470,7 +448,7 @@ int parse_target(Book &book, std::string_view section, const std::string &name, 
                  TargetKind &kind) {
     kind = TargetKind::kNone;
     std::string_view text = section;
-    int sheet = -1;
+    int sheet = kIndexNotFound;
     std::string_view rest;
     if (split_target_prefix(book, section, sheet, rest)) {
         text = rest;
@@ -499,7 +477,7 @@ int parse_target(Book &book, std::string_view section, const std::string &name, 
                 return 0;
             }
             int first = letters_column(text.substr(0, colon)), last = letters_column(text.substr(colon + 1));
-            if (first >= 0 && last >= 0 && first < book.max_columns && last < book.max_columns) {
+            if (first != kNoColumn && last != kNoColumn && first < book.max_columns && last < book.max_columns) {
                 set_area(target, 0, first, 0, last);
                 target.column_range = true;
                 kind = TargetKind::kCells;
@@ -525,20 +503,21 @@ int parse_target(Book &book, std::string_view section, const std::string &name, 
         if (number_row(text, row_number)) {
             // A row outside the sheet would reach the cell store as a negative or too large index.
             if (row_number < 1 || row_number > book.max_rows)
-                return book.err.raise(-3, Msg::k02300, std::string(section).c_str());
+                return book.err.raise(kBadArgument, Msg::k02300, std::string(section).c_str());
             target.row = static_cast<int>(row_number - 1);
             kind = TargetKind::kCells;
             return 0;
         }
         int column = letters_column(text);
-        if (column >= 0) {
-            if (column >= book.max_columns) return book.err.raise(-3, Msg::k02300, std::string(section).c_str());
+        if (column != kNoColumn) {
+            if (column >= book.max_columns)
+                return book.err.raise(kBadArgument, Msg::k02300, std::string(section).c_str());
             target.column = column;
             kind = TargetKind::kCells;
             return 0;
         }
     }
-    if (!is_variable_name(section)) return book.err.raise(-3, Msg::k02305, name.c_str());
+    if (!is_variable_name(section)) return book.err.raise(kBadArgument, Msg::k02305, name.c_str());
     kind = TargetKind::kVariable;
     return 0;
 }
@@ -553,11 +532,11 @@ int split_sections(Book &book, std::string_view name, std::vector<std::string_vi
     char quote = 0;
     auto close_section = [&](std::size_t end) -> int {
         if (sections.size() == static_cast<std::size_t>(kMaxPathSections))
-            return book.err.raise(-3, Msg::k02211, display.c_str());
+            return book.err.raise(kBadArgument, Msg::k02211, display.c_str());
         std::string_view section = name.substr(start, end - start);
         std::size_t bytes = book.charset == kUtf8 ? section.size() : from_utf8(section, book.charset).size();
         if (bytes > kMaxSectionBytes)
-            return book.err.raise(-3, Msg::k03009, static_cast<int>(bytes), "tsx_parse_property() section");
+            return book.err.raise(kBadArgument, Msg::k03009, static_cast<int>(bytes), "tsx_parse_property() section");
         sections.push_back(section);
         start = end + 1;
         return 0;
@@ -579,6 +558,27 @@ int split_sections(Book &book, std::string_view name, std::vector<std::string_vi
 
 }  // namespace
 
+bool split_target_prefix(const Book &book, std::string_view text, int &sheet, std::string_view &rest) {
+    sheet = kIndexNotFound;
+    rest = text;
+    if (text.find('!') == std::string_view::npos) return false;
+    if (text.front() == '"') {
+        std::size_t close = text.find('"', 1);
+        if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != '!') return false;
+        std::string_view sheet_name = text.substr(1, close - 1);
+        if (sheet_name.size() > kTargetPrefixBytes) return false;
+        sheet = find_sheet(book, sheet_name);
+        rest = text.substr(close + 2);
+        return true;
+    }
+    if (split_sheet_prefix(book, text, sheet, rest, kTargetPrefixBytes) != 0) {
+        sheet = kIndexNotFound;
+        rest = text;
+        return false;
+    }
+    return rest.size() != text.size();
+}
+
 int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarget &target) {
     target = PropertyTarget{};
     id = kPropNone;
@@ -588,16 +588,16 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
     if (int rc = split_sections(book, name, sections); rc != 0) return rc;
     const int count = static_cast<int>(sections.size());
 
-    std::vector<int> keywords(sections.size(), -1);
+    std::vector<int> keywords(sections.size(), kIndexNotFound);
     for (int i = 0; i < count; ++i) keywords[i] = match_keyword(sections[i]);
 
     // A Sheet! prefix in front of a keyword ("Sheet2!SHEET.ZOOM") only selects the sheet.
-    if (keywords[0] < 0) {
-        int sheet = -1;
+    if (keywords[0] == kIndexNotFound) {
+        int sheet = kIndexNotFound;
         std::string_view rest;
         if (split_target_prefix(book, sections[0], sheet, rest) && sheet >= 0) {
             int keyword = match_keyword(rest);
-            if (keyword >= 0) {
+            if (keyword != kIndexNotFound) {
                 target.sheet = sheet;
                 sections[0] = rest;
                 keywords[0] = keyword;
@@ -609,8 +609,8 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
     std::string path;
     TargetKind target_kind = TargetKind::kNone;
     for (int i = count - 1; i >= 0; --i) {
-        if (keywords[i] < 0) {
-            if (i > 0) return book.err.raise(-3, Msg::k02200, std::string(sections[i]).c_str());
+        if (keywords[i] == kIndexNotFound) {
+            if (i > 0) return book.err.raise(kBadArgument, Msg::k02200, std::string(sections[i]).c_str());
             if (int rc = parse_target(book, sections[0], display, target, target_kind); rc != 0) {
                 target = PropertyTarget{};
                 return rc;
@@ -620,7 +620,7 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
         std::string_view keyword = kKeywords[keywords[i]].english;
         bool in_autoshape = false;
         for (int j = 0; j < i; ++j)
-            if (keywords[j] >= 0 && kKeywords[keywords[j]].english == "AUTOSHAPE") in_autoshape = true;
+            if (keywords[j] != kIndexNotFound && kKeywords[keywords[j]].english == "AUTOSHAPE") in_autoshape = true;
         if (int rc = check_continuation(book, keyword, path, in_autoshape, display, sections[i]); rc != 0) {
             target = PropertyTarget{};
             return rc;
@@ -635,8 +635,8 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
     if (path.empty()) return 0;
     int found = lookup_path(path);
     if (starts_with_path(path, "TEMPLATE")) found = kPropTemplate;
-    else if (starts_with_path(path, "SHEET") && found < 0) found = kPropSheetName;
-    else if (starts_with_path(path, "BOOK") && found < 0) found = kPropBookName;
+    else if (starts_with_path(path, "SHEET") && found == kPropNone) found = kPropSheetName;
+    else if (starts_with_path(path, "BOOK") && found == kPropNone) found = kPropBookName;
     // Vertical text belongs to cells: without a cell target ROTATION names nothing.
     else if (path == "ROTATION" && target_kind != TargetKind::kCells) found = kPropNone;
     id = found;

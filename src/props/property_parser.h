@@ -17,9 +17,14 @@ constexpr std::size_t kTargetPrefixBytes = 93; // a Sheet! prefix of a target, n
 
 // Resolves `name_utf8` (a statement name already converted to UTF-8) into `id` and `target`.
 // 0 with id -1 when the name forms no property (a target alone, or recognised keywords that
-// build nothing); 0 with id 2001 for a variable name; -3 with the book's message set after a
+// build nothing); 0 with id 2001 for a variable name; kBadArgument with the book's message set after a
 // parse error (id is then -1).
 int tsx_parse_property(Book &book, std::string_view name_utf8, int &id, PropertyTarget &target);
+
+// Splits a Sheet! prefix ("Name!", "'Name'!", "\"Name\"!") off a statement name or target. False
+// when there is none; `sheet` is kIndexNotFound when the named sheet does not exist (the current
+// sheet is meant, as for cells).
+bool split_target_prefix(const Book &book, std::string_view text, int &sheet, std::string_view &rest);
 
 // The English path that names a property id ("FONT.COLOR", "COMMENT"), or "" for no property.
 std::string_view property_path(int id);

@@ -28,16 +28,20 @@ constexpr int kMinScale = 10, kMaxScale = 400;
 std::string text(std::string_view value) { return std::string(value); }
 
 int too_long(Book &book, std::string_view value, std::size_t limit) {
-    return book.err.raise(-3, Msg::k02210, text(value).c_str(), static_cast<int>(limit));
+    return book.err.raise(kBadArgument, Msg::k02210, text(value).c_str(), static_cast<int>(limit));
 }
 
-int unsupported(Book &book, std::string_view value) { return book.err.raise(-3, Msg::k02200, text(value).c_str()); }
-int bad_number(Book &book, std::string_view value) { return book.err.raise(-3, Msg::k02302, text(value).c_str()); }
+int unsupported(Book &book, std::string_view value) {
+    return book.err.raise(kBadArgument, Msg::k02200, text(value).c_str());
+}
+int bad_number(Book &book, std::string_view value) {
+    return book.err.raise(kBadArgument, Msg::k02302, text(value).c_str());
+}
 
 // A TRUE/FALSE statement: sets `setting` or fails naming the value.
 int store_switch(Book &book, std::string_view value, bool &setting) {
     int on = parse_switch(value);
-    if (on < 0) return unsupported(book, value);
+    if (on == kNotASwitch) return unsupported(book, value);
     setting = on == 1;
     return 0;
 }
@@ -58,26 +62,26 @@ int apply_book_name(Book &book, std::string_view value) {
     std::string_view extension = book.macro ? kMacroBookExtension : kBookExtension;
     std::string name(value);
     if (name.size() < 6 || !ends_with_ignore_case(name, extension)) name.append(extension);
-    if (name.size() > kBookPathBytes) return book.err.raise(-3, Msg::k00005);
+    if (name.size() > kBookPathBytes) return book.err.raise(kBadArgument, Msg::k00005);
     book.file_name = std::move(name);
     return 0;
 }
 
-// Recognises a JPEG by its signature. 0, or -3 with TXLS-03102 (unreadable) or TXLS-03190.
+// Recognises a JPEG by its signature. 0, or kBadArgument with TXLS-03102 (unreadable) or TXLS-03190.
 int check_jpeg(Book &book, const std::string &path, std::string_view value) {
     FilePtr file = aod_open(1, path, kAodRead);
-    if (!file) return book.err.raise(-3, Msg::k03102, text(value).c_str());
+    if (!file) return book.err.raise(kBadArgument, Msg::k03102, text(value).c_str());
     unsigned char head[3] = {};
     std::int64_t got = aod_read(file.get(), head, sizeof head);
     aod_close(file);
-    if (got < 0) return book.err.raise(-3, Msg::k03102, text(value).c_str());
+    if (got < 0) return book.err.raise(kBadArgument, Msg::k03102, text(value).c_str());
     if (got < 3 || head[0] != 0xFF || head[1] != 0xD8 || head[2] != 0xFF)
-        return book.err.raise(-3, Msg::k03190, text(value).c_str());
+        return book.err.raise(kBadArgument, Msg::k03190, text(value).c_str());
     return 0;
 }
 
 int apply_thumbnail(Book &book, std::string_view value) {
-    if (value.size() > kBookPathBytes) return book.err.raise(-3, Msg::k00005);
+    if (value.size() > kBookPathBytes) return book.err.raise(kBadArgument, Msg::k00005);
     std::string path = working_path(value);
     if (int rc = check_jpeg(book, path, value); rc != 0) return rc;
     book.settings.thumbnail_path = std::move(path);
@@ -92,32 +96,21 @@ std::string workbook_sheet_name(std::string_view value) {
     return name;
 }
 
-bool valid_sheet_name(std::string_view name) {
-    if (name.empty() || name.find_first_of(":\\/?*[]") != std::string_view::npos) return false;
-    return name.front() != '\'' && name.back() != '\'';
-}
-
 int apply_sheet_name(Book &book, std::string_view value) {
     if (int found = find_sheet(book, value); found >= 0) {
         book.current_sheet = found;
         return 0;
     }
-    if (book.from_file) return book.err.raise(-3, Msg::k03002, text(value).c_str());
-    if (value.size() > kSheetNameBytes) return book.err.raise(-3, Msg::k00005);
+    if (book.from_file) return book.err.raise(kBadArgument, Msg::k03002, text(value).c_str());
+    if (value.size() > kSheetNameBytes) return book.err.raise(kBadArgument, Msg::k00005);
     std::string name = workbook_sheet_name(value);
     if (int found = find_sheet(book, name); found >= 0) {
         book.current_sheet = found;
         return 0;
     }
-    // Names a saved workbook could not carry: unusable characters, or one that differs from
-    // an existing name only in letter case.
-    if (!valid_sheet_name(name)) return book.err.raise(-3, Msg::k02320, name.c_str());
-    for (const auto &sheet : book.sheets)
-        if (equals_ignore_case(sheet->name, name)) return book.err.raise(-3, Msg::k02321, name.c_str());
-    int index = add_sheet(book, name);
-    if (index < 0) return book.err.raise(-2, Msg::k00002);
-    book.current_sheet = index;
-    return 0;
+    if (int rc = check_new_sheet_name(book, name); rc != 0) return rc;
+    int index = add_current_sheet(book, name);
+    return index < 0 ? index : 0;
 }
 
 // A whole number in the statement number form; false for anything else.
@@ -141,7 +134,7 @@ bool integer_part(std::string_view value, int &number) {
 
 int apply_frozen(Book &book, Sheet &sheet, std::string_view value, FrozenPane pane) {
     int on = parse_switch(value);
-    if (on < 0) return unsupported(book, value);
+    if (on == kNotASwitch) return unsupported(book, value);
     SheetSettings &s = sheet.settings;
     if (on == 1) {
         s.frozen = pane;
@@ -156,7 +149,7 @@ int apply_frozen_split(Book &book, Sheet &sheet, std::string_view value) {
     int row = 0, column = 0;
     if (value.find('*') != std::string_view::npos || parse_cell_name(value, row, column) != 0 ||
         row >= book.max_rows || column >= book.max_columns)
-        return book.err.raise(-3, Msg::k02506, text(value).c_str());
+        return book.err.raise(kBadArgument, Msg::k02506, text(value).c_str());
     sheet.settings.frozen = FrozenPane::kNone;
     sheet.settings.split_row = row;
     sheet.settings.split_column = column;
@@ -166,7 +159,7 @@ int apply_frozen_split(Book &book, Sheet &sheet, std::string_view value) {
 int apply_tab_colour(Book &book, Sheet &sheet, std::string_view value) {
     Colour colour;
     if (parse_colour(value, colour) != ColourParse::kColour)
-        return book.err.raise(-3, Msg::k02401, text(value).c_str());
+        return book.err.raise(kBadArgument, Msg::k02401, text(value).c_str());
     ColorValue &tab = sheet.settings.tab_color;
     // Index 0 would mean "no tab colour"; black is kept as its explicit bytes instead.
     tab.index = colour.index == 0 ? kColorRgb : colour.index;
@@ -213,7 +206,7 @@ int apply_margin(Book &book, Sheet &sheet, int id, std::string_view value) {
 int apply_page_fit(Book &book, Sheet &sheet, int id, std::string_view value) {
     long long pages = 0;
     if (!whole_number(value, pages) || pages < 1 || pages > kMaxFitPages)
-        return book.err.raise(-3, Msg::k02507, text(value).c_str());
+        return book.err.raise(kBadArgument, Msg::k02507, text(value).c_str());
     PageSetup &page = sheet.settings.page;
     (id == kPropPageFitVertical ? page.fit_height : page.fit_width) = static_cast<int>(pages);
     page.fit_to_page = true;
@@ -238,7 +231,7 @@ HeaderFooterSection *section_of(Sheet &sheet, int id, int &part) {
 int apply_header_footer(Book &book, Sheet &sheet, int id, std::string_view value) {
     int part = 0;
     HeaderFooterSection *section = section_of(sheet, id, part);
-    if (!section) return book.err.raise(-1, Msg::k03600, "apply_sheet_property() section");
+    if (!section) return book.err.raise(kFail, Msg::k03600, "apply_sheet_property() section");
     if (part == 0) {
         section->text = translate_field_codes(value);
         section->set = true;
@@ -293,7 +286,7 @@ int apply_title_rows(Book &book, Sheet &sheet, std::string_view value) {
                   ? row_number(value, book.max_rows, first) && (last = first, true)
                   : row_number(value.substr(0, colon), book.max_rows, first) &&
                         row_number(value.substr(colon + 1), book.max_rows, last);
-    if (!ok) return book.err.raise(-3, Msg::k02504, text(value).c_str());
+    if (!ok) return book.err.raise(kBadArgument, Msg::k02504, text(value).c_str());
     sheet.settings.title_row1 = std::min(first, last);
     sheet.settings.title_row2 = std::max(first, last);
     return 0;
@@ -306,7 +299,7 @@ int apply_title_columns(Book &book, Sheet &sheet, std::string_view value) {
                   ? column_number(value, book.max_columns, first) && (last = first, true)
                   : column_number(value.substr(0, colon), book.max_columns, first) &&
                         column_number(value.substr(colon + 1), book.max_columns, last);
-    if (!ok) return book.err.raise(-3, Msg::k02505, text(value).c_str());
+    if (!ok) return book.err.raise(kBadArgument, Msg::k02505, text(value).c_str());
     sheet.settings.title_column1 = std::min(first, last);
     sheet.settings.title_column2 = std::max(first, last);
     return 0;
@@ -345,8 +338,8 @@ int apply_to_sheet(Book &book, Sheet &sheet, int id, std::string_view value) {
     case kPropSheetFrozenLeft: return apply_frozen(book, sheet, value, FrozenPane::kFirstColumn);
     case kPropSheetFrozenSplit: return apply_frozen_split(book, sheet, value);
     case kPropSheetBackgroundPath:
-        if (value.size() > kBookPathBytes) return book.err.raise(-3, Msg::k00005);
-        return book.err.raise(-1, Msg::k03600, "SHEET.BACKGROUND.PATH");
+        if (value.size() > kBookPathBytes) return book.err.raise(kBadArgument, Msg::k00005);
+        return book.err.raise(kFail, Msg::k03600, "SHEET.BACKGROUND.PATH");
     case kPropSheetScrollRow: return apply_scroll_row(book, sheet, value);
     case kPropSheetTabColor: return apply_tab_colour(book, sheet, value);
     case kPropPaperSize: return apply_paper_size(sheet, value);
@@ -377,7 +370,7 @@ int apply_to_sheet(Book &book, Sheet &sheet, int id, std::string_view value) {
     case kPropPrintTitleColumn: return apply_title_columns(book, sheet, value);
     default:
         if (id >= kPropHeaderLeft && id <= kPropFooterCenter + 4) return apply_header_footer(book, sheet, id, value);
-        return book.err.raise(-1, Msg::k03600, "apply_sheet_property()");
+        return book.err.raise(kFail, Msg::k03600, "apply_sheet_property()");
     }
 }
 
@@ -419,7 +412,7 @@ int apply_sheet_property(Book &book, int id, const PropertyTarget &target, std::
     case kPropBookManager: return store_text(book, value, kDocumentTextBytes, settings.manager);
     case kPropBookTitle: return store_text(book, value, kDocumentTitleBytes, settings.title);
     case kPropBookSubject: return store_text(book, value, kDocumentTitleBytes, settings.subject);
-    case kPropTemplate: return book.err.raise(-1, Msg::k03600, "TEMPLATE");
+    case kPropTemplate: return book.err.raise(kFail, Msg::k03600, "TEMPLATE");
     case kPropBookWritePassword: return store_text(book, value, kPasswordBytes, settings.write_password);
     case kPropBookRecalc: return store_switch(book, value, settings.recalc);
     case kPropBookBackup: return store_switch(book, value, settings.backup);
@@ -434,7 +427,7 @@ int apply_sheet_property(Book &book, int id, const PropertyTarget &target, std::
     default: break;
     }
     Sheet *sheet = book.sheet(target.sheet >= 0 ? target.sheet : book.current_sheet);
-    if (!sheet) return book.err.raise(-1, Msg::k03600, "apply_sheet_property() sheet");
+    if (!sheet) return book.err.raise(kFail, Msg::k03600, "apply_sheet_property() sheet");
     return apply_to_sheet(book, *sheet, id, value);
 }
 

@@ -31,7 +31,7 @@ int read_name(const Book &book, std::string_view text, std::size_t &pos, std::st
     while (pos < text.size() && !is_blank(text[pos]) && text[pos] != '=') {
         if (int more = scan_token(ScanMode::kOptions, book.charset, text, pos, piece); more != 0) return more;
     }
-    if (pos - start > kScanMaxOptions) return -9;
+    if (pos - start > kScanMaxOptions) return kScanTooLong;
     name.assign(text.substr(start, pos - start));
     if (pos >= text.size() && !name.empty() && name.back() == ';') name.pop_back();
     return 0;
@@ -60,28 +60,7 @@ private:
     bool switched_ = false;
 };
 
-// The sheet a name's prefix selects ("Sheet2!A1", "'My Sheet'!A1", "\"My.Sheet\"!A1"), or -1;
-// `rest` is the name after the prefix.
-int prefix_sheet(const Book &book, std::string_view name, std::string_view &rest) {
-    rest = name;
-    if (name.find('!') == std::string_view::npos) return -1;
-    int sheet = -1;
-    if (name.front() == '"') {
-        std::size_t close = name.find('"', 1);
-        if (close == std::string_view::npos || close + 1 >= name.size() || name[close + 1] != '!') return -1;
-        std::string_view sheet_name = name.substr(1, close - 1);
-        if (sheet_name.size() > kSheetNameBytes) return -1;
-        rest = name.substr(close + 2);
-        return find_sheet(book, sheet_name);
-    }
-    if (split_sheet_prefix(book, name, sheet, rest) != 0) {
-        rest = name;
-        return -1;
-    }
-    return sheet;
-}
-
-int limit_code(int rc) { return rc == -9 ? -909 : rc; }
+int limit_code(int rc) { return rc == kLimit ? kOverflow : rc; }
 
 }  // namespace
 
@@ -107,32 +86,33 @@ int run_statements(Book &book, std::string_view text, const StatementOptions &op
             // statement; it is reported instead.
             std::string_view head = text.substr(start);
             head = head.substr(0, fit_prefix(book.charset, head, kShownNameBytes));
-            return book.err.raise(-3, Msg::k02210, to_utf8(head, book.charset).c_str(),
+            return book.err.raise(kBadArgument, Msg::k02210, to_utf8(head, book.charset).c_str(),
                                   static_cast<int>(kScanMaxOptions));
         }
         const std::string name = to_utf8(raw_name, book.charset);
 
         SheetSwitch sheet_switch(book);
         std::string_view cell_part;
-        int sheet = prefix_sheet(book, name, cell_part);
+        int sheet = kIndexNotFound;
+        split_target_prefix(book, name, sheet, cell_part);
         if (sheet >= 0) sheet_switch.select(sheet);
 
         CellRef cell;
         int cell_rc = resolve_cell(book, cell_part, cell);
         // A computed form that cannot be read ("A($X)") is a bad cell name; a property path
         // merely fails to be one.
-        if (cell_rc == -3 && name.find('.') == std::string::npos) return -3;
+        if (cell_rc == kBadArgument && name.find('.') == std::string::npos) return kBadArgument;
         const bool is_cell = cell_rc == 0 && !cell.is_range;
 
         rc = scan_token(ScanMode::kOptions, book.charset, text, pos, raw_equals);
-        if (rc != 0) return book.err.raise(-3, Msg::k02300, name.c_str());
+        if (rc != 0) return book.err.raise(kBadArgument, Msg::k02300, name.c_str());
         if (raw_equals != "=")
-            return book.err.raise(-3, Msg::k02303, to_utf8(raw_equals, book.charset).c_str());
+            return book.err.raise(kBadArgument, Msg::k02303, to_utf8(raw_equals, book.charset).c_str());
         rc = scan_token(ScanMode::kStatements, book.charset, text, pos, raw_value);
-        if (rc != 0) return book.err.raise(-3, Msg::k02300, name.c_str());
+        if (rc != 0) return book.err.raise(kBadArgument, Msg::k02300, name.c_str());
 
         if (is_cell) {
-            if (check_value_length(book, raw_value.size()) != 0) return -909;
+            if (check_value_length(book, raw_value.size()) != 0) return kOverflow;
             int target_sheet = sheet >= 0 ? sheet : book.current_sheet;
             // Quotes only hold a value with blanks together; the cell gets the text inside them.
             rc = put_cell_value(book, target_sheet, cell.row1, cell.column1,
@@ -146,17 +126,17 @@ int run_statements(Book &book, std::string_view text, const StatementOptions &op
         if (int parse_rc = tsx_parse_property(book, name, id, target); parse_rc != 0) return parse_rc;
         if (id == kPropNone) {
             CellRef range;
-            if (resolve_range(book, name, range) == 0) return book.err.raise(-3, Msg::k02100, name.c_str());
-            return book.err.raise(-3, Msg::k02200, name.c_str());
+            if (resolve_range(book, name, range) == 0) return book.err.raise(kBadArgument, Msg::k02100, name.c_str());
+            return book.err.raise(kBadArgument, Msg::k02200, name.c_str());
         }
         if (id == kPropVariable) {
-            if (!options.allow_variables) return book.err.raise(-3, Msg::k02200, name.c_str());
+            if (!options.allow_variables) return book.err.raise(kBadArgument, Msg::k02200, name.c_str());
             rc = tsx_put_resource(book, name, to_utf8(raw_value, book.charset));
             if (rc != 0) return limit_code(rc);
             continue;
         }
         if (book.from_file && !allowed_from_file(id))
-            return book.err.raise(-3, Msg::k02209Keyword, name.c_str());
+            return book.err.raise(kBadArgument, Msg::k02209Keyword, name.c_str());
 
         const std::string value = to_utf8(strip_quotes(raw_value), book.charset);
         rc = apply_property(book, id, target, value);

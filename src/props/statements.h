@@ -19,7 +19,7 @@ struct StatementOptions {
 };
 
 // Runs every statement of `text` (book character set). 0 when all succeeded or the text is
-// empty; -3 after a statement error; -909 when a step reported a fixed limit (-9); any other
+// empty; kBadArgument after a statement error; kOverflow when a step reported a fixed limit (kLimit); any other
 // negative code of the cell or property step unchanged. The book's message is set on failure;
 // statements before the failing one stay applied.
 int run_statements(Book &book, std::string_view text, const StatementOptions &options = {});

@@ -69,6 +69,7 @@ std::string_view replacement(int to) { return to == kUtf8 ? std::string_view("\x
 }  // namespace
 
 std::string convert_charset(std::string_view text, int from, int to) {
+    if (from == kUtf8 && to == kUtf8) return valid_utf8(text);
     if (!supported_pair(from, to) || text.empty()) return std::string(text);
     // Cell names, numbers and dates are plain ASCII, which every set but UTF-16 shares.
     if (from != kUtf16le && is_ascii(text)) return std::string(text);
@@ -112,6 +113,71 @@ std::string convert_charset(std::string_view text, int from, int to) {
         out.resize(out.size() * 2);
     }
     out.resize(used);
+    return out;
+}
+
+std::size_t utf8_sequence_length(const unsigned char *p, std::size_t remaining) {
+    if (remaining == 0) return 0;
+    unsigned char c = p[0];
+    if (c < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        if (c == 0xE0) low = 0xA0;   // no over-long forms
+        if (c == 0xED) high = 0x9F;  // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        if (c == 0xF0) low = 0x90;
+        if (c == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
+    } else {
+        return 0;
+    }
+    if (remaining < length || p[1] < low || p[1] > high) return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if (p[k] < 0x80 || p[k] > 0xBF) return 0;
+    return length;
+}
+
+namespace {
+
+// Bytes from the start of `text` that are valid UTF-8.
+std::size_t valid_utf8_prefix(std::string_view text) {
+    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t n = utf8_sequence_length(p + i, text.size() - i);
+        if (n == 0) break;
+        i += n;
+    }
+    return i;
+}
+
+}  // namespace
+
+bool is_valid_utf8(std::string_view text) { return valid_utf8_prefix(text) == text.size(); }
+
+std::string valid_utf8(std::string_view text) {
+    std::size_t i = valid_utf8_prefix(text);
+    if (i == text.size()) return std::string(text);
+    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    std::string out(text.substr(0, i));
+    while (i < text.size()) {
+        std::size_t n = utf8_sequence_length(p + i, text.size() - i);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(text.substr(i, n));
+            i += n;
+        }
+    }
     return out;
 }
 

@@ -15,14 +15,23 @@ enum Charset : int {
     kUtf16le = 4,
 };
 
-// Converts `text` from one character set to another. Pairs other than the supported ones
-// (including from == to) return the text unchanged. Bytes that are not a valid character of
+// Converts `text` from one character set to another. UTF-8 to UTF-8 checks the text (see
+// valid_utf8); other unsupported pairs (including from == to) return the text unchanged. Bytes that are not a valid character of
 // the source set are replaced (U+FFFD in UTF-8, "?" elsewhere) so that the result is always
 // valid in the target set.
 std::string convert_charset(std::string_view text, int from, int to);
 
 inline std::string to_utf8(std::string_view text, int from) { return convert_charset(text, from, kUtf8); }
 inline std::string from_utf8(std::string_view text, int to) { return convert_charset(text, kUtf8, to); }
+
+// Length of the valid UTF-8 sequence that starts at p, or 0 when the bytes there are none
+// (stray trail bytes, over-long forms, encoded surrogates, cut-off sequences, beyond U+10FFFF).
+std::size_t utf8_sequence_length(const unsigned char *p, std::size_t remaining);
+// Whether the whole text is valid UTF-8.
+bool is_valid_utf8(std::string_view text);
+// The text with every byte that starts no valid UTF-8 sequence replaced by U+FFFD: caller text
+// in a UTF-8 book passes through here, so the engine never holds text the writer cannot save.
+std::string valid_utf8(std::string_view text);
 
 // Number of bytes of the character that starts at p (1 for single bytes and for a lead byte
 // whose trail bytes are missing), following the scanner's lead-byte rules for the set.

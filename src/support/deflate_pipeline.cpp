@@ -16,6 +16,8 @@
 #include <system_error>
 #include <thread>
 
+#include "support/results.h"
+
 namespace tabsmith {
 namespace {
 
@@ -37,13 +39,13 @@ libdeflate_compressor *thread_compressor() {
 std::uint32_t crc_of(const std::string &data) { return libdeflate_crc32(0, data.data(), data.size()); }
 
 // Compresses `input` into `output`; a piece that is not the last is made joinable. 0, -1 on a
-// compressor failure, -2 without memory.
+// compressor failure, kNoMemory without memory.
 int compress_piece(libdeflate_compressor *compressor, const std::string &input, bool last, DeflateBytes &output) {
-    if (!compressor) return -2;
+    if (!compressor) return kNoMemory;
     std::size_t bound = libdeflate_deflate_compress_bound(compressor, input.size());
     output.resize(bound);
     std::size_t size = libdeflate_deflate_compress(compressor, input.data(), input.size(), output.data(), bound);
-    if (size == 0) return -1;
+    if (size == 0) return kFail;
     output.resize(size);
     return last ? 0 : make_stream_joinable(output);
 }
@@ -51,15 +53,16 @@ int compress_piece(libdeflate_compressor *compressor, const std::string &input, 
 }  // namespace
 
 int make_stream_joinable(DeflateBytes &stream) {
-    if (stream.empty()) return -1;
+    if (stream.empty()) return kFail;
     z_stream inflater{};
-    if (int status = inflateInit2(&inflater, -MAX_WBITS); status != Z_OK) return status == Z_MEM_ERROR ? -2 : -1;
+    if (int status = inflateInit2(&inflater, -MAX_WBITS); status != Z_OK)
+        return status == Z_MEM_ERROR ? kNoMemory : kFail;
     unsigned char scratch[16384];
     inflater.next_in = stream.data();
     inflater.avail_in = static_cast<uInt>(std::min<std::size_t>(stream.size(), 0xFFFFFFFFu));
     if (inflater.avail_in != stream.size()) {
         inflateEnd(&inflater);
-        return -1;
+        return kFail;
     }
     // The first block header starts at bit 0. A header whose final flag is set is cleared
     // before the inflater reads it; the inflater then takes that block for an inner one and
@@ -74,13 +77,13 @@ int make_stream_joinable(DeflateBytes &stream) {
         if (status != Z_OK) {
             // Truncated or corrupt (a stream end would mean a final block not seen here), or
             // no memory for the inflater's window.
-            rc = status == Z_MEM_ERROR ? -2 : -1;
+            rc = status == Z_MEM_ERROR ? kNoMemory : kFail;
             break;
         }
         if (!(inflater.data_type & 128)) continue;   // inside a block
         if (last) break;
         if (inflater.avail_in == 0 && (inflater.data_type & 7) == 0) {
-            rc = -1;   // ended without a final block
+            rc = kFail;   // ended without a final block
             break;
         }
         // The next header's first bit: in the partly used byte, or bit 0 of the next byte.
@@ -94,7 +97,7 @@ int make_stream_joinable(DeflateBytes &stream) {
     unsigned unused = static_cast<unsigned>(inflater.data_type & 7);
     inflateEnd(&inflater);
     if (rc != 0) return rc;
-    if (used != stream.size()) return -1;
+    if (used != stream.size()) return kFail;
     // An empty stored block (header bits 000, then LEN 0 and NLEN 0xFFFF on a byte boundary).
     // Its three header bits fit into the unused top of the last byte when there is room.
     stream.back() &= static_cast<unsigned char>((1u << (8 - unused)) - 1u);
@@ -153,7 +156,7 @@ struct DeflatePipeline::Shared {
                 job->crc = crc_of(job->input);
                 rc = compress_piece(compressor.get(), job->input, job->last, job->output);
             } catch (const std::bad_alloc &) {
-                rc = -2;
+                rc = kNoMemory;
             }
             {
                 std::lock_guard lock(mutex);

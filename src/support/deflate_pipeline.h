@@ -42,7 +42,7 @@ using DeflateBytes = std::vector<unsigned char, UninitialisedAllocator<unsigned 
 
 // Turns a complete raw deflate stream into one that can be followed by another: clears the
 // final-block flag and appends an empty stored block, so the stream ends on a byte boundary.
-// Returns 0, -1 when `stream` is not one complete deflate stream, or -2 when memory runs out.
+// Returns 0, kFail when `stream` is not one complete deflate stream, or kNoMemory when memory runs out.
 int make_stream_joinable(DeflateBytes &stream);
 
 class DeflatePipeline {
@@ -57,7 +57,7 @@ public:
     DeflatePipeline(const DeflatePipeline &) = delete;
     DeflatePipeline &operator=(const DeflatePipeline &) = delete;
 
-    // Takes the next piece of input (moved from; empty pieces are ignored). Returns 0, -2 when
+    // Takes the next piece of input (moved from; empty pieces are ignored). Returns 0, kNoMemory when
     // memory runs out, or the output's error.
     int write(std::string &&piece);
     // Ends the stream: everything is compressed and handed to the output. Returns as write().

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/charset.h"
+#include "support/results.h"
 
 namespace tabsmith {
 
@@ -24,8 +25,8 @@ constexpr char kOutOfMemorySjis[] =
 
 int store_out_of_memory(char *info, int *code) noexcept {
     std::memcpy(info, kOutOfMemorySjis, sizeof kOutOfMemorySjis);
-    *code = -2;
-    return -2;
+    *code = kNoMemory;
+    return kNoMemory;
 }
 
 ErrorSink::ErrorSink() : info_(own_info_), code_(&own_code_) { own_info_[0] = '\0'; }

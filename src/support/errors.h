@@ -1,5 +1,5 @@
 // The error state of a book (the last code and its Shift-JIS message) and the diagnostic log.
-// Every Part raises its failures through ErrorSink::raise with a catalogue id.
+// Every layer raises its failures through ErrorSink::raise with a result code and a catalogue id.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/messages.h"
+#include "support/results.h"
 
 namespace tabsmith {
 
@@ -25,8 +26,8 @@ public:
     // Formats the message printf-style (UTF-8 arguments, %s and %d), stores it in Shift-JIS
     // cut to fit the buffer, stores `code` and returns it.
     int raise(int code, Msg id, ...);
-    // Stores -2 with TXLS-00002 without asking for memory (raise() would, to convert the text)
-    // and returns -2.
+    // Stores kNoMemory with TXLS-00002 without asking for memory (raise() would, to convert the
+    // text) and returns kNoMemory.
     int raise_out_of_memory() noexcept;
     // Stores the code and keeps whatever message is present.
     int fail(int code);
@@ -46,7 +47,7 @@ private:
 };
 
 // The out-of-memory message written straight into caller-owned fields, for a record that has
-// no book (yet) to raise it through. Returns -2.
+// no book (yet) to raise it through. Returns kNoMemory.
 int store_out_of_memory(char *info, int *code) noexcept;
 
 // Numbered diagnostic lines kept for the file readers: a ring of the last 32 lines.

@@ -69,6 +69,22 @@ FilePtr open_memory(std::string_view name, int mode) {
     return handle;
 }
 
+// Input files must be regular files: a FIFO, a device such as /dev/zero or a folder would never
+// end (or never answer the open), so they are refused. The open itself does not block.
+int open_regular_for_reading(const char *path) {
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
 FilePtr open_disk(std::string_view name, int mode) {
     int flags;
     const char *stdio_mode;
@@ -87,7 +103,7 @@ FilePtr open_disk(std::string_view name, int mode) {
     }
     FilePtr handle = new_handle(mode);
     if (!handle) return nullptr;
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    int fd = mode == kAodRead ? open_regular_for_reading(path.c_str()) : ::open(path.c_str(), flags | O_CLOEXEC, 0666);
     if (fd < 0) {
         fail_text("aod_open() open()", name, errno);
         return nullptr;
@@ -133,12 +149,12 @@ FilePtr aod_open(int on_disk, std::string_view name, int mode) {
 }
 
 int aod_close(FilePtr &file) {
-    if (!file) return -1;
+    if (!file) return kFail;
     int rc = 0;
     if (file->fp) {
         if (std::fclose(file->fp) != 0) {
             mset_error("aod_close() fclose()");
-            rc = -103;
+            rc = kWriteError;
         }
         file->fp = nullptr;
     }
@@ -151,31 +167,31 @@ int aod_close(FilePtr &file) {
 }
 
 std::int64_t aod_read(FileHandle *file, void *buffer, std::size_t size) {
-    if (!file || (!buffer && size > 0)) return -102;
+    if (!file || (!buffer && size > 0)) return kReadError;
     if (size == 0) return 0;
     if (file->mem) return static_cast<std::int64_t>(mread(buffer, 1, size, file->mem));
-    if (!file->fp) return -102;
-    if (file->last == FileHandle::LastOp::kWrite && ::fseeko(file->fp, 0, SEEK_CUR) != 0) return -102;
+    if (!file->fp) return kReadError;
+    if (file->last == FileHandle::LastOp::kWrite && ::fseeko(file->fp, 0, SEEK_CUR) != 0) return kReadError;
     file->last = FileHandle::LastOp::kRead;
     std::size_t got = std::fread(buffer, 1, size, file->fp);
     if (got < size && std::ferror(file->fp)) {
         mset_error("aod_read() fread()");
         std::clearerr(file->fp);
-        return -102;
+        return kReadError;
     }
     return static_cast<std::int64_t>(got);
 }
 
 int aod_write(FileHandle *file, const void *data, std::size_t size) {
-    if (!file || (!data && size > 0)) return -103;
+    if (!file || (!data && size > 0)) return kWriteError;
     if (size == 0) return 0;
-    if (file->mem) return mwrite(data, size, 1, file->mem) == 1 ? 0 : -103;
-    if (!file->fp) return -103;
-    if (file->last == FileHandle::LastOp::kRead && ::fseeko(file->fp, 0, SEEK_CUR) != 0) return -103;
+    if (file->mem) return mwrite(data, size, 1, file->mem) == 1 ? 0 : kWriteError;
+    if (!file->fp) return kWriteError;
+    if (file->last == FileHandle::LastOp::kRead && ::fseeko(file->fp, 0, SEEK_CUR) != 0) return kWriteError;
     file->last = FileHandle::LastOp::kWrite;
     if (std::fwrite(data, 1, size, file->fp) != size) {
         mset_error("aod_write() fwrite()");
-        return -103;
+        return kWriteError;
     }
     return 0;
 }
@@ -188,38 +204,38 @@ int aod_write_line(FileHandle *file, std::string_view text) {
 }
 
 int aod_seek(FileHandle *file, std::int64_t offset, int origin) {
-    if (!file) return -104;
+    if (!file) return kSeekError;
     int whence;
     switch (origin) {
     case kAodStart: whence = 0; break;
     case kAodCurrent: whence = 1; break;
     case kAodEnd: whence = 2; break;
-    default: return -3;
+    default: return kBadArgument;
     }
-    if (file->mem) return mseek(file->mem, offset, whence) == 0 ? 0 : -104;
-    if (!file->fp) return -104;
+    if (file->mem) return mseek(file->mem, offset, whence) == 0 ? 0 : kSeekError;
+    if (!file->fp) return kSeekError;
     static_assert(SEEK_SET == 0 && SEEK_CUR == 1 && SEEK_END == 2);
     if (::fseeko(file->fp, static_cast<off_t>(offset), whence) != 0) {
         int error = errno;
         mset_error("aod_seek() fseek()");
-        return error == EINVAL ? -104 : -1;
+        return error == EINVAL ? kSeekError : kFail;
     }
     file->last = FileHandle::LastOp::kNone;
     return 0;
 }
 
 std::int64_t aod_tell(FileHandle *file) {
-    if (!file) return -1;
+    if (!file) return kFail;
     if (file->mem) return mtell(file->mem);
-    if (!file->fp) return -1;
+    if (!file->fp) return kFail;
     off_t position = ::ftello(file->fp);
-    return position < 0 ? -1 : static_cast<std::int64_t>(position);
+    return position < 0 ? kFail : static_cast<std::int64_t>(position);
 }
 
 int aod_read_all(int on_disk, std::string_view name, std::string &out) {
     out.clear();
     FilePtr file = aod_open(on_disk, name, kAodRead);
-    if (!file) return -101;
+    if (!file) return kOpenError;
     try {
         if (file->mem) {
             out.assign(mdata(file->mem));
@@ -233,7 +249,7 @@ int aod_read_all(int on_disk, std::string_view name, std::string &out) {
                 std::int64_t got = aod_read(file.get(), out.data() + used, kChunk);
                 if (got < 0) {
                     out.clear();
-                    return -102;
+                    return kReadError;
                 }
                 out.resize(used + static_cast<std::size_t>(got));
                 if (got == 0) break;
@@ -242,7 +258,7 @@ int aod_read_all(int on_disk, std::string_view name, std::string &out) {
     } catch (const std::bad_alloc &) {
         out = std::string();
         mset_error("aod_read_all() malloc()");
-        return -2;
+        return kNoMemory;
     }
     aod_close(file);
     return 0;
@@ -257,45 +273,45 @@ int aod_copy(int on_disk, std::string_view from, std::string_view to) {
             sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino)
             return 0;
     } else if (from == to) {
-        return mfind(from) ? 0 : -101;
+        return mfind(from) ? 0 : kOpenError;
     }
     FilePtr source = aod_open(on_disk, from, kAodRead);
-    if (!source) return -101;
+    if (!source) return kOpenError;
     FilePtr target = aod_open(on_disk, to, kAodWrite);
-    if (!target) return -101;
+    if (!target) return kOpenError;
     char chunk[256];
     for (;;) {
         std::int64_t got = aod_read(source.get(), chunk, sizeof chunk);
-        if (got < 0) return -102;
+        if (got < 0) return kReadError;
         if (got == 0) break;
-        if (aod_write(target.get(), chunk, static_cast<std::size_t>(got)) != 0) return -103;
+        if (aod_write(target.get(), chunk, static_cast<std::size_t>(got)) != 0) return kWriteError;
     }
     aod_close(source);
-    return aod_close(target) == 0 ? 0 : -103;
+    return aod_close(target) == 0 ? 0 : kWriteError;
 }
 
 std::int64_t aod_fsze(int on_disk, std::string_view name) {
     if (!on_disk) {
         const MFile *mem = mfind(name);
-        return mem ? mem->length : -101;
+        return mem ? mem->length : kOpenError;
     }
     std::string path;
-    if (!to_path(name, path)) return -101;
+    if (!to_path(name, path)) return kOpenError;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         fail_text("aod_fsze() open()", name, errno);
-        return -101;
+        return kOpenError;
     }
     struct stat st;
     int rc = ::fstat(fd, &st);
     ::close(fd);
     if (rc != 0) {
         fail_text("aod_fsze() fstat()", name, errno);
-        return -1;
+        return kFail;
     }
     if (S_ISDIR(st.st_mode)) {
         fail_text("aod_fsze() open()", name, EISDIR);
-        return -101;
+        return kOpenError;
     }
     return static_cast<std::int64_t>(st.st_size);
 }
@@ -305,7 +321,7 @@ int aod_fdate(int on_disk, std::string_view name, DateTime &when) {
     std::time_t written;
     if (!on_disk) {
         const MFile *mem = mfind(name);
-        if (!mem) return -101;
+        if (!mem) return kOpenError;
         if (mem->stamped) {
             when = mem->stamp;
             return 0;
@@ -314,21 +330,18 @@ int aod_fdate(int on_disk, std::string_view name, DateTime &when) {
     } else {
         std::string path;
         struct stat st;
-        if (!to_path(name, path) || ::stat(path.c_str(), &st) != 0) return -101;
+        if (!to_path(name, path) || ::stat(path.c_str(), &st) != 0) return kOpenError;
         written = st.st_mtime;
     }
-    std::tm local{};
-    if (!localtime_r(&written, &local)) return -101;
-    when = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
-    return 0;
+    return local_datetime(written, when) ? 0 : kOpenError;
 }
 
 int module_path(std::string &out) {
     out.clear();
     char buffer[kMfileNameMax + 2];
     ssize_t got = ::readlink("/proc/self/exe", buffer, sizeof buffer);
-    if (got <= 0) return -1;
-    if (static_cast<std::size_t>(got) > kMfileNameMax) return -9;
+    if (got <= 0) return kFail;
+    if (static_cast<std::size_t>(got) > kMfileNameMax) return kLimit;
     out.assign(buffer, static_cast<std::size_t>(got));
     return 0;
 }
@@ -367,7 +380,7 @@ void split_path(std::string_view path, int charset, std::string &folder, std::st
 int make_folders(std::string_view path) {
     if (path.empty() || path.find('\0') != std::string_view::npos) {
         mset_error("make_folders() path");
-        return -3;
+        return kBadArgument;
     }
     std::vector<std::string_view> parts;
     for (std::size_t i = 0; i < path.size();) {
@@ -378,7 +391,7 @@ int make_folders(std::string_view path) {
     }
     if (parts.size() > static_cast<std::size_t>(kMaxFolderLevels)) {
         mset_error("make_folders() levels > 30");
-        return -9;
+        return kLimit;
     }
     std::string current = is_separator(path[0]) ? "/" : "";
     for (std::string_view part : parts) {
@@ -389,7 +402,7 @@ int make_folders(std::string_view path) {
         struct stat st;
         if (error == EEXIST && ::stat(current.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
         fail_text("make_folders() mkdir()", current, error == EEXIST ? ENOTDIR : error);
-        return -1;
+        return kFail;
     }
     return 0;
 }
@@ -397,16 +410,16 @@ int make_folders(std::string_view path) {
 int remove_folder_tree(std::string_view path) {
     namespace fs = std::filesystem;
     std::string text;
-    if (!to_path(path, text)) return -3;
+    if (!to_path(path, text)) return kBadArgument;
     if (text.find_first_not_of('/') == std::string::npos || fs::path(text).lexically_normal() == "/") {
         mset_error("remove_folder_tree() refuses the root");
-        return -3;
+        return kBadArgument;
     }
     std::error_code error;
     fs::remove_all(text, error);
     if (error) {
         mset_error("remove_folder_tree() " + text + ": " + error.message());
-        return -1;
+        return kFail;
     }
     return 0;
 }
@@ -415,7 +428,7 @@ int temp_folder(std::string_view name, std::string &out) {
     out.clear();
     if (name.empty() || name.find('\0') != std::string_view::npos) {
         mset_error("temp_folder() name");
-        return -3;
+        return kBadArgument;
     }
     out = temp_base();
     out += '/';
@@ -427,7 +440,7 @@ int unique_temp_folder(std::string_view prefix, std::string &out) {
     out.clear();
     if (prefix.find_first_of(std::string_view("/\\\0", 3)) != std::string_view::npos) {
         mset_error("unique_temp_folder() prefix");
-        return -3;
+        return kBadArgument;
     }
     std::string base = temp_base();
     int rc = make_folders(base);
@@ -435,20 +448,10 @@ int unique_temp_folder(std::string_view prefix, std::string &out) {
     std::string pattern = base + "/" + std::string(prefix) + "XXXXXX";
     if (!::mkdtemp(pattern.data())) {
         fail_text("unique_temp_folder() mkdtemp()", pattern, errno);
-        return -1;
+        return kFail;
     }
     out = std::move(pattern);
     return 0;
-}
-
-std::string datetime_stamp() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    return text;
 }
 
 std::string working_path(std::string_view name) {
@@ -461,6 +464,14 @@ std::string working_path(std::string_view name) {
     if (ec || cwd.empty()) return path;
     if (cwd.back() == '/') return cwd + path;
     return cwd + "/" + path;
+}
+
+std::FILE *open_input_file(const std::string &path) {
+    int fd = open_regular_for_reading(path.c_str());
+    if (fd < 0) return nullptr;
+    std::FILE *file = ::fdopen(fd, "rb");
+    if (!file) ::close(fd);
+    return file;
 }
 
 }  // namespace tabsmith

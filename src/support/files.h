@@ -1,5 +1,5 @@
-// File routines that work on a disk file or a memory file alike, path and folder helpers,
-// temporary folders and the date-time stamp.
+// File routines that work on a disk file or a memory file alike, path and folder helpers and
+// temporary folders.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +11,7 @@
 
 #include "support/charset.h"
 #include "support/mfile.h"
+#include "support/results.h"
 
 namespace tabsmith {
 
@@ -24,6 +25,9 @@ enum AodMode : int {
 
 // Seek origins of aod_seek.
 enum AodOrigin : int { kAodStart = 1, kAodCurrent = 2, kAodEnd = 3 };
+
+// aod_seek's own result besides the shared ones: the position would be invalid.
+constexpr int kSeekError = -104;
 
 // An open file: a stdio stream on disk or a memory-file entry. Destroying it closes it.
 struct FileHandle {
@@ -42,53 +46,56 @@ using FilePtr = std::unique_ptr<FileHandle>;
 
 // `on_disk` non-zero: `name` is a disk path; zero: the memory file of that name.
 FilePtr aod_open(int on_disk, std::string_view name, int mode);
-// 0, or -103 when buffered data could not be written. The handle is released either way.
+// 0, or kWriteError when buffered data could not be written. The handle is released either way.
 int aod_close(FilePtr &file);
-// Bytes read (0 at the end), or -102 on a read error.
+// Bytes read (0 at the end), or kReadError on a read error.
 std::int64_t aod_read(FileHandle *file, void *buffer, std::size_t size);
-// 0, or -103 when fewer bytes were written.
+// 0, or kWriteError when fewer bytes were written.
 int aod_write(FileHandle *file, const void *data, std::size_t size);
-// Writes the text and CR LF unless the text already ends with CR or LF; 0 or -103.
+// Writes the text and CR LF unless the text already ends with CR or LF; 0 or kWriteError.
 int aod_write_line(FileHandle *file, std::string_view text);
-// 0; -3 for an unknown origin; -104 when the position would be invalid.
+// 0; kBadArgument for an unknown origin; kSeekError when the position would be invalid.
 int aod_seek(FileHandle *file, std::int64_t offset, int origin);
 // The position, or -1.
 std::int64_t aod_tell(FileHandle *file);
 
-// Reads a file whole into `out`: 0, -101 (cannot be opened), -102 (read error), -2 (memory).
+// Reads a file whole into `out`: 0, kOpenError (cannot be opened), kReadError (read error), kNoMemory (memory).
 int aod_read_all(int on_disk, std::string_view name, std::string &out);
-// Copies disk to disk or memory file to memory file: 0, -101, -102 or -103.
+// Copies disk to disk or memory file to memory file: 0, kOpenError, kReadError or kWriteError.
 int aod_copy(int on_disk, std::string_view from, std::string_view to);
-// The size in bytes; -101 when the file cannot be opened, -1 when its size cannot be read.
+// The size in bytes; kOpenError when the file cannot be opened, kFail when its size cannot be read.
 std::int64_t aod_fsze(int on_disk, std::string_view name);
-// Local date and time of the last write; 0 or -101 when the file does not exist.
+// Local date and time of the last write; 0 or kOpenError when the file does not exist.
 int aod_fdate(int on_disk, std::string_view name, DateTime &when);
 
-// The running program's path: 0, -9 when longer than 256 bytes, -1 when unknown.
+// The running program's path: 0, kLimit when longer than 256 bytes, kFail when unknown.
 int module_path(std::string &out);
 // Replaces the extension after the last "." of the last path component, or appends one.
 std::string replace_extension(std::string_view path, std::string_view extension);
 // Splits at the last "/" or "\" (a multibyte character of `charset` is never split). The
 // folder excludes the separator, except that a path directly under the root keeps "/".
 void split_path(std::string_view path, int charset, std::string &folder, std::string &file);
-// Creates every missing folder of `path` ("/" and "\" both separate): 0; -9 for more than
-// 30 levels; -3 for an empty path; -1 when a folder cannot be created.
+// Creates every missing folder of `path` ("/" and "\" both separate): 0; kLimit for more than
+// 30 levels; kBadArgument for an empty path; kFail when a folder cannot be created.
 int make_folders(std::string_view path);
 constexpr int kMaxFolderLevels = 30;
 // Deletes a folder with everything below it (symbolic links are removed, not followed):
-// 0, -3 for an empty path or the root, -1 on failure.
+// 0, kBadArgument for an empty path or the root, kFail on failure.
 int remove_folder_tree(std::string_view path);
 // The folder `name` below the temporary folder (TEMP, else TMPDIR, else /tmp; a variable of
-// more than 256 bytes is ignored), created; the result of make_folders, -3 for a bad name.
+// more than 256 bytes is ignored), created; the result of make_folders, kBadArgument for a bad name.
 int temp_folder(std::string_view name, std::string &out);
 // A new, private folder below the temporary folder whose name starts with `prefix`, so that
-// concurrent saves do not share one working folder: 0, -3 or -1.
+// concurrent saves do not share one working folder: 0, kBadArgument or kFail.
 int unique_temp_folder(std::string_view prefix, std::string &out);
-// The local time as "YYYY/MM/DD hh:mm:ss".
-std::string datetime_stamp();
 
 // The path a book is read from or saved to: absolute names as they are, others joined to the
 // current directory; backslashes count as separators.
 std::string working_path(std::string_view name);
+
+// Opens a file the engine reads (statement files, CSV/TSV files, workbooks, pictures): regular
+// files only, so that a FIFO or a device such as /dev/zero can never hang a call. nullptr
+// otherwise, with errno set.
+std::FILE *open_input_file(const std::string &path);
 
 }  // namespace tabsmith

@@ -8,11 +8,13 @@
 #include <stdexcept>
 #include <vector>
 
+#include "support/results.h"
+
 namespace tabsmith {
 
 // Makes `index` a valid element of `table` (new elements value-initialised). Room is reserved
 // as the tables always grew: `initial` elements at first, then the capacity times `factor`,
-// at least index + 1. Returns 0, or -2 when memory runs out (the table is unchanged).
+// at least index + 1. Returns 0, or kNoMemory when memory runs out (the table is unchanged).
 template <typename T>
 int ensure_index(std::vector<T> &table, std::size_t index, std::size_t initial, std::size_t factor) {
     if (index < table.size()) return 0;
@@ -24,15 +26,15 @@ int ensure_index(std::vector<T> &table, std::size_t index, std::size_t initial, 
         }
         table.resize(index + 1);
     } catch (const std::bad_alloc &) {
-        return -2;
+        return kNoMemory;
     } catch (const std::length_error &) {
-        return -2;
+        return kNoMemory;
     }
     return 0;
 }
 
 // Makes `index` a valid slot of `table` holding an allocated, value-initialised record; the
-// pointer array grows `step` slots at a time. Returns 0, or -2 (the table is unchanged).
+// pointer array grows `step` slots at a time. Returns 0, or kNoMemory (the table is unchanged).
 template <typename T>
 int ensure_record(std::vector<std::unique_ptr<T>> &table, std::size_t index, std::size_t step) {
     if (index < table.size() && table[index]) return 0;
@@ -48,9 +50,9 @@ int ensure_record(std::vector<std::unique_ptr<T>> &table, std::size_t index, std
         table[index] = std::make_unique<T>();
     } catch (const std::bad_alloc &) {
         table.resize(old_size);
-        return -2;
+        return kNoMemory;
     } catch (const std::length_error &) {
-        return -2;
+        return kNoMemory;
     }
     return 0;
 }

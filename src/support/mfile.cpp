@@ -211,35 +211,35 @@ std::size_t mread(void *out, std::size_t size, std::size_t count, MFile *file) {
 }
 
 int mseek(MFile *file, std::int64_t offset, int origin) {
-    if (!file) return -1;
+    if (!file) return kFail;
     std::int64_t base;
     switch (origin) {
     case 0: base = 0; break;
     case 1: base = file->position; break;
     case 2: base = file->length; break;
-    default: return -1;
+    default: return kFail;
     }
     if ((offset > 0 && base > std::numeric_limits<std::int64_t>::max() - offset) ||
         (offset < 0 && base < std::numeric_limits<std::int64_t>::min() - offset))
-        return -1;
+        return kFail;
     std::int64_t target = base + offset;
-    if (target < 0 || target > file->capacity) return -1;
+    if (target < 0 || target > file->capacity) return kFail;
     file->position = target;
     return 0;
 }
 
 std::int64_t mtell(const MFile *file) {
-    if (!file || file->position < 0 || file->position > file->capacity) return -1;
+    if (!file || file->position < 0 || file->position > file->capacity) return kFail;
     return file->position;
 }
 
 int meof(const MFile *file) {
-    if (!file) return -1;
-    return file->position >= file->length ? -1 : 0;
+    if (!file) return kMfileAtEnd;
+    return file->position >= file->length ? kMfileAtEnd : 0;
 }
 
 int mclose(MFile *file) {
-    if (!file) return -1;
+    if (!file) return kFail;
     if (file->state != kMfileReleased) file->state = kMfileClosed;
     file->position = 0;
     return 0;

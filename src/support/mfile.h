@@ -10,6 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "support/datetime.h"
+#include "support/results.h"
+
 namespace tabsmith {
 
 constexpr std::size_t MFILE_MAX_OPEN_FILES = 100000;
@@ -24,11 +27,6 @@ enum MfileState : int {
     kMfileClosed = 1,
     kMfileReleased = 9,   // buffer freed, name emptied; invisible to lookups and listings
     kMfileNoMemory = -9,  // a write could not grow the buffer; the old contents stay
-};
-
-// Local date and time of a file's last write, second resolution.
-struct DateTime {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
 // One memory file. Entries are owned by the table; a pointer stays valid until the entry is
@@ -62,7 +60,8 @@ std::size_t mread(void *out, std::size_t size, std::size_t count, MFile *file);
 // origin 0 = start, 1 = current, 2 = end; the new position must lie within 0 .. capacity.
 int mseek(MFile *file, std::int64_t offset, int origin);
 std::int64_t mtell(const MFile *file);
-// -1 when the position has reached the length, else 0.
+// kMfileAtEnd when the position has reached the length (or there is no file), else 0.
+constexpr int kMfileAtEnd = -1;
 int meof(const MFile *file);
 // Marks the entry closed and rewinds it; the contents stay and can be reopened by name.
 int mclose(MFile *file);

@@ -94,7 +94,7 @@ int scan_token(ScanMode mode, int charset, std::string_view text, std::size_t &p
     pos = i;
     if (too_long) {
         out.clear();
-        return -9;
+        return kScanTooLong;
     }
     // A trailing ";" at the very end of the text is dropped.
     if (i >= n && !out.empty() && out.back() == ';') out.pop_back();

@@ -16,12 +16,14 @@ constexpr std::size_t kScanMaxOptions = 6000;
 constexpr std::size_t kScanMaxStatements = 98303;
 constexpr std::size_t kScanMaxFormula = 6002;
 
-constexpr int kScanNoMore = 1403;
+// Results of scan_token besides 0.
+constexpr int kScanNoMore = 1403;  // no token left
+constexpr int kScanTooLong = -9;   // the token is longer than the mode allows
 
 std::size_t scan_limit(ScanMode mode);
 
 // Reads the token that starts at or after `pos` into `out` and advances `pos` past it.
-// Returns 0, kScanNoMore when no token is left, or -9 when the token is longer than `max`
+// Returns 0, kScanNoMore when no token is left, or kScanTooLong when the token is longer than `max`
 // (then `pos` is left after the over-long token so that a caller may go on).
 int scan_token(ScanMode mode, int charset, std::string_view text, std::size_t &pos, std::string &out,
                std::size_t max);

@@ -26,6 +26,11 @@ namespace {
 
 thread_local int route_flag = -1;
 
+// What minizip expects from a failed callback: tell answers the largest position, seek,
+// close and the error test answer non-zero.
+constexpr ZPOS64_T kTellFailed = static_cast<ZPOS64_T>(-1);
+constexpr int kCallbackFailed = -1;
+
 enum class OpenKind { kNone, kRead, kExisting, kCreate };
 
 OpenKind open_kind(int mode) {
@@ -125,29 +130,29 @@ uLong ZCALLBACK write_callback(voidpf, voidpf stream, const void *buf, uLong siz
 
 ZPOS64_T ZCALLBACK tell_callback(voidpf, voidpf stream) {
     ZipFileHandle *h = as_handle(stream);
-    if (!has_target(h)) return static_cast<ZPOS64_T>(-1);
+    if (!has_target(h)) return kTellFailed;
     if (!h->on_disk) {
         std::int64_t at = mtell(h->mem);
-        if (at < 0 || at > h->mem->length) return static_cast<ZPOS64_T>(-1);
+        if (at < 0 || at > h->mem->length) return kTellFailed;
         return static_cast<ZPOS64_T>(at);
     }
     off_t at = ::lseek(h->fd, 0, SEEK_CUR);
     if (at < 0) {
         h->last_error = static_cast<std::uint32_t>(errno);
-        return static_cast<ZPOS64_T>(-1);
+        return kTellFailed;
     }
     return static_cast<ZPOS64_T>(at);
 }
 
 long ZCALLBACK seek_callback(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
     ZipFileHandle *h = as_handle(stream);
-    if (!has_target(h)) return -1;
+    if (!has_target(h)) return kCallbackFailed;
     int whence;
     switch (origin) {
     case ZLIB_FILEFUNC_SEEK_SET: whence = SEEK_SET; break;
     case ZLIB_FILEFUNC_SEEK_CUR: whence = SEEK_CUR; break;
     case ZLIB_FILEFUNC_SEEK_END: whence = SEEK_END; break;
-    default: return -1;
+    default: return kCallbackFailed;
     }
     // minizip passes backward moves as unsigned wrap-arounds.
     auto distance = static_cast<std::int64_t>(offset);
@@ -156,22 +161,23 @@ long ZCALLBACK seek_callback(voidpf, voidpf stream, ZPOS64_T offset, int origin)
         // from a position it never reached.
         if (mseek(h->mem, distance, origin) != 0) {
             h->last_error = EINVAL;
-            return -1;
+            return kCallbackFailed;
         }
         return 0;
     }
     if (::lseek(h->fd, static_cast<off_t>(distance), whence) < 0) {
         h->last_error = static_cast<std::uint32_t>(errno);
-        return -1;
+        return kCallbackFailed;
     }
     return 0;
 }
 
 int ZCALLBACK close_callback(voidpf, voidpf stream) {
     ZipFileHandle *h = as_handle(stream);
-    if (!h) return -1;
-    int rc = -1;
-    if (h->on_disk && h->fd >= 0) rc = ::close(h->fd) == 0 ? 0 : -1;  // a late write error shows here
+    if (!h) return kCallbackFailed;
+    int rc = kCallbackFailed;
+    // A late write error shows here.
+    if (h->on_disk && h->fd >= 0) rc = ::close(h->fd) == 0 ? 0 : kCallbackFailed;
     else if (!h->on_disk && h->mem) rc = mclose(h->mem);
     delete h;
     return rc;
@@ -179,7 +185,7 @@ int ZCALLBACK close_callback(voidpf, voidpf stream) {
 
 int ZCALLBACK testerror_callback(voidpf, voidpf stream) {
     ZipFileHandle *h = as_handle(stream);
-    return h ? static_cast<int>(h->last_error) : -1;
+    return h ? static_cast<int>(h->last_error) : kCallbackFailed;
 }
 
 // Local time as a DOS date (high word) and time (low word); years after 2107 are clamped and
@@ -310,13 +316,13 @@ struct EntryInfo {
     std::string name;
 };
 
-// Reads the current entry's header. -9 for a name over the limit, kZipUnsafeEntry for a name
+// Reads the current entry's header. kLimit for a name over the limit, kZipUnsafeEntry for a name
 // that could escape the folder or would overwrite the archive being read.
 int read_entry(unzFile uf, std::string_view archive, bool archive_in_memory, EntryInfo &entry) {
     char name[kZipEntryNameMax + 2];
     int rc = unzGetCurrentFileInfo64(uf, &entry.info, name, sizeof name, nullptr, 0, nullptr, 0);
     if (rc != UNZ_OK) return rc;
-    if (entry.info.size_filename > kZipEntryNameMax) return -9;
+    if (entry.info.size_filename > kZipEntryNameMax) return kLimit;
     entry.name.assign(name, entry.info.size_filename);
     if (std::strlen(name) != entry.info.size_filename) return kZipUnsafeEntry;  // NUL inside
     std::string_view plain = entry.name;
@@ -338,14 +344,14 @@ int check_entries(unzFile uf, std::string_view archive, bool archive_in_memory, 
         rc = read_entry(uf, archive, archive_in_memory, entry);
         if (rc != UNZ_OK) return rc;
         if (is_folder_entry(entry.name)) continue;
-        if (entry.info.uncompressed_size > kZipMaxEntryBytes) return -9;
+        if (entry.info.uncompressed_size > kZipMaxEntryBytes) return kLimit;
         total += entry.info.uncompressed_size;
-        if (total > kZipMaxTotalBytes) return -9;
+        if (total > kZipMaxTotalBytes) return kLimit;
     }
     return UNZ_OK;
 }
 
-// Copies the current (opened) entry into `out`; 0, -2, -1 or a minizip code.
+// Copies the current (opened) entry into `out`; 0, kNoMemory, kFail or a minizip code.
 template <typename Sink>
 int copy_entry(unzFile uf, unsigned char *buffer, const EntryInfo &entry, Sink &&sink) {
     std::uint64_t copied = 0;
@@ -365,9 +371,9 @@ int copy_entry(unzFile uf, unsigned char *buffer, const EntryInfo &entry, Sink &
 
 int extract_to_memory(unzFile uf, unsigned char *buffer, const EntryInfo &entry) {
     MFile *out = mopen(entry.name, "wb");
-    if (!out) return -101;
+    if (!out) return kOpenError;
     int rc = copy_entry(uf, buffer, entry, [out](const unsigned char *data, std::size_t size) {
-        return mwrite(data, 1, size, out) == size ? 0 : -2;
+        return mwrite(data, 1, size, out) == size ? 0 : kNoMemory;
     });
     const tm_unz &t = entry.info.tmu_date;
     if (rc == 0 && t.tm_mon <= 11 && t.tm_mday >= 1) {  // a zero DOS date names no day
@@ -390,12 +396,12 @@ int extract_to_disk(unzFile uf, unsigned char *buffer, const EntryInfo &entry, c
         if (slash != std::string::npos && make_subfolders(folder, std::string_view(relative).substr(0, slash)))
             fd = open_disk_output(path);
     }
-    if (fd < 0) return -101;
+    if (fd < 0) return kOpenError;
     int rc = copy_entry(uf, buffer, entry, [fd](const unsigned char *data, std::size_t size) {
-        return write_all(fd, data, size) ? 0 : -1;
+        return write_all(fd, data, size) ? 0 : kFail;
     });
     if (rc == 0) stamp_disk_file(fd, entry.info.tmu_date);
-    if (::close(fd) != 0 && rc == 0) rc = -1;
+    if (::close(fd) != 0 && rc == 0) rc = kFail;
     return rc;
 }
 
@@ -442,8 +448,8 @@ int zip_route() { return route_flag; }
 int zip_write_package(int on_disk, std::string_view archive, std::string_view folder,
                       const std::vector<std::string> &names) {
     std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kZipPackBuffer]);
-    if (!buffer) return -2;
-    if (archive.empty() || archive.find('\0') != std::string_view::npos) return -101;
+    if (!buffer) return kNoMemory;
+    if (archive.empty() || archive.find('\0') != std::string_view::npos) return kOpenError;
     const std::string archive_path(archive);
     // Checked before the old archive is deleted: a call that cannot succeed destroys nothing.
     std::string base;
@@ -452,27 +458,27 @@ int zip_write_package(int on_disk, std::string_view archive, std::string_view fo
         base.assign(folder);
         if (base.empty() || base.find('\0') != std::string::npos || ::stat(base.c_str(), &st) != 0 ||
             !S_ISDIR(st.st_mode))
-            return -1;
+            return kFail;
     }
     if (zip_route() != 0) ::unlink(archive_path.c_str());
 
     zlib_filefunc64_def functions = zip_file_functions();
     WriterGuard writer{zipOpen2_64(archive_path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions)};
-    if (!writer.zf) return -101;
+    if (!writer.zf) return kOpenError;
 
     for (const std::string &name : names) {
         std::string entry_name(strip_leading_separators(name));
         // A zip name field holds 16 bits of length; minizip would truncate it silently.
         if (entry_name.empty() || entry_name.size() > 0xFFFF || entry_name.find('\0') != std::string::npos)
-            return -101;
+            return kOpenError;
         // On disk the part is found below the folder under its entry name, whatever leading
         // separators the list carried; memory files are named exactly as listed.
         const std::string part = on_disk ? base + "/" + entry_name : name;
         // The archive's own memory file was emptied when it was opened for writing.
-        if (!on_disk && zip_route() == 0 && name == archive_path) return -101;
+        if (!on_disk && zip_route() == 0 && name == archive_path) return kOpenError;
 
         FilePtr input = aod_open(on_disk, part, kAodRead);
-        if (!input) return -101;
+        if (!input) return kOpenError;
         zip_fileinfo info{};
         DateTime when;
         if (aod_fdate(on_disk, part, when) == 0) info.dosDate = dos_datetime(when);
@@ -482,19 +488,19 @@ int zip_write_package(int on_disk, std::string_view archive, std::string_view fo
         if (zipOpenNewFileInZip3_64(writer.zf, entry_name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                                     Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0,
                                     zip64) != ZIP_OK)
-            return -101;
+            return kOpenError;
         for (;;) {
             std::int64_t got = aod_read(input.get(), buffer.get(), kZipPackBuffer);
-            if (got < 0) return -102;
+            if (got < 0) return kReadError;
             if (got == 0) break;
-            if (zipWriteInFileInZip(writer.zf, buffer.get(), static_cast<unsigned>(got)) < 0) return -103;
+            if (zipWriteInFileInZip(writer.zf, buffer.get(), static_cast<unsigned>(got)) < 0) return kWriteError;
         }
         aod_close(input);
-        if (zipCloseFileInZip(writer.zf) != ZIP_OK) return -5;
+        if (zipCloseFileInZip(writer.zf) != ZIP_OK) return kZipCloseError;
     }
     zipFile zf = writer.zf;
     writer.zf = nullptr;
-    return zipClose(zf, nullptr) == ZIP_OK ? 0 : -5;
+    return zipClose(zf, nullptr) == ZIP_OK ? 0 : kZipCloseError;
 }
 
 ZipPackageWriter::~ZipPackageWriter() {
@@ -502,41 +508,38 @@ ZipPackageWriter::~ZipPackageWriter() {
 }
 
 int ZipPackageWriter::open(std::string_view archive) {
-    if (zf_ || archive.empty() || archive.find('\0') != std::string_view::npos) return -101;
+    if (zf_ || archive.empty() || archive.find('\0') != std::string_view::npos) return kOpenError;
     const std::string path(archive);
     zlib_filefunc64_def functions = zip_file_functions();
     errno = 0;
     zf_ = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
     if (zf_) return 0;
-    return errno == ENOMEM ? -2 : -101;   // minizip says only that it failed
+    return errno == ENOMEM ? kNoMemory : kOpenError;   // minizip says only that it failed
 }
 
 int ZipPackageWriter::begin_entry(std::string_view name, bool zip64) {
     std::string entry_name(strip_leading_separators(name));
     if (!zf_ || entry_name.empty() || entry_name.size() > 0xFFFF || entry_name.find('\0') != std::string::npos)
-        return -101;
+        return kOpenError;
     zip_fileinfo info{};
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    info.dosDate = dos_datetime(DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                                         local.tm_min, local.tm_sec});
+    info.dosDate = dos_datetime(local_now());
     // Raw mode: minizip writes the headers and the bytes handed over, nothing else.
     errno = 0;
     int rc = zipOpenNewFileInZip3_64(static_cast<zipFile>(zf_), entry_name.c_str(), &info, nullptr, 0, nullptr, 0,
                                      nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8,
                                      Z_DEFAULT_STRATEGY, nullptr, 0, zip64 ? 1 : 0);
     if (rc == ZIP_OK) return 0;
-    return errno == ENOMEM ? -2 : -101;
+    return errno == ENOMEM ? kNoMemory : kOpenError;
 }
 
 int ZipPackageWriter::write_raw(const void *data, std::size_t size) {
-    if (!zf_) return -103;
+    if (!zf_) return kWriteError;
     const auto *bytes = static_cast<const unsigned char *>(data);
     while (size > 0) {
         unsigned step = static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30));
         errno = 0;
-        if (zipWriteInFileInZip(static_cast<zipFile>(zf_), bytes, step) < 0) return errno == ENOMEM ? -2 : -103;
+        if (zipWriteInFileInZip(static_cast<zipFile>(zf_), bytes, step) < 0)
+            return errno == ENOMEM ? kNoMemory : kWriteError;
         bytes += step;
         size -= step;
     }
@@ -544,38 +547,38 @@ int ZipPackageWriter::write_raw(const void *data, std::size_t size) {
 }
 
 int ZipPackageWriter::end_entry(std::uint64_t plain_size, std::uint32_t crc32) {
-    if (!zf_) return -5;
+    if (!zf_) return kZipCloseError;
     errno = 0;
     if (zipCloseFileInZipRaw64(static_cast<zipFile>(zf_), plain_size, crc32) == ZIP_OK) return 0;
-    return errno == ENOMEM ? -2 : -5;
+    return errno == ENOMEM ? kNoMemory : kZipCloseError;
 }
 
 int ZipPackageWriter::close() {
-    if (!zf_) return -5;
+    if (!zf_) return kZipCloseError;
     zipFile zf = static_cast<zipFile>(zf_);
     zf_ = nullptr;
     errno = 0;
     if (zipClose(zf, nullptr) == ZIP_OK) return 0;
-    return errno == ENOMEM ? -2 : -5;
+    return errno == ENOMEM ? kNoMemory : kZipCloseError;
 }
 
 int zip_extract_package(int to_disk, std::string_view archive, std::string_view folder, int capacity,
                         std::vector<std::string> *names) {
     if (names) names->clear();
-    if (capacity < 1) return -3;
+    if (capacity < 1) return kBadArgument;
     if (to_disk && (folder.empty() || folder.find('\0') != std::string_view::npos || folder_too_wide(folder)))
-        return -3;
-    if (archive.empty() || archive.find('\0') != std::string_view::npos) return -101;
+        return kBadArgument;
+    if (archive.empty() || archive.find('\0') != std::string_view::npos) return kOpenError;
     const std::string archive_path(archive);
     const bool archive_in_memory = zip_route() == 0;
 
     zlib_filefunc64_def functions = zip_file_functions();
     ReaderGuard reader{unzOpen2_64(archive_path.c_str(), &functions)};
     if (!reader.uf) {
-        if (!is_empty_archive(archive_path)) return -101;
+        if (!is_empty_archive(archive_path)) return kOpenError;
         if (to_disk) {
             remove_folder_tree(std::string(folder));
-            if (make_folders(folder) != 0) return -101;
+            if (make_folders(folder) != 0) return kOpenError;
         }
         return 0;
     }
@@ -583,19 +586,19 @@ int zip_extract_package(int to_disk, std::string_view archive, std::string_view 
     unz_global_info64 global{};
     int rc = unzGetGlobalInfo64(reader.uf, &global);
     if (rc != UNZ_OK) return rc;
-    if (global.number_entry >= static_cast<ZPOS64_T>(capacity)) return -9;
+    if (global.number_entry >= static_cast<ZPOS64_T>(capacity)) return kLimit;
     rc = check_entries(reader.uf, archive, archive_in_memory, global.number_entry);
     if (rc != UNZ_OK) return rc;
 
     const std::string base(folder);
     if (to_disk) {
         remove_folder_tree(base);
-        if (make_folders(base) != 0) return -101;
+        if (make_folders(base) != 0) return kOpenError;
     }
     if (global.number_entry == 0) return 0;
 
     std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kZipExtractBuffer]);
-    if (!buffer) return -104;
+    if (!buffer) return kZipNoBuffer;
 
     for (std::uint64_t i = 0; i < global.number_entry; ++i) {
         rc = i == 0 ? unzGoToFirstFile(reader.uf) : unzGoToNextFile(reader.uf);
@@ -608,7 +611,7 @@ int zip_extract_package(int to_disk, std::string_view archive, std::string_view 
                 std::string relative = entry.name;
                 for (char &c : relative)
                     if (c == '\\') c = '/';
-                if (!make_subfolders(base, relative)) return -101;
+                if (!make_subfolders(base, relative)) return kOpenError;
             }
             continue;
         }

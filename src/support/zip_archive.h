@@ -10,6 +10,7 @@
 #include <minizip/ioapi.h>
 
 #include "support/mfile.h"
+#include "support/results.h"
 
 namespace tabsmith {
 
@@ -24,8 +25,10 @@ constexpr std::size_t kZipEntryNameMax = 256;
 constexpr std::uint64_t kZipMaxEntryBytes = 4ULL << 30;
 constexpr std::uint64_t kZipMaxTotalBytes = 16ULL << 30;
 
-// Result codes of this layer besides the shared ones (0, -1, -2, -3, -5, -9, -101 .. -104).
-// A minizip error code may also come back from extraction.
+// Result codes of this layer besides the shared ones (support/results.h). A minizip error
+// code may also come back from extraction.
+constexpr int kZipCloseError = -5;     // an entry or the archive could not be closed
+constexpr int kZipNoBuffer = -104;     // extraction found no memory for its copy buffer
 constexpr int kZipUnsafeEntry = -110;  // an entry name would leave the target folder or is malformed
 constexpr int kZipBadSize = -111;      // an entry's data is shorter than its declared size
 
@@ -51,8 +54,8 @@ int zip_route();
 // Packs the part files `names` into a new archive at `archive`, entries in list order, each
 // named by its part name without leading '/' or '\'. `on_disk` non-zero reads the parts from
 // disk relative to `folder` (an absolute name stays absolute), zero from memory files.
-// 0; -1 folder unusable; -2 no buffer; -5 an entry or the archive could not be closed; -101
-// the archive, an entry or a part could not be opened; -102 a part could not be read; -103
+// 0; kFail folder unusable; kNoMemory no buffer; kZipCloseError an entry or the archive could not be closed; kOpenError
+// the archive, an entry or a part could not be opened; kReadError a part could not be read; kWriteError
 // the compressed data could not be written.
 int zip_write_package(int on_disk, std::string_view archive, std::string_view folder,
                       const std::vector<std::string> &names);
@@ -68,17 +71,17 @@ public:
     ZipPackageWriter(const ZipPackageWriter &) = delete;
     ZipPackageWriter &operator=(const ZipPackageWriter &) = delete;
 
-    // 0, -101 when the archive cannot be created, or -2 when memory runs out (every call below
-    // answers -2 for that too).
+    // 0, kOpenError when the archive cannot be created, or kNoMemory when memory runs out (every
+    // call below answers kNoMemory for that too).
     int open(std::string_view archive);
     // Starts a deflated entry stamped with the current local time. `zip64` must be set when
-    // the plain data may reach 4 GiB. 0, or -101 (bad name, no archive, entry not opened).
+    // the plain data may reach 4 GiB. 0, or kOpenError (bad name, no archive, entry not opened).
     int begin_entry(std::string_view name, bool zip64);
-    // 0, or -103 when the compressed data could not be written.
+    // 0, or kWriteError when the compressed data could not be written.
     int write_raw(const void *data, std::size_t size);
-    // 0, or -5 when the entry could not be closed.
+    // 0, or kZipCloseError when the entry could not be closed.
     int end_entry(std::uint64_t plain_size, std::uint32_t crc32);
-    // Writes the central directory. 0, or -5.
+    // Writes the central directory. 0, or kZipCloseError.
     int close();
 
 private:
@@ -88,9 +91,9 @@ private:
 // Extracts every entry of `archive` into files below `folder` (to_disk non-zero; the folder
 // is emptied and created first) or into memory files named by the entries. The names of the
 // extracted files are stored in `names` (may be null), in archive order.
-// 0; -3 bad arguments; -9 `capacity` entries or more, an entry name over 256 bytes, or a
-// declared size over the caps; -101 archive or output not opened; -2 a memory output could not
-// grow; -1 a disk write failed; -104 no buffer; kZipUnsafeEntry, kZipBadSize; else a minizip
+// 0; kBadArgument bad arguments; kLimit `capacity` entries or more, an entry name over 256 bytes, or a
+// declared size over the caps; kOpenError archive or output not opened; kNoMemory a memory output could not
+// grow; -1 a disk write failed; kZipNoBuffer; kZipUnsafeEntry, kZipBadSize; else a minizip
 // error code.
 int zip_extract_package(int to_disk, std::string_view archive, std::string_view folder, int capacity,
                         std::vector<std::string> *names);

@@ -1,5 +1,5 @@
-// The book-level parts of a new package: content types, package and workbook relationships,
-// the three document-property parts, the workbook part and the shared strings.
+// The book-level parts of a new package, one source file each: content types, package and
+// workbook relationships, the document properties, workbook, shared strings, theme, printer settings.
 #pragma once
 
 #include <string>
@@ -29,8 +29,10 @@ std::string workbook_part(const Book &book);
 std::string shared_strings_part(const Book &book);
 // The fixed office theme.
 const std::string &theme_part();
+// The 1076-byte printer settings record of a sheet.
+std::string printer_settings_part(const Sheet &sheet);
 
-// Local time "%04d-%02d-%02dT%02d:%02d:%02dZ" (local time, marked Z as the files expect).
+// The local time as "YYYY-MM-DDTHH:MM:SSZ" (marked Z although local, as the files expect).
 std::string package_time_stamp();
 
 }  // namespace tabsmith

@@ -9,15 +9,18 @@
 
 namespace tabsmith {
 
-// Writes all parts of the book and packs them. Returns 0 or a negative code with the book's
-// message set where the failure has one (-2 memory, -101/-103 files, -1 other).
-int tsx_create_excel2007(const Book &book);
+// Where a save goes: a file on disk, or a memory file the caller fetches by name.
+struct SaveTarget {
+    bool to_memory = false;
+    std::string name;   // the disk path, or the memory file's name
+};
+
+// Writes all parts of the book and packs them into the target. Returns 0 or a negative code
+// with the book's message set where the failure has one (-2 memory, -101/-103 files, -1 other).
+int tsx_create_excel2007(const Book &book, const SaveTarget &target);
 
 // The parts of the book as (name, contents) in archive order, without packing: the same texts
 // that tsx_create_excel2007 writes (used by it and by golden tests).
 int build_package_parts(const Book &book, std::vector<std::pair<std::string, std::string>> &parts);
-
-// The 1076-byte printer settings record of a sheet.
-std::string printer_settings_part(const Sheet &sheet);
 
 }  // namespace tabsmith

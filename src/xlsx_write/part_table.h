@@ -1,8 +1,9 @@
-// The part table of a saved package: every part kind with its id and file name, in the order
-// the writer visits them, plus the XML declaration every head starts with.
+// The part table of a saved package: every part kind with its id and file name in the order the
+// writer visits them, and the texts many parts share (XML declaration, relationship part frame).
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tabsmith {
 
@@ -39,9 +40,12 @@ extern const PartKind kPartKinds[19];
 // The file name of a part kind, numbered where the kind is numbered.
 std::string part_file_name(PartId id, int number = 0);
 
-inline constexpr const char *kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
-inline constexpr const char *kRelationshipsHead =
+inline constexpr std::string_view kXmlDeclaration =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
+// The frame of the three relationship parts (package, workbook, worksheet).
+inline constexpr std::string_view kRelationshipsHead =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
     "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+inline constexpr std::string_view kRelationshipsTail = "</Relationships>";
 
 }  // namespace tabsmith

@@ -1,82 +1,96 @@
-// Serialises the style registry as xl/styles.xml: the section builders, the numFmtId
+// Serialises the style registry as xl/styles.xml: the section writers, the numFmtId
 // assignment and every fixed template of the part.
 
 #include "xlsx_write/styles_part.h"
 
-#include <charconv>
-#include <initializer_list>
 #include <string_view>
 
 #include "model/style_registry.h"
-#include "xlsx_write/xml_escape.h"
+#include "xlsx_write/xml_writer.h"
 
 namespace tabsmith {
 namespace {
 
-// The part itself; the five fields are the numFmts, fonts, fills, borders and cellXfs sections.
-constexpr std::string_view kStylesText =
+// The part itself; the five holes are the numFmts, fonts, fills, borders and cellXfs sections.
+constexpr XmlTemplate kStylesText{
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-    "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">%s%s%s%s"
+    "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">{num_fmts}{fonts}{fills}{borders}"
     "<cellStyleXfs count=\"2\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\">"
     "<alignment vertical=\"center\"/></xf><xf numFmtId=\"0\" fontId=\"2\" fillId=\"0\" borderId=\"0\">"
-    "<alignment vertical=\"center\"/></xf></cellStyleXfs>%s"
+    "<alignment vertical=\"center\"/></xf></cellStyleXfs>{cell_xfs}"
     "<cellStyles count=\"2\"><cellStyle name=\"ハイパーリンク\" xfId=\"1\" builtinId=\"8\"/>"
     "<cellStyle name=\"標準\" xfId=\"0\" builtinId=\"0\"/></cellStyles><dxfs count=\"0\"/>"
     "<tableStyles count=\"0\" defaultTableStyle=\"TableStyleMedium9\" defaultPivotStyle=\"PivotStyleLight16\"/>"
-    "</styleSheet>";
+    "</styleSheet>"};
 
-constexpr std::string_view kNumFmtsHead = "<numFmts count=\"%d\">";
+constexpr XmlTemplate kNumFmtsHead{"<numFmts count=\"{count}\">"};
 constexpr std::string_view kNumFmtsTail = "</numFmts>";
-constexpr std::string_view kNumFmtCode = "<numFmt numFmtId=\"%d\" formatCode=\"%s\"/>";
+constexpr XmlTemplate kNumFmtCode{"<numFmt numFmtId=\"{id}\" formatCode=\"{code}\"/>"};
 // The yen sign of the Japanese code page is the backslash.
 constexpr std::string_view kCurrencyText = "&quot;\\&quot;";
 
-// What fills a kind's template after the id: nothing, the number text N, or the currency text
-// C and N alternately.
-enum class NumArgs { kNone, kN, kNN, kCNCN };
+// What fills a kind's template after the id: nothing, the decimal pattern {n} ("0", "0.00"),
+// or the currency text {currency} and {n}.
+enum class NumArgs { kNone, kNumber, kCurrency };
 
 struct NumFmtTemplate {
     std::uint16_t kind;
     NumArgs args;
-    std::string_view text;
+    XmlTemplate text;
 };
 
 constexpr NumFmtTemplate kNumFmtTemplates[] = {
-    {101, NumArgs::kNN, "<numFmt numFmtId=\"%d\" formatCode=\"%s_);\\(%s\\)\"/>"},
-    {102, NumArgs::kNN, "<numFmt numFmtId=\"%d\" formatCode=\"%s_);[Red]\\(%s\\)\"/>"},
-    {103, NumArgs::kNN, "<numFmt numFmtId=\"%d\" formatCode=\"%s;[Red]%s\"/>"},
-    {104, NumArgs::kNN, "<numFmt numFmtId=\"%d\" formatCode=\"%s_ ;[Red]\\-%s\\ \"/>"},
-    {105, NumArgs::kNN, "<numFmt numFmtId=\"%d\" formatCode=\"%s;&quot;△ &quot;%s\"/>"},
-    {106, NumArgs::kNN, "<numFmt numFmtId=\"%d\" formatCode=\"%s;&quot;▲ &quot;%s\"/>"},
-    {107, NumArgs::kN, "<numFmt numFmtId=\"%d\" formatCode=\"#,##%s_ \"/>"},
-    {108, NumArgs::kNN, "<numFmt numFmtId=\"%d\" formatCode=\"#,##%s_);[Red]\\(#,##%s\\)\"/>"},
-    // n decimal places: the plain number text (the entry carries no code of its own).
-    {109, NumArgs::kN, kNumFmtCode},
-    {201, NumArgs::kCNCN, "<numFmt numFmtId=\"%d\" formatCode=\"%s#,##%s;%s\\-#,##%s\"/>"},
-    {202, NumArgs::kCNCN, "<numFmt numFmtId=\"%d\" formatCode=\"%s#,##%s;[Red]%s\\-#,##%s\"/>"},
-    {203, NumArgs::kCNCN, "<numFmt numFmtId=\"%d\" formatCode=\"%s#,##%s;[Red]%s#,##%s\"/>"},
-    {204, NumArgs::kCNCN, "<numFmt numFmtId=\"%d\" formatCode=\"%s#,##%s_);\\(%s#,##%s\\)\"/>"},
-    {205, NumArgs::kCNCN, "<numFmt numFmtId=\"%d\" formatCode=\"%s#,##%s;[Red]%s;#,##%s\"/>"},
-    {302, NumArgs::kNone, "<numFmt numFmtId=\"%d\" formatCode=\"yyyy/m/d;@\"/>"},
-    {303, NumArgs::kNone, "<numFmt numFmtId=\"%d\" formatCode=\"yyyy/m/d\\ h:mm;@\"/>"},
-    {331, NumArgs::kNone, "<numFmt numFmtId=\"%d\" formatCode=\"m&quot;月&quot;d&quot;日&quot;;@\"/>"},
+    {101, NumArgs::kNumber, "<numFmt numFmtId=\"{id}\" formatCode=\"{n}_);\\({n}\\)\"/>"},
+    {102, NumArgs::kNumber, "<numFmt numFmtId=\"{id}\" formatCode=\"{n}_);[Red]\\({n}\\)\"/>"},
+    {103, NumArgs::kNumber, "<numFmt numFmtId=\"{id}\" formatCode=\"{n};[Red]{n}\"/>"},
+    {104, NumArgs::kNumber, "<numFmt numFmtId=\"{id}\" formatCode=\"{n}_ ;[Red]\\-{n}\\ \"/>"},
+    {105, NumArgs::kNumber, "<numFmt numFmtId=\"{id}\" formatCode=\"{n};&quot;△ &quot;{n}\"/>"},
+    {106, NumArgs::kNumber, "<numFmt numFmtId=\"{id}\" formatCode=\"{n};&quot;▲ &quot;{n}\"/>"},
+    {107, NumArgs::kNumber, "<numFmt numFmtId=\"{id}\" formatCode=\"#,##{n}_ \"/>"},
+    {108, NumArgs::kNumber, "<numFmt numFmtId=\"{id}\" formatCode=\"#,##{n}_);[Red]\\(#,##{n}\\)\"/>"},
+    // n decimal places: the plain pattern (the entry carries no code of its own).
+    {109, NumArgs::kNumber, "<numFmt numFmtId=\"{id}\" formatCode=\"{n}\"/>"},
+    {201, NumArgs::kCurrency, "<numFmt numFmtId=\"{id}\" formatCode=\"{currency}#,##{n};{currency}\\-#,##{n}\"/>"},
+    {202, NumArgs::kCurrency, "<numFmt numFmtId=\"{id}\" formatCode=\"{currency}#,##{n};[Red]{currency}\\-#,##{n}\"/>"},
+    {203, NumArgs::kCurrency, "<numFmt numFmtId=\"{id}\" formatCode=\"{currency}#,##{n};[Red]{currency}#,##{n}\"/>"},
+    {204, NumArgs::kCurrency, "<numFmt numFmtId=\"{id}\" formatCode=\"{currency}#,##{n}_);\\({currency}#,##{n}\\)\"/>"},
+    {205, NumArgs::kCurrency, "<numFmt numFmtId=\"{id}\" formatCode=\"{currency}#,##{n};[Red]{currency};#,##{n}\"/>"},
+    {302, NumArgs::kNone, "<numFmt numFmtId=\"{id}\" formatCode=\"yyyy/m/d;@\"/>"},
+    {303, NumArgs::kNone, "<numFmt numFmtId=\"{id}\" formatCode=\"yyyy/m/d\\ h:mm;@\"/>"},
+    {331, NumArgs::kNone, "<numFmt numFmtId=\"{id}\" formatCode=\"m&quot;月&quot;d&quot;日&quot;;@\"/>"},
     {333, NumArgs::kNone,
-     "<numFmt numFmtId=\"%d\" formatCode=\"yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;;@\"/>"},
-    {334, NumArgs::kNone, "<numFmt numFmtId=\"%d\" formatCode=\"[$-411]ge\\.m\\.d;@\"/>"},
+     "<numFmt numFmtId=\"{id}\" formatCode=\"yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;;@\"/>"},
+    {334, NumArgs::kNone, "<numFmt numFmtId=\"{id}\" formatCode=\"[$-411]ge\\.m\\.d;@\"/>"},
     {335, NumArgs::kNone,
-     "<numFmt numFmtId=\"%d\" formatCode=\"[$-411]ggge&quot;年&quot;m&quot;月&quot;d&quot;日&quot;;@\"/>"},
-    {400, NumArgs::kNone, "<numFmt numFmtId=\"%d\" formatCode=\"h&quot;時&quot;mm&quot;分&quot;;@\"/>"},
-    {402, NumArgs::kNone, "<numFmt numFmtId=\"%d\" formatCode=\"h&quot;時&quot;mm&quot;分&quot;;@\"/>"},
-    {500, NumArgs::kN, "<numFmt numFmtId=\"%d\" formatCode=\"%s%%\"/>"},
-    {501, NumArgs::kN, "<numFmt numFmtId=\"%d\" formatCode=\"%s%%\"/>"},
+     "<numFmt numFmtId=\"{id}\" formatCode=\"[$-411]ggge&quot;年&quot;m&quot;月&quot;d&quot;日&quot;;@\"/>"},
+    {400, NumArgs::kNone, "<numFmt numFmtId=\"{id}\" formatCode=\"h&quot;時&quot;mm&quot;分&quot;;@\"/>"},
+    {402, NumArgs::kNone, "<numFmt numFmtId=\"{id}\" formatCode=\"h&quot;時&quot;mm&quot;分&quot;;@\"/>"},
+    {500, NumArgs::kNumber, "<numFmt numFmtId=\"{id}\" formatCode=\"{n}%\"/>"},
+    {501, NumArgs::kNumber, "<numFmt numFmtId=\"{id}\" formatCode=\"{n}%\"/>"},
     {510, NumArgs::kNone,
-     "<numFmt numFmtId=\"%d\" formatCode=\"[&lt;=999]000;[&lt;=9999]000\\-00;000\\-0000\" />"},
-    {511, NumArgs::kNone, "<numFmt numFmtId=\"%d\" formatCode=\"&quot;△&quot;\\ #,##0;&quot;▲&quot;\\ #,##0\" />"},
-    {512, NumArgs::kNone, "<numFmt numFmtId=\"%d\" formatCode=\"[DBNum1][$-411]General\" />"},
-    {513, NumArgs::kNone, "<numFmt numFmtId=\"%d\" formatCode=\"[DBNum2][$-411]General\" />"},
-    {514, NumArgs::kNone, "<numFmt numFmtId=\"%d\" formatCode=\"[DBNum3][$-411]0\" />"},
-    {515, NumArgs::kNone, "<numFmt numFmtId=\"%d\" formatCode=\"[DBNum3][$-411]#,##0\" />"},
+     "<numFmt numFmtId=\"{id}\" formatCode=\"[&lt;=999]000;[&lt;=9999]000\\-00;000\\-0000\" />"},
+    {511, NumArgs::kNone, "<numFmt numFmtId=\"{id}\" formatCode=\"&quot;△&quot;\\ #,##0;&quot;▲&quot;\\ #,##0\" />"},
+    {512, NumArgs::kNone, "<numFmt numFmtId=\"{id}\" formatCode=\"[DBNum1][$-411]General\" />"},
+    {513, NumArgs::kNone, "<numFmt numFmtId=\"{id}\" formatCode=\"[DBNum2][$-411]General\" />"},
+    {514, NumArgs::kNone, "<numFmt numFmtId=\"{id}\" formatCode=\"[DBNum3][$-411]0\" />"},
+    {515, NumArgs::kNone, "<numFmt numFmtId=\"{id}\" formatCode=\"[DBNum3][$-411]#,##0\" />"},
 };
+
+// Every entry's holes are the ones its kind fills, in that order.
+constexpr bool num_fmt_templates_match() {
+    for (const auto &entry : kNumFmtTemplates) {
+        const XmlTemplate &t = entry.text;
+        bool ok = t.values() >= 1 && t.name(0) == "id";
+        switch (entry.args) {
+        case NumArgs::kNone: ok = ok && t.values() == 1; break;
+        case NumArgs::kNumber: ok = ok && t.values() == 2 && t.name(1) == "n"; break;
+        case NumArgs::kCurrency: ok = ok && t.values() == 3 && t.name(1) == "currency" && t.name(2) == "n"; break;
+        }
+        if (!ok) return false;
+    }
+    return true;
+}
+static_assert(num_fmt_templates_match(), "a number format template does not fit its kind");
 
 // Kinds that take an id but have no element of their own, and the kind that takes neither
 // (cells of that kind use the built-in [h]:mm:ss format).
@@ -84,30 +98,32 @@ constexpr std::uint16_t kSilentKinds[] = {100, 200, 300};
 constexpr std::uint16_t kKindBuiltinHms = 404;
 constexpr std::uint32_t kBuiltinHms = 46;
 
-constexpr std::string_view kFontsHead = "<fonts count=\"%d\">";
+constexpr XmlTemplate kFontsHead{"<fonts count=\"{count}\">"};
 constexpr std::string_view kFontsTail = "</fonts>";
-constexpr std::string_view kFont =
-    "<font>%s<sz val=\"%d\"/>%s<name val=\"%s\"/><family val=\"3\"/><charset val=\"128\"/></font>";
+constexpr XmlTemplate kFont{
+    "<font>{style}<sz val=\"{size}\"/>{colour}<name val=\"{name}\"/><family val=\"3\"/><charset val=\"128\"/></font>"};
 constexpr std::string_view kBoldTag = "<b/>";
 constexpr std::string_view kItalicTag = "<i/>";
 constexpr std::string_view kUnderlineTag = "<u/>";
-constexpr std::string_view kFontColour = "<color rgb=\"FF%s\"/>";
+constexpr XmlTemplate kFontColour{"<color rgb=\"FF{rgb}\"/>"};
 constexpr std::string_view kFontHyperlinkColour = "<color theme=\"10\"/>";
 
-constexpr std::string_view kFillsHead = "<fills count=\"%d\">";
+constexpr XmlTemplate kFillsHead{"<fills count=\"{count}\">"};
 constexpr std::string_view kFillsTail = "</fills>";
-constexpr std::string_view kPatternColour = "<fgColor rgb=\"FF%s\" />";
-constexpr std::string_view kFillTwoColours =
-    "<fill><patternFill patternType=\"%s\">%s<bgColor rgb=\"FF%s\"/></patternFill></fill>";
-constexpr std::string_view kFillColour =
-    "<fill><patternFill patternType=\"%s\"><fgColor rgb=\"FF%s\"/><bgColor indexed=\"64\"/></patternFill></fill>";
-constexpr std::string_view kFillPatternColour = "<fill><patternFill patternType=\"%s\">%s</patternFill></fill>";
-constexpr std::string_view kFillPattern = "<fill><patternFill patternType=\"%s\"/></fill>";
-constexpr std::string_view kGradientFill = "<fill><gradientFill%s>%s</gradientFill></fill>";
-constexpr std::string_view kGradientColour = "<color rgb=\"FF%s\" />";
-constexpr std::string_view kGradientTwoStops = "<stop position=\"0\">%s</stop><stop position=\"1\">%s</stop>";
-constexpr std::string_view kGradientThreeStops =
-    "<stop position=\"0\">%s</stop><stop position=\"0.5\">%s</stop><stop position=\"1\">%s</stop>";
+constexpr XmlTemplate kPatternColour{"<fgColor rgb=\"FF{rgb}\" />"};
+constexpr XmlTemplate kFillTwoColours{
+    "<fill><patternFill patternType=\"{pattern}\">{pattern_colour}<bgColor rgb=\"FF{rgb}\"/></patternFill></fill>"};
+constexpr XmlTemplate kFillColour{
+    "<fill><patternFill patternType=\"{pattern}\"><fgColor rgb=\"FF{rgb}\"/><bgColor indexed=\"64\"/></patternFill></fill>"};
+constexpr XmlTemplate kFillPatternColour{
+    "<fill><patternFill patternType=\"{pattern}\">{pattern_colour}</patternFill></fill>"};
+constexpr XmlTemplate kFillPattern{"<fill><patternFill patternType=\"{pattern}\"/></fill>"};
+constexpr XmlTemplate kGradientFill{"<fill><gradientFill{attributes}>{stops}</gradientFill></fill>"};
+constexpr XmlTemplate kGradientColour{"<color rgb=\"FF{rgb}\" />"};
+constexpr XmlTemplate kGradientTwoStops{"<stop position=\"0\">{first}</stop><stop position=\"1\">{second}</stop>"};
+// A three-stop gradient returns to its first colour.
+constexpr XmlTemplate kGradientThreeStops{
+    "<stop position=\"0\">{first}</stop><stop position=\"0.5\">{second}</stop><stop position=\"1\">{first}</stop>"};
 
 // Gradient attributes by style (row: 1..5, then any other style) and variant (column: 0 or 1,
 // 2, 3, 4; any other variant as 0).
@@ -124,7 +140,7 @@ constexpr std::string_view kGradientAttributes[6][4] = {
     {" degree=\"90\"", " degree=\"270\"", " degree=\"90\"", " degree=\"90\""},
 };
 
-constexpr std::string_view kBordersHead = "<borders count=\"%d\">";
+constexpr XmlTemplate kBordersHead{"<borders count=\"{count}\">"};
 constexpr std::string_view kBordersTail = "</borders>";
 constexpr std::string_view kEmptyBorder = "<border><left/><right/><top/><bottom/><diagonal/></border>";
 constexpr std::string_view kBorderOpen = "<border>";
@@ -132,25 +148,28 @@ constexpr std::string_view kBorderOpenUp = "<border diagonalUp=\"1\">";
 constexpr std::string_view kBorderOpenDown = "<border diagonalDown=\"1\">";
 constexpr std::string_view kBorderOpenBoth = "<border diagonalUp=\"1\" diagonalDown=\"1\">";
 constexpr std::string_view kBorderAutoColour = "<color auto=\"1\"/>";
-constexpr std::string_view kBorderColour = "<color rgb=\"FF%s\"/>";
-constexpr std::string_view kBorderLeft = "<left style=\"%s\">%s</left>";
-constexpr std::string_view kBorderRight = "<right style=\"%s\">%s</right>";
-constexpr std::string_view kBorderTop = "<top style=\"%s\">%s</top>";
-constexpr std::string_view kBorderBottom = "<bottom style=\"%s\">%s</bottom>";
-constexpr std::string_view kBorderDiagonal = "<diagonal style=\"%s\">%s</diagonal></border>";
+constexpr XmlTemplate kBorderColour{"<color rgb=\"FF{rgb}\"/>"};
+constexpr XmlTemplate kBorderLeft{"<left style=\"{style}\">{colour}</left>"};
+constexpr XmlTemplate kBorderRight{"<right style=\"{style}\">{colour}</right>"};
+constexpr XmlTemplate kBorderTop{"<top style=\"{style}\">{colour}</top>"};
+constexpr XmlTemplate kBorderBottom{"<bottom style=\"{style}\">{colour}</bottom>"};
+constexpr std::string_view kBorderNoLeft = "<left/>", kBorderNoRight = "<right/>", kBorderNoTop = "<top/>",
+                           kBorderNoBottom = "<bottom/>";
+constexpr XmlTemplate kBorderDiagonal{"<diagonal style=\"{style}\">{colour}</diagonal></border>"};
 constexpr std::string_view kBorderNoDiagonal = "<diagonal/></border>";
 
-constexpr std::string_view kCellXfsHead = "<cellXfs count=\"%d\">";
+constexpr XmlTemplate kCellXfsHead{"<cellXfs count=\"{count}\">"};
 constexpr std::string_view kCellXfsTail = "</cellXfs>";
 constexpr std::string_view kFirstXf =
     "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment vertical=\"center\"/></xf>";
-constexpr std::string_view kXf =
-    "<xf numFmtId=\"%d\" fontId=\"%d\" fillId=\"%d\" borderId=\"%d\"%s xfId=\"%d\"%s%s>%s</xf>";
+constexpr XmlTemplate kXf{
+    "<xf numFmtId=\"{format}\" fontId=\"{font}\" fillId=\"{fill}\" borderId=\"{border}\"{apply_border} "
+    "xfId=\"{style_xf}\"{apply_fill}{apply_format}>{alignment}</xf>"};
 constexpr std::string_view kApplyBorder = " applyBorder=\"1\"";
 constexpr std::string_view kApplyFill = " applyFill=\"1\"";
 constexpr std::string_view kApplyNumberFormat = " applyNumberFormat=\"1\"";
 constexpr std::string_view kQuotePrefix = " quotePrefix=\"1\" applyAlignment=\"1\"";
-constexpr std::string_view kAlignment = "<alignment%s%s%s/>";
+constexpr XmlTemplate kAlignment{"<alignment{vertical}{horizontal}{control}/>"};
 constexpr std::string_view kVerticalTop = " vertical=\"top\"";
 constexpr std::string_view kVerticalCenter = " vertical=\"center\"";
 constexpr std::string_view kHorizontalLeft = " horizontal=\"left\"";
@@ -159,51 +178,6 @@ constexpr std::string_view kHorizontalRight = " horizontal=\"right\"";
 constexpr std::string_view kTextRotation = " textRotation=\"255\"";
 constexpr std::string_view kWrapText = " wrapText=\"1\"";
 constexpr std::string_view kShrinkToFit = " shrinkToFit=\"1\"";
-
-// Appends `tmpl` with each "%s" or "%d" replaced by the next argument and "%%" by "%".
-void fill(std::string &out, std::string_view tmpl, std::initializer_list<std::string_view> args) {
-    auto next = args.begin();
-    std::size_t run = 0;
-    for (std::size_t i = 0; i + 1 < tmpl.size(); ++i) {
-        if (tmpl[i] != '%') continue;
-        char directive = tmpl[i + 1];
-        if (directive != 's' && directive != 'd' && directive != '%') continue;
-        out.append(tmpl.substr(run, i - run));
-        if (directive == '%') out.push_back('%');
-        else if (next != args.end()) out.append(*next++);
-        run = i + 2;
-        ++i;
-    }
-    out.append(tmpl.substr(run));
-}
-
-struct Number {
-    char digits[24];
-    std::size_t size;
-    explicit Number(long long value) {
-        size = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
-    }
-    operator std::string_view() const { return {digits, size}; }
-};
-
-// "rrggbb" of a colour field, lower or upper case as each element of the part has it.
-std::string hex(Rgb rgb, bool upper) {
-    const char *digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-    std::string text(6, '0');
-    std::uint8_t bytes[3] = {rgb.red, rgb.green, rgb.blue};
-    for (int i = 0; i < 3; ++i) {
-        text[static_cast<std::size_t>(2 * i)] = digits[bytes[i] >> 4];
-        text[static_cast<std::size_t>(2 * i + 1)] = digits[bytes[i] & 15];
-    }
-    return text;
-}
-
-// The number text N: "0", then "." and one "0" per decimal place.
-std::string number_text(std::uint8_t decimals) {
-    std::string text = "0";
-    if (decimals > 0) text.append(".").append(decimals, '0');
-    return text;
-}
 
 const NumFmtTemplate *num_fmt_template(std::uint16_t kind) {
     for (const auto &entry : kNumFmtTemplates)
@@ -217,135 +191,131 @@ bool silent_kind(std::uint16_t kind) {
     return false;
 }
 
-std::string num_fmts_section(const StyleRegistry &styles) {
+void write_num_fmts(const StyleRegistry &styles, std::string &out) {
     const auto &formats = styles.num_formats();
-    std::string out;
-    fill(out, kNumFmtsHead, {Number(static_cast<long long>(formats.size()))});
+    xml_fill<kNumFmtsHead>(out, formats.size());
     for (const NumFormat &format : formats) {
         if (format.kind == kKindBuiltinHms || silent_kind(format.kind)) continue;
-        Number number(format.assigned_id);
         const NumFmtTemplate *entry = num_fmt_template(format.kind);
         if (!entry) {
             // A code of the caller's (or a template's) is plain text: escaped for the attribute.
-            fill(out, kNumFmtCode, {number, xml_escape(format.code, EscapeMode::kAttribute)});
+            xml_fill<kNumFmtCode>(out, format.assigned_id, XmlAttribute{format.code});
             continue;
         }
-        std::string n = number_text(format.decimals);
+        // The decimal pattern: "0", then "." and one "0" per decimal place.
+        auto decimals = [&](std::string &o) {
+            o.push_back('0');
+            if (format.decimals > 0) o.append(".").append(format.decimals, '0');
+        };
         switch (entry->args) {
-        case NumArgs::kNone: fill(out, entry->text, {number}); break;
-        case NumArgs::kN: fill(out, entry->text, {number, n}); break;
-        case NumArgs::kNN: fill(out, entry->text, {number, n, n}); break;
-        case NumArgs::kCNCN: fill(out, entry->text, {number, kCurrencyText, n, kCurrencyText, n}); break;
+        case NumArgs::kNone: xml_fill_chosen(out, entry->text, format.assigned_id); break;
+        case NumArgs::kNumber: xml_fill_chosen(out, entry->text, format.assigned_id, decimals); break;
+        case NumArgs::kCurrency:
+            xml_fill_chosen(out, entry->text, format.assigned_id, kCurrencyText, decimals);
+            break;
         }
     }
     out.append(kNumFmtsTail);
-    return out;
 }
 
-std::string fonts_section(const StyleRegistry &styles) {
+void write_fonts(const StyleRegistry &styles, std::string &out) {
     const auto &fonts = styles.fonts();
-    std::string out;
-    fill(out, kFontsHead, {Number(static_cast<long long>(fonts.size()))});
+    xml_fill<kFontsHead>(out, fonts.size());
     for (const FontRecord &font : fonts) {
-        std::string style;
-        if (font.style & kFontBold) style.append(kBoldTag);
-        if (font.style & kFontItalic) style.append(kItalicTag);
-        if (font.style & (kFontUnderline | kFontHyperlink)) style.append(kUnderlineTag);
-        std::string colour;
-        if (font.colour != 0)
-            fill(colour, kFontColour, {hex(colour_rgb(font.colour, font.rgb), true)});
-        else if (font.style & kFontHyperlink)
-            colour.assign(kFontHyperlinkColour);
+        auto style = [&](std::string &o) {
+            if (font.style & kFontBold) o.append(kBoldTag);
+            if (font.style & kFontItalic) o.append(kItalicTag);
+            if (font.style & (kFontUnderline | kFontHyperlink)) o.append(kUnderlineTag);
+        };
+        auto colour = [&](std::string &o) {
+            if (font.colour != 0)
+                xml_fill<kFontColour>(o, HexRgb{colour_rgb(font.colour, font.rgb), HexCase::kUpper});
+            else if (font.style & kFontHyperlink)
+                o.append(kFontHyperlinkColour);
+        };
         std::string_view name = font.name_id == kFontNameOwn ? std::string_view(font.name)
                                                               : builtin_font_name(font.name_id);
-        fill(out, kFont, {style, Number(font.size), colour, xml_escape(name, EscapeMode::kText)});
+        xml_fill<kFont>(out, style, font.size, colour, XmlText{name});
     }
     out.append(kFontsTail);
-    return out;
 }
 
-void gradient_fill(std::string &out, const FillRecord &fill_record) {
-    unsigned style = fill_record.gradient_kind;
-    unsigned variant = fill_record.gradient_variation;
+void write_gradient_fill(const FillRecord &record, std::string &out) {
+    unsigned style = record.gradient_kind;
+    unsigned variant = record.gradient_variation;
     std::size_t row = style >= 1 && style <= 5 ? style - 1 : 5;
     std::size_t column = variant >= 2 && variant <= 4 ? variant - 1 : 0;
-    std::string first, second;
-    fill(first, kGradientColour, {hex(colour_rgb(fill_record.colour, fill_record.rgb), false)});
-    fill(second, kGradientColour, {hex(colour_rgb(fill_record.colour2, fill_record.rgb2), false)});
-    std::string stops;
-    bool three_stops = variant == 3 && style != 4 && style != 5;
-    if (three_stops)
-        fill(stops, kGradientThreeStops, {first, second, first});
-    else
-        fill(stops, kGradientTwoStops, {first, second});
-    fill(out, kGradientFill, {kGradientAttributes[row][column], stops});
+    auto first = [&](std::string &o) {
+        xml_fill<kGradientColour>(o, HexRgb{colour_rgb(record.colour, record.rgb), HexCase::kLower});
+    };
+    auto second = [&](std::string &o) {
+        xml_fill<kGradientColour>(o, HexRgb{colour_rgb(record.colour2, record.rgb2), HexCase::kLower});
+    };
+    auto stops = [&](std::string &o) {
+        if (variant == 3 && style != 4 && style != 5) xml_fill<kGradientThreeStops>(o, first, second);
+        else xml_fill<kGradientTwoStops>(o, first, second);
+    };
+    xml_fill<kGradientFill>(out, kGradientAttributes[row][column], stops);
 }
 
-std::string fills_section(const StyleRegistry &styles) {
+void write_fills(const StyleRegistry &styles, std::string &out) {
     const auto &fills = styles.fills();
-    std::string out;
-    fill(out, kFillsHead, {Number(static_cast<long long>(fills.size()))});
+    xml_fill<kFillsHead>(out, fills.size());
     for (const FillRecord &record : fills) {
         if (record.pattern == kFillGradient) {
-            gradient_fill(out, record);
+            write_gradient_fill(record, out);
             continue;
         }
         std::string_view pattern = fill_pattern_name(record.pattern);
-        std::string pattern_colour;
-        if (record.pattern_colour != 0)
-            fill(pattern_colour, kPatternColour, {hex(palette_rgb(record.pattern_colour), false)});
+        auto pattern_colour = [&](std::string &o) {
+            xml_fill<kPatternColour>(o, HexRgb{palette_rgb(record.pattern_colour), HexCase::kLower});
+        };
         if (record.colour != 0) {
-            std::string colour = hex(colour_rgb(record.colour, record.rgb), false);
-            if (record.pattern_colour != 0)
-                fill(out, kFillTwoColours, {pattern, pattern_colour, colour});
-            else
-                fill(out, kFillColour, {pattern, colour});
+            HexRgb colour{colour_rgb(record.colour, record.rgb), HexCase::kLower};
+            if (record.pattern_colour != 0) xml_fill<kFillTwoColours>(out, pattern, pattern_colour, colour);
+            else xml_fill<kFillColour>(out, pattern, colour);
         } else if (record.pattern_colour != 0) {
-            fill(out, kFillPatternColour, {pattern, pattern_colour});
+            xml_fill<kFillPatternColour>(out, pattern, pattern_colour);
         } else {
-            fill(out, kFillPattern, {pattern});
+            xml_fill<kFillPattern>(out, pattern);
         }
     }
     out.append(kFillsTail);
-    return out;
 }
 
-std::string borders_section(const StyleRegistry &styles) {
+// One side of a border: its element with style and colour, or the empty element.
+template <const XmlTemplate &Side, typename Colour>
+void write_border_side(std::uint8_t style, std::string_view empty, const Colour &colour, std::string &out) {
+    if (style) xml_fill<Side>(out, border_style_name(style), colour);
+    else out.append(empty);
+}
+
+void write_borders(const StyleRegistry &styles, std::string &out) {
     const auto &borders = styles.borders();
-    std::string out;
-    fill(out, kBordersHead, {Number(static_cast<long long>(borders.size() + 1))});
+    xml_fill<kBordersHead>(out, borders.size() + 1);
     out.append(kEmptyBorder);
     for (const BorderRecord &border : borders) {
         if (border.diagonal_up && border.diagonal_down) out.append(kBorderOpenBoth);
         else if (border.diagonal_up) out.append(kBorderOpenUp);
         else if (border.diagonal_down) out.append(kBorderOpenDown);
         else out.append(kBorderOpen);
-        std::string colour;
-        if (border.colour == 0)
-            colour.assign(kBorderAutoColour);
-        else
-            fill(colour, kBorderColour, {hex(colour_rgb(border.colour, border.rgb), true)});
-        auto side = [&](std::uint8_t style, std::string_view tmpl, std::string_view empty) {
-            if (style) fill(out, tmpl, {border_style_name(style), colour});
-            else out.append(empty);
+        auto colour = [&](std::string &o) {
+            if (border.colour == 0) o.append(kBorderAutoColour);
+            else xml_fill<kBorderColour>(o, HexRgb{colour_rgb(border.colour, border.rgb), HexCase::kUpper});
         };
-        side(border.left, kBorderLeft, "<left/>");
-        side(border.right, kBorderRight, "<right/>");
-        side(border.top, kBorderTop, "<top/>");
-        side(border.bottom, kBorderBottom, "<bottom/>");
+        write_border_side<kBorderLeft>(border.left, kBorderNoLeft, colour, out);
+        write_border_side<kBorderRight>(border.right, kBorderNoRight, colour, out);
+        write_border_side<kBorderTop>(border.top, kBorderNoTop, colour, out);
+        write_border_side<kBorderBottom>(border.bottom, kBorderNoBottom, colour, out);
         // One diagonal element carries both directions; the up line's style wins when both
         // are set with different styles.
         std::uint8_t diagonal = border.diagonal_up ? border.diagonal_up : border.diagonal_down;
-        if (diagonal)
-            fill(out, kBorderDiagonal, {border_style_name(diagonal), colour});
-        else
-            out.append(kBorderNoDiagonal);
+        write_border_side<kBorderDiagonal>(diagonal, kBorderNoDiagonal, colour, out);
     }
     out.append(kBordersTail);
-    return out;
 }
 
-std::string alignment(const XfRecord &xf) {
+void write_alignment(const XfRecord &xf, std::string &out) {
     std::string_view vertical = kVerticalTop, horizontal;
     switch (xf.align) {
     case 11: horizontal = kHorizontalLeft; break;
@@ -359,20 +329,18 @@ std::string alignment(const XfRecord &xf) {
     case 33: vertical = {}, horizontal = kHorizontalRight; break;
     default: break;
     }
-    std::string control;
-    if (xf.text_flags & kTextVertical) control.append(kTextRotation);
-    if (xf.text_flags & kTextWrap) control.append(kWrapText);
-    if (xf.text_flags & kTextShrink) control.append(kShrinkToFit);
-    std::string out;
-    fill(out, kAlignment, {vertical, horizontal, control});
-    return out;
+    auto control = [&](std::string &o) {
+        if (xf.text_flags & kTextVertical) o.append(kTextRotation);
+        if (xf.text_flags & kTextWrap) o.append(kWrapText);
+        if (xf.text_flags & kTextShrink) o.append(kShrinkToFit);
+    };
+    xml_fill<kAlignment>(out, vertical, horizontal, control);
 }
 
-std::string cell_xfs_section(const StyleRegistry &styles) {
+void write_cell_xfs(const StyleRegistry &styles, std::string &out) {
     const auto &xfs = styles.xfs();
     const auto &formats = styles.num_formats();
-    std::string out;
-    fill(out, kCellXfsHead, {Number(static_cast<long long>(xfs.size() + 1))});
+    xml_fill<kCellXfsHead>(out, xfs.size() + 1);
     out.append(kFirstXf);
     for (const XfRecord &xf : xfs) {
         long long format_id = xf.format;
@@ -389,24 +357,23 @@ std::string cell_xfs_section(const StyleRegistry &styles) {
             format_id = 0;
             format_text = kQuotePrefix;
         }
-        fill(out, kXf,
-             {Number(format_id), Number(xf.font), Number(xf.fill), Number(xf.border),
-              xf.border >= 1 ? kApplyBorder : std::string_view(), Number(xf.style_xf),
-              xf.fill >= 2 ? kApplyFill : std::string_view(), format_text, alignment(xf)});
+        auto alignment = [&](std::string &o) { write_alignment(xf, o); };
+        xml_fill<kXf>(out, format_id, xf.font, xf.fill, xf.border, xf.border >= 1 ? kApplyBorder : std::string_view(),
+                      xf.style_xf, xf.fill >= 2 ? kApplyFill : std::string_view(), format_text, alignment);
     }
     out.append(kCellXfsTail);
-    return out;
 }
 
 }  // namespace
 
 std::string write_styles_part(const Book &book) {
     const StyleRegistry &styles = book.styles;
-    std::string num_fmts = num_fmts_section(styles);
     std::string out;
     out.reserve(65536);
-    fill(out, kStylesText,
-         {num_fmts, fonts_section(styles), fills_section(styles), borders_section(styles), cell_xfs_section(styles)});
+    xml_fill<kStylesText>(
+        out, [&](std::string &o) { write_num_fmts(styles, o); }, [&](std::string &o) { write_fonts(styles, o); },
+        [&](std::string &o) { write_fills(styles, o); }, [&](std::string &o) { write_borders(styles, o); },
+        [&](std::string &o) { write_cell_xfs(styles, o); });
     return out;
 }
 

@@ -1,132 +1,112 @@
-// Serialises one sheet into its worksheet part and its relationship part. The cell loop is the
-// hot path of every save: it appends into the caller's string and allocates nothing per cell.
+// Serialises one sheet into its worksheet part. The cell loop is the hot path of every save:
+// it appends into the caller's string and allocates nothing per cell.
 
 #include "xlsx_write/worksheet_part.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <initializer_list>
 #include <string_view>
 
 #include "model/address.h"
+#include "support/results.h"
 #include "xlsx_write/part_table.h"
 #include "xlsx_write/password_hash.h"
 #include "xlsx_write/xml_escape.h"
+#include "xlsx_write/xml_writer.h"
 
 namespace tabsmith {
 namespace {
 
 using namespace std::string_view_literals;
 
-// A fixed text with "%s" holes, split at compile time so that filling it never searches.
-class Template {
-public:
-    static constexpr int kMaxHoles = 8;
-    constexpr Template(std::string_view text) {
-        std::size_t from = 0;
-        for (std::size_t at = text.find("%s"); at != std::string_view::npos; at = text.find("%s", from)) {
-            pieces_[holes_++] = text.substr(from, at - from);
-            from = at + 2;
-        }
-        pieces_[holes_] = text.substr(from);
-    }
-    constexpr std::string_view piece(int k) const { return pieces_[k]; }
-    constexpr int holes() const { return holes_; }
-
-private:
-    std::string_view pieces_[kMaxHoles + 1]{};
-    int holes_ = 0;
-};
-
-// Templates. Every "%s" is filled, in order, by fill(); numbers are formatted beforehand.
 constexpr std::string_view kWorksheetOpen =
     "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
     "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">";
 constexpr std::string_view kWorksheetClose = "</worksheet>";
-constexpr Template kCodeName{"codeName=\"%s\""};
-constexpr Template kSheetPrEmpty{"<sheetPr %s />"};
-constexpr Template kSheetPrNamed{"<sheetPr %s>%s%s</sheetPr>"};
-constexpr Template kSheetPrUnnamed{"<sheetPr>%s%s</sheetPr>"};
-constexpr Template kTabColor{"<tabColor rgb=\"%s\"/>"};
+constexpr XmlTemplate kSheetPrEmpty{"<sheetPr codeName=\"{code_name}\" />"};
+constexpr XmlTemplate kSheetPrNamed{"<sheetPr codeName=\"{code_name}\">{tab_colour}{fit}</sheetPr>"};
+constexpr XmlTemplate kSheetPrUnnamed{"<sheetPr>{tab_colour}{fit}</sheetPr>"};
+constexpr XmlTemplate kDefaultCodeName{"Sheet{number}"};
+constexpr XmlTemplate kTabColor{"<tabColor rgb=\"FF{rgb}\"/>"};
 constexpr std::string_view kFitToPage = "<pageSetUpPr fitToPage=\"1\"/>";
-constexpr Template kDimension{"<dimension ref=\"A1:%s\"/>"};
-constexpr Template kSheetViews{
-    "<sheetViews><sheetView tabSelected=\"%s\" zoomScale=\"%s\" workbookViewId=\"0\" showGridLines=\"%s\"%s>"
-    "%s</sheetView></sheetViews>"};
+constexpr XmlTemplate kDimension{"<dimension ref=\"A1:{last}\"/>"};
+constexpr XmlTemplate kSheetViews{
+    "<sheetViews><sheetView tabSelected=\"{selected}\" zoomScale=\"{zoom}\" workbookViewId=\"0\" "
+    "showGridLines=\"{grid_lines}\"{attributes}>{panes}</sheetView></sheetViews>"};
 constexpr std::string_view kHideHeadings = " showRowColHeaders=\"0\"";
-constexpr Template kViewTopLeft{" topLeftCell=\"%s\""};
+constexpr XmlTemplate kViewTopLeft{" topLeftCell=\"{cell}\""};
 constexpr std::string_view kPaneOpen = "<pane";
-constexpr Template kPaneXSplit{" xSplit=\"%s\""};
-constexpr Template kPaneYSplit{" ySplit=\"%s\""};
-constexpr Template kPaneTail{" topLeftCell=\"%s\" activePane=\"%s\" state=\"frozen\"/>"};
-constexpr Template kPaneSelection{"<selection pane=\"%s\"/>"};
+constexpr XmlTemplate kPaneXSplit{" xSplit=\"{columns}\""};
+constexpr XmlTemplate kPaneYSplit{" ySplit=\"{rows}\""};
+constexpr XmlTemplate kPaneTail{" topLeftCell=\"{cell}\" activePane=\"{pane}\" state=\"frozen\"/>"};
+constexpr XmlTemplate kPaneSelection{"<selection pane=\"{pane}\"/>"};
 constexpr std::string_view kPaneTopRight = "topRight", kPaneBottomLeft = "bottomLeft",
                            kPaneBottomRight = "bottomRight";
-constexpr Template kSelection{"<selection activeCell=\"%s\" sqref=\"%s\" />"};
-constexpr Template kSheetFormatPr{"<sheetFormatPr defaultRowHeight=\"%s\"/>"};
+constexpr XmlTemplate kSelection{"<selection activeCell=\"{cell}\" sqref=\"{cell}\" />"};
+constexpr XmlTemplate kSheetFormatPr{"<sheetFormatPr defaultRowHeight=\"{height}\"/>"};
 constexpr std::string_view kColsOpen = "<cols>";
-constexpr Template kCol{"<col min=\"%s\" max=\"%s\" width=\"%s\" bestFit=\"1\" customWidth=\"1\"/>"};
-constexpr Template kColStyled{"<col min=\"%s\" max=\"%s\" width=\"%s\"%s%s/>"};
-constexpr Template kColStyle{" style=\"%s\""};
+constexpr XmlTemplate kCol{"<col min=\"{first}\" max=\"{last}\" width=\"{width}\" bestFit=\"1\" customWidth=\"1\"/>"};
+constexpr XmlTemplate kColStyled{"<col min=\"{first}\" max=\"{last}\" width=\"{width}\"{style}{custom_width}/>"};
+constexpr XmlTemplate kColStyle{" style=\"{style}\""};
 constexpr std::string_view kColCustomWidth = " bestFit=\"1\" customWidth=\"1\"";
 constexpr std::string_view kColsClose = "</cols>";
 constexpr std::string_view kSheetDataOpen = "<sheetData>";
 constexpr std::string_view kSheetDataClose = "</sheetData>";
-constexpr Template kRowOpen{"<row r=\"%s\" spans=\"1:%s\"%s>"};
-constexpr Template kRowOpenNoCells{"<row r=\"%s\"%s>"};
-constexpr Template kRowStyle{" s=\"%s\" customFormat=\"1\""};
-constexpr Template kRowHeight{" %s ht=\"%s\" customHeight=\"1\""};
+constexpr XmlTemplate kRowOpen{"<row r=\"{row}\" spans=\"1:{last_column}\"{attributes}>"};
+constexpr XmlTemplate kRowOpenNoCells{"<row r=\"{row}\"{attributes}>"};
+constexpr XmlTemplate kRowStyle{" s=\"{style}\" customFormat=\"1\""};
+constexpr XmlTemplate kRowHeight{" {hidden} ht=\"{height}\" customHeight=\"1\""};
 constexpr std::string_view kRowHidden = "hidden=\"1\"";
+constexpr std::string_view kRowHiddenAttribute = " hidden=\"1\"";
 constexpr std::string_view kRowClose = "</row>";
-constexpr Template kXmlCellStyle{" s=\"%s\""};
-constexpr Template kXmlCellMerged{"<c r=\"%s\" s=\"%s\"/>"};
-constexpr Template kXmlCellEmpty{"<c r=\"%s\"%s/>"};
-constexpr Template kXmlCellValue{"<c r=\"%s\"%s><v>%s</v></c>"};
-constexpr Template kXmlCellShared{"<c r=\"%s\"%s t=\"s\"><v>%s</v></c>"};
-constexpr Template kXmlCellInline{"<c r=\"%s\"%s t=\"inlineStr\"><is><t%s>%s</t></is></c>"};
+constexpr XmlTemplate kXmlCellStyle{" s=\"{style}\""};
+constexpr XmlTemplate kXmlCellMerged{"<c r=\"{cell}\" s=\"{style}\"/>"};
+constexpr XmlTemplate kXmlCellEmpty{"<c r=\"{cell}\"{style}/>"};
+constexpr XmlTemplate kXmlCellValue{"<c r=\"{cell}\"{style}><v>{value}</v></c>"};
+constexpr XmlTemplate kXmlCellShared{"<c r=\"{cell}\"{style} t=\"s\"><v>{index}</v></c>"};
+constexpr XmlTemplate kXmlCellInline{"<c r=\"{cell}\"{style} t=\"inlineStr\"><is><t{space}>{text}</t></is></c>"};
 constexpr std::string_view kPreserveSpace = " xml:space=\"preserve\"";
-constexpr Template kXmlCellFormula{"<c r=\"%s\"%s><f>%s</f></c>"};
-constexpr Template kXmlCellFormulaReady{"<c r=\"%s\"%s>%s</c>"};
-constexpr Template kXmlCellFormulaValue{"<c r=\"%s\"%s><f>%s</f><v>%s</v></c>"};
+constexpr XmlTemplate kXmlCellFormula{"<c r=\"{cell}\"{attributes}><f>{formula}</f></c>"};
+constexpr XmlTemplate kXmlCellFormulaReady{"<c r=\"{cell}\"{style}>{element}</c>"};
+constexpr XmlTemplate kXmlCellFormulaValue{"<c r=\"{cell}\"{attributes}><f>{formula}</f><v>{value}</v></c>"};
 constexpr std::string_view kValueTypeString = " t=\"str\"";
 constexpr std::string_view kValueTypeError = " t=\"e\"";
-constexpr Template kSheetProtection{
+constexpr XmlTemplate kSheetProtection{
     "<sheetProtection sheet=\"1\" formatCells=\"0\" formatColumns=\"0\" formatRows=\"0\" insertColumns=\"0\" "
     "insertRows=\"0\" insertHyperlinks=\"0\" deleteColumns=\"0\" deleteRows=\"0\" sort=\"0\" autoFilter=\"0\" "
-    "pivotTables=\"0\"%s/>"};
-constexpr Template kProtectionPassword{" password=\"%s\""};
-constexpr Template kAutoFilter{"<autoFilter ref=\"%s:%s\" />"};
-constexpr Template kMergeCellsOpen{"<mergeCells count=\"%s\">"};
-constexpr Template kMergeCell{"<mergeCell ref=\"%s:%s\"/>"};
+    "pivotTables=\"0\"{password}/>"};
+constexpr XmlTemplate kProtectionPassword{" password=\"{hash}\""};
+constexpr XmlTemplate kAutoFilter{"<autoFilter ref=\"{first}:{last}\" />"};
+constexpr XmlTemplate kMergeCellsOpen{"<mergeCells count=\"{count}\">"};
+constexpr XmlTemplate kMergeCell{"<mergeCell ref=\"{first}:{last}\"/>"};
 constexpr std::string_view kMergeCellsClose = "</mergeCells>";
-constexpr Template kPageMargins{
-    "<pageMargins left=\"%s\" right=\"%s\" top=\"%s\" bottom=\"%s\" header=\"%s\" footer=\"%s\" />"};
-constexpr Template kPageSetup{
-    "<pageSetup paperSize=\"%s\" %s%sorientation=\"%s\" verticalDpi=\"%s\" r:id=\"rId%s\"/>"};
-constexpr Template kFitToWidth{"fitToWidth=\"%s\" "};
-constexpr Template kFitToHeight{"fitToHeight=\"%s\" "};
-constexpr Template kScale{"scale=\"%s\" "};
-constexpr Template kHeaderFooter{"<headerFooter alignWithMargins=\"0\">%s%s</headerFooter>"};
-constexpr Template kOddHeader{"<oddHeader>%s</oddHeader>"};
-constexpr Template kOddFooter{"<oddFooter>%s</oddFooter>"};
-constexpr Template kFontCode{"%s&\"%s,%s%s\"&%s&K%s"};
-constexpr Template kRowBreaksOpen{"<rowBreaks count=\"%s\" manualBreakCount=\"%s\">"};
-constexpr Template kRowBreak{"<brk id=\"%s\" max=\"16383\" man=\"1\" />"};
+constexpr XmlTemplate kPageMargins{
+    "<pageMargins left=\"{left}\" right=\"{right}\" top=\"{top}\" bottom=\"{bottom}\" header=\"{header}\" "
+    "footer=\"{footer}\" />"};
+constexpr XmlTemplate kPageSetup{
+    "<pageSetup paperSize=\"{paper}\" {fit}{scale}orientation=\"{orientation}\" verticalDpi=\"{dpi}\" "
+    "r:id=\"rId{printer_settings}\"/>"};
+constexpr XmlTemplate kFitToWidth{"fitToWidth=\"{pages}\" "};
+constexpr XmlTemplate kFitToHeight{"fitToHeight=\"{pages}\" "};
+constexpr XmlTemplate kScale{"scale=\"{percent}\" "};
+constexpr std::string_view kLandscape = "landscape", kPortrait = "portrait";
+constexpr XmlTemplate kHeaderFooter{"<headerFooter alignWithMargins=\"0\">{header}{footer}</headerFooter>"};
+constexpr XmlTemplate kOddHeader{"<oddHeader>{sections}</oddHeader>"};
+constexpr XmlTemplate kOddFooter{"<oddFooter>{sections}</oddFooter>"};
+constexpr XmlTemplate kFontCode{"{underline}&\"{name},{style}{weight}\"&{size}&K{rgb}"};
+constexpr XmlTemplate kRowBreaksOpen{"<rowBreaks count=\"{count}\" manualBreakCount=\"{count}\">"};
+constexpr XmlTemplate kRowBreak{"<brk id=\"{row}\" max=\"16383\" man=\"1\" />"};
 constexpr std::string_view kRowBreaksClose = "</rowBreaks>";
-constexpr Template kColBreaksOpen{"<colBreaks count=\"%s\" manualBreakCount=\"%s\">"};
-constexpr Template kColBreak{"<brk id=\"%s\" max=\"1048575\" man=\"1\"/>"};
+constexpr XmlTemplate kColBreaksOpen{"<colBreaks count=\"{count}\" manualBreakCount=\"{count}\">"};
+constexpr XmlTemplate kColBreak{"<brk id=\"{column}\" max=\"1048575\" man=\"1\"/>"};
 constexpr std::string_view kColBreaksClose = "</colBreaks>";
-constexpr Template kDrawing{"<drawing r:id=\"rId%s\"/>"};
-constexpr Template kLegacyDrawing{"<legacyDrawing r:id=\"rId%s\"/>"};
-constexpr Template kPicture{"<picture r:id=\"rId%s\" />"};
-constexpr Template kTablePartsOpen{"<tableParts count=\"%s\">"};
-constexpr Template kTablePart{"<tablePart r:id=\"rId%s\" />"};
+constexpr XmlTemplate kDrawing{"<drawing r:id=\"rId{id}\"/>"};
+constexpr XmlTemplate kLegacyDrawing{"<legacyDrawing r:id=\"rId{id}\"/>"};
+constexpr XmlTemplate kPicture{"<picture r:id=\"rId{id}\" />"};
+constexpr XmlTemplate kTablePartsOpen{"<tableParts count=\"{count}\">"};
+constexpr XmlTemplate kTablePart{"<tablePart r:id=\"rId{id}\" />"};
 constexpr std::string_view kTablePartsClose = "</tableParts>";
-constexpr Template kPrinterSettingsRel{
-    "<Relationship Id=\"rId%s\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
-    "printerSettings\" Target=\"../printerSettings/printerSettings%s.bin\"/>"};
-constexpr std::string_view kRelationshipsTail = "</Relationships>";
 
 // Header and footer section codes (left, centre, right) and the font style names.
 constexpr std::string_view kSectionCodes[3] = {"&L", "&C", "&R"};
@@ -140,6 +120,7 @@ constexpr std::string_view kWeightMedium = " ﾒﾃﾞｨｳﾑ";
 
 constexpr double kUnsetColumnWidth = 8.38;
 constexpr double kCentimetresToInches = 0.3937;
+constexpr int kMarginDecimals = 6, kRowHeightDecimals = 6, kDefaultRowHeightDecimals = 1, kWidthDecimals = 3;
 constexpr std::uint8_t kFlagYes = 0;
 constexpr int kMinZoom = 10, kMaxZoom = 400;
 // Built-in font name ids whose header/footer font code carries a weight.
@@ -153,80 +134,42 @@ constexpr PaperSize kPaperSizes[] = {{0, 4401}, {1, 4403},  {2, 66},    {3, 8}, 
                                      {12, 4412}, {13, 4414}, {14, 12}, {15, 13}};
 constexpr int kDefaultPaperSize = 9;
 
-// Short text of a number, kept on the stack.
-class Num {
-public:
-    explicit Num(long long value) { end_ = std::to_chars(buffer_, buffer_ + sizeof buffer_, value).ptr; }
-    Num(double value, int precision) {
-        auto result = std::to_chars(buffer_, buffer_ + sizeof buffer_, value, std::chars_format::fixed, precision);
-        end_ = result.ec == std::errc() ? result.ptr : buffer_;
-    }
-    std::string_view view() const { return {buffer_, static_cast<std::size_t>(end_ - buffer_)}; }
-    operator std::string_view() const { return view(); }
-
-private:
-    char buffer_[352];   // the fixed form of the largest double with six decimals
-    char *end_;
+// A cell's A1 name from its column's letters and its row's digits, both made once.
+struct CellAt {
+    std::string_view letters;
+    std::string_view row_digits;
 };
 
-// Appends the pieces `from`..`to` of a template with the holes between them filled in order
-// by `args`; a hole written by the caller is skipped by stopping before it and going on after.
-void fill_part(std::string &out, const Template &pattern, int from, int to,
-               std::initializer_list<std::string_view> args) {
-    auto arg = args.begin();
-    out.append(pattern.piece(from));
-    for (int k = from; k < to; ++k) {
-        if (arg != args.end()) out.append(*arg++);
-        out.append(pattern.piece(k + 1));
-    }
+// Joined on the stack first, so that a name is one append.
+void append_value(std::string &out, CellAt cell) {
+    char name[16];
+    std::size_t size = cell.letters.copy(name, 3);
+    size += cell.row_digits.copy(name + size, sizeof name - size);
+    out.append(name, size);
 }
 
-void fill(std::string &out, const Template &pattern, std::initializer_list<std::string_view> args) {
-    fill_part(out, pattern, 0, pattern.holes(), args);
-}
-
-// "A".."XFD" for a 0-based column; at most three letters.
-std::size_t column_letters_into(char *buffer, int column) {
-    char reversed[4];
-    std::size_t n = 0;
-    unsigned value = static_cast<unsigned>(column) + 1;
-    while (value > 0 && n < sizeof reversed) {
-        reversed[n++] = static_cast<char>('A' + (value - 1) % 26);
-        value = (value - 1) / 26;
-    }
-    for (std::size_t i = 0; i < n; ++i) buffer[i] = reversed[n - 1 - i];
-    return n;
-}
-
-// An A1 name on the stack.
-class Ref {
-public:
-    Ref(int row, int column) {
-        std::size_t n = column_letters_into(buffer_, column);
-        end_ = std::to_chars(buffer_ + n, buffer_ + sizeof buffer_, static_cast<long long>(row) + 1).ptr;
-    }
-    Ref(std::string_view row_digits, int column) {
-        std::size_t n = column_letters_into(buffer_, column);
-        std::size_t digits = std::min(row_digits.size(), sizeof buffer_ - n);
-        std::copy_n(row_digits.data(), digits, buffer_ + n);
-        end_ = buffer_ + n + digits;
-    }
-    operator std::string_view() const { return {buffer_, static_cast<std::size_t>(end_ - buffer_)}; }
-
-private:
-    char buffer_[32];
-    char *end_;
+// A cell's s="k" attribute; nothing for the default format 0.
+struct CellStyle {
+    std::uint16_t index;
 };
 
-std::string upper_hex_rgb(Rgb rgb, bool alpha) {
-    constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text = alpha ? "FF" : "";
-    for (std::uint8_t byte : {rgb.red, rgb.green, rgb.blue}) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 15];
-    }
-    return text;
+void append_value(std::string &out, CellStyle style) {
+    if (style.index > 0) xml_fill<kXmlCellStyle>(out, style.index);
 }
+
+// The writer's own value kinds stay visible beside the two above.
+using tabsmith::append_value;
+
+// The 1-based row number's digits, made once per row for all its cells.
+class RowDigits {
+public:
+    explicit RowDigits(int row) : end_(std::to_chars(digits_, digits_ + sizeof digits_, row + 1).ptr) {}
+    std::string_view view() const { return {digits_, static_cast<std::size_t>(end_ - digits_)}; }
+
+private:
+    char digits_[12];
+    char *end_;
+};
 
 bool written(const Cell &cell) { return !cell.empty() || cell.style > 0; }
 
@@ -300,146 +243,124 @@ void append_serial(std::string &out, const Cell &cell) {
     if (fraction.size() > 1 && fraction[0] == '0' && fraction[1] == '.') fraction.remove_prefix(1);
     if (cell.integer() >= 0 &&
         (fraction.empty() || fraction == "0" || (fraction[0] == '.' && all_digits(fraction.substr(1))))) {
-        out.append(Num(static_cast<long long>(cell.integer())));
+        append_value(out, cell.integer());
         if (fraction.size() > 1) out.append(fraction);
         return;
     }
     double part = 0.0;
     auto parsed = std::from_chars(cell.text().data(), cell.text().data() + cell.text().size(), part);
     if (parsed.ec != std::errc() || !std::isfinite(part)) part = 0.0;
-    char digits[400];
     if (cell.integer() >= 0 && part > 0.0 && part < 1.0) {
         // The fixed form of a fraction below 1 keeps every digit of the shortest one.
+        char digits[400];
         char *end = std::to_chars(digits, digits + sizeof digits, part, std::chars_format::fixed).ptr;
-        out.append(Num(static_cast<long long>(cell.integer())));
-        out.append(digits + 1, end);
+        append_value(out, cell.integer());
+        out.append(digits + 1, static_cast<std::size_t>(end - digits - 1));
         return;
     }
     // A whole day or more, or a day before the epoch: the sum is the value.
-    double sum = static_cast<double>(cell.integer()) + part;
-    char *end = std::to_chars(digits, digits + sizeof digits, sum).ptr;
-    out.append(digits, end);
+    append_value(out, Shortest{static_cast<double>(cell.integer()) + part});
 }
 
 // What the cell loop knows about the cell being written.
 struct CellPlace {
-    std::string_view row_digits;  // 1-based row number
+    CellAt name;
     std::uint16_t row_style = kNoRowStyle;
     int column = 0;
     bool merged_inner = false;    // inside a merged area, not its top-left cell
 };
 
-int write_cell(const Book &book, const Sheet &sheet, const Cell &cell, const CellPlace &place, std::string &out) {
-    Ref ref(place.row_digits, place.column);
-    if (place.merged_inner) {
-        fill(out, kXmlCellMerged, {ref, Num(static_cast<long long>(std::max<int>(cell.style, 1)))});
-        return 0;
-    }
-
+// The cell's own style, else its kind's, else its row's, else its column's.
+std::uint16_t cell_style(const Sheet &sheet, const Cell &cell, const CellPlace &place) {
     std::uint16_t style = cell.style;
     if (style == 0) style = kind_default_style(cell.kind);
     // A row format covers its cells before a column format does, as spreadsheet programs show it.
     if (style == 0 && place.row_style != kNoRowStyle) style = place.row_style;
     else if (style == 0 && static_cast<std::size_t>(place.column) < sheet.columns.size())
         style = sheet.columns[static_cast<std::size_t>(place.column)].style;
-    char style_buffer[24];
-    std::string_view style_text;
-    if (style > 0) {
-        constexpr std::string_view kHead = kXmlCellStyle.piece(0), kTail = kXmlCellStyle.piece(1);
-        char *end = std::copy(kHead.begin(), kHead.end(), style_buffer);
-        end = std::to_chars(end, style_buffer + sizeof style_buffer - kTail.size(), static_cast<unsigned>(style)).ptr;
-        end = std::copy(kTail.begin(), kTail.end(), end);
-        style_text = std::string_view(style_buffer, static_cast<std::size_t>(end - style_buffer));
-    }
+    return style;
+}
 
-    switch (cell.kind) {
-    case kCellEmpty:
-        fill(out, kXmlCellEmpty, {ref, style_text});
-        return 0;
-    case kCellString:
-        fill(out, kXmlCellShared, {ref, style_text, Num(static_cast<long long>(book.shared_strings.entry(cell.sst)))});
-        return 0;
-    case kCellInteger:
-        fill(out, kXmlCellValue, {ref, style_text, Num(static_cast<long long>(cell.integer()))});
-        return 0;
-    case kCellFloat:
-    case kCellPercent: {
-        if (is_number_text(cell.text())) {
-            fill(out, kXmlCellValue, {ref, style_text, cell.text()});
-        } else {
-            char digits[32];
-            double number = std::isfinite(cell.number()) ? cell.number() : 0.0;
-            auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-            fill(out, kXmlCellValue, {ref, style_text, std::string_view(digits, static_cast<std::size_t>(end - digits))});
-        }
-        return 0;
+void write_number_cell(const Cell &cell, CellAt name, CellStyle style, std::string &out) {
+    if (is_number_text(cell.text())) xml_fill<kXmlCellValue>(out, name, style, std::string_view(cell.text()));
+    else xml_fill<kXmlCellValue>(out, name, style, Shortest{std::isfinite(cell.number()) ? cell.number() : 0.0});
+}
+
+// A general value: a number stays a number, anything else is kept as inline text.
+void write_text_cell(const Cell &cell, CellAt name, CellStyle style, std::string &out) {
+    std::string_view text = cell.text();
+    if (is_number_text(text)) {
+        xml_fill<kXmlCellValue>(out, name, style, text);
+        return;
     }
+    bool keep_blanks = !text.empty() && (text.front() == ' ' || text.back() == ' ' || text.front() == '\t' ||
+                                         text.back() == '\t');
+    xml_fill<kXmlCellInline>(out, name, style, keep_blanks ? kPreserveSpace : ""sv, XmlText{text});
+}
+
+void write_formula_cell(const Book &book, const Cell &cell, CellAt name, CellStyle style, std::string &out) {
+    std::string_view formula = cell.formula() ? std::string_view(*cell.formula()) : std::string_view();
+    if (!formula.empty() && formula.front() == '<') {
+        // A ready formula element kept from a template. Its value is computed on opening.
+        auto element = [&](std::string &o) { xml_escape_append(o, formula, EscapeMode::kCharacters); };
+        xml_fill<kXmlCellFormulaReady>(out, name, style, element);
+        return;
+    }
+    bool with_value = cell.kind == kCellFormulaValue && book.settings.recalc;
+    std::string_view value_type, value_text;
+    double value_number = 0.0;
+    if (with_value) {
+        if (!cell.text().empty()) {
+            value_text = cell.text();
+            if (!is_number_text(value_text))
+                value_type = is_error_text(value_text) ? kValueTypeError : kValueTypeString;
+        } else if (std::isfinite(cell.number())) {
+            value_number = cell.number();
+        } else {
+            with_value = false;
+        }
+    }
+    // The type attribute follows the style attribute.
+    auto attributes = [&](std::string &o) {
+        append_value(o, style);
+        o.append(value_type);
+    };
+    if (!with_value) {
+        xml_fill<kXmlCellFormula>(out, name, attributes, XmlText{formula});
+        return;
+    }
+    auto value = [&](std::string &o) {
+        if (!value_type.empty()) append_value(o, XmlText{value_text});
+        else if (!value_text.empty()) o.append(value_text);
+        else append_value(o, Shortest{value_number});
+    };
+    xml_fill<kXmlCellFormulaValue>(out, name, attributes, XmlText{formula}, value);
+}
+
+int write_cell(const Book &book, const Sheet &sheet, const Cell &cell, const CellPlace &place, std::string &out) {
+    if (place.merged_inner) {
+        xml_fill<kXmlCellMerged>(out, place.name, std::max<int>(cell.style, 1));
+        return kOk;
+    }
+    const CellStyle style{cell_style(sheet, cell, place)};
+    switch (cell.kind) {
+    case kCellEmpty: xml_fill<kXmlCellEmpty>(out, place.name, style); return kOk;
+    case kCellString:
+        xml_fill<kXmlCellShared>(out, place.name, style, book.shared_strings.entry(cell.sst));
+        return kOk;
+    case kCellInteger: xml_fill<kXmlCellValue>(out, place.name, style, cell.integer()); return kOk;
+    case kCellFloat:
+    case kCellPercent: write_number_cell(cell, place.name, style, out); return kOk;
     case kCellDate:
     case kCellDateTime:
     case kCellTimeHm:
-    case kCellTimeHms: {
-        fill_part(out, kXmlCellValue, 0, 2, {ref, style_text});
-        append_serial(out, cell);
-        fill_part(out, kXmlCellValue, 3, 3, {});
-        return 0;
-    }
-    case kCellText: {
-        // A general value: a number stays a number, anything else is kept as inline text.
-        if (is_number_text(cell.text())) {
-            fill(out, kXmlCellValue, {ref, style_text, cell.text()});
-            return 0;
-        }
-        bool keep_blanks = !cell.text().empty() && (cell.text().front() == ' ' || cell.text().back() == ' ' ||
-                                                  cell.text().front() == '\t' || cell.text().back() == '\t');
-        fill_part(out, kXmlCellInline, 0, 3, {ref, style_text, keep_blanks ? kPreserveSpace : ""sv});
-        xml_escape_append(out, cell.text(), EscapeMode::kText);
-        fill_part(out, kXmlCellInline, 4, 4, {});
-        return 0;
-    }
+    case kCellTimeHms:
+        xml_fill<kXmlCellValue>(out, place.name, style, [&](std::string &o) { append_serial(o, cell); });
+        return kOk;
+    case kCellText: write_text_cell(cell, place.name, style, out); return kOk;
     case kCellFormula:
-    case kCellFormulaValue: {
-        std::string_view formula = cell.formula() ? std::string_view(*cell.formula()) : std::string_view();
-        if (!formula.empty() && formula.front() == '<') {
-            // A ready formula element kept from a template. Its value is computed on opening.
-            fill(out, kXmlCellFormulaReady, {ref, style_text, formula});
-            return 0;
-        }
-        bool with_value = cell.kind == kCellFormulaValue && book.settings.recalc;
-        std::string_view value_type;
-        char digits[32];
-        std::string_view value;
-        if (with_value) {
-            if (!cell.text().empty()) {
-                value = cell.text();
-                if (!is_number_text(value)) value_type = is_error_text(value) ? kValueTypeError : kValueTypeString;
-            } else if (std::isfinite(cell.number())) {
-                auto end = std::to_chars(digits, digits + sizeof digits, cell.number()).ptr;
-                value = std::string_view(digits, static_cast<std::size_t>(end - digits));
-            } else {
-                with_value = false;
-            }
-        }
-        // The type attribute follows the style attribute.
-        char attributes[64];
-        std::size_t length = 0;
-        for (std::string_view part : {style_text, value_type}) {
-            std::copy(part.begin(), part.end(), attributes + length);
-            length += part.size();
-        }
-        std::string_view attribute_text(attributes, length);
-        // Holes: reference, attributes, formula and (with a value) the value.
-        const Template &pattern = with_value ? kXmlCellFormulaValue : kXmlCellFormula;
-        fill_part(out, pattern, 0, 2, {ref, attribute_text});
-        xml_escape_append(out, formula, EscapeMode::kText);
-        if (with_value) {
-            out.append(pattern.piece(3));
-            if (value_type.empty()) out.append(value);
-            else xml_escape_append(out, value, EscapeMode::kText);
-        }
-        out.append(pattern.piece(pattern.holes()));
-        return 0;
-    }
-    default: return -1;
+    case kCellFormulaValue: write_formula_cell(book, cell, place.name, style, out); return kOk;
+    default: return kFail;
     }
 }
 
@@ -480,45 +401,40 @@ private:
 
 void write_sheet_pr(const Book &book, const Sheet &sheet, int sheet_number, std::string &out) {
     const SheetSettings &settings = sheet.settings;
-    std::string tab;
-    if (settings.tab_color.set()) {
-        Rgb rgb = colour_rgb(settings.tab_color.index,
-                             Rgb{settings.tab_color.red, settings.tab_color.green, settings.tab_color.blue});
-        fill(tab, kTabColor, {upper_hex_rgb(rgb, true)});
-    }
+    auto tab_colour = [&](std::string &o) {
+        if (!settings.tab_color.set()) return;
+        const ColorValue &c = settings.tab_color;
+        xml_fill<kTabColor>(o, HexRgb{colour_rgb(c.index, Rgb{c.red, c.green, c.blue}), HexCase::kUpper});
+    };
+    const bool plain = !settings.tab_color.set() && !settings.page.fit_to_page;
     std::string_view fit = settings.page.fit_to_page ? kFitToPage : ""sv;
     if (book.settings.suppress_code_names) {
-        if (!tab.empty() || !fit.empty()) fill(out, kSheetPrUnnamed, {tab, fit});
+        if (!plain) xml_fill<kSheetPrUnnamed>(out, tab_colour, fit);
         return;
     }
-    std::string code_name;
-    if (settings.code_name.empty()) {
-        code_name = "Sheet";
-        code_name += Num(static_cast<long long>(sheet_number)).view();
-    } else {
-        code_name = xml_escape(settings.code_name, EscapeMode::kAttribute);
-    }
-    std::string attribute;
-    fill(attribute, kCodeName, {code_name});
-    if (tab.empty() && fit.empty()) fill(out, kSheetPrEmpty, {attribute});
-    else fill(out, kSheetPrNamed, {attribute, tab, fit});
+    auto code_name = [&](std::string &o) {
+        if (settings.code_name.empty()) xml_fill<kDefaultCodeName>(o, sheet_number);
+        else append_value(o, XmlAttribute{settings.code_name});
+    };
+    if (plain) xml_fill<kSheetPrEmpty>(out, code_name);
+    else xml_fill<kSheetPrNamed>(out, code_name, tab_colour, fit);
 }
 
 // A frozen pane whose unfrozen area starts `columns` columns right and `rows` rows down (at
 // least one of them positive); `scroll_row` is the first row shown below a row freeze, or the
 // row the right-hand area starts at when only columns are frozen.
-void append_frozen_pane(int columns, int rows, int scroll_row, std::string &inner) {
-    inner.append(kPaneOpen);
-    if (columns > 0) fill(inner, kPaneXSplit, {Num(static_cast<long long>(columns))});
-    if (rows > 0) fill(inner, kPaneYSplit, {Num(static_cast<long long>(rows))});
+void append_frozen_pane(int columns, int rows, int scroll_row, std::string &out) {
+    out.append(kPaneOpen);
+    if (columns > 0) xml_fill<kPaneXSplit>(out, columns);
+    if (rows > 0) xml_fill<kPaneYSplit>(out, rows);
     std::string_view active = rows == 0 ? kPaneTopRight : columns == 0 ? kPaneBottomLeft : kPaneBottomRight;
-    fill(inner, kPaneTail, {Ref(scroll_row, columns), active});
+    xml_fill<kPaneTail>(out, CellName{scroll_row, columns}, active);
     // Spreadsheet programs keep one selection per pane beside the frozen corner.
     if (columns > 0 && rows > 0) {
-        fill(inner, kPaneSelection, {kPaneTopRight});
-        fill(inner, kPaneSelection, {kPaneBottomLeft});
+        xml_fill<kPaneSelection>(out, kPaneTopRight);
+        xml_fill<kPaneSelection>(out, kPaneBottomLeft);
     }
-    fill(inner, kPaneSelection, {active});
+    xml_fill<kPaneSelection>(out, active);
 }
 
 void write_sheet_views(const Sheet &sheet, std::string &out) {
@@ -535,30 +451,30 @@ void write_sheet_views(const Sheet &sheet, std::string &out) {
         }
         break;
     }
-    int top_row = settings.top_row >= 0 && settings.top_row <= kMaxNameRow ? settings.top_row : -1;
+    const int top_row = settings.top_row >= 0 && settings.top_row <= kMaxNameRow ? settings.top_row : -1;
 
-    std::string inner, attributes;
-    if (!settings.headings) attributes.append(kHideHeadings);
-    if (split_rows > 0) {
-        // The frozen rows always show from the sheet's top, so the first shown row moves the
-        // scrolling area instead of the view.
-        append_frozen_pane(split_columns, split_rows, std::max(split_rows, top_row), inner);
-    } else {
-        if (top_row >= 0) fill(attributes, kViewTopLeft, {Ref(top_row, 0)});
-        if (split_columns > 0) {
-            append_frozen_pane(split_columns, 0, std::max(top_row, 0), inner);
+    auto attributes = [&](std::string &o) {
+        if (!settings.headings) o.append(kHideHeadings);
+        if (split_rows == 0 && top_row >= 0) xml_fill<kViewTopLeft>(o, CellName{top_row, 0});
+    };
+    auto panes = [&](std::string &o) {
+        if (split_rows > 0) {
+            // The frozen rows always show from the sheet's top, so the first shown row moves the
+            // scrolling area instead of the view.
+            append_frozen_pane(split_columns, split_rows, std::max(split_rows, top_row), o);
+        } else if (split_columns > 0) {
+            append_frozen_pane(split_columns, 0, std::max(top_row, 0), o);
         } else {
             bool chosen = settings.selected_row >= 0 && settings.selected_column >= 0 &&
                           settings.selected_row <= kMaxNameRow && settings.selected_column <= kMaxNameColumn;
-            Ref active(chosen ? settings.selected_row : 0, chosen ? settings.selected_column : 0);
-            fill(inner, kSelection, {active, active});
+            CellName active{chosen ? settings.selected_row : 0, chosen ? settings.selected_column : 0};
+            xml_fill<kSelection>(o, active);
         }
-    }
+    };
     // The view accepts 10% to 400%; anything else would make the part invalid.
-    int zoom = std::clamp(settings.zoom, kMinZoom, kMaxZoom);
-    fill(out, kSheetViews,
-         {settings.selected ? "1"sv : "0"sv, Num(static_cast<long long>(zoom)),
-          settings.grid_lines ? "1"sv : "0"sv, attributes, inner});
+    const int zoom = std::clamp(settings.zoom, kMinZoom, kMaxZoom);
+    xml_fill<kSheetViews>(out, settings.selected ? "1"sv : "0"sv, zoom, settings.grid_lines ? "1"sv : "0"sv,
+                          attributes, panes);
 }
 
 void write_cols(const Sheet &sheet, int used_columns, std::string &out) {
@@ -576,129 +492,115 @@ void write_cols(const Sheet &sheet, int used_columns, std::string &out) {
             const ColumnAttributes &column = sheet.columns[k];
             if (column.width == 0.0 && column.style == 0) continue;
             double width = column.width == 0.0 ? kUnsetColumnWidth : std::max(column.width, 0.0);
-            Num number(static_cast<long long>(k) + 1);
-            fill_part(out, kColStyled, 0, 3, {number, number, Num(width, 3)});
-            if (column.style != 0) fill(out, kColStyle, {Num(static_cast<long long>(column.style))});
-            if (column.width != 0.0) out.append(kColCustomWidth);
-            out.append(kColStyled.piece(5));
+            auto style = [&](std::string &o) {
+                if (column.style != 0) xml_fill<kColStyle>(o, column.style);
+            };
+            xml_fill<kColStyled>(out, k + 1, k + 1, Decimals{width, kWidthDecimals}, style,
+                                 column.width != 0.0 ? kColCustomWidth : ""sv);
         }
         out.append(kColsClose);
         return;
     }
     if (last_set < 0) return;
-    int count = std::max(last_set + 1, used_columns);
+    const int count = std::max(last_set + 1, used_columns);
     out.append(kColsOpen);
     for (int k = 0; k < count; ++k) {
         std::size_t index = static_cast<std::size_t>(k);
         double width = index < sheet.columns.size() ? sheet.columns[index].width : 0.0;
         if (width == 0.0) width = kUnsetColumnWidth;
         else if (width < 0.0) width = 0.0;
-        Num number(static_cast<long long>(k) + 1);
-        fill(out, kCol, {number, number, Num(width, 3)});
+        xml_fill<kCol>(out, k + 1, k + 1, Decimals{width, kWidthDecimals});
     }
     out.append(kColsClose);
 }
 
-int write_rows(const Book &book, const Sheet &sheet, std::string &out, PartSink *sink, std::size_t piece_bytes) {
+// A row's attributes after r= and spans=: format, hidden, height.
+void append_row_attributes(const Row &row, std::string &out) {
+    if (row_styled(row)) xml_fill<kRowStyle>(out, row.style);
+    if (row_has_height(row))
+        xml_fill<kRowHeight>(out, row_hidden(row) ? kRowHidden : ""sv,
+                             Decimals{row.attributes->height / 100.0, kRowHeightDecimals});
+    else if (row_hidden(row))
+        out.append(kRowHiddenAttribute);
+}
+
+int write_rows(const Book &book, const Sheet &sheet, const ColumnNames &columns, std::string &out, PartSink *sink,
+               std::size_t piece_bytes) {
     MergeCursor merges(sheet.merges);
-    std::string row_attributes;
     for (std::size_t r = 0; r < sheet.rows.size(); ++r) {
         const Row &row = sheet.rows[r];
-        int cell_end = row_cell_end(row);
+        const int cell_end = row_cell_end(row);
         if (!row_written(row, cell_end)) continue;
-        int row_index = static_cast<int>(r);
+        const int row_index = static_cast<int>(r);
         merges.enter_row(row_index);
 
-        row_attributes.clear();
-        if (row_styled(row)) fill(row_attributes, kRowStyle, {Num(static_cast<long long>(row.style))});
-        if (row_has_height(row)) {
-            fill(row_attributes, kRowHeight,
-                 {row_hidden(row) ? kRowHidden : ""sv, Num(row.attributes->height / 100.0, 6)});
-        } else if (row_hidden(row)) {
-            row_attributes += ' ';
-            row_attributes += kRowHidden;
-        }
-        Num row_number(static_cast<long long>(r) + 1);
-        if (cell_end == 0) {
-            // No cells: a span would have to end before it starts, so none is given.
-            fill(out, kRowOpenNoCells, {row_number, row_attributes});
-        } else {
-            fill(out, kRowOpen, {row_number, Num(static_cast<long long>(cell_end)), row_attributes});
-        }
+        const RowDigits digits(row_index);
+        auto attributes = [&](std::string &o) { append_row_attributes(row, o); };
+        // No cells: a span would have to end before it starts, so none is given.
+        if (cell_end == 0) xml_fill<kRowOpenNoCells>(out, digits.view(), attributes);
+        else xml_fill<kRowOpen>(out, digits.view(), cell_end, attributes);
 
         CellPlace place;
-        place.row_digits = row_number;
+        place.name.row_digits = digits.view();
         place.row_style = row.style;
         for (int c = 0; c < cell_end; ++c) {
             const Cell &cell = row.cells[static_cast<std::size_t>(c)];
             if (!written(cell)) continue;
+            place.name.letters = columns[c];
             place.column = c;
             place.merged_inner = merges.inner(row_index, c);
-            if (write_cell(book, sheet, cell, place, out) != 0) return -1;
+            if (int rc = write_cell(book, sheet, cell, place, out); rc != kOk) return rc;
         }
         out.append(kRowClose);
         if (sink && out.size() >= piece_bytes) {
-            if (int rc = sink->take(out); rc != 0) return rc;
+            if (int rc = sink->take(out); rc != kOk) return rc;
             out.clear();
             out.reserve(piece_bytes + piece_bytes / 4);
         }
     }
-    return 0;
+    return kOk;
 }
 
 void write_protection(const Sheet &sheet, std::string &out) {
     if (!sheet.settings.is_protected) return;
-    std::string password;
-    if (!sheet.settings.password.empty()) {
-        constexpr char kDigits[] = "0123456789ABCDEF";
-        std::uint16_t hash = password_hash(sheet.settings.password);
-        char hex[4] = {kDigits[hash >> 12], kDigits[(hash >> 8) & 15], kDigits[(hash >> 4) & 15], kDigits[hash & 15]};
-        fill(password, kProtectionPassword, {std::string_view(hex, 4)});
-    }
-    fill(out, kSheetProtection, {password});
+    auto password = [&](std::string &o) {
+        if (!sheet.settings.password.empty())
+            xml_fill<kProtectionPassword>(o, Hex16{password_hash(sheet.settings.password)});
+    };
+    xml_fill<kSheetProtection>(out, password);
 }
 
 void write_auto_filter(const Sheet &sheet, std::string &out) {
     const SheetSettings &s = sheet.settings;
     if (s.filter_row1 < 0 || s.filter_column1 < 0 || s.filter_row2 < 0 || s.filter_column2 < 0) return;
-    fill(out, kAutoFilter, {Ref(s.filter_row1, s.filter_column1), Ref(s.filter_row2, s.filter_column2)});
+    xml_fill<kAutoFilter>(out, CellName{s.filter_row1, s.filter_column1}, CellName{s.filter_row2, s.filter_column2});
 }
 
 void write_merge_cells(const Sheet &sheet, std::string &out) {
     if (sheet.merges.empty()) return;
-    fill(out, kMergeCellsOpen, {Num(static_cast<long long>(sheet.merges.size()))});
+    xml_fill<kMergeCellsOpen>(out, sheet.merges.size());
     for (const auto &area : sheet.merges)
-        fill(out, kMergeCell, {Ref(std::min(area.row1, area.row2), std::min(area.column1, area.column2)),
-                               Ref(std::max(area.row1, area.row2), std::max(area.column1, area.column2))});
+        xml_fill<kMergeCell>(out, CellName{std::min(area.row1, area.row2), std::min(area.column1, area.column2)},
+                             CellName{std::max(area.row1, area.row2), std::max(area.column1, area.column2)});
     out.append(kMergeCellsClose);
 }
 
-void write_row_breaks(const Sheet &sheet, std::string &out) {
-    const auto &breaks = sheet.settings.row_breaks;
+// Manual page breaks of one direction: rows or columns.
+template <const XmlTemplate &Open, const XmlTemplate &Break>
+void write_breaks(const std::vector<int> &breaks, std::string_view close, std::string &out) {
     if (breaks.empty()) return;
-    Num count(static_cast<long long>(breaks.size()));
-    fill(out, kRowBreaksOpen, {count, count});
-    for (int row : breaks) fill(out, kRowBreak, {Num(static_cast<long long>(row))});
-    out.append(kRowBreaksClose);
-}
-
-void write_column_breaks(const Sheet &sheet, std::string &out) {
-    const auto &breaks = sheet.settings.column_breaks;
-    if (breaks.empty()) return;
-    Num count(static_cast<long long>(breaks.size()));
-    fill(out, kColBreaksOpen, {count, count});
-    for (int column : breaks) fill(out, kColBreak, {Num(static_cast<long long>(column))});
-    out.append(kColBreaksClose);
+    xml_fill<Open>(out, breaks.size());
+    for (int at : breaks) xml_fill<Break>(out, at);
+    out.append(close);
 }
 
 void write_object_references(const SheetObjectCounts &counts, const SheetRelationshipIds &ids, std::string &out) {
-    if (counts.drawing) fill(out, kDrawing, {Num(static_cast<long long>(ids.drawing))});
-    if (counts.comments) fill(out, kLegacyDrawing, {Num(static_cast<long long>(ids.vml_drawing))});
-    if (counts.background) fill(out, kPicture, {Num(static_cast<long long>(ids.background))});
+    if (counts.drawing) xml_fill<kDrawing>(out, ids.drawing);
+    if (counts.comments) xml_fill<kLegacyDrawing>(out, ids.vml_drawing);
+    if (counts.background) xml_fill<kPicture>(out, ids.background);
     if (counts.tables > 0) {
-        fill(out, kTablePartsOpen, {Num(static_cast<long long>(counts.tables))});
-        for (int k = 0; k < counts.tables; ++k)
-            fill(out, kTablePart, {Num(static_cast<long long>(ids.first_table + k))});
+        xml_fill<kTablePartsOpen>(out, counts.tables);
+        for (int k = 0; k < counts.tables; ++k) xml_fill<kTablePart>(out, ids.first_table + k);
         out.append(kTablePartsClose);
     }
 }
@@ -713,16 +615,15 @@ void append_font_code(const FontRecord &font, std::string &out) {
                              : italic       ? kStyleItalic
                                             : kStyleRegular;
     // The pop and brush fonts exist only in these weights, and the font code must name them.
-    std::string_view weight = font.name_id == kFontPop                             ? kWeightHeavy
+    std::string_view weight = font.name_id == kFontPop                                      ? kWeightHeavy
                               : font.name_id == kFontTextbook || font.name_id == kFontBrush ? kWeightMedium
-                                                                                   : ""sv;
+                                                                                            : ""sv;
     bool underline = (font.style & (kFontUnderline | kFontHyperlink)) != 0;
-    fill(out, kFontCode,
-         {underline ? kUnderlineCode : ""sv, name, style, weight, Num(static_cast<long long>(font.size)),
-          upper_hex_rgb(colour_rgb(font.colour, font.rgb), false)});
+    xml_fill<kFontCode>(out, underline ? kUnderlineCode : ""sv, name, style, weight, font.size,
+                        HexRgb{colour_rgb(font.colour, font.rgb), HexCase::kUpper});
 }
 
-// The escaped section text of a header or footer, empty when no section is set.
+// The section text of a header or footer before escaping, empty when no section is set.
 std::string sections_text(const HeaderFooterSection (&sections)[3], std::span<const FontRecord> fonts) {
     static const FontRecord kDefaultFont;
     std::string joined;
@@ -736,76 +637,54 @@ std::string sections_text(const HeaderFooterSection (&sections)[3], std::span<co
         append_font_code(font, joined);
         joined += section.text;
     }
-    return joined.empty() ? joined : xml_escape(joined, EscapeMode::kText);
+    return joined;
 }
 
 }  // namespace
 
-SheetObjectCounts sheet_object_counts(const Book &, int) {
-    // Hyperlinks, pictures, comments and tables are counted here once their writers keep them.
-    return SheetObjectCounts{};
-}
-
-SheetRelationshipIds sheet_relationship_ids(const SheetObjectCounts &counts) {
-    SheetRelationshipIds ids;
-    int next = 1;
-    if (counts.external_hyperlinks > 0) {
-        ids.first_hyperlink = next - 1;
-        next += counts.external_hyperlinks;
-    }
-    ids.printer_settings = next++;
-    if (counts.background) ids.background = next++;
-    if (counts.drawing) ids.drawing = next++;
-    if (counts.comments) {
-        ids.comments = next++;
-        ids.vml_drawing = next++;
-    }
-    if (counts.tables > 0) {
-        ids.first_table = next - 1;
-        next += counts.tables;
-    }
-    ids.count = next - 1;
-    return ids;
-}
-
 void tsx_write_page_setup(const PageSetup &page, int printer_settings_id, std::string &out) {
-    fill(out, kPageMargins,
-         {Num(page.left * kCentimetresToInches, 6), Num(page.right * kCentimetresToInches, 6),
-          Num(page.top * kCentimetresToInches, 6), Num(page.bottom * kCentimetresToInches, 6),
-          Num(page.header * kCentimetresToInches, 6), Num(page.footer * kCentimetresToInches, 6)});
+    auto inches = [](double centimetres) { return Decimals{centimetres * kCentimetresToInches, kMarginDecimals}; };
+    xml_fill<kPageMargins>(out, inches(page.left), inches(page.right), inches(page.top), inches(page.bottom),
+                           inches(page.header), inches(page.footer));
     int paper = kDefaultPaperSize;
     for (const auto &entry : kPaperSizes)
         if (entry.index == page.paper) paper = entry.size;
-    std::string fit, scale;
-    if (page.fit_width > 0) fill(fit, kFitToWidth, {Num(static_cast<long long>(page.fit_width))});
-    if (page.fit_height > 0) fill(fit, kFitToHeight, {Num(static_cast<long long>(page.fit_height))});
-    if (page.fit_width <= 0 && page.fit_height <= 0) fill(scale, kScale, {Num(static_cast<long long>(page.scale))});
-    fill(out, kPageSetup,
-         {Num(static_cast<long long>(paper)), fit, scale, page.landscape ? "landscape"sv : "portrait"sv,
-          Num(static_cast<long long>(page.dpi)), Num(static_cast<long long>(printer_settings_id))});
+    auto fit = [&](std::string &o) {
+        if (page.fit_width > 0) xml_fill<kFitToWidth>(o, page.fit_width);
+        if (page.fit_height > 0) xml_fill<kFitToHeight>(o, page.fit_height);
+    };
+    auto scale = [&](std::string &o) {
+        if (page.fit_width <= 0 && page.fit_height <= 0) xml_fill<kScale>(o, page.scale);
+    };
+    xml_fill<kPageSetup>(out, paper, fit, scale, page.landscape ? kLandscape : kPortrait, page.dpi,
+                         printer_settings_id);
 }
 
 int tsx_write_header_footer(const Sheet &sheet, std::span<const FontRecord> fonts, std::string &out) {
-    std::string header = sections_text(sheet.settings.header, fonts);
-    std::string footer = sections_text(sheet.settings.footer, fonts);
-    if (header.empty() && footer.empty()) return 0;
-    std::string odd_header, odd_footer;
-    if (!header.empty()) fill(odd_header, kOddHeader, {header});
-    if (!footer.empty()) fill(odd_footer, kOddFooter, {footer});
-    fill(out, kHeaderFooter, {odd_header, odd_footer});
-    return 0;
+    const std::string header = sections_text(sheet.settings.header, fonts);
+    const std::string footer = sections_text(sheet.settings.footer, fonts);
+    if (header.empty() && footer.empty()) return kOk;
+    auto odd_header = [&](std::string &o) {
+        if (!header.empty()) xml_fill<kOddHeader>(o, XmlText{header});
+    };
+    auto odd_footer = [&](std::string &o) {
+        if (!footer.empty()) xml_fill<kOddFooter>(o, XmlText{footer});
+    };
+    xml_fill<kHeaderFooter>(out, odd_header, odd_footer);
+    return kOk;
 }
 
 int tsx_write_cell(const Book &book, int sheet_index, int row, int column, std::string &out) {
     const Sheet *sheet = book.sheet(sheet_index);
-    if (!sheet || row < 0 || column < 0 || static_cast<std::size_t>(row) >= sheet->rows.size()) return -1;
+    if (!sheet || row < 0 || column < 0 || static_cast<std::size_t>(row) >= sheet->rows.size()) return kFail;
     const Row &r = sheet->rows[static_cast<std::size_t>(row)];
-    if (static_cast<std::size_t>(column) >= r.cells.size()) return -1;
+    if (static_cast<std::size_t>(column) >= r.cells.size()) return kFail;
     const Cell &cell = r.cells[static_cast<std::size_t>(column)];
-    if (!written(cell)) return 0;
-    Num row_number(static_cast<long long>(row) + 1);
+    if (!written(cell)) return kOk;
+    const RowDigits digits(row);
+    const std::string letters = column_letters(column);
     CellPlace place;
-    place.row_digits = row_number;
+    place.name = CellAt{letters, digits.view()};
     place.row_style = r.style;
     place.column = column;
     for (const auto &a : sheet->merges) {
@@ -819,7 +698,7 @@ int tsx_write_cell(const Book &book, int sheet_index, int row, int column, std::
 
 int tsx_write_worksheet(const Book &book, int sheet_index, std::string &out, PartSink *sink, std::size_t piece_bytes) {
     const Sheet *found = book.sheet(sheet_index);
-    if (!found) return -1;
+    if (!found) return kFail;
     const Sheet &sheet = *found;
     const int sheet_number = sheet_index + 1;
 
@@ -840,28 +719,29 @@ int tsx_write_worksheet(const Book &book, int sheet_index, std::string &out, Par
     out.append(kXmlDeclaration);
     out.append(kWorksheetOpen);
     write_sheet_pr(book, sheet, sheet_number, out);
-    fill(out, kDimension, {Ref(last_row, last_column)});
+    xml_fill<kDimension>(out, CellName{last_row, last_column});
     write_sheet_views(sheet, out);
-    fill(out, kSheetFormatPr, {Num(sheet.settings.default_row_height / 100.0, 1)});
+    xml_fill<kSheetFormatPr>(out, Decimals{sheet.settings.default_row_height / 100.0, kDefaultRowHeightDecimals});
     write_cols(sheet, last_column + 1, out);
 
     out.append(kSheetDataOpen);
-    if (int rc = write_rows(book, sheet, out, sink, piece_bytes); rc != 0) return rc;
+    const ColumnNames columns(last_column + 1);
+    if (int rc = write_rows(book, sheet, columns, out, sink, piece_bytes); rc != kOk) return rc;
     out.append(kSheetDataClose);
 
     write_protection(sheet, out);
     write_auto_filter(sheet, out);
     write_merge_cells(sheet, out);
 
-    SheetObjectCounts counts = sheet_object_counts(book, sheet_index);
-    SheetRelationshipIds ids = sheet_relationship_ids(counts);
+    const SheetObjectCounts counts = sheet_object_counts(book, sheet_index);
+    const SheetRelationshipIds ids = sheet_relationship_ids(counts);
     tsx_write_page_setup(sheet.settings.page, ids.printer_settings, out);
-    if (int rc = tsx_write_header_footer(sheet, book.styles.fonts(), out); rc != 0) return rc;
-    write_row_breaks(sheet, out);
-    write_column_breaks(sheet, out);
+    if (int rc = tsx_write_header_footer(sheet, book.styles.fonts(), out); rc != kOk) return rc;
+    write_breaks<kRowBreaksOpen, kRowBreak>(sheet.settings.row_breaks, kRowBreaksClose, out);
+    write_breaks<kColBreaksOpen, kColBreak>(sheet.settings.column_breaks, kColBreaksClose, out);
     write_object_references(counts, ids, out);
     out.append(kWorksheetClose);
-    return 0;
+    return kOk;
 }
 
 std::uint64_t worksheet_part_bound(const Book &book, int sheet_index) {
@@ -880,15 +760,6 @@ std::uint64_t worksheet_part_bound(const Book &book, int sheet_index) {
         }
     }
     return bound;
-}
-
-std::string write_worksheet_rels(const Book &book, int sheet_index) {
-    SheetRelationshipIds ids = sheet_relationship_ids(sheet_object_counts(book, sheet_index));
-    std::string out(kRelationshipsHead);
-    fill(out, kPrinterSettingsRel, {Num(static_cast<long long>(ids.printer_settings)),
-                                    Num(static_cast<long long>(sheet_index) + 1)});
-    out.append(kRelationshipsTail);
-    return out;
 }
 
 }  // namespace tabsmith

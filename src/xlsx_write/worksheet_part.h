@@ -40,7 +40,7 @@ SheetRelationshipIds sheet_relationship_ids(const SheetObjectCounts &counts);
 
 // Takes a large part's text piece by piece while it is written, so that the whole text is never
 // held at once. take() may keep the text it is given (the string is moved from and left empty);
-// returns 0 or an error code that stops the writer.
+// returns kOk or an error code that stops the writer.
 class PartSink {
 public:
     virtual ~PartSink() = default;
@@ -49,7 +49,7 @@ public:
 
 // Appends the whole worksheet part of sheet `sheet_index` (0-based). With a sink, the rows are
 // handed over whenever `out` has grown past `piece_bytes`, and `out` ends with the rest.
-// Returns 0, -1 for a sheet that does not exist or a cell of unknown kind, or the sink's error.
+// Returns kOk, kFail for a sheet that does not exist or a cell of unknown kind, or the sink's error.
 int tsx_write_worksheet(const Book &book, int sheet_index, std::string &out, PartSink *sink = nullptr,
                         std::size_t piece_bytes = 0);
 
@@ -57,7 +57,7 @@ int tsx_write_worksheet(const Book &book, int sheet_index, std::string &out, Par
 // before the part is written.
 std::uint64_t worksheet_part_bound(const Book &book, int sheet_index);
 
-// Appends one cell element (nothing for an empty cell without a style). 0, or -1 for an
+// Appends one cell element (nothing for an empty cell without a style). kOk, or kFail for an
 // unknown cell kind or a position outside the sheet.
 int tsx_write_cell(const Book &book, int sheet_index, int row, int column, std::string &out);
 
@@ -67,7 +67,7 @@ void tsx_write_page_setup(const PageSetup &page, int printer_settings_id, std::s
 
 // Appends headerFooter when the sheet has a header or footer section. `fonts` is the book's
 // font table; a section whose font index is -1 or outside it uses the book default font.
-// Returns 0.
+// Returns kOk.
 int tsx_write_header_footer(const Sheet &sheet, std::span<const FontRecord> fonts, std::string &out);
 
 // The text of xl/worksheets/_rels/sheet<n>.xml.rels for sheet `sheet_index` (0-based).

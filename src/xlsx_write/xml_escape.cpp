@@ -1,15 +1,23 @@
-// Escaping for XML text and attributes. Besides the five entities, tab/CR/LF become character
-// references where needed, other C0 controls the _xHHHH_ form (XML 1.0 forbids them even as
-// references), and a literal "_xHHHH_" in the text is protected with "_x005F": read back,
+// Escaping for XML text and attributes, and the character rule every part obeys. Besides the
+// five entities, tab/CR/LF become character references where needed, other C0 controls and
+// U+FFFE/U+FFFF the _xHHHH_ form (XML 1.0 forbids them even as references), bytes that are no
+// UTF-8 U+FFFD, and a literal "_xHHHH_" in the text is protected with "_x005F": read back,
 // "_x005F_" is the underscore and the "xHHHH_" after it stays plain text.
 
 #include "xlsx_write/xml_escape.h"
 
-#include <cstdio>
+#include <array>
 #include <new>
+
+#include "support/results.h"
+#include "xlsx_write/xml_writer.h"
 
 namespace tabsmith {
 namespace {
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";  // U+FFFD
+constexpr std::string_view kEscapePrefix = "_x", kEscapeSuffix = "_";
+constexpr std::string_view kUnderscoreEscape = "_x005F";
 
 bool is_hex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
@@ -51,44 +59,144 @@ void append_utf8(std::string &out, unsigned code) {
     }
 }
 
+void append_code_escape(std::string &out, unsigned code) {
+    out.append(kEscapePrefix);
+    append_value(out, Hex16{static_cast<std::uint16_t>(code)});
+    out.append(kEscapeSuffix);
+}
+
+// The UTF-8 sequence starting with the byte at i (0x80 or above). `length` is its size when
+// it is a whole character; otherwise `length` is 0 and `broken` the size of the longest start
+// of a character there (at least 1), which becomes one U+FFFD. Surrogates (ED A0..BF) and
+// overlong forms (C0, C1, E0 80..9F, F0 80..8F) are no characters; nor is anything past U+10FFFF.
+struct Utf8Sequence {
+    std::size_t length = 0;
+    std::size_t broken = 1;
+};
+
+Utf8Sequence utf8_sequence(std::string_view text, std::size_t i) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    std::size_t size = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) size = 2;
+    else if (lead == 0xE0) size = 3, low = 0xA0;
+    else if (lead == 0xED) size = 3, high = 0x9F;
+    else if (lead >= 0xE1 && lead <= 0xEF) size = 3;
+    else if (lead == 0xF0) size = 4, low = 0x90;
+    else if (lead == 0xF4) size = 4, high = 0x8F;
+    else if (lead >= 0xF1 && lead <= 0xF3) size = 4;
+    else return {};
+    Utf8Sequence sequence;
+    for (std::size_t k = 1; k < size; ++k) {
+        if (i + k >= text.size()) return sequence;
+        unsigned char byte = static_cast<unsigned char>(text[i + k]);
+        if (byte < low || byte > high) return sequence;
+        low = 0x80, high = 0xBF;
+        sequence.broken = k + 1;
+    }
+    sequence.length = size;
+    return sequence;
+}
+
+bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// What the escaping loop does with a byte: copy it (most ASCII), look at it (C0 controls, the
+// markup characters, the underscore that may start a lookalike of the _xHHHH_ form), or read
+// the character it starts: the common two- and three-byte leads take a short check, the rest
+// (E0 and ED with their narrower second byte, four-byte leads, bytes that start nothing) the
+// full one.
+enum ByteKind : std::uint8_t { kCopy, kAscii, kLead2, kLead3, kOtherByte };
+
+constexpr std::array<ByteKind, 256> kByteKinds = [] {
+    std::array<ByteKind, 256> kinds{};
+    for (int c = 0; c < 0x20; ++c) kinds[static_cast<std::size_t>(c)] = kAscii;
+    for (char c : {'"', '&', '\'', '<', '>', '_'}) kinds[static_cast<unsigned char>(c)] = kAscii;
+    for (int c = 0x80; c < 0x100; ++c) kinds[static_cast<std::size_t>(c)] = kOtherByte;
+    for (int c = 0xC2; c <= 0xDF; ++c) kinds[static_cast<std::size_t>(c)] = kLead2;
+    for (int c = 0xE1; c <= 0xEF; ++c) kinds[static_cast<std::size_t>(c)] = c == 0xED ? kOtherByte : kLead3;
+    return kinds;
+}();
+
+// U+FFFE and U+FFFF: EF BF BE and EF BF BF.
+bool is_noncharacter(std::string_view text, std::size_t i) {
+    return static_cast<unsigned char>(text[i]) == 0xEF && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
+           static_cast<unsigned char>(text[i + 2]) >= 0xBE;
+}
+
 }  // namespace
 
 void xml_escape_append(std::string &out, std::string_view text, EscapeMode mode) {
+    const bool markup = mode == EscapeMode::kCharacters;
+    const bool attribute = mode == EscapeMode::kAttribute;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    const std::size_t size = text.size();
     std::size_t run = 0;  // start of the pending run of bytes copied as they are
     auto flush = [&](std::size_t end) {
         if (end > run) out.append(text.data() + run, end - run);
     };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c > '_') continue;
-        const char *replacement = nullptr;
-        char control[8];
-        switch (c) {
-        case '\t': replacement = "&#x9;"; break;
-        case '\n': replacement = mode == EscapeMode::kAttribute ? "&#xA;" : nullptr; break;
-        case '\r': replacement = mode == EscapeMode::kAttribute ? "&#xD;" : nullptr; break;
-        case '"': replacement = "&quot;"; break;
-        case '&': replacement = "&amp;"; break;
-        case '\'': replacement = "&apos;"; break;
-        case '<': replacement = "&lt;"; break;
-        case '>': replacement = "&gt;"; break;
-        case '_':
-            if (looks_like_escape(text, i)) replacement = "_x005F";
-            break;
-        default:
-            if (c < 0x20) {
-                std::snprintf(control, sizeof control, "_x%04X_", c);
-                replacement = control;
+    for (std::size_t i = 0; i < size; ++i) {
+        const unsigned char c = bytes[i];
+        const ByteKind kind = kByteKinds[c];
+        if (kind == kCopy) continue;
+        if (kind != kAscii) {
+            if (kind == kLead3 && i + 2 < size) {
+                // Both trail bytes at once; EF BF BE and EF BF BF (U+FFFE, U+FFFF) go the long way.
+                const unsigned trail = bytes[i + 1] | (bytes[i + 2] << 8);
+                if ((trail & 0xC0C0) == 0x8080 && !(c == 0xEF && (trail | 0x0100) == 0xBFBF)) {
+                    i += 2;
+                    continue;
+                }
+            } else if (kind == kLead2 && i + 1 < size && is_continuation(bytes[i + 1])) {
+                i += 1;
+                continue;
             }
-            break;
+            const Utf8Sequence sequence = utf8_sequence(text, i);
+            if (sequence.length == 3 && is_noncharacter(text, i)) {
+                flush(i);
+                append_code_escape(out, 0xFFFE + (bytes[i + 2] - 0xBE));
+            } else if (sequence.length == 0) {
+                flush(i);
+                out.append(kReplacementCharacter);
+            } else {
+                i += sequence.length - 1;
+                continue;
+            }
+            const std::size_t taken = sequence.length ? sequence.length : sequence.broken;
+            run = i + taken;
+            i += taken - 1;
+            continue;
         }
-        if (!replacement) continue;
+        std::string_view replacement;
+        switch (c) {
+        case '\t': replacement = markup ? "" : "&#x9;"; break;
+        case '\n': replacement = attribute ? "&#xA;" : ""; break;
+        case '\r': replacement = attribute ? "&#xD;" : ""; break;
+        case '"': replacement = markup ? "" : "&quot;"; break;
+        case '&': replacement = markup ? "" : "&amp;"; break;
+        case '\'': replacement = markup ? "" : "&apos;"; break;
+        case '<': replacement = markup ? "" : "&lt;"; break;
+        case '>': replacement = markup ? "" : "&gt;"; break;
+        case '_':
+            if (!markup && looks_like_escape(text, i)) {
+                // "_x005F" goes in front of the underscore, which is then copied with the rest.
+                flush(i);
+                out.append(kUnderscoreEscape);
+                run = i;
+            }
+            continue;
+        default:
+            // The C0 controls XML cannot carry even as character references.
+            flush(i);
+            append_code_escape(out, c);
+            run = i + 1;
+            continue;
+        }
+        if (replacement.empty()) continue;
         flush(i);
         out.append(replacement);
-        // "_x005F" goes in front of the underscore, which is then copied with the rest.
-        run = c == '_' ? i : i + 1;
+        run = i + 1;
     }
-    flush(text.size());
+    flush(size);
 }
 
 std::string xml_escape(std::string_view text, EscapeMode mode) {
@@ -154,9 +262,9 @@ std::string xml_unescape(std::string_view text) {
 int tsx_xml_escape(EscapeMode mode, std::string &text) {
     try {
         text = mode == EscapeMode::kUnescape ? xml_unescape(text) : xml_escape(text, mode);
-        return 0;
+        return kOk;
     } catch (const std::bad_alloc &) {
-        return -2;
+        return kNoMemory;
     }
 }
 

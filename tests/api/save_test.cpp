@@ -3,16 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
+#include "common/fixtures.h"
 #include "model/book.h"
-#include "support/fixtures.h"
 
 using tabsmith::testing::BookTest;
+using tabsmith::testing::TempFolder;
 
 namespace {
 
@@ -20,78 +18,51 @@ namespace fs = std::filesystem;
 
 class Save : public BookTest {
 protected:
-    void SetUp() override {
-        dir = fs::path(::testing::TempDir()) / ("save_" + std::to_string(::getpid()) + "_" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+    int entries() const { return static_cast<int>(std::distance(fs::directory_iterator(dir.path()), {})); }
+    bool is_package(const std::string &path) {
+        std::ifstream in(path, std::ios::binary);
+        char head[4] = {};
+        in.read(head, 4);
+        return std::string(head, 4) == std::string("PK\x03\x04", 4) &&
+               std::system(("unzip -tq '" + path + "' >/dev/null").c_str()) == 0;
     }
-    void TearDown() override {
-        BookTest::TearDown();
-        fs::remove_all(dir);
-    }
-    int entries() const {
-        int n = 0;
-        for ([[maybe_unused]] const auto &e : fs::directory_iterator(dir)) ++n;
-        return n;
-    }
-    fs::path dir;
+    TempFolder dir;
 };
-
-bool is_zip(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    char head[4] = {};
-    in.read(head, 4);
-    return in.gcount() == 4 && head[0] == 'P' && head[1] == 'K' && head[2] == 3 && head[3] == 4;
-}
 
 }  // namespace
 
-TEST_F(Save, WritesAZipPackageAndReleasesTheBook) {
-    std::string options = "MODE=CREATE BOOK=" + (dir / "report").string();
-    ASSERT_EQ(open(options.c_str()), 0);
+TEST_F(Save, WritesAPackageReplacingAnOldFileAndReleasesTheBook) {
+    std::string path = dir.write("report.xlsx", "previous contents");
+    ASSERT_EQ(open(("MODE=CREATE BOOK=" + dir / "report").c_str()), 0);
     ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Data"), 0);
     ASSERT_EQ(TXLS_put_cell(&book, "A1", "42"), 0);
     EXPECT_EQ(TXLS_close_book(&book, "SAVE"), 0);
     EXPECT_EQ(book.work, nullptr);
-    EXPECT_TRUE(is_zip(dir / "report.xlsx"));
+    EXPECT_TRUE(is_package(path));
     EXPECT_EQ(entries(), 1);  // no temporary file left beside it
-    EXPECT_EQ(std::system(("unzip -tq " + (dir / "report.xlsx").string() + " >/dev/null").c_str()), 0);
 }
 
-TEST_F(Save, MissingFolderFailsAndTheBookCanBeSavedElsewhere) {
-    std::string missing = (dir / "no" / "such" / "folder" / "out.xlsx").string();
+TEST_F(Save, FailedSavesKeepTheBookOpenAndLeaveNoPartialFile) {
+    std::string missing = dir / "no/such/folder/out.xlsx";
     ASSERT_EQ(open(("MODE=CREATE BOOK=" + missing).c_str()), 0);
     ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Data"), 0);
     ASSERT_EQ(TXLS_put_cell(&book, "A1", "kept"), 0);
     EXPECT_EQ(TXLS_close_book(&book, "SAVE"), -103);
     EXPECT_EQ(TXLS_error_code(&book), -103);
     EXPECT_EQ(message(), "TXLS-03121 Excelファイル書込みエラー(\"" + missing + "\")。");
-    ASSERT_NE(book.work, nullptr);  // still open
+    ASSERT_NE(book.work, nullptr);
     EXPECT_EQ(value("A1"), "kept");
-    // Point the book elsewhere and save again.
-    static_cast<tabsmith::Book *>(book.work)->file_name = (dir / "second.xlsx").string();
-    EXPECT_EQ(TXLS_close_book(&book, "SAVE"), 0);
-    EXPECT_TRUE(is_zip(dir / "second.xlsx"));
-    EXPECT_EQ(entries(), 1);
-}
-
-TEST_F(Save, ATargetThatCannotBeReplacedLeavesNoPartialFile) {
-    fs::create_directories(dir / "taken.xlsx");  // a folder stands where the file should go
-    ASSERT_EQ(open(("MODE=CREATE BOOK=" + (dir / "taken.xlsx").string()).c_str()), 0);
+    // A folder where the file should go.
+    fs::create_directories(dir / "taken.xlsx");
+    static_cast<tabsmith::Book *>(book.work)->file_name = dir / "taken.xlsx";
     EXPECT_EQ(TXLS_close_book(&book, "SAVE"), -103);
     EXPECT_TRUE(fs::is_directory(dir / "taken.xlsx"));
-    EXPECT_EQ(entries(), 1);
-    EXPECT_NE(book.work, nullptr);
-    EXPECT_EQ(TXLS_close_book(&book, "DESTROY"), 0);
-}
-
-TEST_F(Save, ExistingFileIsReplacedWhole) {
-    fs::path target = dir / "old.xlsx";
-    std::ofstream(target) << "previous contents";
-    ASSERT_EQ(open(("MODE=CREATE BOOK=" + target.string()).c_str()), 0);
+    EXPECT_EQ(entries(), 1);  // the folder in the way, nothing beside it
+    // Pointed elsewhere, the same book saves.
+    static_cast<tabsmith::Book *>(book.work)->file_name = dir / "second.xlsx";
     EXPECT_EQ(TXLS_close_book(&book, "SAVE"), 0);
-    EXPECT_TRUE(is_zip(target));
+    EXPECT_TRUE(is_package(dir / "second.xlsx"));
+    EXPECT_EQ(entries(), 2);
 }
 
 TEST_F(Save, WriteMemoryHandsTheArchiveToTheCaller) {
@@ -104,13 +75,8 @@ TEST_F(Save, WriteMemoryHandsTheArchiveToTheCaller) {
     long size = 0;
     ASSERT_EQ(TXLS_memory_get("inmem.xlsx", &bytes, &size), 0);
     ASSERT_GT(size, 100);
-    EXPECT_EQ(std::string(static_cast<const char *>(bytes), 4), std::string("PK\x03\x04", 4));
-    // The bytes are a complete package.
-    fs::path copy = dir / "copy.xlsx";
-    std::ofstream(copy, std::ios::binary).write(static_cast<const char *>(bytes), size);
-    EXPECT_EQ(std::system(("unzip -tq " + copy.string() + " >/dev/null").c_str()), 0);
-    // Part files do not linger as memory files.
-    EXPECT_NE(TXLS_memory_get("xl/workbook.xml", &bytes, &size), 0);
+    EXPECT_TRUE(is_package(dir.write("copy.xlsx", std::string(static_cast<const char *>(bytes), size))));
+    EXPECT_NE(TXLS_memory_get("xl/workbook.xml", &bytes, &size), 0);  // parts do not linger
     TXLS_swap_book(0);  // park it away so later tests start clean
 }
 

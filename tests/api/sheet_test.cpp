@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/fixtures.h"
 #include "model/book.h"
-#include "support/fixtures.h"
 
 using namespace tabsmith;
 using tabsmith::testing::BookTest;
@@ -20,131 +20,98 @@ protected:
         EXPECT_EQ(TXLS_sheet_name(&book, index, out, sizeof out), 0);
         return out;
     }
-    Book &store() { return *static_cast<Book *>(book.work); }
 };
 
 }  // namespace
 
-TEST_F(Sheets, CreateWithoutANameTakesTheFirstFreeSheetNumber) {
-    EXPECT_EQ(TXLS_open_sheet(&book, "MODE=CREATE"), 0);
-    EXPECT_EQ(TXLS_open_sheet(&book, ""), 0);
-    EXPECT_EQ(TXLS_sheet_num(&book), 2);
-    EXPECT_EQ(name(0), "Sheet1");
-    EXPECT_EQ(name(1), "Sheet2");
-    EXPECT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Sheet4"), 0);
-    EXPECT_EQ(TXLS_open_sheet(&book, "MODE=CREATE"), 0);  // Sheet4 is taken: Sheet5
-    EXPECT_EQ(name(3), "Sheet5");
-    EXPECT_EQ(store().current_sheet, 3);
-}
-
-TEST_F(Sheets, DuplicateAndInvalidNamesAreRefused) {
-    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Sales"), 0);
-    EXPECT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Sales"), -3);
-    EXPECT_EQ(message(), "TXLS-02321 既に存在しているシート名です(\"Sales\")。");
-    // A workbook cannot hold two sheets whose names differ only in letter case.
-    EXPECT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=SALES"), -3);
-    EXPECT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=a/b"), -3);
-    EXPECT_EQ(message(), "TXLS-02320 シート名が不正です(\"a/b\")。");
-    EXPECT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=\"x[1]\""), -3);
-    EXPECT_EQ(TXLS_sheet_num(&book), 1);
-    EXPECT_EQ(store().current_sheet, 0);
-}
-
-TEST_F(Sheets, SelectByExactName) {
-    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=One"), 0);
-    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Two"), 0);
-    EXPECT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=One MODE=READ"), 0);
-    EXPECT_EQ(store().current_sheet, 0);
-    EXPECT_EQ(TXLS_open_sheet(&book, "MODE=UPDATE SHEET_NAME=Two"), 0);
-    EXPECT_EQ(store().current_sheet, 1);
-    EXPECT_EQ(TXLS_open_sheet(&book, "MODE=READ SHEET_NAME=one"), -801);
-    EXPECT_EQ(message(), "TXLS-02320 シート名が不正です(\"one\")。");
-    EXPECT_EQ(TXLS_error_code(&book), -801);
-    EXPECT_EQ(store().current_sheet, 1);
-}
-
-TEST_F(Sheets, JapaneseKeysValuesAndNamesInEachCharacterSet) {
-    EXPECT_EQ(TXLS_open_sheet(&book, sjis("シート=売上 モード=新規").c_str()), 0);
-    EXPECT_EQ(store().sheets[0]->name, "売上");
-    EXPECT_EQ(name(0), sjis("売上"));
-    XLS_BOOK euc{};
-    ASSERT_EQ(TXLS_open_book(&euc, "CHARSET=EUC"), 0);
-    EXPECT_EQ(TXLS_open_sheet(&euc, from_utf8("シート=集計", kEuc).c_str()), 0);
-    EXPECT_EQ(static_cast<Book *>(euc.work)->sheets[0]->name, "集計");
-    TXLS_free_book(&euc);
-}
-
-TEST_F(Sheets, LongNamesAreShortenedAndOverLongOnesFail) {
-    ASSERT_EQ(TXLS_open_sheet(&book, ("SHEET_NAME=" + std::string(40, 'a')).c_str()), 0);
-    EXPECT_EQ(store().sheets[0]->name, std::string(29, 'a'));
-    ASSERT_EQ(TXLS_open_sheet(&book, ("SHEET_NAME=" + std::string(31, 'b')).c_str()), 0);
-    EXPECT_EQ(store().sheets[1]->name, std::string(31, 'b'));
-    // 29 four-byte characters are still more than 93 bytes.
-    std::string emoji;
-    for (int i = 0; i < 35; ++i) emoji += "😀";
-    XLS_BOOK utf{};
-    ASSERT_EQ(TXLS_open_book(&utf, "CHARSET=UTF8"), 0);
-    EXPECT_EQ(TXLS_open_sheet(&utf, ("SHEET_NAME=" + emoji).c_str()), -909);
-    EXPECT_EQ(to_utf8(utf.log.error_info, kSjis), "TXLS-03009 バッファサイズ(\"93\")オーバー(\"XLS_SHEET_LEN\")。");
-    TXLS_free_book(&utf);
-}
-
-TEST_F(Sheets, OptionErrors) {
+TEST_F(Sheets, OpenSheetOptionsInOrder) {
+    struct Case {
+        std::string options;
+        int rc;
+        std::string message_or_name;  // a failure's message ("-": not checked), else the current sheet's name
+        int count;                    // sheets afterwards
+    } cases[] = {
+        {"MODE=CREATE", 0, "Sheet1", 1},
+        {"", 0, "Sheet2", 2},
+        {"SHEET_NAME=Sheet4", 0, "Sheet4", 3},
+        {"MODE=CREATE", 0, "Sheet5", 4},  // Sheet4 is taken
+        {"SHEET_NAME=Sales", 0, "Sales", 5},
+        {"SHEET_NAME=Sales", -3, "TXLS-02321 既に存在しているシート名です(\"Sales\")。", 5},
+        // A workbook cannot hold two sheets whose names differ only in letter case.
+        {"SHEET_NAME=SALES", -3, "TXLS-02321 既に存在しているシート名です(\"SALES\")。", 5},
+        {"SHEET_NAME=a/b", -3, "TXLS-02320 シート名が不正です(\"a/b\")。", 5},
+        {"SHEET_NAME=\"x[1]\"", -3, "TXLS-02320 シート名が不正です(\"x[1]\")。", 5},
+        {"SHEET_NAME=Sheet1 MODE=READ", 0, "Sheet1", 5},
+        {"MODE=UPDATE SHEET_NAME=Sheet2", 0, "Sheet2", 5},
+        {"MODE=READ SHEET_NAME=sales", -801, "TXLS-02320 シート名が不正です(\"sales\")。", 5},
+        {"COLOR=RED", -3, "TXLS-02200 サポート外のキーワードです(\"COLOR\")。", 5},
+        {"MODE=DELETE", -3, "TXLS-02200 サポート外のキーワードです(\"DELETE\")。", 5},
+        {"SHEET_NAME A", -3, "TXLS-02303 引数列のイコール(=)部分が不正です(\"A\")。", 5},
+        {"SHEET_NAME=", -3, "-", 5},
+        {"MODE=TEMPLATE", -3, "TXLS-02322 テンプレートシート名が指定されていません。", 5},
+        {"TEMPLATE=Missing", -801, "TXLS-03002 テンプレートシート(\"Missing\")が取得できません。", 5},
+        {"TEMPLATE=Sales SHEET_NAME=Copy", 0, "Copy", 6},
+        {sjis("テンプレート=Sales"), 0, "Sheet7", 7},
+        {sjis("シート=売上 モード=新規"), 0, sjis("売上"), 8},
+        {"SHEET_NAME=" + std::string(40, 'a'), 0, std::string(29, 'a'), 9},  // shortened
+        {"SHEET_NAME=" + std::string(31, 'b'), 0, std::string(31, 'b'), 10},
+    };
+    for (const Case &c : cases) {
+        int before = store().current_sheet;
+        EXPECT_EQ(TXLS_open_sheet(&book, c.options.c_str()), c.rc) << c.options;
+        EXPECT_EQ(TXLS_error_code(&book), c.rc) << c.options;
+        EXPECT_EQ(TXLS_sheet_num(&book), c.count) << c.options;
+        if (c.rc == 0) {
+            EXPECT_EQ(name(store().current_sheet), c.message_or_name) << c.options;
+        } else {
+            EXPECT_EQ(store().current_sheet, before) << c.options;
+            if (c.message_or_name != "-") {
+                EXPECT_EQ(message(), c.message_or_name) << c.options;
+            }
+        }
+    }
+    EXPECT_EQ(store().sheets[5]->template_source, 4);
+    EXPECT_EQ(store().sheets[7]->name, "売上");
     EXPECT_EQ(TXLS_open_sheet(&book, nullptr), -3);
-    EXPECT_EQ(TXLS_open_sheet(&book, "COLOR=RED"), -3);
-    EXPECT_EQ(message(), "TXLS-02200 サポート外のキーワードです(\"COLOR\")。");
-    EXPECT_EQ(TXLS_open_sheet(&book, "MODE=DELETE"), -3);
-    EXPECT_EQ(TXLS_open_sheet(&book, "SHEET_NAME A"), -3);
-    EXPECT_EQ(message(), "TXLS-02303 引数列のイコール(=)部分が不正です(\"A\")。");
-    EXPECT_EQ(TXLS_open_sheet(&book, "SHEET_NAME="), -3);
-}
-
-TEST_F(Sheets, TemplateCopiesRecordTheirSource) {
-    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Base"), 0);
-    EXPECT_EQ(TXLS_open_sheet(&book, "MODE=TEMPLATE"), -3);
-    EXPECT_EQ(message(), "TXLS-02322 テンプレートシート名が指定されていません。");
-    EXPECT_EQ(TXLS_open_sheet(&book, "TEMPLATE=Missing"), -801);
-    EXPECT_EQ(message(), "TXLS-03002 テンプレートシート(\"Missing\")が取得できません。");
-    EXPECT_EQ(TXLS_open_sheet(&book, "TEMPLATE=Base SHEET_NAME=Copy"), 0);
-    EXPECT_EQ(store().sheets[1]->template_source, 0);
-    EXPECT_EQ(store().current_sheet, 1);
-    EXPECT_EQ(TXLS_open_sheet(&book, sjis("テンプレート=Base").c_str()), 0);
-    EXPECT_EQ(name(2), "Sheet3");
-}
-
-TEST_F(Sheets, BooksFromFilesCannotAddSheets) {
     store().from_file = true;
     EXPECT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=New"), -3);
     EXPECT_EQ(message(), "TXLS-02209 テンプレートモードではシートを追加することはできません。");
 }
 
-TEST_F(Sheets, IndexQueries) {
+TEST(SheetNames, OtherCharacterSetsAndTheByteLimit) {
+    XLS_BOOK euc{}, utf{};
+    ASSERT_EQ(TXLS_open_book(&euc, "CHARSET=EUC"), 0);
+    EXPECT_EQ(TXLS_open_sheet(&euc, from_utf8("シート=集計", kEuc).c_str()), 0);
+    EXPECT_EQ(static_cast<Book *>(euc.work)->sheets[0]->name, "集計");
+    // 29 four-byte characters are still more than 93 bytes.
+    std::string emoji;
+    for (int i = 0; i < 35; ++i) emoji += "😀";
+    ASSERT_EQ(TXLS_open_book(&utf, "CHARSET=UTF8"), 0);
+    EXPECT_EQ(TXLS_open_sheet(&utf, ("SHEET_NAME=" + emoji).c_str()), -909);
+    EXPECT_EQ(to_utf8(utf.log.error_info, kSjis), "TXLS-03009 バッファサイズ(\"93\")オーバー(\"XLS_SHEET_LEN\")。");
+    TXLS_free_book(&euc);
+    TXLS_free_book(&utf);
+}
+
+TEST_F(Sheets, IndexRowAndColumnQueries) {
+    EXPECT_EQ(TXLS_row_num(&book), 0);  // no sheet yet
     ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=A"), 0);
     ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=B"), 0);
     EXPECT_EQ(TXLS_open_sheet2(&book, 0), 0);
     EXPECT_EQ(store().current_sheet, 0);
     EXPECT_EQ(TXLS_open_sheet2(&book, 2), -801);
     EXPECT_EQ(TXLS_open_sheet2(&book, -1), -801);
-    char out[8] = "zzz";
+    char out[8] = "zzz", tiny[1];
     EXPECT_EQ(TXLS_sheet_name(&book, 5, out, sizeof out), -801);
     EXPECT_STREQ(out, "");
-    char tiny[1];
     EXPECT_EQ(TXLS_sheet_name(&book, 0, tiny, 1), -909);
-    EXPECT_EQ(TXLS_sheet_name(&book, 0, nullptr, 0), -3);
-}
 
-TEST_F(Sheets, RowAndColumnCounts) {
-    EXPECT_EQ(TXLS_row_num(&book), 0);  // no sheet yet
-    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=A"), 0);
     EXPECT_EQ(TXLS_row_num(&book), 0);
     ASSERT_EQ(TXLS_put_cell(&book, "C5", "x"), 0);
     ASSERT_EQ(TXLS_put_cell(&book, "A2", "1"), 0);
     EXPECT_EQ(TXLS_row_num(&book), 5);
-    EXPECT_EQ(TXLS_column_num(&book, 4), 3);
-    EXPECT_EQ(TXLS_column_num(&book, 1), 1);
-    EXPECT_EQ(TXLS_column_num(&book, 0), 0);
-    EXPECT_EQ(TXLS_column_num(&book, 5), 0);
-    EXPECT_EQ(TXLS_column_num(&book, -1), 0);
+    for (auto [row, columns] : {std::pair{4, 3}, {1, 1}, {0, 0}, {5, 0}, {-1, 0}})
+        EXPECT_EQ(TXLS_column_num(&book, row), columns) << row;
     // Emptying the last cell: the count scans back over empty slots.
     ASSERT_EQ(TXLS_put_cell(&book, "E5", "y"), 0);
     ASSERT_EQ(TXLS_put_cell(&book, "E5", ""), 0);
@@ -153,12 +120,11 @@ TEST_F(Sheets, RowAndColumnCounts) {
 
 TEST(Lifecycle, CloseOptionsDecideAboutSaving) {
     XLS_BOOK book{};
-    ASSERT_EQ(TXLS_open_book(&book, "MODE=CREATE"), 0);
-    EXPECT_EQ(TXLS_close_book(&book, "SAVE DESTROY"), 0);  // the last word wins
-    EXPECT_EQ(book.work, nullptr);
-    ASSERT_EQ(TXLS_open_book(&book, "MODE=CREATE"), 0);
-    EXPECT_EQ(TXLS_close_book(&book, sjis("破棄").c_str()), 0);
-    EXPECT_EQ(book.work, nullptr);
+    for (const std::string &options : {std::string("SAVE DESTROY"), sjis("破棄")}) {  // the last word wins
+        ASSERT_EQ(TXLS_open_book(&book, "MODE=CREATE"), 0);
+        EXPECT_EQ(TXLS_close_book(&book, options.c_str()), 0);
+        EXPECT_EQ(book.work, nullptr);
+    }
     ASSERT_EQ(TXLS_open_book(&book, "MODE=CREATE"), 0);
     EXPECT_EQ(TXLS_close_book(&book, nullptr), 0);
     EXPECT_EQ(book.work, nullptr);
@@ -174,7 +140,9 @@ TEST(Lifecycle, TenThousandBooksInOneProcess) {
         ASSERT_EQ(TXLS_put_cell(&book, "A1", "some text"), 0);
         ASSERT_EQ(TXLS_put_cell(&book, "B2", "=A1"), 0);
         ASSERT_EQ(TXLS_put_variable(&book, "K", "V"), 0);
-        if (i % 2) ASSERT_EQ(TXLS_free_book(&book), 0);
+        if (i % 2) {
+            ASSERT_EQ(TXLS_free_book(&book), 0);
+        }
         else ASSERT_EQ(TXLS_close_book(&book, "DESTROY"), 0);
     }
 }

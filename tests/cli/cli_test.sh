@@ -5,6 +5,8 @@
 set -uo pipefail
 tool=$(realpath "$1") examples=$(realpath "$2") work=$3
 rm -rf "$work" && mkdir -p "$work"
+# Everything the checks write stays under $work, which goes at the end unless asked to stay.
+[ -n "${TABSMITH_KEEP_TEST_OUTPUT:-}" ] || trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
@@ -37,8 +39,30 @@ fi
 printf 'SHEET=Bad\nA1.FOO=1\n' >"$work/bad.txt"
 "$tool" run "$work/bad.txt" -o "$work/bad.xlsx" >"$work/out.txt" 2>"$work/err.txt"
 rc=$?
-if [ "$rc" -eq 1 ] && grep -q "TXLS-" "$work/err.txt"; then pass "bad statement exits 1 with $(grep -o 'TXLS-[0-9]*' "$work/err.txt" | head -1)"
+if [ "$rc" -eq 1 ] && grep -q "^$work/bad.txt:2: TXLS-" "$work/err.txt"; then pass "bad statement exits 1 naming file:line"
 else fail "bad statement: rc=$rc, stderr: $(cat "$work/err.txt")"; fi
+
+# The line is the one the statement starts on, after quoted line breaks and CR LF endings.
+printf 'A1="two\r\nlines"\r\nA2=1\r\n\r\nA3.NOSUCH=2\r\n' >"$work/lines.txt"
+"$tool" run "$work/lines.txt" -o "$work/lines.xlsx" >/dev/null 2>"$work/err.txt"
+grep -q "lines.txt:5: TXLS-" "$work/err.txt" && pass "failing line counted across quoted breaks" \
+    || fail "line numbering: $(cat "$work/err.txt")"
+
+# A quote that never closes swallows every later statement: warned about, with its line.
+printf 'A1=1\nA2="open\nA3=3\n' >"$work/quote.txt"
+"$tool" run "$work/quote.txt" -o "$work/quote.xlsx" >/dev/null 2>"$work/err.txt"
+grep -q "quote.txt:2: warning: this quote is never closed" "$work/err.txt" && pass "unclosed quote warned" \
+    || fail "unclosed quote: $(cat "$work/err.txt")"
+
+# A workbook where the statement file belongs is named as what it is.
+printf 'PK\003\004rest' >"$work/book.xlsx"
+"$tool" run "$work/book.xlsx" -o "$work/x.xlsx" >/dev/null 2>"$work/err.txt"
+rc=$?
+if [ "$rc" -eq 2 ] && grep -q "is an .xlsx workbook" "$work/err.txt" && grep -q -- "--template" "$work/err.txt"; then
+    pass "a workbook given as statements is recognised"
+else fail "workbook as statements: rc=$rc, $(cat "$work/err.txt")"; fi
+"$tool" --help 2>&1 | grep -q "read in the book's" && pass "--help: CSV files in the book's character set" \
+    || fail "--help CSV text"
 
 # The example report, end to end. The statement-file reader is another subsystem: when it is not
 # there yet the engine answers TXLS-03600, and this part is skipped rather than failed.

@@ -15,6 +15,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 
 import openpyxl
 
@@ -132,14 +133,23 @@ def check_openpyxl(results, workdir, manifest):
                       'openpyxl %s %s!%s: got %r, expected %r' % (book, sheet, cell, got, expected))
 
 
+def run_soffice(arguments, timeout):
+    """LibreOffice headless with a profile and temporary folder of its own, removed afterwards."""
+    private = tempfile.mkdtemp(prefix='lo-conformance-')
+    try:
+        os.makedirs(os.path.join(private, 'tmp'))
+        subprocess.run(['soffice', '-env:UserInstallation=file://' + os.path.join(private, 'profile'), '--headless']
+                       + arguments, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout,
+                       env=dict(os.environ, TMPDIR=os.path.join(private, 'tmp')))
+    finally:
+        shutil.rmtree(private, ignore_errors=True)
+
+
 def check_libreoffice(results, workdir, books, manifest):
     out = os.path.join(workdir, 'lo')
     os.makedirs(out, exist_ok=True)
-    profile = 'file:///tmp/lo-conformance-%d' % os.getpid()
     paths = [os.path.join(workdir, b) for b in books]
-    subprocess.run(['soffice', '-env:UserInstallation=' + profile, '--headless', '--convert-to', CSV_FILTER,
-                    '--outdir', out] + paths, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=900)
-    shutil.rmtree('/tmp/lo-conformance-%d' % os.getpid(), ignore_errors=True)
+    run_soffice(['--convert-to', CSV_FILTER, '--outdir', out] + paths, timeout=900)
     for book in books:
         stem = book[:-5]
         produced = glob.glob(os.path.join(out, stem + '*.csv'))
@@ -190,4 +200,12 @@ def main():
 
 
 if __name__ == '__main__':
-    sys.exit(main())
+    try:
+        status = main()
+    finally:
+        # The books and exports are the test's own: gone afterwards unless asked to stay.
+        if os.environ.get('TABSMITH_KEEP_TEST_OUTPUT'):
+            print('output kept in %s' % sys.argv[2])
+        else:
+            shutil.rmtree(sys.argv[2], ignore_errors=True)
+    sys.exit(status)

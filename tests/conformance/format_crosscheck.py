@@ -9,6 +9,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 
 # Comma separated, UTF-8, every sheet, and cell texts as shown rather than raw values.
 CSV_FILTER = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true,false,false,-1'
@@ -74,11 +75,16 @@ def main():
         return 1
     out = os.path.join(workdir, 'lo')
     os.makedirs(out)
-    profile_dir = '/tmp/lo-formats-%d' % os.getpid()
-    subprocess.run(['soffice', '-env:UserInstallation=file://' + profile_dir, '--headless', '--convert-to',
-                    CSV_FILTER, '--outdir', out, os.path.join(workdir, 'formats.xlsx')],
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=500)
-    shutil.rmtree(profile_dir, ignore_errors=True)
+    # LibreOffice gets a profile and temporary folder of its own, removed afterwards.
+    private = tempfile.mkdtemp(prefix='lo-formats-')
+    try:
+        os.makedirs(os.path.join(private, 'tmp'))
+        subprocess.run(['soffice', '-env:UserInstallation=file://' + os.path.join(private, 'profile'), '--headless',
+                        '--convert-to', CSV_FILTER, '--outdir', out, os.path.join(workdir, 'formats.xlsx')],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=500,
+                       env=dict(os.environ, TMPDIR=os.path.join(private, 'tmp')))
+    finally:
+        shutil.rmtree(private, ignore_errors=True)
 
     sheets = {}
     agreed, listed, unexpected, listed_but_agreed = 0, 0, [], set()
@@ -119,4 +125,12 @@ def main():
 
 
 if __name__ == '__main__':
-    sys.exit(main())
+    try:
+        status = main()
+    finally:
+        # The books and exports are the test's own: gone afterwards unless asked to stay.
+        if os.environ.get('TABSMITH_KEEP_TEST_OUTPUT'):
+            print('output kept in %s' % sys.argv[2])
+        else:
+            shutil.rmtree(sys.argv[2], ignore_errors=True)
+    sys.exit(status)

@@ -30,16 +30,20 @@ CANARY = '987654321'
 
 
 def convert(paths, out):
-    profile = tempfile.mkdtemp(prefix='lo-formula-')
+    # A profile and temporary folder of its own, removed afterwards.
+    private = tempfile.mkdtemp(prefix='lo-formula-')
+    profile = os.path.join(private, 'profile')
     try:
         os.makedirs(os.path.join(profile, 'user'))
+        os.makedirs(os.path.join(private, 'tmp'))
         with open(os.path.join(profile, 'user', 'registrymodifications.xcu'), 'w') as f:
             f.write(RECALC_ALWAYS)
         subprocess.run(['soffice', '-env:UserInstallation=file://' + profile, '--headless', '--convert-to',
                         EXPORT_FILTER, '--outdir', out] + paths,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=900)
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=900,
+                       env=dict(os.environ, TMPDIR=os.path.join(private, 'tmp')))
     finally:
-        shutil.rmtree(profile, ignore_errors=True)
+        shutil.rmtree(private, ignore_errors=True)
 
 
 def recalculated_sheet(out, stem):
@@ -124,4 +128,12 @@ def main():
 
 
 if __name__ == '__main__':
-    sys.exit(main())
+    try:
+        status = main()
+    finally:
+        # The books and exports are the test's own: gone afterwards unless asked to stay.
+        if os.environ.get('TABSMITH_KEEP_TEST_OUTPUT'):
+            print('output kept in %s' % sys.argv[2])
+        else:
+            shutil.rmtree(sys.argv[2], ignore_errors=True)
+    sys.exit(status)

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "model/address.h"
 #include "model/book.h"
@@ -52,61 +53,22 @@ protected:
 };
 
 TEST_F(EvaluatorTest, ComputesFormulas) {
-    put("A1", "1.26");
-    put("A2", "5");
-    put("A3", "-2");
-    put("B1", "2024/01/02");
-    put("B2", "50%");
-    put("B3", "12:00");
-    put("C1", "'text");
-    put("A1", "7", 1);
-    put("B1", "3", 1);
-    put("A2", "1.5", 1);
-    put("B2", "=A1*2", 1);
-    struct Case {
-        const char *formula, *result;
-    };
+    for (auto [name, value, sheet] : {std::tuple{"A1", "1.26", 0}, {"A2", "5", 0}, {"A3", "-2", 0}, {"B1", "2024/01/02", 0},
+                                      {"B2", "50%", 0}, {"B3", "12:00", 0}, {"C1", "'text", 0}, {"A1", "7", 1},
+                                      {"B1", "3", 1}, {"A2", "1.5", 1}, {"B2", "=A1*2", 1}})
+        put(name, value, sheet);
+    struct Case { const char *formula, *result; };
     const Case cases[] = {
-        {"=10-2+3", "11"},
-        {"=8/2/2", "2"},
-        {"=2*3+4", "10"},
-        {"=2+3*4", "14"},
-        {"=-2*3", "-6"},
-        {"=-(2+3)*4", "-20"},
-        {"=2*-3", "-6"},
-        {"=--2+ +1", "3"},
-        {"=((((1))))", "1"},
-        {"=ROUND(A1*2, 1)", "2.5"},
-        {"=ROUND(2.5, 0)", "3"},
-        {"=ROUND(-2.5, 0)", "-3"},
-        {"=ROUND(1234, -2)", "1200"},
-        {"=round(2.675, 2)", "2.68"},
-        {"=ROUNDUP(1.5, 1)", "1.5"},
-        {"=ROUNDUP(1.51, 1)", "1.6"},
-        {"=ROUNDUP(2.05, 0)", "3"},
-        {"=ROUNDDOWN(-1.29, 1)", "-1.2"},
-        {"=TRUNC(-3.7)", "-3"},
-        {"=TRUNC(3.789, 2)", "3.78"},
-        {"=SUM(A1:A3)", "4.26"},
-        {"=SUM(A1:A3, 10, A2)", "19.26"},
-        {"=AVERAGE(A2:A3)", "1.5"},
-        {"=AVERAGE(A1:A3)", "1.42"},
-        {"=MIN(A1:A3)", "-2"},
-        {"=MAX(A1:A3)+1", "6"},
-        {"=COUNT(A1)", "1"},
-        {"=COUNT(5)", "1"},
-        {"=COUNT(A1:C1)", "2"},
-        {"=SUM()", "0"},
-        {"=ROW()", "10"},
-        {"=ROW(C7:D9)", "7"},
-        {"=B1", "45293"},
-        {"=B1+B3", "45293.5"},
-        {"=B2*10", "5"},
-        {"='My Sheet'!A1+'My Sheet'!B2", "21"},
-        {"=SUM('My Sheet'!A1:B2)", "25.5"},
-        {"=1/3", "0.333333"},
-        {"=\"abc\"", "abc"},
-        {"=Z99", "0"},
+        {"=10-2+3", "11"}, {"=8/2/2", "2"}, {"=2*3+4", "10"}, {"=2+3*4", "14"}, {"=-2*3", "-6"}, {"=-(2+3)*4", "-20"},
+        {"=2*-3", "-6"}, {"=--2+ +1", "3"}, {"=((((1))))", "1"}, {"=ROUND(A1*2, 1)", "2.5"}, {"=ROUND(2.5, 0)", "3"},
+        {"=ROUND(-2.5, 0)", "-3"}, {"=ROUND(1234, -2)", "1200"}, {"=round(2.675, 2)", "2.68"},
+        {"=ROUNDUP(1.5, 1)", "1.5"}, {"=ROUNDUP(1.51, 1)", "1.6"}, {"=ROUNDUP(2.05, 0)", "3"},
+        {"=ROUNDDOWN(-1.29, 1)", "-1.2"}, {"=TRUNC(-3.7)", "-3"}, {"=TRUNC(3.789, 2)", "3.78"},
+        {"=SUM(A1:A3)", "4.26"}, {"=SUM(A1:A3, 10, A2)", "19.26"}, {"=AVERAGE(A2:A3)", "1.5"},
+        {"=AVERAGE(A1:A3)", "1.42"}, {"=MIN(A1:A3)", "-2"}, {"=MAX(A1:A3)+1", "6"}, {"=COUNT(A1)", "1"},
+        {"=COUNT(5)", "1"}, {"=COUNT(A1:C1)", "2"}, {"=SUM()", "0"}, {"=ROW()", "10"}, {"=ROW(C7:D9)", "7"},
+        {"=B1", "45293"}, {"=B1+B3", "45293.5"}, {"=B2*10", "5"}, {"='My Sheet'!A1+'My Sheet'!B2", "21"},
+        {"=SUM('My Sheet'!A1:B2)", "25.5"}, {"=1/3", "0.333333"}, {"=\"abc\"", "abc"}, {"=Z99", "0"},
     };
     for (const auto &c : cases) {
         put("J10", c.formula);
@@ -119,17 +81,10 @@ TEST_F(EvaluatorTest, ComputesFormulas) {
 
 TEST_F(EvaluatorTest, MalformedFormulasRaiseTheirMessage) {
     put("A1", "1");
-    struct Case {
-        const char *formula, *message;
-    };
+    struct Case { const char *formula, *message; };
     const Case cases[] = {
-        {"=2^3", "TXLS-02201"},
-        {"=A1%", "TXLS-02201"},
-        {"=(1+2", "TXLS-02304"},
-        {"=SUM(1))", "TXLS-02304"},
-        {"=ROUND(1)", "TXLS-03201"},
-        {"=ROUND(1,2,3)", "TXLS-03202"},
-        {"=ROW(A1,A2)", "TXLS-03202"},
+        {"=2^3", "TXLS-02201"}, {"=A1%", "TXLS-02201"}, {"=(1+2", "TXLS-02304"}, {"=SUM(1))", "TXLS-02304"},
+        {"=ROUND(1)", "TXLS-03201"}, {"=ROUND(1,2,3)", "TXLS-03202"}, {"=ROW(A1,A2)", "TXLS-03202"},
         {"=B9+1", "TXLS-03200"},
     };
     for (const auto &c : cases) {
@@ -166,13 +121,9 @@ TEST_F(EvaluatorTest, UnsupportedFormulasAreLeftUncomputed) {
 }
 
 TEST_F(EvaluatorTest, CyclesOfAnyLengthNameACell) {
-    struct Case {
-        std::vector<std::pair<const char *, const char *>> cells;
-        const char *named;
-    };
+    struct Case { std::vector<std::pair<const char *, const char *>> cells; const char *named; };
     const Case cases[] = {
-        {{{"A1", "=A1"}}, "A1"},
-        {{{"A1", "=B1+1"}, {"B1", "=A1"}}, "A1"},
+        {{{"A1", "=A1"}}, "A1"}, {{{"A1", "=B1+1"}, {"B1", "=A1"}}, "A1"},
         {{{"A1", "=B1"}, {"B1", "=C1*2"}, {"C1", "=SUM(A1:A1)"}}, "A1"},
         {{{"A2", "=SUM(A1:A3)"}, {"A1", "1"}, {"A3", "1"}}, "A2"},
         {{{"A1", "=MAX('My Sheet'!A1:A1)"}, {"A1", "=Sheet1!A1"}}, "Sheet1!A1"},
@@ -210,11 +161,7 @@ TEST_F(EvaluatorTest, LongChainsAndDeepNestingStayOffTheCallStack) {
 
     // Nesting beyond the 100-entry lists is refused quietly, whatever the depth; past 6000
     // bytes the text is not even read.
-    struct Deep {
-        const char *open;
-        int depth;
-        int rc;
-    };
+    struct Deep { const char *open; int depth; int rc; };
     for (const Deep &d : {Deep{"(", 2999, kFormulaUnsupported}, Deep{"-", 5999, kFormulaUnsupported},
                           Deep{"SUM(", 1199, kFormulaUnsupported}, Deep{"(", 10000, kFormulaTooLong}}) {
         std::string deep;
@@ -246,11 +193,7 @@ TEST_F(EvaluatorTest, SaveWalkTurnsRecalcOffForWhatItCannotCompute) {
 }
 
 TEST(CalcIdTest, ReplacesOnlySixCharacterIds) {
-    struct Case {
-        const char *in;
-        bool recalc;
-        const char *out;
-    };
+    struct Case { const char *in; bool recalc; const char *out; };
     const Case cases[] = {
         {"<calcPr calcId=\"114210\"/>", true, "<calcPr calcId=\"145621\"/>"},
         {"<calcPr calcId=\"114210\"/>", false, "<calcPr calcId=\"114210\"/>"},

@@ -33,6 +33,12 @@ TXLS_open_sheet($saved, 'SHEET_NAME=S');
 var_dump(TXLS_save_book($saved));
 ts_show_bad('saved', $saved);
 
+// A freed book's handle never comes back to life, though the next record may reuse its memory.
+$old = TXLS_open_book();
+var_dump(TXLS_scrap_book($old));
+$new = TXLS_open_book();
+var_dump($new !== $old, TXLS_sheet_num($old), TXLS_sheet_num($new), TXLS_scrap_book($new));
+
 // Leading zeros up to 79 characters still name the live record.
 var_dump(TXLS_get_cell(str_repeat('0', 79 - strlen($live)) . $live, 'A1'));
 // None of the above touched the live book.
@@ -57,6 +63,11 @@ int(0)
 scrapped: -3 -3 NULL -3 -3 -3 -3 -3 NULL NULL -3 NULL NULL NULL -3 -3
 int(0)
 saved: -3 -3 NULL -3 -3 -3 -3 -3 NULL NULL -3 NULL NULL NULL -3 -3
+int(0)
+bool(true)
+int(-3)
+int(0)
+int(0)
 string(10) "still here"
 string(10) "still here"
 string(4) "Keep"

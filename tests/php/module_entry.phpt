@@ -17,7 +17,9 @@ echo count($names), "\n";
 bool(true)
 string(7) "2.0.0.0"
 string(8) "TABSMITH"
-array(0) {
+array(1) {
+  ["tabsmith.charset"]=>
+  string(4) "SJIS"
 }
 array(0) {
 }

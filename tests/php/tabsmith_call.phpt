@@ -12,8 +12,10 @@ echo ts_openpyxl(getcwd() . '/Book1.xlsx', "wb = openpyxl.load_workbook(path)\nw
 unlink('Book1.xlsx');
 // A failing statement: its result, and no half-made report on disk.
 var_dump(tabsmith('SHEET.NAME=S A1.NOSUCH=1'), file_exists('Book1.xlsx'));
-// No sheet for the value to go to.
+// No sheet named: the value goes to a new Sheet1 rather than being lost.
 var_dump(tabsmith('A1=1'), file_exists('Book1.xlsx'));
+echo ts_openpyxl(getcwd() . '/Book1.xlsx', "wb = openpyxl.load_workbook(path)\nprint(wb.sheetnames, wb.active['A1'].value)\n");
+unlink('Book1.xlsx');
 // Open options after the statements.
 var_dump(tabsmith('SHEET.NAME=U A1="ä"', 'CHARSET=UTF8'), file_exists('Book1.xlsx'));
 echo ts_openpyxl(getcwd() . '/Book1.xlsx', "print(openpyxl.load_workbook(path).active['A1'].value == '\\u00e4')\n");
@@ -27,8 +29,9 @@ bool(true)
 ['Summary'] Total 12 FFFF0000
 int(-3)
 bool(false)
-int(-901)
-bool(false)
+int(0)
+bool(true)
+['Sheet1'] 1
 int(0)
 bool(true)
 True

@@ -69,11 +69,7 @@ Deflated deflate_in_pieces(const std::string &data, std::size_t piece, int worke
 }  // namespace
 
 TEST(DeflatePipeline, JoinedPiecesInflateToTheInput) {
-    struct Case {
-        std::size_t bytes, piece;
-        bool noisy;
-        int workers;
-    };
+    struct Case { std::size_t bytes, piece; bool noisy; int workers; };
     for (const Case &c : {Case{0, 100, false, 2}, Case{1, 100, false, 2}, Case{5000, 7, false, 2},
                           Case{3u << 20, 1u << 20, false, 2}, Case{3u << 20, 300000, true, 2},
                           Case{2u << 20, 65536, true, 1}, Case{1500000, 1499999, false, 0}}) {

@@ -1,4 +1,5 @@
-// The token scanner in its three modes: separators, quotes, multibyte characters, limits.
+// The token scanner in its three modes (separators, quotes, multibyte characters, limits) and
+// the character-set conversions it works with.
 
 #include <gtest/gtest.h>
 
@@ -11,78 +12,52 @@ using namespace tabsmith;
 
 namespace {
 
-std::vector<std::string> tokens(ScanMode mode, std::string_view text, int charset = kUtf8) {
-    std::vector<std::string> out;
+using V = std::vector<std::string>;
+
+V tokens(ScanMode mode, std::string_view text, int charset = kUtf8) {
+    V out;
     std::size_t pos = 0;
     std::string token;
     while (scan_token(mode, charset, text, pos, token) == 0) out.push_back(token);
     return out;
 }
 
-using V = std::vector<std::string>;
-
 }  // namespace
 
-TEST(Scanner, OptionPairsSplitAtBlanksAndEquals) {
-    EXPECT_EQ(tokens(ScanMode::kOptions, " MODE=CREATE\tBOOK =\r\n report "), (V{"MODE", "=", "CREATE", "BOOK", "=", "report"}));
-    EXPECT_EQ(tokens(ScanMode::kOptions, ""), V{});
-    EXPECT_EQ(tokens(ScanMode::kOptions, "   \t"), V{});
-}
-
-TEST(Scanner, OperatorsAreTokensOnlyInFormulas) {
-    EXPECT_EQ(tokens(ScanMode::kOptions, "a+b*(c)"), V{"a+b*(c)"});
-    EXPECT_EQ(tokens(ScanMode::kFormula, "SUM(A1:B2)*-3%^2,x/y"),
-              (V{"SUM", "(", "A1:B2", ")", "*", "-", "3", "%", "^", "2", ",", "x", "/", "y"}));
-}
-
-TEST(Scanner, QuotedTokensKeepTheirQuotes) {
-    EXPECT_EQ(tokens(ScanMode::kOptions, "BOOK=\"my report.xlsx\" X"), (V{"BOOK", "=", "\"my report.xlsx\"", "X"}));
-    // Doubled quotes fold into one in statements and formulas, not in options.
-    EXPECT_EQ(tokens(ScanMode::kStatements, "A1=\"say \"\"hi\"\"\""), (V{"A1", "=", "\"say \"hi\"\""}));
-    EXPECT_EQ(tokens(ScanMode::kFormula, "\"a\"\"b\""), V{"\"a\"b\""});
-    EXPECT_EQ(tokens(ScanMode::kOptions, "\"a\"\"b\""), (V{"\"a\"", "\"b\""}));
-    EXPECT_EQ(tokens(ScanMode::kOptions, "'it''s here' x"), (V{"'it's here'", "x"}));
-}
-
-TEST(Scanner, StatementTokenRunsOnAfterClosingQuote) {
-    EXPECT_EQ(tokens(ScanMode::kStatements, "\"a\"b c"), (V{"\"a\"b", "c"}));
-    EXPECT_EQ(tokens(ScanMode::kOptions, "\"a\"b c"), (V{"\"a\"", "b", "c"}));
-}
-
-TEST(Scanner, UnterminatedQuoteRunsToTheEnd) {
-    EXPECT_EQ(tokens(ScanMode::kOptions, "X=\"open ended"), (V{"X", "=", "\"open ended"}));
-}
-
-TEST(Scanner, TrailingSemicolonIsDroppedAtTheEndOnly) {
-    EXPECT_EQ(tokens(ScanMode::kStatements, "A1=1; B1=2;"), (V{"A1", "=", "1;", "B1", "=", "2"}));
-}
-
-TEST(Scanner, MultibyteCharactersStayWhole) {
-    // Shift-JIS "表" is 0x95 0x5C: its trail byte must not be read as a separator or escape.
-    std::string sjis_table = "\x95\x5C";
-    EXPECT_EQ(tokens(ScanMode::kOptions, "K=" + sjis_table, kSjis), (V{"K", "=", sjis_table}));
-    // Shift-JIS trail byte 0x3D is "=" in ASCII.
-    std::string sjis_eq_trail = "\x81\x3D";
-    EXPECT_EQ(tokens(ScanMode::kOptions, sjis_eq_trail + "=1", kSjis), (V{sjis_eq_trail, "=", "1"}));
-    // A lead byte at the very end never reads past the text.
-    EXPECT_EQ(tokens(ScanMode::kOptions, "ab\xE3", kUtf8), V{"ab\xE3"});
-    EXPECT_EQ(tokens(ScanMode::kOptions, "ab\x81", kSjis), V{"ab\x81"});
-}
-
-TEST(Scanner, OverLongTokenGivesMinusNine) {
-    std::string longer(kScanMaxOptions + 1, 'x');
+TEST(Scanner, TokensInEachMode) {
+    const ScanMode kO = ScanMode::kOptions, kS = ScanMode::kStatements, kF = ScanMode::kFormula;
+    struct Case { ScanMode mode; std::string text; V tokens; int charset = kUtf8; } cases[] = {
+        {kO, " MODE=CREATE\tBOOK =\r\n report ", {"MODE", "=", "CREATE", "BOOK", "=", "report"}},
+        {kO, "", {}}, {kO, "   \t", {}},
+        // Operators are tokens only in formulas.
+        {kO, "a+b*(c)", {"a+b*(c)"}},
+        {kF, "SUM(A1:B2)*-3%^2,x/y", {"SUM", "(", "A1:B2", ")", "*", "-", "3", "%", "^", "2", ",", "x", "/", "y"}},
+        // Quoted tokens keep their quotes; doubled quotes fold in statements and formulas only.
+        {kO, "BOOK=\"my report.xlsx\" X", {"BOOK", "=", "\"my report.xlsx\"", "X"}},
+        {kS, "A1=\"say \"\"hi\"\"\"", {"A1", "=", "\"say \"hi\"\""}}, {kF, "\"a\"\"b\"", {"\"a\"b\""}},
+        {kO, "\"a\"\"b\"", {"\"a\"", "\"b\""}},  {kO, "'it''s here' x", {"'it's here'", "x"}},
+        // A statement token runs on after its closing quote; an unterminated quote runs to the end.
+        {kS, "\"a\"b c", {"\"a\"b", "c"}}, {kO, "\"a\"b c", {"\"a\"", "b", "c"}},
+        {kO, "X=\"open ended", {"X", "=", "\"open ended"}},
+        {kS, "A1=1; B1=2;", {"A1", "=", "1;", "B1", "=", "2"}},  // only the last semicolon goes
+        // Multibyte characters stay whole: Shift-JIS trail bytes 0x5C and 0x3D are no separators,
+        // and a lead byte at the very end never reads past the text.
+        {kO, "K=\x95\x5C", {"K", "=", "\x95\x5C"}, kSjis}, {kO, "\x81\x3D=1", {"\x81\x3D", "=", "1"}, kSjis},
+        {kO, "ab\xE3", {"ab\xE3"}, kUtf8}, {kO, "ab\x81", {"ab\x81"}, kSjis},
+    };
+    for (const Case &c : cases) EXPECT_EQ(tokens(c.mode, c.text, c.charset), c.tokens) << c.text;
+    // A token over the limit gives -9.
     std::size_t pos = 0;
     std::string token;
-    EXPECT_EQ(scan_token(ScanMode::kOptions, kUtf8, longer, pos, token), -9);
-    std::string exact(kScanMaxOptions, 'x');
+    EXPECT_EQ(scan_token(kO, kUtf8, std::string(kScanMaxOptions + 1, 'x'), pos, token), -9);
     pos = 0;
-    EXPECT_EQ(scan_token(ScanMode::kOptions, kUtf8, exact, pos, token), 0);
+    EXPECT_EQ(scan_token(kO, kUtf8, std::string(kScanMaxOptions, 'x'), pos, token), 0);
     EXPECT_EQ(token.size(), kScanMaxOptions);
     pos = 0;
-    EXPECT_EQ(scan_token(ScanMode::kOptions, kUtf8, "", pos, token), kScanNoMore);
+    EXPECT_EQ(scan_token(kO, kUtf8, "", pos, token), kScanNoMore);
 }
 
-TEST(Charset, RoundTripsJapaneseBetweenAllSets) {
+TEST(Charset, ConversionsLengthsAndPrefixes) {
     const std::string utf8 = "報告書テスト①ｱｲｳ";
     for (int set : {kSjis, kEuc}) {
         std::string there = from_utf8(utf8, set);
@@ -90,23 +65,18 @@ TEST(Charset, RoundTripsJapaneseBetweenAllSets) {
         EXPECT_EQ(to_utf8(there, set), utf8) << set;
     }
     EXPECT_EQ(convert_charset(from_utf8(utf8, kSjis), kSjis, kEuc), from_utf8(utf8, kEuc));
-    std::string utf16("A\0B\0", 4), expect = "AB";
-    EXPECT_EQ(to_utf8(std::string_view(utf16.data(), 4), kUtf16le), expect);
-}
-
-TEST(Charset, UnsupportedPairsAndSameSetLeaveTextAlone) {
-    EXPECT_EQ(convert_charset("abc\xFF", kUtf8, kUtf8), "abc\xFF");
+    EXPECT_EQ(to_utf8(std::string_view("A\0B\0", 4), kUtf16le), "AB");
+    // Unsupported pairs leave the text alone; invalid bytes are replaced, UTF-8 to UTF-8 too
+    // (a stray byte, an encoded surrogate, a cut-off sequence, an over-long form).
+    EXPECT_EQ(convert_charset("abc\xFF", kUtf8, kUtf8), "abc\xEF\xBF\xBD");
+    EXPECT_EQ(to_utf8("\xED\xA0\x80|\xE3\x81|\xC0\xAF", kUtf8),
+              "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD|\xEF\xBF\xBD\xEF\xBF\xBD|\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(to_utf8("\xE6\x97\xA5\xF0\x9F\x98\x80\xEF\xBF\xBF", kUtf8), "\xE6\x97\xA5\xF0\x9F\x98\x80\xEF\xBF\xBF");
     EXPECT_EQ(convert_charset("abc", kUtf8, kUtf16le), "abc");
     EXPECT_EQ(convert_charset("abc", 9, kUtf8), "abc");
-}
-
-TEST(Charset, InvalidBytesAreReplacedNotDropped) {
     EXPECT_EQ(to_utf8("a\x81", kSjis), "a\xEF\xBF\xBD");
     EXPECT_EQ(from_utf8("a\xFF" "b", kSjis), "a?b");
     EXPECT_EQ(to_utf8("\xFF\xFE", kEuc).size(), 6u);
-}
-
-TEST(Charset, LengthsAndPrefixes) {
     EXPECT_EQ(utf8_length("aあ😀"), 3u);
     EXPECT_EQ(utf8_prefix_bytes("aあ😀", 2), 4u);
     EXPECT_EQ(fit_prefix(kSjis, from_utf8("あい", kSjis), 3), 2u);

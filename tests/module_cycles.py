@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+# module_cycles.py - the modules of src/ (its top-level folders) include each other in one
+# direction only: fails, naming the lines, on an include cycle or an include against the order.
+# Usage: module_cycles.py SRC_DIR
+import os
+import re
+import sys
+
+# What each module may include besides itself; README's layout section gives the same order.
+BELOW = {
+    "support": set(),
+    "model": {"support"},
+    "format": {"support", "model"},
+    "formula": {"support", "model", "format"},
+    "cells": {"support", "model", "format", "formula"},
+    "props": {"support", "model", "format", "formula", "cells"},
+    "datasource": {"support", "model", "format", "formula", "cells", "props"},
+    "xlsx_write": {"support", "model", "format", "formula", "cells", "props", "datasource"},
+    "readers": {"support", "model", "format", "formula", "cells", "props", "datasource"},
+}
+BELOW["api"] = set(BELOW) | {"xlsx_write", "readers"}
+
+INCLUDE = re.compile(r'\s*#\s*include\s*"([A-Za-z0-9_]+)/')
+
+
+def include_edges(src):
+    """{module: {included module: first 'file:line' that includes it}}"""
+    modules = sorted(d for d in os.listdir(src) if os.path.isdir(os.path.join(src, d)))
+    edges = {m: {} for m in modules}
+    for module in modules:
+        for folder, _, files in os.walk(os.path.join(src, module)):
+            for name in sorted(files):
+                path = os.path.join(folder, name)
+                with open(path, errors="replace") as text:
+                    for number, line in enumerate(text, 1):
+                        match = INCLUDE.match(line)
+                        if match and match.group(1) in edges and match.group(1) != module:
+                            where = "%s:%d" % (os.path.relpath(path, src), number)
+                            edges[module].setdefault(match.group(1), where)
+    return edges
+
+
+def find_cycle(edges):
+    """One include cycle as a list of modules (first == last), or None."""
+    state = {}  # absent: not seen, 1: on the current path, 2: done
+    path = []
+
+    def visit(module):
+        state[module] = 1
+        path.append(module)
+        for other in sorted(edges[module]):
+            if state.get(other) == 1:
+                return path[path.index(other):] + [other]
+            if other not in state:
+                cycle = visit(other)
+                if cycle:
+                    return cycle
+        path.pop()
+        state[module] = 2
+        return None
+
+    for module in sorted(edges):
+        if module not in state:
+            cycle = visit(module)
+            if cycle:
+                return cycle
+    return None
+
+
+def main():
+    if len(sys.argv) != 2 or not os.path.isdir(sys.argv[1]):
+        print("usage: module_cycles.py SRC_DIR", file=sys.stderr)
+        return 2
+    edges = include_edges(sys.argv[1])
+    problems = []
+    cycle = find_cycle(edges)
+    if cycle:
+        problems.append("include cycle: " + " -> ".join(cycle))
+        for a, b in zip(cycle, cycle[1:]):
+            problems.append("  %s -> %s  (%s)" % (a, b, edges[a][b]))
+    for module in sorted(edges):
+        if module not in BELOW:
+            problems.append("module %s has no place in the include order (module_cycles.py, README)" % module)
+            continue
+        for other, where in sorted(edges[module].items()):
+            if other not in BELOW[module]:
+                problems.append("%s includes %s against the include order  (%s)" % (module, other, where))
+    for line in problems:
+        print(line)
+    if not problems:
+        print("%d modules, include order kept, no cycles" % len(edges))
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
