@@ -28,13 +28,16 @@ inline int boundary_failure(XLS_BOOK *record, int code, Msg id, const char *wher
 
 // Runs `body` so that nothing escapes to a C caller: memory exhaustion becomes kNoMemory with
 // TXLS-00002, anything else kFail with TXLS-03600. Every exported function that does more than
-// return a constant runs its body through here.
+// return a constant runs its body through here. Running out of memory is reported without
+// asking for more, and in the record even when it holds no book (an open that failed half way).
 template <typename Body>
 int api_boundary(XLS_BOOK *record, const char *where, Body &&body) noexcept {
     try {
         return body();
     } catch (const std::bad_alloc &) {
-        return boundary_failure(record, kNoMemory, Msg::k00002, where);
+        if (Book *book = book_of(record)) return book->err.raise_out_of_memory();
+        if (record) return store_out_of_memory(record->log.error_info, &record->error_code);
+        return kNoMemory;
     } catch (...) {
         return boundary_failure(record, kFail, Msg::k03600, where);
     }

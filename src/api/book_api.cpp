@@ -35,11 +35,11 @@ void release_book(XLS_BOOK *record) {
 }
 
 Book *adopt_book(XLS_BOOK *record, std::unique_ptr<Book> book) {
-    Book *raw = book.release();
     {
         std::lock_guard<std::mutex> lock(live_mutex);
-        live_books.insert(raw);
+        live_books.insert(book.get());   // may run out of memory: the book is still owned here
     }
+    Book *raw = book.release();
     raw->err.attach(record->log.error_info, &record->error_code);
     record->work = raw;
     return raw;
@@ -62,9 +62,11 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     OpenOptions options;
     if (int rc = parse_open_options(options_text, sizeof(XLS_BOOK), err, options); rc != 0) return err.fail(rc);
 
+    // The record gets the book only once it is complete: an open that fails (for want of memory
+    // too) leaves the record without one.
     auto fresh = std::make_unique<Book>();
-    if (init_book(*fresh, kFileTypeXlsx) != 0) return err.raise(kNoMemory, Msg::k00002);
-    Book *book = adopt_book(record, std::move(fresh));
+    if (init_book(*fresh, kFileTypeXlsx) != 0) return err.raise_out_of_memory();
+    Book *book = fresh.get();
     book->charset = options.charset;
     book->mode = options.mode;
     book->temp_workbook_path = options.temp_workbook_path;
@@ -84,6 +86,7 @@ int open_book(XLS_BOOK *record, const char *options_text) {
         // A book saved to memory is fetched by the name the caller gave it.
         book->file_name = options.write_memory ? options.book_name : path;
         book->memory_name = options.book_name;
+        adopt_book(record, std::move(fresh));
         return 0;
     }
 
@@ -92,12 +95,10 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     int probe = probe_workbook(path, options.read_memory, type);
     if (probe != 0) {
         int stored = (probe == kOpenError || probe == kReadError) ? probe : kOpenError;
-        release_book(record);
         err.raise(kOpenError, Msg::k03101, path.c_str());
         err.fail(stored);
         return kOpenError;
     }
-    release_book(record);
     return err.raise(kUnsupported, Msg::k00900, path.c_str());
 }
 
@@ -198,11 +199,12 @@ int TXLS_close_book(XLS_BOOK *record, const char *options) {
         if (close.save) {
             const std::string before = book->err.message_sjis();
             const SaveTarget target = save_target(*book, close.memory_name);
+            // A book saved to memory stays there for its caller to fetch. Named before the save:
+            // once the book is saved, nothing may fail (for want of memory) before it is closed.
+            if (target.to_memory) keep = target.name;
             int rc = save_book(*book, target);
             // The book stays open for another try.
             if (rc != 0) return save_failure(*book, rc, before != book->err.message_sjis(), target.name);
-            // A book saved to memory stays there for its caller to fetch.
-            if (target.to_memory) keep = target.name;
         }
         release_book(record);
         close_memory_files(keep);

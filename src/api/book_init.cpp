@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 #include "datasource/csv_source.h"
 #include "formula/recalc.h"
@@ -36,8 +37,7 @@ int init_book(Book &book, int file_type) {
     book.sheets.reserve(10);
     book.shared_strings.clear();
     book.variables.clear();
-    book.styles.seed_defaults();
-    return 0;
+    return book.styles.seed_defaults();
 }
 
 int probe_workbook(const std::string &path, bool from_memory, int &type) {
@@ -56,8 +56,15 @@ int probe_workbook(const std::string &path, bool from_memory, int &type) {
 
 int prepare_book_for_save(Book &book) {
     if (book.sheet_count() == 0) {
-        for (int k = 1; k <= 3; ++k)
-            if (add_sheet(book, "Sheet" + std::to_string(k)) < 0) return book.err.raise(kNoMemory, Msg::k00002);
+        // All three or none: a save that ran out of memory half way is made again from the
+        // same book.
+        try {
+            for (int k = 1; k <= 3; ++k)
+                if (add_sheet(book, "Sheet" + std::to_string(k)) < 0) throw std::bad_alloc();
+        } catch (const std::bad_alloc &) {
+            book.sheets.clear();
+            return book.err.raise_out_of_memory();
+        }
     }
     if (book.settings.recalc)
         if (int rc = recalc_book(book); rc != 0) return rc;
@@ -86,11 +93,28 @@ void reverse_sheet_order(Book &book) {
 int save_book(Book &book, const SaveTarget &target) {
     if (book.from_file) return kFail;  // the update path arrives with the template reader
     mclose_all();
-    if (int rc = prepare_book_for_save(book); rc != 0) return rc;
-    const bool reversed = book.settings.descending_order;
-    if (reversed) reverse_sheet_order(book);
-    int rc = tsx_create_excel2007(book, target);
-    if (rc != 0 && reversed) reverse_sheet_order(book);
+    // A save that fails leaves the caller's book as it was for another try: the three sheets a
+    // book without any is saved with are the save's, and a descending order is undone again
+    // (however the save ends, memory running out included).
+    struct Restore {
+        Book &book;
+        bool added_sheets;
+        bool reversed = false;
+        bool saved = false;
+        ~Restore() {
+            if (saved) return;
+            if (reversed) reverse_sheet_order(book);
+            if (added_sheets) book.sheets.clear();
+        }
+    } restore{book, book.sheet_count() == 0};
+    int rc = prepare_book_for_save(book);
+    if (rc != 0) return rc;
+    if (book.settings.descending_order) {
+        reverse_sheet_order(book);
+        restore.reversed = true;
+    }
+    rc = tsx_create_excel2007(book, target);
+    restore.saved = rc == 0;
     return rc;
 }
 
@@ -99,8 +123,7 @@ void close_memory_files(const std::string &keep) {
         mclose_all();
         return;
     }
-    for (const auto &name : mlist())
-        if (name != keep) mrelease(name);
+    mrelease_all_but(keep);
 }
 
 int swap_memory_files(int restore) {

@@ -339,8 +339,19 @@ int store_value(Book &book, std::string_view text, Cell &cell) {
 
 int put_cell_value(Book &book, int sheet_index, int row, int column, std::string_view utf8_value,
                    EnvironmentLookup environment) {
-    if (sheet_index == book.current_sheet)
+    // A value that is not stored leaves no sheet behind that was added only to hold it.
+    struct FirstSheet {
+        Book &book;
+        bool added = false;
+        bool kept = false;
+        ~FirstSheet() {
+            if (added && !kept) book.sheets.clear();
+        }
+    } first{book};
+    if (sheet_index == book.current_sheet && book.sheet_count() == 0) {
         if (int rc = ensure_first_sheet(book); rc != 0) return rc;
+        first.added = true;
+    }
     Sheet *sheet = book.sheet(sheet_index);
     if (!sheet) return book.err.fail(kSheetIndex);
     if (row < 0 || column < 0 || row >= book.max_rows || column >= book.max_columns) {
@@ -352,9 +363,6 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
     book.current_row = row;
     book.current_column = column;
     Row &r = sheet->rows[static_cast<std::size_t>(row)];
-    if (sheet->rows_used <= row) sheet->rows_used = row + 1;
-    if (r.used <= column) r.used = static_cast<std::uint16_t>(column + 1);
-
     Cell &cell = r.cells[static_cast<std::size_t>(column)];
     if (book.from_file && (cell.kind == kCellFormula || cell.kind == kCellFormulaValue || cell.formula())) {
         std::string name;
@@ -395,6 +403,11 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
         }
     }
     cell = std::move(fresh);
+    // The rows and cells in use grow only with a stored value: a value that ran out of memory
+    // leaves the sheet's extent (and the rows counted by $ROWNUM) as it was.
+    if (sheet->rows_used <= row) sheet->rows_used = row + 1;
+    if (r.used <= column) r.used = static_cast<std::uint16_t>(column + 1);
+    first.kept = true;
     return 0;
 }
 

@@ -34,7 +34,7 @@ int recalc_book(Book &book) {
             }
         }
     } catch (const std::bad_alloc &) {
-        book.settings.recalc = false;
+        // The save fails and the book stays as it was, to be saved again with its setting.
         return book.err.raise(kNoMemory, Msg::k00002);
     }
     return 0;

@@ -215,6 +215,9 @@ struct Book {
 // Store operations (growth follows the book's fixed rules; all return 0 or kNoMemory).
 int ensure_row(Book &book, Sheet &sheet, int row);
 int ensure_cell(Book &book, Sheet &sheet, int row, int column);
+// Grows the column attributes and flags together to at least `count` entries; running out of
+// memory (std::bad_alloc) leaves both as they were, so they never differ in length.
+void ensure_column_count(Sheet &sheet, std::size_t count);
 // Appends a sheet record with the given name; returns its index or kNoMemory.
 int add_sheet(Book &book, std::string_view name);
 // add_sheet for a statement or call that adds a sheet: the new sheet becomes current. Its

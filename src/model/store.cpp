@@ -108,11 +108,16 @@ int ensure_cell(Book &book, Sheet &sheet, int row, int column) {
                                                : grown(r.cells.size(), index, kCellCapacityCap);
         r.cells.resize(capacity);
     }
-    if (sheet.columns.size() < r.cells.size()) {
-        sheet.columns.resize(r.cells.size());
-        sheet.column_flags.resize(r.cells.size(), kFlagUnset);
-    }
+    ensure_column_count(sheet, r.cells.size());
     return 0;
+}
+
+void ensure_column_count(Sheet &sheet, std::size_t count) {
+    if (sheet.columns.size() >= count) return;
+    sheet.columns.reserve(count);
+    sheet.column_flags.reserve(count);
+    sheet.columns.resize(count);
+    sheet.column_flags.resize(count, kFlagUnset);
 }
 
 int add_sheet(Book &book, std::string_view name) {
@@ -121,9 +126,9 @@ int add_sheet(Book &book, std::string_view name) {
     auto sheet = std::make_unique<Sheet>();
     sheet->name.assign(name);
     sheet->anchors.reserve(11);
-    book.sheets.push_back(std::move(sheet));
-    Sheet &added = *book.sheets.back();
-    if (ensure_row(book, added, 100) != 0) return kNoMemory;
+    // Made whole before the book sees it: a sheet that ran out of memory half way is not added.
+    if (ensure_row(book, *sheet, 100) != 0) return kNoMemory;
+    book.sheets.push_back(std::move(sheet));   // room was made above
     return book.sheet_count() - 1;
 }
 

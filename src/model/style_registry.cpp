@@ -241,9 +241,11 @@ std::string_view border_style_name(std::uint8_t style) {
     }
 }
 
-StyleRegistry::StyleRegistry() { seed_defaults(); }
+StyleRegistry::StyleRegistry() {
+    if (seed_defaults() != 0) throw std::bad_alloc();
+}
 
-void StyleRegistry::seed_defaults() {
+int StyleRegistry::seed_defaults() {
     xfs_.clear();
     fonts_.clear();
     fills_.clear();
@@ -257,22 +259,22 @@ void StyleRegistry::seed_defaults() {
     kind_decimals_index_.clear();
 
     FontRecord font;
-    append(font);
+    if (append(font) != 0) return kNoMemory;
     font.size = 9;
-    append(font);
+    if (append(font) != 0) return kNoMemory;
     font.size = 11;
     font.style = kFontBold | kFontHyperlink;
     hyperlink_font_ = static_cast<std::uint32_t>(fonts_.size());
-    append(font);
+    if (append(font) != 0) return kNoMemory;
 
     FillRecord fill;
-    append(fill);
+    if (append(fill) != 0) return kNoMemory;
     fill.pattern = kFillGray125;
-    append(fill);
+    if (append(fill) != 0) return kNoMemory;
 
     NumFormat date;
     date.kind = format_kind::kDate;
-    append(date);
+    if (append(date) != 0) return kNoMemory;
 
     // The presets of date, date-time, time, time with seconds, currency and percent cells
     // (references kXfDate.. kXfPercent), then the hyperlink format (kXfHyperlink).
@@ -280,13 +282,13 @@ void StyleRegistry::seed_defaults() {
         XfRecord xf;
         xf.format = format;
         xf.align = 33;
-        append(xf);
+        if (append(xf) != 0) return kNoMemory;
     }
     XfRecord link;
     link.font = hyperlink_font_;
     link.style_xf = 1;
     hyperlink_xf_ = static_cast<std::uint32_t>(xfs_.size());
-    append(link);
+    return append(link);
 }
 
 void StyleRegistry::clear_xfs() {

@@ -138,8 +138,9 @@ class StyleRegistry {
 public:
     StyleRegistry();
 
-    // Replaces every table with the contents of a new book.
-    void seed_defaults();
+    // Replaces every table with the contents of a new book: 0, or -2 when memory runs out (the
+    // tables are then incomplete and the book must not be used).
+    int seed_defaults();
     // Empties the XF table (a template's own cell formats replace the presets).
     void clear_xfs();
 

@@ -105,10 +105,7 @@ void fit_sheet(const Book &book, Sheet &sheet) {
         }
     }
     if (widest.empty()) return;
-    if (sheet.columns.size() < widest.size()) {
-        sheet.columns.resize(widest.size());
-        sheet.column_flags.resize(widest.size(), kFlagUnset);
-    }
+    ensure_column_count(sheet, widest.size());
     for (std::size_t c = 0; c < widest.size(); ++c) {
         // A width the caller gave stays.
         if (widest[c] <= 0.0 || sheet.column_flags[c] == 0) continue;

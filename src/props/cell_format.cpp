@@ -284,11 +284,7 @@ Sheet *target_sheet(Book &book, const PropertyTarget &target) {
 bool written(const Cell &cell) { return !cell.empty() || cell.style != 0; }
 
 int ensure_columns(Sheet &sheet, int column) {
-    auto size = static_cast<std::size_t>(column) + 1;
-    if (sheet.columns.size() < size) {
-        sheet.columns.resize(size);
-        sheet.column_flags.resize(size, kFlagUnset);
-    }
+    ensure_column_count(sheet, static_cast<std::size_t>(column) + 1);
     return 0;
 }
 

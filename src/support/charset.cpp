@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <new>
 #include <utility>
 
 namespace tabsmith {
@@ -33,10 +34,21 @@ public:
         auto key = std::make_pair(from, to);
         auto it = table_.find(key);
         if (it != table_.end()) return it->second;
+        // A converter that could not be opened for want of memory is no missing converter: it
+        // is not remembered, or texts would pass unconverted for the rest of the thread.
+        const iconv_t none = reinterpret_cast<iconv_t>(-1);
         iconv_t cd = iconv_open(iconv_name(to), iconv_name(from));
-        if (cd == reinterpret_cast<iconv_t>(-1) && (from == kEuc || to == kEuc))
+        if (cd == none && errno == ENOMEM) throw std::bad_alloc();
+        if (cd == none && (from == kEuc || to == kEuc)) {
             cd = iconv_open(to == kEuc ? "EUC-JP" : iconv_name(to), from == kEuc ? "EUC-JP" : iconv_name(from));
-        table_.emplace(key, cd);
+            if (cd == none && errno == ENOMEM) throw std::bad_alloc();
+        }
+        try {
+            table_.emplace(key, cd);
+        } catch (...) {
+            if (cd != none) iconv_close(cd);
+            throw;
+        }
         return cd;
     }
 

@@ -26,9 +26,11 @@ struct CompressorFree {
 };
 using Compressor = std::unique_ptr<libdeflate_compressor, CompressorFree>;
 
-// The calling thread keeps its compressor between entries; its tables are large to set up.
+// The calling thread keeps its compressor between entries; its tables are large to set up. One
+// that could not be made is asked for again next time, or the thread could never save again.
 libdeflate_compressor *thread_compressor() {
-    thread_local Compressor compressor{libdeflate_alloc_compressor(kDeflateLevel)};
+    thread_local Compressor compressor;
+    if (!compressor) compressor.reset(libdeflate_alloc_compressor(kDeflateLevel));
     return compressor.get();
 }
 
@@ -53,7 +55,8 @@ int compress_piece(libdeflate_compressor *compressor, const std::string &input, 
 int make_stream_joinable(DeflateBytes &stream) {
     if (stream.empty()) return kFail;
     z_stream inflater{};
-    if (inflateInit2(&inflater, -MAX_WBITS) != Z_OK) return kFail;
+    if (int status = inflateInit2(&inflater, -MAX_WBITS); status != Z_OK)
+        return status == Z_MEM_ERROR ? kNoMemory : kFail;
     unsigned char scratch[16384];
     inflater.next_in = stream.data();
     inflater.avail_in = static_cast<uInt>(std::min<std::size_t>(stream.size(), 0xFFFFFFFFu));
@@ -72,7 +75,9 @@ int make_stream_joinable(DeflateBytes &stream) {
         inflater.avail_out = sizeof scratch;
         int status = inflate(&inflater, Z_BLOCK);
         if (status != Z_OK) {
-            rc = kFail;   // truncated or corrupt; a stream end would mean a final block not seen here
+            // Truncated or corrupt (a stream end would mean a final block not seen here), or
+            // no memory for the inflater's window.
+            rc = status == Z_MEM_ERROR ? kNoMemory : kFail;
             break;
         }
         if (!(inflater.data_type & 128)) continue;   // inside a block
@@ -91,7 +96,8 @@ int make_stream_joinable(DeflateBytes &stream) {
     std::size_t used = rc == 0 ? inflater.total_in : 0;
     unsigned unused = static_cast<unsigned>(inflater.data_type & 7);
     inflateEnd(&inflater);
-    if (rc != 0 || used != stream.size()) return kFail;
+    if (rc != 0) return rc;
+    if (used != stream.size()) return kFail;
     // An empty stored block (header bits 000, then LEN 0 and NLEN 0xFFFF on a byte boundary).
     // Its three header bits fit into the unused top of the last byte when there is room.
     stream.back() &= static_cast<unsigned char>((1u << (8 - unused)) - 1u);
@@ -122,6 +128,13 @@ struct DeflatePipeline::Shared {
     static constexpr std::size_t kSpares = 4;
     std::vector<std::string> spare_inputs;
     std::vector<DeflateBytes> spare_outputs;
+
+    // Room for the spares from the start: a worker keeps a buffer outside any handler, where
+    // running out of memory would end the process.
+    Shared() {
+        spare_inputs.reserve(kSpares);
+        spare_outputs.reserve(kSpares);
+    }
 
     void run() {
         Compressor compressor{libdeflate_alloc_compressor(kDeflateLevel)};

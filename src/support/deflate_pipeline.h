@@ -42,7 +42,7 @@ using DeflateBytes = std::vector<unsigned char, UninitialisedAllocator<unsigned 
 
 // Turns a complete raw deflate stream into one that can be followed by another: clears the
 // final-block flag and appends an empty stored block, so the stream ends on a byte boundary.
-// Returns 0, or -1 when `stream` is not one complete deflate stream.
+// Returns 0, kFail when `stream` is not one complete deflate stream, or kNoMemory when memory runs out.
 int make_stream_joinable(DeflateBytes &stream);
 
 class DeflatePipeline {

@@ -8,8 +8,26 @@
 #include <vector>
 
 #include "support/charset.h"
+#include "support/results.h"
 
 namespace tabsmith {
+
+namespace {
+
+// The TXLS-00002 message of the catalogue in Shift-JIS, ready before it is needed: at that
+// moment there is no memory to convert it.
+constexpr char kOutOfMemorySjis[] =
+    "TXLS-00002 \x83\x81\x83\x82\x83\x8A\x95s\x91\xAB\x82\xC5\x82\xB7\x81"
+    "B\x8F\x88\x97\x9D\x82\xF0\x92\x86\x92\x66\x82\xB5\x82\xDC\x82\xB7\x81"
+    "B";
+
+}  // namespace
+
+int store_out_of_memory(char *info, int *code) noexcept {
+    std::memcpy(info, kOutOfMemorySjis, sizeof kOutOfMemorySjis);
+    *code = kNoMemory;
+    return kNoMemory;
+}
 
 ErrorSink::ErrorSink() : info_(own_info_), code_(&own_code_) { own_info_[0] = '\0'; }
 
@@ -47,6 +65,8 @@ int ErrorSink::raise(int code, Msg id, ...) {
     *code_ = code;
     return code;
 }
+
+int ErrorSink::raise_out_of_memory() noexcept { return store_out_of_memory(info_, code_); }
 
 int ErrorSink::fail(int code) {
     *code_ = code;

@@ -26,6 +26,9 @@ public:
     // Formats the message printf-style (UTF-8 arguments, %s and %d), stores it in Shift-JIS
     // cut to fit the buffer, stores `code` and returns it.
     int raise(int code, Msg id, ...);
+    // Stores kNoMemory with TXLS-00002 without asking for memory (raise() would, to convert the
+    // text) and returns kNoMemory.
+    int raise_out_of_memory() noexcept;
     // Stores the code and keeps whatever message is present.
     int fail(int code);
     void clear_code() { *code_ = 0; }
@@ -42,6 +45,10 @@ private:
     char *info_;
     int *code_;
 };
+
+// The out-of-memory message written straight into caller-owned fields, for a record that has
+// no book (yet) to raise it through. Returns kNoMemory.
+int store_out_of_memory(char *info, int *code) noexcept;
 
 // Numbered diagnostic lines kept for the file readers: a ring of the last 32 lines.
 class DiagnosticLog {

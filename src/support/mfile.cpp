@@ -3,8 +3,10 @@
 
 #include "support/mfile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <new>
 #include <unordered_map>
@@ -15,11 +17,18 @@
 namespace tabsmith {
 namespace {
 
+// Looks names up as views, so that finding (and releasing) an entry asks for no memory: a
+// failed save drops its half-written archive when memory has just run out.
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>{}(name); }
+};
+
 struct Table {
     std::vector<std::unique_ptr<MFile>> entries;
     // Names of the entries that are not released; a linear search over up to 100000 names
     // would make building a large package quadratic.
-    std::unordered_map<std::string, MFile *> by_name;
+    std::unordered_map<std::string, MFile *, NameHash, std::equal_to<>> by_name;
 
     void clear() {
         by_name.clear();
@@ -31,6 +40,16 @@ thread_local Table active;
 thread_local Table parked;
 thread_local std::string last_error;
 
+// Noting a failure must not fail in turn: it happens where memory has just run out, and inside
+// minizip's callbacks, which no exception may cross.
+void note_error(const char *text) noexcept {
+    try {
+        last_error = text;
+    } catch (...) {
+        last_error.clear();
+    }
+}
+
 std::unique_ptr<unsigned char[]> allocate(std::int64_t bytes) {
     if (bytes < 0 || static_cast<std::uint64_t>(bytes) > std::numeric_limits<std::size_t>::max()) return nullptr;
     return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[bytes > 0 ? bytes : 1]);
@@ -40,19 +59,23 @@ bool valid_name(std::string_view name) { return !name.empty() && name.size() <= 
 
 MFile *add_entry(std::string_view name) {
     if (active.entries.size() >= MFILE_MAX_OPEN_FILES) {
-        last_error = "mopen() Mfile_ct >= MFILE_MAX_OPEN_FILES";
+        note_error("mopen() Mfile_ct >= MFILE_MAX_OPEN_FILES");
         return nullptr;
     }
     auto entry = std::unique_ptr<MFile>(new (std::nothrow) MFile);
     if (!entry) {
-        last_error = "mopen() malloc()";
+        note_error("mopen() malloc()");
         return nullptr;
     }
     entry->name.assign(name);
+    // Every step that may run out of memory comes before the table changes, so that an entry
+    // is either in both the list and the name index or in neither.
+    if (active.entries.size() == active.entries.capacity())
+        active.entries.reserve(std::max<std::size_t>(16, active.entries.capacity() * 2));
     entry->index = active.entries.size();
     MFile *raw = entry.get();
-    active.entries.push_back(std::move(entry));
     active.by_name.emplace(raw->name, raw);
+    active.entries.push_back(std::move(entry));   // room was made above
     return raw;
 }
 
@@ -62,23 +85,23 @@ MFile *load_from_disk(std::string_view name) {
     if (size < 0) {
         char text[64];
         std::snprintf(text, sizeof text, "mopen() aod_fsze() rc=%d", static_cast<int>(size));
-        last_error = text;
+        note_error(text);
         return nullptr;
     }
     auto buffer = allocate(size);
     if (!buffer) {
-        last_error = "mopen() malloc()";
+        note_error("mopen() malloc()");
         return nullptr;
     }
     auto file = aod_open(1, name, kAodRead);
     if (!file) {
-        last_error = "mopen() fopen()";
+        note_error("mopen() fopen()");
         return nullptr;
     }
     std::int64_t got = size > 0 ? aod_read(file.get(), buffer.get(), static_cast<std::size_t>(size)) : 0;
     aod_close(file);
     if (got != size) {
-        last_error = "mopen() fread()";
+        note_error("mopen() fread()");
         return nullptr;
     }
     MFile *entry = add_entry(name);
@@ -98,11 +121,11 @@ MFile *mopen(std::string_view name, std::string_view mode) {
     bool reading = mode == "rb" || mode == "r+b";
     bool appending = mode == "ab";
     if (!reading && !appending && mode != "wb") {
-        last_error = "mopen() mode";
+        note_error("mopen() mode");
         return nullptr;
     }
     if (!valid_name(name)) {
-        last_error = "mopen() name";
+        note_error("mopen() name");
         return nullptr;
     }
     MFile *entry = mfind(name);
@@ -116,7 +139,7 @@ MFile *mopen(std::string_view name, std::string_view mode) {
     }
     auto buffer = allocate(kMfileInitialStep);
     if (!buffer) {
-        last_error = "mopen() malloc()";
+        note_error("mopen() malloc()");
         return nullptr;
     }
     if (!entry) entry = add_entry(name);
@@ -148,14 +171,14 @@ std::size_t mwrite(const void *data, std::size_t size, std::size_t count, MFile 
         if (steps < 1) steps = 1;
         if (steps > (std::numeric_limits<std::int64_t>::max() - file->capacity) / step) {
             file->state = kMfileNoMemory;
-            last_error = "mwrite() malloc()";
+            note_error("mwrite() malloc()");
             return 0;
         }
         std::int64_t capacity = file->capacity + steps * step;
         auto grown = allocate(capacity);
         if (!grown) {
             file->state = kMfileNoMemory;
-            last_error = "mwrite() malloc()";
+            note_error("mwrite() malloc()");
             return 0;
         }
         if (file->length > 0) std::memcpy(grown.get(), file->buffer.get(), static_cast<std::size_t>(file->length));
@@ -235,7 +258,7 @@ void mset_datetime(MFile *file, const DateTime &when) {
 
 MFile *mfind(std::string_view name) {
     if (!valid_name(name)) return nullptr;
-    auto it = active.by_name.find(std::string(name));
+    auto it = active.by_name.find(name);
     return it == active.by_name.end() ? nullptr : it->second;
 }
 
@@ -247,14 +270,26 @@ int mtruncate(std::string_view name) {
     return 0;
 }
 
+namespace {
+
+void release_entry(MFile &file) {
+    active.by_name.erase(file.name);
+    file.buffer.reset();
+    file.name.clear();
+    file.capacity = file.length = file.position = 0;
+    file.state = kMfileReleased;
+}
+
+}  // namespace
+
 int mrelease(std::string_view name) {
-    if (MFile *file = mfind(name)) {
-        active.by_name.erase(file->name);
-        file->buffer.reset();
-        file->name.clear();
-        file->capacity = file->length = file->position = 0;
-        file->state = kMfileReleased;
-    }
+    if (MFile *file = mfind(name)) release_entry(*file);
+    return 0;
+}
+
+int mrelease_all_but(std::string_view keep) {
+    for (auto &entry : active.entries)
+        if (entry->state != kMfileReleased && entry->name != keep) release_entry(*entry);
     return 0;
 }
 

@@ -75,6 +75,8 @@ void mset_datetime(MFile *file, const DateTime &when);
 MFile *mfind(std::string_view name);
 int mtruncate(std::string_view name);
 int mrelease(std::string_view name);
+// Releases every entry but `keep`, without asking for memory (it runs after a book is gone).
+int mrelease_all_but(std::string_view keep);
 std::int64_t mlength(std::string_view name);
 // Names of every entry that is not released, in table order.
 std::vector<std::string> mlist();

@@ -72,13 +72,20 @@ voidpf ZCALLBACK open_callback(voidpf opaque, const void *filename, int mode) {
             return nullptr;
         }
     } else {
-        mem = mopen(name, kind == OpenKind::kRead ? "rb" : kind == OpenKind::kExisting ? "r+b" : "wb");
+        // No exception may cross minizip's frames: it would leave minizip's own allocations behind.
+        try {
+            mem = mopen(name, kind == OpenKind::kRead ? "rb" : kind == OpenKind::kExisting ? "r+b" : "wb");
+        } catch (const std::bad_alloc &) {
+            errno = ENOMEM;
+            return nullptr;
+        }
         if (!mem) return nullptr;
     }
     auto *handle = new (std::nothrow) ZipFileHandle;
     if (!handle) {
         if (on_disk) ::close(fd);
         else mclose(mem);
+        errno = ENOMEM;   // what the opener reports after minizip's plain failure
         return nullptr;
     }
     handle->fd = fd;
@@ -112,6 +119,7 @@ uLong ZCALLBACK write_callback(voidpf, voidpf stream, const void *buf, uLong siz
         if (size == 0) return 0;
         if (mwrite(buf, 1, size, h->mem) != size) {
             h->last_error = ENOMEM;
+            errno = ENOMEM;   // tells the writer why minizip failed
             return 0;
         }
         return size;
@@ -512,8 +520,10 @@ int ZipPackageWriter::open(std::string_view archive) {
     if (zf_ || archive.empty() || archive.find('\0') != std::string_view::npos) return kOpenError;
     const std::string path(archive);
     zlib_filefunc64_def functions = zip_file_functions();
+    errno = 0;
     zf_ = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
-    return zf_ ? 0 : kOpenError;
+    if (zf_) return 0;
+    return errno == ENOMEM ? kNoMemory : kOpenError;   // minizip says only that it failed
 }
 
 int ZipPackageWriter::open_descriptor(int descriptor) {
@@ -522,8 +532,10 @@ int ZipPackageWriter::open_descriptor(int descriptor) {
     zlib_filefunc64_def functions = zip_file_functions();
     functions.opaque = &descriptor_;
     // The name only has to be non-empty: the callback takes the descriptor instead.
+    errno = 0;
     zf_ = zipOpen2_64("descriptor", APPEND_STATUS_CREATE, nullptr, &functions);
-    return zf_ ? 0 : kOpenError;
+    if (zf_) return 0;
+    return errno == ENOMEM ? kNoMemory : kOpenError;   // minizip says only that it failed
 }
 
 int ZipPackageWriter::begin_entry(std::string_view name, bool zip64) {
@@ -533,10 +545,12 @@ int ZipPackageWriter::begin_entry(std::string_view name, bool zip64) {
     zip_fileinfo info{};
     info.dosDate = dos_datetime(local_now());
     // Raw mode: minizip writes the headers and the bytes handed over, nothing else.
+    errno = 0;
     int rc = zipOpenNewFileInZip3_64(static_cast<zipFile>(zf_), entry_name.c_str(), &info, nullptr, 0, nullptr, 0,
                                      nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8,
                                      Z_DEFAULT_STRATEGY, nullptr, 0, zip64 ? 1 : 0);
-    return rc == ZIP_OK ? 0 : kOpenError;
+    if (rc == ZIP_OK) return 0;
+    return errno == ENOMEM ? kNoMemory : kOpenError;
 }
 
 int ZipPackageWriter::write_raw(const void *data, std::size_t size) {
@@ -544,7 +558,9 @@ int ZipPackageWriter::write_raw(const void *data, std::size_t size) {
     const auto *bytes = static_cast<const unsigned char *>(data);
     while (size > 0) {
         unsigned step = static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30));
-        if (zipWriteInFileInZip(static_cast<zipFile>(zf_), bytes, step) < 0) return kWriteError;
+        errno = 0;
+        if (zipWriteInFileInZip(static_cast<zipFile>(zf_), bytes, step) < 0)
+            return errno == ENOMEM ? kNoMemory : kWriteError;
         bytes += step;
         size -= step;
     }
@@ -553,14 +569,18 @@ int ZipPackageWriter::write_raw(const void *data, std::size_t size) {
 
 int ZipPackageWriter::end_entry(std::uint64_t plain_size, std::uint32_t crc32) {
     if (!zf_) return kZipCloseError;
-    return zipCloseFileInZipRaw64(static_cast<zipFile>(zf_), plain_size, crc32) == ZIP_OK ? 0 : kZipCloseError;
+    errno = 0;
+    if (zipCloseFileInZipRaw64(static_cast<zipFile>(zf_), plain_size, crc32) == ZIP_OK) return 0;
+    return errno == ENOMEM ? kNoMemory : kZipCloseError;
 }
 
 int ZipPackageWriter::close() {
     if (!zf_) return kZipCloseError;
     zipFile zf = static_cast<zipFile>(zf_);
     zf_ = nullptr;
-    return zipClose(zf, nullptr) == ZIP_OK ? 0 : kZipCloseError;
+    errno = 0;
+    if (zipClose(zf, nullptr) == ZIP_OK) return 0;
+    return errno == ENOMEM ? kNoMemory : kZipCloseError;
 }
 
 int zip_extract_package(int to_disk, std::string_view archive, std::string_view folder, int capacity,

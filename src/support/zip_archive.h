@@ -72,7 +72,8 @@ public:
     ZipPackageWriter(const ZipPackageWriter &) = delete;
     ZipPackageWriter &operator=(const ZipPackageWriter &) = delete;
 
-    // 0, or kOpenError when the archive cannot be created.
+    // 0, kOpenError when the archive cannot be created, or kNoMemory when memory runs out (every
+    // call below answers kNoMemory for that too).
     int open(std::string_view archive);
     // Writes the archive into a disk file its caller has created and keeps (the writer works
     // on a duplicate of `descriptor`, positioned at the start), whatever the routing flag.

@@ -6,6 +6,7 @@
 #include "model/style_registry.h"
 #include "support/deflate_pipeline.h"
 #include "support/files.h"
+#include "support/mfile.h"
 #include "support/results.h"
 #include "support/zip_archive.h"
 #include "xlsx_write/book_parts.h"
@@ -17,8 +18,9 @@ namespace tabsmith {
 namespace {
 
 // Whatever the archive layer reports (an entry not opened or closed, the central directory
-// not written), the archive could not be written: the save reports it as a write error.
-int archive_failure(int rc) { return rc == kOk ? kOk : kWriteError; }
+// not written), the archive could not be written: the save reports it as a write error. Memory
+// running out stays what it is.
+int archive_failure(int rc) { return rc == kOk || rc == kNoMemory ? rc : kWriteError; }
 
 // Receives the parts of a package in archive order; a worksheet comes as its sheet so that a
 // receiver can stream it.
@@ -135,13 +137,25 @@ int write_archive(const Book &book, ZipPackageWriter &zip) {
     return archive_failure(zip.close());
 }
 
+// A save into a memory file. However it ends (a result or memory running out), the routing
+// flag comes back and no half-written memory file stays behind.
 int write_memory_archive(const Book &book, const std::string &name) {
-    const int saved_route = zip_route();
+    struct Restore {
+        const std::string &name;
+        int route = zip_route();
+        bool complete = false;
+        ~Restore() {
+            set_zip_route(route);
+            if (!complete) mrelease(name);   // finds the entry without asking for memory
+        }
+    } restore{name};
     set_zip_route(0);
     ZipPackageWriter zip;
     int rc = zip.open(name);
-    set_zip_route(saved_route);
-    return rc != kOk ? archive_failure(rc) : write_archive(book, zip);
+    set_zip_route(restore.route);
+    rc = rc != kOk ? archive_failure(rc) : write_archive(book, zip);
+    restore.complete = rc == kOk;
+    return rc;
 }
 
 // The target is only ever replaced by a complete archive, written under a name nobody else
