@@ -155,19 +155,6 @@ CloseOptions parse_close_options(const char *options, int charset) {
     return parsed;
 }
 
-// TXLS-00002 in each caller character set, ready without a conversion (which needs memory).
-std::string_view out_of_memory_text(int charset) {
-    switch (charset) {
-    case kUtf8: return "TXLS-00002 メモリ不足です。処理を中断します。";
-    case kEuc:
-        return "TXLS-00002 \xA5\xE1\xA5\xE2\xA5\xEA\xC9\xD4\xC2\xAD\xA4\xC7\xA4\xB9\xA1\xA3\xBD\xE8\xCD\xFD\xA4"
-               "\xF2\xC3\xE6\xC3\xC7\xA4\xB7\xA4\xDE\xA4\xB9\xA1\xA3";
-    default:
-        return "TXLS-00002 \x83\x81\x83\x82\x83\x8A\x95s\x91\xAB\x82\xC5\x82\xB7\x81" "B\x8F\x88\x97\x9D\x82\xF0"
-               "\x92\x86\x92" "f\x82\xB5\x82\xDC\x82\xB7\x81" "B";
-    }
-}
-
 }  // namespace
 
 extern "C" {

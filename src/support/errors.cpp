@@ -14,14 +14,26 @@ namespace tabsmith {
 
 namespace {
 
-// The TXLS-00002 message of the catalogue in Shift-JIS, ready before it is needed: at that
-// moment there is no memory to convert it.
+// The TXLS-00002 message of the catalogue in each character set, ready before it is needed: at
+// that moment there is no memory to convert it.
 constexpr char kOutOfMemorySjis[] =
     "TXLS-00002 \x83\x81\x83\x82\x83\x8A\x95s\x91\xAB\x82\xC5\x82\xB7\x81"
     "B\x8F\x88\x97\x9D\x82\xF0\x92\x86\x92\x66\x82\xB5\x82\xDC\x82\xB7\x81"
     "B";
+constexpr char kOutOfMemoryEuc[] =
+    "TXLS-00002 \xA5\xE1\xA5\xE2\xA5\xEA\xC9\xD4\xC2\xAD\xA4\xC7\xA4\xB9\xA1\xA3\xBD\xE8\xCD\xFD\xA4"
+    "\xF2\xC3\xE6\xC3\xC7\xA4\xB7\xA4\xDE\xA4\xB9\xA1\xA3";
+constexpr char kOutOfMemoryUtf8[] = "TXLS-00002 メモリ不足です。処理を中断します。";
 
 }  // namespace
+
+std::string_view out_of_memory_text(int charset) noexcept {
+    switch (charset) {
+    case kUtf8: return kOutOfMemoryUtf8;
+    case kEuc: return kOutOfMemoryEuc;
+    default: return kOutOfMemorySjis;
+    }
+}
 
 int store_out_of_memory(char *info, int *code) noexcept {
     std::memcpy(info, kOutOfMemorySjis, sizeof kOutOfMemorySjis);

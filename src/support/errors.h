@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <deque>
 #include <string>
+#include <string_view>
 
 #include "support/messages.h"
 #include "support/results.h"
@@ -49,6 +50,9 @@ private:
 // The out-of-memory message written straight into caller-owned fields, for a record that has
 // no book (yet) to raise it through. Returns kNoMemory.
 int store_out_of_memory(char *info, int *code) noexcept;
+// The TXLS-00002 message ready-made in a character set (kSjis, kEuc, kUtf8), for the places
+// that must hand it out when there is no memory left to convert it.
+std::string_view out_of_memory_text(int charset) noexcept;
 
 // Numbered diagnostic lines kept for the file readers: a ring of the last 32 lines.
 class DiagnosticLog {
