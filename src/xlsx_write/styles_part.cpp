@@ -132,11 +132,18 @@ constexpr bool num_fmt_templates_match() {
 }
 static_assert(num_fmt_templates_match(), "a number format template does not fit its kind");
 
-// Kinds that take an id but have no element of their own, and the kind that takes neither
-// (cells of that kind use the built-in [h]:mm:ss format).
-constexpr std::uint16_t kSilentKinds[] = {100, 200, 300};
+// Kinds that take an id but have no element of their own, with the built-in id their cells are
+// written with (General, yen, date: an id no element declares would be undefined to a reader),
+// and the kind that takes neither (cells of that kind use the built-in [h]:mm:ss format).
+struct SilentKind {
+    std::uint16_t kind;
+    std::uint32_t builtin_id;
+};
+constexpr SilentKind kSilentKinds[] = {{100, 0}, {200, 5}, {300, 14}};
 constexpr std::uint16_t kKindBuiltinHms = 404;
 constexpr std::uint32_t kBuiltinHms = 46;
+// Ids from here on belong to the book's own formats.
+constexpr std::uint32_t kFirstCustomId = 164;
 
 constexpr XmlTemplate kFontsHead{"<fonts count=\"{count}\">"};
 constexpr std::string_view kFontsTail = "</fonts>";
@@ -229,23 +236,40 @@ const NumFmtTemplate *num_fmt_template(std::uint16_t kind) {
     return nullptr;
 }
 
-bool silent_kind(std::uint16_t kind) {
-    for (auto silent : kSilentKinds)
-        if (silent == kind) return true;
-    return false;
+const SilentKind *silent_kind(std::uint16_t kind) {
+    for (const auto &silent : kSilentKinds)
+        if (silent.kind == kind) return &silent;
+    return nullptr;
 }
 
-// The locale-dependent built-in ids the cell formats use, in id order.
+// The numFmtId an XF is written with, and the attribute text that goes with it.
+struct XfFormat {
+    std::uint32_t id = 0;
+    std::string_view text;
+};
+
+XfFormat xf_format(const XfRecord &xf, const std::vector<NumFormat> &formats) {
+    if (xf.format_mode == kFormatText) return {0, kQuotePrefix};
+    if (xf.format_mode != kFormatTable || xf.format < 1) return {xf.format, {}};
+    // An index past the table (never made by the registry itself) falls back to General.
+    if (xf.format > formats.size()) return {0, {}};
+    const NumFormat &entry = formats[xf.format - 1];
+    if (entry.kind == kKindBuiltinHms) return {kBuiltinHms, kApplyNumberFormat};
+    if (const SilentKind *silent = silent_kind(entry.kind)) return {silent->builtin_id, kApplyNumberFormat};
+    return {entry.assigned_id, kApplyNumberFormat};
+}
+
+// The locale-dependent built-in ids the cell formats are written with, in id order.
 std::vector<const LocaleFormat *> used_locale_formats(const StyleRegistry &styles) {
-    std::vector<const LocaleFormat *> used;
-    for (const LocaleFormat &format : kLocaleFormats) {
-        for (const XfRecord &xf : styles.xfs()) {
-            if (xf.format_mode == kFormatBuiltin && xf.format == format.id) {
-                used.push_back(&format);
-                break;
-            }
-        }
+    std::vector<bool> used_ids;
+    for (const XfRecord &xf : styles.xfs()) {
+        const std::uint32_t id = xf_format(xf, styles.num_formats()).id;
+        if (id >= used_ids.size() && id < kFirstCustomId) used_ids.resize(id + 1);
+        if (id < used_ids.size()) used_ids[id] = true;
     }
+    std::vector<const LocaleFormat *> used;
+    for (const LocaleFormat &format : kLocaleFormats)
+        if (format.id < used_ids.size() && used_ids[format.id]) used.push_back(&format);
     return used;
 }
 
@@ -429,30 +453,17 @@ void write_cell_xfs(const StyleRegistry &styles, std::string &out) {
     xml_fill<kCellXfsHead>(out, xfs.size() + 1);
     out.append(kFirstXf);
     for (const XfRecord &xf : xfs) {
-        long long format_id = xf.format;
-        std::string_view format_text;
-        if (xf.format_mode == kFormatTable && xf.format >= 1) {
-            // An index past the table (never made by the registry itself) falls back to General.
-            format_id = 0;
-            if (xf.format <= formats.size()) {
-                const NumFormat &entry = formats[xf.format - 1];
-                format_id = entry.kind == kKindBuiltinHms ? kBuiltinHms : entry.assigned_id;
-                format_text = kApplyNumberFormat;
-            }
-        } else if (xf.format_mode == kFormatText) {
-            format_id = 0;
-            format_text = kQuotePrefix;
-        }
+        const XfFormat format = xf_format(xf, formats);
         const AlignmentText align = alignment_of(xf);
         const std::string_view apply_border = xf.border >= 1 ? kApplyBorder : std::string_view();
         const std::string_view apply_fill = xf.fill >= 2 ? kApplyFill : std::string_view();
         if (align.empty()) {
-            xml_fill<kXfWithoutAlignment>(out, format_id, xf.font, xf.fill, xf.border, apply_border, xf.style_xf,
-                                          apply_fill, format_text);
+            xml_fill<kXfWithoutAlignment>(out, format.id, xf.font, xf.fill, xf.border, apply_border, xf.style_xf,
+                                          apply_fill, format.text);
         } else {
             auto alignment = [&](std::string &o) { write_alignment(align, o); };
-            xml_fill<kXf>(out, format_id, xf.font, xf.fill, xf.border, apply_border, xf.style_xf, apply_fill,
-                          format_text, alignment);
+            xml_fill<kXf>(out, format.id, xf.font, xf.fill, xf.border, apply_border, xf.style_xf, apply_fill,
+                          format.text, alignment);
         }
     }
     out.append(kCellXfsTail);

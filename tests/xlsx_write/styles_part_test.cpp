@@ -37,8 +37,10 @@ const std::string kPresetFonts = "<font><sz val=\"11\"/>" + kFontTail + "<font><
 const std::string kPresetFills =
     "<fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill>";
 const std::string kEmptyBorder = "<border><left/><right/><top/><bottom/><diagonal/></border>";
+const std::string kFirstXf =
+    "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment vertical=\"center\"/></xf>";
 const std::string kPresetXfs =
-    "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment vertical=\"center\"/></xf>"
+    kFirstXf +
     "<xf numFmtId=\"14\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment horizontal=\"right\"/></xf>"
     "<xf numFmtId=\"22\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment horizontal=\"right\"/></xf>"
     "<xf numFmtId=\"20\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment horizontal=\"right\"/></xf>"
@@ -357,4 +359,27 @@ TEST(StylesPart, LocaleDependentBuiltinIdsAreDeclared) {
     book.styles.clear_xfs();
     EXPECT_EQ(styles_text(book).substr(kHead.size(), kDateNumFmts.size() - kYenDeclaration.size()),
               "<numFmts count=\"1\"><numFmt numFmtId=\"176\" formatCode=\"yyyy/m/d;@\"/></numFmts>");
+}
+
+// The family kinds without a code of their own take an id but declare none, so their cells are
+// written with the built-in id of the family (General, yen, date) rather than an undefined one;
+// the yen id is then declared like any other use of it.
+TEST(StylesPart, FamilyKindsWithoutACodeWriteTheirBuiltinIds) {
+    Book book;
+    book.styles.clear_xfs();
+    const std::pair<std::uint16_t, int> kinds[] = {{100, 0}, {200, 5}, {300, 14}};
+    std::string xfs;
+    for (auto [kind, id] : kinds) {
+        int index = 0;
+        Cell cell;
+        ASSERT_EQ(tsx_set_num_format(book, kind, index), 0);
+        ASSERT_EQ(set_cell_number_format(book, cell, static_cast<std::uint32_t>(index)), 0);
+        xfs += "<xf numFmtId=\"" + std::to_string(id) +
+               "\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/>";
+    }
+    const std::string text = styles_text(book);
+    EXPECT_NE(text.find("<numFmts count=\"2\">" + kYenDeclaration + "<numFmt numFmtId=\"176\" formatCode=\"yyyy/m/d;@\"/>"
+                        "</numFmts>"),
+              std::string::npos);
+    EXPECT_NE(text.find("<cellXfs count=\"4\">" + kFirstXf + xfs + "</cellXfs>"), std::string::npos) << text;
 }
