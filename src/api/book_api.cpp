@@ -118,6 +118,7 @@ int save_failure(Book &book, int rc, bool writer_left_message, const std::string
     case kOpenError:
     case kWriteError:
     case kWriterOutputError: return report(kWriteError, Msg::k03121, target_name.c_str());
+    case kPictureOpenError: return report(kOpenError, Msg::k03102, "");
     case kUnsupported: return report(kUnsupported, Msg::k03121, target_name.c_str());
     case kLimit: return report(kOverflow, Msg::k03009, 0, "tsx_create_excel2007()");
     case kNoMemory: return report(kNoMemory, Msg::k00002);

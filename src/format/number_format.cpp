@@ -19,7 +19,9 @@ namespace {
 
 namespace fk = format_kind;
 
-constexpr std::string_view kYenMark = "\\";   // the yen sign of the Japanese code page
+// The yen sign itself (U+00A5): the conversion to a Shift-JIS caller makes it that code page's
+// yen byte, and an EUC caller gets the JIS full-width sign (see convert_charset).
+constexpr std::string_view kYenMark = "\u00a5";
 
 // `value` printed with a fixed number of places (kAnyDecimals: "%lf"), however long the text gets.
 std::string fixed_text(double value, int places) {
@@ -109,7 +111,8 @@ const NumFormat *entry_of(const Book &book, const XfRecord &xf) {
 int builtin_kind(std::uint32_t id) {
     switch (id) {
         case 3: case 177: case 178: return fk::kGrouped;
-        case 5: return fk::kYen;
+        case 5: case 7: return fk::kYen;
+        case 6: case 8: return fk::kYenRedMinus;
         case 18: return fk::kHourMinuteAmPm;
         case 19: return fk::kTimeSecondsAmPm;
         case 20: return fk::kHourMinute;
@@ -125,8 +128,8 @@ int builtin_kind(std::uint32_t id) {
 
 int builtin_decimals(std::uint32_t id) {
     switch (id) {
-        case 3: case 5: case 9: return 0;
-        case 10: return 2;
+        case 3: case 5: case 6: case 9: return 0;
+        case 7: case 8: case 10: return 2;
         default: return kAnyDecimals;
     }
 }
@@ -304,7 +307,8 @@ int format_code_kind(std::string_view raw) {
     if (contains(plain, "mmm-yy")) return fk::kMonthAbbrYear;
     if (contains(plain, "mmmmm")) return fk::kMonthInitial;
     if (contains(plain, "m/d")) return fk::kMonthDay;
-    if (contains(code, "\\$") || contains(code, "\"･\"") || contains(code, "\"\\\"")) return fk::kYen;
+    if (contains(code, "\\$") || contains(code, "\"･\"") || contains(code, "\"\\\"") || contains(code, "\u00a5"))
+        return fk::kYen;
     if (contains(code, "#,##0")) return fk::kGrouped;
     if (code == "\"\"") return fk::kHidden;
     if (contains(bare_code(code), "d")) return fk::kDay;

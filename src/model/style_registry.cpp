@@ -160,8 +160,8 @@ std::size_t XfHash::operator()(const XfRecord &r) const noexcept {
     mix(seed, r.fill);
     mix(seed, r.border);
     mix(seed, r.style_xf);
-    mix(seed, (std::size_t{r.align} << 24) | (std::size_t{r.pattern} << 16) | (std::size_t{r.format_mode} << 8) |
-                  r.text_flags);
+    mix(seed, (std::size_t{r.align_explicit} << 32) | (std::size_t{r.align} << 24) | (std::size_t{r.pattern} << 16) |
+                  (std::size_t{r.format_mode} << 8) | r.text_flags);
     return seed;
 }
 
@@ -399,6 +399,7 @@ int set_cell_xf(Book &book, Cell &cell, const XfRecord &xf) {
 int set_cell_align(Book &book, Cell &cell, std::uint8_t code) {
     return change_cell_xf(book, cell, [&](XfRecord &xf) {
         xf.align = code;
+        xf.align_explicit = true;
         return 0;
     });
 }

@@ -27,6 +27,9 @@ constexpr std::size_t kMaxNumFormat = 500;     // TSX_MAX_NUMFORMAT
 // Colour fields: 0 = automatic/none, this value = the record's RGB bytes, else a palette index.
 constexpr std::uint32_t kStyleColourRgb = kColorRgb;
 
+// Bottom-left: the code of a cell format no ALIGN has touched. Such a format leaves the
+// horizontal alignment to the reader (numbers right, texts left), so it is told apart from an
+// explicit bottom-left by XfRecord::align_explicit.
 constexpr std::uint8_t kAlignDefault = 31;
 constexpr std::uint8_t kFontNameOwn = 255;     // the font record's own name text is used
 
@@ -84,6 +87,7 @@ struct XfRecord {
     std::uint8_t pattern = 0;
     std::uint8_t format_mode = kFormatBuiltin;
     std::uint8_t text_flags = 0;
+    bool align_explicit = false;    // align was given by set_cell_align, even when it is the default
     bool operator==(const XfRecord &) const = default;
 };
 

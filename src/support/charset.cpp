@@ -66,6 +66,25 @@ bool supported_pair(int from, int to) {
 
 std::string_view replacement(int to) { return to == kUtf8 ? std::string_view("\xEF\xBF\xBD") : std::string_view("?"); }
 
+// U+00A5 has no code of its own in either Japanese set. A Shift-JIS reader takes 0x5C for the
+// yen sign (its fonts draw it so), whatever a converter's table says; EUC-JP reads 0x5C as a
+// backslash, so its only yen sign is the full-width one of JIS X 0208 (A1 EF, U+FFE5).
+constexpr std::string_view kUtf8Yen = "\xC2\xA5";
+
+std::string japanese_yen(std::string_view text, int to) {
+    const std::string_view yen = to == kSjis ? std::string_view("\\") : std::string_view("\xEF\xBF\xA5");
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (std::size_t at = 0;;) {
+        std::size_t found = text.find(kUtf8Yen, at);
+        out.append(text.substr(at, found - at));
+        if (found == std::string_view::npos) break;
+        out.append(yen);
+        at = found + kUtf8Yen.size();
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string convert_charset(std::string_view text, int from, int to) {
@@ -73,6 +92,11 @@ std::string convert_charset(std::string_view text, int from, int to) {
     if (!supported_pair(from, to) || text.empty()) return std::string(text);
     // Cell names, numbers and dates are plain ASCII, which every set but UTF-16 shares.
     if (from != kUtf16le && is_ascii(text)) return std::string(text);
+    std::string yen_mapped;
+    if (from == kUtf8 && (to == kSjis || to == kEuc) && text.find(kUtf8Yen) != std::string_view::npos) {
+        yen_mapped = japanese_yen(text, to);
+        text = yen_mapped;
+    }
     iconv_t cd = converters.get(from, to);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
     iconv(cd, nullptr, nullptr, nullptr, nullptr);

@@ -19,6 +19,8 @@ enum Charset : int {
 // valid_utf8); other unsupported pairs (including from == to) return the text unchanged. Bytes that are not a valid character of
 // the source set are replaced (U+FFFD in UTF-8, "?" elsewhere) so that the result is always
 // valid in the target set.
+// The yen sign U+00A5 becomes 0x5C in Shift-JIS and the full-width sign (A1 EF) in EUC-JP:
+// the characters each set's readers show as a yen sign.
 std::string convert_charset(std::string_view text, int from, int to);
 
 inline std::string to_utf8(std::string_view text, int from) { return convert_charset(text, from, kUtf8); }

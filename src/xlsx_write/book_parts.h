@@ -1,5 +1,6 @@
 // The book-level parts of a new package, one source file each: content types, package and
-// workbook relationships, the document properties, workbook, shared strings, theme, printer settings.
+// workbook relationships, the document properties, workbook, shared strings, theme, printer
+// settings, thumbnail.
 #pragma once
 
 #include <string>
@@ -31,6 +32,10 @@ std::string shared_strings_part(const Book &book);
 const std::string &theme_part();
 // The 1076-byte printer settings record of a sheet.
 std::string printer_settings_part(const Sheet &sheet);
+
+// The picture BOOK.THUMBNAIL.PATH names, read whole into `out` for the package to store as it
+// is: 0; kPictureOpenError with TXLS-03102 when the file cannot be opened or read; kNoMemory.
+int thumbnail_part(const Book &book, std::string &out);
 
 // The local time as "YYYY-MM-DDTHH:MM:SSZ" (marked Z although local, as the files expect).
 std::string package_time_stamp();

@@ -35,6 +35,11 @@ public:
 int visit_package_parts(const Book &book, PartVisitor &visitor) {
     PackageInventory inventory;
     inventory.thumbnail = !book.settings.thumbnail_path.empty();
+    // The thumbnail is read before anything is written, so that a missing file fails the save
+    // before it has cost a single part.
+    std::string thumbnail;
+    if (inventory.thumbnail)
+        if (int rc = thumbnail_part(book, thumbnail); rc != kOk) return rc;
     const std::string stamp = package_time_stamp();
     auto put = [&](std::string name, std::string text) { return visitor.part(std::move(name), std::move(text)); };
 
@@ -59,6 +64,8 @@ int visit_package_parts(const Book &book, PartVisitor &visitor) {
         const Sheet &sheet = *book.sheets[static_cast<std::size_t>(k - 1)];
         if (int rc = put(part_file_name(kPartPrinterSettings, k), printer_settings_part(sheet)); rc != kOk) return rc;
     }
+    if (inventory.thumbnail)
+        if (int rc = put(part_file_name(kPartThumbnail), std::move(thumbnail)); rc != kOk) return rc;
     return kOk;
 }
 

@@ -15,6 +15,10 @@ struct SaveTarget {
     std::string name;   // the disk path, or the memory file's name
 };
 
+// A picture the package stores (the thumbnail) could not be opened or read: the writer has
+// raised TXLS-03102 naming it, and the save reports it as an open error (-101).
+constexpr int kPictureOpenError = -106;
+
 // Writes all parts of the book and packs them into the target. Returns 0 or a negative code
 // with the book's message set where the failure has one (-2 memory, -101/-103 files, -1 other).
 int tsx_create_excel2007(const Book &book, const SaveTarget &target);

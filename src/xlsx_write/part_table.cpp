@@ -6,7 +6,7 @@
 
 namespace tabsmith {
 
-const PartKind kPartKinds[19] = {
+const PartKind kPartKinds[20] = {
     {kPartContentTypes, "[Content_Types].xml"},
     {kPartPackageRels, "_rels/.rels"},
     {kPartApp, "docProps/app.xml"},
@@ -26,6 +26,7 @@ const PartKind kPartKinds[19] = {
     {kPartComments, "xl/comments%d.xml"},
     {kPartVmlDrawing, "xl/drawings/vmlDrawing%d.vml"},
     {kPartTable, "xl/tables/table%d.xml"},
+    {kPartThumbnail, "docProps/thumbnail.jpeg"},
 };
 
 std::string part_file_name(PartId id, int number) {

@@ -27,6 +27,7 @@ enum PartId : int {
     kPartPrinterSettings = 130,
     kPartVmlDrawing = 140,
     kPartTable = 150,
+    kPartThumbnail = 160,
 };
 
 struct PartKind {
@@ -35,7 +36,7 @@ struct PartKind {
 };
 
 // Rows in table order.
-extern const PartKind kPartKinds[19];
+extern const PartKind kPartKinds[20];
 
 // The file name of a part kind, numbered where the kind is numbered.
 std::string part_file_name(PartId id, int number = 0);

@@ -4,6 +4,7 @@
 #include "xlsx_write/styles_part.h"
 
 #include <string_view>
+#include <vector>
 
 #include "model/style_registry.h"
 #include "xlsx_write/xml_writer.h"
@@ -26,8 +27,47 @@ constexpr XmlTemplate kStylesText{
 constexpr XmlTemplate kNumFmtsHead{"<numFmts count=\"{count}\">"};
 constexpr std::string_view kNumFmtsTail = "</numFmts>";
 constexpr XmlTemplate kNumFmtCode{"<numFmt numFmtId=\"{id}\" formatCode=\"{code}\"/>"};
-// The yen sign of the Japanese code page is the backslash.
-constexpr std::string_view kCurrencyText = "&quot;\\&quot;";
+// The yen sign itself (U+00A5), as Japanese programs store it: a backslash would show as a
+// yen sign only in fonts of the Japanese code page.
+constexpr std::string_view kCurrencyText = "&quot;¥&quot;";
+
+// Built-in ids that name no format of their own: each reader fills them from its locale, and
+// a reader without a meaning for one warns or falls back to General. A book whose cell formats
+// use one declares it with the code Japanese programs give it, as they do themselves. Plain
+// codes, escaped when written.
+struct LocaleFormat {
+    std::uint32_t id;
+    std::string_view code;
+};
+constexpr LocaleFormat kLocaleFormats[] = {
+    {5, "\"¥\"#,##0;\"¥\"\\-#,##0"},
+    {6, "\"¥\"#,##0;[Red]\"¥\"\\-#,##0"},
+    {7, "\"¥\"#,##0.00;\"¥\"\\-#,##0.00"},
+    {8, "\"¥\"#,##0.00;[Red]\"¥\"\\-#,##0.00"},
+    {27, "[$-411]ge.m.d"},
+    {28, "[$-411]ggge\"年\"m\"月\"d\"日\""},
+    {29, "[$-411]ggge\"年\"m\"月\"d\"日\""},
+    {30, "m/d/yy"},
+    {31, "yyyy\"年\"m\"月\"d\"日\""},
+    {32, "h\"時\"mm\"分\""},
+    {33, "h\"時\"mm\"分\"ss\"秒\""},
+    {34, "yyyy\"年\"m\"月\""},
+    {35, "m\"月\"d\"日\""},
+    {36, "[$-411]ge.m.d"},
+    {41, "_ * #,##0_ ;_ * \\-#,##0_ ;_ * \"-\"_ ;_ @_ "},
+    {42, "_ \"¥\"* #,##0_ ;_ \"¥\"* \\-#,##0_ ;_ \"¥\"* \"-\"_ ;_ @_ "},
+    {43, "_ * #,##0.00_ ;_ * \\-#,##0.00_ ;_ * \"-\"??_ ;_ @_ "},
+    {44, "_ \"¥\"* #,##0.00_ ;_ \"¥\"* \\-#,##0.00_ ;_ \"¥\"* \"-\"??_ ;_ @_ "},
+    {50, "[$-411]ge.m.d"},
+    {51, "[$-411]ggge\"年\"m\"月\"d\"日\""},
+    {52, "yyyy\"年\"m\"月\""},
+    {53, "m\"月\"d\"日\""},
+    {54, "[$-411]ggge\"年\"m\"月\"d\"日\""},
+    {55, "yyyy\"年\"m\"月\""},
+    {56, "m\"月\"d\"日\""},
+    {57, "[$-411]ge.m.d"},
+    {58, "[$-411]ggge\"年\"m\"月\"d\"日\""},
+};
 
 // What fills a kind's template after the id: nothing, the decimal pattern {n} ("0", "0.00"),
 // or the currency text {currency} and {n}.
@@ -92,11 +132,18 @@ constexpr bool num_fmt_templates_match() {
 }
 static_assert(num_fmt_templates_match(), "a number format template does not fit its kind");
 
-// Kinds that take an id but have no element of their own, and the kind that takes neither
-// (cells of that kind use the built-in [h]:mm:ss format).
-constexpr std::uint16_t kSilentKinds[] = {100, 200, 300};
+// Kinds that take an id but have no element of their own, with the built-in id their cells are
+// written with (General, yen, date: an id no element declares would be undefined to a reader),
+// and the kind that takes neither (cells of that kind use the built-in [h]:mm:ss format).
+struct SilentKind {
+    std::uint16_t kind;
+    std::uint32_t builtin_id;
+};
+constexpr SilentKind kSilentKinds[] = {{100, 0}, {200, 5}, {300, 14}};
 constexpr std::uint16_t kKindBuiltinHms = 404;
 constexpr std::uint32_t kBuiltinHms = 46;
+// Ids from here on belong to the book's own formats.
+constexpr std::uint32_t kFirstCustomId = 164;
 
 constexpr XmlTemplate kFontsHead{"<fonts count=\"{count}\">"};
 constexpr std::string_view kFontsTail = "</fonts>";
@@ -165,6 +212,10 @@ constexpr std::string_view kFirstXf =
 constexpr XmlTemplate kXf{
     "<xf numFmtId=\"{format}\" fontId=\"{font}\" fillId=\"{fill}\" borderId=\"{border}\"{apply_border} "
     "xfId=\"{style_xf}\"{apply_fill}{apply_format}>{alignment}</xf>"};
+// A format that leaves all alignment to the reader.
+constexpr XmlTemplate kXfWithoutAlignment{
+    "<xf numFmtId=\"{format}\" fontId=\"{font}\" fillId=\"{fill}\" borderId=\"{border}\"{apply_border} "
+    "xfId=\"{style_xf}\"{apply_fill}{apply_format}/>"};
 constexpr std::string_view kApplyBorder = " applyBorder=\"1\"";
 constexpr std::string_view kApplyFill = " applyFill=\"1\"";
 constexpr std::string_view kApplyNumberFormat = " applyNumberFormat=\"1\"";
@@ -185,17 +236,58 @@ const NumFmtTemplate *num_fmt_template(std::uint16_t kind) {
     return nullptr;
 }
 
-bool silent_kind(std::uint16_t kind) {
-    for (auto silent : kSilentKinds)
-        if (silent == kind) return true;
-    return false;
+const SilentKind *silent_kind(std::uint16_t kind) {
+    for (const auto &silent : kSilentKinds)
+        if (silent.kind == kind) return &silent;
+    return nullptr;
+}
+
+// The numFmtId an XF is written with, and the attribute text that goes with it.
+struct XfFormat {
+    std::uint32_t id = 0;
+    std::string_view text;
+};
+
+XfFormat xf_format(const XfRecord &xf, const std::vector<NumFormat> &formats) {
+    if (xf.format_mode == kFormatText) return {0, kQuotePrefix};
+    if (xf.format_mode != kFormatTable || xf.format < 1) return {xf.format, {}};
+    // An index past the table (never made by the registry itself) falls back to General.
+    if (xf.format > formats.size()) return {0, {}};
+    const NumFormat &entry = formats[xf.format - 1];
+    if (entry.kind == kKindBuiltinHms) return {kBuiltinHms, kApplyNumberFormat};
+    if (const SilentKind *silent = silent_kind(entry.kind)) return {silent->builtin_id, kApplyNumberFormat};
+    return {entry.assigned_id, kApplyNumberFormat};
+}
+
+// The locale-dependent built-in ids the cell formats are written with, in id order.
+std::vector<const LocaleFormat *> used_locale_formats(const StyleRegistry &styles) {
+    std::vector<bool> used_ids;
+    for (const XfRecord &xf : styles.xfs()) {
+        const std::uint32_t id = xf_format(xf, styles.num_formats()).id;
+        if (id >= used_ids.size() && id < kFirstCustomId) used_ids.resize(id + 1);
+        if (id < used_ids.size()) used_ids[id] = true;
+    }
+    std::vector<const LocaleFormat *> used;
+    for (const LocaleFormat &format : kLocaleFormats)
+        if (format.id < used_ids.size() && used_ids[format.id]) used.push_back(&format);
+    return used;
+}
+
+bool writes_element(const NumFormat &format) {
+    return format.kind != kKindBuiltinHms && !silent_kind(format.kind);
 }
 
 void write_num_fmts(const StyleRegistry &styles, std::string &out) {
     const auto &formats = styles.num_formats();
-    xml_fill<kNumFmtsHead>(out, formats.size());
+    const std::vector<const LocaleFormat *> locale_formats = used_locale_formats(styles);
+    std::size_t count = locale_formats.size();
+    for (const NumFormat &format : formats)
+        if (writes_element(format)) ++count;
+    xml_fill<kNumFmtsHead>(out, count);
+    for (const LocaleFormat *format : locale_formats)
+        xml_fill<kNumFmtCode>(out, format->id, XmlAttribute{format->code});
     for (const NumFormat &format : formats) {
-        if (format.kind == kKindBuiltinHms || silent_kind(format.kind)) continue;
+        if (!writes_element(format)) continue;
         const NumFmtTemplate *entry = num_fmt_template(format.kind);
         if (!entry) {
             // A code of the caller's (or a template's) is plain text: escaped for the attribute.
@@ -315,26 +407,44 @@ void write_borders(const StyleRegistry &styles, std::string &out) {
     out.append(kBordersTail);
 }
 
-void write_alignment(const XfRecord &xf, std::string &out) {
-    std::string_view vertical = kVerticalTop, horizontal;
+// The alignment attributes of an XF: vertical, horizontal, text control.
+struct AlignmentText {
+    std::string_view vertical, horizontal;
+    std::uint8_t control = 0;
+    bool empty() const { return vertical.empty() && horizontal.empty() && control == 0; }
+};
+
+AlignmentText alignment_of(const XfRecord &xf) {
+    AlignmentText a;
+    a.vertical = kVerticalTop;
+    a.control = xf.text_flags & (kTextVertical | kTextWrap | kTextShrink);
     switch (xf.align) {
-    case 11: horizontal = kHorizontalLeft; break;
-    case 12: horizontal = kHorizontalCenter; break;
-    case 13: horizontal = kHorizontalRight; break;
-    case 21: vertical = kVerticalCenter, horizontal = kHorizontalLeft; break;
-    case 22: vertical = kVerticalCenter, horizontal = kHorizontalCenter; break;
-    case 23: vertical = kVerticalCenter, horizontal = kHorizontalRight; break;
-    case 31: vertical = {}, horizontal = kHorizontalLeft; break;
-    case 32: vertical = {}, horizontal = kHorizontalCenter; break;
-    case 33: vertical = {}, horizontal = kHorizontalRight; break;
+    case 11: a.horizontal = kHorizontalLeft; break;
+    case 12: a.horizontal = kHorizontalCenter; break;
+    case 13: a.horizontal = kHorizontalRight; break;
+    case 21: a.vertical = kVerticalCenter, a.horizontal = kHorizontalLeft; break;
+    case 22: a.vertical = kVerticalCenter, a.horizontal = kHorizontalCenter; break;
+    case 23: a.vertical = kVerticalCenter, a.horizontal = kHorizontalRight; break;
+    case 31:
+        // Untouched by ALIGN: the reader aligns by value (numbers right, texts left), as it
+        // does for cells without a format.
+        a.vertical = {};
+        if (xf.align_explicit) a.horizontal = kHorizontalLeft;
+        break;
+    case 32: a.vertical = {}, a.horizontal = kHorizontalCenter; break;
+    case 33: a.vertical = {}, a.horizontal = kHorizontalRight; break;
     default: break;
     }
+    return a;
+}
+
+void write_alignment(const AlignmentText &a, std::string &out) {
     auto control = [&](std::string &o) {
-        if (xf.text_flags & kTextVertical) o.append(kTextRotation);
-        if (xf.text_flags & kTextWrap) o.append(kWrapText);
-        if (xf.text_flags & kTextShrink) o.append(kShrinkToFit);
+        if (a.control & kTextVertical) o.append(kTextRotation);
+        if (a.control & kTextWrap) o.append(kWrapText);
+        if (a.control & kTextShrink) o.append(kShrinkToFit);
     };
-    xml_fill<kAlignment>(out, vertical, horizontal, control);
+    xml_fill<kAlignment>(out, a.vertical, a.horizontal, control);
 }
 
 void write_cell_xfs(const StyleRegistry &styles, std::string &out) {
@@ -343,23 +453,18 @@ void write_cell_xfs(const StyleRegistry &styles, std::string &out) {
     xml_fill<kCellXfsHead>(out, xfs.size() + 1);
     out.append(kFirstXf);
     for (const XfRecord &xf : xfs) {
-        long long format_id = xf.format;
-        std::string_view format_text;
-        if (xf.format_mode == kFormatTable && xf.format >= 1) {
-            // An index past the table (never made by the registry itself) falls back to General.
-            format_id = 0;
-            if (xf.format <= formats.size()) {
-                const NumFormat &entry = formats[xf.format - 1];
-                format_id = entry.kind == kKindBuiltinHms ? kBuiltinHms : entry.assigned_id;
-                format_text = kApplyNumberFormat;
-            }
-        } else if (xf.format_mode == kFormatText) {
-            format_id = 0;
-            format_text = kQuotePrefix;
+        const XfFormat format = xf_format(xf, formats);
+        const AlignmentText align = alignment_of(xf);
+        const std::string_view apply_border = xf.border >= 1 ? kApplyBorder : std::string_view();
+        const std::string_view apply_fill = xf.fill >= 2 ? kApplyFill : std::string_view();
+        if (align.empty()) {
+            xml_fill<kXfWithoutAlignment>(out, format.id, xf.font, xf.fill, xf.border, apply_border, xf.style_xf,
+                                          apply_fill, format.text);
+        } else {
+            auto alignment = [&](std::string &o) { write_alignment(align, o); };
+            xml_fill<kXf>(out, format.id, xf.font, xf.fill, xf.border, apply_border, xf.style_xf, apply_fill,
+                          format.text, alignment);
         }
-        auto alignment = [&](std::string &o) { write_alignment(xf, o); };
-        xml_fill<kXf>(out, format_id, xf.font, xf.fill, xf.border, xf.border >= 1 ? kApplyBorder : std::string_view(),
-                      xf.style_xf, xf.fill >= 2 ? kApplyFill : std::string_view(), format_text, alignment);
     }
     out.append(kCellXfsTail);
 }

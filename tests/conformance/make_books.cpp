@@ -12,6 +12,7 @@
 #include "model/book.h"
 #include "model/style_registry.h"
 #include "tabsmith.h"
+#include "../common/tiny_jpeg.h"
 
 namespace {
 
@@ -172,6 +173,9 @@ void styled_book(Suite &suite) {
     manifest.push_back({"styled.xlsx", "Styled", "A4", "style", "number_format=#,##0_ "});
     manifest.push_back({"styled.xlsx", "Styled", "C3", "style", "border.left.style=thin;border.bottom.style=thin"});
     manifest.push_back({"styled.xlsx", "Styled", "A5", "style", "is_date=True"});
+    // Formatted, bordered or coloured, a number no ALIGN touched is aligned by the reader.
+    for (const char *cell : {"A1", "A4", "C3"})
+        manifest.push_back({"styled.xlsx", "Styled", cell, "style", "alignment.horizontal=None"});
     b.save();
 }
 
@@ -209,6 +213,9 @@ void statements_book(Suite &suite) {
     expect("Format", "A6", "alignment.wrap_text=True");
     expect("Format", "A7", "alignment.shrink_to_fit=True");
     expect("Format", "A8", "alignment.horizontal=center;alignment.vertical=center");
+    run("A15=left A15.ALIGN=BOTTOM_LEFT A15.FONT.COLOR=RED A16=1 A16.FONT.COLOR=RED");
+    expect("Format", "A15", "alignment.horizontal=left;alignment.vertical=None");
+    expect("Format", "A16", "alignment.horizontal=None");
     run("A9=merged A9:B10.MERGE=TRUE");
     manifest.push_back({"statements.xlsx", "Format", "A9:B10", "merged", "True"});
     run("A11=1234567.891 A11.FORMAT=カンマ小数点以下2 A12=0.125 A12.FORMAT=パーセント小数点以下1 A13=2024/05/06 A13.FORMAT=年月日");
@@ -247,6 +254,19 @@ void statements_book(Suite &suite) {
     manifest.push_back({"statements.xlsx", "Hidden", "", "sheet", "sheet_state=hidden"});
     run("BOOK.TITLE=\"月次報告\" BOOK.CREATOR=Tanaka BOOK.COMPANY=\"Example Ltd\"");
     manifest.push_back({"statements.xlsx", "", "", "book", "properties.title=月次報告;properties.creator=Tanaka"});
+    b.save();
+}
+
+// A thumbnail stored as the package's docProps/thumbnail.jpeg, byte for byte.
+void thumbnail_book(Suite &suite) {
+    const std::string picture = std::string(suite.dir) + "/thumb.jpg";
+    std::ofstream(picture, std::ios::binary) << tabsmith::testing::kTinyJpeg;
+    Builder b(suite, "thumbnail");
+    b.sheet("Data");
+    b.put("A1", "with a thumbnail", "s", "with a thumbnail");
+    suite.check(b.record(), TXLS_put_values(&b.record(), ("BOOK.THUMBNAIL.PATH=\"" + picture + "\"").c_str()),
+                "thumbnail path");
+    manifest.push_back({"thumbnail.xlsx", "", "docProps/thumbnail.jpeg", "entry", "thumb.jpg"});
     b.save();
 }
 
@@ -300,6 +320,7 @@ int main(int argc, char **argv) {
     styled_book(suite);
     statements_book(suite);
     default_sheets_book(suite);
+    thumbnail_book(suite);
     large_book(suite);
 
     std::ofstream out(std::string(argv[1]) + "/manifest.tsv", std::ios::binary);

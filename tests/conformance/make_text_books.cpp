@@ -50,6 +50,14 @@ std::string quotable(std::string text) {
     return text;
 }
 
+// A text for a cell value. A leading "=" would make it a formula, whose text is the formula
+// path's business rather than this test's; the quote that marks a value as text keeps it a text
+// with the same characters.
+std::string cell_text(std::string text) {
+    if (!text.empty() && text[0] == '=') text.insert(text.begin(), '\'');
+    return text;
+}
+
 void write_file(const std::string &path, const std::string &bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
@@ -68,12 +76,14 @@ bool make_book(const std::string &dir, int number, std::mt19937 &rng) {
             TXLS_open_sheet(&book, s == 0 ? "SHEET_NAME=First" : "SHEET_NAME=Second");
         for (int row = 1; row <= 6; ++row) {
             std::string cell = "A" + std::to_string(row);
-            TXLS_put_cell(&book, cell.c_str(), random_text(rng, 8).c_str());
+            TXLS_put_cell(&book, cell.c_str(), cell_text(random_text(rng, 8)).c_str());
         }
         const char *statements[] = {"BOOK.TITLE", "BOOK.SUBJECT", "BOOK.CREATOR", "BOOK.COMPANY",
                                     "SHEET.HEADER.CENTER", "SHEET.FOOTER.LEFT", "B1.FONT.NAME", "B2"};
         for (const char *target : statements) {
-            std::string statement = std::string(target) + "=\"" + quotable(random_text(rng, 5)) + "\"";
+            std::string value = quotable(random_text(rng, 5));
+            if (std::string(target) == "B2") value = cell_text(value);
+            std::string statement = std::string(target) + "=\"" + value + "\"";
             TXLS_put_values(&book, statement.c_str());
         }
     }
@@ -89,7 +99,7 @@ bool make_book(const std::string &dir, int number, std::mt19937 &rng) {
 
     // A statement file of random values.
     const std::string statements = dir + "/text_" + std::to_string(number) + ".txt";
-    write_file(statements, "F1=\"" + quotable(random_text(rng, 6)) + "\"\nF2.FONT.NAME=\"" +
+    write_file(statements, "F1=\"" + cell_text(quotable(random_text(rng, 6))) + "\"\nF2.FONT.NAME=\"" +
                                quotable(random_text(rng, 3)) + "\"\nBOOK.MANAGER=\"" +
                                quotable(random_text(rng, 3)) + "\"\n");
     TXLS_read_file(&book, ("FILE=\"" + statements + "\" CHARSET=" + charset).c_str());

@@ -94,8 +94,8 @@ TEST(FormatCellText, GroupedYenHiddenAndPercent) {
         {kCellInteger, "100", 108, 2, "100.00"},               {kCellFloat, "1234.5", 107, 2, "1,234.50"},
         {kCellFloat, "-0.5", 107, -1, "-0.5"},                 {kCellFloat, "1.999", 107, 2, "2.00"},
         {kCellFloat, "999.9999999", 107, -1, "1,000"},         {kCellFloat, "-0.0001", 107, 2, "0.00"},
-        {kCellFloat, "1.5E+7", 107, -1, "15,000,000"},          {kCellInteger, "5000", 201, 0, "\\5,000"},
-        {kCellInteger, "-5000", 205, 0, "\\-5,000"},            {kCellInteger, "5000", 900, -1, ""},
+        {kCellFloat, "1.5E+7", 107, -1, "15,000,000"},          {kCellInteger, "5000", 201, 0, "¥5,000"},
+        {kCellInteger, "-5000", 205, 0, "¥-5,000"},              {kCellInteger, "5000", 900, -1, ""},
         {kCellFloat, "0012.500", 100, -1, "12.5"},             {kCellFloat, "2.000000", 0, -1, "2.0"},
         {kCellPercent, "0.082500", 0, -1, "8.25%"},            {kCellPercent, "0.082500", 0, 3, "8.250%"},
         {kCellPercent, "0.500000", 0, -1, "50.0%"},            {kCellPercent, "0.082500", 0, 0, "8%"},
@@ -116,7 +116,8 @@ TEST(FormatClassification, CodesInOrderAndBuiltinIds) {
         {"m\"月\"", 330}, {"h:mm:ss", 404}, {"h:mm:ss AM/PM", 406}, {"h:mm", 401}, {"h:mm AM/PM", 403},
         {"mm:ss", 407}, {"m/d/yy", 307}, {"mm/dd/yy", 308}, {"d\\-mmm", 309}, {"d\\-mmm\\-yy", 310},
         {"dd\\-mmm\\-yy", 311}, {"mmm\\-yy", 312}, {"mmmm\\-yy", 313}, {"mmmmm", 314}, {"mmmmm\\-yy", 315},
-        {"m/d;@", 306}, {"\\$#,##0", 201}, {"&quot;\\&quot;#,##0;&quot;\\&quot;\\-#,##0", 201}, {"#,##0.00_ ", 107},
+        {"m/d;@", 306}, {"\\$#,##0", 201}, {"&quot;\\&quot;#,##0;&quot;\\&quot;\\-#,##0", 201},
+        {"&quot;¥&quot;#,##0;&quot;¥&quot;\\-#,##0", 201}, {"_ \"¥\"* #,##0_ ;_ \"¥\"* \\-#,##0_ ", 201}, {"#,##0.00_ ", 107},
         {"\"\"", 900}, {"&quot;&quot;", 900}, {"d", 319}, {"0.00_ ;[Red]\\-0.00\\ ", 100},  // the d of [Red] is no day
         {"0&quot;%&quot;", 501}, {"General", 100}, {"", 100},
     };
@@ -151,10 +152,26 @@ TEST_F(FormatCellApi, FormattedReadsFollowTheCellsOwnFormat) {
     builtin(put("B9", "2024/01/01"), 3);  // a date shown through a number format keeps its date text
     const std::pair<const char *, const char *> cases[] = {
         {"A2", "2024/1/1 18:00"}, {"A3", "17:45:30"},  {"B1", "Monday"}, {"B2", "S64.1.7"},  {"B3", "-1,234,567.25"},
-        {"B4", "\\5,000"},        {"B5", "8.250%"},    {"B6", "06:00 PM"}, {"B7", "1,234"}, {"B8", "0.50%"},
+        {"B4", "¥5,000"},         {"B5", "8.250%"},    {"B6", "06:00 PM"}, {"B7", "1,234"}, {"B8", "0.50%"},
         {"B9", "2024/1/1"},
     };
     for (auto [cell, text] : cases) EXPECT_EQ(formatted(cell), text) << cell;
+}
+
+// The yen sign leaves in each character set as the character its readers show as one: 0x5C in
+// Shift-JIS (the code page's yen), the full-width sign in EUC-JP, where 0x5C is a backslash, and
+// U+00A5 itself in UTF-8. The built-in yen ids render as the formats they are declared with.
+TEST_F(FormatCellApi, YenSignInEveryCharacterSet) {
+    const std::pair<const char *, std::string> sets[] = {{"UTF8", "\xC2\xA5"}, {"SJIS", "\x5C"}, {"EUC", "\xA1\xEF"}};
+    for (const auto &[charset, yen] : sets) {
+        reopen(charset);
+        format(put("A1", "5000"), 202);
+        builtin(put("A2", "5000"), 5);
+        builtin(put("A3", "-5000.5"), 8);
+        EXPECT_EQ(formatted("A1"), yen + "5,000") << charset;
+        EXPECT_EQ(formatted("A2"), yen + "5,000") << charset;
+        EXPECT_EQ(formatted("A3"), yen + "-5,000.50") << charset;
+    }
 }
 
 TEST_F(FormatCellApi, UnloadReadsWhatTheSheetShows) {

@@ -25,27 +25,35 @@ const std::string kTail =
     "name=\"標準\" xfId=\"0\" builtinId=\"0\"/></cellStyles><dxfs count=\"0\"/><tableStyles count=\"0\" "
     "defaultTableStyle=\"TableStyleMedium9\" defaultPivotStyle=\"PivotStyleLight16\"/></styleSheet>";
 
-const std::string kDateNumFmts = "<numFmts count=\"1\"><numFmt numFmtId=\"176\" formatCode=\"yyyy/m/d;@\"/></numFmts>";
+// The currency preset uses built-in id 5, whose code is the reader's locale's: every book
+// declares it with the Japanese yen format.
+const std::string kYenDeclaration =
+    "<numFmt numFmtId=\"5\" formatCode=\"&quot;¥&quot;#,##0;&quot;¥&quot;\\-#,##0\"/>";
+const std::string kDateNumFmts =
+    "<numFmts count=\"2\">" + kYenDeclaration + "<numFmt numFmtId=\"176\" formatCode=\"yyyy/m/d;@\"/></numFmts>";
 const std::string kFontTail = "<name val=\"ＭＳ Ｐゴシック\"/><family val=\"3\"/><charset val=\"128\"/></font>";
 const std::string kPresetFonts = "<font><sz val=\"11\"/>" + kFontTail + "<font><sz val=\"9\"/>" + kFontTail +
                                  "<font><b/><u/><sz val=\"11\"/><color theme=\"10\"/>" + kFontTail;
 const std::string kPresetFills =
     "<fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill>";
 const std::string kEmptyBorder = "<border><left/><right/><top/><bottom/><diagonal/></border>";
+const std::string kFirstXf =
+    "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment vertical=\"center\"/></xf>";
 const std::string kPresetXfs =
-    "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment vertical=\"center\"/></xf>"
+    kFirstXf +
     "<xf numFmtId=\"14\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment horizontal=\"right\"/></xf>"
     "<xf numFmtId=\"22\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment horizontal=\"right\"/></xf>"
     "<xf numFmtId=\"20\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment horizontal=\"right\"/></xf>"
     "<xf numFmtId=\"46\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment horizontal=\"right\"/></xf>"
     "<xf numFmtId=\"5\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment horizontal=\"right\"/></xf>"
     "<xf numFmtId=\"9\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment horizontal=\"right\"/></xf>"
-    "<xf numFmtId=\"0\" fontId=\"2\" fillId=\"0\" borderId=\"0\" xfId=\"1\"><alignment horizontal=\"left\"/></xf>";
+    "<xf numFmtId=\"0\" fontId=\"2\" fillId=\"0\" borderId=\"0\" xfId=\"1\"/>";
 
-// A plain XF of the default alignment with the given font, fill and border ids and extra text.
+// A plain XF with the given font, fill and border ids and extra text. No ALIGN touched it, so it
+// has no alignment: the reader aligns numbers right and texts left.
 std::string xf(int font, int fill, int border, const std::string &attributes = "") {
     return "<xf numFmtId=\"0\" fontId=\"" + std::to_string(font) + "\" fillId=\"" + std::to_string(fill) +
-           "\" borderId=\"" + std::to_string(border) + "\"" + attributes + "><alignment horizontal=\"left\"/></xf>";
+           "\" borderId=\"" + std::to_string(border) + "\"" + attributes + "/>";
 }
 
 std::string part(const std::string &num_fmts, int fonts, const std::string &font_text, int fills,
@@ -133,7 +141,7 @@ TEST(StylesPart, AlignmentAndTextFlags) {
         part(kDateNumFmts, 3, kPresetFonts, 2, kPresetFills, 1, "", 15,
              with(" vertical=\"center\" horizontal=\"center\"") +
                  with(" vertical=\"center\" horizontal=\"center\" wrapText=\"1\"") +
-                 with(" horizontal=\"left\" textRotation=\"255\"") + with(" vertical=\"top\" horizontal=\"left\"") +
+                 with(" textRotation=\"255\"") + with(" vertical=\"top\" horizontal=\"left\"") +
                  with(" vertical=\"top\" horizontal=\"left\" shrinkToFit=\"1\"") + with(" vertical=\"top\"") +
                  with(" horizontal=\"center\""));
     EXPECT_EQ(styles_text(book), expected);
@@ -163,13 +171,13 @@ TEST(StylesPart, NumberFormatEntries) {
     ASSERT_EQ(set_cell_number_format(book, d, static_cast<std::uint32_t>(custom)), 0);
 
     std::string num_fmts =
-        "<numFmts count=\"7\"><numFmt numFmtId=\"176\" formatCode=\"yyyy/m/d;@\"/>"
-        "<numFmt numFmtId=\"177\" formatCode=\"&quot;\\&quot;#,##0;&quot;\\&quot;\\-#,##0\"/>"
+        "<numFmts count=\"6\">" + kYenDeclaration + "<numFmt numFmtId=\"176\" formatCode=\"yyyy/m/d;@\"/>"
+        "<numFmt numFmtId=\"177\" formatCode=\"&quot;¥&quot;#,##0;&quot;¥&quot;\\-#,##0\"/>"
         "<numFmt numFmtId=\"178\" formatCode=\"0.00\"/><numFmt numFmtId=\"179\" formatCode=\"0.0%\"/>"
         "<numFmt numFmtId=\"181\" formatCode=\"0.0&quot;kg&quot;\"/></numFmts>";
     auto with = [](int id, const std::string &attributes) {
         return "<xf numFmtId=\"" + std::to_string(id) + "\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"" +
-               attributes + "><alignment horizontal=\"left\"/></xf>";
+               attributes + "/>";
     };
     std::string expected = part(num_fmts, 3, kPresetFonts, 2, kPresetFills, 1, "", 12,
                                 with(177, " applyNumberFormat=\"1\"") + with(46, " applyNumberFormat=\"1\"") +
@@ -284,4 +292,94 @@ TEST(StylesPart, ExplicitColoursPatternsDiagonalsAndOwnFontNames) {
                                     xf(0, 0, 1, " applyBorder=\"1\" xfId=\"0\"") +
                                     xf(0, 0, 2, " applyBorder=\"1\" xfId=\"0\""));
     EXPECT_EQ(styles_text(book), expected);
+}
+
+// Only an ALIGN writes a horizontal alignment: a cell that merely got a colour, a border or a
+// format keeps the reader's alignment by value (numbers right), while an explicit bottom-left
+// still says left.
+TEST(StylesPart, DefaultAlignmentIsTheReadersAndExplicitBottomLeftIsWritten) {
+    Book book;
+    Cell coloured, explicit_left, left_then_coloured, wrapped, formatted;
+    FontRecord red;
+    red.colour = 11;
+    ASSERT_EQ(set_cell_font(book, coloured, kFontMaskColour, red), 0);
+    ASSERT_EQ(set_cell_align(book, explicit_left, kAlignDefault), 0);
+    ASSERT_EQ(set_cell_align(book, left_then_coloured, kAlignDefault), 0);
+    ASSERT_EQ(set_cell_font(book, left_then_coloured, kFontMaskColour, red), 0);
+    ASSERT_EQ(set_cell_text_flags(book, wrapped, kTextWrap), 0);
+    int grouped = 0;
+    ASSERT_EQ(tsx_set_num_format(book, 107, grouped), 0);
+    ASSERT_EQ(set_cell_number_format(book, formatted, static_cast<std::uint32_t>(grouped)), 0);
+    // Giving the explicit code again finds the same record.
+    const std::size_t xfs = book.styles.xfs().size();
+    ASSERT_EQ(set_cell_align(book, explicit_left, kAlignDefault), 0);
+    EXPECT_EQ(book.styles.xfs().size(), xfs);
+
+    auto aligned = [](int font, const std::string &alignment) {
+        return "<xf numFmtId=\"0\" fontId=\"" + std::to_string(font) +
+               "\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment" + alignment + "/></xf>";
+    };
+    std::string num_fmts = "<numFmts count=\"3\">" + kYenDeclaration +
+                           "<numFmt numFmtId=\"176\" formatCode=\"yyyy/m/d;@\"/>"
+                           "<numFmt numFmtId=\"177\" formatCode=\"#,##0_ \"/></numFmts>";
+    std::string expected =
+        part(num_fmts, 4, kPresetFonts + "<font><sz val=\"11\"/><color rgb=\"FFFF0000\"/>" + kFontTail, 2,
+             kPresetFills, 1, "", 13,
+             xf(3, 0, 0, " xfId=\"0\"") + aligned(0, " horizontal=\"left\"") + aligned(3, " horizontal=\"left\"") +
+                 aligned(0, " wrapText=\"1\"") +
+                 "<xf numFmtId=\"177\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/>");
+    EXPECT_EQ(styles_text(book), expected);
+}
+
+// Built-in ids a reader fills from its locale are declared when a cell format uses them, once
+// each and in id order, before the book's own formats; the count covers every element written.
+TEST(StylesPart, LocaleDependentBuiltinIdsAreDeclared) {
+    Book book;
+    Cell cells[8];
+    const std::uint32_t ids[] = {58, 6, 14, 42, 6, 9, 27, 8};
+    for (std::size_t k = 0; k < std::size(ids); ++k) {
+        XfRecord xf;
+        xf.format = ids[k];
+        ASSERT_EQ(set_cell_xf(book, cells[k], xf), 0);
+    }
+    const std::string text = styles_text(book);
+    const std::string declared =
+        "<numFmts count=\"7\">" + kYenDeclaration +
+        "<numFmt numFmtId=\"6\" formatCode=\"&quot;¥&quot;#,##0;[Red]&quot;¥&quot;\\-#,##0\"/>"
+        "<numFmt numFmtId=\"8\" formatCode=\"&quot;¥&quot;#,##0.00;[Red]&quot;¥&quot;\\-#,##0.00\"/>"
+        "<numFmt numFmtId=\"27\" formatCode=\"[$-411]ge.m.d\"/>"
+        "<numFmt numFmtId=\"42\" formatCode=\"_ &quot;¥&quot;* #,##0_ ;_ &quot;¥&quot;* \\-#,##0_ ;_ "
+        "&quot;¥&quot;* &quot;-&quot;_ ;_ @_ \"/>"
+        "<numFmt numFmtId=\"58\" formatCode=\"[$-411]ggge&quot;年&quot;m&quot;月&quot;d&quot;日&quot;\"/>"
+        "<numFmt numFmtId=\"176\" formatCode=\"yyyy/m/d;@\"/></numFmts>";
+    EXPECT_EQ(text.substr(kHead.size(), declared.size()), declared);
+
+    // A book whose cell formats use none of them (a template's own formats replaced the
+    // presets) declares nothing.
+    book.styles.clear_xfs();
+    EXPECT_EQ(styles_text(book).substr(kHead.size(), kDateNumFmts.size() - kYenDeclaration.size()),
+              "<numFmts count=\"1\"><numFmt numFmtId=\"176\" formatCode=\"yyyy/m/d;@\"/></numFmts>");
+}
+
+// The family kinds without a code of their own take an id but declare none, so their cells are
+// written with the built-in id of the family (General, yen, date) rather than an undefined one;
+// the yen id is then declared like any other use of it.
+TEST(StylesPart, FamilyKindsWithoutACodeWriteTheirBuiltinIds) {
+    Book book;
+    book.styles.clear_xfs();
+    const std::pair<std::uint16_t, int> kinds[] = {{100, 0}, {200, 5}, {300, 14}};
+    std::string xfs;
+    for (auto [kind, id] : kinds) {
+        int index = 0;
+        Cell cell;
+        ASSERT_EQ(tsx_set_num_format(book, kind, index), 0);
+        ASSERT_EQ(set_cell_number_format(book, cell, static_cast<std::uint32_t>(index)), 0);
+        xfs += "<xf numFmtId=\"" + std::to_string(id) +
+               "\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/>";
+    }
+    const std::string text = styles_text(book);
+    EXPECT_NE(text.find("<numFmts count=\"2\">" + kYenDeclaration + "<numFmt numFmtId=\"176\" formatCode=\"yyyy/m/d;@\"/>"
+                        "</numFmts>"),
+              std::string::npos);
+    EXPECT_NE(text.find("<cellXfs count=\"4\">" + kFirstXf + xfs + "</cellXfs>"), std::string::npos) << text;
 }
