@@ -24,29 +24,19 @@
 #include <thread>
 #include <vector>
 
+#include "common/file_checks.h"
 #include "common/fixtures.h"
 
 using tabsmith::testing::BookTest;
 using tabsmith::testing::TempFolder;
 
+using tabsmith::testing::contents;
+using tabsmith::testing::mode_of;
+using tabsmith::testing::is_link;
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string contents(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-unsigned mode_of(const std::string &path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0xFFFFFFFFu;
-}
-
-bool is_link(const std::string &path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
 
 int entries(const std::string &folder) {
     return static_cast<int>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));

@@ -23,7 +23,7 @@ import zipfile
 import openpyxl
 
 sys.dont_write_bytecode = True  # the shared checks' import leaves no __pycache__ in the source tree
-from shared_checks import as_stored, gnumeric_clean, schema_check
+from shared_checks import as_stored, gnumeric_clean, schema_check, run_removing_workdir
 
 CSV_FILTER = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1'
 
@@ -289,12 +289,4 @@ def main():
 
 
 if __name__ == '__main__':
-    try:
-        status = main()
-    finally:
-        # The books and exports are the test's own: gone afterwards unless asked to stay.
-        if os.environ.get('TABSMITH_KEEP_TEST_OUTPUT'):
-            print('output kept in %s' % sys.argv[2])
-        else:
-            shutil.rmtree(sys.argv[2], ignore_errors=True)
-    sys.exit(status)
+    sys.exit(run_removing_workdir(main, sys.argv[2]))

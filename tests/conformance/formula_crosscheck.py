@@ -19,7 +19,7 @@ import openpyxl
 from openpyxl.utils.datetime import to_excel
 
 sys.dont_write_bytecode = True  # the shared checks' import leaves no __pycache__ in the source tree
-from shared_checks import reader_problems
+from shared_checks import reader_problems, run_removing_workdir
 
 EXPORT_FILTER = 'xlsx:Calc MS Excel 2007 XML'
 # Formulas of OOXML files are recalculated on every load, whatever the file's calcId says.
@@ -135,12 +135,4 @@ def main():
 
 
 if __name__ == '__main__':
-    try:
-        status = main()
-    finally:
-        # The books and exports are the test's own: gone afterwards unless asked to stay.
-        if os.environ.get('TABSMITH_KEEP_TEST_OUTPUT'):
-            print('output kept in %s' % sys.argv[2])
-        else:
-            shutil.rmtree(sys.argv[2], ignore_errors=True)
-    sys.exit(status)
+    sys.exit(run_removing_workdir(main, sys.argv[2]))

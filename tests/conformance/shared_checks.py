@@ -91,3 +91,15 @@ def reader_problems(books, scratch):
         else:
             print(lines[-1] if lines else 'schema check passed')
     return problems
+
+
+def run_removing_workdir(main, workdir):
+    """Runs main() and removes the books and exports it wrote (they are the test's own) unless
+    TABSMITH_KEEP_TEST_OUTPUT asks to keep them; returns main's status."""
+    try:
+        return main()
+    finally:
+        if os.environ.get('TABSMITH_KEEP_TEST_OUTPUT'):
+            print('output kept in %s' % workdir)
+        else:
+            shutil.rmtree(workdir, ignore_errors=True)

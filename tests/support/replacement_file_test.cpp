@@ -13,35 +13,19 @@
 #include <string>
 #include <vector>
 
+#include "common/file_checks.h"
 #include "common/fixtures.h"
 #include "support/files.h"
 
 namespace tabsmith {
+using tabsmith::testing::contents;
+using tabsmith::testing::mode_of;
+using tabsmith::testing::is_link;
+using tabsmith::testing::names_in;
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string contents(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-unsigned mode_of(const std::string &path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0xFFFFFFFFu;
-}
-
-bool is_link(const std::string &path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
-std::vector<std::string> names_in(const std::string &folder) {
-    std::vector<std::string> names;
-    for (const auto &entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Writes `bytes` through a replacement of `target` and commits it.
 int replace(const std::string &target, const std::string &bytes) {
