@@ -140,29 +140,28 @@ std::string convert_charset(std::string_view text, int from, int to) {
     return out;
 }
 
-std::size_t utf8_sequence_length(const unsigned char *p, std::size_t remaining) {
-    if (remaining == 0) return 0;
-    unsigned char c = p[0];
-    if (c < 0x80) return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        length = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        if (c == 0xE0) low = 0xA0;   // no over-long forms
-        if (c == 0xED) high = 0x9F;  // no surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        if (c == 0xF0) low = 0x90;
-        if (c == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
-    } else {
-        return 0;
+Utf8Sequence utf8_sequence_at(const unsigned char *p, std::size_t remaining) {
+    if (remaining == 0) return {};
+    const unsigned char lead = p[0];
+    if (lead < 0x80) return {1, 1};
+    std::size_t size = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) size = 2;
+    else if (lead == 0xE0) size = 3, low = 0xA0;   // no over-long forms
+    else if (lead == 0xED) size = 3, high = 0x9F;  // no surrogates
+    else if (lead >= 0xE1 && lead <= 0xEF) size = 3;
+    else if (lead == 0xF0) size = 4, low = 0x90;
+    else if (lead == 0xF4) size = 4, high = 0x8F;  // nothing beyond U+10FFFF
+    else if (lead >= 0xF1 && lead <= 0xF3) size = 4;
+    else return {};
+    Utf8Sequence sequence;
+    for (std::size_t k = 1; k < size; ++k) {
+        if (k >= remaining || p[k] < low || p[k] > high) return sequence;
+        low = 0x80, high = 0xBF;
+        sequence.broken = k + 1;
     }
-    if (remaining < length || p[1] < low || p[1] > high) return 0;
-    for (std::size_t k = 2; k < length; ++k)
-        if (p[k] < 0x80 || p[k] > 0xBF) return 0;
-    return length;
+    sequence.length = size;
+    return sequence;
 }
 
 namespace {

@@ -26,9 +26,19 @@ std::string convert_charset(std::string_view text, int from, int to);
 inline std::string to_utf8(std::string_view text, int from) { return convert_charset(text, from, kUtf8); }
 inline std::string from_utf8(std::string_view text, int to) { return convert_charset(text, kUtf8, to); }
 
-// Length of the valid UTF-8 sequence that starts at p, or 0 when the bytes there are none
-// (stray trail bytes, over-long forms, encoded surrogates, cut-off sequences, beyond U+10FFFF).
-std::size_t utf8_sequence_length(const unsigned char *p, std::size_t remaining);
+// The UTF-8 sequence that starts at p. `length` is its size when it is a whole character (1 for
+// ASCII); otherwise 0, and `broken` is the size of the longest start of a character there (at
+// least 1). Stray trail bytes, over-long forms, encoded surrogates, cut-off sequences and
+// anything beyond U+10FFFF are no characters.
+struct Utf8Sequence {
+    std::size_t length = 0;
+    std::size_t broken = 1;
+};
+Utf8Sequence utf8_sequence_at(const unsigned char *p, std::size_t remaining);
+// Length of the valid UTF-8 sequence that starts at p, or 0 when the bytes there are none.
+inline std::size_t utf8_sequence_length(const unsigned char *p, std::size_t remaining) {
+    return utf8_sequence_at(p, remaining).length;
+}
 // Whether the whole text is valid UTF-8.
 bool is_valid_utf8(std::string_view text);
 // The text with every byte that starts no valid UTF-8 sequence replaced by U+FFFD: caller text

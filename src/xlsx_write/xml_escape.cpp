@@ -9,6 +9,7 @@
 #include <array>
 #include <new>
 
+#include "support/charset.h"
 #include "support/results.h"
 #include "xlsx_write/xml_writer.h"
 
@@ -65,37 +66,10 @@ void append_code_escape(std::string &out, unsigned code) {
     out.append(kEscapeSuffix);
 }
 
-// The UTF-8 sequence starting with the byte at i (0x80 or above). `length` is its size when
-// it is a whole character; otherwise `length` is 0 and `broken` the size of the longest start
-// of a character there (at least 1), which becomes one U+FFFD. Surrogates (ED A0..BF) and
-// overlong forms (C0, C1, E0 80..9F, F0 80..8F) are no characters; nor is anything past U+10FFFF.
-struct Utf8Sequence {
-    std::size_t length = 0;
-    std::size_t broken = 1;
-};
-
+// The UTF-8 sequence starting with the byte at i: a broken one becomes one U+FFFD for its
+// longest start of a character.
 Utf8Sequence utf8_sequence(std::string_view text, std::size_t i) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    std::size_t size = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) size = 2;
-    else if (lead == 0xE0) size = 3, low = 0xA0;
-    else if (lead == 0xED) size = 3, high = 0x9F;
-    else if (lead >= 0xE1 && lead <= 0xEF) size = 3;
-    else if (lead == 0xF0) size = 4, low = 0x90;
-    else if (lead == 0xF4) size = 4, high = 0x8F;
-    else if (lead >= 0xF1 && lead <= 0xF3) size = 4;
-    else return {};
-    Utf8Sequence sequence;
-    for (std::size_t k = 1; k < size; ++k) {
-        if (i + k >= text.size()) return sequence;
-        unsigned char byte = static_cast<unsigned char>(text[i + k]);
-        if (byte < low || byte > high) return sequence;
-        low = 0x80, high = 0xBF;
-        sequence.broken = k + 1;
-    }
-    sequence.length = size;
-    return sequence;
+    return utf8_sequence_at(reinterpret_cast<const unsigned char *>(text.data()) + i, text.size() - i);
 }
 
 bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
