@@ -13,6 +13,7 @@
 #include "model/style_registry.h"
 #include "model/settings.h"
 #include "model/shared_strings.h"
+#include "model/package_source.h"
 
 namespace tabsmith {
 
@@ -22,6 +23,8 @@ enum CellKind : std::uint8_t {
     kCellInteger = 11,
     kCellFloat = 12,
     kCellPercent = 13,
+    kCellBoolean = 14,        // read from a package: integer 1 or 0
+    kCellError = 15,          // read from a package: the error's text, such as "#DIV/0!"
     kCellDate = 20,
     kCellDateTime = 21,
     kCellTimeHm = 23,
@@ -68,6 +71,11 @@ struct CellExtra {
     std::string text;
     std::string formula;
     bool has_formula = false;
+    // A formula read from a package: the attributes of its <f> element that the engine does not
+    // interpret (shared and array formulas), written back as they were, and the type of its
+    // cached value ('n', 's', 'b' or 'e'; 0 when the cell has none).
+    std::string formula_attributes;
+    char value_type = 0;
 };
 
 // A stored cell: 24 bytes, the value in one 8-byte slot and anything longer behind a pointer
@@ -99,6 +107,9 @@ struct Cell {
     // The formula; nullptr when the cell has none.
     const std::string *formula() const { return extra_ && extra_->has_formula ? &extra_->formula : nullptr; }
     void set_formula(std::string formula);
+    // The extra record, created on demand (formulas read from a package); nullptr when none.
+    CellExtra &extra();
+    const CellExtra *extra_record() const { return extra_.get(); }
 
 private:
     static const std::string &empty_text();
@@ -122,6 +133,7 @@ std::string exact_number_text(const Cell &cell);
 
 struct RowAttributes {
     double height = 0.0;
+    std::string extra;   // attributes of a row read from a package that the engine does not model
 };
 
 struct Row {
@@ -161,6 +173,7 @@ struct Sheet {
     int data_row = 0;                       // data-source row counter ($ROWNUM), 0 = not set
     int data_column = 0;                    // data-source column counter ($CLMNUM), 0 = not set
     SheetSettings settings;
+    std::unique_ptr<SheetSource> source;    // the package's XML of a sheet read from a file
 };
 
 struct Variable {
@@ -201,6 +214,9 @@ struct Book {
     SharedStringTable shared_strings;
     std::vector<Variable> variables;
     StyleRegistry styles;
+    std::unique_ptr<PackageSource> source;   // the package a book read from a file came from
+    bool date1904 = false;                    // serials count from 1904-01-01 (read from a package)
+    bool values_changed = false;              // a value was put since the book was read
 
     int sheet_count() const { return static_cast<int>(sheets.size()); }
     Sheet *sheet(int index) {

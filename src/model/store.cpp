@@ -58,7 +58,9 @@ double Cell::number() const {
 }
 
 void Cell::drop_extra_if_unused() {
-    if (extra_ && extra_->text.empty() && !extra_->has_formula) extra_.reset();
+    if (extra_ && extra_->text.empty() && !extra_->has_formula && extra_->formula_attributes.empty() &&
+        extra_->value_type == 0)
+        extra_.reset();
 }
 
 void Cell::set_text(std::string_view text) {
@@ -66,6 +68,11 @@ void Cell::set_text(std::string_view text) {
     if (!extra_) extra_ = std::make_unique<CellExtra>();
     extra_->text.assign(text);
     drop_extra_if_unused();
+}
+
+CellExtra &Cell::extra() {
+    if (!extra_) extra_ = std::make_unique<CellExtra>();
+    return *extra_;
 }
 
 void Cell::set_formula(std::string formula) {

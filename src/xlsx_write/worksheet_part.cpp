@@ -12,7 +12,7 @@
 #include "support/results.h"
 #include "xlsx_write/part_table.h"
 #include "xlsx_write/password_hash.h"
-#include "xlsx_write/xml_escape.h"
+#include "support/xml_escape.h"
 #include "xlsx_write/xml_writer.h"
 
 namespace tabsmith {

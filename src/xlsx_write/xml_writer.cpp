@@ -4,7 +4,7 @@
 #include "xlsx_write/xml_writer.h"
 
 #include "model/address.h"
-#include "xlsx_write/xml_escape.h"
+#include "support/xml_escape.h"
 
 namespace tabsmith {
 namespace {

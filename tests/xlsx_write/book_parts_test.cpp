@@ -7,7 +7,7 @@
 #include "model/book.h"
 #include "xlsx_write/book_parts.h"
 #include "xlsx_write/package_writer.h"
-#include "xlsx_write/xml_escape.h"
+#include "support/xml_escape.h"
 
 using namespace tabsmith;
 

@@ -11,7 +11,7 @@
 #include "model/style_registry.h"
 #include "xlsx_write/package_writer.h"
 #include "xlsx_write/worksheet_part.h"
-#include "xlsx_write/xml_escape.h"
+#include "support/xml_escape.h"
 
 namespace tabsmith {
 namespace {

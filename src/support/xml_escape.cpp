@@ -4,14 +4,13 @@
 // UTF-8 U+FFFD, and a literal "_xHHHH_" in the text is protected with "_x005F": read back,
 // "_x005F_" is the underscore and the "xHHHH_" after it stays plain text.
 
-#include "xlsx_write/xml_escape.h"
+#include "support/xml_escape.h"
 
 #include <array>
 #include <new>
 
 #include "support/charset.h"
 #include "support/results.h"
-#include "xlsx_write/xml_writer.h"
 
 namespace tabsmith {
 namespace {
@@ -62,7 +61,8 @@ void append_utf8(std::string &out, unsigned code) {
 
 void append_code_escape(std::string &out, unsigned code) {
     out.append(kEscapePrefix);
-    append_value(out, Hex16{static_cast<std::uint16_t>(code)});
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kDigits[(code >> shift) & 0xF]);
     out.append(kEscapeSuffix);
 }
 

@@ -1,0 +1,67 @@
+// What a book read from an existing package keeps so that a save can write that package back:
+// every archive entry as stored, the parts the save splices into, and each sheet's own XML.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tabsmith {
+
+struct Sheet;
+
+// One archive entry exactly as the package stored it; a save copies it unchanged unless it is
+// one of the parts the save rewrites.
+struct PackageEntry {
+    std::string name;
+    std::uint16_t method = 0;      // 0 stored, 8 deflated
+    std::uint32_t crc32 = 0;
+    std::uint64_t packed_size = 0;
+    std::uint64_t plain_size = 0;
+    std::uint32_t dos_time = 0;
+    std::string raw;               // the stored (compressed) bytes
+};
+
+// How many records of each style table came from the package; records past these counts were
+// added by the engine and are spliced into the styles part at save.
+struct StyleBase {
+    std::size_t fonts = 0, fills = 0, borders = 0, xfs = 0, num_formats = 0;
+};
+
+struct PackageSource {
+    std::vector<PackageEntry> entries;   // archive order
+    std::string workbook_path;           // e.g. "xl/workbook.xml", found through _rels/.rels
+    std::string workbook_xml;            // rewritten at save: sheets, calculation settings
+    std::string workbook_rels_path;      // "" when the workbook has no relationship part
+    std::string workbook_rels_xml;
+    std::string content_types_xml;
+    std::string styles_path;             // "" when the package has no styles part
+    std::string styles_xml;
+    std::string shared_strings_path;     // "" when the package has no shared strings
+    std::string shared_strings_items;    // the package's <si> elements as written
+    std::size_t shared_strings_count = 0;  // strings of the table that came from the package
+    std::string calc_chain_path;         // dropped at save: it lists the formulas of the old cells
+    StyleBase style_base;
+    bool date1904 = false;
+};
+
+// One sheet's XML around its cells, as the package had it. The save writes new cell data and
+// the settings the engine changed, and everything else from here.
+struct SheetSource {
+    std::string part_path;               // "xl/worksheets/sheet1.xml"
+    std::string relationship_id;         // the workbook's r:id of the sheet
+    std::string sheet_element_extra;     // attributes of the workbook's <sheet> other than name, sheetId, r:id
+    std::string root_start_tag;          // "<worksheet ...>" with its namespace declarations
+    // Top-level elements other than sheetData, in document order: local name and whole text.
+    struct Element {
+        std::string name;
+        std::string text;
+    };
+    std::vector<Element> elements;
+    // The sheet's settings as read (no rows): a setting part is written anew only when the
+    // engine's text for it differs from the text for these.
+    std::unique_ptr<Sheet> loaded;
+};
+
+}  // namespace tabsmith

@@ -1,0 +1,212 @@
+// The pull scanner of package parts. It checks what a reader relies on (tags nest and match,
+// quotes close, names are sane) and nothing more: namespaces are left to the caller.
+
+#include "readers/xml_scanner.h"
+
+#include <cstring>
+
+#include "support/xml_escape.h"
+
+namespace tabsmith {
+
+namespace {
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Ends a name: white space, '/', '>', '=' or the end of the text.
+std::size_t name_end(std::string_view text, std::size_t at) {
+    while (at < text.size()) {
+        char c = text[at];
+        if (is_space(c) || c == '/' || c == '>' || c == '=') break;
+        ++at;
+    }
+    return at;
+}
+
+std::string_view after_prefix(std::string_view name) {
+    std::size_t colon = name.find(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+}  // namespace
+
+XmlScanner::XmlScanner(std::string_view text) : text_all_(text) {
+    // A byte-order mark is not content.
+    if (text_all_.starts_with("\xEF\xBB\xBF")) pos_ = 3;
+    open_.reserve(16);
+}
+
+std::string_view XmlScanner::local_name() const { return after_prefix(name_); }
+
+bool XmlScanner::attribute(std::string_view local, std::string_view &value) const {
+    for (const XmlAttribute &attribute : attributes_) {
+        if (attribute.name == local || after_prefix(attribute.name) == local) {
+            value = attribute.value;
+            return true;
+        }
+    }
+    return false;
+}
+
+XmlToken XmlScanner::fail(int code) {
+    error_ = code;
+    pos_ = text_all_.size();
+    return XmlToken::kEndOfInput;
+}
+
+XmlToken XmlScanner::next() {
+    if (error_ != kOk) return XmlToken::kEndOfInput;
+    if (pending_end_) {
+        // The end of a self-closing tag: same name and range as its start.
+        pending_end_ = false;
+        open_.pop_back();
+        return XmlToken::kEnd;
+    }
+    self_closing_ = false;
+    cdata_ = false;
+    for (;;) {
+        if (pos_ >= text_all_.size()) {
+            if (!open_.empty()) return fail(kFail);
+            return XmlToken::kEndOfInput;
+        }
+        if (text_all_[pos_] != '<') {
+            const void *found = std::memchr(text_all_.data() + pos_, '<', text_all_.size() - pos_);
+            std::size_t end = found ? static_cast<std::size_t>(static_cast<const char *>(found) - text_all_.data())
+                                    : text_all_.size();
+            token_begin_ = pos_;
+            token_end_ = end;
+            text_ = text_all_.substr(pos_, end - pos_);
+            pos_ = end;
+            return XmlToken::kText;
+        }
+        std::size_t at = pos_;
+        if (at + 1 >= text_all_.size()) return fail(kFail);
+        char c = text_all_[at + 1];
+        if (c == '/') return end_tag(at);
+        if (c == '!' || c == '?') {
+            if (text_all_.substr(at).starts_with("<![CDATA[")) {
+                std::size_t close = text_all_.find("]]>", at + 9);
+                if (close == std::string_view::npos) return fail(kFail);
+                token_begin_ = at;
+                token_end_ = close + 3;
+                text_ = text_all_.substr(at + 9, close - at - 9);
+                cdata_ = true;
+                pos_ = close + 3;
+                return XmlToken::kText;
+            }
+            if (!skip_markup(at)) return fail(kFail);
+            continue;
+        }
+        return start_tag(at);
+    }
+}
+
+bool XmlScanner::skip_markup(std::size_t at) {
+    std::string_view rest = text_all_.substr(at);
+    std::size_t close;
+    if (rest.starts_with("<!--")) {
+        close = text_all_.find("-->", at + 4);
+        if (close == std::string_view::npos) return false;
+        pos_ = close + 3;
+        return true;
+    }
+    if (rest.starts_with("<?")) {
+        close = text_all_.find("?>", at + 2);
+        if (close == std::string_view::npos) return false;
+        pos_ = close + 2;
+        return true;
+    }
+    // A document type declaration could define entities; no package part has one.
+    return false;
+}
+
+XmlToken XmlScanner::start_tag(std::size_t at) {
+    std::size_t name_begin = at + 1;
+    std::size_t i = name_end(text_all_, name_begin);
+    if (i == name_begin) return fail(kFail);
+    if (i - name_begin > kXmlMaxNameBytes) return fail(kLimit);
+    name_ = text_all_.substr(name_begin, i - name_begin);
+    attributes_.clear();
+    const std::size_t size = text_all_.size();
+    for (;;) {
+        while (i < size && is_space(text_all_[i])) ++i;
+        if (i >= size) return fail(kFail);
+        char c = text_all_[i];
+        if (c == '>') {
+            ++i;
+            break;
+        }
+        if (c == '/') {
+            if (i + 1 >= size || text_all_[i + 1] != '>') return fail(kFail);
+            self_closing_ = true;
+            i += 2;
+            break;
+        }
+        std::size_t attribute_begin = i;
+        i = name_end(text_all_, i);
+        if (i == attribute_begin) return fail(kFail);
+        if (i - attribute_begin > kXmlMaxNameBytes) return fail(kLimit);
+        std::string_view attribute_name = text_all_.substr(attribute_begin, i - attribute_begin);
+        while (i < size && is_space(text_all_[i])) ++i;
+        if (i >= size || text_all_[i] != '=') return fail(kFail);
+        ++i;
+        while (i < size && is_space(text_all_[i])) ++i;
+        if (i >= size || (text_all_[i] != '"' && text_all_[i] != '\'')) return fail(kFail);
+        char quote = text_all_[i];
+        const void *close = std::memchr(text_all_.data() + i + 1, quote, size - i - 1);
+        if (!close) return fail(kFail);
+        std::size_t value_end = static_cast<std::size_t>(static_cast<const char *>(close) - text_all_.data());
+        attributes_.push_back({attribute_name, text_all_.substr(i + 1, value_end - i - 1)});
+        i = value_end + 1;
+    }
+    if (open_.size() >= static_cast<std::size_t>(kXmlMaxDepth)) return fail(kLimit);
+    open_.push_back(name_);
+    token_begin_ = at;
+    token_end_ = i;
+    pos_ = i;
+    pending_end_ = self_closing_;
+    return XmlToken::kStart;
+}
+
+XmlToken XmlScanner::end_tag(std::size_t at) {
+    std::size_t name_begin = at + 2;
+    std::size_t i = name_end(text_all_, name_begin);
+    if (i - name_begin > kXmlMaxNameBytes) return fail(kLimit);
+    std::string_view name = text_all_.substr(name_begin, i - name_begin);
+    while (i < text_all_.size() && is_space(text_all_[i])) ++i;
+    if (i >= text_all_.size() || text_all_[i] != '>') return fail(kFail);
+    if (open_.empty() || open_.back() != name) return fail(kFail);
+    open_.pop_back();
+    name_ = name;
+    attributes_.clear();
+    token_begin_ = at;
+    token_end_ = i + 1;
+    pos_ = i + 1;
+    return XmlToken::kEnd;
+}
+
+bool xml_needs_decoding(std::string_view raw) {
+    return raw.find_first_of("&_\r") != std::string_view::npos;
+}
+
+void xml_decode_append(std::string &out, std::string_view raw) {
+    if (!xml_needs_decoding(raw)) {
+        out.append(raw);
+        return;
+    }
+    // Line ends in markup are one LF, as every XML processor reads them; a CR written as a
+    // reference stays, and the unescaping below turns that into the character.
+    std::string plain;
+    plain.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\r') {
+            plain.push_back('\n');
+            if (i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
+        } else {
+            plain.push_back(raw[i]);
+        }
+    }
+    out.append(xml_unescape(plain));
+}
+
+}  // namespace tabsmith
