@@ -11,6 +11,8 @@
 namespace tabsmith {
 
 constexpr std::int64_t kMaxSerial = 2958465;   // 9999-12-31
+// Days between the 1900 and the 1904 date systems: a 1904 serial names the date 1462 days later.
+constexpr std::int64_t kDate1904Offset = 1462;
 
 bool is_leap_year(int year);
 

@@ -54,6 +54,7 @@ constexpr std::size_t kKeyValueBytes = 6000;        // XLS_KEY_VALUE_LEN
 
 constexpr std::uint16_t kNoRowStyle = 65535;
 constexpr std::uint8_t kFlagUnset = 0xFF;
+constexpr std::uint8_t kFlagYes = 0;
 
 // Cell XF references of the preset formats every new book carries (reference = record + 1).
 constexpr std::uint16_t kXfDate = 1;

@@ -43,6 +43,16 @@ struct PackageSource {
     std::size_t shared_strings_count = 0;  // strings of the table that came from the package
     std::string calc_chain_path;         // dropped at save: it lists the formulas of the old cells
     StyleBase style_base;
+    // Sheets of the workbook that hold no cells (chart, dialog and macro sheets): they stay in
+    // the workbook's sheet list, before the book's sheet `position` (or last).
+    struct OtherSheet {
+        int position = 0;
+        std::string name;
+        std::string relationship_id;
+        int sheet_id = 0;
+        std::string extra_attributes;
+    };
+    std::vector<OtherSheet> other_sheets;
     bool date1904 = false;
 };
 
@@ -51,6 +61,7 @@ struct PackageSource {
 struct SheetSource {
     std::string part_path;               // "xl/worksheets/sheet1.xml"
     std::string relationship_id;         // the workbook's r:id of the sheet
+    int sheet_id = 0;                    // the workbook's sheetId of the sheet (0: none read)
     std::string sheet_element_extra;     // attributes of the workbook's <sheet> other than name, sheetId, r:id
     std::string root_start_tag;          // "<worksheet ...>" with its namespace declarations
     // Top-level elements other than sheetData, in document order: local name and whole text.

@@ -8,7 +8,11 @@
 
 namespace tabsmith {
 
-int SharedStringTable::put(std::string_view utf8) {
+int SharedStringTable::put(std::string_view utf8) { return put(utf8, false); }
+
+int SharedStringTable::put_distinct(std::string_view utf8) { return put(utf8, true); }
+
+int SharedStringTable::put(std::string_view utf8, bool distinct) {
     try {
         if (slots_.size() == slots_.capacity()) {
             std::size_t capacity = slots_.capacity();
@@ -16,13 +20,13 @@ int SharedStringTable::put(std::string_view utf8) {
         }
         auto found = lookup_.find(utf8);
         std::uint32_t entry = 0;
-        if (found != lookup_.end()) {
+        if (found != lookup_.end() && !distinct) {
             entry = found->second;
         } else {
             entry = static_cast<std::uint32_t>(entries_.size());
             entries_.emplace_back(utf8);
             try {
-                lookup_.emplace(entries_.back(), entry);
+                if (found == lookup_.end()) lookup_.emplace(entries_.back(), entry);
             } catch (...) {
                 entries_.pop_back();
                 throw;

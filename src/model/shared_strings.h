@@ -16,6 +16,9 @@ class SharedStringTable {
 public:
     // Appends one index for `utf8`; returns it, or kNoMemory when memory runs out (nothing changes).
     int put(std::string_view utf8);
+    // put() that always stores a new entry, so that entry n is index n: a package's table is
+    // read this way, and its strings keep their numbers (and their formatted runs) at save.
+    int put_distinct(std::string_view utf8);
     void clear();
 
     // Indexes handed out so far.
@@ -28,6 +31,8 @@ public:
     const std::string &entry_text(std::size_t entry) const { return entries_[entry]; }
 
 private:
+    int put(std::string_view utf8, bool distinct);
+
     std::vector<std::uint32_t> slots_;
     std::deque<std::string> entries_;   // a deque never moves its strings, so views stay valid
     std::unordered_map<std::string_view, std::uint32_t> lookup_;

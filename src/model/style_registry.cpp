@@ -246,17 +246,7 @@ StyleRegistry::StyleRegistry() {
 }
 
 int StyleRegistry::seed_defaults() {
-    xfs_.clear();
-    fonts_.clear();
-    fills_.clear();
-    borders_.clear();
-    num_formats_.clear();
-    xf_index_.clear();
-    font_index_.clear();
-    fill_index_.clear();
-    border_index_.clear();
-    kind_index_.clear();
-    kind_decimals_index_.clear();
+    clear_tables();
 
     FontRecord font;
     if (append(font) != 0) return kNoMemory;
@@ -289,6 +279,20 @@ int StyleRegistry::seed_defaults() {
     link.style_xf = 1;
     hyperlink_xf_ = static_cast<std::uint32_t>(xfs_.size());
     return append(link);
+}
+
+void StyleRegistry::clear_tables() {
+    xfs_.clear();
+    fonts_.clear();
+    fills_.clear();
+    borders_.clear();
+    num_formats_.clear();
+    xf_index_.clear();
+    font_index_.clear();
+    fill_index_.clear();
+    border_index_.clear();
+    kind_index_.clear();
+    kind_decimals_index_.clear();
 }
 
 void StyleRegistry::clear_xfs() {

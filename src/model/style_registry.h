@@ -145,6 +145,8 @@ public:
     // Replaces every table with the contents of a new book: 0, or -2 when memory runs out (the
     // tables are then incomplete and the book must not be used).
     int seed_defaults();
+    // Empties every table (a package's own records replace the defaults).
+    void clear_tables();
     // Empties the XF table (a template's own cell formats replace the presets).
     void clear_xfs();
 

@@ -121,7 +121,6 @@ constexpr std::string_view kWeightMedium = " ﾒﾃﾞｨｳﾑ";
 constexpr double kUnsetColumnWidth = 8.38;
 constexpr double kCentimetresToInches = 0.3937;
 constexpr int kMarginDecimals = 6, kRowHeightDecimals = 6, kDefaultRowHeightDecimals = 1, kWidthDecimals = 3;
-constexpr std::uint8_t kFlagYes = 0;
 constexpr int kMinZoom = 10, kMaxZoom = 400;
 // Built-in font name ids whose header/footer font code carries a weight.
 constexpr std::uint8_t kFontPop = 31, kFontTextbook = 32, kFontBrush = 33;

@@ -1,0 +1,47 @@
+// The part readers of the package reader, each filling the book from one part's text, and the
+// relationship and path rules that bind the parts together.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/book.h"
+
+namespace tabsmith {
+
+struct Relationship {
+    std::string id;
+    std::string type;      // the type URI
+    std::string target;    // resolved to a package part name ("xl/worksheets/sheet1.xml")
+    bool external = false;
+};
+
+// The relationships of a relationship part; `source_part` is the part they belong to ("" for
+// the package itself), against which relative targets are resolved. kOk or the scanner's error.
+int read_relationships(std::string_view text, std::string_view source_part, std::vector<Relationship> &out);
+// The relationship part of a part: "xl/workbook.xml" -> "xl/_rels/workbook.xml.rels".
+std::string relationships_path(std::string_view part);
+// A target relative to the folder of `source_part` (or absolute, from the package root), with
+// "." and ".." resolved; "" when it would leave the package.
+std::string resolve_target(std::string_view source_part, std::string_view target);
+// Whether a relationship type URI ends with `/kind` (both the transitional and strict forms).
+bool relationship_is(const Relationship &relationship, std::string_view kind);
+
+// One sheet listed by the workbook part.
+struct WorkbookSheet {
+    std::string name;
+    std::string relationship_id;
+    int sheet_id = 0;
+    std::string extra_attributes;   // other attributes of the <sheet> element, as written
+};
+
+int read_workbook_part(std::string_view text, std::vector<WorkbookSheet> &sheets, bool &date1904);
+// Fills book.shared_strings; with `items`, also keeps the <si> elements as written.
+int read_shared_strings_part(Book &book, std::string_view text, std::string *items);
+// Replaces the book's style tables with the part's records (see the numbering in the reader).
+int read_styles_part(Book &book, std::string_view text);
+// Fills one sheet. With `source`, keeps the sheet's XML around its cells for the save.
+int read_worksheet_part(Book &book, Sheet &sheet, std::string_view text, SheetSource *source);
+
+}  // namespace tabsmith
