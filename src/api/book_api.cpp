@@ -99,7 +99,35 @@ int open_book(XLS_BOOK *record, const char *options_text) {
         err.fail(stored);
         return kOpenError;
     }
-    return err.raise(kUnsupported, Msg::k00900, path.c_str());
+    if (type != kFileTypeXlsx && type != kFileTypeXlsm) return err.raise(kUnsupported, Msg::k00900, path.c_str());
+
+    const bool list_only = options.mode == OpenMode::kList;
+    int rc = read_workbook(*book, path, options.read_memory, list_only);
+    if (rc != 0) {
+        char detail[64];
+        std::snprintf(detail, sizeof detail, list_only ? "tsx_list_excel2007() rc=%d" : "tsx_read_excel2007() rc=%d", rc);
+        switch (rc) {
+        case kOpenError:
+        case kReadError: return err.raise(kOpenError, Msg::k03101, path.c_str());
+        case kUnsupported: return err.raise(kUnsupported, Msg::k00900, path.c_str());
+        case kNoMemory: return err.raise_out_of_memory();
+        default: return err.raise(kFail, Msg::k03600, detail);
+        }
+    }
+    if (!list_only) {
+        book->from_file = true;
+        book->read_memory = options.read_memory;
+        book->macro = type == kFileTypeXlsm;
+        // A book filled from a template is saved under the caller's name as written; a book
+        // read or updated is saved over the file it came from.
+        std::string name = options.has_template && options.has_book ? working_path(options.book_as_written) : path;
+        if (options.read_memory) name = options.book_name;
+        if (book->macro && !name.ends_with(".xlsm") && name.size() >= 5) name.replace(name.size() - 5, 5, ".xlsm");
+        book->file_name = name;
+        book->memory_name = options.read_memory || options.write_memory ? name : options.book_name;
+    }
+    adopt_book(record, std::move(fresh));
+    return 0;
 }
 
 // A writer result the save reports as a write error like kOpenError and kWriteError; no writer

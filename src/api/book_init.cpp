@@ -4,13 +4,16 @@
 #include "api/book_init.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <new>
 
 #include "datasource/csv_source.h"
 #include "formula/recalc.h"
+#include "image/file_type.h"
 #include "props/auto_width.h"
 #include "props/property.h"
+#include "readers/xlsx_reader.h"
 #include "support/files.h"
 #include "support/mfile.h"
 #include "support/zip_archive.h"
@@ -18,8 +21,56 @@
 
 namespace tabsmith {
 
+namespace {
+
+bool ends_with_ignoring_case(std::string_view text, std::string_view end) {
+    if (text.size() < end.size()) return false;
+    text = text.substr(text.size() - end.size());
+    for (std::size_t i = 0; i < end.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != end[i]) return false;
+    return true;
+}
+
+// The TEMPLATE statement: a book that has no sheet yet becomes the template's copy, to be
+// filled and saved under the book's own name.
+int load_template_statement(Book &book, std::string_view value) {
+    std::string name(value);
+    if (!ends_with_ignoring_case(name, ".xlsx") && !ends_with_ignoring_case(name, ".xlsm")) name += ".xlsx";
+    if (name.size() > kDataSourcePathBytes) return book.err.raise(kBadArgument, Msg::k00005);
+    const std::string path = working_path(name);
+    if (book.from_file || book.sheet_count() > 0)
+        return book.err.raise(kFail, Msg::k03600, "TEMPLATE: the book has sheets already");
+    int type = 0;
+    if (probe_workbook(path, false, type) != 0) return book.err.raise(kOpenError, Msg::k03101, path.c_str());
+    if (type != kFileTypeXlsx && type != kFileTypeXlsm) return book.err.raise(kUnsupported, Msg::k00900, path.c_str());
+    int rc = read_workbook(book, path, false, false);
+    if (rc != 0) {
+        // Whatever the reader left goes: the book is as new again.
+        std::string file_name = book.file_name;
+        init_book(book, kFileTypeXlsx);
+        book.file_name = std::move(file_name);
+        switch (rc) {
+        case kOpenError:
+        case kReadError: return book.err.raise(kOpenError, Msg::k03101, path.c_str());
+        case kUnsupported: return book.err.raise(kUnsupported, Msg::k00900, path.c_str());
+        case kNoMemory: return book.err.raise_out_of_memory();
+        default: {
+            char detail[64];
+            std::snprintf(detail, sizeof detail, "tsx_read_excel2007() rc=%d", rc);
+            return book.err.raise(kFail, Msg::k03600, detail);
+        }
+        }
+    }
+    book.from_file = true;
+    book.macro = type == kFileTypeXlsm;
+    return 0;
+}
+
+}  // namespace
+
 int init_book(Book &book, int file_type) {
     register_data_source_paste(&apply_data_source);
+    register_template_load(&load_template_statement);
     book.file_type = file_type;
     if (file_type == kFileTypeXls) {
         book.max_rows = kXlsMaxRows;
@@ -37,24 +88,69 @@ int init_book(Book &book, int file_type) {
     book.sheets.reserve(10);
     book.shared_strings.clear();
     book.variables.clear();
+    book.source.reset();
+    book.date1904 = book.values_changed = false;
     return book.styles.seed_defaults();
 }
 
 int probe_workbook(const std::string &path, bool from_memory, int &type) {
-    type = 0;
-    if (from_memory) return mfind(path) ? 0 : kOpenError;
-    std::FILE *file = open_input_file(path);
-    if (!file) return kOpenError;
-    unsigned char head[8];
-    std::size_t got = std::fread(head, 1, sizeof head, file);
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) return kReadError;
-    (void)got;
+    // The probe's source modes: a memory file's name, or a path.
+    constexpr int kProbeMemoryFile = 0, kProbePath = 1;
+    type = -1;
+    int rc = probe_file_type(from_memory ? kProbeMemoryFile : kProbePath, path, type);
+    if (rc != 0) return rc;
+    return type < 0 ? kFail : 0;
+}
+
+int read_workbook(Book &book, const std::string &path, bool from_memory, bool list_only) {
+    XlsxReadRequest request;
+    request.archive = path;
+    request.from_memory = from_memory;
+    request.list_only = list_only;
+    book.sheets.clear();
+    return read_xlsx_package(book, request);
+}
+
+namespace {
+
+// Every formula cell of the book; `visit` gets the sheet index and the cell.
+template <typename Visit>
+void for_each_formula_cell(Book &book, Visit visit) {
+    for (auto &sheet : book.sheets)
+        for (Row &row : sheet->rows)
+            for (Cell &cell : row.cells)
+                if (cell.kind == kCellFormula || cell.kind == kCellFormulaValue) visit(cell);
+}
+
+// A package's cached formula results stay true while no value changed. Once one did, every
+// formula is computed again where the evaluator can; what it cannot compute loses its old
+// result, and the package asks its readers to compute on loading.
+int prepare_package_formulas(Book &book) {
+    if (book.values_changed) {
+        for_each_formula_cell(book, [](Cell &cell) {
+            if (const CellExtra *extra = cell.extra_record(); extra && extra->value_type != 0) {
+                cell.kind = kCellFormula;
+                cell.extra().value_type = 0;
+                cell.set_text({});
+            }
+        });
+    }
+    if (book.settings.recalc)
+        if (int rc = recalc_book(book); rc != 0) return rc;
+    bool uncomputed = !book.settings.recalc;
+    for_each_formula_cell(book, [&](Cell &cell) { uncomputed = uncomputed || cell.kind == kCellFormula; });
+    book.source->full_calc_on_load = uncomputed;
     return 0;
 }
 
+}  // namespace
+
 int prepare_book_for_save(Book &book) {
+    if (book.source) {
+        if (int rc = prepare_package_formulas(book); rc != 0) return rc;
+        apply_auto_widths(book);
+        return 0;
+    }
     if (book.sheet_count() == 0) {
         // All three or none: a save that ran out of memory half way is made again from the
         // same book.
@@ -91,7 +187,7 @@ void reverse_sheet_order(Book &book) {
 }  // namespace
 
 int save_book(Book &book, const SaveTarget &target) {
-    if (book.from_file) return kFail;  // the update path arrives with the template reader
+    if (book.from_file && !book.source) return kFail;
     mclose_all();
     // A save that fails leaves the caller's book as it was for another try: the three sheets a
     // book without any is saved with are the save's, and a descending order is undone again

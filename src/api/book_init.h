@@ -12,9 +12,15 @@ namespace tabsmith {
 // Sets the limits, flags and defaults of a book for .xlsx (12) or .xls (11). 0 or kNoMemory.
 int init_book(Book &book, int file_type);
 
-// Checks that a workbook can be opened for reading and tells its type. 0 and the type, or
-// kOpenError when the file (or memory file) cannot be opened, kReadError when it cannot be read.
+// Checks that a workbook can be opened for reading and tells its type by content. 0 and the
+// type (kFileTypeXlsx, kFileTypeXlsm, kFileTypeXls or another file type), or kOpenError when
+// the file (or memory file) cannot be opened, kReadError when it cannot be read, kFail when
+// its content matches no known type.
 int probe_workbook(const std::string &path, bool from_memory, int &type);
+
+// Reads a .xlsx/.xlsm package into the book (only its sheet names with `list_only`). 0 or the
+// reader's result, without a message.
+int read_workbook(Book &book, const std::string &path, bool from_memory, bool list_only);
 
 // What every save does before the first part is written: the default sheets of an empty book,
 // computed formulas and automatic widths. The writers then only read the book.

@@ -105,7 +105,10 @@ int open_sheet(Book &book, const char *options) {
         if (source == kIndexNotFound) return book.err.raise(kNoSheet, Msg::k03002, template_name.c_str());
         int index = add_current_sheet(book, name);
         if (index < 0) return index;
-        book.sheets[static_cast<std::size_t>(index)]->template_source = source;
+        Sheet &copy = *book.sheets[static_cast<std::size_t>(index)];
+        copy.template_source = source;
+        // The copy starts as the template sheet is now: its cells, formats and layout.
+        copy_sheet_content(*book.sheets[static_cast<std::size_t>(source)], copy);
         return 0;
     }
     }

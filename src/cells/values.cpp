@@ -270,6 +270,24 @@ std::string percent_text(const Cell &cell) {
     return normalise_decimal(buffer) + "%";
 }
 
+// A value put into a package's cell that shows numbers as General still shows as what it is:
+// a date as a date, a time as a time. The cell keeps the rest of its format.
+int give_package_cell_a_format(Book &book, Cell &cell) {
+    std::uint32_t format = 0;
+    switch (cell.kind) {
+    case kCellDate: format = 14; break;
+    case kCellDateTime: format = 22; break;
+    case kCellTimeHm: format = 20; break;
+    case kCellTimeHms: format = 21; break;
+    case kCellPercent: format = 9; break;
+    default: return 0;
+    }
+    XfRecord xf = cell_xf(book, cell);
+    if (xf.format_mode != kFormatBuiltin || xf.format != 0) return 0;
+    xf.format = format;
+    return set_cell_xf(book, cell, xf);
+}
+
 }  // namespace
 
 int check_value_length(Book &book, std::size_t bytes) {
@@ -391,7 +409,10 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
         std::snprintf(detail, sizeof detail, "tsx_put_cell() return=%d", rc);
         return book.err.raise(kFail, Msg::k03600, detail);
     }
-    if (!book.from_file && fresh.style == 0) {
+    if (book.from_file) {
+        book.values_changed = true;
+        if (int rc = give_package_cell_a_format(book, fresh); rc != 0) return rc;
+    } else if (fresh.style == 0) {
         switch (fresh.kind) {
             case kCellDate: fresh.style = kXfDate; break;
             case kCellDateTime: fresh.style = kXfDateTime; break;
@@ -428,6 +449,12 @@ std::string cell_value_text(const Book &book, const Cell &cell) {
     switch (cell.kind) {
         case kCellText: return cell.text();
         case kCellString: return shared_string_text(book, cell);
+        case kCellBoolean: return cell.integer() != 0 ? "TRUE" : "FALSE";
+        case kCellError: return cell.text();
+        case kCellFormulaValue:
+            // A formula read from a package (or computed) shows its value.
+            if (!cell.text().empty()) return cell.text();
+            return shortest_number_text(cell.number());
         case kCellInteger: return exact_number_text(cell);
         case kCellFloat: return normalise_decimal(exact_number_text(cell));
         case kCellPercent: return percent_text(cell);
@@ -448,7 +475,10 @@ std::string cell_kind_name(const Cell &cell) {
         case kCellPercent: return "PERCENT";
         case kCellDate: return "DATE";
         case kCellDateTime: return "DATE_TIME";
-        case kCellFormula: return "FORMULA:" + (cell.formula() ? *cell.formula() : std::string());
+        case kCellBoolean: return "BOOLEAN";
+        case kCellError: return "ERROR";
+        case kCellFormula:
+        case kCellFormulaValue: return "FORMULA:" + (cell.formula() ? *cell.formula() : std::string());
         default: return {};
     }
 }

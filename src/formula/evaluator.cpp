@@ -539,6 +539,9 @@ int FormulaRun::cell_value(int sheet, int row, int column, FormulaValue &out) co
     case kCellTimeHm:
     case kCellTimeHms: return serial_value(*cell, out);
     case kCellFormulaValue:
+        // A cached number read from a package has no text beside it.
+        if (cell->text().empty())
+            return out.parse_number(shortest_number_text(cell->number())) == 0 ? kFormulaOk : kFormulaUnsupported;
         if (out.parse_number(cell->text()) != 0 || !out.is_number()) out.set_text(cell->text());
         return kFormulaOk;
     case kCellFormula: return kFormulaUnsupported;

@@ -111,6 +111,8 @@ struct Cell {
     // The extra record, created on demand (formulas read from a package); nullptr when none.
     CellExtra &extra();
     const CellExtra *extra_record() const { return extra_.get(); }
+    // A copy with its own extra record.
+    Cell clone() const;
 
 private:
     static const std::string &empty_text();
@@ -235,6 +237,10 @@ int ensure_cell(Book &book, Sheet &sheet, int row, int column);
 // Grows the column attributes and flags together to at least `count` entries; running out of
 // memory (std::bad_alloc) leaves both as they were, so they never differ in length.
 void ensure_column_count(Sheet &sheet, std::size_t count);
+// Gives `to` everything of `from` but its name: cells, rows, columns, merges, settings and the
+// package XML around the cells (which then belongs to no package part yet). May throw
+// std::bad_alloc; `to` is then partly filled.
+void copy_sheet_content(const Sheet &from, Sheet &to);
 // Appends a sheet record with the given name; returns its index or kNoMemory.
 int add_sheet(Book &book, std::string_view name);
 // add_sheet for a statement or call that adds a sheet: the new sheet becomes current. Its

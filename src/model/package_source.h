@@ -54,6 +54,8 @@ struct PackageSource {
     };
     std::vector<OtherSheet> other_sheets;
     bool date1904 = false;
+    // Set by the save when a formula is left without a value: readers are asked to compute.
+    bool full_calc_on_load = false;
 };
 
 // One sheet's XML around its cells, as the package had it. The save writes new cell data and

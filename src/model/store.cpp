@@ -70,6 +70,16 @@ void Cell::set_text(std::string_view text) {
     drop_extra_if_unused();
 }
 
+Cell Cell::clone() const {
+    Cell copy;
+    copy.kind = kind;
+    copy.style = style;
+    copy.sst = sst;
+    copy.value_ = value_;
+    if (extra_) copy.extra_ = std::make_unique<CellExtra>(*extra_);
+    return copy;
+}
+
 CellExtra &Cell::extra() {
     if (!extra_) extra_ = std::make_unique<CellExtra>();
     return *extra_;
@@ -224,6 +234,45 @@ const Cell *find_cell(const Book &book, int sheet_index, int row, int column) {
     if (column < 0 || column >= r.used || static_cast<std::size_t>(column) >= r.cells.size()) return nullptr;
     const Cell &cell = r.cells[static_cast<std::size_t>(column)];
     return cell.empty() ? nullptr : &cell;
+}
+
+void copy_sheet_content(const Sheet &from, Sheet &to) {
+    to.rows.clear();
+    to.rows.resize(from.rows.size());
+    for (std::size_t r = 0; r < from.rows.size(); ++r) {
+        const Row &source = from.rows[r];
+        Row &row = to.rows[r];
+        row.cells.reserve(source.cells.size());
+        for (const Cell &cell : source.cells) row.cells.push_back(cell.clone());
+        row.used = source.used;
+        row.style = source.style;
+        row.height_flag = source.height_flag;
+        row.hidden_flag = source.hidden_flag;
+        row.outline_flag = source.outline_flag;
+        if (source.attributes) row.attributes = std::make_unique<RowAttributes>(*source.attributes);
+    }
+    to.rows_used = from.rows_used;
+    to.columns = from.columns;
+    to.column_flags = from.column_flags;
+    to.merges = from.merges;
+    to.settings = from.settings;
+    to.settings.selected = false;
+    to.settings.code_name.clear();
+    to.source.reset();
+    if (from.source) {
+        auto source = std::make_unique<SheetSource>();
+        source->root_start_tag = from.source->root_start_tag;
+        source->elements = from.source->elements;
+        source->sheet_element_extra = from.source->sheet_element_extra;
+        if (from.source->loaded) {
+            source->loaded = std::make_unique<Sheet>();
+            source->loaded->settings = from.source->loaded->settings;
+            source->loaded->columns = from.source->loaded->columns;
+            source->loaded->column_flags = from.source->loaded->column_flags;
+            source->loaded->merges = from.source->loaded->merges;
+        }
+        to.source = std::move(source);
+    }
 }
 
 }  // namespace tabsmith

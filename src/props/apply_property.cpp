@@ -11,6 +11,7 @@ namespace tabsmith {
 namespace {
 
 std::atomic<DataSourcePaste> registered_paste{nullptr};
+std::atomic<TemplateLoad> registered_template_load{nullptr};
 
 bool in(int id, int first, int last) { return id >= first && id <= last; }
 
@@ -38,6 +39,13 @@ bool sheet_family(int id) {
 }  // namespace
 
 void register_data_source_paste(DataSourcePaste paste) { registered_paste.store(paste); }
+
+void register_template_load(TemplateLoad load) { registered_template_load.store(load); }
+
+int load_template(Book &book, std::string_view path) {
+    if (TemplateLoad load = registered_template_load.load()) return load(book, path);
+    return book.err.raise(kFail, Msg::k03600, "TEMPLATE");
+}
 
 int apply_property(Book &book, int id, PropertyTarget &target, std::string_view value) {
     if (cell_family(id)) return apply_cell_property(book, id, target, value);

@@ -72,6 +72,12 @@ int apply_property(Book &book, int id, PropertyTarget &target, std::string_view 
 using DataSourcePaste = int (*)(Book &book, int id, const PropertyTarget &target, std::string_view path);
 void register_data_source_paste(DataSourcePaste paste);
 
+// The TEMPLATE statement loads a workbook through the readers, which also sit above this module;
+// the API registers the loader as it registers the paste.
+using TemplateLoad = int (*)(Book &book, std::string_view path);
+void register_template_load(TemplateLoad load);
+int load_template(Book &book, std::string_view path);
+
 // The cell-formatting family: heights, breaks, widths, borders, fonts, fills, gradients,
 // alignment, wrap, vertical text, shrink, merge, number formats, filter, automatic widths.
 int apply_cell_property(Book &book, int id, const PropertyTarget &target, std::string_view value);

@@ -412,7 +412,7 @@ int apply_sheet_property(Book &book, int id, const PropertyTarget &target, std::
     case kPropBookManager: return store_text(book, value, kDocumentTextBytes, settings.manager);
     case kPropBookTitle: return store_text(book, value, kDocumentTitleBytes, settings.title);
     case kPropBookSubject: return store_text(book, value, kDocumentTitleBytes, settings.subject);
-    case kPropTemplate: return book.err.raise(kFail, Msg::k03600, "TEMPLATE");
+    case kPropTemplate: return load_template(book, value);
     case kPropBookWritePassword: return store_text(book, value, kPasswordBytes, settings.write_password);
     case kPropBookRecalc: return store_switch(book, value, settings.recalc);
     case kPropBookBackup: return store_switch(book, value, settings.backup);

@@ -118,7 +118,8 @@ private:
     int start_in_data(std::string_view name);
     int end_in_data(std::string_view name);
     int store_cell();
-    void store_number(Cell &cell, std::string_view text, int category);
+    // `own_system`: the text is a serial of the book's date system (else of the 1900 one).
+    void store_number(Cell &cell, std::string_view text, int category, bool own_system = true);
 
     Book &book_;
     Sheet &sheet_;
@@ -325,7 +326,7 @@ int WorksheetReader::end_in_data(std::string_view name) {
     return kOk;
 }
 
-void WorksheetReader::store_number(Cell &cell, std::string_view text, int category) {
+void WorksheetReader::store_number(Cell &cell, std::string_view text, int category, bool own_system) {
     double number = 0;
     if (!parse_number(text, number) || !std::isfinite(number)) {
         // Not a number after all: kept as the text it is.
@@ -346,6 +347,8 @@ void WorksheetReader::store_number(Cell &cell, std::string_view text, int catego
                         : category == kCategoryTime ? kCellTimeHm
                                                     : kCellTimeHms;
         if (kind == kCellDate && fraction != 0) kind = kCellDateTime;
+        // Dates are held in the 1900 system; the writer turns them back for a 1904 book.
+        if (own_system && book_.date1904) days += static_cast<double>(kDate1904Offset);
         cell.kind = kind;
         cell.set_integer(static_cast<std::int64_t>(days));
         if (kind != kCellDate) cell.set_text(shortest_number_text(fraction));
@@ -439,10 +442,9 @@ int WorksheetReader::store_cell() {
     } else if (type == "d") {
         double serial = 0;
         if (parse_iso_serial(raw, serial)) {
-            if (book_.date1904) serial -= kDate1904Offset;
             std::string text = shortest_number_text(serial);
             int category = categories_[cell_.style];
-            store_number(cell, text, category == kCategoryGeneral ? kCategoryDateTime : category);
+            store_number(cell, text, category == kCategoryGeneral ? kCategoryDateTime : category, false);
         }
     } else {
         store_number(cell, raw, categories_[cell_.style]);

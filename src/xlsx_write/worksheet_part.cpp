@@ -72,6 +72,11 @@ constexpr XmlTemplate kXmlCellFormulaReady{"<c r=\"{cell}\"{style}>{element}</c>
 constexpr XmlTemplate kXmlCellFormulaValue{"<c r=\"{cell}\"{attributes}><f>{formula}</f><v>{value}</v></c>"};
 constexpr std::string_view kValueTypeString = " t=\"str\"";
 constexpr std::string_view kValueTypeError = " t=\"e\"";
+constexpr std::string_view kValueTypeBoolean = " t=\"b\"";
+constexpr XmlTemplate kXmlCellTyped{"<c r=\"{cell}\"{style}{type}><v>{value}</v></c>"};
+// A formula read from a package, with the attributes of its <f> element as they were.
+constexpr XmlTemplate kXmlCellPackageFormula{"<c r=\"{cell}\"{attributes}><f{formula_attributes}>{formula}</f>{value}</c>"};
+constexpr XmlTemplate kXmlValue{"<v>{value}</v>"};
 constexpr XmlTemplate kSheetProtection{
     "<sheetProtection sheet=\"1\" formatCells=\"0\" formatColumns=\"0\" formatRows=\"0\" insertColumns=\"0\" "
     "insertRows=\"0\" insertHyperlinks=\"0\" deleteColumns=\"0\" deleteRows=\"0\" sort=\"0\" autoFilter=\"0\" "
@@ -270,8 +275,10 @@ struct CellPlace {
 };
 
 // The cell's own style, else its kind's, else its row's, else its column's.
-std::uint16_t cell_style(const Sheet &sheet, const Cell &cell, const CellPlace &place) {
+std::uint16_t cell_style(const Book &book, const Sheet &sheet, const Cell &cell, const CellPlace &place) {
     std::uint16_t style = cell.style;
+    // A package's cells name their formats themselves: one without s="k" shows format 0.
+    if (book.from_file) return style;
     if (style == 0) style = kind_default_style(cell.kind);
     // A row format covers its cells before a column format does, as spreadsheet programs show it.
     if (style == 0 && place.row_style != kNoRowStyle) style = place.row_style;
@@ -297,7 +304,45 @@ void write_text_cell(const Cell &cell, CellAt name, CellStyle style, std::string
     xml_fill<kXmlCellInline>(out, name, style, keep_blanks ? kPreserveSpace : ""sv, XmlText{text});
 }
 
+// A formula read from a package keeps its own <f> attributes (shared and array formulas) and
+// its cached value as long as the save trusts it (RECALC on: computed or untouched).
+void write_package_formula_cell(const Book &book, const Cell &cell, const CellExtra &extra, CellAt name,
+                                CellStyle style, std::string &out) {
+    const bool with_value = cell.kind == kCellFormulaValue && book.settings.recalc;
+    // A formula the save computed carries no type of its own: its text tells.
+    char type = extra.value_type;
+    if (type == 0) {
+        type = cell.text().empty() || is_number_text(cell.text()) ? 'n' : is_error_text(cell.text()) ? 'e' : 's';
+    }
+    std::string_view value_type;
+    if (with_value) {
+        switch (type) {
+        case 's': value_type = kValueTypeString; break;
+        case 'b': value_type = kValueTypeBoolean; break;
+        case 'e': value_type = kValueTypeError; break;
+        default: break;
+        }
+    }
+    auto attributes = [&](std::string &o) {
+        append_value(o, style);
+        o.append(value_type);
+    };
+    auto value = [&](std::string &o) {
+        if (!with_value) return;
+        if (type == 'n' && cell.text().empty()) xml_fill<kXmlValue>(o, Shortest{cell.number()});
+        else if (type == 'n') xml_fill<kXmlValue>(o, XmlText{cell.text()});
+        else if (type == 'b') xml_fill<kXmlValue>(o, cell.text() == "TRUE" ? "1"sv : "0"sv);
+        else xml_fill<kXmlValue>(o, XmlText{cell.text()});
+    };
+    auto formula_attributes = [&](std::string &o) { o.append(extra.formula_attributes); };
+    xml_fill<kXmlCellPackageFormula>(out, name, attributes, formula_attributes, XmlText{*cell.formula()}, value);
+}
+
 void write_formula_cell(const Book &book, const Cell &cell, CellAt name, CellStyle style, std::string &out) {
+    if (const CellExtra *extra = cell.extra_record(); extra && (extra->value_type != 0 || !extra->formula_attributes.empty())) {
+        write_package_formula_cell(book, cell, *extra, name, style, out);
+        return;
+    }
     std::string_view formula = cell.formula() ? std::string_view(*cell.formula()) : std::string_view();
     if (!formula.empty() && formula.front() == '<') {
         // A ready formula element kept from a template. Its value is computed on opening.
@@ -337,11 +382,11 @@ void write_formula_cell(const Book &book, const Cell &cell, CellAt name, CellSty
 }
 
 int write_cell(const Book &book, const Sheet &sheet, const Cell &cell, const CellPlace &place, std::string &out) {
-    if (place.merged_inner) {
+    if (place.merged_inner && !book.from_file) {
         xml_fill<kXmlCellMerged>(out, place.name, std::max<int>(cell.style, 1));
         return kOk;
     }
-    const CellStyle style{cell_style(sheet, cell, place)};
+    const CellStyle style{cell_style(book, sheet, cell, place)};
     switch (cell.kind) {
     case kCellEmpty: xml_fill<kXmlCellEmpty>(out, place.name, style); return kOk;
     case kCellString:
@@ -354,7 +399,18 @@ int write_cell(const Book &book, const Sheet &sheet, const Cell &cell, const Cel
     case kCellDateTime:
     case kCellTimeHm:
     case kCellTimeHms:
+        if (book.date1904) {
+            // Held in the 1900 system; a 1904 workbook counts from four years later.
+            xml_fill<kXmlCellValue>(out, place.name, style, Shortest{cell.number() - kDate1904Offset});
+            return kOk;
+        }
         xml_fill<kXmlCellValue>(out, place.name, style, [&](std::string &o) { append_serial(o, cell); });
+        return kOk;
+    case kCellBoolean:
+        xml_fill<kXmlCellTyped>(out, place.name, style, kValueTypeBoolean, cell.integer() != 0 ? "1"sv : "0"sv);
+        return kOk;
+    case kCellError:
+        xml_fill<kXmlCellTyped>(out, place.name, style, kValueTypeError, XmlText{cell.text()});
         return kOk;
     case kCellText: write_text_cell(cell, place.name, style, out); return kOk;
     case kCellFormula:
@@ -521,6 +577,7 @@ void append_row_attributes(const Row &row, std::string &out) {
                              Decimals{row.attributes->height / 100.0, kRowHeightDecimals});
     else if (row_hidden(row))
         out.append(kRowHiddenAttribute);
+    if (row.attributes) out.append(row.attributes->extra);
 }
 
 int write_rows(const Book &book, const Sheet &sheet, const ColumnNames &columns, std::string &out, PartSink *sink,
