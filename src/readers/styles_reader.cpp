@@ -251,7 +251,7 @@ void end_element(StylesState &state, const XmlScanner &scanner) {
 
 int read_styles_part(Book &book, std::string_view text) {
     book.styles.clear_tables();
-    StylesState state{book};
+    StylesState state{book, Section::kNone, {}, {}, {}, {}};
     XmlScanner scanner(text);
     for (XmlToken token; state.rc == kOk && (token = scanner.next()) != XmlToken::kEndOfInput;) {
         if (token == XmlToken::kStart) start_element(state, scanner);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "format/serial.h"
 #include "model/address.h"
 #include "support/results.h"
 #include "xlsx_write/part_table.h"
