@@ -1,0 +1,207 @@
+// Reading packages through TXLS_open_book: sheets bound through relationships, value kinds,
+// styles and dates, the modes, and packages that must be refused with a coded error.
+#include <gtest/gtest.h>
+
+#include "common/fixtures.h"
+#include "common/package_builder.h"
+
+namespace tabsmith::testing {
+namespace {
+
+class ReaderTest : public BookTest {
+protected:
+    std::string save(const WorkbookPackage &package, const std::string &name = "book.xlsx") {
+        std::string path = folder / name;
+        EXPECT_TRUE(write_package(path, package.parts()));
+        return path;
+    }
+    int open_path(const std::string &path, const std::string &mode = "READ") {
+        return open(("CHARSET=UTF8 MODE=" + mode + " BOOK=\"" + path + "\"").c_str());
+    }
+    std::string sheet_name(int index) {
+        char name[256] = "";
+        TXLS_sheet_name(&book, index, name, sizeof name);
+        return name;
+    }
+    TempFolder folder;
+};
+
+std::string cell(const std::string &ref, const std::string &inner, const std::string &attributes = "") {
+    return "<c r=\"" + ref + "\"" + attributes + ">" + inner + "</c>";
+}
+
+TEST_F(ReaderTest, ElevenSheetsEachGetTheirOwnPart) {
+    WorkbookPackage package;
+    for (int k = 1; k <= 11; ++k)
+        package.sheets.push_back({"S" + std::to_string(k),
+                                  worksheet_xml("<row r=\"1\">" + cell("A1", "<v>" + std::to_string(k) + "</v>") + "</row>")});
+    ASSERT_EQ(open_path(save(package)), 0) << message();
+    ASSERT_EQ(TXLS_sheet_num(&book), 11);
+    for (int k = 1; k <= 11; ++k) {
+        ASSERT_EQ(TXLS_open_sheet2(&book, k - 1), 0);
+        EXPECT_EQ(sheet_name(k - 1), "S" + std::to_string(k));
+        EXPECT_EQ(value("A1"), std::to_string(k)) << "sheet " << k;
+    }
+}
+
+TEST_F(ReaderTest, SheetsFollowTheirRelationshipsNotThePartNames) {
+    // The workbook lists Second before First, and the relationships cross over.
+    PackageParts parts = {
+        {"[Content_Types].xml", "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>"},
+        {"_rels/.rels", std::string("<Relationships xmlns=\"") + kPackageRelNs + "\"><Relationship Id=\"r\" Type=\"" +
+                            kRelNs + "/officeDocument\" Target=\"/book/main.xml\"/></Relationships>"},
+        {"book/main.xml", std::string("<workbook xmlns=\"") + kMainNs + "\" xmlns:r=\"" + kRelNs +
+                              "\"><sheets><sheet name=\"Second\" sheetId=\"2\" r:id=\"b\"/>"
+                              "<sheet name=\"First\" sheetId=\"1\" r:id=\"a\"/></sheets></workbook>"},
+        {"book/_rels/main.xml.rels", std::string("<Relationships xmlns=\"") + kPackageRelNs +
+                                         "\"><Relationship Id=\"a\" Type=\"" + kRelNs +
+                                         "/worksheet\" Target=\"/book/Sheet1.xml\"/><Relationship Id=\"b\" Type=\"" + kRelNs +
+                                         "/worksheet\" Target=\"sheets/../Sheet2.xml\"/></Relationships>"},
+        {"book/Sheet1.xml", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>1</v>") + "</row>")},
+        {"book/Sheet2.xml", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>2</v>") + "</row>")},
+    };
+    std::string path = folder / "moved.xlsx";
+    ASSERT_TRUE(write_package(path, parts));
+    ASSERT_EQ(open_path(path), 0) << message();
+    EXPECT_EQ(sheet_name(0), "Second");
+    EXPECT_EQ(value("A1"), "2");
+    ASSERT_EQ(TXLS_open_sheet2(&book, 1), 0);
+    EXPECT_EQ(value("A1"), "1");
+}
+
+TEST_F(ReaderTest, ValueKinds) {
+    WorkbookPackage package;
+    package.shared_strings = shared_strings_xml({"<t>zero</t>", "<r><t>rich </t></r><r><t>text</t></r><rPh><t>ヨミ</t></rPh>",
+                                                 "<t>line_x000D_end</t>"});
+    package.styles = styles_xml("", "<xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"49\"/>");
+    package.sheets.push_back(
+        {"Kinds", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>12</v>") + cell("B1", "<v>12.5</v>") +
+                                cell("C1", "<v>45000</v>", " s=\"1\"") + cell("D1", "<v>0</v>", " t=\"s\"") +
+                                cell("E1", "<v>1</v>", " t=\"s\"") + cell("F1", "<v>3</v>", " t=\"s\"") +
+                                cell("G1", "<v>1</v>", " t=\"b\"") + cell("H1", "<v>#DIV/0!</v>", " t=\"e\"") +
+                                cell("I1", "<is><t>in &amp; line</t></is>", " t=\"inlineStr\"") +
+                                cell("J1", "<v>2</v>", " t=\"s\"") + cell("K1", "<v>7</v>", " s=\"2\"") +
+                                cell("L1", "<f>SUM(A1:B1)</f><v>24.5</v>") +
+                                cell("M1", "<f>A1&amp;\"x\"</f><v>12x</v>", " t=\"str\"") + "</row>")});
+    ASSERT_EQ(open_path(save(package)), 0) << message();
+    EXPECT_EQ(get("A1"), (std::pair<std::string, std::string>{"12", "INTEGER"}));
+    EXPECT_EQ(get("B1"), (std::pair<std::string, std::string>{"12.5", "FLOAT"}));
+    EXPECT_EQ(get("C1"), (std::pair<std::string, std::string>{"2023/3/15", "DATE"}));
+    EXPECT_EQ(value("D1"), "zero");
+    EXPECT_EQ(value("E1"), "rich text") << "runs joined, readings left out";
+    EXPECT_EQ(value("F1"), "") << "an index past the table names no string";
+    EXPECT_EQ(get("G1"), (std::pair<std::string, std::string>{"TRUE", "BOOLEAN"}));
+    EXPECT_EQ(get("H1"), (std::pair<std::string, std::string>{"#DIV/0!", "ERROR"}));
+    EXPECT_EQ(value("I1"), "in & line");
+    EXPECT_EQ(value("J1"), "line\rend");
+    EXPECT_EQ(get("K1"), (std::pair<std::string, std::string>{"7", "INTEGER"})) << "text format @ is no time";
+    EXPECT_EQ(get("L1"), (std::pair<std::string, std::string>{"24.5", "FORMULA:SUM(A1:B1)"}));
+    EXPECT_EQ(get("M1"), (std::pair<std::string, std::string>{"12x", "FORMULA:A1&\"x\""}));
+}
+
+TEST_F(ReaderTest, DatesOfThe1904System) {
+    WorkbookPackage package;
+    package.workbook_pr = "<workbookPr date1904=\"1\"/>";
+    package.styles = styles_xml("", "<xf numFmtId=\"0\"/><xf numFmtId=\"14\"/>");
+    package.sheets.push_back({"D", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>0</v>", " s=\"1\"") +
+                                                  cell("B1", "<v>43466</v>", " s=\"1\"") + "</row>")});
+    ASSERT_EQ(open_path(save(package)), 0) << message();
+    EXPECT_EQ(value("A1"), "1904/1/1");
+    EXPECT_EQ(value("B1"), "2023/1/2");
+}
+
+TEST_F(ReaderTest, CustomFormatsAndTheirLimit) {
+    std::string formats = "<numFmts>";
+    for (int k = 0; k < 501; ++k)
+        formats += "<numFmt numFmtId=\"" + std::to_string(200 + k) + "\" formatCode=\"yyyy/mm/dd\"/>";
+    formats += "</numFmts>";
+    WorkbookPackage package;
+    package.styles = styles_xml(formats, "<xf numFmtId=\"0\"/><xf numFmtId=\"200\"/><xf numFmtId=\"700\"/>");
+    package.sheets.push_back({"F", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>45000</v>", " s=\"1\"") +
+                                                  cell("B1", "<v>45000</v>", " s=\"2\"") + "</row>")});
+    ASSERT_EQ(open_path(save(package)), 0) << message();
+    EXPECT_EQ(store().styles.num_formats().size(), 500u);
+    EXPECT_EQ(kind("A1"), "DATE");
+    EXPECT_EQ(kind("B1"), "INTEGER") << "the 501st format is dropped: its cells read as General";
+}
+
+TEST_F(ReaderTest, SheetDataWrittenSelfClosingKeepsWhatFollows) {
+    WorkbookPackage package;
+    package.sheets.push_back({"E", std::string("<worksheet xmlns=\"") + kMainNs +
+                                       "\"><sheetData/><pageMargins left=\"1\" right=\"1\" top=\"1\" bottom=\"1\" "
+                                       "header=\"0\" footer=\"0\"/></worksheet>"});
+    ASSERT_EQ(open_path(save(package), "UPDATE"), 0) << message();
+    const Sheet &sheet = *store().sheet(0);
+    ASSERT_TRUE(sheet.source);
+    ASSERT_EQ(sheet.source->elements.size(), 1u);
+    EXPECT_EQ(sheet.source->elements[0].name, "pageMargins");
+    EXPECT_EQ(TXLS_row_num(&book), 0);
+}
+
+TEST_F(ReaderTest, ModesAndTheirRules) {
+    WorkbookPackage package;
+    package.sheets.push_back({"One", worksheet_xml("<row r=\"2\">" + cell("B2", "<f>1+1</f><v>2</v>") + "</row>")});
+    package.sheets.push_back({"Two", worksheet_xml("")});
+    const std::string path = save(package);
+
+    ASSERT_EQ(open_path(path, "LIST"), 0) << message();
+    EXPECT_EQ(TXLS_sheet_num(&book), 2);
+    EXPECT_EQ(sheet_name(1), "Two");
+
+    ASSERT_EQ(open_path(path, "UPDATE"), 0) << message();
+    EXPECT_EQ(TXLS_put_cell(&book, "B2", "5"), -3);
+    EXPECT_NE(message().find("TXLS-03203"), std::string::npos) << message();
+    EXPECT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=New"), -3);
+    EXPECT_NE(message().find("TXLS-02209"), std::string::npos) << message();
+    EXPECT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Copy TEMPLATE=One"), 0) << message();
+    EXPECT_EQ(TXLS_sheet_num(&book), 3);
+    EXPECT_EQ(kind("B2"), "FORMULA:1+1") << "the copy starts with the template sheet's cells";
+
+    // The same package from a memory file.
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(TXLS_memory_put("inmemory.xlsx", bytes.data(), static_cast<long>(bytes.size())), 0);
+    ASSERT_EQ(open("CHARSET=UTF8 MODE=READ READ_MEMORY=TRUE BOOK=inmemory.xlsx"), 0) << message();
+    EXPECT_EQ(sheet_name(0), "One");
+    EXPECT_EQ(value("B2"), "2");
+}
+
+TEST_F(ReaderTest, RefusedPackagesGetCodedErrors) {
+    struct Case {
+        const char *what;
+        PackageParts parts;
+        const char *raw;       // written as is instead of a package when set
+        int rc;
+        const char *code;
+    };
+    std::string open_tags, close_tags;
+    for (int k = 0; k < 100; ++k) open_tags += "<x>", close_tags += "</x>";  // 101 with the root
+    const std::string nested = worksheet_xml("", open_tags + close_tags);
+    WorkbookPackage deep;
+    deep.sheets.push_back({"Deep", nested});
+    WorkbookPackage long_name;
+    long_name.sheets.push_back({"Long", worksheet_xml("", "<" + std::string(81, 'n') + "/>")});
+    WorkbookPackage broken;
+    broken.sheets.push_back({"Broken", "<worksheet><sheetData><row></sheetData></worksheet>"});
+    const Case cases[] = {
+        {"no workbook part", {{"[Content_Types].xml", "<Types/>"}, {"other.xml", "<a/>"}}, nullptr, -4, "TXLS-00900"},
+        {"not a zip", {}, "this is no workbook package at all", -101, "TXLS-03101"},
+        {"nesting 101 deep", deep.parts(), nullptr, -1, "tsx_read_excel2007() rc=-9"},
+        {"an 81-byte tag name", long_name.parts(), nullptr, -1, "tsx_read_excel2007() rc=-9"},
+        {"mismatched tags", broken.parts(), nullptr, -1, "tsx_read_excel2007() rc=-1"},
+        {"an entry leaving the folder", {{"../evil.xml", "<a/>"}, {"xl/workbook.xml", "<workbook/>"}}, nullptr, -4,
+         "TXLS-00900"},
+    };
+    for (const Case &c : cases) {
+        std::string path = folder / "refused.xlsx";
+        std::filesystem::remove(path);
+        if (c.raw) folder.write("refused.xlsx", c.raw);
+        else ASSERT_TRUE(write_package(path, c.parts)) << c.what;
+        EXPECT_EQ(open_path(path), c.rc) << c.what;
+        EXPECT_NE(message().find(c.code), std::string::npos) << c.what << ": " << message();
+        EXPECT_EQ(book.work, nullptr) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace tabsmith::testing

@@ -1,0 +1,107 @@
+// The pull scanner: what it hands out for well-formed parts, and where it stops on broken ones.
+#include <gtest/gtest.h>
+
+#include "readers/xml_scanner.h"
+
+namespace tabsmith {
+namespace {
+
+// The tokens of a text as one line: <name a=v> for starts, </name> for ends, [text] for texts.
+std::string walk(std::string_view text, int *error = nullptr) {
+    XmlScanner scanner(text);
+    std::string out;
+    for (XmlToken token; (token = scanner.next()) != XmlToken::kEndOfInput;) {
+        if (token == XmlToken::kStart) {
+            out += "<" + std::string(scanner.name());
+            for (const XmlAttribute &attribute : scanner.attributes())
+                out += " " + std::string(attribute.name) + "=" + std::string(attribute.value);
+            out += scanner.self_closing() ? "/>" : ">";
+        } else if (token == XmlToken::kEnd) {
+            out += "</" + std::string(scanner.name()) + ">";
+        } else {
+            out += "[" + std::string(scanner.text()) + (scanner.cdata() ? "|cdata" : "") + "]";
+        }
+    }
+    if (error) *error = scanner.error();
+    return out;
+}
+
+TEST(XmlScanner, WellFormedParts) {
+    struct Case {
+        const char *text, *tokens;
+    } cases[] = {
+        {"<?xml version=\"1.0\"?>\n<a x='1' y = \"2\"><b/>t</a>", "[\n]<a x=1 y=2><b/></b>[t]</a>"},
+        {"\xEF\xBB\xBF<a><!-- <b> --><![CDATA[<raw>]]></a>", "<a>[<raw>|cdata]</a>"},
+        {"<x:a xmlns:x=\"u\"><x:b v=\"a>b\"/></x:a>", "<x:a xmlns:x=u><x:b v=a>b/></x:b></x:a>"},
+        {"<a>&lt;&#65;</a>", "<a>[&lt;&#65;]</a>"},
+    };
+    for (const Case &c : cases) {
+        int error = 99;
+        EXPECT_EQ(walk(c.text, &error), c.tokens) << c.text;
+        EXPECT_EQ(error, kOk) << c.text;
+    }
+}
+
+TEST(XmlScanner, BrokenPartsStopWithTheirCode) {
+    std::string deep, deep_close;
+    for (int k = 0; k < 101; ++k) deep += "<d>", deep_close += "</d>";
+    struct Case {
+        std::string text;
+        int error;
+    } cases[] = {
+        {"<a><b></a>", kFail},
+        {"</a>", kFail},
+        {"<a>", kFail},
+        {"<a x=1/>", kFail},
+        {"<a x=\"1/>", kFail},
+        {"<!DOCTYPE a [<!ENTITY e \"x\">]><a/>", kFail},
+        {"<a><!-- unclosed", kFail},
+        {"<" + std::string(81, 'n') + "/>", kLimit},
+        {"<a " + std::string(81, 'n') + "=\"1\"/>", kLimit},
+        {deep + deep_close, kLimit},
+    };
+    for (const Case &c : cases) {
+        int error = kOk;
+        walk(c.text, &error);
+        EXPECT_EQ(error, c.error) << c.text.substr(0, 40);
+    }
+    std::string hundred, hundred_close;
+    for (int k = 0; k < 100; ++k) hundred += "<d>", hundred_close += "</d>";
+    int error = 99;
+    walk(hundred + hundred_close, &error);
+    EXPECT_EQ(error, kOk) << "100 levels are allowed";
+}
+
+TEST(XmlScanner, TokenRangesCoverWholeElements) {
+    std::string_view text = "<r><keep a=\"1\"><x/></keep></r>";
+    XmlScanner scanner(text);
+    std::size_t begin = 0;
+    std::string kept;
+    for (XmlToken token; (token = scanner.next()) != XmlToken::kEndOfInput;) {
+        if (token == XmlToken::kStart && scanner.name() == "keep") begin = scanner.token_begin();
+        if (token == XmlToken::kEnd && scanner.name() == "keep") kept = text.substr(begin, scanner.token_end() - begin);
+    }
+    EXPECT_EQ(kept, "<keep a=\"1\"><x/></keep>");
+}
+
+TEST(XmlScanner, DecodingReferencesAndEscapes) {
+    struct Case {
+        const char *raw, *plain;
+    } cases[] = {
+        {"plain", "plain"},
+        {"a &amp; b &lt;&gt; &quot;&apos;", "a & b <> \"'"},
+        {"&#x41;&#66;&#x3042;", "AB\xE3\x81\x82"},
+        {"one_x000D_two", "one\rtwo"},
+        {"_x005F_x000D_", "_x000D_"},
+        {"cr\r\nlf\rend", "cr\nlf\nend"},
+        {"&unknown;", "&unknown;"},
+    };
+    for (const Case &c : cases) {
+        std::string out;
+        xml_decode_append(out, c.raw);
+        EXPECT_EQ(out, c.plain) << c.raw;
+    }
+}
+
+}  // namespace
+}  // namespace tabsmith
