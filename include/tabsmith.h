@@ -129,6 +129,13 @@ TXLS_API int   TXLS_close_datasource(XLS_BOOK *book);
 TXLS_API int   TXLS_write_row(XLS_BOOK *book, int row);
 
 /* Utilities */
+/* Recognises a file by its first 16 bytes and its name's extension: mode 0 reads the memory file
+ * `source`, mode 9999 takes `source` as the file's first 16 bytes (the signature alone decides),
+ * any other mode reads the file at path `source`. Sets *type to the type code (for instance 11
+ * .xls, 12 .xlsx, 19 encrypted .xlsx, 201-207 pictures, 301 zip) or -1 when nothing matched or
+ * the file is shorter than 16 bytes, and returns 0; -101 when the file cannot be opened, -1 (type
+ * -1) when a compound file named .xlsx, .docx or .pptx holds no encrypted package, -3 for a NULL
+ * pointer. */
 TXLS_API int   orv_file_type(int mode, const char *source, int *type);
 /* Where saved and opened packages live (per thread): `on` zero puts them in memory files named
  * by the book's file name, any other value on disk (the initial state). Returns 0. */

@@ -10,6 +10,7 @@ import sys
 BELOW = {
     "support": set(),
     "model": {"support"},
+    "image": {"support", "model"},
     "format": {"support", "model"},
     "formula": {"support", "model", "format"},
     "cells": {"support", "model", "format", "formula"},

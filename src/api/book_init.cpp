@@ -95,7 +95,6 @@ int init_book(Book &book, int file_type) {
 
 int probe_workbook(const std::string &path, bool from_memory, int &type) {
     // The probe's source modes: a memory file's name, or a path.
-    constexpr int kProbeMemoryFile = 0, kProbePath = 1;
     type = -1;
     int rc = probe_file_type(from_memory ? kProbeMemoryFile : kProbePath, path, type);
     if (rc != 0) return rc;

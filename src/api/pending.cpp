@@ -29,9 +29,5 @@ int TXLS_put_image_memory(XLS_BOOK *book, const char *, int, const void *, long,
     return not_yet(book, "TXLS_put_image_memory()");
 }
 int TXLS_write_row(XLS_BOOK *book, int) { return not_yet(book, "TXLS_write_row()"); }
-int orv_file_type(int, const char *, int *type) {
-    if (type) *type = 0;
-    return kFail;
-}
 
 }  // extern "C"
