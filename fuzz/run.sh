@@ -16,7 +16,8 @@ build=$(cd "$1" && pwd)
 seconds=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_open_options fuzz_statements fuzz_csv fuzz_statement_file fuzz_charset)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_open_options fuzz_statements fuzz_csv fuzz_statement_file fuzz_charset
+                                  fuzz_zip_reader)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tabsmith-fuzz-run.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -42,8 +43,13 @@ for target in "${targets[@]}"; do
   mkdir -p "$artifacts"
   options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
            -artifact_prefix="$artifacts/")
-  # The character-set target reads raw bytes; the statement words would only dilute its mutations.
-  [ "$target" = fuzz_charset ] || options+=(-dict="$fuzz_dir/statements.dict")
+  # The character-set target reads raw bytes and the zip target archives: the statement words
+  # would only dilute their mutations.
+  case $target in
+    fuzz_charset) ;;
+    fuzz_zip_reader) options+=(-dict="$fuzz_dir/zip.dict") ;;
+    *) options+=(-dict="$fuzz_dir/statements.dict") ;;
+  esac
   log=$work/$target.log
   if "$binary" "${options[@]}" "$corpus" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
