@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """make_seeds.py - writes the seed corpora under fuzz/seeds/<target>/ from the example report, its
-CSV file, the option strings of the open tests and a few multibyte samples. Run it again after
-changing the examples; the files it writes are committed."""
+CSV file, the option strings of the open tests, a few multibyte samples and a few small zip
+archives. Run it again after changing the examples; the files it writes are committed."""
 
+import io
 import pathlib
 import shutil
+import zipfile
 
 FUZZ = pathlib.Path(__file__).resolve().parent
 ROOT = FUZZ.parent
@@ -160,17 +162,65 @@ def charset():
 COPIED = {"fuzz_compound_file"}
 
 
+class Unseekable:
+    """A stream zipfile cannot seek back in, so that it writes data descriptors."""
+
+    def __init__(self, buffer):
+        self.buffer = buffer
+
+    def write(self, data):
+        return self.buffer.write(data)
+
+    def flush(self):
+        pass
+
+
+def archive(entries, zip64=False, stream=False):
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(Unseekable(buffer) if stream else buffer, "w") as z:
+        for name, data, method in entries:
+            info = zipfile.ZipInfo(name, (2024, 4, 1, 12, 0, 0))
+            info.compress_type = method
+            with z.open(info, "w", force_zip64=zip64) as f:
+                f.write(data)
+    return buffer.getvalue()
+
+
+def zip_reader():
+    """Small archives in the shapes a workbook package comes in: stored and deflated entries, an
+    empty one, a UTF-8 name, a folder entry, zip64 records, data descriptors. Beside them sit a few
+    small workbooks saved by spreadsheet programs, committed as "corpus-" files and kept here."""
+    rows = "".join(f'<row r="{r}"><c r="A{r}"><v>{r * 37}</v></c></row>' for r in range(1, 60))
+    entries = [
+        ("[Content_Types].xml", b'<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"/>',
+         zipfile.ZIP_DEFLATED),
+        ("xl/workbook.xml", b'<workbook><sheets><sheet name="Sheet1" sheetId="1"/></sheets></workbook>',
+         zipfile.ZIP_DEFLATED),
+        ("xl/worksheets/sheet1.xml", f"<worksheet><sheetData>{rows}</sheetData></worksheet>".encode(),
+         zipfile.ZIP_DEFLATED),
+        ("xl/media/", b"", zipfile.ZIP_STORED),
+        ("xl/media/image1.bin", bytes(range(256)) * 2, zipfile.ZIP_STORED),
+        ("docProps/empty.xml", b"", zipfile.ZIP_DEFLATED),
+        ("xl/worksheets/シート.xml", "<sheet name=\"売上\"/>".encode(), zipfile.ZIP_DEFLATED),
+    ]
+    write("fuzz_zip_reader", "mixed.zip", archive(entries))
+    write("fuzz_zip_reader", "zip64.zip", archive(entries[:3], zip64=True))
+    write("fuzz_zip_reader", "descriptors.zip", archive(entries[:5], stream=True))
+
+
 def main():
-    # Regression seeds (inputs of fixed faults) are kept; the generated seeds are made anew.
+    # Regression seeds (inputs of fixed faults) and copied workbooks are kept; the generated
+    # seeds are made anew.
     if SEEDS.exists():
         for path in SEEDS.glob("*/*"):
-            if path.parent.name not in COPIED and not path.name.startswith("regression-"):
+            if path.parent.name not in COPIED and not path.name.startswith(("regression-", "corpus-")):
                 path.unlink()
     open_options()
     statements()
     csv()
     statement_file()
     charset()
+    zip_reader()
 
 
 if __name__ == "__main__":

@@ -17,7 +17,7 @@ seconds=$2
 shift 2
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_open_options fuzz_statements fuzz_csv fuzz_statement_file fuzz_charset
-                                     fuzz_compound_file)
+                                     fuzz_compound_file fuzz_zip_reader)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tabsmith-fuzz-run.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -43,10 +43,11 @@ for target in "${targets[@]}"; do
   mkdir -p "$artifacts"
   options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
            -artifact_prefix="$artifacts/")
-  # The character-set and compound-file targets read raw bytes; the statement words would only
-  # dilute their mutations.
+  # The character-set, compound-file and zip targets read raw bytes or archives: the statement
+  # words would only dilute their mutations.
   case $target in
     fuzz_charset | fuzz_compound_file) ;;
+    fuzz_zip_reader) options+=(-dict="$fuzz_dir/zip.dict") ;;
     *) options+=(-dict="$fuzz_dir/statements.dict") ;;
   esac
   log=$work/$target.log

@@ -44,15 +44,17 @@ ZipFileHandle *as_handle(voidpf stream) { return static_cast<ZipFileHandle *>(st
 
 bool has_target(const ZipFileHandle *h) { return h && (h->on_disk ? h->fd >= 0 : h->mem != nullptr); }
 
-// `opaque`, when set, points to the descriptor of a file the caller created: the archive is
-// written there through a duplicate, so that closing the archive never closes the caller's file.
+// `opaque`, when set, points to a ZipOpenTarget: either the descriptor of a file the caller
+// created (the archive is written there through a duplicate, so that closing the archive never
+// closes the caller's file) or the route this archive takes whatever the routing flag says.
 voidpf ZCALLBACK open_callback(voidpf opaque, const void *filename, int mode) {
     if (!filename) return nullptr;
     const char *name = static_cast<const char *>(filename);
     OpenKind kind = open_kind(mode);
     if (kind == OpenKind::kNone || name[0] == '\0') return nullptr;
-    const int *given = static_cast<const int *>(opaque);
-    bool on_disk = given || zip_route() != 0;
+    const auto *target = static_cast<const ZipOpenTarget *>(opaque);
+    const int *given = target && target->descriptor >= 0 ? &target->descriptor : nullptr;
+    bool on_disk = given || (target && target->route >= 0 ? target->route != 0 : zip_route() != 0);
     int fd = -1;
     MFile *mem = nullptr;
     if (given) {
@@ -91,12 +93,21 @@ voidpf ZCALLBACK open_callback(voidpf opaque, const void *filename, int mode) {
     handle->fd = fd;
     handle->mem = mem;
     handle->on_disk = on_disk;
+    handle->own_cursor = !on_disk && kind == OpenKind::kRead;
     return handle;
 }
 
 uLong ZCALLBACK read_callback(voidpf, voidpf stream, void *buf, uLong size) {
     ZipFileHandle *h = as_handle(stream);
     if (!has_target(h) || !buf) return 0;
+    if (h->own_cursor) {
+        std::string_view data = mdata(h->mem);
+        if (h->position < 0 || static_cast<std::uint64_t>(h->position) >= data.size()) return 0;
+        std::size_t take = std::min<std::size_t>(size, data.size() - static_cast<std::size_t>(h->position));
+        std::memcpy(buf, data.data() + h->position, take);
+        h->position += static_cast<std::int64_t>(take);
+        return static_cast<uLong>(take);
+    }
     if (!h->on_disk) return static_cast<uLong>(mread(buf, 1, size, h->mem));
     uLong done = 0;
     while (done < size) {
@@ -140,6 +151,7 @@ uLong ZCALLBACK write_callback(voidpf, voidpf stream, const void *buf, uLong siz
 ZPOS64_T ZCALLBACK tell_callback(voidpf, voidpf stream) {
     ZipFileHandle *h = as_handle(stream);
     if (!has_target(h)) return kTellFailed;
+    if (h->own_cursor) return static_cast<ZPOS64_T>(h->position);
     if (!h->on_disk) {
         std::int64_t at = mtell(h->mem);
         if (at < 0 || at > h->mem->length) return kTellFailed;
@@ -165,6 +177,17 @@ long ZCALLBACK seek_callback(voidpf, voidpf stream, ZPOS64_T offset, int origin)
     }
     // minizip passes backward moves as unsigned wrap-arounds.
     auto distance = static_cast<std::int64_t>(offset);
+    if (h->own_cursor) {
+        // Only positions inside the data exist for a reader; anything else is a forged offset.
+        auto length = static_cast<std::int64_t>(mdata(h->mem).size());
+        std::int64_t base = origin == ZLIB_FILEFUNC_SEEK_SET ? 0 : origin == ZLIB_FILEFUNC_SEEK_CUR ? h->position : length;
+        if ((distance > 0 && base > length - distance) || (distance < 0 && base + distance < 0)) {
+            h->last_error = EINVAL;
+            return kCallbackFailed;
+        }
+        h->position = base + distance;
+        return 0;
+    }
     if (!h->on_disk) {
         // Reported, not swallowed: a forged offset must stop minizip rather than let it read
         // from a position it never reached.
@@ -434,7 +457,9 @@ bool is_empty_archive(const std::string &archive) {
 
 }  // namespace
 
-zlib_filefunc64_def zip_file_functions() {
+zlib_filefunc64_def zip_file_functions() { return zip_file_functions(nullptr); }
+
+zlib_filefunc64_def zip_file_functions(const ZipOpenTarget *target) {
     zlib_filefunc64_def functions{};
     functions.zopen64_file = open_callback;
     functions.zread_file = read_callback;
@@ -443,7 +468,8 @@ zlib_filefunc64_def zip_file_functions() {
     functions.zseek64_file = seek_callback;
     functions.zclose_file = close_callback;
     functions.zerror_file = testerror_callback;
-    functions.opaque = nullptr;
+    // minizip keeps the pointer and hands it back unchanged; the callbacks only read through it.
+    functions.opaque = const_cast<ZipOpenTarget *>(target);
     return functions;
 }
 
@@ -528,9 +554,9 @@ int ZipPackageWriter::open(std::string_view archive) {
 
 int ZipPackageWriter::open_descriptor(int descriptor) {
     if (zf_ || descriptor < 0) return kOpenError;
-    descriptor_ = descriptor;
-    zlib_filefunc64_def functions = zip_file_functions();
-    functions.opaque = &descriptor_;
+    target_ = ZipOpenTarget{};
+    target_.descriptor = descriptor;
+    zlib_filefunc64_def functions = zip_file_functions(&target_);
     // The name only has to be non-empty: the callback takes the descriptor instead.
     errno = 0;
     zf_ = zipOpen2_64("descriptor", APPEND_STATUS_CREATE, nullptr, &functions);
@@ -572,6 +598,28 @@ int ZipPackageWriter::end_entry(std::uint64_t plain_size, std::uint32_t crc32) {
     errno = 0;
     if (zipCloseFileInZipRaw64(static_cast<zipFile>(zf_), plain_size, crc32) == ZIP_OK) return 0;
     return errno == ENOMEM ? kNoMemory : kZipCloseError;
+}
+
+int ZipPackageWriter::copy_entry(const ZipEntryInfo &entry, std::string_view raw) {
+    if (!zf_ || !zip_entry_name_safe(entry.name) || entry.name.size() > 0xFFFF || entry.encrypted ||
+        (entry.method != 0 && entry.method != Z_DEFLATED) || raw.size() != entry.packed_size ||
+        (entry.method == 0 && entry.packed_size != entry.plain_size))
+        return kOpenError;
+    zip_fileinfo info{};
+    info.dosDate = entry.dos_time;
+    // minizip takes a zero dosDate as "use tmz_date"; month -1 is what turns that into zero again.
+    if (entry.dos_time == 0) info.tmz_date.tm_mon = static_cast<uInt>(-1);
+    const bool zip64 = entry.plain_size >= 0xFFFFFFFFULL || entry.packed_size >= 0xFFFFFFFFULL;
+    // Bit 11 says the name is UTF-8; without it readers take the bytes for code page 437.
+    const uLong flags = entry.utf8_name ? 0x800 : 0;
+    errno = 0;
+    int rc = zipOpenNewFileInZip4_64(static_cast<zipFile>(zf_), entry.name.c_str(), &info, nullptr, 0, nullptr, 0,
+                                     nullptr, entry.method, Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8,
+                                     Z_DEFAULT_STRATEGY, nullptr, 0, 0, flags, zip64 ? 1 : 0);
+    if (rc != ZIP_OK) return errno == ENOMEM ? kNoMemory : kOpenError;
+    rc = write_raw(raw.data(), raw.size());
+    if (rc != 0) return rc;
+    return end_entry(entry.plain_size, entry.crc32);
 }
 
 int ZipPackageWriter::close() {

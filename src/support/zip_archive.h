@@ -11,6 +11,7 @@
 
 #include "support/mfile.h"
 #include "support/results.h"
+#include "support/zip_reader.h"
 
 namespace tabsmith {
 
@@ -39,13 +40,23 @@ struct ZipFileHandle {
     int fd = -1;                  // disk route
     MFile *mem = nullptr;  // memory route
     bool on_disk = true;
+    // A memory file opened for reading keeps its own cursor: two archives open on one memory
+    // file, or a close of that file by someone else, must not move or stop each other's reads.
+    bool own_cursor = false;
+    std::int64_t position = 0;
     std::uint32_t last_error = 0;  // errno of the last failed read, write, tell or seek; 0 if none
 };
 
-// The callback set both operations open archives with (64-bit positions, narrow paths, no
-// opaque pointer); each archive follows the routing flag as it stands when it is opened. An
-// opaque pointer set by a caller points to the descriptor of a disk file to write into.
+// What the opaque pointer of the callback set may point to; it must outlive the archive.
+struct ZipOpenTarget {
+    int descriptor = -1;  // >= 0: write into a duplicate of this disk file, whatever the route
+    int route = -1;       // >= 0: this route (non-zero disk) instead of the routing flag
+};
+
+// The callback set every archive is opened with (64-bit positions, narrow paths). Without a
+// target each archive follows the routing flag as it stands when it is opened.
 zlib_filefunc64_def zip_file_functions();
+zlib_filefunc64_def zip_file_functions(const ZipOpenTarget *target);
 
 // The routing flag (per thread, initially -1): non-zero puts archives in disk files, zero in
 // memory files named by the archive path. Returns 0.
@@ -86,12 +97,18 @@ public:
     int write_raw(const void *data, std::size_t size);
     // 0, or kZipCloseError when the entry could not be closed.
     int end_entry(std::uint64_t plain_size, std::uint32_t crc32);
+    // Adds an entry whose data is `raw` exactly as another archive stored it (method 0 or 8),
+    // keeping its name, CRC, sizes and DOS time. 0; kOpenError (no archive, a name
+    // zip_entry_name_safe refuses, an encrypted entry, another method, `raw` not packed_size
+    // bytes, a stored entry whose sizes differ, or minizip refusing the entry); kWriteError;
+    // kZipCloseError.
+    int copy_entry(const ZipEntryInfo &entry, std::string_view raw);
     // Writes the central directory. 0, or kZipCloseError.
     int close();
 
 private:
     void *zf_ = nullptr;
-    int descriptor_ = -1;  // handed to the open callback through minizip's opaque pointer
+    ZipOpenTarget target_;  // handed to the open callback through minizip's opaque pointer
 };
 
 // Extracts every entry of `archive` into files below `folder` (to_disk non-zero; the folder

@@ -1,0 +1,292 @@
+// The package archive reader: minizip walks the central directory and checks each local header;
+// the entries' bytes are then read in one piece and inflated by libdeflate straight into place.
+
+#include "support/zip_reader.h"
+
+#include <libdeflate.h>
+#include <minizip/unzip.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+#include <new>
+
+#include "support/results.h"
+#include "support/zip_archive.h"
+
+namespace tabsmith {
+namespace {
+
+// The routes an archive is read through, fixed at open whatever the routing flag says later.
+const ZipOpenTarget kDiskTarget{-1, 1};
+const ZipOpenTarget kMemoryTarget{-1, 0};
+
+// The smallest central header (fixed part, empty name and fields): bounds the entries a
+// directory of a given size can hold, and with it what is reserved before they are read.
+constexpr std::uint64_t kCentralHeaderBytes = 46;
+// Deflate spends at least two bits on a match of at most 258 bytes; more plain bytes than this
+// per packed byte cannot come out of a valid stream, so such an entry is refused before its
+// output is allocated.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+constexpr std::uint64_t kDeflateRatioSlack = 4096;
+// Largest single read handed to the callbacks.
+constexpr std::uint64_t kReadStep = 1ULL << 30;
+
+unzFile as_unz(void *uf) { return static_cast<unzFile>(uf); }
+
+std::uint32_t entry_crc(const char *data, std::size_t size) {
+    return static_cast<std::uint32_t>(libdeflate_crc32(0, data, size));
+}
+
+// Frees `out` rather than keeping a failed entry's buffer, which may be large.
+int fail(std::string &out, int rc) {
+    std::string().swap(out);
+    return rc;
+}
+
+bool is_separator(char c) { return c == '/' || c == '\\'; }
+
+}  // namespace
+
+ZipPackageReader::ZipPackageReader() = default;
+
+ZipPackageReader::~ZipPackageReader() {
+    close();
+    if (decompressor_) libdeflate_free_decompressor(static_cast<libdeflate_decompressor *>(decompressor_));
+}
+
+void ZipPackageReader::close() {
+    if (uf_) unzClose(as_unz(uf_));
+    uf_ = nullptr;
+    if (data_) {
+        zlib_filefunc64_def functions = zip_file_functions(from_memory_ ? &kMemoryTarget : &kDiskTarget);
+        functions.zclose_file(functions.opaque, data_);
+    }
+    data_ = nullptr;
+    archive_size_ = 0;
+    by_name_.clear();
+    entries_.clear();
+    positions_.clear();
+}
+
+int ZipPackageReader::open(std::string_view archive, bool from_memory) {
+    close();
+    inflated_ = 0;
+    from_memory_ = from_memory;
+    if (archive.empty() || archive.find('\0') != std::string_view::npos) return kOpenError;
+    try {
+        const std::string path(archive);
+        zlib_filefunc64_def functions = zip_file_functions(from_memory ? &kMemoryTarget : &kDiskTarget);
+        errno = 0;
+        data_ = functions.zopen64_file(functions.opaque, path.c_str(),
+                                       ZLIB_FILEFUNC_MODE_READ | ZLIB_FILEFUNC_MODE_EXISTING);
+        if (!data_) return errno == ENOMEM ? kNoMemory : kOpenError;
+        if (functions.zseek64_file(functions.opaque, data_, 0, ZLIB_FILEFUNC_SEEK_END) != 0) {
+            close();
+            return kOpenError;
+        }
+        ZPOS64_T size = functions.ztell64_file(functions.opaque, data_);
+        if (size == static_cast<ZPOS64_T>(-1)) {
+            close();
+            return kOpenError;
+        }
+        archive_size_ = size;
+
+        errno = 0;
+        uf_ = unzOpen2_64(path.c_str(), &functions);
+        if (!uf_) {
+            int rc = errno == ENOMEM ? kNoMemory : kOpenError;
+            close();
+            return rc;
+        }
+        unz_global_info64 global{};
+        if (unzGetGlobalInfo64(as_unz(uf_), &global) != UNZ_OK || global.number_entry == 0) {
+            close();
+            return kOpenError;
+        }
+        if (global.number_entry > kZipReaderMaxEntries) {
+            close();
+            return kLimit;
+        }
+        // The count comes from the end record; only what the archive can hold is reserved. A
+        // count of 0xFFFF without a zip64 record is what writers that never write one put
+        // there for "this many or more" (minizip's among them), so the directory is then walked
+        // to its end instead.
+        const bool open_ended = global.number_entry == 0xFFFF;
+        const std::uint64_t count = open_ended ? kZipReaderMaxEntries + 1 : global.number_entry;
+        const std::size_t room = static_cast<std::size_t>(
+            std::min<std::uint64_t>(std::min<std::uint64_t>(count, kZipReaderMaxEntries), archive_size_ / kCentralHeaderBytes));
+        entries_.reserve(room);
+        positions_.reserve(room);
+        for (std::uint64_t i = 0; i < count; ++i) {
+            int rc = i == 0 ? unzGoToFirstFile(as_unz(uf_)) : unzGoToNextFile(as_unz(uf_));
+            if (rc != UNZ_OK && open_ended && i >= 0xFFFF) break;  // past the last central header
+            if (rc == UNZ_OK && i == kZipReaderMaxEntries) {
+                close();
+                return kLimit;
+            }
+            unz_file_info64 info{};
+            char name[kZipReaderMaxName + 1];
+            if (rc == UNZ_OK)
+                rc = unzGetCurrentFileInfo64(as_unz(uf_), &info, name, sizeof name, nullptr, 0, nullptr, 0);
+            unz64_file_pos position{};
+            if (rc == UNZ_OK) rc = unzGetFilePos64(as_unz(uf_), &position);
+            if (rc != UNZ_OK) {
+                close();
+                return kOpenError;
+            }
+            if (info.size_filename > kZipReaderMaxName) {
+                close();
+                return kLimit;
+            }
+            ZipEntryInfo entry;
+            entry.name.assign(name, info.size_filename);
+            entry.method = static_cast<std::uint16_t>(info.compression_method);
+            entry.crc32 = static_cast<std::uint32_t>(info.crc);
+            entry.packed_size = info.compressed_size;
+            entry.plain_size = info.uncompressed_size;
+            entry.dos_time = static_cast<std::uint32_t>(info.dosDate);
+            entry.encrypted = (info.flag & 1) != 0;
+            entry.utf8_name = (info.flag & 0x800) != 0;
+            entries_.push_back(std::move(entry));
+            positions_.push_back(Position{position.pos_in_zip_directory, position.num_of_file});
+        }
+        // Built once the entries no longer move: the keys view their names.
+        by_name_.reserve(entries_.size());
+        for (std::size_t i = 0; i < entries_.size(); ++i)
+            by_name_.emplace(std::string_view(entries_[i].name), static_cast<int>(i));
+    } catch (const std::bad_alloc &) {
+        close();
+        return kNoMemory;
+    }
+    return 0;
+}
+
+const std::vector<ZipEntryInfo> &ZipPackageReader::entries() const { return entries_; }
+
+int ZipPackageReader::find(std::string_view name) const {
+    auto it = by_name_.find(name);
+    return it == by_name_.end() ? -1 : it->second;
+}
+
+void ZipPackageReader::set_budget(std::uint64_t bytes) { budget_ = bytes; }
+
+// minizip checks the local header against the directory and skips its name and extra field;
+// what is left is where the entry's bytes start.
+int ZipPackageReader::locate_data(int index, std::uint64_t &offset) {
+    const Position &at = positions_[static_cast<std::size_t>(index)];
+    unz64_file_pos position{at.directory_offset, at.number};
+    if (unzGoToFilePos64(as_unz(uf_), &position) != UNZ_OK) return kReadError;
+    int method = 0, level = 0;
+    if (unzOpenCurrentFile2(as_unz(uf_), &method, &level, 1) != UNZ_OK) return kReadError;
+    offset = unzGetCurrentFileZStreamPos64(as_unz(uf_));
+    unzCloseCurrentFile(as_unz(uf_));
+    const ZipEntryInfo &entry = entries_[static_cast<std::size_t>(index)];
+    // A cut archive or a forged size shows here, before anything is allocated for the entry.
+    if (offset > archive_size_ || entry.packed_size > archive_size_ - offset) return kReadError;
+    return 0;
+}
+
+int ZipPackageReader::read_at(std::uint64_t offset, void *out, std::uint64_t size) {
+    zlib_filefunc64_def functions = zip_file_functions(from_memory_ ? &kMemoryTarget : &kDiskTarget);
+    if (functions.zseek64_file(functions.opaque, data_, offset, ZLIB_FILEFUNC_SEEK_SET) != 0) return kReadError;
+    auto *bytes = static_cast<unsigned char *>(out);
+    while (size > 0) {
+        auto step = static_cast<uLong>(std::min(size, kReadStep));
+        uLong got = functions.zread_file(functions.opaque, data_, bytes, step);
+        if (got != step) return kReadError;
+        bytes += got;
+        size -= got;
+    }
+    return 0;
+}
+
+int ZipPackageReader::read_raw(int index, std::string &out) {
+    out.clear();
+    if (!uf_ || index < 0 || static_cast<std::size_t>(index) >= entries_.size()) return kBadArgument;
+    const ZipEntryInfo &entry = entries_[static_cast<std::size_t>(index)];
+    std::uint64_t offset = 0;
+    int rc = locate_data(index, offset);
+    if (rc != 0) return fail(out, rc);
+    try {
+        out.resize(static_cast<std::size_t>(entry.packed_size));
+    } catch (const std::bad_alloc &) {
+        return fail(out, kNoMemory);
+    }
+    rc = read_at(offset, out.data(), entry.packed_size);
+    return rc != 0 ? fail(out, rc) : 0;
+}
+
+int ZipPackageReader::read(int index, std::string &out, std::uint64_t max_bytes) {
+    out.clear();
+    if (!uf_ || index < 0 || static_cast<std::size_t>(index) >= entries_.size()) return kBadArgument;
+    const ZipEntryInfo &entry = entries_[static_cast<std::size_t>(index)];
+    if (entry.encrypted || (entry.method != 0 && entry.method != Z_DEFLATED)) return kUnsupported;
+    // Refused on the declared size, which bounds the output below: a bomb never gets to run.
+    const std::uint64_t left = budget_ > inflated_ ? budget_ - inflated_ : 0;
+    if (entry.plain_size > max_bytes || entry.plain_size > left) return kLimit;
+    if (entry.plain_size > out.max_size()) return kLimit;
+    std::uint64_t offset = 0;
+    int rc = locate_data(index, offset);
+    if (rc != 0) return fail(out, rc);
+    if (entry.method == 0 ? entry.packed_size != entry.plain_size
+                          : entry.plain_size > entry.packed_size * kMaxDeflateRatio + kDeflateRatioSlack)
+        return fail(out, kReadError);
+    try {
+        out.resize(static_cast<std::size_t>(entry.plain_size));
+    } catch (const std::bad_alloc &) {
+        return fail(out, kNoMemory);
+    }
+    inflated_ += entry.plain_size;
+    rc = entry.method == 0 ? read_at(offset, out.data(), entry.packed_size) : inflate_entry(entry, offset, out);
+    if (rc != 0) return fail(out, rc);
+    if (entry_crc(out.data(), out.size()) != entry.crc32) return fail(out, kReadError);
+    return 0;
+}
+
+// The whole compressed entry is read first and inflated in one call: the output has exactly its
+// declared size, so a stream that wants to write more stops at that size with an error.
+int ZipPackageReader::inflate_entry(const ZipEntryInfo &entry, std::uint64_t offset, std::string &out) {
+    if (!decompressor_) {
+        decompressor_ = libdeflate_alloc_decompressor();
+        if (!decompressor_) return kNoMemory;
+    }
+    if (entry.packed_size > std::numeric_limits<std::size_t>::max()) return kReadError;
+    const auto packed = static_cast<std::size_t>(entry.packed_size);
+    if (packed_capacity_ < packed) {
+        packed_.reset();
+        packed_capacity_ = 0;
+        packed_.reset(new (std::nothrow) unsigned char[packed]);
+        if (!packed_) return kNoMemory;
+        packed_capacity_ = packed;
+    }
+    int rc = read_at(offset, packed_.get(), packed);
+    if (rc != 0) return rc;
+    std::size_t produced = 0;
+    libdeflate_result result =
+        libdeflate_deflate_decompress(static_cast<libdeflate_decompressor *>(decompressor_), packed_.get(), packed,
+                                      out.data(), out.size(), &produced);
+    if (result != LIBDEFLATE_SUCCESS || produced != out.size()) return kReadError;
+    return 0;
+}
+
+bool zip_entry_name_safe(std::string_view name) {
+    if (name.empty() || is_separator(name.front())) return false;
+    if (name.size() >= 2 && name[1] == ':' &&
+        ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z')))
+        return false;
+    for (char c : name) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) return false;
+    }
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = start;
+        while (end < name.size() && !is_separator(name[end])) ++end;
+        if (name.substr(start, end - start) == "..") return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace tabsmith

@@ -1,0 +1,97 @@
+// Reading a package archive (a workbook's zip) from a disk file or a memory file: the entry list,
+// lookup by name, inflating an entry under size limits, and an entry's stored bytes for copying.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tabsmith {
+
+// Most entries and longest entry name (bytes) an archive may have to be opened at all: real
+// workbooks stay far below both, and the entry table is built before anything is read.
+constexpr std::size_t kZipReaderMaxEntries = 100000;
+constexpr std::size_t kZipReaderMaxName = 256;
+// What a reader may inflate in all unless set_budget says otherwise.
+constexpr std::uint64_t kZipReaderDefaultBudget = 4ULL << 30;
+
+// One entry as the central directory describes it.
+struct ZipEntryInfo {
+    std::string name;              // as stored in the archive
+    std::uint16_t method = 0;      // 0 stored, 8 deflate; read() refuses any other
+    std::uint32_t crc32 = 0;
+    std::uint64_t packed_size = 0, plain_size = 0;
+    std::uint32_t dos_time = 0;    // DOS date << 16 | time, as stored
+    bool encrypted = false;        // general-purpose flag bit 0
+    bool utf8_name = false;        // general-purpose flag bit 11: the name is UTF-8
+};
+
+// An open archive. The archive stays open until the next open() or the reader's end; a memory
+// file read this way must stay in the table (not dropped by mclose_all/mpark) until then.
+class ZipPackageReader {
+public:
+    ZipPackageReader();
+    ~ZipPackageReader();
+    ZipPackageReader(const ZipPackageReader &) = delete;
+    ZipPackageReader &operator=(const ZipPackageReader &) = delete;
+
+    // Reads the central directory of `archive`, a disk path, or with `from_memory` the name of a
+    // memory file (mopen's rules: a name missing from the table is loaded from disk). Nothing is
+    // inflated. Any archive open before is closed and the running total of inflated bytes
+    // starts again; the budget stays. 0; kOpenError (cannot open, not a zip archive, a damaged
+    // or empty central directory); kNoMemory; kLimit (more than kZipReaderMaxEntries entries, a
+    // name over kZipReaderMaxName bytes).
+    int open(std::string_view archive, bool from_memory);
+    // In archive order; empty while nothing is open.
+    const std::vector<ZipEntryInfo> &entries() const;
+    // The index of the entry of exactly that name (byte for byte), or -1. A name stored twice
+    // finds its first entry.
+    int find(std::string_view name) const;
+    // Inflates entry `index` into `out`, replacing it: `out` is sized once to the declared
+    // plain size and the data lands there directly. 0; kBadArgument (no archive, index out of
+    // range); kUnsupported (encrypted, a method other than 0 and 8); kLimit (declared plain size
+    // over `max_bytes`, or over what is left of the budget: refused before anything is
+    // inflated, and the output can never outgrow the declared size); kReadError (CRC or size
+    // mismatch, corrupt or cut data, sizes no deflate stream can have); kNoMemory. `out` is
+    // left empty after a failure.
+    int read(int index, std::string &out, std::uint64_t max_bytes);
+    // The entry's data exactly as stored (compressed bytes, no inflation, any method minizip
+    // opens). 0; kBadArgument; kReadError; kNoMemory.
+    int read_raw(int index, std::string &out);
+    // The most this reader delivers through read() in all (stored entries count too, each read
+    // at its declared size); read() refuses an entry that would pass it.
+    void set_budget(std::uint64_t bytes);
+
+private:
+    struct Position {
+        std::uint64_t directory_offset = 0;  // of the entry's central header
+        std::uint64_t number = 0;            // of the entry in the directory
+    };
+    void close();
+    int locate_data(int index, std::uint64_t &offset);
+    int read_at(std::uint64_t offset, void *out, std::uint64_t size);
+    int inflate_entry(const ZipEntryInfo &entry, std::uint64_t offset, std::string &out);
+
+    void *uf_ = nullptr;      // minizip's handle: the directory and the local headers
+    void *data_ = nullptr;    // a stream of our own over the same archive, for the entries' bytes
+    bool from_memory_ = false;
+    std::uint64_t archive_size_ = 0;
+    std::uint64_t budget_ = kZipReaderDefaultBudget;
+    std::uint64_t inflated_ = 0;
+    std::vector<ZipEntryInfo> entries_;
+    std::vector<Position> positions_;
+    std::unordered_map<std::string_view, int> by_name_;  // views into entries_' names
+    void *decompressor_ = nullptr;                       // made on the first deflated entry
+    std::unique_ptr<unsigned char[]> packed_;            // compressed input, kept for the next entry
+    std::size_t packed_capacity_ = 0;
+};
+
+// Whether an entry name is safe to keep in a package we write: not empty, no leading '/' or
+// '\', no drive letter ("C:"), no ".." component ('/' and '\' both separate), no control bytes
+// (NUL included).
+bool zip_entry_name_safe(std::string_view name);
+
+}  // namespace tabsmith
