@@ -96,9 +96,7 @@ int init_book(Book &book, int file_type) {
 int probe_workbook(const std::string &path, bool from_memory, int &type) {
     // The probe's source modes: a memory file's name, or a path.
     type = -1;
-    int rc = probe_file_type(from_memory ? kProbeMemoryFile : kProbePath, path, type);
-    if (rc != 0) return rc;
-    return type < 0 ? kFail : 0;
+    return probe_file_type(from_memory ? kProbeMemoryFile : kProbePath, path, type);
 }
 
 int read_workbook(Book &book, const std::string &path, bool from_memory, bool list_only) {

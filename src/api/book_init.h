@@ -13,9 +13,9 @@ namespace tabsmith {
 int init_book(Book &book, int file_type);
 
 // Checks that a workbook can be opened for reading and tells its type by content. 0 and the
-// type (kFileTypeXlsx, kFileTypeXlsm, kFileTypeXls or another file type), or kOpenError when
-// the file (or memory file) cannot be opened, kReadError when it cannot be read, kFail when
-// its content matches no known type.
+// type (kFileTypeXlsx, kFileTypeXlsm, kFileTypeXls, another file type, or -1 when the content
+// matches no known type), or kOpenError when the file (or memory file) cannot be opened,
+// kReadError when it cannot be read, another negative code when the probe fails otherwise.
 int probe_workbook(const std::string &path, bool from_memory, int &type);
 
 // Reads a .xlsx/.xlsm package into the book (only its sheet names with `list_only`). 0 or the

@@ -103,12 +103,16 @@ int open_sheet(Book &book, const char *options) {
         if (int rc = new_sheet_name(book, has_name, name); rc != 0) return rc;
         int source = find_sheet(book, template_name);
         if (source == kIndexNotFound) return book.err.raise(kNoSheet, Msg::k03002, template_name.c_str());
+        // The copy starts as the template sheet is now: its cells, formats and layout. It is
+        // made before it joins the book, so that running out of memory leaves the book as it was.
+        auto copy = std::make_unique<Sheet>();
+        copy_sheet_content(*book.sheets[static_cast<std::size_t>(source)], *copy);
         int index = add_current_sheet(book, name);
         if (index < 0) return index;
-        Sheet &copy = *book.sheets[static_cast<std::size_t>(index)];
-        copy.template_source = source;
-        // The copy starts as the template sheet is now: its cells, formats and layout.
-        copy_sheet_content(*book.sheets[static_cast<std::size_t>(source)], copy);
+        Sheet &added = *book.sheets[static_cast<std::size_t>(index)];
+        copy->name = std::move(added.name);
+        copy->template_source = source;
+        book.sheets[static_cast<std::size_t>(index)] = std::move(copy);
         return 0;
     }
     }

@@ -142,8 +142,12 @@ TEST_F(Values, DefaultStylesOfDateAndPercentCells) {
     ensure_cell(book, *book.sheets[0], 0, 1);
     book.sheets[0]->rows[0].cells[1].style = 12;
     EXPECT_EQ(put("2024/1/1", 0, 1).style, 12);
+    // A template's unformatted cell gets its own format that shows a date; the rest of the
+    // cell's format stays.
     book.from_file = true;
-    EXPECT_EQ(put("2024/1/1", 10).style, 0);
+    const Cell &dated = put("2024/1/1", 10);
+    EXPECT_NE(dated.style, 0);
+    EXPECT_EQ(cell_xf(book, dated).format, 14u);
 }
 
 TEST_F(Values, SystemWordsVariablesAndTheEnvironment) {

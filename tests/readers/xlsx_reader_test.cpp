@@ -185,7 +185,8 @@ TEST_F(ReaderTest, RefusedPackagesGetCodedErrors) {
     broken.sheets.push_back({"Broken", "<worksheet><sheetData><row></sheetData></worksheet>"});
     const Case cases[] = {
         {"no workbook part", {{"[Content_Types].xml", "<Types/>"}, {"other.xml", "<a/>"}}, nullptr, -4, "TXLS-00900"},
-        {"not a zip", {}, "this is no workbook package at all", -101, "TXLS-03101"},
+        {"not a zip", {}, "this is no workbook package at all", -4, "TXLS-00900"},
+        {"a zip without its directory", {}, "PK\x03\x04 and then nothing of a package", -101, "TXLS-03101"},
         {"nesting 101 deep", deep.parts(), nullptr, -1, "tsx_read_excel2007() rc=-9"},
         {"an 81-byte tag name", long_name.parts(), nullptr, -1, "tsx_read_excel2007() rc=-9"},
         {"mismatched tags", broken.parts(), nullptr, -1, "tsx_read_excel2007() rc=-1"},
