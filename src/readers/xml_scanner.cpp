@@ -23,9 +23,22 @@ std::size_t name_end(std::string_view text, std::size_t at) {
     return at;
 }
 
+// The first `c` at or after `from`, or `end`. Values and texts in package parts are mostly a
+// few bytes long, where a plain loop beats a library call; long runs still go to memchr.
+const char *find_char(const char *from, const char *end, char c) {
+    const char *stop = end - from > 16 ? from + 16 : end;
+    for (; from < stop; ++from)
+        if (*from == c) return from;
+    if (from == end) return end;
+    const void *found = std::memchr(from, c, static_cast<std::size_t>(end - from));
+    return found ? static_cast<const char *>(found) : end;
+}
+
+// Names are short: a loop, not a library search.
 std::string_view after_prefix(std::string_view name) {
-    std::size_t colon = name.find(':');
-    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if (name[i] == ':') return name.substr(i + 1);
+    return name;
 }
 
 }  // namespace
@@ -36,7 +49,6 @@ XmlScanner::XmlScanner(std::string_view text) : text_all_(text) {
     open_.reserve(16);
 }
 
-std::string_view XmlScanner::local_name() const { return after_prefix(name_); }
 
 bool XmlScanner::attribute(std::string_view local, std::string_view &value) const {
     for (const XmlAttribute &attribute : attributes_) {
@@ -70,9 +82,8 @@ XmlToken XmlScanner::next() {
             return XmlToken::kEndOfInput;
         }
         if (text_all_[pos_] != '<') {
-            const void *found = std::memchr(text_all_.data() + pos_, '<', text_all_.size() - pos_);
-            std::size_t end = found ? static_cast<std::size_t>(static_cast<const char *>(found) - text_all_.data())
-                                    : text_all_.size();
+            const char *base = text_all_.data();
+            std::size_t end = static_cast<std::size_t>(find_char(base + pos_, base + text_all_.size(), '<') - base);
             token_begin_ = pos_;
             token_end_ = end;
             text_ = text_all_.substr(pos_, end - pos_);
@@ -126,6 +137,7 @@ XmlToken XmlScanner::start_tag(std::size_t at) {
     if (i == name_begin) return fail(kFail);
     if (i - name_begin > kXmlMaxNameBytes) return fail(kLimit);
     name_ = text_all_.substr(name_begin, i - name_begin);
+    local_name_ = after_prefix(name_);
     attributes_.clear();
     const std::size_t size = text_all_.size();
     for (;;) {
@@ -153,9 +165,9 @@ XmlToken XmlScanner::start_tag(std::size_t at) {
         while (i < size && is_space(text_all_[i])) ++i;
         if (i >= size || (text_all_[i] != '"' && text_all_[i] != '\'')) return fail(kFail);
         char quote = text_all_[i];
-        const void *close = std::memchr(text_all_.data() + i + 1, quote, size - i - 1);
-        if (!close) return fail(kFail);
-        std::size_t value_end = static_cast<std::size_t>(static_cast<const char *>(close) - text_all_.data());
+        const char *base = text_all_.data();
+        std::size_t value_end = static_cast<std::size_t>(find_char(base + i + 1, base + size, quote) - base);
+        if (value_end >= size) return fail(kFail);
         attributes_.push_back({attribute_name, text_all_.substr(i + 1, value_end - i - 1)});
         i = value_end + 1;
     }
@@ -178,6 +190,7 @@ XmlToken XmlScanner::end_tag(std::size_t at) {
     if (open_.empty() || open_.back() != name) return fail(kFail);
     open_.pop_back();
     name_ = name;
+    local_name_ = after_prefix(name_);
     attributes_.clear();
     token_begin_ = at;
     token_end_ = i + 1;

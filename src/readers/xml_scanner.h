@@ -36,7 +36,7 @@ public:
 
     // The current tag's name as written, and without its prefix.
     std::string_view name() const { return name_; }
-    std::string_view local_name() const;
+    std::string_view local_name() const { return local_name_; }
     bool self_closing() const { return self_closing_; }
     const std::vector<XmlAttribute> &attributes() const { return attributes_; }
     // The raw value of the attribute whose name (without prefix) is `local`; false if absent.
@@ -63,7 +63,7 @@ private:
     bool pending_end_ = false;
     bool self_closing_ = false;
     bool cdata_ = false;
-    std::string_view name_;
+    std::string_view name_, local_name_;
     std::string_view text_;
     std::size_t token_begin_ = 0, token_end_ = 0;
     std::vector<XmlAttribute> attributes_;
