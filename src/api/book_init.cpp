@@ -15,6 +15,7 @@
 #include "support/mfile.h"
 #include "support/zip_archive.h"
 #include "xlsx_write/package_writer.h"
+#include "xlsx_write/update_writer.h"
 
 namespace tabsmith {
 
@@ -55,7 +56,8 @@ int probe_workbook(const std::string &path, bool from_memory, int &type) {
 }
 
 int prepare_book_for_save(Book &book) {
-    if (book.sheet_count() == 0) {
+    // A book read from a package has the package's sheets; only a new book gets default ones.
+    if (book.sheet_count() == 0 && !book.source) {
         // All three or none: a save that ran out of memory half way is made again from the
         // same book.
         try {
@@ -69,7 +71,9 @@ int prepare_book_for_save(Book &book) {
     if (book.settings.recalc)
         if (int rc = recalc_book(book); rc != 0) return rc;
     apply_auto_widths(book);
-    book.styles.assign_format_ids();
+    // The formats a package brought keep the ids its cell formats use.
+    if (book.source) book.styles.assign_added_format_ids(book.source->style_base.num_formats);
+    else book.styles.assign_format_ids();
     return 0;
 }
 
@@ -91,7 +95,8 @@ void reverse_sheet_order(Book &book) {
 }  // namespace
 
 int save_book(Book &book, const SaveTarget &target) {
-    if (book.from_file) return kFail;  // the update path arrives with the template reader
+    // A book read from a file is saved over its package; one read without it cannot be saved.
+    if (book.from_file && !book.source) return kFail;
     mclose_all();
     // A save that fails leaves the caller's book as it was for another try: the three sheets a
     // book without any is saved with are the save's, and a descending order is undone again
@@ -106,14 +111,14 @@ int save_book(Book &book, const SaveTarget &target) {
             if (reversed) reverse_sheet_order(book);
             if (added_sheets) book.sheets.clear();
         }
-    } restore{book, book.sheet_count() == 0};
+    } restore{book, book.sheet_count() == 0 && !book.source};
     int rc = prepare_book_for_save(book);
     if (rc != 0) return rc;
     if (book.settings.descending_order) {
         reverse_sheet_order(book);
         restore.reversed = true;
     }
-    rc = tsx_create_excel2007(book, target);
+    rc = book.source ? tsx_update_excel2007(book, target) : tsx_create_excel2007(book, target);
     restore.saved = rc == 0;
     return rc;
 }

@@ -44,6 +44,9 @@ struct PackageSource {
     std::string calc_chain_path;         // dropped at save: it lists the formulas of the old cells
     StyleBase style_base;
     bool date1904 = false;
+    // Cached formula values may be stale (the book was changed where the engine cannot compute):
+    // the saved workbook asks to be recalculated on opening.
+    bool full_calc_on_load = false;
 };
 
 // One sheet's XML around its cells, as the package had it. The save writes new cell data and
