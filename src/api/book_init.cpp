@@ -18,6 +18,7 @@
 #include "support/mfile.h"
 #include "support/zip_archive.h"
 #include "xlsx_write/package_writer.h"
+#include "xlsx_write/update_writer.h"
 
 namespace tabsmith {
 
@@ -146,6 +147,8 @@ int prepare_book_for_save(Book &book) {
     if (book.source) {
         if (int rc = prepare_package_formulas(book); rc != 0) return rc;
         apply_auto_widths(book);
+        // The formats a package brought keep the ids its cell formats use.
+        book.styles.assign_added_format_ids(book.source->style_base.num_formats);
         return 0;
     }
     if (book.sheet_count() == 0) {
@@ -184,6 +187,7 @@ void reverse_sheet_order(Book &book) {
 }  // namespace
 
 int save_book(Book &book, const SaveTarget &target) {
+    // A book read from a file is saved over its package; one read without it cannot be saved.
     if (book.from_file && !book.source) return kFail;
     mclose_all();
     // A save that fails leaves the caller's book as it was for another try: the three sheets a
@@ -199,14 +203,14 @@ int save_book(Book &book, const SaveTarget &target) {
             if (reversed) reverse_sheet_order(book);
             if (added_sheets) book.sheets.clear();
         }
-    } restore{book, book.sheet_count() == 0};
+    } restore{book, book.sheet_count() == 0 && !book.source};
     int rc = prepare_book_for_save(book);
     if (rc != 0) return rc;
     if (book.settings.descending_order) {
         reverse_sheet_order(book);
         restore.reversed = true;
     }
-    rc = tsx_create_excel2007(book, target);
+    rc = book.source ? tsx_update_excel2007(book, target) : tsx_create_excel2007(book, target);
     restore.saved = rc == 0;
     return rc;
 }

@@ -519,4 +519,28 @@ void StyleRegistry::assign_format_ids() {
     }
 }
 
+void StyleRegistry::assign_added_format_ids(std::size_t package_entries) {
+    const std::vector<std::uint16_t> ids = added_format_ids(num_formats_, package_entries);
+    for (std::size_t k = 0; k < ids.size(); ++k) num_formats_[package_entries + k].assigned_id = ids[k];
+}
+
+std::vector<std::uint16_t> added_format_ids(const std::vector<NumFormat> &formats, std::size_t package_entries,
+                                            std::uint32_t highest_package_id) {
+    constexpr std::uint32_t kFirstOwnId = 164, kLastId = 0xFFFF;
+    package_entries = std::min(package_entries, formats.size());
+    std::uint32_t highest = highest_package_id;
+    for (std::size_t k = 0; k < package_entries; ++k) highest = std::max<std::uint32_t>(highest, formats[k].assigned_id);
+    std::uint32_t next = std::max(kFirstOwnId, highest + 1);
+    std::vector<std::uint16_t> ids;
+    ids.reserve(formats.size() - package_entries);
+    for (std::size_t k = package_entries; k < formats.size(); ++k) {
+        if (formats[k].kind == format_kind::kTimeSeconds || next > kLastId) {
+            ids.push_back(0);
+            continue;
+        }
+        ids.push_back(static_cast<std::uint16_t>(next++));
+    }
+    return ids;
+}
+
 }  // namespace tabsmith

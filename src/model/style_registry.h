@@ -181,6 +181,9 @@ public:
     // skipping 185, 195 and 205; the built-in h:mm:ss kind keeps its built-in id and takes none.
     // A step of preparing the save; not a compared field.
     void assign_format_ids();
+    // The same for a book read from a package, whose first `package_entries` entries keep the
+    // ids they had there: the entries after them take added_format_ids().
+    void assign_added_format_ids(std::size_t package_entries);
 
 private:
     std::vector<XfRecord> xfs_;
@@ -197,6 +200,13 @@ private:
     std::uint32_t hyperlink_font_ = 0;
     std::uint32_t hyperlink_xf_ = 0;
 };
+
+// The numFmtIds the entries after the first `package_entries` (which came from a package) are
+// saved under: upwards in entry order from above every id the package uses (at least from 164,
+// where the ids of a book's own formats begin); 0 for the built-in h:mm:ss kind, which takes none.
+// `highest_package_id` adds an id the package uses beyond those of its entries.
+std::vector<std::uint16_t> added_format_ids(const std::vector<NumFormat> &formats, std::size_t package_entries,
+                                            std::uint32_t highest_package_id = 0);
 
 // Book-level appends: 0, kNoMemory (TXLS-00002) or kLimit (TXLS-03009 naming the limit).
 int tsx_set_xf(Book &book, const XfRecord &record);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "model/book.h"
 
@@ -27,7 +28,9 @@ std::string core_part(const Book &book, const std::string &stamp);
 std::string custom_part();
 std::string workbook_rels_part(const Book &book);
 std::string workbook_part(const Book &book);
-std::string shared_strings_part(const Book &book);
+// `package_items`, the <si> elements of a package read earlier as it wrote them, stand for the
+// table's first `package_count` entries; the entries after them are written from the table.
+std::string shared_strings_part(const Book &book, std::string_view package_items = {}, std::size_t package_count = 0);
 // The fixed office theme.
 const std::string &theme_part();
 // The 1076-byte printer settings record of a sheet.

@@ -1,5 +1,7 @@
 // The shared strings part (xl/sharedStrings.xml): every entry of the book's table in index
-// order, with the count of cells that refer to them.
+// order (a package's own entries as it wrote them), with the count of cells that refer to them.
+
+#include <algorithm>
 
 #include "xlsx_write/book_parts.h"
 #include "xlsx_write/part_table.h"
@@ -20,16 +22,18 @@ constexpr std::size_t kEntryMarkupBytes = 48;
 
 }  // namespace
 
-std::string shared_strings_part(const Book &book) {
+std::string shared_strings_part(const Book &book, std::string_view package_items, std::size_t package_count) {
     const SharedStringTable &table = book.shared_strings;
-    std::size_t bytes = 0;
-    for (std::size_t k = 0; k < table.entry_count(); ++k) bytes += table.entry_text(k).size() + kEntryMarkupBytes;
+    const std::size_t first = std::min(package_count, table.entry_count());
+    std::size_t bytes = package_items.size();
+    for (std::size_t k = first; k < table.entry_count(); ++k) bytes += table.entry_text(k).size() + kEntryMarkupBytes;
     std::string out;
     out.reserve(bytes + 256);
     out += kXmlDeclaration;
     xml_fill<kSharedStringsHead>(out, static_cast<long long>(shared_string_references(book)),
                                  static_cast<long long>(table.entry_count()));
-    for (std::size_t k = 0; k < table.entry_count(); ++k) {
+    out += package_items;
+    for (std::size_t k = first; k < table.entry_count(); ++k) {
         const std::string &text = table.entry_text(k);
         out += text.find(' ') != std::string::npos ? kSharedStringPreserve : kSharedStringPlain;
         append_value(out, XmlText{text});

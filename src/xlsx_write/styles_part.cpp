@@ -248,12 +248,14 @@ struct XfFormat {
     std::string_view text;
 };
 
-XfFormat xf_format(const XfRecord &xf, const std::vector<NumFormat> &formats) {
+// An entry that came from a package keeps the id it had there, whatever its kind.
+XfFormat xf_format(const XfRecord &xf, const std::vector<NumFormat> &formats, std::size_t package_formats = 0) {
     if (xf.format_mode == kFormatText) return {0, kQuotePrefix};
     if (xf.format_mode != kFormatTable || xf.format < 1) return {xf.format, {}};
     // An index past the table (never made by the registry itself) falls back to General.
     if (xf.format > formats.size()) return {0, {}};
     const NumFormat &entry = formats[xf.format - 1];
+    if (xf.format <= package_formats) return {entry.assigned_id, kApplyNumberFormat};
     if (entry.kind == kKindBuiltinHms) return {kBuiltinHms, kApplyNumberFormat};
     if (const SilentKind *silent = silent_kind(entry.kind)) return {silent->builtin_id, kApplyNumberFormat};
     return {entry.assigned_id, kApplyNumberFormat};
@@ -284,51 +286,15 @@ void write_num_fmts(const StyleRegistry &styles, std::string &out) {
     for (const NumFormat &format : formats)
         if (writes_element(format)) ++count;
     xml_fill<kNumFmtsHead>(out, count);
-    for (const LocaleFormat *format : locale_formats)
-        xml_fill<kNumFmtCode>(out, format->id, XmlAttribute{format->code});
-    for (const NumFormat &format : formats) {
-        if (!writes_element(format)) continue;
-        const NumFmtTemplate *entry = num_fmt_template(format.kind);
-        if (!entry) {
-            // A code of the caller's (or a template's) is plain text: escaped for the attribute.
-            xml_fill<kNumFmtCode>(out, format.assigned_id, XmlAttribute{format.code});
-            continue;
-        }
-        // The decimal pattern: "0", then "." and one "0" per decimal place.
-        auto decimals = [&](std::string &o) {
-            o.push_back('0');
-            if (format.decimals > 0) o.append(".").append(format.decimals, '0');
-        };
-        switch (entry->args) {
-        case NumArgs::kNone: xml_fill_chosen(out, entry->text, format.assigned_id); break;
-        case NumArgs::kNumber: xml_fill_chosen(out, entry->text, format.assigned_id, decimals); break;
-        case NumArgs::kCurrency:
-            xml_fill_chosen(out, entry->text, format.assigned_id, kCurrencyText, decimals);
-            break;
-        }
-    }
+    for (const LocaleFormat *format : locale_formats) write_num_fmt_code(format->id, format->code, out);
+    for (const NumFormat &format : formats) write_num_fmt_record(format, out);
     out.append(kNumFmtsTail);
 }
 
 void write_fonts(const StyleRegistry &styles, std::string &out) {
     const auto &fonts = styles.fonts();
     xml_fill<kFontsHead>(out, fonts.size());
-    for (const FontRecord &font : fonts) {
-        auto style = [&](std::string &o) {
-            if (font.style & kFontBold) o.append(kBoldTag);
-            if (font.style & kFontItalic) o.append(kItalicTag);
-            if (font.style & (kFontUnderline | kFontHyperlink)) o.append(kUnderlineTag);
-        };
-        auto colour = [&](std::string &o) {
-            if (font.colour != 0)
-                xml_fill<kFontColour>(o, HexRgb{colour_rgb(font.colour, font.rgb), HexCase::kUpper});
-            else if (font.style & kFontHyperlink)
-                o.append(kFontHyperlinkColour);
-        };
-        std::string_view name = font.name_id == kFontNameOwn ? std::string_view(font.name)
-                                                              : builtin_font_name(font.name_id);
-        xml_fill<kFont>(out, style, font.size, colour, XmlText{name});
-    }
+    for (const FontRecord &font : fonts) write_font_record(font, out);
     out.append(kFontsTail);
 }
 
@@ -353,25 +319,7 @@ void write_gradient_fill(const FillRecord &record, std::string &out) {
 void write_fills(const StyleRegistry &styles, std::string &out) {
     const auto &fills = styles.fills();
     xml_fill<kFillsHead>(out, fills.size());
-    for (const FillRecord &record : fills) {
-        if (record.pattern == kFillGradient) {
-            write_gradient_fill(record, out);
-            continue;
-        }
-        std::string_view pattern = fill_pattern_name(record.pattern);
-        auto pattern_colour = [&](std::string &o) {
-            xml_fill<kPatternColour>(o, HexRgb{palette_rgb(record.pattern_colour), HexCase::kLower});
-        };
-        if (record.colour != 0) {
-            HexRgb colour{colour_rgb(record.colour, record.rgb), HexCase::kLower};
-            if (record.pattern_colour != 0) xml_fill<kFillTwoColours>(out, pattern, pattern_colour, colour);
-            else xml_fill<kFillColour>(out, pattern, colour);
-        } else if (record.pattern_colour != 0) {
-            xml_fill<kFillPatternColour>(out, pattern, pattern_colour);
-        } else {
-            xml_fill<kFillPattern>(out, pattern);
-        }
-    }
+    for (const FillRecord &record : fills) write_fill_record(record, out);
     out.append(kFillsTail);
 }
 
@@ -386,24 +334,7 @@ void write_borders(const StyleRegistry &styles, std::string &out) {
     const auto &borders = styles.borders();
     xml_fill<kBordersHead>(out, borders.size() + 1);
     out.append(kEmptyBorder);
-    for (const BorderRecord &border : borders) {
-        if (border.diagonal_up && border.diagonal_down) out.append(kBorderOpenBoth);
-        else if (border.diagonal_up) out.append(kBorderOpenUp);
-        else if (border.diagonal_down) out.append(kBorderOpenDown);
-        else out.append(kBorderOpen);
-        auto colour = [&](std::string &o) {
-            if (border.colour == 0) o.append(kBorderAutoColour);
-            else xml_fill<kBorderColour>(o, HexRgb{colour_rgb(border.colour, border.rgb), HexCase::kUpper});
-        };
-        write_border_side<kBorderLeft>(border.left, kBorderNoLeft, colour, out);
-        write_border_side<kBorderRight>(border.right, kBorderNoRight, colour, out);
-        write_border_side<kBorderTop>(border.top, kBorderNoTop, colour, out);
-        write_border_side<kBorderBottom>(border.bottom, kBorderNoBottom, colour, out);
-        // One diagonal element carries both directions; the up line's style wins when both
-        // are set with different styles.
-        std::uint8_t diagonal = border.diagonal_up ? border.diagonal_up : border.diagonal_down;
-        write_border_side<kBorderDiagonal>(diagonal, kBorderNoDiagonal, colour, out);
-    }
+    for (const BorderRecord &border : borders) write_border_record(border, out);
     out.append(kBordersTail);
 }
 
@@ -452,24 +383,116 @@ void write_cell_xfs(const StyleRegistry &styles, std::string &out) {
     const auto &formats = styles.num_formats();
     xml_fill<kCellXfsHead>(out, xfs.size() + 1);
     out.append(kFirstXf);
-    for (const XfRecord &xf : xfs) {
-        const XfFormat format = xf_format(xf, formats);
-        const AlignmentText align = alignment_of(xf);
-        const std::string_view apply_border = xf.border >= 1 ? kApplyBorder : std::string_view();
-        const std::string_view apply_fill = xf.fill >= 2 ? kApplyFill : std::string_view();
-        if (align.empty()) {
-            xml_fill<kXfWithoutAlignment>(out, format.id, xf.font, xf.fill, xf.border, apply_border, xf.style_xf,
-                                          apply_fill, format.text);
-        } else {
-            auto alignment = [&](std::string &o) { write_alignment(align, o); };
-            xml_fill<kXf>(out, format.id, xf.font, xf.fill, xf.border, apply_border, xf.style_xf, apply_fill,
-                          format.text, alignment);
-        }
-    }
+    for (const XfRecord &xf : xfs) write_xf_record(xf, formats, 0, out);
     out.append(kCellXfsTail);
 }
 
 }  // namespace
+
+void write_num_fmt_code(std::uint32_t id, std::string_view code, std::string &out) {
+    // A code of the caller's (or a template's) is plain text: escaped for the attribute.
+    xml_fill<kNumFmtCode>(out, id, XmlAttribute{code});
+}
+
+bool write_num_fmt_record(const NumFormat &format, std::string &out) {
+    if (!writes_element(format)) return false;
+    const NumFmtTemplate *entry = num_fmt_template(format.kind);
+    if (!entry) {
+        write_num_fmt_code(format.assigned_id, format.code, out);
+        return true;
+    }
+    // The decimal pattern: "0", then "." and one "0" per decimal place.
+    auto decimals = [&](std::string &o) {
+        o.push_back('0');
+        if (format.decimals > 0) o.append(".").append(format.decimals, '0');
+    };
+    switch (entry->args) {
+    case NumArgs::kNone: xml_fill_chosen(out, entry->text, format.assigned_id); break;
+    case NumArgs::kNumber: xml_fill_chosen(out, entry->text, format.assigned_id, decimals); break;
+    case NumArgs::kCurrency: xml_fill_chosen(out, entry->text, format.assigned_id, kCurrencyText, decimals); break;
+    }
+    return true;
+}
+
+std::string_view locale_format_code(std::uint32_t id) {
+    for (const LocaleFormat &format : kLocaleFormats)
+        if (format.id == id) return format.code;
+    return {};
+}
+
+std::uint32_t xf_number_format_id(const XfRecord &xf, const std::vector<NumFormat> &formats,
+                                  std::size_t package_formats) {
+    return xf_format(xf, formats, package_formats).id;
+}
+
+void write_font_record(const FontRecord &font, std::string &out) {
+    auto style = [&](std::string &o) {
+        if (font.style & kFontBold) o.append(kBoldTag);
+        if (font.style & kFontItalic) o.append(kItalicTag);
+        if (font.style & (kFontUnderline | kFontHyperlink)) o.append(kUnderlineTag);
+    };
+    auto colour = [&](std::string &o) {
+        if (font.colour != 0) xml_fill<kFontColour>(o, HexRgb{colour_rgb(font.colour, font.rgb), HexCase::kUpper});
+        else if (font.style & kFontHyperlink) o.append(kFontHyperlinkColour);
+    };
+    std::string_view name = font.name_id == kFontNameOwn ? std::string_view(font.name) : builtin_font_name(font.name_id);
+    xml_fill<kFont>(out, style, font.size, colour, XmlText{name});
+}
+
+void write_fill_record(const FillRecord &record, std::string &out) {
+    if (record.pattern == kFillGradient) {
+        write_gradient_fill(record, out);
+        return;
+    }
+    std::string_view pattern = fill_pattern_name(record.pattern);
+    auto pattern_colour = [&](std::string &o) {
+        xml_fill<kPatternColour>(o, HexRgb{palette_rgb(record.pattern_colour), HexCase::kLower});
+    };
+    if (record.colour != 0) {
+        HexRgb colour{colour_rgb(record.colour, record.rgb), HexCase::kLower};
+        if (record.pattern_colour != 0) xml_fill<kFillTwoColours>(out, pattern, pattern_colour, colour);
+        else xml_fill<kFillColour>(out, pattern, colour);
+    } else if (record.pattern_colour != 0) {
+        xml_fill<kFillPatternColour>(out, pattern, pattern_colour);
+    } else {
+        xml_fill<kFillPattern>(out, pattern);
+    }
+}
+
+void write_border_record(const BorderRecord &border, std::string &out) {
+    if (border.diagonal_up && border.diagonal_down) out.append(kBorderOpenBoth);
+    else if (border.diagonal_up) out.append(kBorderOpenUp);
+    else if (border.diagonal_down) out.append(kBorderOpenDown);
+    else out.append(kBorderOpen);
+    auto colour = [&](std::string &o) {
+        if (border.colour == 0) o.append(kBorderAutoColour);
+        else xml_fill<kBorderColour>(o, HexRgb{colour_rgb(border.colour, border.rgb), HexCase::kUpper});
+    };
+    write_border_side<kBorderLeft>(border.left, kBorderNoLeft, colour, out);
+    write_border_side<kBorderRight>(border.right, kBorderNoRight, colour, out);
+    write_border_side<kBorderTop>(border.top, kBorderNoTop, colour, out);
+    write_border_side<kBorderBottom>(border.bottom, kBorderNoBottom, colour, out);
+    // One diagonal element carries both directions; the up line's style wins when both are set
+    // with different styles.
+    std::uint8_t diagonal = border.diagonal_up ? border.diagonal_up : border.diagonal_down;
+    write_border_side<kBorderDiagonal>(diagonal, kBorderNoDiagonal, colour, out);
+}
+
+void write_xf_record(const XfRecord &xf, const std::vector<NumFormat> &formats, std::size_t package_formats,
+                     std::string &out) {
+    const XfFormat format = xf_format(xf, formats, package_formats);
+    const AlignmentText align = alignment_of(xf);
+    const std::string_view apply_border = xf.border >= 1 ? kApplyBorder : std::string_view();
+    const std::string_view apply_fill = xf.fill >= 2 ? kApplyFill : std::string_view();
+    if (align.empty()) {
+        xml_fill<kXfWithoutAlignment>(out, format.id, xf.font, xf.fill, xf.border, apply_border, xf.style_xf,
+                                      apply_fill, format.text);
+    } else {
+        auto alignment = [&](std::string &o) { write_alignment(align, o); };
+        xml_fill<kXf>(out, format.id, xf.font, xf.fill, xf.border, apply_border, xf.style_xf, apply_fill,
+                      format.text, alignment);
+    }
+}
 
 std::string write_styles_part(const Book &book) {
     const StyleRegistry &styles = book.styles;

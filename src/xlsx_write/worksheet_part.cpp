@@ -21,10 +21,6 @@ namespace {
 
 using namespace std::string_view_literals;
 
-constexpr std::string_view kWorksheetOpen =
-    "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">";
-constexpr std::string_view kWorksheetClose = "</worksheet>";
 constexpr XmlTemplate kSheetPrEmpty{"<sheetPr codeName=\"{code_name}\" />"};
 constexpr XmlTemplate kSheetPrNamed{"<sheetPr codeName=\"{code_name}\">{tab_colour}{fit}</sheetPr>"};
 constexpr XmlTemplate kSheetPrUnnamed{"<sheetPr>{tab_colour}{fit}</sheetPr>"};
@@ -91,8 +87,8 @@ constexpr XmlTemplate kPageMargins{
     "<pageMargins left=\"{left}\" right=\"{right}\" top=\"{top}\" bottom=\"{bottom}\" header=\"{header}\" "
     "footer=\"{footer}\" />"};
 constexpr XmlTemplate kPageSetup{
-    "<pageSetup paperSize=\"{paper}\" {fit}{scale}orientation=\"{orientation}\" verticalDpi=\"{dpi}\" "
-    "r:id=\"rId{printer_settings}\"/>"};
+    "<pageSetup paperSize=\"{paper}\" {fit}{scale}orientation=\"{orientation}\" verticalDpi=\"{dpi}\"{printer_settings}/>"};
+constexpr XmlTemplate kPrinterSettingsId{" r:id=\"rId{id}\""};
 constexpr XmlTemplate kFitToWidth{"fitToWidth=\"{pages}\" "};
 constexpr XmlTemplate kFitToHeight{"fitToHeight=\"{pages}\" "};
 constexpr XmlTemplate kScale{"scale=\"{percent}\" "};
@@ -190,9 +186,12 @@ bool row_hidden(const Row &row) { return row.hidden_flag == kFlagYes; }
 
 bool row_styled(const Row &row) { return row.style != kNoRowStyle; }
 
-// A styled row without cells is still written: its format is what new cells in it show.
+bool row_has_extra(const Row &row) { return row.attributes && !row.attributes->extra.empty(); }
+
+// A styled row without cells is still written: its format is what new cells in it show. So is
+// a row read from a package with attributes of its own (an outline level, say).
 bool row_written(const Row &row, int cell_end) {
-    return cell_end > 0 || row_has_height(row) || row_hidden(row) || row_styled(row);
+    return cell_end > 0 || row_has_height(row) || row_hidden(row) || row_styled(row) || row_has_extra(row);
 }
 
 // The style that date-like cells get when neither they nor their column carry one, so that a
@@ -570,7 +569,8 @@ void write_cols(const Sheet &sheet, int used_columns, std::string &out) {
     out.append(kColsClose);
 }
 
-// A row's attributes after r= and spans=: format, hidden, height.
+// A row's attributes after r= and spans=: format, hidden, height, then those a package gave
+// the row that the engine keeps as they were.
 void append_row_attributes(const Row &row, std::string &out) {
     if (row_styled(row)) xml_fill<kRowStyle>(out, row.style);
     if (row_has_height(row))
@@ -578,7 +578,7 @@ void append_row_attributes(const Row &row, std::string &out) {
                              Decimals{row.attributes->height / 100.0, kRowHeightDecimals});
     else if (row_hidden(row))
         out.append(kRowHiddenAttribute);
-    if (row.attributes) out.append(row.attributes->extra);
+    if (row_has_extra(row)) out.append(row.attributes->extra);
 }
 
 int write_rows(const Book &book, const Sheet &sheet, const ColumnNames &columns, std::string &out, PartSink *sink,
@@ -699,10 +699,13 @@ std::string sections_text(const HeaderFooterSection (&sections)[3], std::span<co
 
 }  // namespace
 
-void tsx_write_page_setup(const PageSetup &page, int printer_settings_id, std::string &out) {
+void write_page_margins(const PageSetup &page, std::string &out) {
     auto inches = [](double centimetres) { return Decimals{centimetres * kCentimetresToInches, kMarginDecimals}; };
     xml_fill<kPageMargins>(out, inches(page.left), inches(page.right), inches(page.top), inches(page.bottom),
                            inches(page.header), inches(page.footer));
+}
+
+void write_page_setup(const PageSetup &page, int printer_settings_id, std::string &out) {
     int paper = kDefaultPaperSize;
     for (const auto &entry : kPaperSizes)
         if (entry.index == page.paper) paper = entry.size;
@@ -713,8 +716,15 @@ void tsx_write_page_setup(const PageSetup &page, int printer_settings_id, std::s
     auto scale = [&](std::string &o) {
         if (page.fit_width <= 0 && page.fit_height <= 0) xml_fill<kScale>(o, page.scale);
     };
-    xml_fill<kPageSetup>(out, paper, fit, scale, page.landscape ? kLandscape : kPortrait, page.dpi,
-                         printer_settings_id);
+    auto printer_settings = [&](std::string &o) {
+        if (printer_settings_id > 0) xml_fill<kPrinterSettingsId>(o, printer_settings_id);
+    };
+    xml_fill<kPageSetup>(out, paper, fit, scale, page.landscape ? kLandscape : kPortrait, page.dpi, printer_settings);
+}
+
+void tsx_write_page_setup(const PageSetup &page, int printer_settings_id, std::string &out) {
+    write_page_margins(page, out);
+    write_page_setup(page, printer_settings_id, out);
 }
 
 int tsx_write_header_footer(const Sheet &sheet, std::span<const FontRecord> fonts, std::string &out) {
@@ -753,51 +763,90 @@ int tsx_write_cell(const Book &book, int sheet_index, int row, int column, std::
     return write_cell(book, *sheet, cell, place, out);
 }
 
+SheetExtent sheet_extent(const Sheet &sheet) {
+    SheetExtent extent;
+    for (std::size_t r = 0; r < sheet.rows.size(); ++r) {
+        int cell_end = row_cell_end(sheet.rows[r]);
+        if (!row_written(sheet.rows[r], cell_end)) continue;
+        extent.last_row = static_cast<int>(r);
+        extent.last_column = std::max(extent.last_column, cell_end - 1);
+        extent.cells += static_cast<std::size_t>(cell_end);
+    }
+    return extent;
+}
+
+void write_dimension(const SheetExtent &extent, std::string &out) {
+    xml_fill<kDimension>(out, CellName{extent.last_row, extent.last_column});
+}
+
+int write_sheet_data(const Book &book, const Sheet &sheet, const SheetExtent &extent, std::string &out,
+                     PartSink *sink, std::size_t piece_bytes) {
+    out.append(kSheetDataOpen);
+    const ColumnNames columns(extent.last_column + 1);
+    if (int rc = write_rows(book, sheet, columns, out, sink, piece_bytes); rc != kOk) return rc;
+    out.append(kSheetDataClose);
+    return kOk;
+}
+
+int write_sheet_element(const Sheet &sheet, SheetElement element, const SheetElementContext &context,
+                        std::string &out) {
+    const SheetSettings &settings = sheet.settings;
+    switch (element) {
+    case SheetElement::kSheetPr: write_sheet_pr(context.book, sheet, context.sheet_number, out); break;
+    case SheetElement::kSheetViews: write_sheet_views(sheet, out); break;
+    case SheetElement::kSheetFormatPr:
+        xml_fill<kSheetFormatPr>(out, Decimals{settings.default_row_height / 100.0, kDefaultRowHeightDecimals});
+        break;
+    case SheetElement::kCols: write_cols(sheet, context.used_columns, out); break;
+    case SheetElement::kSheetProtection: write_protection(sheet, out); break;
+    case SheetElement::kAutoFilter: write_auto_filter(sheet, out); break;
+    case SheetElement::kMergeCells: write_merge_cells(sheet, out); break;
+    case SheetElement::kPageMargins: write_page_margins(settings.page, out); break;
+    case SheetElement::kPageSetup: write_page_setup(settings.page, context.printer_settings_id, out); break;
+    case SheetElement::kHeaderFooter: return tsx_write_header_footer(sheet, context.book.styles.fonts(), out);
+    case SheetElement::kRowBreaks:
+        write_breaks<kRowBreaksOpen, kRowBreak>(settings.row_breaks, kRowBreaksClose, out);
+        break;
+    case SheetElement::kColBreaks:
+        write_breaks<kColBreaksOpen, kColBreak>(settings.column_breaks, kColBreaksClose, out);
+        break;
+    }
+    return kOk;
+}
+
 int tsx_write_worksheet(const Book &book, int sheet_index, std::string &out, PartSink *sink, std::size_t piece_bytes) {
     const Sheet *found = book.sheet(sheet_index);
     if (!found) return kFail;
     const Sheet &sheet = *found;
-    const int sheet_number = sheet_index + 1;
 
     // The used area, for the dimension and the column count.
-    int last_row = 0, last_column = 0, cells = 0;
-    for (std::size_t r = 0; r < sheet.rows.size(); ++r) {
-        int cell_end = row_cell_end(sheet.rows[r]);
-        if (!row_written(sheet.rows[r], cell_end)) continue;
-        last_row = static_cast<int>(r);
-        last_column = std::max(last_column, cell_end - 1);
-        cells += cell_end;
-    }
+    const SheetExtent extent = sheet_extent(sheet);
     // A cell rarely takes more than 48 bytes; reserving that much up front spares the copy of a
     // grown string, and pages that end up unused are never touched.
     if (sink) out.reserve(piece_bytes + piece_bytes / 4);
-    else out.reserve(out.size() + 4096 + static_cast<std::size_t>(cells) * 48 + static_cast<std::size_t>(last_row) * 48);
-
-    out.append(kXmlDeclaration);
-    out.append(kWorksheetOpen);
-    write_sheet_pr(book, sheet, sheet_number, out);
-    xml_fill<kDimension>(out, CellName{last_row, last_column});
-    write_sheet_views(sheet, out);
-    xml_fill<kSheetFormatPr>(out, Decimals{sheet.settings.default_row_height / 100.0, kDefaultRowHeightDecimals});
-    write_cols(sheet, last_column + 1, out);
-
-    out.append(kSheetDataOpen);
-    const ColumnNames columns(last_column + 1);
-    if (int rc = write_rows(book, sheet, columns, out, sink, piece_bytes); rc != kOk) return rc;
-    out.append(kSheetDataClose);
-
-    write_protection(sheet, out);
-    write_auto_filter(sheet, out);
-    write_merge_cells(sheet, out);
+    else out.reserve(out.size() + 4096 + extent.cells * 48 + static_cast<std::size_t>(extent.last_row) * 48);
 
     const SheetObjectCounts counts = sheet_object_counts(book, sheet_index);
     const SheetRelationshipIds ids = sheet_relationship_ids(counts);
-    tsx_write_page_setup(sheet.settings.page, ids.printer_settings, out);
-    if (int rc = tsx_write_header_footer(sheet, book.styles.fonts(), out); rc != kOk) return rc;
-    write_breaks<kRowBreaksOpen, kRowBreak>(sheet.settings.row_breaks, kRowBreaksClose, out);
-    write_breaks<kColBreaksOpen, kColBreak>(sheet.settings.column_breaks, kColBreaksClose, out);
+    SheetElementContext context{book};
+    context.sheet_number = sheet_index + 1;
+    context.used_columns = extent.last_column + 1;
+    context.printer_settings_id = ids.printer_settings;
+    auto element = [&](SheetElement which) { return write_sheet_element(sheet, which, context, out); };
+
+    out.append(kXmlDeclaration);
+    out.append(kWorksheetStartTag);
+    element(SheetElement::kSheetPr);
+    write_dimension(extent, out);
+    for (SheetElement which : {SheetElement::kSheetViews, SheetElement::kSheetFormatPr, SheetElement::kCols})
+        element(which);
+    if (int rc = write_sheet_data(book, sheet, extent, out, sink, piece_bytes); rc != kOk) return rc;
+    for (SheetElement which : {SheetElement::kSheetProtection, SheetElement::kAutoFilter, SheetElement::kMergeCells,
+                               SheetElement::kPageMargins, SheetElement::kPageSetup, SheetElement::kHeaderFooter,
+                               SheetElement::kRowBreaks, SheetElement::kColBreaks})
+        if (int rc = element(which); rc != kOk) return rc;
     write_object_references(counts, ids, out);
-    out.append(kWorksheetClose);
+    out.append(kWorksheetEndTag);
     return kOk;
 }
 
@@ -811,9 +860,11 @@ std::uint64_t worksheet_part_bound(const Book &book, int sheet_index) {
                           sheet->settings.row_breaks.size() * 64 + sheet->settings.column_breaks.size() * 64;
     for (const Row &row : sheet->rows) {
         bound += kPerRow;
+        if (row.attributes) bound += row.attributes->extra.size();
         for (const Cell &cell : row.cells) {
             bound += kPerCell + kPerTextByte * cell.text().size();
             if (cell.formula()) bound += kPerTextByte * cell.formula()->size();
+            if (const CellExtra *extra = cell.extra_record()) bound += extra->formula_attributes.size();
         }
     }
     return bound;

@@ -5,11 +5,18 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "model/book.h"
 #include "model/style_registry.h"
 
 namespace tabsmith {
+
+// The root element's tags of the worksheet parts the engine writes.
+inline constexpr std::string_view kWorksheetStartTag =
+    "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">";
+inline constexpr std::string_view kWorksheetEndTag = "</worksheet>";
 
 // What a sheet refers to through its relationship part. Every kind but the printer settings is
 // optional; the writers of those objects fill these counts in.
@@ -53,6 +60,42 @@ public:
 int tsx_write_worksheet(const Book &book, int sheet_index, std::string &out, PartSink *sink = nullptr,
                         std::size_t piece_bytes = 0);
 
+// The used area of a sheet: its last written row and column (0-based; 0 when it has none) and
+// the cell slots of its written rows up to their last written cell.
+struct SheetExtent {
+    int last_row = 0, last_column = 0;
+    std::size_t cells = 0;
+};
+SheetExtent sheet_extent(const Sheet &sheet);
+
+// The elements the engine writes from a sheet's settings. Each can be written on its own, so
+// that a save into a package read earlier can tell which of them the book has changed.
+enum class SheetElement {
+    kSheetPr, kSheetViews, kSheetFormatPr, kCols, kSheetProtection, kAutoFilter, kMergeCells,
+    kPageMargins, kPageSetup, kHeaderFooter, kRowBreaks, kColBreaks,
+};
+
+// What the element writers take besides the sheet.
+struct SheetElementContext {
+    const Book &book;
+    int sheet_number = 1;          // the sheet's 1-based position, for its default code name
+    int used_columns = 1;          // the columns the data reaches, for cols
+    int printer_settings_id = 0;   // the relationship id pageSetup refers to; 0 = none
+};
+
+// Appends the element as tsx_write_worksheet writes it (nothing where the sheet has none of it).
+// Returns kOk.
+int write_sheet_element(const Sheet &sheet, SheetElement element, const SheetElementContext &context,
+                        std::string &out);
+
+// Appends the dimension element of the used area.
+void write_dimension(const SheetExtent &extent, std::string &out);
+
+// Appends sheetData with every written row; a sink takes the rows as tsx_write_worksheet's does.
+// kOk, kFail for a cell of unknown kind, or the sink's error.
+int write_sheet_data(const Book &book, const Sheet &sheet, const SheetExtent &extent, std::string &out,
+                     PartSink *sink, std::size_t piece_bytes);
+
 // An upper bound of the worksheet part's size in bytes, for choosing the archive entry format
 // before the part is written.
 std::uint64_t worksheet_part_bound(const Book &book, int sheet_index);
@@ -62,8 +105,10 @@ std::uint64_t worksheet_part_bound(const Book &book, int sheet_index);
 int tsx_write_cell(const Book &book, int sheet_index, int row, int column, std::string &out);
 
 // Appends pageMargins and pageSetup; `printer_settings_id` is the sheet's relationship id of
-// its printer settings.
+// its printer settings (0: pageSetup refers to none).
 void tsx_write_page_setup(const PageSetup &page, int printer_settings_id, std::string &out);
+void write_page_margins(const PageSetup &page, std::string &out);
+void write_page_setup(const PageSetup &page, int printer_settings_id, std::string &out);
 
 // Appends headerFooter when the sheet has a header or footer section. `fonts` is the book's
 // font table; a section whose font index is -1 or outside it uses the book default font.

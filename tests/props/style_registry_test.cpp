@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "api/book_init.h"
 #include "model/book.h"
@@ -101,6 +103,43 @@ TEST(StyleNumFormats, KindLookupDecimalEntriesAndTheLimit) {
     EXPECT_EQ(tsx_set_num_format(book, 999, index), -9);
     EXPECT_EQ(book.err.message_utf8(), "TXLS-03009 バッファサイズ(\"500\")オーバー(\"tsx_set_num_format()\")。");
     EXPECT_EQ(book.styles.num_formats().size(), 500u);
+}
+
+TEST(StyleNumFormats, FormatsAddedToAPackageNumberAboveItsIds) {
+    auto entry = [](std::uint16_t kind, std::uint16_t id) {
+        NumFormat format;
+        format.kind = kind;
+        format.assigned_id = id;
+        return format;
+    };
+    const std::uint16_t seconds = 404;   // saved through the built-in [h]:mm:ss, takes no id
+    struct Case {
+        const char *name;
+        std::vector<NumFormat> formats;
+        std::size_t package_entries;
+        std::uint32_t highest_package_id;
+        std::vector<std::uint16_t> ids;
+    };
+    const Case cases[] = {
+        {"no package formats", {entry(109, 0), entry(seconds, 0), entry(302, 0)}, 0, 0, {164, 0, 165}},
+        {"package ids below 164", {entry(0, 14), entry(0, 22), entry(109, 0)}, 2, 0, {164}},
+        {"above the package's highest", {entry(0, 190), entry(0, 170), entry(109, 0), entry(501, 0)}, 2, 0, {191, 192}},
+        {"an id only the package text shows", {entry(0, 170), entry(109, 0)}, 1, 300, {301}},
+        {"nothing added", {entry(0, 170)}, 1, 0, {}},
+    };
+    for (const Case &c : cases) EXPECT_EQ(added_format_ids(c.formats, c.package_entries, c.highest_package_id), c.ids) << c.name;
+
+    // The registry of a read book keeps the package entries' ids and numbers the rest.
+    StyleRegistry registry;
+    const std::size_t seeded = registry.num_formats().size();
+    registry.assign_format_ids();
+    std::vector<std::uint16_t> before;
+    for (const NumFormat &format : registry.num_formats()) before.push_back(format.assigned_id);
+    ASSERT_EQ(registry.append(entry(109, 0)), 0);
+    registry.assign_added_format_ids(seeded);
+    for (std::size_t k = 0; k < seeded; ++k) EXPECT_EQ(registry.num_formats()[k].assigned_id, before[k]);
+    const std::uint16_t highest = before.empty() ? 0 : *std::max_element(before.begin(), before.end());
+    EXPECT_EQ(registry.num_formats().back().assigned_id, std::max<std::uint16_t>(164, highest + 1));
 }
 
 TEST(StyleLimits, XfAndFontTablesRefuseTheOneTooMany) {

@@ -1,0 +1,691 @@
+// Splices what the book changed into the texts of a package read earlier: the sheet list and
+// calculation flag of the workbook, new relationships and content types, added style records and
+// strings, and worksheets whose unmodelled elements stay byte for byte as the package had them.
+
+#include "xlsx_write/update_parts.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <set>
+#include <string_view>
+
+#include "support/results.h"
+#include "xlsx_write/book_parts.h"
+#include "xlsx_write/part_table.h"
+#include "xlsx_write/styles_part.h"
+#include "xlsx_write/xml_splice.h"
+#include "xlsx_write/xml_writer.h"
+
+namespace tabsmith {
+namespace {
+
+using namespace std::string_view_literals;
+
+constexpr std::string_view kRelationshipsNamespace =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+constexpr std::string_view kRelationshipTypeBase = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+constexpr std::string_view kWorksheetType = "worksheet", kSharedStringsType = "sharedStrings",
+                           kStylesType = "styles", kCalcChainType = "calcChain";
+constexpr std::string_view kWorksheetContentType =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
+constexpr std::string_view kSharedStringsContentType =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml";
+constexpr std::string_view kStylesContentType =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml";
+constexpr std::string_view kCalcChainContentType =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml";
+
+constexpr XmlTemplate kRelationship{"<{element} Id=\"{id}\" Type=\"{type}\" Target=\"{target}\"/>"};
+constexpr XmlTemplate kOverride{"<{element} PartName=\"/{part}\" ContentType=\"{type}\"/>"};
+constexpr XmlTemplate kSheetEntry{"<{element} name=\"{name}\" sheetId=\"{id}\"{extra} {rid_attribute}=\"{rid}\"/>"};
+constexpr XmlTemplate kSectionWithCount{"<{element} count=\"{count}\">{records}</{element}>"};
+constexpr std::string_view kHiddenState = " state=\"hidden\"";
+constexpr std::string_view kFullCalcOnLoad = "fullCalcOnLoad";
+
+// Children of a workbook, a style sheet and a worksheet in the order their schemas give.
+constexpr std::string_view kWorkbookOrder[] = {
+    "fileVersion", "fileSharing", "workbookPr", "workbookProtection", "bookViews", "sheets", "functionGroups",
+    "externalReferences", "definedNames", "calcPr", "oleSize", "customWorkbookViews", "pivotCaches", "smartTagPr",
+    "smartTagTypes", "webPublishing", "fileRecoveryPr", "webPublishObjects", "extLst"};
+constexpr std::string_view kStylesOrder[] = {
+    "numFmts", "fonts", "fills", "borders", "cellStyleXfs", "cellXfs", "cellStyles", "dxfs", "tableStyles",
+    "colors", "extLst"};
+constexpr std::string_view kWorksheetOrder[] = {
+    "sheetPr", "dimension", "sheetViews", "sheetFormatPr", "cols", "sheetData", "sheetCalcPr", "sheetProtection",
+    "protectedRanges", "scenarios", "autoFilter", "sortState", "dataConsolidate", "customSheetViews", "mergeCells",
+    "phoneticPr", "conditionalFormatting", "dataValidations", "hyperlinks", "printOptions", "pageMargins",
+    "pageSetup", "headerFooter", "rowBreaks", "colBreaks", "customProperties", "cellWatches", "ignoredErrors",
+    "smartTags", "drawing", "legacyDrawing", "legacyDrawingHF", "drawingHF", "picture", "oleObjects", "controls",
+    "webPublishItems", "tableParts", "extLst"};
+
+// The worksheet elements the engine writes from a sheet's settings, with their names.
+struct ModelledElement {
+    SheetElement element;
+    std::string_view name;
+};
+constexpr ModelledElement kModelledElements[] = {
+    {SheetElement::kSheetPr, "sheetPr"},
+    {SheetElement::kSheetViews, "sheetViews"},
+    {SheetElement::kSheetFormatPr, "sheetFormatPr"},
+    {SheetElement::kCols, "cols"},
+    {SheetElement::kSheetProtection, "sheetProtection"},
+    {SheetElement::kAutoFilter, "autoFilter"},
+    {SheetElement::kMergeCells, "mergeCells"},
+    {SheetElement::kPageMargins, "pageMargins"},
+    {SheetElement::kPageSetup, "pageSetup"},
+    {SheetElement::kHeaderFooter, "headerFooter"},
+    {SheetElement::kRowBreaks, "rowBreaks"},
+    {SheetElement::kColBreaks, "colBreaks"},
+};
+
+// Elements of a template sheet that refer to parts through the sheet's own relationships; a
+// copy of the sheet has none of those relationships.
+constexpr std::string_view kRelationshipBoundElements[] = {
+    "drawing", "legacyDrawing", "legacyDrawingHF", "drawingHF", "picture", "tableParts", "oleObjects", "controls"};
+
+std::string_view prefix_of(std::string_view qualified) {
+    std::size_t colon = qualified.find(':');
+    return colon == std::string_view::npos ? std::string_view() : qualified.substr(0, colon);
+}
+
+std::string relationship_type(std::string_view kind) { return std::string(kRelationshipTypeBase) + std::string(kind); }
+
+bool is_relationship_type(std::string_view type, std::string_view kind) {
+    return type.size() > kind.size() && type.ends_with(kind) && type[type.size() - kind.size() - 1] == '/';
+}
+
+// Parses a part into its root and the root's children.
+bool parse_part(std::string_view xml, XmlElementPlace &root, std::vector<XmlElementPlace> &children) {
+    return find_root_element(xml, root) && find_child_elements(xml, root, children);
+}
+
+// The attribute name of relationship ids as the start tag declares it ("r:id"); "r:id" also when
+// the tag does not declare the namespace (the caller then declares it).
+std::string relationship_id_attribute(std::string_view start_tag, bool *declared = nullptr) {
+    std::string prefix;
+    const bool found = declared_prefix(start_tag, kRelationshipsNamespace, prefix) && !prefix.empty();
+    if (declared) *declared = found;
+    return qualified_name(found ? std::string_view(prefix) : "r"sv, "id");
+}
+
+// Attribute operations on the attribute text of a workbook <sheet> element (" state=\"hidden\"").
+std::string attributes_without(std::string_view attributes, std::string_view name) {
+    std::string tag = "<x" + std::string(attributes) + "/>";
+    tag = tag_without_attribute(tag, name);
+    return tag.substr(2, tag.size() - 4);
+}
+
+bool part_name_taken(const Book &book, const std::vector<std::string> &chosen, std::string_view name) {
+    for (const PackageEntry &entry : book.source->entries)
+        if (same_part_name(entry.name, name)) return true;
+    for (const std::string &other : chosen)
+        if (same_part_name(other, name)) return true;
+    return false;
+}
+
+// "<folder>/<stem><n>.xml" with the first n from `first` on that no entry or chosen part has.
+std::string fresh_part_name(const Book &book, const std::vector<std::string> &chosen, std::string_view folder,
+                            std::string_view stem, int first) {
+    for (int n = first;; ++n) {
+        std::string name(folder);
+        if (!name.empty()) name.push_back('/');
+        name.append(stem);
+        if (n > 0) name.append(std::to_string(n));
+        name.append(".xml");
+        if (!part_name_taken(book, chosen, name)) return name;
+    }
+}
+
+// The sheet's attributes of its workbook <sheet> element besides name, sheetId and r:id: the
+// package's, with the visibility the book gives the sheet when it changed that.
+std::string sheet_element_attributes(const Sheet &sheet) {
+    const bool hidden = sheet.settings.hidden;
+    if (!sheet.source) return hidden ? std::string(kHiddenState) : std::string();
+    const bool was_hidden = sheet.source->loaded && sheet.source->loaded->settings.hidden;
+    std::string attributes = sheet.source->sheet_element_extra;
+    if (hidden == was_hidden) return attributes;
+    attributes = attributes_without(attributes, "state");
+    if (hidden) attributes.append(kHiddenState);
+    return attributes;
+}
+
+bool attributes_hide(std::string_view attributes) {
+    const std::string tag = "<x" + std::string(attributes) + "/>";
+    std::string_view state;
+    return tag_attribute(tag, "state", state) && state != "visible"sv;
+}
+
+// ---- Worksheets ----
+
+const Sheet &default_sheet() {
+    static const Sheet sheet;
+    return sheet;
+}
+
+int worksheet_rank(std::string_view local) {
+    for (std::size_t k = 0; k < std::size(kWorksheetOrder); ++k)
+        if (kWorksheetOrder[k] == local) return static_cast<int>(k);
+    return -1;
+}
+
+// One top-level element of the worksheet being written, with its place in the schema order.
+struct SheetPiece {
+    int rank = 0;
+    int sequence = 0;               // document order within a rank
+    std::string_view name;
+    std::string text;
+    bool sheet_data = false;
+};
+
+// Whether any tag in the text carries the attribute (a plain search: the names compared are
+// qualified, and a value cannot hold a blank before a name and '=').
+bool contains_attribute(std::string_view text, std::string_view attribute) {
+    const std::string needle = std::string(attribute) + "=";
+    for (std::size_t at = text.find(needle); at != std::string_view::npos; at = text.find(needle, at + 1)) {
+        const char before = at > 0 ? text[at - 1] : '<';
+        if (before == ' ' || before == '\t' || before == '\r' || before == '\n') return true;
+    }
+    return false;
+}
+
+// The element with the children that carry the attribute left out; empty when none is left.
+std::string without_children_carrying(std::string_view element, std::string_view attribute) {
+    XmlElementPlace root;
+    std::vector<XmlElementPlace> children;
+    if (!parse_part(element, root, children)) return {};
+    std::vector<TextEdit> edits;
+    std::size_t kept = 0;
+    for (const XmlElementPlace &child : children) {
+        if (contains_attribute(child.text(element), attribute)) edits.push_back({child.begin, child.end, {}});
+        else ++kept;
+    }
+    if (kept == 0) return {};
+    return apply_text_edits(element, std::move(edits));
+}
+
+// The elements a copy of a template sheet keeps: those that refer to the template's own
+// relationships go (or lose the reference, where it is optional), and a code name of its own
+// is left for the reader to give.
+std::vector<SheetSource::Element> copy_elements(const SheetSource &source) {
+    const std::string rid = relationship_id_attribute(source.root_start_tag);
+    std::vector<SheetSource::Element> kept;
+    for (const SheetSource::Element &element : source.elements) {
+        const std::string_view name = element.name;
+        if (std::find(std::begin(kRelationshipBoundElements), std::end(kRelationshipBoundElements), name) !=
+            std::end(kRelationshipBoundElements))
+            continue;
+        SheetSource::Element copy{element.name, element.text};
+        if (name == "hyperlinks"sv || name == "extLst"sv) {
+            copy.text = without_children_carrying(element.text, rid);
+            if (copy.text.empty()) continue;
+        } else if (name == "AlternateContent"sv) {
+            if (contains_attribute(element.text, rid)) continue;
+        } else if (name == "pageSetup"sv || name == "customSheetViews"sv) {
+            copy.text = without_attribute_everywhere(element.text, rid);
+        } else if (name == "sheetPr"sv) {
+            XmlElementPlace root;
+            if (find_root_element(element.text, root))
+                copy.text = tag_without_attribute(root.start_tag(element.text), "codeName") +
+                            element.text.substr(root.start_end);
+        }
+        kept.push_back(std::move(copy));
+    }
+    return kept;
+}
+
+// The pieces of a worksheet part in writing order: the package's elements (modelled ones kept
+// where the book left their settings as read), the engine's elements for changed settings, a
+// new dimension and the place of sheetData.
+int worksheet_pieces(const Book &book, int sheet_index, const SheetPlacement &placement, const SheetExtent &extent,
+                     std::vector<SheetPiece> &pieces) {
+    const Sheet &sheet = *book.sheets[static_cast<std::size_t>(sheet_index)];
+    const SheetSource *source = sheet.source.get();
+    std::vector<SheetSource::Element> copied;
+    if (source && placement.template_copy) copied = copy_elements(*source);
+    const std::vector<SheetSource::Element> &elements =
+        source ? (placement.template_copy ? copied : source->elements) : copied;
+
+    // An element the schema does not list (markup compatibility wrappers, say) keeps its place
+    // before the next element it does list.
+    std::vector<int> ranks(elements.size());
+    int next_rank = static_cast<int>(std::size(kWorksheetOrder));
+    for (std::size_t k = elements.size(); k > 0; --k) {
+        int rank = worksheet_rank(elements[k - 1].name);
+        if (rank < 0) rank = next_rank;
+        else next_rank = rank;
+        ranks[k - 1] = rank;
+    }
+    std::vector<bool> dropped(elements.size(), false);
+
+    SheetElementContext context{book};
+    context.sheet_number = sheet_index + 1;
+    context.used_columns = extent.last_column + 1;
+    context.printer_settings_id = 0;   // the package's printer settings relationship may not exist
+    const Sheet &loaded = source && source->loaded ? *source->loaded : default_sheet();
+    for (const ModelledElement &modelled : kModelledElements) {
+        std::string now, before;
+        if (int rc = write_sheet_element(sheet, modelled.element, context, now); rc != kOk) return rc;
+        if (source) {
+            if (int rc = write_sheet_element(loaded, modelled.element, context, before); rc != kOk) return rc;
+            if (now == before) continue;   // the package's element (or its absence) stands
+        }
+        int sequence = INT_MAX;
+        for (std::size_t k = 0; k < elements.size(); ++k) {
+            if (elements[k].name != modelled.name) continue;
+            if (sequence == INT_MAX) sequence = static_cast<int>(k);
+            dropped[k] = true;
+        }
+        if (!now.empty())
+            pieces.push_back({worksheet_rank(modelled.name), sequence, modelled.name, std::move(now), false});
+    }
+
+    std::string dimension;
+    write_dimension(extent, dimension);
+    int dimension_sequence = -1;
+    for (std::size_t k = 0; k < elements.size(); ++k) {
+        if (elements[k].name == "sheetData"sv) {
+            dropped[k] = true;   // never given, but its cells are the book's in any case
+        } else if (elements[k].name == "dimension"sv) {
+            if (dimension_sequence < 0) dimension_sequence = static_cast<int>(k);
+            dropped[k] = true;
+        }
+    }
+    pieces.push_back({worksheet_rank("dimension"), dimension_sequence, "dimension", std::move(dimension), false});
+    pieces.push_back({worksheet_rank("sheetData"), -1, "sheetData", {}, true});
+    for (std::size_t k = 0; k < elements.size(); ++k)
+        if (!dropped[k]) pieces.push_back({ranks[k], static_cast<int>(k), elements[k].name, elements[k].text, false});
+    std::stable_sort(pieces.begin(), pieces.end(), [](const SheetPiece &a, const SheetPiece &b) {
+        return a.rank != b.rank ? a.rank < b.rank : a.sequence < b.sequence;
+    });
+    return kOk;
+}
+
+// The root's start and end tags: the package's, or the engine's for a sheet without one.
+void worksheet_root(const SheetSource *source, std::string &start, std::string &end) {
+    std::string_view tag = source ? std::string_view(source->root_start_tag) : std::string_view();
+    std::size_t name_end = 1;
+    while (name_end < tag.size() && tag[name_end] != '>' && tag[name_end] != '/' && tag[name_end] != ' ' &&
+           tag[name_end] != '\t' && tag[name_end] != '\r' && tag[name_end] != '\n')
+        ++name_end;
+    const std::string_view qualified = tag.substr(std::min<std::size_t>(1, tag.size()), name_end - 1);
+    const std::size_t colon = qualified.find(':');
+    const std::string_view local = colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
+    if (!tag.starts_with('<') || !tag.ends_with('>') || local != "worksheet"sv) {
+        start = kWorksheetStartTag;
+        end = kWorksheetEndTag;
+        return;
+    }
+    start = tag;
+    if (start.ends_with("/>")) {
+        start.resize(start.size() - 2);
+        start.push_back('>');
+    }
+    end = "</" + std::string(qualified) + ">";
+}
+
+}  // namespace
+
+int plan_update(const Book &book, UpdatePlan &plan) {
+    plan = UpdatePlan{};
+    if (!book.source) return kFail;
+    const PackageSource &source = *book.source;
+    const std::string_view folder = part_folder(source.workbook_path);
+    std::vector<std::string> chosen;
+
+    XmlElementPlace root;
+    std::vector<XmlElementPlace> children;
+    if (!parse_part(source.workbook_xml, root, children)) return kFail;
+    // The package's sheet ids by relationship id, and the highest one.
+    const std::string rid_attribute = relationship_id_attribute(root.start_tag(source.workbook_xml));
+    std::vector<std::pair<std::string, std::uint32_t>> package_ids;
+    std::uint32_t highest_sheet_id = 0;
+    if (const XmlElementPlace *sheets = find_child(children, "sheets")) {
+        std::vector<XmlElementPlace> entries;
+        if (!find_child_elements(source.workbook_xml, *sheets, entries)) return kFail;
+        for (const XmlElementPlace &entry : entries) {
+            std::string_view id, rid;
+            const std::string_view tag = entry.start_tag(source.workbook_xml);
+            if (!tag_attribute(tag, "sheetId", id)) continue;
+            std::uint32_t number = static_cast<std::uint32_t>(std::strtoul(std::string(id).c_str(), nullptr, 10));
+            highest_sheet_id = std::max(highest_sheet_id, number);
+            if (tag_attribute(tag, rid_attribute, rid)) package_ids.emplace_back(std::string(rid), number);
+        }
+    }
+
+    XmlElementPlace rels_root;
+    std::vector<XmlElementPlace> rels;
+    plan.workbook_rels_path = source.workbook_rels_path;
+    int next_relationship = 1;
+    if (!source.workbook_rels_xml.empty()) {
+        if (!parse_part(source.workbook_rels_xml, rels_root, rels)) return kFail;
+        next_relationship = highest_relationship_number(source.workbook_rels_xml) + 1;
+        // The calculation chain may be known by its relationship only.
+        plan.calc_chain_path = source.calc_chain_path;
+        for (const XmlElementPlace &rel : rels) {
+            std::string_view type, target;
+            const std::string_view tag = rel.start_tag(source.workbook_rels_xml);
+            if (plan.calc_chain_path.empty() && tag_attribute(tag, "Type", type) &&
+                is_relationship_type(type, kCalcChainType) && tag_attribute(tag, "Target", target))
+                plan.calc_chain_path = resolve_relationship_target(source.workbook_path, target);
+        }
+    } else {
+        plan.calc_chain_path = source.calc_chain_path;
+    }
+    if (plan.workbook_rels_path.empty()) {
+        std::string name(folder);
+        if (!name.empty()) name.push_back('/');
+        name.append("_rels/").append(source.workbook_path.substr(folder.empty() ? 0 : folder.size() + 1)).append(".rels");
+        plan.workbook_rels_path = name;
+    }
+    auto new_relationship_id = [&] { return "rId" + std::to_string(next_relationship++); };
+
+    const std::string worksheets_folder = (folder.empty() ? std::string() : std::string(folder) + "/") + "worksheets";
+    for (const auto &sheet : book.sheets) {
+        SheetPlacement placement;
+        const SheetSource *sheet_source = sheet->source.get();
+        bool from_package = sheet_source && !sheet_source->part_path.empty();
+        // Two sheets never share a part: a second claim makes a new one.
+        for (const SheetPlacement &earlier : plan.sheets)
+            if (from_package && same_part_name(earlier.part_path, sheet_source->part_path)) from_package = false;
+        if (from_package) {
+            placement.part_path = sheet_source->part_path;
+            placement.relationship_id = sheet_source->relationship_id;
+            for (const auto &[rid, id] : package_ids)
+                if (rid == placement.relationship_id) placement.sheet_id = id;
+        } else {
+            placement.part_path = fresh_part_name(book, chosen, worksheets_folder, "sheet", 1);
+            placement.relationship_id = new_relationship_id();
+            placement.new_part = true;
+            placement.template_copy = sheet_source != nullptr;
+        }
+        chosen.push_back(placement.part_path);
+        plan.sheets.push_back(std::move(placement));
+    }
+    // Sheet ids stay unique: a package sheet without one, and every new sheet, takes the next.
+    for (SheetPlacement &placement : plan.sheets)
+        if (placement.sheet_id == 0) placement.sheet_id = ++highest_sheet_id;
+
+    plan.styles_path = source.styles_path;
+    if (plan.styles_path.empty()) {
+        plan.styles_path = fresh_part_name(book, chosen, folder, "styles", 0);
+        plan.new_styles = true;
+        plan.styles_relationship_id = new_relationship_id();
+        chosen.push_back(plan.styles_path);
+    }
+    plan.shared_strings_path = source.shared_strings_path;
+    if (plan.shared_strings_path.empty() && book.shared_strings.entry_count() > 0) {
+        plan.shared_strings_path = fresh_part_name(book, chosen, folder, "sharedStrings", 0);
+        plan.new_shared_strings = true;
+        plan.shared_strings_relationship_id = new_relationship_id();
+        chosen.push_back(plan.shared_strings_path);
+    }
+
+    // Ids of the package's formats that its entries may not show (a reader that skipped one).
+    std::uint32_t highest_format_id = 0;
+    XmlElementPlace styles_root;
+    std::vector<XmlElementPlace> styles_children;
+    if (!source.styles_xml.empty() && parse_part(source.styles_xml, styles_root, styles_children)) {
+        if (const XmlElementPlace *formats = find_child(styles_children, "numFmts")) {
+            std::vector<XmlElementPlace> entries;
+            if (find_child_elements(source.styles_xml, *formats, entries)) {
+                for (const XmlElementPlace &entry : entries) {
+                    std::string_view id;
+                    if (tag_attribute(entry.start_tag(source.styles_xml), "numFmtId", id))
+                        highest_format_id = std::max<std::uint32_t>(
+                            highest_format_id, static_cast<std::uint32_t>(std::strtoul(std::string(id).c_str(), nullptr, 10)));
+                }
+            }
+        }
+    }
+    plan.added_format_ids = added_format_ids(book.styles.num_formats(), source.style_base.num_formats, highest_format_id);
+    plan.full_calc_on_load = !book.settings.recalc || source.full_calc_on_load;
+    return kOk;
+}
+
+int updated_workbook_part(const Book &book, const UpdatePlan &plan, std::string &out) {
+    const std::string_view xml = book.source->workbook_xml;
+    XmlElementPlace root;
+    std::vector<XmlElementPlace> children;
+    if (!parse_part(xml, root, children)) return kFail;
+    const std::string_view prefix = prefix_of(root.qualified);
+    bool declared = false;
+    const std::string rid_attribute = relationship_id_attribute(root.start_tag(xml), &declared);
+    std::vector<TextEdit> edits;
+
+    // A workbook must keep one sheet visible, or spreadsheet programs repair it on opening.
+    std::vector<std::string> attributes;
+    bool all_hidden = !book.sheets.empty();
+    for (const auto &sheet : book.sheets) {
+        attributes.push_back(sheet_element_attributes(*sheet));
+        all_hidden = all_hidden && attributes_hide(attributes.back());
+    }
+    if (all_hidden) attributes.front() = attributes_without(attributes.front(), "state");
+
+    const std::string sheets_name = qualified_name(prefix, "sheets"), sheet_name = qualified_name(prefix, "sheet");
+    std::string sheets = "<" + sheets_name;
+    if (!declared) sheets.append(" xmlns:r=\"").append(kRelationshipsNamespace).append("\"");
+    sheets.append(">");
+    for (std::size_t k = 0; k < book.sheets.size(); ++k) {
+        const SheetPlacement &placement = plan.sheets[k];
+        xml_fill<kSheetEntry>(sheets, std::string_view(sheet_name), XmlAttribute{book.sheets[k]->name},
+                              placement.sheet_id, std::string_view(attributes[k]), std::string_view(rid_attribute),
+                              XmlAttribute{placement.relationship_id});
+    }
+    sheets.append("</").append(sheets_name).append(">");
+    if (const XmlElementPlace *place = find_child(children, "sheets")) {
+        edits.push_back({place->begin, place->end, std::move(sheets)});
+    } else {
+        const std::size_t at = ordered_insert_position(root, children, kWorkbookOrder, "sheets");
+        edits.push_back({at, at, std::move(sheets)});
+    }
+
+    if (plan.full_calc_on_load) {
+        if (const XmlElementPlace *calc = find_child(children, "calcPr")) {
+            edits.push_back({calc->begin, calc->start_end, tag_with_attribute(calc->start_tag(xml), kFullCalcOnLoad, "1")});
+        } else {
+            const std::size_t at = ordered_insert_position(root, children, kWorkbookOrder, "calcPr");
+            edits.push_back({at, at, "<" + qualified_name(prefix, "calcPr") + " fullCalcOnLoad=\"1\"/>"});
+        }
+    }
+    out = apply_text_edits(xml, std::move(edits));
+    return kOk;
+}
+
+int updated_workbook_rels(const Book &book, const UpdatePlan &plan, std::string &out) {
+    const PackageSource &source = *book.source;
+    std::string empty;
+    if (source.workbook_rels_xml.empty()) empty = std::string(kRelationshipsHead) + std::string(kRelationshipsTail);
+    const std::string_view xml = source.workbook_rels_xml.empty() ? std::string_view(empty) : source.workbook_rels_xml;
+    XmlElementPlace root;
+    std::vector<XmlElementPlace> children;
+    if (!parse_part(xml, root, children)) return kFail;
+    std::vector<TextEdit> edits;
+    for (const XmlElementPlace &child : children) {
+        std::string_view type, target;
+        const std::string_view tag = child.start_tag(xml);
+        const bool chain = (tag_attribute(tag, "Type", type) && is_relationship_type(type, kCalcChainType)) ||
+                           (!plan.calc_chain_path.empty() && tag_attribute(tag, "Target", target) &&
+                            same_part_name(resolve_relationship_target(source.workbook_path, target), plan.calc_chain_path));
+        if (chain) edits.push_back({child.begin, child.end, {}});
+    }
+    const std::string element = qualified_name(prefix_of(root.qualified), "Relationship");
+    std::string added;
+    auto add = [&](const std::string &id, std::string_view kind, const std::string &part) {
+        xml_fill<kRelationship>(added, std::string_view(element), XmlAttribute{id}, relationship_type(kind),
+                                XmlAttribute{relationship_target(source.workbook_path, part)});
+    };
+    for (const SheetPlacement &placement : plan.sheets)
+        if (placement.new_part) add(placement.relationship_id, kWorksheetType, placement.part_path);
+    if (plan.new_styles) add(plan.styles_relationship_id, kStylesType, plan.styles_path);
+    if (plan.new_shared_strings) add(plan.shared_strings_relationship_id, kSharedStringsType, plan.shared_strings_path);
+    if (!added.empty()) append_to_element(root, root.start_tag(xml), added, edits);
+    out = apply_text_edits(xml, std::move(edits));
+    return kOk;
+}
+
+int updated_content_types(const Book &book, const UpdatePlan &plan, std::string &out) {
+    const std::string_view xml = book.source->content_types_xml;
+    XmlElementPlace root;
+    std::vector<XmlElementPlace> children;
+    if (!parse_part(xml, root, children)) return kFail;
+    std::vector<TextEdit> edits;
+    for (const XmlElementPlace &child : children) {
+        std::string_view part, type;
+        const std::string_view tag = child.start_tag(xml);
+        if (child.local != "Override"sv) continue;
+        const bool chain = (tag_attribute(tag, "ContentType", type) && type == kCalcChainContentType) ||
+                           (!plan.calc_chain_path.empty() && tag_attribute(tag, "PartName", part) &&
+                            same_part_name(part.starts_with('/') ? part.substr(1) : part, plan.calc_chain_path));
+        if (chain) edits.push_back({child.begin, child.end, {}});
+    }
+    const std::string element = qualified_name(prefix_of(root.qualified), "Override");
+    std::string added;
+    auto add = [&](const std::string &part, std::string_view type) {
+        xml_fill<kOverride>(added, std::string_view(element), XmlAttribute{part}, type);
+    };
+    for (const SheetPlacement &placement : plan.sheets)
+        if (placement.new_part) add(placement.part_path, kWorksheetContentType);
+    if (plan.new_styles) add(plan.styles_path, kStylesContentType);
+    if (plan.new_shared_strings) add(plan.shared_strings_path, kSharedStringsContentType);
+    if (!added.empty()) append_to_element(root, root.start_tag(xml), added, edits);
+    out = apply_text_edits(xml, std::move(edits));
+    return kOk;
+}
+
+int updated_styles_part(const Book &book, const UpdatePlan &plan, std::string &out) {
+    if (plan.new_styles) {
+        out = write_styles_part(book);
+        return kOk;
+    }
+    const PackageSource &source = *book.source;
+    const std::string_view xml = source.styles_xml;
+    XmlElementPlace root;
+    std::vector<XmlElementPlace> children;
+    if (!parse_part(xml, root, children)) return kFail;
+    const StyleRegistry &styles = book.styles;
+    const StyleBase &base = source.style_base;
+    const std::string_view prefix = prefix_of(root.qualified);
+    std::vector<TextEdit> edits;
+
+    // The book's own formats with the ids this save gives them.
+    std::vector<NumFormat> formats = styles.num_formats();
+    for (std::size_t k = 0; k < plan.added_format_ids.size() && base.num_formats + k < formats.size(); ++k)
+        formats[base.num_formats + k].assigned_id = plan.added_format_ids[k];
+
+    // Appends the records to a section (made where the schema puts it when the package has
+    // none) and sets its count to the records it then holds.
+    bool parsed = true;
+    auto splice = [&](std::string_view name, const std::string &records, std::size_t added) {
+        if (added == 0) return;
+        const XmlElementPlace *section = find_child(children, name);
+        if (!section) {
+            const std::size_t at = ordered_insert_position(root, children, kStylesOrder, name);
+            std::string text;
+            xml_fill<kSectionWithCount>(text, std::string_view(qualified_name(prefix, name)), added,
+                                        std::string_view(records));
+            edits.push_back({at, at, std::move(text)});
+            return;
+        }
+        std::vector<XmlElementPlace> existing;
+        parsed = parsed && find_child_elements(xml, *section, existing);
+        const std::string tag = tag_with_attribute(section->start_tag(xml), "count", std::to_string(existing.size() + added));
+        append_to_element(*section, tag, records, edits);
+    };
+    auto section_children = [&](std::string_view name) {
+        std::vector<XmlElementPlace> found;
+        if (const XmlElementPlace *section = find_child(children, name))
+            parsed = parsed && find_child_elements(xml, *section, found);
+        return found;
+    };
+
+    std::set<std::uint32_t> declared_formats;
+    for (const XmlElementPlace &entry : section_children("numFmts")) {
+        std::string_view id;
+        if (tag_attribute(entry.start_tag(xml), "numFmtId", id))
+            declared_formats.insert(static_cast<std::uint32_t>(std::strtoul(std::string(id).c_str(), nullptr, 10)));
+    }
+    std::string records;
+    std::size_t added = 0;
+    // A locale-dependent built-in id a new cell format uses is declared, as a new book does.
+    const auto &xfs = styles.xfs();
+    for (std::size_t k = base.xfs; k < xfs.size(); ++k) {
+        const std::uint32_t id = xf_number_format_id(xfs[k], formats, base.num_formats);
+        const std::string_view code = locale_format_code(id);
+        if (code.empty() || !declared_formats.insert(id).second) continue;
+        write_num_fmt_code(id, code, records);
+        ++added;
+    }
+    for (std::size_t k = base.num_formats; k < formats.size(); ++k)
+        if (write_num_fmt_record(formats[k], records)) ++added;
+    splice("numFmts", records, added);
+
+    records.clear();
+    for (std::size_t k = base.fonts; k < styles.fonts().size(); ++k) write_font_record(styles.fonts()[k], records);
+    splice("fonts", records, styles.fonts().size() - std::min(base.fonts, styles.fonts().size()));
+
+    records.clear();
+    for (std::size_t k = base.fills; k < styles.fills().size(); ++k) write_fill_record(styles.fills()[k], records);
+    splice("fills", records, styles.fills().size() - std::min(base.fills, styles.fills().size()));
+
+    records.clear();
+    for (std::size_t k = base.borders; k < styles.borders().size(); ++k)
+        write_border_record(styles.borders()[k], records);
+    splice("borders", records, styles.borders().size() - std::min(base.borders, styles.borders().size()));
+
+    // A new cell format refers to a cell style by number; one the package does not have falls
+    // back to its first.
+    const std::size_t cell_styles = section_children("cellStyleXfs").size();
+    records.clear();
+    for (std::size_t k = base.xfs; k < xfs.size(); ++k) {
+        XfRecord xf = xfs[k];
+        if (xf.style_xf >= cell_styles) xf.style_xf = 0;
+        write_xf_record(xf, formats, base.num_formats, records);
+    }
+    splice("cellXfs", records, xfs.size() - std::min(base.xfs, xfs.size()));
+    if (!parsed) return kFail;
+    out = apply_text_edits(xml, std::move(edits));
+    return kOk;
+}
+
+std::string updated_shared_strings(const Book &book) {
+    return shared_strings_part(book, book.source->shared_strings_items, book.source->shared_strings_count);
+}
+
+int write_updated_worksheet(const Book &book, int sheet_index, const UpdatePlan &plan, std::string &out,
+                            PartSink *sink, std::size_t piece_bytes) {
+    const Sheet *sheet = book.sheet(sheet_index);
+    if (!sheet || static_cast<std::size_t>(sheet_index) >= plan.sheets.size()) return kFail;
+    const SheetExtent extent = sheet_extent(*sheet);
+    std::vector<SheetPiece> pieces;
+    if (int rc = worksheet_pieces(book, sheet_index, plan.sheets[static_cast<std::size_t>(sheet_index)], extent, pieces);
+        rc != kOk)
+        return rc;
+    std::string start, end;
+    worksheet_root(sheet->source.get(), start, end);
+
+    if (sink) out.reserve(piece_bytes + piece_bytes / 4);
+    out.append(kXmlDeclaration);
+    out.append(start);
+    for (SheetPiece &piece : pieces) {
+        if (!piece.sheet_data) {
+            out.append(piece.text);
+            continue;
+        }
+        if (int rc = write_sheet_data(book, *sheet, extent, out, sink, piece_bytes); rc != kOk) return rc;
+    }
+    out.append(end);
+    return kOk;
+}
+
+std::uint64_t updated_worksheet_bound(const Book &book, int sheet_index) {
+    std::uint64_t bound = worksheet_part_bound(book, sheet_index);
+    const Sheet *sheet = book.sheet(sheet_index);
+    if (sheet && sheet->source) {
+        bound += sheet->source->root_start_tag.size();
+        for (const SheetSource::Element &element : sheet->source->elements) bound += element.text.size();
+    }
+    return bound;
+}
+
+}  // namespace tabsmith
