@@ -20,6 +20,7 @@ struct PackageEntry {
     std::uint64_t packed_size = 0;
     std::uint64_t plain_size = 0;
     std::uint32_t dos_time = 0;
+    bool utf8_name = false;        // the archive marks the name as UTF-8
     std::string raw;               // the stored (compressed) bytes
 };
 

@@ -182,6 +182,7 @@ int PackageLoader::keep_entries() {
         entry.packed_size = info.packed_size;
         entry.plain_size = info.plain_size;
         entry.dos_time = info.dos_time;
+        entry.utf8_name = info.utf8_name;
         if (int rc = zip_.read_raw(static_cast<int>(i), entry.raw); rc != kOk) return rc;
         source_->entries.push_back(std::move(entry));
     }

@@ -7,12 +7,12 @@
 #include "support/files.h"
 #include "support/mfile.h"
 #include "support/results.h"
+#include "support/zip_reader.h"
 
 namespace tabsmith {
 namespace {
 
 constexpr std::uint64_t kZip32Limit = 0xFFFFFFFFull;
-constexpr std::uint16_t kMethodStored = 0, kMethodDeflated = 8;
 
 DeflatePipeline::Output archive_output(ZipPackageWriter &zip) {
     return [&zip](const unsigned char *data, std::size_t size) { return zip.write_raw(data, size); };
@@ -105,19 +105,16 @@ int archive_streamed_entry(ZipPackageWriter &zip, const std::string &name, std::
 }
 
 int archive_copied_entry(ZipPackageWriter &zip, const PackageEntry &entry) {
-    // The archive writer takes compressed bytes with the CRC and size of their plain data, so
-    // a deflated entry goes in as it was stored; a stored entry's bytes are its plain data and
-    // are deflated like any part. Either way the entry reads back byte for byte the same.
-    switch (entry.method) {
-    case kMethodDeflated: {
-        if (int rc = zip.begin_entry(entry.name, entry.plain_size >= kZip32Limit); rc != kOk)
-            return archive_failure(rc);
-        if (int rc = zip.write_raw(entry.raw.data(), entry.raw.size()); rc != kOk) return archive_failure(rc);
-        return archive_failure(zip.end_entry(entry.plain_size, entry.crc32));
-    }
-    case kMethodStored: return archive_text_entry(zip, entry.name, std::string(entry.raw));
-    default: return kWriteError;
-    }
+    // The entry goes in exactly as the package stored it: same bytes, CRC, sizes and time.
+    ZipEntryInfo info;
+    info.name = entry.name;
+    info.method = entry.method;
+    info.crc32 = entry.crc32;
+    info.packed_size = entry.packed_size;
+    info.plain_size = entry.plain_size;
+    info.dos_time = entry.dos_time;
+    info.utf8_name = entry.utf8_name;
+    return archive_failure(zip.copy_entry(info, entry.raw));
 }
 
 int write_package_archive(const SaveTarget &target, const ArchiveFill &fill) {

@@ -72,7 +72,9 @@ TEST(XmlSplice, AttributesOfOneTag) {
         std::string_view value;
         const bool found = tag_attribute(c.tag, c.name, value);
         EXPECT_EQ(found, c.found != nullptr) << c.tag;
-        if (c.found) EXPECT_EQ(value, c.found) << c.tag;
+        if (c.found) {
+            EXPECT_EQ(value, c.found) << c.tag;
+        }
         EXPECT_EQ(tag_with_attribute(c.tag, c.name, c.set_to), c.with) << c.tag;
         EXPECT_EQ(tag_without_attribute(c.tag, c.name), c.without) << c.tag;
     }
@@ -94,7 +96,9 @@ TEST(XmlSplice, DeclaredPrefixes) {
     for (const Case &c : cases) {
         std::string prefix = "unchanged";
         EXPECT_EQ(declared_prefix(c.tag, uri, prefix), c.found) << c.tag;
-        if (c.found) EXPECT_EQ(prefix, c.prefix) << c.tag;
+        if (c.found) {
+            EXPECT_EQ(prefix, c.prefix) << c.tag;
+        }
     }
     EXPECT_EQ(qualified_name("r", "id"), "r:id");
     EXPECT_EQ(qualified_name("", "id"), "id");
