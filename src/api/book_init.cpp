@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <new>
 
@@ -122,19 +124,43 @@ void for_each_formula_cell(Book &book, Visit visit) {
 
 // A package's cached formula results stay true while no value changed. Once one did, every
 // formula is computed again where the evaluator can; what it cannot compute loses its old
-// result, and the package asks its readers to compute on loading.
+// result, and the package asks its readers to compute on loading. A result that comes out as the
+// cached one (the evaluator prints six fraction digits) keeps the cached, exact number.
 int prepare_package_formulas(Book &book) {
+    struct Cached {
+        Cell *cell;
+        char type;
+        double number;
+        std::string text;
+    };
+    std::vector<Cached> cached;
     if (book.values_changed) {
-        for_each_formula_cell(book, [](Cell &cell) {
-            if (const CellExtra *extra = cell.extra_record(); extra && extra->value_type != 0) {
-                cell.kind = kCellFormula;
-                cell.extra().value_type = 0;
-                cell.set_text({});
-            }
+        for_each_formula_cell(book, [&](Cell &cell) {
+            const CellExtra *extra = cell.extra_record();
+            if (!extra || extra->value_type == 0) return;
+            cached.push_back({&cell, extra->value_type, cell.number(), cell.text()});
+            cell.kind = kCellFormula;
+            cell.extra().value_type = 0;
+            cell.set_text({});
         });
     }
     if (book.settings.recalc)
-        if (int rc = recalc_book(book); rc != 0) return rc;
+        if (int rc = recalc_package_formulas(book); rc != 0) return rc;
+    for (const Cached &old : cached) {
+        Cell &cell = *old.cell;
+        if (cell.kind != kCellFormulaValue) continue;
+        double computed = 0;
+        const std::string &text = cell.text();
+        auto parsed = std::from_chars(text.data(), text.data() + text.size(), computed);
+        const bool numeric = text.empty() || (parsed.ec == std::errc() && parsed.ptr == text.data() + text.size());
+        if (!text.empty() && numeric) computed = cell.number();
+        bool same = old.type == 'n' ? numeric && std::fabs(computed - old.number) <= 1e-6 * std::max(1.0, std::fabs(old.number))
+                                    : !numeric && text == old.text;
+        if (!same) continue;
+        cell.extra().value_type = old.type;
+        cell.set_number(old.number);
+        cell.set_text(old.type == 'n' ? std::string() : old.text);
+    }
     bool uncomputed = !book.settings.recalc;
     for_each_formula_cell(book, [&](Cell &cell) { uncomputed = uncomputed || cell.kind == kCellFormula; });
     book.source->full_calc_on_load = uncomputed;

@@ -3,6 +3,8 @@
 
 #include "formula/evaluator.h"
 
+#include "format/serial.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -537,7 +539,16 @@ int FormulaRun::cell_value(int sheet, int row, int column, FormulaValue &out) co
     case kCellDate:
     case kCellDateTime:
     case kCellTimeHm:
-    case kCellTimeHms: return serial_value(*cell, out);
+    case kCellTimeHms: {
+        int rc = serial_value(*cell, out);
+        if (rc != kFormulaOk || !book_.date1904) return rc;
+        // Dates are held in the 1900 system; a 1904 workbook's formulas count in its own.
+        FormulaValue offset, own;
+        if (number_from_integer(kDate1904Offset, offset) != 0 || arithmetic(out, ArithmeticOp::kSubtract, offset, own) != 0)
+            return kFormulaUnsupported;
+        out = own;
+        return kFormulaOk;
+    }
     case kCellFormulaValue:
         // A cached number read from a package has no text beside it.
         if (cell->text().empty())

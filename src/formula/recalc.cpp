@@ -40,6 +40,33 @@ int recalc_book(Book &book) {
     return 0;
 }
 
+int recalc_package_formulas(Book &book) {
+    try {
+        FormulaEvaluator evaluator(book);
+        for (int s = 0; s < book.sheet_count(); ++s) {
+            Sheet &sheet = *book.sheets[static_cast<std::size_t>(s)];
+            const int rows = std::min(sheet.rows_used, static_cast<int>(sheet.rows.size()));
+            for (int r = 0; r < rows; ++r) {
+                const Row &row = sheet.rows[static_cast<std::size_t>(r)];
+                const int columns = std::min(static_cast<int>(row.used), static_cast<int>(row.cells.size()));
+                for (int c = 0; c < columns; ++c) {
+                    const Cell &cell = row.cells[static_cast<std::size_t>(c)];
+                    if (cell.kind != kCellFormula || !cell.formula() || cell.formula()->empty()) continue;
+                    // A package's formula may use what this engine does not know: that is no
+                    // fault of the caller's, and the formula keeps its text for the reader.
+                    if (evaluator.evaluate(s, r, c) != kFormulaOk) {
+                        book.err.clear_message();
+                        book.err.clear_code();
+                    }
+                }
+            }
+        }
+    } catch (const std::bad_alloc &) {
+        return book.err.raise(kNoMemory, Msg::k00002);
+    }
+    return 0;
+}
+
 void update_calc_id(std::string &workbook_xml, bool recalc) {
     if (!recalc) return;
     constexpr std::string_view kKey = "calcPr calcId=\"";

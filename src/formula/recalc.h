@@ -15,6 +15,11 @@ constexpr const char *kCalcIdRecalcText = "145621";
 // 0; kFail when a malformed or circular formula raised its message; kNoMemory out of memory.
 int recalc_book(Book &book);
 
+// Computes the uncomputed formula cells of a book read from a package where the engine can. A
+// formula it cannot compute, or one it finds faulty, stays without a value (its reader is asked
+// to compute it); neither RECALC nor the book's message changes. 0, or kNoMemory.
+int recalc_package_formulas(Book &book);
+
 // With RECALC on, a six-character calcId in the workbook part becomes 145621; otherwise, or
 // for an id of another length, the text stays as it is.
 void update_calc_id(std::string &workbook_xml, bool recalc);

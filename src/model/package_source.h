@@ -41,6 +41,7 @@ struct PackageSource {
     std::string styles_xml;
     std::string shared_strings_path;     // "" when the package has no shared strings
     std::string shared_strings_items;    // the package's <si> elements as written
+    std::string shared_strings_root_tag; // the package's <sst ...> start tag (its namespaces)
     std::size_t shared_strings_count = 0;  // strings of the table that came from the package
     std::string calc_chain_path;         // dropped at save: it lists the formulas of the old cells
     StyleBase style_base;

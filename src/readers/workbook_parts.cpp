@@ -45,7 +45,7 @@ int read_workbook_part(std::string_view text, std::vector<WorkbookSheet> &sheets
     return scanner.error();
 }
 
-int read_shared_strings_part(Book &book, std::string_view text, std::string *items) {
+int read_shared_strings_part(Book &book, std::string_view text, std::string *items, std::string *root_tag) {
     XmlScanner scanner(text);
     std::string current;
     int phonetic_depth = 0;      // inside rPh: its texts are readings, not the string
@@ -61,6 +61,8 @@ int read_shared_strings_part(Book &book, std::string_view text, std::string *ite
         }
         std::string_view name = scanner.local_name();
         if (token == XmlToken::kStart) {
+            if (root_tag && scanner.depth() == 1)
+                root_tag->assign(text.substr(scanner.token_begin(), scanner.token_end() - scanner.token_begin()));
             if (name == "si") {
                 current.clear();
                 if (first_item == std::string_view::npos) first_item = scanner.token_begin();

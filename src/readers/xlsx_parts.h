@@ -37,8 +37,9 @@ struct WorkbookSheet {
 };
 
 int read_workbook_part(std::string_view text, std::vector<WorkbookSheet> &sheets, bool &date1904);
-// Fills book.shared_strings; with `items`, also keeps the <si> elements as written.
-int read_shared_strings_part(Book &book, std::string_view text, std::string *items);
+// Fills book.shared_strings; with `items`, also keeps the <si> elements as written and with
+// `root_tag` the part's root start tag.
+int read_shared_strings_part(Book &book, std::string_view text, std::string *items, std::string *root_tag = nullptr);
 // Replaces the book's style tables with the part's records (see the numbering in the reader).
 int read_styles_part(Book &book, std::string_view text);
 // Fills one sheet. With `source`, keeps the sheet's XML around its cells for the save.

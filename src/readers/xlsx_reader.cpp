@@ -124,7 +124,8 @@ int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
             source_->shared_strings_path.clear();
         } else {
             std::string *items = request_.keep_package ? &source_->shared_strings_items : nullptr;
-            if (int rc = read_shared_strings_part(book_, text, items); rc != kOk) return rc;
+            std::string *root = request_.keep_package ? &source_->shared_strings_root_tag : nullptr;
+            if (int rc = read_shared_strings_part(book_, text, items, root); rc != kOk) return rc;
             source_->shared_strings_count = book_.shared_strings.size();
         }
     }

@@ -30,7 +30,9 @@ std::string workbook_rels_part(const Book &book);
 std::string workbook_part(const Book &book);
 // `package_items`, the <si> elements of a package read earlier as it wrote them, stand for the
 // table's first `package_count` entries; the entries after them are written from the table.
-std::string shared_strings_part(const Book &book, std::string_view package_items = {}, std::size_t package_count = 0);
+// `declarations`: the prefix declarations of a package's own root, which its items may use.
+std::string shared_strings_part(const Book &book, std::string_view package_items = {}, std::size_t package_count = 0,
+                                std::string_view declarations = {});
 // The fixed office theme.
 const std::string &theme_part();
 // The 1076-byte printer settings record of a sheet.

@@ -12,7 +12,7 @@ namespace {
 
 // count: the cells that refer to the table; uniqueCount: its entries.
 constexpr XmlTemplate kSharedStringsHead{
-    "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"{references}\" uniqueCount=\"{entries}\">"};
+    "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"{declarations} count=\"{references}\" uniqueCount=\"{entries}\">"};
 constexpr std::string_view kSharedStringPlain = "<si><t>";
 constexpr std::string_view kSharedStringPreserve = "<si><t xml:space=\"preserve\">";
 constexpr std::string_view kSharedStringEnd = "</t><phoneticPr fontId=\"1\"/></si>";
@@ -22,7 +22,8 @@ constexpr std::size_t kEntryMarkupBytes = 48;
 
 }  // namespace
 
-std::string shared_strings_part(const Book &book, std::string_view package_items, std::size_t package_count) {
+std::string shared_strings_part(const Book &book, std::string_view package_items, std::size_t package_count,
+                                std::string_view declarations) {
     const SharedStringTable &table = book.shared_strings;
     const std::size_t first = std::min(package_count, table.entry_count());
     std::size_t bytes = package_items.size();
@@ -30,7 +31,7 @@ std::string shared_strings_part(const Book &book, std::string_view package_items
     std::string out;
     out.reserve(bytes + 256);
     out += kXmlDeclaration;
-    xml_fill<kSharedStringsHead>(out, static_cast<long long>(shared_string_references(book)),
+    xml_fill<kSharedStringsHead>(out, declarations, static_cast<long long>(shared_string_references(book)),
                                  static_cast<long long>(table.entry_count()));
     out += package_items;
     for (std::size_t k = first; k < table.entry_count(); ++k) {

@@ -316,7 +316,7 @@ void worksheet_root(const SheetSource *source, std::string &start, std::string &
         end = kWorksheetEndTag;
         return;
     }
-    start = tag;
+    start = with_default_namespace(tag);
     if (start.ends_with("/>")) {
         start.resize(start.size() - 2);
         start.push_back('>');
@@ -567,6 +567,9 @@ int updated_styles_part(const Book &book, const UpdatePlan &plan, std::string &o
     const StyleBase &base = source.style_base;
     const std::string_view prefix = prefix_of(root.qualified);
     std::vector<TextEdit> edits;
+    // Records the engine adds are written without a prefix.
+    if (std::string tag = with_default_namespace(root.start_tag(xml)); tag != root.start_tag(xml))
+        edits.push_back({root.begin, root.start_end, std::move(tag)});
 
     // The book's own formats with the ids this save gives them.
     std::vector<NumFormat> formats = styles.num_formats();
@@ -649,7 +652,8 @@ int updated_styles_part(const Book &book, const UpdatePlan &plan, std::string &o
 }
 
 std::string updated_shared_strings(const Book &book) {
-    return shared_strings_part(book, book.source->shared_strings_items, book.source->shared_strings_count);
+    return shared_strings_part(book, book.source->shared_strings_items, book.source->shared_strings_count,
+                               prefix_declarations(book.source->shared_strings_root_tag));
 }
 
 int write_updated_worksheet(const Book &book, int sheet_index, const UpdatePlan &plan, std::string &out,

@@ -252,6 +252,32 @@ bool declared_prefix(std::string_view tag, std::string_view uri, std::string &pr
     return false;
 }
 
+std::string with_default_namespace(std::string_view tag) {
+    std::string_view existing;
+    if (tag_attribute(tag, "xmlns", existing)) return std::string(tag);
+    std::size_t name_end = 1;
+    while (name_end < tag.size() && tag[name_end] != '>' && tag[name_end] != '/' && tag[name_end] != ' ' &&
+           tag[name_end] != '\t' && tag[name_end] != '\r' && tag[name_end] != '\n')
+        ++name_end;
+    const std::string_view qualified = tag.substr(1, name_end - 1);
+    const std::size_t colon = qualified.find(':');
+    if (colon == std::string_view::npos) return std::string(tag);
+    std::string_view uri;
+    if (!tag_attribute(tag, "xmlns:" + std::string(qualified.substr(0, colon)), uri)) return std::string(tag);
+    std::string out(tag.substr(0, name_end));
+    out.append(" xmlns=\"").append(uri).append("\"");
+    out.append(tag.substr(name_end));
+    return out;
+}
+
+std::string prefix_declarations(std::string_view tag) {
+    std::string out;
+    for (const AttributeRange &attribute : tag_attributes(tag))
+        if (attribute.name.starts_with("xmlns:"sv))
+            out.append(" ").append(attribute.name).append("=\"").append(attribute.value).append("\"");
+    return out;
+}
+
 std::string qualified_name(std::string_view prefix, std::string_view local) {
     std::string out(prefix);
     if (!out.empty()) out.push_back(':');

@@ -50,6 +50,12 @@ bool declared_prefix(std::string_view tag, std::string_view uri, std::string &pr
 
 // The qualified name of `local` under a prefix ("r" + "id" = "r:id"; "" + "id" = "id").
 std::string qualified_name(std::string_view prefix, std::string_view local);
+// A root start tag whose own name carries a prefix and which declares no default namespace gets
+// the prefix's namespace as its default too, so that unprefixed elements the engine writes
+// inside it belong where the prefixed ones do. Any other tag comes back as it is.
+std::string with_default_namespace(std::string_view tag);
+// The prefix declarations (xmlns:p="...") of a start tag, each with a leading blank.
+std::string prefix_declarations(std::string_view tag);
 
 // One replacement of the bytes [begin, end) of a text; begin == end inserts.
 struct TextEdit {
