@@ -32,7 +32,7 @@ statements=$(( rows * 10 ))
 bash "$root/scripts/install-deps.sh" bench
 echo "== build ($build, Release)"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTABSMITH_TESTS=OFF >/dev/null
-targets=(measure bench_write bench_read bench_statements bench_formula bench_csv deflate_limit)
+targets=(measure bench_write bench_read bench_update bench_statements bench_formula bench_csv deflate_limit)
 have_peer=0
 if grep -q '^XLSXWRITER_FOUND:INTERNAL=1' "$build/CMakeCache.txt"; then
   targets+=(peer_xlsxwriter)
@@ -156,6 +156,14 @@ if (( have_peer )) && [[ -f $work/w3.xlsx ]]; then
   else
     echo "orcus-xlsx not found: W3 peer left out" >>"$notes"
   fi
+fi
+
+if (( have_peer )) && [[ -f $work/w3.xlsx ]]; then
+  echo "== W6: update the libxlsxwriter W1 file ($rows rows): open, put one value, save; compared with our W1"
+  for (( round = 1; round <= rounds; ++round )); do
+    run W6 ours "$round" "$work/w6.xlsx" -- "$bin/bench_update" "$work/w3.xlsx" "$work/w6.xlsx"
+    rm -f "$work/w6.xlsx"
+  done
 fi
 
 if [[ ${W4:-1} == 1 ]] && (( have_peer )); then
