@@ -1,5 +1,6 @@
-/* tabsmith.c - the `tabsmith` command-line tool: runs a statement file into a workbook, prints the
- * statement-language summary and the version. A thin layer over the public C API only. */
+/* tabsmith.c - the `tabsmith` command-line tool: runs a statement file into a workbook (new or from
+ * a template), prints a workbook's cells or sheet names, the statement summary and the version.
+ * A thin layer over the public C API only. */
 #include <errno.h>
 #include <iconv.h>
 #include <limits.h>
@@ -22,31 +23,62 @@ static void usage_text(FILE *out) {
     fprintf(out,
             "Usage:\n"
             "  %s run STATEMENTS.txt [-o OUT.xlsx] [--template T.xlsx] [--charset sjis|euc|utf8]\n"
+            "  %s cat BOOK.xlsx [--sheet NAME] [--rendered] [--format csv|tsv|json]\n"
+            "  %s sheets BOOK.xlsx\n"
             "  %s help\n"
             "  %s --help | -h\n"
             "  %s --version | -V\n",
-            program, program, program, program);
+            program, program, program, program, program, program);
 }
 
 static void full_help(void) {
     usage_text(stdout);
     printf("\n"
            "Commands:\n"
-           "  run STATEMENTS.txt   Create a workbook and apply every line of STATEMENTS.txt to it as a\n"
-           "                       property statement (A1=100, A1.FONT.COLOR=RED, SHEET=Summary,\n"
-           "                       A5.CSV=data.csv, ...); lines starting with '!' are comments. The\n"
-           "                       workbook is saved and its path printed.\n"
+           "  run STATEMENTS.txt   Create a workbook (or fill the --template workbook) and apply every\n"
+           "                       line of STATEMENTS.txt to it as a property statement (A1=100,\n"
+           "                       A1.FONT.COLOR=RED, SHEET=Summary, A5.CSV=data.csv, ...); lines\n"
+           "                       starting with '!' are comments. The workbook is saved and its\n"
+           "                       path printed.\n"
+           "  cat BOOK.xlsx        Print the cell values of a workbook (.xlsx or .xlsm), every sheet\n"
+           "                       or the one named by --sheet, as UTF-8.\n"
+           "  sheets BOOK.xlsx     Print the workbook's sheet names, one per line, in tab order.\n"
            "  help                 Print the statement-language summary (keywords and their values).\n"
            "\n"
            "Options of run:\n"
            "  -o, --output OUT.xlsx     Where to save the workbook. Default: the statement file's name\n"
            "                            with the extension .xlsx, in the current directory.\n"
-           "  -t, --template T.xlsx     Start from this workbook instead of an empty one. Statements are\n"
-           "                            then limited to those a template accepts (SHEET=, BOOK=,\n"
-           "                            TEMPLATE=, SHEET.SCROLL_ROW=, row HEIGHT, CSV/TSV and cell values).\n"
+           "  -t, --template T.xlsx     Fill this workbook instead of an empty one: its sheets, styles,\n"
+           "                            pictures and charts are kept and the result is saved as OUT.xlsx\n"
+           "                            (the template itself is not changed). Statements are then\n"
+           "                            limited to those a template accepts (SHEET= selects one of its\n"
+           "                            sheets, BOOK=, TEMPLATE=, SHEET.SCROLL_ROW=, row HEIGHT, CSV/TSV\n"
+           "                            and cell values); a cell holding a formula cannot be overwritten.\n"
            "  -c, --charset CHARSET     Character set of the statement file and of the book: sjis\n"
            "                            (Shift-JIS), euc (EUC-JP) or utf8 (the default). A file that\n"
            "                            starts with a UTF-8 byte order mark is read as UTF-8 anyway.\n"
+           "\n"
+           "Options of cat:\n"
+           "  -s, --sheet NAME          Print only the sheet of this name (exact match).\n"
+           "  -r, --rendered            Print each value as its number format shows it (1,234 or\n"
+           "                            2024/4/1) instead of the stored value.\n"
+           "  -f, --format FORMAT       csv (the default), tsv or json.\n"
+           "\n"
+           "  Rows are printed from the first row of the sheet to the last one holding a value, and\n"
+           "  every row of a sheet has as many fields as its widest row, so a cell keeps its column\n"
+           "  (empty cells are empty fields). A formula cell gives the result saved in the file.\n"
+           "  csv: fields separated by commas; a field holding a comma, a double quote or a line\n"
+           "       break is quoted, its quotes doubled (RFC 4180); lines end with LF.\n"
+           "  tsv: fields separated by tabs; backslash, tab, CR and LF inside a value are written\n"
+           "       as \\\\, \\t, \\r and \\n.\n"
+           "  With csv and tsv, when more than one sheet is printed each sheet starts with a line\n"
+           "  '# Sheet: NAME', and sheets are separated by an empty line; a single sheet (one given\n"
+           "  with --sheet, or a book of one sheet) is printed as plain CSV or TSV.\n"
+           "  json: {\"sheets\":[{\"name\":\"Sheet1\",\"rows\":[[CELL,...],...]},...]}, one row per\n"
+           "       line; a CELL is null when empty, else {\"value\":\"...\",\"kind\":\"INTEGER\"}\n"
+           "       (kinds: CHARACTER, INTEGER, FLOAT, DATE, DATE_TIME, BOOLEAN, ERROR, FORMULA;\n"
+           "       empty for a time of day), and a formula cell also carries\n"
+           "       \"formula\":\"SUM(B2:B9)\".\n"
            "\n"
            "Relative paths inside the statement file (CSV/TSV files, pictures) are taken from the\n"
            "statement file's folder. CSV/TSV files pasted by a statement are read in the book's\n"
@@ -56,7 +88,8 @@ static void full_help(void) {
            "(report.txt:12: TXLS-02200 ...).\n"
            "\n"
            "Exit status: 0 on success, 1 when the engine reports an error (the TXLS- message is\n"
-           "printed on standard error), 2 for a usage error.\n");
+           "printed on standard error; a file that is missing or is no workbook included) or cat\n"
+           "finds no sheet of the given name, 2 for a usage error.\n");
 }
 
 static int usage_error(const char *fmt, const char *arg) {
@@ -101,6 +134,44 @@ static char *to_utf8(const char *from, const char *in, size_t length) {
 static char *sjis_to_utf8(const char *in, size_t length) {
     char *out = to_utf8("CP932", in, length);
     return out ? out : to_utf8("SHIFT_JIS", in, length);
+}
+
+/* `in` (UTF-8) in the character set `to`, strictly: NULL when a character has no form there. */
+static char *from_utf8_strict(const char *to, const char *in) {
+    iconv_t cd = iconv_open(to, "UTF-8");
+    if (cd == (iconv_t)-1) return NULL;
+    size_t length = strlen(in), room = length * 2 + 1;
+    char *out = malloc(room);
+    if (!out) {
+        iconv_close(cd);
+        return NULL;
+    }
+    char *src = (char *)in, *dst = out;
+    size_t left = length;
+    --room;
+    if (iconv(cd, &src, &left, &dst, &room) == (size_t)-1) {
+        free(out);
+        out = NULL;
+    } else {
+        *dst = '\0';
+    }
+    iconv_close(cd);
+    return out;
+}
+
+/* A path as the engine reads it inside an option string: in the book's character set (SJIS, EUC,
+ * UTF8), which the engine converts back to the UTF-8 name on disk. NULL when the name cannot be
+ * written in that character set. */
+static char *path_in_charset(const char *path, const char *charset) {
+    char *out = NULL;
+    if (!strcmp(charset, "SJIS")) {
+        if (!(out = from_utf8_strict("CP932", path))) out = from_utf8_strict("SHIFT_JIS", path);
+    } else if (!strcmp(charset, "EUC")) {
+        if (!(out = from_utf8_strict("EUC-JP-MS", path))) out = from_utf8_strict("EUC-JP", path);
+    } else {
+        out = strdup(path);
+    }
+    return out;
 }
 
 /* The book's log always holds the message in Shift-JIS, even after a failed open or save has
@@ -290,16 +361,34 @@ static int run(const struct run_args *args) {
                 program, args->statements, kind, program, args->statements);
         return EXIT_USAGE;
     }
-    if (!option_path_ok("statement file", statements) || !option_path_ok("output", output) ||
-        (args->template_path && !option_path_ok("template", template_path)))
-        return 1;
-
-    char options[3 * PATH_MAX];
-    if (args->template_path)
-        snprintf(options, sizeof options, "MODE=CREATE BOOK=\"%s\" TEMPLATE=\"%s\" CHARSET=%s", output, template_path,
-                 args->charset);
-    else
-        snprintf(options, sizeof options, "MODE=CREATE BOOK=\"%s\" CHARSET=%s", output, args->charset);
+    /* The engine reads every name in an option string in the book's character set. */
+    char *statements_cs = path_in_charset(statements, args->charset);
+    char *output_cs = path_in_charset(output, args->charset);
+    char *template_cs = args->template_path ? path_in_charset(template_path, args->charset) : NULL;
+    int paths_ok = 1;
+    if (!statements_cs || !output_cs || (args->template_path && !template_cs)) {
+        fprintf(stderr, "%s: a file name cannot be written in the character set %s; use --charset utf8\n", program,
+                args->charset);
+        paths_ok = 0;
+    } else if (!option_path_ok("statement file", statements_cs) || !option_path_ok("output", output_cs) ||
+               (template_cs && !option_path_ok("template", template_cs))) {
+        paths_ok = 0;
+    }
+    char options[3 * PATH_MAX + 64];
+    char file_options[PATH_MAX + 64];
+    if (paths_ok) {
+        /* CHARSET first: it governs how the names after it are read. */
+        if (template_cs)
+            snprintf(options, sizeof options, "CHARSET=%s MODE=CREATE BOOK=\"%s\" TEMPLATE=\"%s\"", args->charset,
+                     output_cs, template_cs);
+        else
+            snprintf(options, sizeof options, "CHARSET=%s MODE=CREATE BOOK=\"%s\"", args->charset, output_cs);
+        snprintf(file_options, sizeof file_options, "FILE=\"%s\" CHARSET=%s", statements_cs, args->charset);
+    }
+    free(statements_cs);
+    free(output_cs);
+    free(template_cs);
+    if (!paths_ok) return 1;
 
     XLS_BOOK *book = calloc(1, sizeof *book);
     if (!book) {
@@ -330,8 +419,7 @@ static int run(const struct run_args *args) {
     }
 
     warn_unclosed_quote(statements, args->statements);
-    snprintf(options, sizeof options, "FILE=\"%s\" CHARSET=%s", statements, args->charset);
-    rc = TXLS_read_file(book, options);
+    rc = TXLS_read_file(book, file_options);
     if (moved && chdir(here) != 0) {
         /* Nothing left depends on the folder: the output path is absolute. */
     }
@@ -353,8 +441,340 @@ static int run(const struct run_args *args) {
     }
     TXLS_free_book(book);
     free(book);
+    /* A macro-enabled template makes the engine save under .xlsm whatever the name said: name
+     * the file this run wrote, the newer of the two. */
+    size_t length = strlen(output);
+    if (length >= 5 && strcmp(output + length - 5, ".xlsm") != 0) {
+        char macro_name[PATH_MAX];
+        struct stat as_named, as_macro;
+        snprintf(macro_name, sizeof macro_name, "%.*s.xlsm", (int)(length - 5), output);
+        if (stat(macro_name, &as_macro) == 0 &&
+            (stat(output, &as_named) != 0 || as_macro.st_mtime > as_named.st_mtime))
+            snprintf(output, sizeof output, "%s", macro_name);
+    }
     printf("saved %s\n", output);
     return 0;
+}
+
+/* ---- Reading workbooks: cat and sheets ---------------------------------------------------- */
+
+/* A value text can hold 32767 characters of up to three UTF-8 bytes; the kind name of a formula
+ * cell carries the formula, which is no longer. */
+#define CELL_TEXT_SIZE 98302
+
+enum output_format { FORMAT_CSV, FORMAT_TSV, FORMAT_JSON };
+
+struct cat_args {
+    const char *book;
+    const char *sheet;
+    int rendered;
+    enum output_format format;
+};
+
+/* Opens `path` with MODE=`mode`; NULL after the error has been printed. Texts come back as UTF-8:
+ * CHARSET leads the options because it governs how the book's name after it is read. */
+static XLS_BOOK *open_for_reading(const char *path, const char *mode) {
+    char absolute[PATH_MAX];
+    if (absolute_path(path, absolute, sizeof absolute) != 0) {
+        fprintf(stderr, "%s: workbook path too long: %s\n", program, path);
+        return NULL;
+    }
+    if (!option_path_ok("workbook", absolute)) return NULL;
+    char options[PATH_MAX + 64];
+    snprintf(options, sizeof options, "CHARSET=UTF8 MODE=%s BOOK=\"%s\"", mode, absolute);
+    XLS_BOOK *book = calloc(1, sizeof *book);
+    if (!book) {
+        fprintf(stderr, "%s: out of memory\n", program);
+        return NULL;
+    }
+    int rc = TXLS_open_book(book, options);
+    if (rc != 0) {
+        print_engine_error(book, "opening the workbook", rc);
+        TXLS_free_book(book);
+        free(book);
+        return NULL;
+    }
+    return book;
+}
+
+static void close_reading(XLS_BOOK *book) {
+    TXLS_close_book(book, "DESTROY");
+    TXLS_free_book(book);
+    free(book);
+}
+
+/* The cells of one sheet as read: value text and kind name of each, NULL for an empty cell. */
+struct sheet_cells {
+    int rows;       /* up to the last row holding a value */
+    int width;      /* the widest of those rows */
+    int *columns;   /* cells read in each row */
+    char ***values;
+    char ***kinds;
+};
+
+static void free_sheet_cells(struct sheet_cells *cells) {
+    for (int r = 0; cells->columns && cells->values && cells->kinds && r < cells->rows; ++r) {
+        for (int c = 0; c < cells->columns[r]; ++c) {
+            free(cells->values[r][c]);
+            free(cells->kinds[r][c]);
+        }
+        free(cells->values[r]);
+        free(cells->kinds[r]);
+    }
+    free(cells->values);
+    free(cells->kinds);
+    free(cells->columns);
+    memset(cells, 0, sizeof *cells);
+}
+
+/* Reads the current sheet. A cell with neither a value nor a kind is empty (a slot that only
+ * carries a style); rows and columns past the last value are dropped. 0, or -1 after the error
+ * has been printed. */
+static int read_sheet_cells(XLS_BOOK *book, int rendered, struct sheet_cells *cells, char *value, char *kind) {
+    memset(cells, 0, sizeof *cells);
+    int rows = TXLS_row_num(book);
+    if (rows <= 0) return 0;
+    cells->columns = calloc((size_t)rows, sizeof *cells->columns);
+    cells->values = calloc((size_t)rows, sizeof *cells->values);
+    cells->kinds = calloc((size_t)rows, sizeof *cells->kinds);
+    cells->rows = rows;
+    if (!cells->columns || !cells->values || !cells->kinds) goto out_of_memory;
+    int last_row = 0;
+    for (int r = 0; r < rows; ++r) {
+        int columns = TXLS_column_num(book, r);
+        if (columns <= 0) continue;
+        cells->values[r] = calloc((size_t)columns, sizeof **cells->values);
+        cells->kinds[r] = calloc((size_t)columns, sizeof **cells->kinds);
+        if (!cells->values[r] || !cells->kinds[r]) {
+            free(cells->values[r]);
+            free(cells->kinds[r]);
+            cells->values[r] = cells->kinds[r] = NULL;
+            goto out_of_memory;
+        }
+        cells->columns[r] = columns;
+        int last_column = 0;
+        for (int c = 0; c < columns; ++c) {
+            char name[32];
+            if (TXLS_cell_name(r + 1, c + 1, name, (int)sizeof name) != 0) continue;
+            int rc = rendered ? TXLS_get_format_cell(book, name, value, CELL_TEXT_SIZE, kind, CELL_TEXT_SIZE)
+                              : TXLS_get_cell(book, name, value, CELL_TEXT_SIZE, kind, CELL_TEXT_SIZE);
+            /* A row or column index past the cells in use is an empty cell, nothing more. */
+            if (rc == TXLS_ERR_ROW_INDEX || rc == TXLS_ERR_COLUMN_INDEX) continue;
+            if (rc != 0) {
+                char what[64];
+                snprintf(what, sizeof what, "reading cell %s", name);
+                print_engine_error(book, what, rc);
+                free_sheet_cells(cells);
+                return -1;
+            }
+            if (!*value && !*kind) continue;
+            if (!(cells->values[r][c] = strdup(value)) || !(cells->kinds[r][c] = strdup(kind))) goto out_of_memory;
+            last_column = c + 1;
+            last_row = r + 1;
+        }
+        if (last_column > cells->width) cells->width = last_column;
+    }
+    /* Rows past the last value hold nothing to print; keep the bookkeeping for freeing. */
+    for (int r = last_row; r < rows; ++r) {
+        for (int c = 0; c < cells->columns[r]; ++c) {
+            free(cells->values[r][c]);
+            free(cells->kinds[r][c]);
+        }
+        free(cells->values[r]);
+        free(cells->kinds[r]);
+        cells->values[r] = cells->kinds[r] = NULL;
+        cells->columns[r] = 0;
+    }
+    cells->rows = last_row;
+    return 0;
+out_of_memory:
+    fprintf(stderr, "%s: out of memory\n", program);
+    free_sheet_cells(cells);
+    return -1;
+}
+
+static const char *cell_value(const struct sheet_cells *cells, int r, int c) {
+    return c < cells->columns[r] ? cells->values[r][c] : NULL;
+}
+
+/* RFC 4180: a field holding a comma, a double quote, CR or LF is quoted, its quotes doubled. */
+static void put_csv_field(const char *text) {
+    if (!strpbrk(text, ",\"\r\n")) {
+        fputs(text, stdout);
+        return;
+    }
+    putchar('"');
+    for (const char *p = text; *p; ++p) {
+        if (*p == '"') putchar('"');
+        putchar(*p);
+    }
+    putchar('"');
+}
+
+/* Tab-separated values have no quoting: the characters that would break a field are escaped. */
+static void put_tsv_field(const char *text) {
+    for (const char *p = text; *p; ++p) {
+        switch (*p) {
+        case '\\': fputs("\\\\", stdout); break;
+        case '\t': fputs("\\t", stdout); break;
+        case '\r': fputs("\\r", stdout); break;
+        case '\n': fputs("\\n", stdout); break;
+        default: putchar(*p);
+        }
+    }
+}
+
+/* A JSON string; the engine hands out UTF-8, which passes through, control characters escaped. */
+static void put_json_string(const char *text) {
+    putchar('"');
+    for (const unsigned char *p = (const unsigned char *)text; *p; ++p) {
+        switch (*p) {
+        case '"': fputs("\\\"", stdout); break;
+        case '\\': fputs("\\\\", stdout); break;
+        case '\n': fputs("\\n", stdout); break;
+        case '\r': fputs("\\r", stdout); break;
+        case '\t': fputs("\\t", stdout); break;
+        default:
+            if (*p < 0x20) printf("\\u%04x", *p);
+            else putchar(*p);
+        }
+    }
+    putchar('"');
+}
+
+static void print_delimited(const struct sheet_cells *cells, enum output_format format) {
+    for (int r = 0; r < cells->rows; ++r) {
+        for (int c = 0; c < cells->width; ++c) {
+            if (c > 0) putchar(format == FORMAT_CSV ? ',' : '\t');
+            const char *value = cell_value(cells, r, c);
+            if (!value) continue;
+            if (format == FORMAT_CSV) put_csv_field(value);
+            else put_tsv_field(value);
+        }
+        putchar('\n');
+    }
+}
+
+static void print_json_cell(const char *value, const char *kind) {
+    if (!value) {
+        fputs("null", stdout);
+        return;
+    }
+    fputs("{\"value\":", stdout);
+    put_json_string(value);
+    /* The engine names a formula cell's kind "FORMULA:<formula>"; JSON gets the two apart. */
+    if (!strncmp(kind, "FORMULA:", 8)) {
+        fputs(",\"kind\":\"FORMULA\",\"formula\":", stdout);
+        put_json_string(kind + 8);
+    } else {
+        fputs(",\"kind\":", stdout);
+        put_json_string(kind);
+    }
+    putchar('}');
+}
+
+static void print_json_sheet(const char *name, const struct sheet_cells *cells, int first) {
+    fputs(first ? "\n  {\"name\":" : ",\n  {\"name\":", stdout);
+    put_json_string(name);
+    fputs(",\"rows\":[", stdout);
+    for (int r = 0; r < cells->rows; ++r) {
+        fputs(r ? ",\n    [" : "\n    [", stdout);
+        int used = cells->columns[r];
+        while (used > 0 && !cells->values[r][used - 1]) --used;
+        for (int c = 0; c < used; ++c) {
+            if (c) putchar(',');
+            print_json_cell(cells->values[r][c], cells->kinds[r][c]);
+        }
+        putchar(']');
+    }
+    fputs(cells->rows ? "\n  ]}" : "]}", stdout);
+}
+
+/* The exit status once the output is written: a full disk or closed pipe is an error too. */
+static int finish_output(void) {
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        fprintf(stderr, "%s: writing the output failed: %s\n", program, strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
+static int cat(const struct cat_args *args) {
+    XLS_BOOK *book = open_for_reading(args->book, "READ");
+    if (!book) return 1;
+    char name[1024];
+    int count = TXLS_sheet_num(book), only = -1;
+    if (args->sheet) {
+        for (int i = 0; i < count && only < 0; ++i)
+            if (TXLS_sheet_name(book, i, name, (int)sizeof name) == 0 && !strcmp(name, args->sheet)) only = i;
+        if (only < 0) {
+            fprintf(stderr, "%s: %s has no sheet named '%s'; its sheets:", program, args->book, args->sheet);
+            for (int i = 0; i < count; ++i)
+                if (TXLS_sheet_name(book, i, name, (int)sizeof name) == 0) fprintf(stderr, " '%s'", name);
+            fputc('\n', stderr);
+            close_reading(book);
+            return 1;
+        }
+    }
+    char *value = malloc(CELL_TEXT_SIZE), *kind = malloc(CELL_TEXT_SIZE);
+    if (!value || !kind) {
+        fprintf(stderr, "%s: out of memory\n", program);
+        free(value);
+        free(kind);
+        close_reading(book);
+        return 1;
+    }
+    int status = 0, printed = 0;
+    const int several = only < 0 && count > 1;
+    if (args->format == FORMAT_JSON) fputs("{\"sheets\":[", stdout);
+    for (int i = only < 0 ? 0 : only; i < (only < 0 ? count : only + 1); ++i) {
+        int rc = TXLS_sheet_name(book, i, name, (int)sizeof name);
+        if (rc == 0) rc = TXLS_open_sheet2(book, i);
+        if (rc != 0) {
+            print_engine_error(book, "selecting a sheet", rc);
+            status = 1;
+            break;
+        }
+        struct sheet_cells cells;
+        if (read_sheet_cells(book, args->rendered, &cells, value, kind) != 0) {
+            status = 1;
+            break;
+        }
+        if (args->format == FORMAT_JSON) {
+            print_json_sheet(name, &cells, printed == 0);
+        } else {
+            if (several) printf("%s# Sheet: %s\n", printed ? "\n" : "", name);
+            print_delimited(&cells, args->format);
+        }
+        ++printed;
+        free_sheet_cells(&cells);
+    }
+    if (args->format == FORMAT_JSON && status == 0) fputs(printed ? "\n]}\n" : "]}\n", stdout);
+    free(value);
+    free(kind);
+    close_reading(book);
+    int written = finish_output();
+    return status ? status : written;
+}
+
+static int list_sheets(const char *path) {
+    /* LIST reads the sheet names only, not the cells. */
+    XLS_BOOK *book = open_for_reading(path, "LIST");
+    if (!book) return 1;
+    char name[1024];
+    int status = 0, count = TXLS_sheet_num(book);
+    for (int i = 0; i < count; ++i) {
+        int rc = TXLS_sheet_name(book, i, name, (int)sizeof name);
+        if (rc != 0) {
+            print_engine_error(book, "reading the sheet names", rc);
+            status = 1;
+            break;
+        }
+        puts(name);
+    }
+    close_reading(book);
+    int written = finish_output();
+    return status ? status : written;
 }
 
 static const char *charset_option(const char *name) {
@@ -416,10 +836,78 @@ static int run_command(int argc, char **argv) {
     return run(&args);
 }
 
+static int cat_command(int argc, char **argv) {
+    struct cat_args args = {NULL, NULL, 0, FORMAT_CSV};
+    int i, options_done = 0;
+    for (i = 2; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (!options_done && arg[0] == '-' && arg[1] != '\0') {
+            if (!strcmp(arg, "--")) {
+                options_done = 1;
+                continue;
+            }
+            const char *eq = !strncmp(arg, "--", 2) ? strchr(arg, '=') : NULL;
+            size_t name_len = eq ? (size_t)(eq - arg) : strlen(arg);
+#define IS(opt) (strlen(opt) == name_len && !strncmp(arg, opt, name_len))
+            if (IS("-s") || IS("--sheet")) {
+                if (args.sheet) return usage_error("%s given twice", arg);
+                if (!(args.sheet = option_value(argc, argv, &i, arg, eq)) || !*args.sheet)
+                    return usage_error("option %s needs a sheet name", arg);
+            } else if (IS("-r") || IS("--rendered")) {
+                if (eq) return usage_error("option %s takes no value", arg);
+                args.rendered = 1;
+            } else if (IS("-f") || IS("--format")) {
+                const char *name = option_value(argc, argv, &i, arg, eq);
+                if (!name) return usage_error("option %s needs csv, tsv or json", arg);
+                if (!strcasecmp(name, "csv")) args.format = FORMAT_CSV;
+                else if (!strcasecmp(name, "tsv")) args.format = FORMAT_TSV;
+                else if (!strcasecmp(name, "json")) args.format = FORMAT_JSON;
+                else return usage_error("unknown output format '%s' (use csv, tsv or json)", name);
+            } else if (IS("-h") || IS("--help")) {
+                full_help();
+                return 0;
+            } else {
+                return usage_error("unknown option '%s'", arg);
+            }
+#undef IS
+        } else if (!args.book) {
+            args.book = arg;
+        } else {
+            return usage_error("unexpected argument '%s' (one workbook only)", arg);
+        }
+    }
+    if (!args.book || !*args.book) return usage_error("cat needs a workbook%s", NULL);
+    return cat(&args);
+}
+
+static int sheets_command(int argc, char **argv) {
+    const char *book = NULL;
+    int options_done = 0;
+    for (int i = 2; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (!options_done && !strcmp(arg, "--")) {
+            options_done = 1;
+        } else if (!options_done && (!strcmp(arg, "-h") || !strcmp(arg, "--help"))) {
+            full_help();
+            return 0;
+        } else if (!options_done && arg[0] == '-' && arg[1] != '\0') {
+            return usage_error("unknown option '%s'", arg);
+        } else if (!book) {
+            book = arg;
+        } else {
+            return usage_error("unexpected argument '%s' (one workbook only)", arg);
+        }
+    }
+    if (!book || !*book) return usage_error("sheets needs a workbook%s", NULL);
+    return list_sheets(book);
+}
+
 int main(int argc, char **argv) {
     if (argc < 2) return usage_error("missing command%s", NULL);
     const char *command = argv[1];
     if (!strcmp(command, "run")) return run_command(argc, argv);
+    if (!strcmp(command, "cat")) return cat_command(argc, argv);
+    if (!strcmp(command, "sheets")) return sheets_command(argc, argv);
     if (!strcmp(command, "help")) {
         if (argc > 2) return usage_error("help takes no arguments (got '%s')", argv[2]);
         return print_help_utf8();

@@ -435,26 +435,37 @@ PHP_FUNCTION(TXLS_put_values)
 
 typedef int (*cell_reader)(XLS_BOOK *, const char *, char *, int, char *, int);
 
+/* The value comes back as the result; a third argument, when the script passes one, receives
+ * the kind name by reference (CHARACTER, INTEGER, ..., FORMULA:<formula>), or NULL when the
+ * read fails. A kind buffer as large as the value's holds any formula. */
 static void read_cell(INTERNAL_FUNCTION_PARAMETERS, cell_reader reader)
 {
     char *h, *cell;
     size_t h_len, cell_len;
-    char kind[CELL_KIND_SIZE];
-    char *value;
+    zval *kind_out = NULL;
+    char *value, *kind;
     int rc;
     XLS_BOOK *book;
-    PARSE("ss", &h, &h_len, &cell, &cell_len) RETURN_NULL();
-    if (!(book = handle_book(h, h_len))) RETURN_NULL();
-    value = emalloc(CELL_VALUE_SIZE);
-    value[0] = '\0';
-    kind[0] = '\0';
-    rc = reader(book, cell, value, CELL_VALUE_SIZE, kind, sizeof kind);
-    if (rc < 0) {
-        efree(value);
+    PARSE("ss|z", &h, &h_len, &cell, &cell_len, &kind_out) RETURN_NULL();
+    if (!(book = handle_book(h, h_len))) {
+        if (kind_out) ZEND_TRY_ASSIGN_REF_NULL(kind_out);
         RETURN_NULL();
     }
+    value = emalloc(CELL_VALUE_SIZE);
+    kind = emalloc(CELL_VALUE_SIZE);
+    value[0] = '\0';
+    kind[0] = '\0';
+    rc = reader(book, cell, value, CELL_VALUE_SIZE, kind, kind_out ? CELL_VALUE_SIZE : CELL_KIND_SIZE);
+    if (rc < 0) {
+        if (kind_out) ZEND_TRY_ASSIGN_REF_NULL(kind_out);
+        efree(value);
+        efree(kind);
+        RETURN_NULL();
+    }
+    if (kind_out) ZEND_TRY_ASSIGN_REF_STRING(kind_out, kind);
     RETVAL_STRING(value);
     efree(value);
+    efree(kind);
 }
 
 PHP_FUNCTION(TXLS_get_cell) { read_cell(INTERNAL_FUNCTION_PARAM_PASSTHRU, TXLS_get_cell); }
@@ -517,6 +528,12 @@ ZEND_BEGIN_ARG_INFO_EX(arginfo_handle_text, 0, 0, 2)
     ZEND_ARG_TYPE_INFO(0, text, IS_STRING, 0)
 ZEND_END_ARG_INFO()
 
+ZEND_BEGIN_ARG_INFO_EX(arginfo_get_cell, 0, 0, 2)
+    ZEND_ARG_TYPE_INFO(0, handle, IS_STRING, 0)
+    ZEND_ARG_TYPE_INFO(0, cell, IS_STRING, 0)
+    ZEND_ARG_INFO(1, kind)
+ZEND_END_ARG_INFO()
+
 ZEND_BEGIN_ARG_INFO_EX(arginfo_put_cell, 0, 0, 3)
     ZEND_ARG_TYPE_INFO(0, handle, IS_STRING, 0)
     ZEND_ARG_TYPE_INFO(0, cell, IS_STRING, 0)
@@ -552,8 +569,8 @@ static const zend_function_entry tabsmith_functions[] = {
     PHP_FE(TXLS_column_num, arginfo_handle_text)
     PHP_FE(TXLS_put_cell, arginfo_put_cell)
     PHP_FE(TXLS_put_values, arginfo_handle_text)
-    PHP_FE(TXLS_get_cell, arginfo_handle_text)
-    PHP_FE(TXLS_get_format_cell, arginfo_handle_text)
+    PHP_FE(TXLS_get_cell, arginfo_get_cell)
+    PHP_FE(TXLS_get_format_cell, arginfo_get_cell)
     PHP_FE(TXLS_cell_name, arginfo_row_column)
     PHP_FE(TXLS_cell_range, arginfo_range)
     PHP_FE(TXLS_column_name, arginfo_column)

@@ -118,9 +118,12 @@ int open_book(XLS_BOOK *record, const char *options_text) {
         book->from_file = true;
         book->read_memory = options.read_memory;
         book->macro = type == kFileTypeXlsm;
-        // A book filled from a template is saved under the caller's name as written; a book
-        // read or updated is saved over the file it came from.
-        std::string name = options.has_template && options.has_book ? working_path(options.book_as_written) : path;
+        // A book filled from a template is saved under the caller's name as written, Book1.xlsx
+        // when none was given, and never over the template; a book read or updated is saved over
+        // the file it came from.
+        std::string name = options.has_template
+                               ? working_path(options.has_book ? options.book_as_written : options.book_name)
+                               : path;
         if (options.read_memory) name = options.book_name;
         if (book->macro && !name.ends_with(".xlsm") && name.size() >= 5) name.replace(name.size() - 5, 5, ".xlsm");
         book->file_name = name;

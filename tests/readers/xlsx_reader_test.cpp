@@ -166,6 +166,28 @@ TEST_F(ReaderTest, ModesAndTheirRules) {
     EXPECT_EQ(value("B2"), "2");
 }
 
+// A template opened without a BOOK of its own must not be saved over itself.
+TEST_F(ReaderTest, TemplateBooksAreSavedUnderTheirOwnName) {
+    WorkbookPackage package;
+    package.sheets.push_back({"One", worksheet_xml("")});
+    const std::string path = save(package, "template.xlsx");
+    const std::string cwd = std::filesystem::current_path().string();
+    const struct {
+        std::string extra;
+        std::string file_name;
+    } cases[] = {
+        {"", cwd + "/Book1.xlsx"},
+        {" BOOK=filled.xlsx", cwd + "/filled.xlsx"},
+        {" BOOK=\"" + folder / "out.xlsx" + "\"", folder / "out.xlsx"},
+    };
+    for (const auto &c : cases) {
+        ASSERT_EQ(open(("CHARSET=UTF8 MODE=CREATE TEMPLATE=\"" + path + "\"" + c.extra).c_str()), 0) << message();
+        EXPECT_EQ(store().file_name, c.file_name) << c.extra;
+    }
+    ASSERT_EQ(open_path(path, "UPDATE"), 0) << message();
+    EXPECT_EQ(store().file_name, path) << "a book updated is saved over its file";
+}
+
 TEST_F(ReaderTest, RefusedPackagesGetCodedErrors) {
     struct Case {
         const char *what;
