@@ -60,7 +60,7 @@ PY
     done
     [ "$("$tool" cat "$out" --sheet Monthly | tail -n 1)" = "Total,3004600" ] && pass "invoice: monthly total" \
         || fail "invoice monthly: $("$tool" cat "$out" --sheet Monthly 2>&1)"
-    /usr/bin/python3 - "$out" <<'PY' && pass "invoice: template picture, chart, formats and layout kept" || fail "invoice: openpyxl checks"
+    /usr/bin/python3 - "$out" "$examples/invoice_template.xlsx" <<'PY' && pass "invoice: template picture, chart, formats and layout kept" || fail "invoice: openpyxl checks"
 import sys, openpyxl
 wb = openpyxl.load_workbook(sys.argv[1])
 problems = []
@@ -80,7 +80,9 @@ want("date", str(ws["B4"].value), "2024-04-30 00:00:00")
 want("tax rate", ws["C17"].value, 0.1)
 want("formula kept", ws["E16"].value, "=SUM(E8:E15)")
 want("total border", ws["E18"].border.top.style, "double")
-want("print area", ws.print_area, "'Invoice'!$A$1:$F$21")
+# As openpyxl reports it for the template itself (its form differs between versions).
+template_area = openpyxl.load_workbook(sys.argv[2])["Invoice"].print_area
+want("print area", ws.print_area, template_area)
 want("column width", ws.column_dimensions["B"].width, 34)
 for p in problems:
     print("  " + p)
