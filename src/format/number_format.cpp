@@ -245,6 +245,30 @@ std::string format_cell_text(const Book &book, const Cell &cell, int date_kind, 
         case kCellDateTime:
         case kCellTimeHm:
         case kCellTimeHms: return format_date(cell, date_kind);
+        case kCellBoolean: return cell.integer() != 0 ? "TRUE" : "FALSE";
+        case kCellError: return cell.text();
+        case kCellFormulaValue: {
+            // A formula's result renders as a value of its kind would: a number through the
+            // cell's format, a text as itself.
+            const CellExtra *extra = cell.extra_record();
+            const bool numeric = extra && extra->value_type != 0 ? extra->value_type == 'n' : cell.text().empty();
+            if (!numeric) return cell.text();
+            Cell number;
+            number.kind = kCellFloat;
+            number.style = cell.style;
+            number.set_number(cell.number());
+            if (is_date_kind(date_kind) && date_kind != 0) {
+                double serial = cell.number() + (book.date1904 ? static_cast<double>(kDate1904Offset) : 0.0);
+                if (serial >= 0 && serial < static_cast<double>(kMaxSerial) + 1) {
+                    double days = std::floor(serial);
+                    number.kind = kCellDateTime;
+                    number.set_integer(static_cast<std::int64_t>(days));
+                    number.set_text(shortest_number_text(serial - days));
+                    return format_date(number, date_kind);
+                }
+            }
+            return format_cell_text(book, number, date_kind, number_kind, decimals);
+        }
         default: return {};
     }
 }

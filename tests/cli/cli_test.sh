@@ -224,7 +224,7 @@ sys.exit(0 if rows[1][0] == "Comma, \"quoted\"" and rows[3][0] == "two\nlines" a
         "$work/got.csv" && pass "Python's csv module reads the CSV back" || fail "csv module"
 
     # TSV escapes what would break a line or a field; --rendered applies the number formats.
-    printf '%s\n' 'Name	Qty	Price	Amount' 'Comma, "quoted"	3	1,234.5	' '東京	1250000		' \
+    printf '%s\n' 'Name	Qty	Price	Amount' 'Comma, "quoted"	3	1,234.5	3703.5' '東京	1250000		' \
         'two\nlines	2024/4/1	tab\tand \\ backslash	' '			' '			last' >"$work/want.tsv"
     "$tool" cat "$book" -s Data --format tsv --rendered >"$work/got.tsv" 2>"$work/err.txt"
     cmp -s "$work/want.tsv" "$work/got.tsv" && pass "cat --format tsv --rendered" \
