@@ -234,6 +234,9 @@ struct Book {
 // Store operations (growth follows the book's fixed rules; all return 0 or kNoMemory).
 int ensure_row(Book &book, Sheet &sheet, int row);
 int ensure_cell(Book &book, Sheet &sheet, int row, int column);
+// Grows one row's cells to hold `column`, leaving the sheet's column table alone (the caller
+// grows that to the widest row: readers that fill rows from several threads). 0 or kNoMemory.
+int ensure_row_cell(Row &row, int column);
 // Grows the column attributes and flags together to at least `count` entries; running out of
 // memory (std::bad_alloc) leaves both as they were, so they never differ in length.
 void ensure_column_count(Sheet &sheet, std::size_t count);

@@ -114,17 +114,22 @@ int ensure_row(Book &, Sheet &sheet, int row) {
     return 0;
 }
 
+int ensure_row_cell(Row &row, int column) {
+    if (column < 0 || static_cast<std::size_t>(column) >= kCellCapacityCap) return kNoMemory;
+    std::size_t index = static_cast<std::size_t>(column);
+    if (index >= row.cells.size()) {
+        // The cell array is made when the row gets its first cell.
+        std::size_t capacity = row.cells.empty() ? std::max(kFirstCells, index + 1)
+                                                 : grown(row.cells.size(), index, kCellCapacityCap);
+        row.cells.resize(capacity);
+    }
+    return 0;
+}
+
 int ensure_cell(Book &book, Sheet &sheet, int row, int column) {
     if (int rc = ensure_row(book, sheet, row); rc != 0) return rc;
-    if (column < 0 || static_cast<std::size_t>(column) >= kCellCapacityCap) return kNoMemory;
     Row &r = sheet.rows[static_cast<std::size_t>(row)];
-    std::size_t index = static_cast<std::size_t>(column);
-    if (index >= r.cells.size()) {
-        // The cell array is made when the row gets its first cell.
-        std::size_t capacity = r.cells.empty() ? std::max(kFirstCells, index + 1)
-                                               : grown(r.cells.size(), index, kCellCapacityCap);
-        r.cells.resize(capacity);
-    }
+    if (int rc = ensure_row_cell(r, column); rc != 0) return rc;
     ensure_column_count(sheet, r.cells.size());
     return 0;
 }

@@ -1,18 +1,26 @@
-// One worksheet part: rows and cells into the store (values, formulas with their cached
-// results, styles), the settings the engine models, and the sheet's other XML kept for a save.
+// One worksheet part, read as it is inflated: the XML around the cells (settings the engine
+// models, the rest kept for a save) and the rows, in pieces that one or two parsers take on.
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <thread>
 
-#include "format/number_format.h"
-#include "format/serial.h"
+#include "readers/worksheet_rows.h"
 #include "readers/xlsx_parts.h"
 #include "readers/xml_scanner.h"
+#include "support/zip_reader.h"
 
 namespace tabsmith {
 
 namespace {
+
+// Rows go to the parsers in pieces of about this size; the inflated part is never held whole.
+constexpr std::size_t kPieceBytes = 1 << 20;
+// Parts from this size on are parsed by two parsers at once where the machine has the cores.
+constexpr std::uint64_t kParallelBytes = 8ULL << 20;
 
 template <typename T>
 bool parse_number(std::string_view text, T &value) {
@@ -22,7 +30,13 @@ bool parse_number(std::string_view text, T &value) {
 
 bool is_true(std::string_view value) { return value == "1" || value == "true"; }
 
-// "B12" -> row 11, column 1 (0-based); false for anything else.
+bool is_name_char(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
+}
+
+bool ends_name(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '>' || c == '/'; }
+
+// "B12" -> row 11, column 1 (0-based).
 bool parse_a1(std::string_view name, int &row, int &column) {
     std::size_t i = 0;
     int col = 0;
@@ -35,7 +49,6 @@ bool parse_a1(std::string_view name, int &row, int &column) {
     return true;
 }
 
-// "A1:C3" (or a single cell) as a merged area.
 bool parse_area(std::string_view ref, MergeArea &area) {
     std::size_t colon = ref.find(':');
     std::string_view first = ref.substr(0, colon);
@@ -46,158 +59,101 @@ bool parse_area(std::string_view ref, MergeArea &area) {
     return true;
 }
 
-// "2024-03-15T10:30:00" (date, time or both) as a serial of the 1900 system.
-bool parse_iso_serial(std::string_view text, double &serial) {
-    int year = 1899, month = 12, day = 31, hour = 0, minute = 0;
-    double second = 0.0;
-    std::size_t t = text.find('T');
-    std::string_view date = t == std::string_view::npos ? text : text.substr(0, t);
-    std::string_view time = t == std::string_view::npos ? std::string_view() : text.substr(t + 1);
-    if (date.find(':') != std::string_view::npos) {
-        time = date;
-        date = {};
+// Where the tag named `local` (with or without a prefix) starts at or after `from`: the '<' of
+// "<local" or "<p:local", or with `closing` of "</local" or "</p:local"; npos when none.
+std::size_t find_tag(std::string_view text, std::string_view local, std::size_t from, bool closing) {
+    for (std::size_t at = text.find(local, from); at != std::string_view::npos; at = text.find(local, at + 1)) {
+        std::size_t end = at + local.size();
+        if (end >= text.size() || !ends_name(text[end])) continue;
+        std::size_t k = at;
+        if (k > 0 && text[k - 1] == ':') {
+            --k;
+            while (k > 0 && is_name_char(text[k - 1])) --k;
+        }
+        if (closing) {
+            if (k >= 2 && text[k - 1] == '/' && text[k - 2] == '<') return k - 2;
+        } else if (k >= 1 && text[k - 1] == '<') {
+            return k - 1;
+        }
     }
-    if (!date.empty()) {
-        if (date.size() < 10 || date[4] != '-' || date[7] != '-' || !parse_number(date.substr(0, 4), year) ||
-            !parse_number(date.substr(5, 2), month) || !parse_number(date.substr(8, 2), day))
-            return false;
-    }
-    if (!time.empty()) {
-        while (!time.empty() && (time.back() == 'Z')) time.remove_suffix(1);
-        if (time.size() < 5 || time[2] != ':' || !parse_number(time.substr(0, 2), hour) ||
-            !parse_number(time.substr(3, 2), minute))
-            return false;
-        if (time.size() > 6 && !parse_number(time.substr(6), second)) return false;
-    }
-    serial = static_cast<double>(date_to_serial_days(year, month, day)) +
-             (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
-    return true;
+    return std::string_view::npos;
 }
 
-// Everything one <c> element holds, gathered until its end tag.
-struct CellParts {
-    int row = 0, column = 0;
-    std::uint16_t style = 0;
-    std::string_view type;
-    std::string_view value;          // raw text of <v>
-    bool has_value = false;
-    bool has_formula = false;
-    std::string formula;             // decoded text of <f>
-    std::string formula_attributes;  // attributes of <f> as written
-    std::string inline_text;         // decoded text of <is>
-};
+// The start of the last row element of `text` that carries its number, so that the rows
+// before it form whole elements and the piece after it needs nothing from them; 0 when none.
+std::size_t last_numbered_row(std::string_view text) {
+    std::size_t at = text.size();
+    while (at > 0) {
+        std::size_t found = text.rfind("row", at - 1);
+        if (found == std::string_view::npos || found == 0) return 0;
+        at = found;
+        std::size_t end = found + 3;
+        if (end >= text.size() || !ends_name(text[end])) continue;
+        std::size_t k = found;
+        if (text[k - 1] == ':') {
+            --k;
+            while (k > 0 && is_name_char(text[k - 1])) --k;
+        }
+        if (k == 0 || text[k - 1] != '<') continue;
+        std::size_t close = text.find('>', end);
+        if (close == std::string_view::npos) continue;
+        std::string_view tag = text.substr(end, close - end);
+        if (tag.find(" r=") != std::string_view::npos || tag.find("\tr=") != std::string_view::npos ||
+            tag.find("\nr=") != std::string_view::npos)
+            return k - 1;
+    }
+    return 0;
+}
 
-enum class Inside { kNone, kValue, kFormula, kInlineText };
-
-class WorksheetReader {
+// The settings the engine models from the XML around the cells, and that XML kept for a save.
+class SettingsReader {
 public:
-    WorksheetReader(Book &book, Sheet &sheet, std::string_view text, SheetSource *source)
-        : book_(book), sheet_(sheet), text_(text), source_(source), scanner_(text) {
-        const auto &xfs = book.styles.xfs();
-        categories_.reserve(xfs.size() + 1);
-        categories_.push_back(kCategoryGeneral);
-        for (const XfRecord &xf : xfs) categories_.push_back(category_of(xf));
+    SettingsReader(Book &book, Sheet &sheet, std::string_view text, SheetSource *source)
+        : book_(book), sheet_(sheet), text_(text), source_(source), scanner_(text) {}
+
+    int run() {
+        std::size_t element_begin = 0;
+        for (XmlToken token; (token = scanner_.next()) != XmlToken::kEndOfInput;) {
+            if (token == XmlToken::kStart) {
+                if (scanner_.depth() == 1) {
+                    if (source_) source_->root_start_tag.assign(span());
+                    continue;
+                }
+                if (scanner_.depth() == 2) element_begin = scanner_.token_begin();
+                start_element(scanner_.local_name());
+            } else if (token == XmlToken::kEnd && scanner_.depth() == 1 && source_ &&
+                       scanner_.local_name() != "sheetData") {
+                source_->elements.push_back({std::string(scanner_.local_name()),
+                                             std::string(text_.substr(element_begin, scanner_.token_end() - element_begin))});
+            }
+        }
+        return scanner_.error();
     }
 
-    int run();
+    int last_row() const { return last_row_; }
 
 private:
-    int category_of(const XfRecord &xf) const {
-        int id = static_cast<int>(xf.format);
-        if (xf.format_mode == kFormatTable) {
-            const auto &formats = book_.styles.num_formats();
-            id = xf.format >= 1 && xf.format <= formats.size() ? formats[xf.format - 1].assigned_id : 0;
-        } else if (xf.format_mode != kFormatBuiltin) {
-            return kCategoryGeneral;
-        }
-        // Id 49 is the text format "@": its numbers are numbers, not times.
-        return id == 49 ? kCategoryGeneral : value_category(book_, id);
+    std::string_view span() const {
+        return text_.substr(scanner_.token_begin(), scanner_.token_end() - scanner_.token_begin());
     }
 
-    void start_in_sheet(std::string_view name);
-    int start_in_data(std::string_view name);
-    int end_in_data(std::string_view name);
-    int store_cell();
-    // `own_system`: the text is a serial of the book's date system (else of the 1900 one).
-    void store_number(Cell &cell, std::string_view text, int category, bool own_system = true);
+    void start_element(std::string_view name);
 
     Book &book_;
     Sheet &sheet_;
     std::string_view text_;
     SheetSource *source_;
     XmlScanner scanner_;
-    std::vector<int> categories_;   // value category of each style reference
-    bool in_data_ = false;
-    int row_ = -1;                  // the current row, 0-based
-    int next_column_ = 0;
-    CellParts cell_;
-    Inside inside_ = Inside::kNone;
-    int phonetic_depth_ = 0;
-    std::size_t element_begin_ = 0;
+    int last_row_ = -1;
 };
 
-int WorksheetReader::run() {
-    for (XmlToken token; (token = scanner_.next()) != XmlToken::kEndOfInput;) {
-        switch (token) {
-        case XmlToken::kStart:
-            if (in_data_) {
-                if (int rc = start_in_data(scanner_.local_name()); rc != kOk) return rc;
-            } else if (scanner_.depth() == 1) {
-                if (source_) source_->root_start_tag.assign(text_.substr(scanner_.token_begin(),
-                                                                         scanner_.token_end() - scanner_.token_begin()));
-            } else {
-                if (scanner_.depth() == 2) {
-                    element_begin_ = scanner_.token_begin();
-                    if (scanner_.local_name() == "sheetData") {
-                        in_data_ = !scanner_.self_closing();
-                        continue;
-                    }
-                }
-                start_in_sheet(scanner_.local_name());
-            }
-            break;
-        case XmlToken::kEnd:
-            if (in_data_ && scanner_.depth() >= 2) {
-                if (int rc = end_in_data(scanner_.local_name()); rc != kOk) return rc;
-            } else if (scanner_.depth() == 1) {
-                in_data_ = false;
-                if (source_ && scanner_.local_name() != "sheetData")
-                    source_->elements.push_back(
-                        {std::string(scanner_.local_name()),
-                         std::string(text_.substr(element_begin_, scanner_.token_end() - element_begin_))});
-            }
-            break;
-        case XmlToken::kText:
-            if (!in_data_ || inside_ == Inside::kNone) break;
-            if (inside_ == Inside::kValue) {
-                // A value is one text run; split runs (a comment inside <v>) are joined.
-                if (cell_.has_value && !cell_.value.empty()) {
-                    cell_.inline_text.assign(cell_.value);
-                    cell_.inline_text.append(scanner_.text());
-                    cell_.value = cell_.inline_text;
-                } else {
-                    cell_.value = scanner_.text();
-                }
-                cell_.has_value = true;
-            } else if (inside_ == Inside::kFormula) {
-                if (scanner_.cdata()) cell_.formula.append(scanner_.text());
-                else xml_decode_append(cell_.formula, scanner_.text());
-            } else if (phonetic_depth_ == 0) {
-                if (scanner_.cdata()) cell_.inline_text.append(scanner_.text());
-                else xml_decode_append(cell_.inline_text, scanner_.text());
-            }
-            break;
-        case XmlToken::kEndOfInput: break;
-        }
-    }
-    return scanner_.error();
-}
-
-// The settings outside the cells that the engine models (and writes anew when they change).
-void WorksheetReader::start_in_sheet(std::string_view name) {
+void SettingsReader::start_element(std::string_view name) {
     SheetSettings &settings = sheet_.settings;
     std::string_view value;
-    if (name == "sheetPr") {
+    if (name == "dimension") {
+        MergeArea area;
+        if (scanner_.attribute("ref", value) && parse_area(value, area)) last_row_ = area.row2;
+    } else if (name == "sheetPr") {
         if (scanner_.attribute("codeName", value)) {
             settings.code_name.clear();
             xml_decode_append(settings.code_name, value);
@@ -241,225 +197,204 @@ void WorksheetReader::start_in_sheet(std::string_view name) {
     }
 }
 
-int WorksheetReader::start_in_data(std::string_view name) {
-    std::string_view value;
-    if (name == "c") {
-        cell_.column = next_column_;
-        cell_.row = row_;
-        cell_.style = 0;
-        cell_.type = {};
-        cell_.value = {};
-        cell_.has_value = cell_.has_formula = false;
-        cell_.formula.clear();
-        cell_.formula_attributes.clear();
-        cell_.inline_text.clear();
-        for (const XmlAttribute &attribute : scanner_.attributes()) {
-            if (attribute.name == "r") {
-                int row = 0, column = 0;
-                if (!parse_a1(attribute.value, row, column)) return kFail;
-                cell_.row = row;
-                cell_.column = column;
-            } else if (attribute.name == "s") {
-                unsigned style = 0;
-                if (parse_number(attribute.value, style) && style < categories_.size())
-                    cell_.style = static_cast<std::uint16_t>(style);
-            } else if (attribute.name == "t") {
-                cell_.type = attribute.value;
+// Where the part's text comes from: a stream of the archive entry, or a text already whole.
+class PartText {
+public:
+    explicit PartText(ZipEntryStream *stream, std::string_view whole = {}) : stream_(stream), whole_(whole) {}
+    // Appends the next piece to `buffer`; false once there is no more (or on an error, in rc()).
+    bool more(std::string &buffer) {
+        if (done_) return false;
+        if (!stream_) {
+            buffer.append(whole_);
+            done_ = true;
+            return true;
+        }
+        const std::size_t before = buffer.size();
+        rc_ = stream_->read(buffer, kPieceBytes, done_);
+        if (rc_ != kOk) done_ = true;
+        return rc_ == kOk && (buffer.size() > before || !done_);
+    }
+    int rc() const { return rc_; }
+
+private:
+    ZipEntryStream *stream_;
+    std::string_view whole_;
+    bool done_ = false;
+    int rc_ = kOk;
+};
+
+// Hands pieces of rows to the parsers: the reading thread's own parser, or two workers.
+class RowPieces {
+public:
+    RowPieces(Book &book, Sheet &sheet, bool parallel) : book_(book), sheet_(sheet), categories_(style_categories(book)) {
+        if (!parallel) {
+            parsers_.push_back(std::make_unique<RowsParser>(book_, sheet_, categories_));
+            return;
+        }
+        shared_ = std::make_unique<SharedRows>(sheet.rows.size());
+        for (int id = 1; id <= 2; ++id) {
+            parsers_.push_back(std::make_unique<RowsParser>(book_, sheet_, categories_, shared_.get(), id));
+            RowsParser *parser = parsers_.back().get();
+            workers_.emplace_back([this, parser] { work(*parser); });
+        }
+    }
+    ~RowPieces() { finish(); }
+
+    int add(std::string piece) {
+        if (workers_.empty()) return parsers_.front()->parse(piece);
+        std::unique_lock<std::mutex> lock(mutex_);
+        // A bounded queue: the reader waits rather than holding the whole part.
+        room_.wait(lock, [&] { return queue_.size() < 2 || error_ != kOk; });
+        if (error_ != kOk) return error_;
+        queue_.push_back(std::move(piece));
+        ready_.notify_one();
+        return kOk;
+    }
+
+    // Waits for the workers and merges what they kept aside. kOk or the first failure.
+    int finish() {
+        if (workers_.empty()) return error_;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+        }
+        ready_.notify_all();
+        room_.notify_all();
+        for (std::thread &worker : workers_) worker.join();
+        workers_.clear();
+        if (error_ != kOk) return error_;
+        try {
+            std::size_t widest = 0;
+            for (auto &parser : parsers_) {
+                widest = std::max(widest, parser->widest());
+                if (parser->last_row() >= sheet_.rows_used) sheet_.rows_used = parser->last_row() + 1;
+            }
+            ensure_column_count(sheet_, widest);
+            for (auto &parser : parsers_)
+                if (int rc = merge_set_aside_rows(book_, sheet_, parser->set_aside()); rc != kOk) return error_ = rc;
+        } catch (const std::bad_alloc &) {
+            return error_ = kNoMemory;
+        }
+        return kOk;
+    }
+
+private:
+    void work(RowsParser &parser) {
+        for (;;) {
+            std::string piece;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                ready_.wait(lock, [&] { return !queue_.empty() || closed_ || error_ != kOk; });
+                if (error_ != kOk || queue_.empty()) return;
+                piece = std::move(queue_.front());
+                queue_.pop_front();
+                room_.notify_one();
+            }
+            int rc = kOk;
+            try {
+                rc = parser.parse(piece);
+            } catch (const std::bad_alloc &) {
+                rc = kNoMemory;
+            }
+            if (rc != kOk) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (error_ == kOk) error_ = rc;
+                room_.notify_all();
+                ready_.notify_all();
+                return;
             }
         }
-        if (cell_.row < 0) cell_.row = 0;
-        if (cell_.row >= book_.max_rows || cell_.column < 0 || cell_.column >= book_.max_columns) return kFail;
-        next_column_ = cell_.column + 1;
-    } else if (name == "v") {
-        inside_ = Inside::kValue;
-    } else if (name == "f") {
-        inside_ = Inside::kFormula;
-        cell_.has_formula = true;
-        for (const XmlAttribute &attribute : scanner_.attributes())
-            cell_.formula_attributes.append(" ").append(attribute.name).append("=\"").append(attribute.value).append("\"");
-    } else if (name == "t") {
-        inside_ = Inside::kInlineText;
-    } else if (name == "rPh") {
-        ++phonetic_depth_;
-    } else if (name == "row") {
-        int number = row_ + 2;
-        if (scanner_.attribute("r", value) && (!parse_number(value, number) || number < 1)) return kFail;
-        if (number > book_.max_rows) return kFail;
-        row_ = number - 1;
-        next_column_ = 0;
-        if (ensure_row(book_, sheet_, row_) != kOk) return kNoMemory;
-        Row &row = sheet_.rows[static_cast<std::size_t>(row_)];
-        double height = -1;
-        bool custom_format = false;
-        unsigned style = 0;
-        for (const XmlAttribute &attribute : scanner_.attributes()) {
-            std::string_view attribute_name = attribute.name;
-            if (attribute_name == "r" || attribute_name == "spans" || attribute_name == "customHeight") continue;
-            if (attribute_name == "ht") {
-                parse_number(attribute.value, height);
-            } else if (attribute_name == "hidden") {
-                if (is_true(attribute.value)) row.hidden_flag = kFlagYes;
-            } else if (attribute_name == "s") {
-                parse_number(attribute.value, style);
-            } else if (attribute_name == "customFormat") {
-                custom_format = is_true(attribute.value);
-            } else {
-                if (!row.attributes) row.attributes = std::make_unique<RowAttributes>();
-                row.attributes->extra.append(" ").append(attribute_name).append("=\"").append(attribute.value).append("\"");
-            }
-        }
-        if (height >= 0 && height < 1000) {
-            if (!row.attributes) row.attributes = std::make_unique<RowAttributes>();
-            row.attributes->height = std::round(height * 100);
-            row.height_flag = kFlagYes;
-        }
-        if (custom_format && style < categories_.size()) row.style = static_cast<std::uint16_t>(style);
-        if (sheet_.rows_used <= row_) sheet_.rows_used = row_ + 1;
     }
-    return kOk;
-}
 
-int WorksheetReader::end_in_data(std::string_view name) {
-    if (name == "c") return store_cell();
-    if (name == "v" || name == "f" || name == "t") inside_ = Inside::kNone;
-    else if (name == "rPh") --phonetic_depth_;
-    return kOk;
-}
+    Book &book_;
+    Sheet &sheet_;
+    std::vector<int> categories_;
+    std::unique_ptr<SharedRows> shared_;
+    std::vector<std::unique_ptr<RowsParser>> parsers_;
+    std::vector<std::thread> workers_;
+    std::mutex mutex_;
+    std::condition_variable ready_, room_;
+    std::deque<std::string> queue_;
+    bool closed_ = false;
+    int error_ = kOk;
+};
 
-void WorksheetReader::store_number(Cell &cell, std::string_view text, int category, bool own_system) {
-    double number = 0;
-    if (!parse_number(text, number) || !std::isfinite(number)) {
-        // Not a number after all: kept as the text it is.
-        int index = book_.shared_strings.put(text);
-        if (index >= 0) {
-            cell.kind = kCellString;
-            cell.sst = static_cast<std::uint32_t>(index);
+int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size, SheetSource *source) {
+    std::string buffer;
+    // The XML before the rows, up to the end of <sheetData>'s start tag.
+    std::size_t data = std::string::npos, data_end = 0;
+    bool more = true;
+    while (more) {
+        data = find_tag(buffer, "sheetData", 0, false);
+        if (data != std::string::npos && buffer.find('>', data) != std::string::npos) break;
+        more = input.more(buffer);
+    }
+    if (input.rc() != kOk) return input.rc();
+    if (data == std::string::npos || buffer[buffer.find('>', data) - 1] == '/') {
+        // No rows: the part is all settings.
+        while (input.more(buffer)) {
         }
-        return;
+        if (input.rc() != kOk) return input.rc();
+        return SettingsReader(book, sheet, buffer, source).run();
     }
-    bool date_like = category == kCategoryDate || category == kCategoryDateTime || category == kCategoryTime ||
-                     category == kCategoryTimeSeconds;
-    if (date_like && number >= 0 && number < 2958466) {
-        double days = std::floor(number);
-        double fraction = number - days;
-        CellKind kind = category == kCategoryDate ? kCellDate
-                        : category == kCategoryDateTime ? kCellDateTime
-                        : category == kCategoryTime ? kCellTimeHm
-                                                    : kCellTimeHms;
-        if (kind == kCellDate && fraction != 0) kind = kCellDateTime;
-        // Dates are held in the 1900 system; the writer turns them back for a 1904 book.
-        if (own_system && book_.date1904) days += static_cast<double>(kDate1904Offset);
-        cell.kind = kind;
-        cell.set_integer(static_cast<std::int64_t>(days));
-        if (kind != kCellDate) cell.set_text(shortest_number_text(fraction));
-        return;
+    data_end = buffer.find('>', data) + 1;
+    std::string settings = buffer.substr(0, data_end);
+    {
+        // The sheet's extent, when the part states it, sizes the row table once.
+        SettingsReader head(book, sheet, settings, nullptr);
+        head.run();
+        sheet.merges.clear();
+        sheet.columns.clear();
+        sheet.column_flags.clear();
+        if (head.last_row() >= 0 && head.last_row() < book.max_rows)
+            if (ensure_row(book, sheet, head.last_row()) != kOk) return kNoMemory;
     }
-    std::int64_t integer = 0;
-    if (text.find_first_of(".eE") == std::string_view::npos && parse_number(text, integer)) {
-        cell.kind = kCellInteger;
-        cell.set_integer(integer);
-        if (text.size() > 1 && (text[0] == '0' || text[0] == '+' || text.starts_with("-0")))
-            cell.set_text(std::to_string(integer));
-        return;
-    }
-    cell.kind = kCellFloat;
-    cell.set_number(number);
-}
+    buffer.erase(0, data_end);
 
-int WorksheetReader::store_cell() {
-    if (ensure_cell(book_, sheet_, cell_.row, cell_.column) != kOk) return kNoMemory;
-    Row &row = sheet_.rows[static_cast<std::size_t>(cell_.row)];
-    Cell &cell = row.cells[static_cast<std::size_t>(cell_.column)];
-    cell.clear();
-    cell.style = cell_.style;
-    std::string_view type = cell_.type;
-    std::string_view raw = cell_.value;
-    std::string decoded;
-    auto decoded_value = [&]() -> std::string_view {
-        if (!xml_needs_decoding(raw)) return raw;
-        xml_decode_append(decoded, raw);
-        return decoded;
-    };
-
-    if (cell_.has_formula) {
-        cell.set_formula(std::move(cell_.formula));
-        CellExtra &extra = cell.extra();
-        extra.formula_attributes = std::move(cell_.formula_attributes);
-        if (!cell_.has_value) {
-            cell.kind = kCellFormula;
-        } else {
-            cell.kind = kCellFormulaValue;
-            if (type == "str" || type == "inlineStr" || type == "s") {
-                extra.value_type = 's';
-                std::string_view text = decoded_value();
-                if (type == "s") {
-                    std::uint32_t index = 0;
-                    text = parse_number(text, index) && index < book_.shared_strings.size()
-                               ? std::string_view(book_.shared_strings.text(index))
-                               : std::string_view();
-                }
-                cell.set_text(text);
-            } else if (type == "b") {
-                extra.value_type = 'b';
-                cell.set_text(raw == "1" || raw == "true" ? "TRUE" : "FALSE");
-            } else if (type == "e") {
-                extra.value_type = 'e';
-                cell.set_text(decoded_value());
-            } else {
-                double number = 0;
-                if (parse_number(raw, number) && std::isfinite(number)) {
-                    extra.value_type = 'n';
-                    cell.set_number(number);
-                } else {
-                    cell.kind = kCellFormula;
-                }
-            }
+    const bool parallel = size >= kParallelBytes && std::thread::hardware_concurrency() > 1;
+    RowPieces pieces(book, sheet, parallel);
+    std::size_t close = std::string::npos;
+    for (;;) {
+        close = find_tag(buffer, "sheetData", 0, true);
+        if (close != std::string::npos) break;
+        std::size_t cut = buffer.size() >= kPieceBytes ? last_numbered_row(buffer) : 0;
+        if (cut > 0) {
+            std::string rest = buffer.substr(cut);
+            buffer.resize(cut);
+            if (int rc = pieces.add(std::move(buffer)); rc != kOk) return rc;
+            buffer = std::move(rest);
         }
-    } else if (type == "inlineStr") {
-        int index = book_.shared_strings.put(cell_.inline_text);
-        if (index < 0) return kNoMemory;
-        cell.kind = kCellString;
-        cell.sst = static_cast<std::uint32_t>(index);
-    } else if (!cell_.has_value) {
-        // A styled empty cell.
-    } else if (type == "s") {
-        std::uint32_t index = 0;
-        if (parse_number(raw, index) && index < book_.shared_strings.size()) {
-            cell.kind = kCellString;
-            cell.sst = index;
-        }
-    } else if (type == "str") {
-        int index = book_.shared_strings.put(decoded_value());
-        if (index < 0) return kNoMemory;
-        cell.kind = kCellString;
-        cell.sst = static_cast<std::uint32_t>(index);
-    } else if (type == "b") {
-        cell.kind = kCellBoolean;
-        cell.set_integer(raw == "1" || raw == "true" ? 1 : 0);
-    } else if (type == "e") {
-        cell.kind = kCellError;
-        cell.set_text(decoded_value());
-    } else if (type == "d") {
-        double serial = 0;
-        if (parse_iso_serial(raw, serial)) {
-            std::string text = shortest_number_text(serial);
-            int category = categories_[cell_.style];
-            store_number(cell, text, category == kCategoryGeneral ? kCategoryDateTime : category, false);
-        }
-    } else {
-        store_number(cell, raw, categories_[cell_.style]);
+        if (!input.more(buffer)) break;
     }
-    if (row.used <= cell_.column) row.used = static_cast<std::uint16_t>(cell_.column + 1);
-    if (sheet_.rows_used <= cell_.row) sheet_.rows_used = cell_.row + 1;
-    return kOk;
+    if (input.rc() != kOk) return input.rc();
+    if (close == std::string::npos) return kFail;   // the rows never end
+    std::string tail = buffer.substr(close);
+    buffer.resize(close);
+    if (int rc = pieces.add(std::move(buffer)); rc != kOk) return rc;
+    if (int rc = pieces.finish(); rc != kOk) return rc;
+
+    while (input.more(tail)) {
+    }
+    if (input.rc() != kOk) return input.rc();
+    settings += tail;
+    return SettingsReader(book, sheet, settings, source).run();
 }
 
 }  // namespace
 
 int read_worksheet_part(Book &book, Sheet &sheet, std::string_view text, SheetSource *source) {
     try {
-        WorksheetReader reader(book, sheet, text, source);
-        return reader.run();
+        PartText input(nullptr, text);
+        return read_worksheet(book, sheet, input, text.size(), source);
+    } catch (const std::bad_alloc &) {
+        return kNoMemory;
+    }
+}
+
+int read_worksheet_stream(Book &book, Sheet &sheet, ZipEntryStream &stream, SheetSource *source) {
+    try {
+        PartText input(&stream);
+        return read_worksheet(book, sheet, input, stream.plain_size(), source);
     } catch (const std::bad_alloc &) {
         return kNoMemory;
     }

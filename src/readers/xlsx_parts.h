@@ -10,6 +10,8 @@
 
 namespace tabsmith {
 
+class ZipEntryStream;
+
 struct Relationship {
     std::string id;
     std::string type;      // the type URI
@@ -44,5 +46,7 @@ int read_shared_strings_part(Book &book, std::string_view text, std::string *ite
 int read_styles_part(Book &book, std::string_view text);
 // Fills one sheet. With `source`, keeps the sheet's XML around its cells for the save.
 int read_worksheet_part(Book &book, Sheet &sheet, std::string_view text, SheetSource *source);
+// The same from an archive entry read piece by piece: the part is never held whole.
+int read_worksheet_stream(Book &book, Sheet &sheet, ZipEntryStream &stream, SheetSource *source);
 
 }  // namespace tabsmith

@@ -130,7 +130,7 @@ int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
         }
     }
 
-    std::string text;
+    ZipEntryStream stream;
     for (const WorkbookSheet &listed_sheet : listed) {
         auto relationship = by_id.find(listed_sheet.relationship_id);
         // Chart sheets, dialog sheets and macro sheets hold no cells.
@@ -143,7 +143,7 @@ int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
         int index = add_sheet(book_, listed_sheet.name);
         if (index < 0) return kNoMemory;
         Sheet &sheet = *book_.sheets[static_cast<std::size_t>(index)];
-        if (int rc = read_part(zip_, relationship->second->target, text, found); rc != kOk) return rc;
+        const int entry = zip_.find(relationship->second->target);
         std::unique_ptr<SheetSource> sheet_source;
         if (request_.keep_package) {
             sheet_source = std::make_unique<SheetSource>();
@@ -152,9 +152,10 @@ int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
             sheet_source->sheet_id = listed_sheet.sheet_id;
             sheet_source->sheet_element_extra = listed_sheet.extra_attributes;
         }
-        // A sheet whose part is missing is an empty sheet.
-        if (found) {
-            if (int rc = read_worksheet_part(book_, sheet, text, sheet_source.get()); rc != kOk) return rc;
+        // A sheet whose part is missing is an empty sheet. A part is read as it is inflated.
+        if (entry >= 0) {
+            if (int rc = zip_.open_stream(entry, stream, kMaxPartBytes); rc != kOk) return rc;
+            if (int rc = read_worksheet_stream(book_, sheet, stream, sheet_source.get()); rc != kOk) return rc;
         }
         if (sheet_source) {
             sheet_source->loaded = std::make_unique<Sheet>();

@@ -5,9 +5,11 @@
 
 #include <libdeflate.h>
 #include <minizip/unzip.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -267,6 +269,120 @@ int ZipPackageReader::inflate_entry(const ZipEntryInfo &entry, std::uint64_t off
         libdeflate_deflate_decompress(static_cast<libdeflate_decompressor *>(decompressor_), packed_.get(), packed,
                                       out.data(), out.size(), &produced);
     if (result != LIBDEFLATE_SUCCESS || produced != out.size()) return kReadError;
+    return 0;
+}
+
+int ZipPackageReader::open_stream(int index, ZipEntryStream &stream, std::uint64_t max_bytes) {
+    stream.release();
+    if (!uf_ || index < 0 || static_cast<std::size_t>(index) >= entries_.size()) return kBadArgument;
+    const ZipEntryInfo &entry = entries_[static_cast<std::size_t>(index)];
+    if (entry.encrypted || (entry.method != 0 && entry.method != Z_DEFLATED)) return kUnsupported;
+    const std::uint64_t left = budget_ > inflated_ ? budget_ - inflated_ : 0;
+    if (entry.plain_size > max_bytes || entry.plain_size > left) return kLimit;
+    if (entry.method == 0 ? entry.packed_size != entry.plain_size
+                          : entry.plain_size > entry.packed_size * kMaxDeflateRatio + kDeflateRatioSlack)
+        return kReadError;
+    std::string raw;
+    if (int rc = read_raw(index, raw); rc != 0) return rc;
+    inflated_ += entry.plain_size;
+    return stream.start(std::move(raw), entry.method, entry.plain_size, entry.crc32);
+}
+
+ZipEntryStream::ZipEntryStream() = default;
+
+ZipEntryStream::~ZipEntryStream() { release(); }
+
+void ZipEntryStream::release() {
+    if (inflater_) {
+        inflateEnd(static_cast<z_stream *>(inflater_));
+        delete static_cast<z_stream *>(inflater_);
+        inflater_ = nullptr;
+    }
+    std::string().swap(raw_);
+    raw_used_ = 0;
+    plain_size_ = delivered_ = 0;
+    crc_ = expected_crc_ = 0;
+    finished_ = false;
+}
+
+int ZipEntryStream::start(std::string raw, std::uint16_t method, std::uint64_t plain_size, std::uint32_t crc32) {
+    raw_ = std::move(raw);
+    method_ = method;
+    plain_size_ = plain_size;
+    expected_crc_ = crc32;
+    if (method_ == Z_DEFLATED) {
+        auto *z = new (std::nothrow) z_stream{};
+        if (!z) return kNoMemory;
+        if (inflateInit2(z, -MAX_WBITS) != Z_OK) {
+            delete z;
+            return kNoMemory;
+        }
+        inflater_ = z;
+    }
+    return 0;
+}
+
+int ZipEntryStream::read(std::string &out, std::size_t max, bool &done) {
+    done = false;
+    if (finished_) {
+        done = true;
+        return 0;
+    }
+    if (method_ == Z_DEFLATED && !inflater_) return kBadArgument;
+    // Never more than the declared size: the data cannot outgrow what the budget allowed.
+    const std::uint64_t left = plain_size_ - delivered_;
+    std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(max, left));
+    const std::size_t before = out.size();
+    try {
+        out.resize(before + want);
+    } catch (const std::bad_alloc &) {
+        return kNoMemory;
+    }
+    std::size_t got = 0;
+    bool ended = false;
+    if (method_ == 0) {
+        got = std::min(want, raw_.size() - raw_used_);
+        std::memcpy(out.data() + before, raw_.data() + raw_used_, got);
+        raw_used_ += got;
+        ended = raw_used_ == raw_.size();
+    } else {
+        auto *z = static_cast<z_stream *>(inflater_);
+        z->next_in = reinterpret_cast<Bytef *>(raw_.data() + raw_used_);
+        z->avail_in = static_cast<uInt>(std::min<std::size_t>(raw_.size() - raw_used_, 1u << 30));
+        z->next_out = reinterpret_cast<Bytef *>(out.data() + before);
+        z->avail_out = static_cast<uInt>(want);
+        int rc = want == 0 ? Z_OK : inflate(z, Z_NO_FLUSH);
+        got = want - z->avail_out;
+        raw_used_ = static_cast<std::size_t>(reinterpret_cast<char *>(z->next_in) - raw_.data());
+        if (rc == Z_STREAM_END) ended = true;
+        else if (rc != Z_OK && rc != Z_BUF_ERROR) {
+            out.resize(before);
+            return kReadError;
+        }
+        // Output room left and no input: the data ended before its declared size.
+        if (!ended && got == 0 && want > 0) {
+            out.resize(before);
+            return kReadError;
+        }
+        if (want == 0 && delivered_ == plain_size_) {
+            // Everything declared has been delivered; the stream must end here.
+            Bytef probe = 0;
+            z->next_out = &probe;
+            z->avail_out = 1;
+            rc = inflate(z, Z_NO_FLUSH);
+            if (rc != Z_STREAM_END || z->avail_out == 0) return kReadError;
+            ended = true;
+        }
+    }
+    out.resize(before + got);
+    crc_ = static_cast<std::uint32_t>(libdeflate_crc32(crc_, out.data() + before, got));
+    delivered_ += got;
+    if (ended || (method_ == 0 && delivered_ == plain_size_)) {
+        if (delivered_ != plain_size_ || crc_ != expected_crc_) return kReadError;
+        finished_ = true;
+        done = true;
+        std::string().swap(raw_);
+    }
     return 0;
 }
 

@@ -18,6 +18,8 @@ constexpr std::size_t kZipReaderMaxName = 256;
 // What a reader may inflate in all unless set_budget says otherwise.
 constexpr std::uint64_t kZipReaderDefaultBudget = 4ULL << 30;
 
+class ZipEntryStream;
+
 // One entry as the central directory describes it.
 struct ZipEntryInfo {
     std::string name;              // as stored in the archive
@@ -61,6 +63,10 @@ public:
     // The entry's data exactly as stored (compressed bytes, no inflation, any method minizip
     // opens). 0; kBadArgument; kReadError; kNoMemory.
     int read_raw(int index, std::string &out);
+    // Prepares `stream` to deliver entry `index` piece by piece (see ZipEntryStream): the same
+    // checks and budget as read(), but the plain data is never held whole. The compressed data
+    // is read at once. 0 or read()'s codes.
+    int open_stream(int index, ZipEntryStream &stream, std::uint64_t max_bytes);
     // The most this reader delivers through read() in all (stored entries count too, each read
     // at its declared size); read() refuses an entry that would pass it.
     void set_budget(std::uint64_t bytes);
@@ -93,5 +99,34 @@ private:
 // '\', no drive letter ("C:"), no ".." component ('/' and '\' both separate), no control bytes
 // (NUL included).
 bool zip_entry_name_safe(std::string_view name);
+
+// One entry's plain data in pieces, for parts too large to hold whole beside what is read from
+// them. The CRC and size are checked when the last piece has been delivered.
+class ZipEntryStream {
+public:
+    ZipEntryStream();
+    ~ZipEntryStream();
+    ZipEntryStream(const ZipEntryStream &) = delete;
+    ZipEntryStream &operator=(const ZipEntryStream &) = delete;
+
+    // Appends up to `max` bytes of plain data to `out`; `done` is set once the entry has been
+    // delivered whole and found intact. 0; kReadError for corrupt data, a CRC or size mismatch;
+    // kBadArgument when the stream was not opened; kNoMemory.
+    int read(std::string &out, std::size_t max, bool &done);
+    std::uint64_t plain_size() const { return plain_size_; }
+
+private:
+    friend class ZipPackageReader;
+    int start(std::string raw, std::uint16_t method, std::uint64_t plain_size, std::uint32_t crc32);
+    void release();
+
+    std::string raw_;
+    std::size_t raw_used_ = 0;
+    std::uint16_t method_ = 0;
+    std::uint64_t plain_size_ = 0, delivered_ = 0;
+    std::uint32_t expected_crc_ = 0, crc_ = 0;
+    void *inflater_ = nullptr;   // zlib's stream for deflated entries
+    bool finished_ = false;
+};
 
 }  // namespace tabsmith

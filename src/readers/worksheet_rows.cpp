@@ -1,0 +1,404 @@
+// Rows and cells of a worksheet part into the store: values by the cell's type and format,
+// formulas with their cached results, styles, row heights and the attributes kept for a save.
+
+#include "readers/worksheet_rows.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "format/number_format.h"
+#include "format/serial.h"
+#include "readers/xml_scanner.h"
+
+namespace tabsmith {
+
+namespace {
+
+template <typename T>
+bool parse_number(std::string_view text, T &value) {
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+bool is_true(std::string_view value) { return value == "1" || value == "true"; }
+
+// "B12" -> row 11, column 1 (0-based); false for anything else.
+bool parse_a1(std::string_view name, int &row, int &column) {
+    std::size_t i = 0;
+    int col = 0;
+    while (i < name.size() && i < 3 && name[i] >= 'A' && name[i] <= 'Z') col = col * 26 + (name[i++] - 'A' + 1);
+    if (i == 0 || i == name.size()) return false;
+    int number = 0;
+    if (!parse_number(name.substr(i), number) || number < 1) return false;
+    row = number - 1;
+    column = col - 1;
+    return true;
+}
+
+bool has_exponent_or_point(std::string_view text) {
+    for (char c : text)
+        if (c == '.' || c == 'e' || c == 'E') return true;
+    return false;
+}
+
+// "2024-03-15T10:30:00" (date, time or both) as a serial of the 1900 system.
+bool parse_iso_serial(std::string_view text, double &serial) {
+    int year = 1899, month = 12, day = 31, hour = 0, minute = 0;
+    double second = 0.0;
+    std::size_t t = text.find('T');
+    std::string_view date = t == std::string_view::npos ? text : text.substr(0, t);
+    std::string_view time = t == std::string_view::npos ? std::string_view() : text.substr(t + 1);
+    if (date.find(':') != std::string_view::npos) {
+        time = date;
+        date = {};
+    }
+    if (!date.empty()) {
+        if (date.size() < 10 || date[4] != '-' || date[7] != '-' || !parse_number(date.substr(0, 4), year) ||
+            !parse_number(date.substr(5, 2), month) || !parse_number(date.substr(8, 2), day))
+            return false;
+    }
+    if (!time.empty()) {
+        while (!time.empty() && time.back() == 'Z') time.remove_suffix(1);
+        if (time.size() < 5 || time[2] != ':' || !parse_number(time.substr(0, 2), hour) ||
+            !parse_number(time.substr(3, 2), minute))
+            return false;
+        if (time.size() > 6 && !parse_number(time.substr(6), second)) return false;
+    }
+    serial = static_cast<double>(date_to_serial_days(year, month, day)) +
+             (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+    return true;
+}
+
+int category_of(const Book &book, const XfRecord &xf) {
+    int id = static_cast<int>(xf.format);
+    if (xf.format_mode == kFormatTable) {
+        const auto &formats = book.styles.num_formats();
+        id = xf.format >= 1 && xf.format <= formats.size() ? formats[xf.format - 1].assigned_id : 0;
+    } else if (xf.format_mode != kFormatBuiltin) {
+        return kCategoryGeneral;
+    }
+    // Id 49 is the text format "@": its numbers are numbers, not times.
+    return id == 49 ? kCategoryGeneral : value_category(book, id);
+}
+
+}  // namespace
+
+std::vector<int> style_categories(const Book &book) {
+    std::vector<int> categories;
+    categories.reserve(book.styles.xfs().size() + 1);
+    categories.push_back(kCategoryGeneral);
+    for (const XfRecord &xf : book.styles.xfs()) categories.push_back(category_of(book, xf));
+    return categories;
+}
+
+RowsParser::RowsParser(Book &book, Sheet &sheet, const std::vector<int> &categories, SharedRows *shared, int id)
+    : book_(book), sheet_(sheet), categories_(categories), shared_(shared), id_(id) {}
+
+int RowsParser::parse(std::string_view rows) {
+    XmlScanner scanner(rows);
+    for (XmlToken token; (token = scanner.next()) != XmlToken::kEndOfInput;) {
+        switch (token) {
+        case XmlToken::kStart:
+            if (int rc = start_element(scanner); rc != kOk) return rc;
+            break;
+        case XmlToken::kEnd:
+            if (int rc = end_element(scanner.local_name()); rc != kOk) return rc;
+            break;
+        case XmlToken::kText:
+            if (inside_ == Inside::kValue) {
+                // A value is one text run; a value in pieces (a comment inside <v>) is joined.
+                if (cell_.has_value && !cell_.value.empty()) {
+                    cell_.text.assign(cell_.value);
+                    cell_.text.append(scanner.text());
+                    cell_.value = cell_.text;
+                } else {
+                    cell_.value = scanner.text();
+                }
+                cell_.has_value = true;
+            } else if (inside_ == Inside::kFormula) {
+                if (scanner.cdata()) cell_.formula.append(scanner.text());
+                else xml_decode_append(cell_.formula, scanner.text());
+            } else if (inside_ == Inside::kInlineText && phonetic_depth_ == 0) {
+                if (scanner.cdata()) cell_.text.append(scanner.text());
+                else xml_decode_append(cell_.text, scanner.text());
+            }
+            break;
+        case XmlToken::kEndOfInput: break;
+        }
+    }
+    return scanner.error();
+}
+
+int RowsParser::begin_row(const XmlScanner &scanner) {
+    std::string_view value;
+    int number = row_index_ + 2;
+    if (scanner.attribute("r", value) && (!parse_number(value, number) || number < 1)) return kFail;
+    if (number > book_.max_rows) return kFail;
+    row_index_ = number - 1;
+    next_column_ = 0;
+    last_row_ = std::max(last_row_, row_index_);
+    const auto index = static_cast<std::size_t>(row_index_);
+    if (!shared_) {
+        if (ensure_row(book_, sheet_, row_index_) != kOk) return kNoMemory;
+        row_ = &sheet_.rows[index];
+    } else {
+        // Rows no other parser has and that the table holds are filled in place.
+        int unclaimed = 0;
+        if (index < shared_->claims.size() && (shared_->claims[index].load(std::memory_order_relaxed) == id_ ||
+                                               shared_->claims[index].compare_exchange_strong(unclaimed, id_))) {
+            row_ = &sheet_.rows[index];
+        } else {
+            set_aside_.emplace_back(row_index_, Row{});
+            row_ = &set_aside_.back().second;
+        }
+    }
+    Row &row = *row_;
+    double height = -1;
+    bool custom_format = false;
+    unsigned style = 0;
+    for (const XmlAttribute &attribute : scanner.attributes()) {
+        std::string_view name = attribute.name;
+        if (name == "r" || name == "spans" || name == "customHeight") continue;
+        if (name == "ht") {
+            parse_number(attribute.value, height);
+        } else if (name == "hidden") {
+            if (is_true(attribute.value)) row.hidden_flag = kFlagYes;
+        } else if (name == "s") {
+            parse_number(attribute.value, style);
+        } else if (name == "customFormat") {
+            custom_format = is_true(attribute.value);
+        } else {
+            if (!row.attributes) row.attributes = std::make_unique<RowAttributes>();
+            row.attributes->extra.append(" ").append(name).append("=\"").append(attribute.value).append("\"");
+        }
+    }
+    if (height >= 0 && height < 1000) {
+        if (!row.attributes) row.attributes = std::make_unique<RowAttributes>();
+        row.attributes->height = std::round(height * 100);
+        row.height_flag = kFlagYes;
+    }
+    if (custom_format && style < categories_.size()) row.style = static_cast<std::uint16_t>(style);
+    if (!shared_ && sheet_.rows_used <= row_index_) sheet_.rows_used = row_index_ + 1;
+    return kOk;
+}
+
+int RowsParser::start_element(const XmlScanner &scanner) {
+    std::string_view name = scanner.local_name();
+    if (name == "c") {
+        if (!row_) {
+            // A cell outside any row: the package is malformed.
+            return kFail;
+        }
+        cell_.column = next_column_;
+        cell_.style = 0;
+        cell_.type = {};
+        cell_.value = {};
+        cell_.has_value = cell_.has_formula = false;
+        cell_.formula.clear();
+        cell_.formula_attributes.clear();
+        cell_.text.clear();
+        for (const XmlAttribute &attribute : scanner.attributes()) {
+            if (attribute.name == "r") {
+                int row = 0, column = 0;
+                if (!parse_a1(attribute.value, row, column)) return kFail;
+                // A cell names its own row; one that names another row than its element's is
+                // taken where its row element put it.
+                cell_.column = column;
+            } else if (attribute.name == "s") {
+                unsigned style = 0;
+                if (parse_number(attribute.value, style) && style < categories_.size())
+                    cell_.style = static_cast<std::uint16_t>(style);
+            } else if (attribute.name == "t") {
+                cell_.type = attribute.value;
+            }
+        }
+        if (cell_.column < 0 || cell_.column >= book_.max_columns) return kFail;
+        next_column_ = cell_.column + 1;
+    } else if (name == "v") {
+        inside_ = Inside::kValue;
+    } else if (name == "f") {
+        inside_ = Inside::kFormula;
+        cell_.has_formula = true;
+        for (const XmlAttribute &attribute : scanner.attributes())
+            cell_.formula_attributes.append(" ").append(attribute.name).append("=\"").append(attribute.value).append("\"");
+    } else if (name == "t") {
+        inside_ = Inside::kInlineText;
+    } else if (name == "rPh") {
+        ++phonetic_depth_;
+    } else if (name == "row") {
+        return begin_row(scanner);
+    }
+    return kOk;
+}
+
+int RowsParser::end_element(std::string_view name) {
+    if (name == "c") return store_cell();
+    if (name == "v" || name == "f" || name == "t") inside_ = Inside::kNone;
+    else if (name == "rPh") --phonetic_depth_;
+    else if (name == "row") row_ = nullptr;
+    return kOk;
+}
+
+int RowsParser::store_text(Cell &cell, std::string_view text) {
+    // Parsers side by side leave the shared table alone (the others read it): the text stays
+    // in its cell, which the writer saves as it does any text.
+    if (shared_) {
+        cell.kind = kCellText;
+        cell.set_text(text);
+        return kOk;
+    }
+    int index = book_.shared_strings.put(text);
+    if (index < 0) return kNoMemory;
+    cell.kind = kCellString;
+    cell.sst = static_cast<std::uint32_t>(index);
+    return kOk;
+}
+
+void RowsParser::store_number(Cell &cell, std::string_view text, int category, bool own_system) {
+    double number = 0;
+    if (!parse_number(text, number) || !std::isfinite(number)) {
+        // Not a number after all: kept as the text it is.
+        store_text(cell, text);
+        return;
+    }
+    bool date_like = category == kCategoryDate || category == kCategoryDateTime || category == kCategoryTime ||
+                     category == kCategoryTimeSeconds;
+    if (date_like && number >= 0 && number < 2958466) {
+        double days = std::floor(number);
+        double fraction = number - days;
+        CellKind kind = category == kCategoryDate       ? kCellDate
+                        : category == kCategoryDateTime ? kCellDateTime
+                        : category == kCategoryTime     ? kCellTimeHm
+                                                        : kCellTimeHms;
+        if (kind == kCellDate && fraction != 0) kind = kCellDateTime;
+        // Dates are held in the 1900 system; the writer turns them back for a 1904 book.
+        if (own_system && book_.date1904) days += static_cast<double>(kDate1904Offset);
+        cell.kind = kind;
+        cell.set_integer(static_cast<std::int64_t>(days));
+        if (kind != kCellDate) cell.set_text(shortest_number_text(fraction));
+        return;
+    }
+    std::int64_t integer = 0;
+    if (!has_exponent_or_point(text) && parse_number(text, integer)) {
+        cell.kind = kCellInteger;
+        cell.set_integer(integer);
+        if (text.size() > 1 && (text[0] == '0' || text[0] == '+' || text.starts_with("-0")))
+            cell.set_text(std::to_string(integer));
+        return;
+    }
+    cell.kind = kCellFloat;
+    cell.set_number(number);
+}
+
+int RowsParser::store_cell() {
+    Row &row = *row_;
+    if (ensure_row_cell(row, cell_.column) != kOk) return kNoMemory;
+    if (!shared_) ensure_column_count(sheet_, row.cells.size());
+    else widest_ = std::max(widest_, row.cells.size());
+    Cell &cell = row.cells[static_cast<std::size_t>(cell_.column)];
+    cell.clear();
+    cell.style = cell_.style;
+    std::string_view type = cell_.type;
+    std::string_view raw = cell_.value;
+    std::string decoded;
+    auto decoded_value = [&]() -> std::string_view {
+        if (!xml_needs_decoding(raw)) return raw;
+        xml_decode_append(decoded, raw);
+        return decoded;
+    };
+
+    if (cell_.has_formula) {
+        cell.set_formula(std::move(cell_.formula));
+        CellExtra &extra = cell.extra();
+        extra.formula_attributes = std::move(cell_.formula_attributes);
+        if (!cell_.has_value) {
+            cell.kind = kCellFormula;
+        } else {
+            cell.kind = kCellFormulaValue;
+            if (type == "str" || type == "inlineStr" || type == "s") {
+                extra.value_type = 's';
+                std::string_view text = decoded_value();
+                std::string shared;
+                if (type == "s") {
+                    std::uint32_t index = 0;
+                    if (parse_number(text, index) && index < book_.shared_strings.size())
+                        shared = book_.shared_strings.text(index);
+                    text = shared;
+                }
+                cell.set_text(text);
+            } else if (type == "b") {
+                extra.value_type = 'b';
+                cell.set_text(raw == "1" || raw == "true" ? "TRUE" : "FALSE");
+            } else if (type == "e") {
+                extra.value_type = 'e';
+                cell.set_text(decoded_value());
+            } else {
+                double number = 0;
+                if (parse_number(raw, number) && std::isfinite(number)) {
+                    extra.value_type = 'n';
+                    cell.set_number(number);
+                } else {
+                    cell.kind = kCellFormula;
+                }
+            }
+        }
+    } else if (type == "inlineStr") {
+        if (int rc = store_text(cell, cell_.text); rc != kOk) return rc;
+    } else if (!cell_.has_value) {
+        // A styled empty cell.
+    } else if (type == "s") {
+        std::uint32_t index = 0;
+        if (parse_number(raw, index) && index < book_.shared_strings.size()) {
+            cell.kind = kCellString;
+            cell.sst = index;
+        }
+    } else if (type == "str") {
+        if (int rc = store_text(cell, decoded_value()); rc != kOk) return rc;
+    } else if (type == "b") {
+        cell.kind = kCellBoolean;
+        cell.set_integer(raw == "1" || raw == "true" ? 1 : 0);
+    } else if (type == "e") {
+        cell.kind = kCellError;
+        cell.set_text(decoded_value());
+    } else if (type == "d") {
+        double serial = 0;
+        if (parse_iso_serial(raw, serial)) {
+            std::string text = shortest_number_text(serial);
+            int category = categories_[cell_.style];
+            store_number(cell, text, category == kCategoryGeneral ? kCategoryDateTime : category, false);
+        }
+    } else {
+        store_number(cell, raw, categories_[cell_.style]);
+    }
+    if (row.used <= cell_.column) row.used = static_cast<std::uint16_t>(cell_.column + 1);
+    return kOk;
+}
+
+int merge_set_aside_rows(Book &book, Sheet &sheet, std::vector<std::pair<int, Row>> &rows) {
+    for (auto &[index, aside] : rows) {
+        if (ensure_row(book, sheet, index) != kOk) return kNoMemory;
+        Row &row = sheet.rows[static_cast<std::size_t>(index)];
+        if (row.cells.empty() && !row.attributes && row.style == kNoRowStyle) {
+            row = std::move(aside);
+        } else {
+            for (std::size_t c = 0; c < aside.cells.size(); ++c) {
+                Cell &cell = aside.cells[c];
+                if (cell.empty() && cell.style == 0) continue;
+                if (ensure_row_cell(row, static_cast<int>(c)) != kOk) return kNoMemory;
+                row.cells[c] = std::move(cell);
+            }
+            row.used = std::max(row.used, aside.used);
+            if (aside.attributes) row.attributes = std::move(aside.attributes);
+            if (aside.style != kNoRowStyle) row.style = aside.style;
+            if (aside.height_flag != kFlagUnset) row.height_flag = aside.height_flag;
+            if (aside.hidden_flag != kFlagUnset) row.hidden_flag = aside.hidden_flag;
+        }
+        ensure_column_count(sheet, row.cells.size());
+        if (sheet.rows_used <= index) sheet.rows_used = index + 1;
+    }
+    rows.clear();
+    return kOk;
+}
+
+}  // namespace tabsmith

@@ -1,0 +1,87 @@
+// Rows and cells of a worksheet part: a run of whole <row> elements parsed into a sheet's store,
+// by one parser alone or by several at once on different runs of the same sheet.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "model/book.h"
+
+namespace tabsmith {
+
+// What the parsers of one sheet share when they run side by side. The sheet's row table is
+// sized before they start and no parser resizes it; each row is claimed by the first parser
+// that meets it, and a row another parser claimed, or one past the table, is kept aside and
+// merged once all are done.
+struct SharedRows {
+    explicit SharedRows(std::size_t rows) : claims(rows) {}
+    std::vector<std::atomic<int>> claims;   // 0 = unclaimed, else the claiming parser's id
+};
+
+class RowsParser {
+public:
+    // `categories` gives the value category of each style reference (index 0: no style).
+    // With `shared`, the parser runs beside others; `id` (>= 1) names it in the row claims.
+    RowsParser(Book &book, Sheet &sheet, const std::vector<int> &categories, SharedRows *shared = nullptr,
+               int id = 1);
+
+    // Parses a run of whole rows (what lies between <sheetData> and </sheetData>, or a piece of
+    // it that starts at a row). Rows without a number follow the previous row of the run.
+    // kOk, kFail or kLimit for malformed markup, kNoMemory.
+    int parse(std::string_view rows);
+
+    // Shared mode: the rows kept aside, the widest row seen and the last row seen.
+    std::vector<std::pair<int, Row>> &set_aside() { return set_aside_; }
+    std::size_t widest() const { return widest_; }
+    int last_row() const { return last_row_; }
+
+private:
+    // Everything one <c> element holds, gathered until its end tag.
+    struct CellParts {
+        int column = 0;
+        std::uint16_t style = 0;
+        std::string_view type;
+        std::string_view value;          // raw text of <v>
+        bool has_value = false;
+        bool has_formula = false;
+        std::string formula;             // decoded text of <f>
+        std::string formula_attributes;  // attributes of <f> as written
+        std::string text;                // decoded text of <is>, or a <v> given in pieces
+    };
+    enum class Inside { kNone, kValue, kFormula, kInlineText };
+
+    int start_element(const class XmlScanner &scanner);
+    int end_element(std::string_view name);
+    int begin_row(const class XmlScanner &scanner);
+    int store_cell();
+    void store_number(Cell &cell, std::string_view text, int category, bool own_system = true);
+    int store_text(Cell &cell, std::string_view text);
+
+    Book &book_;
+    Sheet &sheet_;
+    const std::vector<int> &categories_;
+    SharedRows *shared_;
+    int id_;
+    Row *row_ = nullptr;            // the row being filled: the sheet's, or one kept aside
+    int row_index_ = -1;
+    int next_column_ = 0;
+    CellParts cell_;
+    Inside inside_ = Inside::kNone;
+    int phonetic_depth_ = 0;
+    std::vector<std::pair<int, Row>> set_aside_;
+    std::size_t widest_ = 0;
+    int last_row_ = -1;
+};
+
+// Moves the rows the parsers kept aside into the sheet (later cells win), in parser order.
+// kOk or kNoMemory.
+int merge_set_aside_rows(Book &book, Sheet &sheet, std::vector<std::pair<int, Row>> &rows);
+
+// The value category of each style reference of the book (index 0: no style), for RowsParser.
+std::vector<int> style_categories(const Book &book);
+
+}  // namespace tabsmith
