@@ -188,6 +188,42 @@ TEST_F(ReaderTest, TemplateBooksAreSavedUnderTheirOwnName) {
     EXPECT_EQ(store().file_name, path) << "a book updated is saved over its file";
 }
 
+// A part large enough to be read in pieces by two parsers: rows the dimension does not cover,
+// rows without numbers, a row number met twice far apart, inline strings and shared strings.
+TEST_F(ReaderTest, LargePartsReadInPiecesAgree) {
+    constexpr int kRows = 90000;
+    std::string rows;
+    rows.reserve(12 << 20);
+    for (int r = 1; r <= kRows; ++r) {
+        const std::string n = std::to_string(r);
+        // Every seventh row leaves its number out: it follows the row before it.
+        rows += r % 7 == 0 ? "<row>" : "<row r=\"" + n + "\">";
+        rows += cell("A" + n, "<v>" + n + "</v>") + cell("B" + n, "<v>" + std::to_string(r % 3) + "</v>", " t=\"s\"") +
+                cell("C" + n, "<is><t>line " + n + "</t></is>", " t=\"inlineStr\"") +
+                cell("D" + n, "<v>" + n + ".5</v>") + "</row>";
+    }
+    // Row 5 again at the end: its later cells win, the others stay.
+    rows += "<row r=\"5\">" + cell("E5", "<v>55</v>") + cell("A5", "<v>-5</v>") + "</row>";
+    WorkbookPackage package;
+    package.shared_strings = shared_strings_xml({"<t>zero</t>", "<t>one</t>", "<t>two</t>"});
+    std::string part = worksheet_xml(rows);
+    part.insert(part.find("<sheetData>"), "<dimension ref=\"A1:D1000\"/>");
+    package.sheets.push_back({"Big", std::move(part)});
+    ASSERT_EQ(open_path(save(package)), 0) << message();
+    EXPECT_EQ(TXLS_row_num(&book), kRows);
+    for (int r : {1, 2, 6, 7, 8, 999, 1000, 1001, 50000, 89999, kRows}) {
+        const std::string n = std::to_string(r);
+        EXPECT_EQ(value(("A" + n).c_str()), n) << r;
+        const char *const words[] = {"zero", "one", "two"};
+        EXPECT_EQ(value(("B" + n).c_str()), words[r % 3]) << r;
+        EXPECT_EQ(value(("C" + n).c_str()), "line " + n) << r;
+        EXPECT_EQ(value(("D" + n).c_str()), n + ".5") << r;
+    }
+    EXPECT_EQ(value("A5"), "-5");
+    EXPECT_EQ(value("E5"), "55");
+    EXPECT_EQ(value("C5"), "line 5");
+}
+
 TEST_F(ReaderTest, RefusedPackagesGetCodedErrors) {
     struct Case {
         const char *what;
