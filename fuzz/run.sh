@@ -17,7 +17,7 @@ seconds=$2
 shift 2
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_open_options fuzz_statements fuzz_csv fuzz_statement_file fuzz_charset
-                                     fuzz_compound_file fuzz_zip_reader)
+                                     fuzz_compound_file fuzz_zip_reader fuzz_open_xlsx)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tabsmith-fuzz-run.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -47,7 +47,7 @@ for target in "${targets[@]}"; do
   # words would only dilute their mutations.
   case $target in
     fuzz_charset | fuzz_compound_file) ;;
-    fuzz_zip_reader) options+=(-dict="$fuzz_dir/zip.dict") ;;
+    fuzz_zip_reader | fuzz_open_xlsx) options+=(-dict="$fuzz_dir/zip.dict") ;;
     *) options+=(-dict="$fuzz_dir/statements.dict") ;;
   esac
   log=$work/$target.log
