@@ -264,3 +264,89 @@ TEST_F(ReaderTest, RefusedPackagesGetCodedErrors) {
 
 }  // namespace
 }  // namespace tabsmith::testing
+
+namespace tabsmith::testing {
+namespace {
+
+// Books read from a package and saved again: formulas computed or left to the reader, the
+// template statement, and a save under the caller's name.
+class ReadAndSaveTest : public ReaderTest {
+protected:
+    // The formula cell's value and kind after reopening the saved book.
+    std::pair<std::string, std::string> reread(const std::string &path, const char *cell) {
+        EXPECT_EQ(open_path(path), 0) << message();
+        return get(cell);
+    }
+    std::string workbook_part(const std::string &path) {
+        std::string command = "unzip -p '" + path + "' xl/workbook.xml";
+        std::string out;
+        if (FILE *pipe = popen(command.c_str(), "r")) {
+            char buffer[4096];
+            std::size_t n;
+            while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+            pclose(pipe);
+        }
+        return out;
+    }
+};
+
+TEST_F(ReadAndSaveTest, NoStaleFormulaResultSurvivesASave) {
+    WorkbookPackage package;
+    package.sheets.push_back(
+        {"S", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>1</v>") + cell("B1", "<f>SUM(A1:A2)</f><v>3</v>") +
+                            cell("C1", "<f>A1/3</f><v>0.33333333333333331</v>") +
+                            cell("D1", "<f>_xlfn.NOSUCH(A1)</f><v>7</v>") + "</row><row r=\"2\">" +
+                            cell("A2", "<v>2</v>") + "</row>")});
+    const std::string path = save(package);
+
+    // Saved untouched: every cached value stays as the package had it.
+    ASSERT_EQ(open_path(path, "UPDATE"), 0) << message();
+    ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
+    EXPECT_EQ(reread(path, "C1").first, "0.3333333333333333");
+    EXPECT_EQ(workbook_part(path).find("fullCalcOnLoad"), std::string::npos);
+
+    // A value changed: what the engine computes is stored, what it cannot loses its old value
+    // and the workbook asks to be computed on opening; a result that did not change keeps its
+    // exact cached value.
+    ASSERT_EQ(open_path(path, "UPDATE"), 0) << message();
+    ASSERT_EQ(TXLS_put_cell(&book, "A2", "10"), 0) << message();
+    ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
+    EXPECT_EQ(reread(path, "B1"), (std::pair<std::string, std::string>{"11", "FORMULA:SUM(A1:A2)"}));
+    EXPECT_EQ(value("C1"), "0.3333333333333333");
+    EXPECT_EQ(get("D1"), (std::pair<std::string, std::string>{"", "FORMULA:_xlfn.NOSUCH(A1)"}));
+    EXPECT_NE(workbook_part(path).find("fullCalcOnLoad=\"1\""), std::string::npos);
+}
+
+TEST_F(ReadAndSaveTest, TemplatesFillIntoANewBook) {
+    WorkbookPackage package;
+    package.styles = styles_xml("", "<xf numFmtId=\"0\"/><xf numFmtId=\"0\" fontId=\"0\"/>");
+    package.sheets.push_back({"Form", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>0</v>", " t=\"s\"") + "</row>",
+                                                    "<pageMargins left=\"0.5\" right=\"0.5\" top=\"1\" bottom=\"1\" "
+                                                    "header=\"0.3\" footer=\"0.3\"/>")});
+    package.shared_strings = shared_strings_xml({"<t>Title</t>"});
+    const std::string template_path = save(package, "form.xlsx");
+    const std::string out = folder / "filled.xlsx";
+
+    // The open option and the statement both start from the template; the template stays as it was.
+    for (bool by_statement : {false, true}) {
+        if (by_statement) {
+            ASSERT_EQ(open(("CHARSET=UTF8 BOOK=\"" + out + "\"").c_str()), 0) << message();
+            ASSERT_EQ(TXLS_put_values(&book, ("TEMPLATE=\"" + template_path + "\"").c_str()), 0) << message();
+        } else {
+            ASSERT_EQ(open(("CHARSET=UTF8 BOOK=\"" + out + "\" TEMPLATE=\"" + template_path + "\"").c_str()), 0)
+                << message();
+        }
+        ASSERT_EQ(TXLS_put_cell(&book, "B2", "2024/04/30"), 0) << message();
+        ASSERT_EQ(TXLS_put_cell(&book, "A3", "filled"), 0) << message();
+        ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
+        ASSERT_EQ(open_path(out), 0) << message();
+        EXPECT_EQ(value("A1"), "Title");
+        EXPECT_EQ(get("B2"), (std::pair<std::string, std::string>{"2024/4/30", "DATE"})) << "shown as a date";
+        EXPECT_EQ(value("A3"), "filled");
+        ASSERT_EQ(open_path(template_path), 0) << message();
+        EXPECT_EQ(value("A3"), "") << "the template itself is unchanged";
+    }
+}
+
+}  // namespace
+}  // namespace tabsmith::testing
