@@ -9,6 +9,7 @@
 import datetime
 import io
 import os
+import re
 import struct
 import sys
 import zlib
@@ -181,7 +182,11 @@ def monthly_sheet(ws):
     chart.add_data(Reference(ws, min_col=2, min_row=1, max_row=7), titles_from_data=True)
     chart.set_categories(Reference(ws, min_col=1, min_row=2, max_row=7))
     chart.width, chart.height = 16, 8
-    ws.add_chart(chart, "D2")
+    # Anchored by two cells, as spreadsheet programs anchor charts (gnumeric reads a chart in a
+    # one-cell anchor as a missing object).
+    from openpyxl.drawing.spreadsheet_drawing import AnchorMarker, TwoCellAnchor
+    chart.anchor = TwoCellAnchor(_from=AnchorMarker(col=3, row=1), to=AnchorMarker(col=11, row=17))
+    ws.add_chart(chart)
 
 
 def main():
@@ -196,7 +201,35 @@ def main():
     wb.properties.title = "Invoice template"
     wb.properties.created = wb.properties.modified = stamp
     wb.save(out)
+    drop_empty_workbook_protection(out)
     print(f"wrote {out}")
+
+
+# Declared on a drawing's root, where gnumeric looks for them, not only on the inner elements.
+DRAWING_NAMESPACES = (b'xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main" '
+                      b'xmlns:c="http://schemas.openxmlformats.org/drawingml/2006/chart" '
+                      b'xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"')
+
+
+def drop_empty_workbook_protection(path):
+    """openpyxl writes an empty <workbookProtection/>, which protects nothing, and drawings in a
+    default namespace, where gnumeric misses the chart; both are put the usual way."""
+    import zipfile
+    with zipfile.ZipFile(path) as source:
+        entries = [(info, source.read(info.filename)) for info in source.infolist()]
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as target:
+        for info, data in entries:
+            if info.filename == "xl/workbook.xml":
+                data = data.replace(b"<workbookProtection/>", b"")
+            elif info.filename.startswith("xl/charts/chart"):
+                # The chart's root declares the drawing namespace its text runs use.
+                data = re.sub(rb"<(c:)?chartSpace ", lambda m: m.group(0) + DRAWING_NAMESPACES.split(b" ")[0] + b" ",
+                              data, count=1)
+            elif info.filename.startswith("xl/drawings/drawing") and info.filename.endswith(".xml"):
+                # The same drawing with its elements named by the usual "xdr" prefix.
+                data = re.sub(rb"<(/?)([A-Za-z]+)(?=[ />])", rb"<\1xdr:\2", data)
+                data = data.replace(b'<xdr:wsDr xmlns="', b'<xdr:wsDr ' + DRAWING_NAMESPACES + b' xmlns:xdr="', 1)
+            target.writestr(info, data)
 
 
 if __name__ == "__main__":
