@@ -53,6 +53,15 @@ PY
     "$tool" run "$examples/invoice.txt" --template "$examples/invoice_template.xlsx" -o "$out" --charset utf8 \
         >"$work/out.txt" 2>"$work/err.txt" && pass "invoice example run" || fail "invoice run: $(cat "$work/err.txt")"
     unzip -tq "$out" >/dev/null 2>&1 && pass "invoice: unzip -t" || fail "invoice: unzip -t"
+    # gnumeric prints what it finds wrong on standard error; the schemas check every part.
+    mkdir -p "$work/gnumeric"
+    gnumeric_says=$(HOME="$work/gnumeric" ssconvert -S "$out" "$work/gnumeric/%s.csv" 2>&1 >/dev/null)
+    [ -z "$gnumeric_says" ] && pass "invoice: gnumeric reads it without a warning" || fail "invoice: gnumeric: $gnumeric_says"
+    validator="$examples/../../shared/ooxml-schemas/validate.py"
+    if [ -f "$validator" ]; then
+        /usr/bin/python3 "$validator" "$out" >"$work/schema.txt" 2>&1 && pass "invoice: schema check" \
+            || fail "invoice: $(tail -n 5 "$work/schema.txt")"
+    fi
     "$tool" cat "$out" --sheet Invoice >"$work/invoice.csv" 2>"$work/err.txt"
     for line in 'Invoice No.,INV-2024-0042,,Due date,2024/5/31' 'Customer,"Kobayashi Trading Co., Ltd.",,,' \
         '2,On-site training (days),3,85000,255000' ',,,Subtotal,837800' ',,0.1,Tax,83780' ',,,Total,921580'; do
