@@ -125,6 +125,24 @@ TEST_F(ReaderTest, CustomFormatsAndTheirLimit) {
     EXPECT_EQ(kind("B1"), "INTEGER") << "the 501st format is dropped: its cells read as General";
 }
 
+TEST_F(ReaderTest, UnloadRendersThroughTheFilesFormats) {
+    WorkbookPackage package;
+    package.styles = styles_xml("<numFmts count=\"2\"><numFmt numFmtId=\"164\" formatCode=\"#,##0\"/>"
+                                "<numFmt numFmtId=\"165\" formatCode=\"yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;\"/></numFmts>",
+                                "<xf numFmtId=\"0\"/><xf numFmtId=\"164\"/><xf numFmtId=\"165\"/><xf numFmtId=\"3\"/>");
+    package.sheets.push_back({"U", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>1234567</v>", " s=\"1\"") +
+                                                  cell("B1", "<v>45000</v>", " s=\"2\"") +
+                                                  cell("C1", "<v>9876</v>", " s=\"3\"") + cell("D1", "<v>12.5</v>") + "</row>")});
+    const std::string path = save(package);
+    ASSERT_EQ(open_path(path, "UNLOAD"), 0) << message();
+    EXPECT_EQ(value("A1"), "1,234,567");
+    EXPECT_EQ(value("B1"), "2023年3月15日");
+    EXPECT_EQ(value("C1"), "9,876");
+    EXPECT_EQ(value("D1"), "12.5");
+    ASSERT_EQ(open_path(path, "LOAD"), 0) << message();
+    EXPECT_EQ(value("A1"), "1234567") << "LOAD hands out the values as stored";
+}
+
 TEST_F(ReaderTest, SheetDataWrittenSelfClosingKeepsWhatFollows) {
     WorkbookPackage package;
     package.sheets.push_back({"E", std::string("<worksheet xmlns=\"") + kMainNs +
