@@ -60,6 +60,16 @@ static void count_value(const char *text, long long *cents, long long *strings) 
     else ++*strings;
 }
 
+/* Resident memory now, in bytes (0 when /proc cannot tell). */
+static long long resident_bytes(void) {
+    long long pages = 0, resident = 0;
+    FILE *statm = fopen("/proc/self/statm", "r");
+    if (!statm) return 0;
+    if (fscanf(statm, "%lld %lld", &pages, &resident) != 2) resident = 0;
+    fclose(statm);
+    return resident * 4096;
+}
+
 int main(int argc, char **argv) {
     if (argc < 2) {
         fprintf(stderr, "usage: bench_read PATH [LABEL]\n");
@@ -76,8 +86,10 @@ int main(int argc, char **argv) {
 
     for (c = 0; c < COLUMNS; ++c) values[c] = storage[c];
     double t0 = now();
+    long long before = resident_bytes();
     snprintf(options, sizeof options, "MODE=READ CHARSET=UTF8 BOOK=\"%s\"", path);
     rc = TXLS_open_book(&book, options);
+    long long held = resident_bytes() - before;
     if (rc == 0) rc = TXLS_open_sheet2(&book, 0);
     if (rc != 0) {
         char message[4096];
@@ -99,7 +111,8 @@ int main(int argc, char **argv) {
     double t1 = now();
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);
-    printf("tabsmith %s rows=%d wall=%.3fs peak_rss=%.1fMiB cents=%lld strings=%lld %s\n", label, rows, t1 - t0,
-           usage.ru_maxrss / 1024.0, cents, strings, bench_checksum_verdict(rows, cents, strings));
+    printf("tabsmith %s rows=%d wall=%.3fs peak_rss=%.1fMiB held_per_cell=%.1f cents=%lld strings=%lld %s\n", label,
+           rows, t1 - t0, usage.ru_maxrss / 1024.0, rows > 0 ? (double)held / (rows * (double)COLUMNS) : 0.0, cents,
+           strings, bench_checksum_verdict(rows, cents, strings));
     return 0;
 }

@@ -96,6 +96,12 @@ def main():
     if per_cell is not None:
         print("W1 tabsmith memory per stored cell: %.1f bytes (median; RSS growth while putting / cells)" % per_cell)
 
+    w3 = stats(("W3", "ours"))
+    held = median(number(m.group(1)) for line in w3["lines"]
+                  for m in [re.search(r"held_per_cell=([0-9.]+)", line)] if m)
+    if held is not None:
+        print("W3 tabsmith memory per stored cell after the read: %.1f bytes (median; RSS held by the open book / cells)" % held)
+
     w6 = stats(("W6", "ours"))
     if w6["n"] and w1["n"]:
         print("W6 tabsmith: update of the W1 file %.3f s wall, %.1f MiB (medians); W6/W1 (our create) = %.2f (target <= 1.0)"
