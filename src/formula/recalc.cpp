@@ -10,8 +10,12 @@
 
 namespace tabsmith {
 
-int recalc_book(Book &book) {
-    if (!book.settings.recalc) return 0;
+namespace {
+
+// Evaluates every uncomputed formula cell in sheet, row and column order; `failed` gets each
+// evaluation that did not succeed and says whether the walk goes on. 0, or kNoMemory.
+template <typename Failed>
+int evaluate_formulas(Book &book, Failed failed) {
     try {
         FormulaEvaluator evaluator(book);
         for (int s = 0; s < book.sheet_count(); ++s) {
@@ -26,10 +30,7 @@ int recalc_book(Book &book) {
                     if (cell.kind != kCellFormula || !cell.formula() || cell.formula()->empty() ||
                         cell.formula()->front() == '<')
                         continue;
-                    int rc = evaluator.evaluate(s, r, c);
-                    if (rc == kFormulaOk) continue;
-                    book.settings.recalc = false;
-                    if (rc == kFormulaError) return kFail;
+                    if (int rc = evaluator.evaluate(s, r, c); rc != kFormulaOk && !failed(rc)) return kFail;
                 }
             }
         }
@@ -40,31 +41,24 @@ int recalc_book(Book &book) {
     return 0;
 }
 
+}  // namespace
+
+int recalc_book(Book &book) {
+    if (!book.settings.recalc) return 0;
+    return evaluate_formulas(book, [&](int rc) {
+        book.settings.recalc = false;
+        return rc != kFormulaError;
+    });
+}
+
 int recalc_package_formulas(Book &book) {
-    try {
-        FormulaEvaluator evaluator(book);
-        for (int s = 0; s < book.sheet_count(); ++s) {
-            Sheet &sheet = *book.sheets[static_cast<std::size_t>(s)];
-            const int rows = std::min(sheet.rows_used, static_cast<int>(sheet.rows.size()));
-            for (int r = 0; r < rows; ++r) {
-                const Row &row = sheet.rows[static_cast<std::size_t>(r)];
-                const int columns = std::min(static_cast<int>(row.used), static_cast<int>(row.cells.size()));
-                for (int c = 0; c < columns; ++c) {
-                    const Cell &cell = row.cells[static_cast<std::size_t>(c)];
-                    if (cell.kind != kCellFormula || !cell.formula() || cell.formula()->empty()) continue;
-                    // A package's formula may use what this engine does not know: that is no
-                    // fault of the caller's, and the formula keeps its text for the reader.
-                    if (evaluator.evaluate(s, r, c) != kFormulaOk) {
-                        book.err.clear_message();
-                        book.err.clear_code();
-                    }
-                }
-            }
-        }
-    } catch (const std::bad_alloc &) {
-        return book.err.raise(kNoMemory, Msg::k00002);
-    }
-    return 0;
+    // A package's formula may use what this engine does not know: that is no fault of the
+    // caller's, and the formula keeps its text for the reader to compute.
+    return evaluate_formulas(book, [&](int) {
+        book.err.clear_message();
+        book.err.clear_code();
+        return true;
+    });
 }
 
 void update_calc_id(std::string &workbook_xml, bool recalc) {

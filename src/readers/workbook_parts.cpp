@@ -5,15 +5,10 @@
 
 #include "readers/xlsx_parts.h"
 
+#include "readers/reader_text.h"
 #include "readers/xml_scanner.h"
 
 namespace tabsmith {
-
-namespace {
-
-bool is_true(std::string_view value) { return value == "1" || value == "true"; }
-
-}  // namespace
 
 int read_workbook_part(std::string_view text, std::vector<WorkbookSheet> &sheets, bool &date1904) {
     XmlScanner scanner(text);

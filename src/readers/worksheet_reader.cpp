@@ -10,6 +10,7 @@
 
 #include "readers/worksheet_rows.h"
 #include "readers/xlsx_parts.h"
+#include "readers/reader_text.h"
 #include "readers/xml_scanner.h"
 #include "support/zip_reader.h"
 
@@ -22,32 +23,11 @@ constexpr std::size_t kPieceBytes = 1 << 20;
 // Parts from this size on are parsed by two parsers at once where the machine has the cores.
 constexpr std::uint64_t kParallelBytes = 8ULL << 20;
 
-template <typename T>
-bool parse_number(std::string_view text, T &value) {
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size();
-}
-
-bool is_true(std::string_view value) { return value == "1" || value == "true"; }
-
 bool is_name_char(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
 }
 
 bool ends_name(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '>' || c == '/'; }
-
-// "B12" -> row 11, column 1 (0-based).
-bool parse_a1(std::string_view name, int &row, int &column) {
-    std::size_t i = 0;
-    int col = 0;
-    while (i < name.size() && i < 3 && name[i] >= 'A' && name[i] <= 'Z') col = col * 26 + (name[i++] - 'A' + 1);
-    if (i == 0 || i == name.size()) return false;
-    int number = 0;
-    if (!parse_number(name.substr(i), number) || number < 1) return false;
-    row = number - 1;
-    column = col - 1;
-    return true;
-}
 
 bool parse_area(std::string_view ref, MergeArea &area) {
     std::size_t colon = ref.find(':');

@@ -9,32 +9,12 @@
 
 #include "format/number_format.h"
 #include "format/serial.h"
+#include "readers/reader_text.h"
 #include "readers/xml_scanner.h"
 
 namespace tabsmith {
 
 namespace {
-
-template <typename T>
-bool parse_number(std::string_view text, T &value) {
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size();
-}
-
-bool is_true(std::string_view value) { return value == "1" || value == "true"; }
-
-// "B12" -> row 11, column 1 (0-based); false for anything else.
-bool parse_a1(std::string_view name, int &row, int &column) {
-    std::size_t i = 0;
-    int col = 0;
-    while (i < name.size() && i < 3 && name[i] >= 'A' && name[i] <= 'Z') col = col * 26 + (name[i++] - 'A' + 1);
-    if (i == 0 || i == name.size()) return false;
-    int number = 0;
-    if (!parse_number(name.substr(i), number) || number < 1) return false;
-    row = number - 1;
-    column = col - 1;
-    return true;
-}
 
 bool has_exponent_or_point(std::string_view text) {
     for (char c : text)
