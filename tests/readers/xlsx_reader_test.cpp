@@ -105,9 +105,18 @@ TEST_F(ReaderTest, DatesOfThe1904System) {
     package.styles = styles_xml("", "<xf numFmtId=\"0\"/><xf numFmtId=\"14\"/>");
     package.sheets.push_back({"D", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>0</v>", " s=\"1\"") +
                                                   cell("B1", "<v>43466</v>", " s=\"1\"") + "</row>")});
-    ASSERT_EQ(open_path(save(package)), 0) << message();
+    const std::string path = save(package);
+    ASSERT_EQ(open_path(path, "UPDATE"), 0) << message();
     EXPECT_EQ(value("A1"), "1904/1/1");
     EXPECT_EQ(value("B1"), "2023/1/2");
+    // A date put into the book is saved in the book's own system.
+    ASSERT_EQ(TXLS_put_cell(&book, "C1", "2023/01/02"), 0) << message();
+    ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
+    ASSERT_EQ(open_path(path), 0) << message();
+    EXPECT_EQ(value("C1"), "2023/1/2");
+    const Cell *saved = find_cell(store(), 0, 0, 2);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->number(), 43466 + 1462) << "held in the 1900 system, read from 43466 in the file";
 }
 
 TEST_F(ReaderTest, CustomFormatsAndTheirLimit) {
