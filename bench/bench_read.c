@@ -107,6 +107,15 @@ int main(int argc, char **argv) {
         }
         for (c = 0; c < COLUMNS; ++c) count_value(values[c], &cents, &strings);
     }
+    /* The check of an updated copy (W6): the new cell must hold its value. */
+    if (strcmp(label, "W6-check") == 0) {
+        char updated[64] = "";
+        TXLS_get_cell(&book, "L1", updated, sizeof updated, NULL, 0);
+        if (strcmp(updated, "updated") != 0) {
+            printf("%s: the value put is missing (L1=\"%s\") checksum MISMATCH\n", label, updated);
+            return 1;
+        }
+    }
     TXLS_close_book(&book, "");
     double t1 = now();
     struct rusage usage;

@@ -1,10 +1,9 @@
-/* bench_update.c - W6: opens a workbook written by another program (the peer's W1 .xlsx) with
- * MODE=UPDATE, puts one value into an empty cell and saves it under a new name, then reads the
- * saved copy back and prints the data checksum of its first ten columns and checks the new
- * cell (in the twelfth), so that a save that loses cells cannot look fast. The timed part is open, put and save.
+/* bench_update.c - W6: copies a workbook written by another program (the peer's W1 .xlsx), opens
+ * the copy with MODE=UPDATE, puts one value into an empty cell (L1) and saves it. Only that is
+ * done here, so that the process's figures are the update's; the driver checks the saved copy
+ * afterwards with `bench_read COPY W6-check` (its data checksum and the new cell).
  *
  * usage: bench_update SOURCE COPY */
-#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -12,10 +11,6 @@
 #include <time.h>
 
 #include "tabsmith.h"
-#include "workload.h"
-
-#define COLUMNS 10
-#define VALUE_SIZE 512
 
 static double now(void) {
     struct timespec ts;
@@ -40,12 +35,8 @@ int main(int argc, char **argv) {
         return 2;
     }
     static XLS_BOOK book;
-    static char storage[COLUMNS][VALUE_SIZE];
-    char *values[COLUMNS];
     char options[1024];
-    long long cents = 0, strings = 0;
-    int row, rows, c, rc;
-    for (c = 0; c < COLUMNS; ++c) values[c] = storage[c];
+    int rc;
     if (copy_file(argv[1], argv[2]) != 0) {
         fprintf(stderr, "W6: cannot copy %s\n", argv[1]);
         return 1;
@@ -64,32 +55,7 @@ int main(int argc, char **argv) {
     }
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);
-
-    /* The saved copy, read back untimed. */
-    snprintf(options, sizeof options, "CHARSET=UTF8 MODE=READ BOOK=\"%s\"", argv[2]);
-    if (TXLS_open_book(&book, options) != 0 || TXLS_open_sheet2(&book, 0) != 0) {
-        fprintf(stderr, "W6: the saved copy does not open\n");
-        return 1;
-    }
-    rows = TXLS_row_num(&book);
-    for (row = 0; row < rows; ++row) {
-        TXLS_get_cells(&book, 0, 0, row, 0, COLUMNS, values, VALUE_SIZE);
-        for (c = 0; c < COLUMNS; ++c) {
-            char *end;
-            if (!*values[c]) continue;
-            double number = strtod(values[c], &end);
-            if (end != values[c] && *end == '\0') cents += llround(number * 100.0);
-            else ++strings;
-        }
-    }
-    char updated[64] = "";
-    TXLS_get_cell(&book, "L1", updated, sizeof updated, NULL, 0);
-    TXLS_close_book(&book, "");
-    if (strcmp(updated, "updated") != 0) {
-        fprintf(stderr, "W6: the value put is not in the saved copy (%s)\n", updated);
-        return 1;
-    }
-    printf("tabsmith W6 rows=%d wall=%.3fs peak_rss=%.1fMiB cents=%lld strings=%lld %s\n", rows, t1 - t0,
-           usage.ru_maxrss / 1024.0, cents, strings, bench_checksum_verdict(rows, cents, strings));
+    printf("tabsmith W6 wall=%.3fs peak_rss=%.1fMiB saved %s (checked by the driver)\n", t1 - t0,
+           usage.ru_maxrss / 1024.0, argv[2]);
     return 0;
 }

@@ -162,6 +162,15 @@ if (( have_peer )) && [[ -f $work/w3.xlsx ]]; then
   echo "== W6: update the libxlsxwriter W1 file ($rows rows): open, put one value, save; compared with our W1"
   for (( round = 1; round <= rounds; ++round )); do
     run W6 ours "$round" "$work/w6.xlsx" -- "$bin/bench_update" "$work/w3.xlsx" "$work/w6.xlsx"
+    # The saved copy must read back with the data's checksum and the new value (untimed).
+    verdict=$("$bin/bench_read" "$work/w6.xlsx" W6-check 2>&1 | tail -n 1)
+    if [[ $verdict == *"checksum ok"* ]]; then
+      # The round's row (the last one) carries the verdict in its checksum field.
+      awk -F'\t' -v OFS='\t' -v last="$(wc -l <"$results")" 'NR == last { $8 = "ok" } { print }' "$results" \
+        >"$results.new" && mv "$results.new" "$results"
+    else
+      echo "W6 round $round: the saved copy does not check: $verdict" >>"$notes"
+    fi
     rm -f "$work/w6.xlsx"
   done
 fi
