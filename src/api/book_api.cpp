@@ -10,6 +10,7 @@
 #include "api/api.h"
 #include "api/book_init.h"
 #include "api/open_options.h"
+#include "readers/xls_reader.h"
 #include "support/charset.h"
 #include "support/files.h"
 #include "support/scanner.h"
@@ -48,6 +49,36 @@ Book *adopt_book(XLS_BOOK *record, std::unique_ptr<Book> book) {
 bool is_live(void *work) {
     std::lock_guard<std::mutex> lock(live_mutex);
     return live_books.count(static_cast<Book *>(work)) != 0;
+}
+
+// A legacy .xls workbook: the book is made again with the .xls limits and read by the BIFF8
+// reader, for its values to be read.
+int open_xls_book(XLS_BOOK *record, std::unique_ptr<Book> fresh, const OpenOptions &options, const std::string &path) {
+    Book &book = *fresh;
+    ErrorSink &err = book.err;
+    err.attach(record->log.error_info, &record->error_code);
+    if (init_book(book, kFileTypeXls) != 0) return err.raise_out_of_memory();
+    book.charset = options.charset;
+    book.mode = options.mode;
+    book.temp_workbook_path = options.temp_workbook_path;
+    book.unload = options.mode == OpenMode::kUnload;
+    book.load_or_unload = options.mode == OpenMode::kUnload || options.mode == OpenMode::kLoad;
+    std::string reason;
+    switch (read_xls_workbook(book, path, options.read_memory, &reason)) {
+    case kOk: break;
+    case kNoMemory: return err.raise_out_of_memory();
+    case kLimit: return err.fail(kFail);   // the reader's message stays
+    case kXlsNotReadable: return err.raise(kXlsRead, Msg::k00900, (path + ": " + reason).c_str());
+    case kOpenError:
+    case kReadError: return err.raise(kOpenError, Msg::k03101, path.c_str());
+    default: return err.raise(kFail, Msg::k03110);
+    }
+    book.from_file = true;
+    book.read_memory = options.read_memory;
+    book.file_name = path;
+    book.memory_name = options.book_name;
+    adopt_book(record, std::move(fresh));
+    return 0;
 }
 
 int open_book(XLS_BOOK *record, const char *options_text) {
@@ -99,6 +130,8 @@ int open_book(XLS_BOOK *record, const char *options_text) {
         err.fail(stored);
         return kOpenError;
     }
+    if (type == kFileTypeXls && options.mode != OpenMode::kList && !options.has_template)
+        return open_xls_book(record, std::move(fresh), options, path);
     if (type != kFileTypeXlsx && type != kFileTypeXlsm) return err.raise(kUnsupported, Msg::k00900, path.c_str());
 
     const bool list_only = options.mode == OpenMode::kList;

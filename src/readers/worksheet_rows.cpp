@@ -242,29 +242,43 @@ void RowsParser::store_number(Cell &cell, std::string_view text, int category, b
         store_text(cell, text);
         return;
     }
-    bool date_like = category == kCategoryDate || category == kCategoryDateTime || category == kCategoryTime ||
-                     category == kCategoryTimeSeconds;
-    if (date_like && number >= 0 && number < 2958466) {
-        double days = std::floor(number);
-        double fraction = number - days;
-        CellKind kind = category == kCategoryDate       ? kCellDate
-                        : category == kCategoryDateTime ? kCellDateTime
-                        : category == kCategoryTime     ? kCellTimeHm
-                                                        : kCellTimeHms;
-        if (kind == kCellDate && fraction != 0) kind = kCellDateTime;
-        // Dates are held in the 1900 system; the writer turns them back for a 1904 book.
-        if (own_system && book_.date1904) days += static_cast<double>(kDate1904Offset);
-        cell.kind = kind;
-        cell.set_integer(static_cast<std::int64_t>(days));
-        if (kind != kCellDate) cell.set_text(shortest_number_text(fraction));
-        return;
-    }
+    if (store_date_number(book_, cell, number, category, own_system)) return;
     std::int64_t integer = 0;
     if (!has_exponent_or_point(text) && parse_number(text, integer)) {
         cell.kind = kCellInteger;
         cell.set_integer(integer);
         if (text.size() > 1 && (text[0] == '0' || text[0] == '+' || text.starts_with("-0")))
             cell.set_text(std::to_string(integer));
+        return;
+    }
+    cell.kind = kCellFloat;
+    cell.set_number(number);
+}
+
+bool store_date_number(const Book &book, Cell &cell, double number, int category, bool own_system) {
+    bool date_like = category == kCategoryDate || category == kCategoryDateTime || category == kCategoryTime ||
+                     category == kCategoryTimeSeconds;
+    if (!date_like || number < 0 || number >= 2958466) return false;
+    double days = std::floor(number);
+    double fraction = number - days;
+    CellKind kind = category == kCategoryDate       ? kCellDate
+                    : category == kCategoryDateTime ? kCellDateTime
+                    : category == kCategoryTime     ? kCellTimeHm
+                                                    : kCellTimeHms;
+    if (kind == kCellDate && fraction != 0) kind = kCellDateTime;
+    // Dates are held in the 1900 system; the writer turns them back for a 1904 book.
+    if (own_system && book.date1904) days += static_cast<double>(kDate1904Offset);
+    cell.kind = kind;
+    cell.set_integer(static_cast<std::int64_t>(days));
+    if (kind != kCellDate) cell.set_text(shortest_number_text(fraction));
+    return true;
+}
+
+void store_number_value(const Book &book, Cell &cell, double number, int category) {
+    if (store_date_number(book, cell, number, category, true)) return;
+    if (std::floor(number) == number && std::fabs(number) < 9007199254740992.0) {
+        cell.kind = kCellInteger;
+        cell.set_integer(static_cast<std::int64_t>(number));
         return;
     }
     cell.kind = kCellFloat;

@@ -81,6 +81,14 @@ private:
 // kOk or kNoMemory.
 int merge_set_aside_rows(Book &book, Sheet &sheet, std::vector<std::pair<int, Row>> &rows);
 
+// Stores a number whose cell shows a date-like category (kCategoryDate ...) as a date value of
+// that kind; false, leaving the cell alone, for any other category or a serial out of range.
+// `own_system`: the number is a serial of the book's date system (else of the 1900 one).
+bool store_date_number(const Book &book, Cell &cell, double number, int category, bool own_system);
+// Stores a number read as binary: a date by its category, else an integer when it is whole,
+// else a real.
+void store_number_value(const Book &book, Cell &cell, double number, int category);
+
 // The value category of each style reference of the book (index 0: no style), for RowsParser.
 std::vector<int> style_categories(const Book &book);
 

@@ -318,6 +318,41 @@ int CompoundFile::read_stream(int index, std::string &out) const {
     }
 }
 
+bool CompoundFile::streams_overlap() const {
+    std::vector<std::uint8_t> seen(sector_count_, 0);
+    auto claim = [&](const std::vector<std::uint32_t> &chain) {
+        for (std::uint32_t sector : chain) {
+            if (sector >= seen.size()) continue;
+            if (seen[sector]) return true;
+            seen[sector] = 1;
+        }
+        return false;
+    };
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes_.data());
+    // The allocation sectors the header lists, the directory and the mini FAT.
+    std::vector<std::uint32_t> fat_sectors;
+    const std::uint32_t fat_count = le32(data + 0x2C);
+    for (std::size_t i = 0; i < kHeaderDifatEntries && fat_sectors.size() < fat_count; ++i)
+        fat_sectors.push_back(le32(data + kHeaderDifatAt + 4 * i));
+    if (claim(fat_sectors)) return true;
+    for (std::uint32_t start : {le32(data + 0x30), le32(data + 0x3C)}) {
+        std::vector<std::uint32_t> chain;
+        if (start < sector_count_ && follow_chain(fat_, start, sector_count_, kToEnd, chain) == 0 && claim(chain))
+            return true;
+    }
+    for (const CompoundEntry &entry : entries_) {
+        // The root's chain holds the mini stream; other streams below the cutoff live in it.
+        if (!(entry.type == kCompoundRoot || (entry.type == kCompoundStream && entry.size >= mini_cutoff_)) ||
+            entry.size == 0 || entry.size > bytes_.size())
+            continue;
+        // The whole chain, to its end mark: sectors past the stream's size still belong to it.
+        std::vector<std::uint32_t> chain;
+        if (follow_chain(fat_, entry.start, sector_count_, kToEnd, chain) != 0) continue;
+        if (claim(chain)) return true;
+    }
+    return false;
+}
+
 int CompoundFile::read_regular(const CompoundEntry &entry, std::string &out) const {
     if (entry.size > bytes_.size()) return kReadError;
     std::vector<std::uint32_t> chain;

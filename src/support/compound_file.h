@@ -54,6 +54,9 @@ public:
     // kReadError when its chain is broken, loops, is too short or runs past the file (or the
     // mini stream); kNoMemory.
     int read_stream(int index, std::string &out) const;
+    // Whether two streams (or a stream and the mini stream's container) claim the same sector:
+    // a damaged file, whose streams would read each other's bytes.
+    bool streams_overlap() const;
 
 private:
     int parse();
