@@ -159,7 +159,7 @@ def charset():
 
 # Targets whose seeds are real files copied in by hand (small workbooks of the shared corpus),
 # not made here: this script leaves them alone.
-COPIED = {"fuzz_compound_file", "fuzz_open_xlsx"}
+COPIED = {"fuzz_compound_file", "fuzz_open_xlsx", "fuzz_open_xls"}
 
 
 class Unseekable:

@@ -17,7 +17,8 @@ seconds=$2
 shift 2
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_open_options fuzz_statements fuzz_csv fuzz_statement_file fuzz_charset
-                                     fuzz_compound_file fuzz_zip_reader fuzz_open_xlsx)
+                                     fuzz_compound_file fuzz_zip_reader fuzz_open_xlsx
+                                     fuzz_open_xls)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tabsmith-fuzz-run.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -46,7 +47,7 @@ for target in "${targets[@]}"; do
   # The character-set, compound-file and zip targets read raw bytes or archives: the statement
   # words would only dilute their mutations.
   case $target in
-    fuzz_charset | fuzz_compound_file) ;;
+    fuzz_charset | fuzz_compound_file | fuzz_open_xls) ;;
     fuzz_zip_reader | fuzz_open_xlsx) options+=(-dict="$fuzz_dir/zip.dict") ;;
     *) options+=(-dict="$fuzz_dir/statements.dict") ;;
   esac

@@ -130,7 +130,7 @@ int open_book(XLS_BOOK *record, const char *options_text) {
         err.fail(stored);
         return kOpenError;
     }
-    if (type == kFileTypeXls && options.mode != OpenMode::kList && !options.has_template)
+    if (type == kFileTypeXls && !options.has_template)
         return open_xls_book(record, std::move(fresh), options, path);
     if (type != kFileTypeXlsx && type != kFileTypeXlsm) return err.raise(kUnsupported, Msg::k00900, path.c_str());
 

@@ -214,7 +214,9 @@ void reverse_sheet_order(Book &book) {
 
 int save_book(Book &book, const SaveTarget &target) {
     // A book read from a file is saved over its package; one read without it cannot be saved.
-    if (book.from_file && !book.source) return kFail;
+    // A book read from an .xls keeps no package to write back: it is read only.
+    if (book.from_file && !book.source)
+        return book.err.raise(kUnsupported, Msg::k00900, (book.file_name + ": an .xls workbook is read only").c_str());
     mclose_all();
     // A save that fails leaves the caller's book as it was for another try: the three sheets a
     // book without any is saved with are the save's, and a descending order is undone again
