@@ -283,6 +283,8 @@ int XlsLoader::run(const std::string &bytes) {
     std::string stream;
     if (int rc = file.read_stream(index, stream); rc != kOk) return rc == kNoMemory ? kNoMemory : kFail;
 
+    // The file's own formats replace the defaults, numbered as its cell records refer to them.
+    book_.styles.clear_tables();
     RecordReader reader(stream);
     if (int rc = globals(reader); rc != kOk) return rc;
     categories_ = style_categories(book_);
