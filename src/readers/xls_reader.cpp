@@ -11,6 +11,7 @@
 
 #include "format/number_format.h"
 #include "readers/worksheet_rows.h"
+#include "support/charset.h"
 #include "support/compound_file.h"
 #include "support/files.h"
 #include "support/mfile.h"
@@ -54,23 +55,6 @@ double rk_value(std::uint32_t rk) {
     return (rk & 1) ? value / 100 : value;
 }
 
-void append_code_point(std::string &out, std::uint32_t code) {
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
 
 // Characters of a BIFF8 string: 8-bit ones are the low half of UTF-16, 16-bit ones UTF-16LE
 // (a lone surrogate becomes U+FFFD).
@@ -82,20 +66,20 @@ public:
             std::uint32_t unit = wide ? u16(p + 2 * k) : static_cast<unsigned char>(p[k]);
             if (high_) {
                 if (unit >= 0xDC00 && unit <= 0xDFFF) {
-                    append_code_point(out_, 0x10000 + ((high_ - 0xD800) << 10) + (unit - 0xDC00));
+                    append_utf8_code_point(out_, 0x10000 + ((high_ - 0xD800) << 10) + (unit - 0xDC00));
                     high_ = 0;
                     continue;
                 }
-                append_code_point(out_, 0xFFFD);
+                append_utf8_code_point(out_, 0xFFFD);
                 high_ = 0;
             }
             if (unit >= 0xD800 && unit <= 0xDBFF) high_ = unit;
-            else if (unit >= 0xDC00 && unit <= 0xDFFF) append_code_point(out_, 0xFFFD);
-            else append_code_point(out_, unit);
+            else if (unit >= 0xDC00 && unit <= 0xDFFF) append_utf8_code_point(out_, 0xFFFD);
+            else append_utf8_code_point(out_, unit);
         }
     }
     ~CharacterRun() {
-        if (high_) append_code_point(out_, 0xFFFD);
+        if (high_) append_utf8_code_point(out_, 0xFFFD);
     }
 
 private:

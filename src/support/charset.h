@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,9 @@ enum Charset : int {
 // The yen sign U+00A5 becomes 0x5C in Shift-JIS and the full-width sign (A1 EF) in EUC-JP:
 // the characters each set's readers show as a yen sign.
 std::string convert_charset(std::string_view text, int from, int to);
+
+// Appends the UTF-8 form of one code point (at most U+10FFFF).
+void append_utf8_code_point(std::string &out, std::uint32_t code);
 
 inline std::string to_utf8(std::string_view text, int from) { return convert_charset(text, from, kUtf8); }
 inline std::string from_utf8(std::string_view text, int to) { return convert_charset(text, kUtf8, to); }

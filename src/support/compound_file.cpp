@@ -74,23 +74,6 @@ char32_t fold_case(char32_t c) {
     return c;
 }
 
-void append_utf8(std::string &out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // A directory name: up to 31 UTF-16LE units before the terminator (the length field counts
 // bytes with the terminator). A lone surrogate becomes U+FFFD.
@@ -109,7 +92,7 @@ void decode_entry_name(const unsigned char *field, std::uint16_t length_bytes, s
             }
         }
         if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-        append_utf8(name, c);
+        append_utf8_code_point(name, static_cast<std::uint32_t>(c));
         folded += fold_case(c);
     }
 }

@@ -41,23 +41,6 @@ int hex_value(std::string_view digits) {
     return value;
 }
 
-void append_utf8(std::string &out, unsigned code) {
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
 
 void append_code_escape(std::string &out, unsigned code) {
     out.append(kEscapePrefix);
@@ -202,7 +185,7 @@ std::string xml_unescape(std::string_view text) {
                         ok = is_hex(entity[k]);
                         code = code * 16 + static_cast<unsigned>(hex_value(entity.substr(k, 1)));
                     }
-                    if (ok && code <= 0x10FFFF) append_utf8(out, code);
+                    if (ok && code <= 0x10FFFF) append_utf8_code_point(out, code);
                     else known = false;
                 } else if (entity.size() > 1 && entity[0] == '#') {
                     unsigned code = 0;
@@ -211,7 +194,7 @@ std::string xml_unescape(std::string_view text) {
                         ok = entity[k] >= '0' && entity[k] <= '9';
                         code = code * 10 + static_cast<unsigned>(entity[k] - '0');
                     }
-                    if (ok && code <= 0x10FFFF) append_utf8(out, code);
+                    if (ok && code <= 0x10FFFF) append_utf8_code_point(out, code);
                     else known = false;
                 } else {
                     known = false;
@@ -223,7 +206,7 @@ std::string xml_unescape(std::string_view text) {
             }
         } else if (c == '_' && looks_like_escape(text, i)) {
             int code = hex_value(text.substr(i + 2, 4));
-            append_utf8(out, static_cast<unsigned>(code));
+            append_utf8_code_point(out, static_cast<std::uint32_t>(code));
             i += 7;
             continue;
         }
