@@ -142,6 +142,8 @@ int CompoundFile::parse() {
     const std::size_t size = bytes_.size();
     const auto *head = reinterpret_cast<const unsigned char *>(bytes_.data());
     if (size < kHeaderBytes || std::memcmp(head, kSignature, sizeof kSignature) != 0) return kReadError;
+    // The byte-order mark: every field of the file is little-endian, and says so.
+    if (le16(head + 0x1C) != 0xFFFE) return kReadError;
     std::uint16_t shift = le16(head + 0x1E);
     if (shift != 9 && shift != 12) return kReadError;
     if (le16(head + 0x20) != kMiniSectorShift) return kReadError;

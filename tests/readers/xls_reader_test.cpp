@@ -123,6 +123,7 @@ TEST_F(XlsReaderTest, RefusedFilesNameTheirReason) {
         {"shared string past the table", past_table.file(), -1, "BIFF_LABELSST sst"},
         {"the 501st FORMAT", too_many_formats.file(), -1, "TSX_MAX_NUMFORMAT"},
         {"truncated stream", XlsBook{}.file().substr(0, 1200), -1, "TXLS-03110"},
+        {"byte order FF FE", XlsBook{}.file().replace(28, 2, "\xFF\xFE"), -1, "TXLS-03110"},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(open_xls(c.bytes), c.rc) << c.what;
