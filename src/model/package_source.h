@@ -7,21 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "support/zip_reader.h"
+
 namespace tabsmith {
 
 struct Sheet;
 
-// One archive entry exactly as the package stored it; a save copies it unchanged unless it is
-// one of the parts the save rewrites.
-struct PackageEntry {
-    std::string name;
-    std::uint16_t method = 0;      // 0 stored, 8 deflated
-    std::uint32_t crc32 = 0;
-    std::uint64_t packed_size = 0;
-    std::uint64_t plain_size = 0;
-    std::uint32_t dos_time = 0;
-    bool utf8_name = false;        // the archive marks the name as UTF-8
-    std::string raw;               // the stored (compressed) bytes
+// One archive entry exactly as the package stored it (its directory record and its stored,
+// compressed bytes); a save copies it unchanged unless it is one of the parts the save rewrites.
+struct PackageEntry : ZipEntryInfo {
+    std::string raw;
 };
 
 // How many records of each style table came from the package; records past these counts were

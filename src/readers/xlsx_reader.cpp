@@ -178,13 +178,7 @@ int PackageLoader::keep_entries() {
         const ZipEntryInfo &info = entries[i];
         if (info.name.ends_with('/')) continue;   // folders are implied by the names
         PackageEntry entry;
-        entry.name = info.name;
-        entry.method = info.method;
-        entry.crc32 = info.crc32;
-        entry.packed_size = info.packed_size;
-        entry.plain_size = info.plain_size;
-        entry.dos_time = info.dos_time;
-        entry.utf8_name = info.utf8_name;
+        static_cast<ZipEntryInfo &>(entry) = info;
         if (int rc = zip_.read_raw(static_cast<int>(i), entry.raw); rc != kOk) return rc;
         source_->entries.push_back(std::move(entry));
     }

@@ -106,15 +106,7 @@ int archive_streamed_entry(ZipPackageWriter &zip, const std::string &name, std::
 
 int archive_copied_entry(ZipPackageWriter &zip, const PackageEntry &entry) {
     // The entry goes in exactly as the package stored it: same bytes, CRC, sizes and time.
-    ZipEntryInfo info;
-    info.name = entry.name;
-    info.method = entry.method;
-    info.crc32 = entry.crc32;
-    info.packed_size = entry.packed_size;
-    info.plain_size = entry.plain_size;
-    info.dos_time = entry.dos_time;
-    info.utf8_name = entry.utf8_name;
-    return archive_failure(zip.copy_entry(info, entry.raw));
+    return archive_failure(zip.copy_entry(entry, entry.raw));
 }
 
 int write_package_archive(const SaveTarget &target, const ArchiveFill &fill) {
