@@ -14,10 +14,10 @@ BELOW = {
     "format": {"support", "model"},
     "formula": {"support", "model", "format"},
     "cells": {"support", "model", "format", "formula"},
-    "props": {"support", "model", "format", "formula", "cells"},
-    "datasource": {"support", "model", "format", "formula", "cells", "props"},
-    "xlsx_write": {"support", "model", "format", "formula", "cells", "props", "datasource"},
-    "readers": {"support", "model", "format", "formula", "cells", "props", "datasource"},
+    "props": {"support", "model", "image", "format", "formula", "cells"},
+    "datasource": {"support", "model", "image", "format", "formula", "cells", "props"},
+    "xlsx_write": {"support", "model", "image", "format", "formula", "cells", "props", "datasource"},
+    "readers": {"support", "model", "image", "format", "formula", "cells", "props", "datasource"},
 }
 BELOW["api"] = set(BELOW) | {"xlsx_write", "readers"}
 

@@ -14,6 +14,7 @@
 #include "model/settings.h"
 #include "model/shared_strings.h"
 #include "model/package_source.h"
+#include "model/drawing.h"
 
 namespace tabsmith {
 
@@ -220,6 +221,10 @@ struct Book {
     std::unique_ptr<PackageSource> source;   // the package a book read from a file came from
     bool date1904 = false;                    // serials count from 1904-01-01 (read from a package)
     bool values_changed = false;              // a value was put since the book was read
+
+    std::vector<DrawingObject> drawings;      // pictures, charts, shapes, backgrounds in creation order
+    ChartSettings chart_settings;             // what the next chart statement copies
+    ShapeSettings shape_settings;             // what the next shape statement copies
 
     int sheet_count() const { return static_cast<int>(sheets.size()); }
     Sheet *sheet(int index) {

@@ -50,11 +50,14 @@ int load_template(Book &book, std::string_view path) {
 int apply_property(Book &book, int id, PropertyTarget &target, std::string_view value) {
     if (cell_family(id)) return apply_cell_property(book, id, target, value);
     if (sheet_family(id)) return apply_sheet_property(book, id, target, value);
-    // Autoshapes resolve and are accepted; nothing draws them yet.
-    if (in(id, kPropAutoshapeFirst, kPropAutoshapeLast)) return 0;
+    if (in(id, kPropImageFirst, kPropImageLast)) return apply_picture_property(book, id, target, value);
+    if (in(id, kPropChartFirst, kPropChartLast)) return apply_chart_property(book, id, target, value);
+    if (in(id, kPropAutoshapeFirst, kPropAutoshapeLast)) return apply_shape_property(book, id, target, value);
+    if (in(id, kPropSparklineFirst, kPropSparklineLast)) return apply_sparkline_property(book, id, target, value);
+    if (id == kPropComment || id == kPropHyperlink || id == kPropTableFormat || id == kPropTableColumnName)
+        return apply_annotation_property(book, id, target, value);
     if (id == kPropCsv || id == kPropTsv)
         if (DataSourcePaste paste = registered_paste.load()) return paste(book, id, target, value);
-    // Comments, pictures, hyperlinks, sparklines, tables and charts are still to come.
     return book.err.raise(kFail, Msg::k03600, property_display_name(id, target).c_str());
 }
 

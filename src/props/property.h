@@ -66,6 +66,14 @@ enum PropertyId : int {
 // limit; the statement loop reports it as kOverflow).
 int apply_property(Book &book, int id, PropertyTarget &target, std::string_view value);
 
+// The families of drawing objects and sheet decorations, one source file each. Each takes the
+// ids of its own range and answers like apply_property.
+int apply_picture_property(Book &book, int id, PropertyTarget &target, std::string_view value);     // 501-504
+int apply_chart_property(Book &book, int id, PropertyTarget &target, std::string_view value);       // 601-629
+int apply_shape_property(Book &book, int id, PropertyTarget &target, std::string_view value);       // 631-707
+int apply_annotation_property(Book &book, int id, PropertyTarget &target, std::string_view value);  // 407, 511, 531, 532
+int apply_sparkline_property(Book &book, int id, PropertyTarget &target, std::string_view value);   // 521-529
+
 // The CSV and TSV properties paste a file through the data sources, which sit above this module
 // (the "!" lines of a pasted file run statements in turn). The API registers the paste before any
 // statement runs; until then those properties answer as unsupported.

@@ -18,7 +18,14 @@ struct PackageInventory {
     int chart_parts = 0;
     int drawing_parts = 0;
     bool thumbnail = false;
+
+    // Adds the content-type Default of a picture extension once.
+    void add_image_extension(std::string_view extension);
 };
+
+// The entry name of a stored picture file: xl/media/image<n>.<extension>.
+struct MediaItem;
+std::string media_part_name(const MediaItem &item);
 
 std::string content_types_part(const Book &book, const PackageInventory &inventory);
 std::string package_rels_part(const Book &book);

@@ -3,6 +3,7 @@
 
 #include "xlsx_write/book_parts.h"
 #include "xlsx_write/part_table.h"
+#include "xlsx_write/object_parts.h"
 #include "xlsx_write/xml_writer.h"
 
 namespace tabsmith {
@@ -46,6 +47,12 @@ void append_overrides(std::string &out, int count) {
 
 }  // namespace
 
+void PackageInventory::add_image_extension(std::string_view extension) {
+    std::string entry;
+    xml_fill<kImageDefault>(entry, extension);
+    if (image_extensions.find(entry) == std::string::npos) image_extensions += entry;
+}
+
 std::string content_types_part(const Book &book, const PackageInventory &inventory) {
     std::string out(kXmlDeclaration);
     out += kContentTypesRoot;
@@ -62,6 +69,10 @@ std::string content_types_part(const Book &book, const PackageInventory &invento
     append_overrides<kWorksheetOverride>(out, book.sheet_count());
     out += kContentTypesTail;
     return out;
+}
+
+std::string media_part_name(const MediaItem &item) {
+    return "xl/media/image" + std::to_string(item.number) + "." + std::string(picture_extension(item.picture->type));
 }
 
 }  // namespace tabsmith

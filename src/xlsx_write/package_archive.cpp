@@ -83,13 +83,15 @@ int write_disk_archive(const std::string &path, const ArchiveFill &fill) {
 int archive_failure(int rc) { return rc == kOk || rc == kNoMemory ? rc : kWriteError; }
 
 int archive_text_entry(ZipPackageWriter &zip, const std::string &name, std::string &&text) {
-    if (int rc = zip.begin_entry(name, text.size() >= kZip32Limit); rc != kOk) return archive_failure(rc);
-    DeflatePipeline pipeline(archive_output(zip), text.size() > kDeflatePieceBytes ? 0 : 1);
-    for (std::size_t at = 0; at < text.size(); at += kDeflatePieceBytes) {
-        std::string piece = text.substr(at, kDeflatePieceBytes);
-        if (int rc = pipeline.write(std::move(piece)); rc != kOk) return rc;
-    }
-    std::string().swap(text);
+    const std::string owned = std::move(text);
+    return archive_bytes_entry(zip, name, owned);
+}
+
+int archive_bytes_entry(ZipPackageWriter &zip, const std::string &name, std::string_view bytes) {
+    if (int rc = zip.begin_entry(name, bytes.size() >= kZip32Limit); rc != kOk) return archive_failure(rc);
+    DeflatePipeline pipeline(archive_output(zip), bytes.size() > kDeflatePieceBytes ? 0 : 1);
+    for (std::size_t at = 0; at < bytes.size(); at += kDeflatePieceBytes)
+        if (int rc = pipeline.write(std::string(bytes.substr(at, kDeflatePieceBytes))); rc != kOk) return rc;
     return finish_entry(zip, pipeline);
 }
 

@@ -21,6 +21,9 @@ int archive_failure(int rc);
 // Writes a part's whole text as one deflated entry; the text is released as it goes.
 int archive_text_entry(ZipPackageWriter &zip, const std::string &name, std::string &&text);
 
+// Writes bytes the caller keeps (a picture file) as one deflated entry without copying them whole.
+int archive_bytes_entry(ZipPackageWriter &zip, const std::string &name, std::string_view bytes);
+
 // A part written piece by piece: appends to `out` and hands it to the sink whenever it has
 // grown past `piece_bytes` (tsx_write_worksheet's contract).
 using StreamedPart = std::function<int(std::string &out, PartSink *sink, std::size_t piece_bytes)>;

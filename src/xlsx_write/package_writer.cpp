@@ -6,6 +6,9 @@
 #include "model/style_registry.h"
 #include "support/results.h"
 #include "xlsx_write/book_parts.h"
+#include "xlsx_write/chart_part.h"
+#include "xlsx_write/drawing_part.h"
+#include "xlsx_write/object_parts.h"
 #include "xlsx_write/package_archive.h"
 #include "xlsx_write/part_table.h"
 #include "xlsx_write/styles_part.h"
@@ -21,11 +24,17 @@ public:
     virtual ~PartVisitor() = default;
     virtual int part(std::string name, std::string &&text) = 0;
     virtual int worksheet(std::string name, const Book &book, int sheet_index) = 0;
+    // A picture file's bytes, stored as they are; the receiver must not keep the view.
+    virtual int media(std::string name, std::string_view bytes) = 0;
 };
 
 // The one place that knows which parts a package has and in which order.
 int visit_package_parts(const Book &book, PartVisitor &visitor) {
+    const ObjectParts objects = plan_object_parts(book);
     PackageInventory inventory;
+    inventory.drawing_parts = objects.drawing_parts;
+    inventory.chart_parts = objects.chart_parts;
+    for (const MediaItem &item : objects.media) inventory.add_image_extension(picture_extension(item.picture->type));
     inventory.thumbnail = !book.settings.thumbnail_path.empty();
     // The thumbnail is read before anything is written, so that a missing file fails the save
     // before it has cost a single part.
@@ -51,11 +60,25 @@ int visit_package_parts(const Book &book, PartVisitor &visitor) {
         if (int rc = put(part_file_name(kPartWorksheetRels, k), write_worksheet_rels(book, k - 1)); rc != kOk)
             return rc;
     }
-    // Drawings, charts, media, comments and tables take their places here as they arrive.
+    for (int k = 1; k <= book.sheet_count(); ++k) {
+        const int number = objects.sheets[static_cast<std::size_t>(k - 1)].drawing;
+        if (number == 0) continue;
+        if (int rc = put(part_file_name(kPartDrawingRels, number), drawing_rels_part(book, k - 1, objects)); rc != kOk)
+            return rc;
+        std::string drawing;
+        if (int rc = drawing_part(book, k - 1, objects, drawing); rc != kOk) return rc;
+        if (int rc = put(part_file_name(kPartDrawing, number), std::move(drawing)); rc != kOk) return rc;
+    }
+    for (std::size_t k = 0; k < book.drawings.size(); ++k)
+        if (int number = objects.chart_of_object[k]; number > 0)
+            if (int rc = put(part_file_name(kPartChart, number), chart_part(book, book.drawings[k])); rc != kOk)
+                return rc;
     for (int k = 1; k <= book.sheet_count(); ++k) {
         const Sheet &sheet = *book.sheets[static_cast<std::size_t>(k - 1)];
         if (int rc = put(part_file_name(kPartPrinterSettings, k), printer_settings_part(sheet)); rc != kOk) return rc;
     }
+    for (const MediaItem &item : objects.media)
+        if (int rc = visitor.media(media_part_name(item), item.picture->bytes); rc != kOk) return rc;
     if (inventory.thumbnail)
         if (int rc = put(part_file_name(kPartThumbnail), std::move(thumbnail)); rc != kOk) return rc;
     return kOk;
@@ -73,6 +96,7 @@ public:
         if (int rc = tsx_write_worksheet(book, sheet_index, text); rc != kOk) return rc;
         return part(std::move(name), std::move(text));
     }
+    int media(std::string name, std::string_view bytes) override { return part(std::move(name), std::string(bytes)); }
 
 private:
     std::vector<std::pair<std::string, std::string>> &parts_;
@@ -94,6 +118,8 @@ public:
                                           return tsx_write_worksheet(book, sheet_index, out, sink, piece_bytes);
                                       });
     }
+
+    int media(std::string name, std::string_view bytes) override { return archive_bytes_entry(zip_, name, bytes); }
 
 private:
     ZipPackageWriter &zip_;

@@ -14,9 +14,15 @@ constexpr XmlTemplate kPrinterSettingsRel{
 
 }  // namespace
 
-SheetObjectCounts sheet_object_counts(const Book &, int) {
-    // Hyperlinks, pictures, comments and tables are counted here once their writers keep them.
-    return SheetObjectCounts{};
+SheetObjectCounts sheet_object_counts(const Book &book, int sheet_index) {
+    SheetObjectCounts counts;
+    for (const DrawingObject &object : book.drawings) {
+        if (object.sheet != sheet_index) continue;
+        if (object.kind == DrawingKind::kBackground) counts.background = true;
+        else counts.drawing = true;
+    }
+    // Hyperlinks, comments and tables are counted here once their writers keep them.
+    return counts;
 }
 
 SheetRelationshipIds sheet_relationship_ids(const SheetObjectCounts &counts) {
