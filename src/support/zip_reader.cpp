@@ -272,6 +272,33 @@ int ZipPackageReader::inflate_entry(const ZipEntryInfo &entry, std::uint64_t off
     return 0;
 }
 
+int inflate_stored_entry(const ZipEntryInfo &entry, std::string_view raw, std::string &out, std::uint64_t max_bytes) {
+    out.clear();
+    if (entry.encrypted || (entry.method != 0 && entry.method != Z_DEFLATED)) return kUnsupported;
+    if (entry.plain_size > max_bytes) return kLimit;
+    if (entry.method == 0 ? raw.size() != entry.plain_size
+                          : entry.plain_size > raw.size() * kMaxDeflateRatio + kDeflateRatioSlack)
+        return kReadError;
+    try {
+        out.resize(static_cast<std::size_t>(entry.plain_size));
+    } catch (const std::bad_alloc &) {
+        return kNoMemory;
+    }
+    if (entry.method == 0) {
+        out.assign(raw);
+    } else {
+        libdeflate_decompressor *decompressor = libdeflate_alloc_decompressor();
+        if (!decompressor) return fail(out, kNoMemory);
+        std::size_t produced = 0;
+        const libdeflate_result result =
+            libdeflate_deflate_decompress(decompressor, raw.data(), raw.size(), out.data(), out.size(), &produced);
+        libdeflate_free_decompressor(decompressor);
+        if (result != LIBDEFLATE_SUCCESS || produced != out.size()) return fail(out, kReadError);
+    }
+    if (entry_crc(out.data(), out.size()) != entry.crc32) return fail(out, kReadError);
+    return 0;
+}
+
 int ZipPackageReader::open_stream(int index, ZipEntryStream &stream, std::uint64_t max_bytes) {
     stream.release();
     if (!uf_ || index < 0 || static_cast<std::size_t>(index) >= entries_.size()) return kBadArgument;

@@ -100,6 +100,12 @@ private:
 // (NUL included).
 bool zip_entry_name_safe(std::string_view name);
 
+// The plain data of an entry kept as stored (its directory record and its compressed bytes, as
+// read_raw gives them): 0; kUnsupported for an encrypted entry or another method than stored or
+// deflate; kLimit when the entry is larger than `max_bytes`; kReadError for data that does not
+// inflate to the recorded size and CRC; kNoMemory.
+int inflate_stored_entry(const ZipEntryInfo &entry, std::string_view raw, std::string &out, std::uint64_t max_bytes);
+
 // One entry's plain data in pieces, for parts too large to hold whole beside what is read from
 // them. The CRC and size are checked when the last piece has been delivered.
 class ZipEntryStream {

@@ -19,6 +19,19 @@ std::string_view picture_extension(int type) {
     }
 }
 
+std::string_view picture_content_type(int type) {
+    switch (type) {
+    case 201: return "image/bmp";
+    case 202: return "image/jpeg";
+    case 203: return "image/png";
+    case 204: return "image/gif";
+    case 205: return "image/tiff";
+    case 206: return "image/x-emf";
+    case 207: return "image/x-wmf";
+    default: return "";
+    }
+}
+
 ObjectParts plan_object_parts(const Book &book, const TakenPartNumbers &taken) {
     ObjectParts parts;
     parts.sheets.resize(static_cast<std::size_t>(book.sheet_count()));

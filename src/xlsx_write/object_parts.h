@@ -18,6 +18,10 @@ struct MediaItem {
 struct SheetObjectParts {
     int drawing = 0;            // n of xl/drawings/drawing<n>.xml; 0 = the sheet has no drawing
     int background_media = 0;   // media number of the sheet's background picture; 0 = none
+    // Where the drawing's own numbering starts: a save that adds anchors to a drawing the
+    // package already has continues after the relationship ids and object ids it holds.
+    int first_drawing_relationship = 1;
+    int first_drawing_object_id = 1;
 };
 
 struct ObjectParts {
@@ -38,6 +42,9 @@ ObjectParts plan_object_parts(const Book &book, const TakenPartNumbers &taken = 
 
 // The media file extension of a picture type code ("png" for 203), or "" for an unknown type.
 std::string_view picture_extension(int type);
+
+// The content type of a picture type code's media files ("image/png"), or "" for an unknown type.
+std::string_view picture_content_type(int type);
 
 // Whether an object goes into its sheet's drawing part (backgrounds do not).
 inline bool in_drawing_part(const DrawingObject &object) { return object.kind != DrawingKind::kBackground; }

@@ -37,6 +37,7 @@ constexpr std::string_view kCalcChainContentType =
     "application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml";
 
 constexpr XmlTemplate kRelationship{"<{element} Id=\"{id}\" Type=\"{type}\" Target=\"{target}\"/>"};
+constexpr XmlTemplate kDefault{"<{element} Extension=\"{extension}\" ContentType=\"{type}\"/>"};
 constexpr XmlTemplate kOverride{"<{element} PartName=\"/{part}\" ContentType=\"{type}\"/>"};
 constexpr XmlTemplate kSheetEntry{"<{element} name=\"{name}\" sheetId=\"{id}\"{extra} {rid_attribute}=\"{rid}\"/>"};
 constexpr XmlTemplate kSectionWithCount{"<{element} count=\"{count}\">{records}</{element}>"};
@@ -278,6 +279,16 @@ int worksheet_pieces(const Book &book, int sheet_index, const SheetPlacement &pl
         }
         if (!now.empty())
             pieces.push_back({worksheet_rank(modelled.name), sequence, modelled.name, std::move(now), false});
+    }
+
+    for (const SheetSource::Element &added : placement.object_elements) {
+        int sequence = INT_MAX;
+        for (std::size_t k = 0; k < elements.size(); ++k) {
+            if (elements[k].name != added.name) continue;
+            if (sequence == INT_MAX) sequence = static_cast<int>(k);
+            dropped[k] = true;
+        }
+        pieces.push_back({worksheet_rank(added.name), sequence, added.name, added.text, false});
     }
 
     std::string dimension;
@@ -548,6 +559,19 @@ int updated_content_types(const Book &book, const UpdatePlan &plan, std::string 
         if (placement.new_part) add(placement.part_path, kWorksheetContentType);
     if (plan.new_styles) add(plan.styles_path, kStylesContentType);
     if (plan.new_shared_strings) add(plan.shared_strings_path, kSharedStringsContentType);
+    for (const auto &[part, type] : plan.added_overrides) add(part, type);
+    // An extension the package declares already keeps its declaration.
+    const std::string default_element = qualified_name(prefix_of(root.qualified), "Default");
+    for (const auto &[extension, type] : plan.added_defaults) {
+        bool declared = false;
+        for (const XmlElementPlace &child : children) {
+            std::string_view value;
+            if (child.local == "Default"sv && tag_attribute(child.start_tag(xml), "Extension", value) &&
+                same_part_name(value, extension))
+                declared = true;
+        }
+        if (!declared) xml_fill<kDefault>(added, std::string_view(default_element), XmlAttribute{extension}, type);
+    }
     if (!added.empty()) append_to_element(root, root.start_tag(xml), added, edits);
     out = apply_text_edits(xml, std::move(edits));
     return kOk;

@@ -18,6 +18,9 @@ struct SheetPlacement {
     std::uint32_t sheet_id = 0;     // the workbook's sheetId
     bool new_part = false;          // the package had no such part: relationship and content type added
     bool template_copy = false;     // a copy of a package sheet whose object relationships stay behind
+    // Elements for the objects the book placed on the sheet (drawing, picture, ...), each in
+    // place of the package's element of that name.
+    std::vector<SheetSource::Element> object_elements;
 };
 
 // The names and ids a save into a package gives to what the package did not have.
@@ -34,6 +37,9 @@ struct UpdatePlan {
     // numFmtIds of the number formats the book added after the package's, in table order.
     std::vector<std::uint16_t> added_format_ids;
     bool full_calc_on_load = false;
+    // Content types of the object parts the save adds: (part name, type) and (extension, type).
+    std::vector<std::pair<std::string, std::string>> added_overrides;
+    std::vector<std::pair<std::string, std::string>> added_defaults;
 };
 
 // Fills the plan of a book with a source package. kOk, or kFail when the package's workbook or

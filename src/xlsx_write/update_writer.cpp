@@ -5,6 +5,7 @@
 
 #include "support/results.h"
 #include "xlsx_write/package_archive.h"
+#include "xlsx_write/update_objects.h"
 #include "xlsx_write/update_parts.h"
 #include "xlsx_write/xml_splice.h"
 
@@ -20,6 +21,8 @@ public:
     virtual int part(const std::string &name, std::string &&text) = 0;
     virtual int worksheet(const std::string &name, const Book &book, int sheet_index, const UpdatePlan &plan) = 0;
     virtual int copy(const PackageEntry &entry) = 0;
+    // A picture file's bytes, stored as they are; the receiver must not keep the view.
+    virtual int media(const std::string &name, std::string_view bytes) = 0;
 };
 
 // A part this save writes anew in place of the package's entry of that name (or after the
@@ -28,13 +31,25 @@ struct RewrittenPart {
     std::string name;
     std::string text;
     bool written = false;
+    const PictureData *picture = nullptr;   // a media part: the picture's bytes, not `text`
 };
+
+int emit(EntryVisitor &visitor, const std::string &name, RewrittenPart &part) {
+    if (part.picture) return visitor.media(name, part.picture->bytes);
+    return visitor.part(name, std::move(part.text));
+}
 
 int visit_package_entries(const Book &book, EntryVisitor &visitor) {
     if (!book.source) return kFail;
     const PackageSource &source = *book.source;
     UpdatePlan plan;
     if (int rc = plan_update(book, plan); rc != kOk) return rc;
+    ObjectUpdate objects;
+    if (int rc = plan_object_update(book, plan, objects); rc != kOk) return rc;
+    for (std::size_t k = 0; k < plan.sheets.size() && k < objects.sheets.size(); ++k)
+        plan.sheets[k].object_elements = std::move(objects.sheets[k].elements);
+    plan.added_overrides = std::move(objects.overrides);
+    plan.added_defaults = std::move(objects.defaults);
 
     // Every text is made before the first entry is written: a package text that cannot be
     // parsed fails the save before a single entry has been compressed.
@@ -48,6 +63,8 @@ int visit_package_entries(const Book &book, EntryVisitor &visitor) {
     if (int rc = updated_workbook_rels(book, plan, parts[2].text); rc != kOk) return rc;
     if (int rc = updated_styles_part(book, plan, parts[3].text); rc != kOk) return rc;
     if (!plan.shared_strings_path.empty()) parts.push_back({plan.shared_strings_path, updated_shared_strings(book)});
+    for (ObjectPartText &part : objects.written)
+        parts.push_back({std::move(part.name), std::move(part.text), false, part.picture});
     std::vector<bool> sheet_written(plan.sheets.size(), false);
 
     for (const PackageEntry &entry : source.entries) {
@@ -60,7 +77,7 @@ int visit_package_entries(const Book &book, EntryVisitor &visitor) {
             handled = true;
             if (part.written) break;   // an archive holding a name twice keeps one
             part.written = true;
-            if (int rc = visitor.part(entry.name, std::move(part.text)); rc != kOk) return rc;
+            if (int rc = emit(visitor, entry.name, part); rc != kOk) return rc;
             break;
         }
         for (std::size_t k = 0; !handled && k < plan.sheets.size(); ++k) {
@@ -80,7 +97,7 @@ int visit_package_entries(const Book &book, EntryVisitor &visitor) {
                 return rc;
     for (RewrittenPart &part : parts)
         if (!part.written)
-            if (int rc = visitor.part(part.name, std::move(part.text)); rc != kOk) return rc;
+            if (int rc = emit(visitor, part.name, part); rc != kOk) return rc;
     return kOk;
 }
 
@@ -101,6 +118,7 @@ public:
         copied_.push_back(entry.name);
         return kOk;
     }
+    int media(const std::string &name, std::string_view bytes) override { return part(name, std::string(bytes)); }
 
 private:
     std::vector<std::pair<std::string, std::string>> &parts_;
@@ -121,6 +139,9 @@ public:
                                       });
     }
     int copy(const PackageEntry &entry) override { return archive_copied_entry(zip_, entry); }
+    int media(const std::string &name, std::string_view bytes) override {
+        return archive_bytes_entry(zip_, name, bytes);
+    }
 
 private:
     ZipPackageWriter &zip_;
