@@ -18,12 +18,6 @@ int not_yet(XLS_BOOK *record, const char *name) {
 
 extern "C" {
 
-int TXLS_sheet_hyperlink(XLS_BOOK *book, const char *, const char *, const char *) {
-    return not_yet(book, "TXLS_sheet_hyperlink()");
-}
-int TXLS_external_hyperlink(XLS_BOOK *book, const char *, const char *) {
-    return not_yet(book, "TXLS_external_hyperlink()");
-}
 int TXLS_put_image_memory(XLS_BOOK *book, const char *, int, const void *, long, int, int, double, double, double,
                           const char *) {
     return not_yet(book, "TXLS_put_image_memory()");

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "model/address.h"
+#include "model/annotations.h"
 #include "format/date_format.h"
 #include "format/number_format.h"
 #include "format/serial.h"
@@ -400,6 +401,18 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
         cut = cut_cell_text(value);
         value = cut;
     }
+    // A value written as a link ("#Sheet2!B3\"Go\"") shows its text and links the cell.
+    ValueHyperlink link;
+    const bool linked = looks_like_value_hyperlink(value);
+    if (linked) {
+        int rc = parse_value_hyperlink(book, value, link);
+        if (rc == kFail) {
+            const std::size_t quote = value.find('"'), mark = value.rfind('!', quote);
+            return book.err.raise(kFail, Msg::k02300, std::string(value.substr(mark + 1, quote - mark - 1)).c_str());
+        }
+        if (rc != 0) return rc;
+        value = link.display;
+    }
     Cell fresh;
     fresh.style = cell.style;
     int rc = store_value(book, value, fresh);
@@ -429,6 +442,8 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
     if (sheet->rows_used <= row) sheet->rows_used = row + 1;
     if (r.used <= column) r.used = static_cast<std::uint16_t>(column + 1);
     first.kept = true;
+    if (linked)
+        return set_hyperlink(book, sheet_index, row, column, HyperlinkKind::kInValue, link.sheet, link.row, link.column);
     return 0;
 }
 

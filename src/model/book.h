@@ -15,6 +15,7 @@
 #include "model/shared_strings.h"
 #include "model/package_source.h"
 #include "model/drawing.h"
+#include "model/annotations.h"
 
 namespace tabsmith {
 
@@ -173,6 +174,7 @@ struct Sheet {
     std::vector<std::uint8_t> column_flags;
     std::vector<AnchoredObject> anchors;
     std::vector<MergeArea> merges;
+    SheetAnnotations annotations;           // comments, hyperlinks, table formats
     int template_source = -1;               // index of the template sheet copied, or -1
     int data_row = 0;                       // data-source row counter ($ROWNUM), 0 = not set
     int data_column = 0;                    // data-source column counter ($CLMNUM), 0 = not set

@@ -260,6 +260,7 @@ void copy_sheet_content(const Sheet &from, Sheet &to) {
     to.columns = from.columns;
     to.column_flags = from.column_flags;
     to.merges = from.merges;
+    to.annotations = from.annotations;
     to.settings = from.settings;
     to.settings.selected = false;
     to.settings.code_name.clear();

@@ -2,6 +2,7 @@
 
 #include "xlsx_write/object_parts.h"
 
+#include <algorithm>
 #include <map>
 
 namespace tabsmith {
@@ -62,6 +63,34 @@ ObjectParts plan_object_parts(const Book &book, const TakenPartNumbers &taken) {
             }
     for (std::size_t k = 0; k < book.drawings.size(); ++k)
         if (book.drawings[k].kind == DrawingKind::kChart) parts.chart_of_object[k] = taken.chart + ++parts.chart_parts;
+
+    // Comments parts over the sheets with comments in sheet order, each with the VML drawing of
+    // its boxes; box shape ids go on from sheet to sheet.
+    int shapes = taken.comment_shapes;
+    for (int s = 0; s < book.sheet_count(); ++s) {
+        const auto &comments = book.sheets[static_cast<std::size_t>(s)]->annotations.comments;
+        if (comments.empty()) continue;
+        SheetObjectParts &sheet = parts.sheets[static_cast<std::size_t>(s)];
+        ++parts.comment_parts;
+        sheet.comments = taken.comments + parts.comment_parts;
+        sheet.vml_drawing = taken.vml_drawing + parts.comment_parts;
+        sheet.first_comment_shape = kFirstCommentShapeId + kCommentShapeIdStep * shapes;
+        shapes += static_cast<int>(comments.size());
+    }
+    // Tables in the order they were made (a copied sheet's tables follow their sheet).
+    struct Made {
+        int order, sheet;
+        std::size_t index;
+    };
+    std::vector<Made> tables;
+    for (int s = 0; s < book.sheet_count(); ++s) {
+        const auto &list = book.sheets[static_cast<std::size_t>(s)]->annotations.tables;
+        parts.sheets[static_cast<std::size_t>(s)].tables.assign(list.size(), 0);
+        for (std::size_t k = 0; k < list.size(); ++k) tables.push_back({list[k].order, s, k});
+    }
+    std::stable_sort(tables.begin(), tables.end(), [](const Made &a, const Made &b) { return a.order < b.order; });
+    for (const Made &made : tables)
+        parts.sheets[static_cast<std::size_t>(made.sheet)].tables[made.index] = taken.table + ++parts.table_parts;
     return parts;
 }
 

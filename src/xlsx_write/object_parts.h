@@ -22,6 +22,10 @@ struct SheetObjectParts {
     // package already has continues after the relationship ids and object ids it holds.
     int first_drawing_relationship = 1;
     int first_drawing_object_id = 1;
+    int comments = 0;           // n of xl/comments<n>.xml; 0 = the sheet has no comments
+    int vml_drawing = 0;        // n of xl/drawings/vmlDrawing<n>.vml holding the comment boxes
+    int first_comment_shape = 0;   // VML shape id of the sheet's first comment box
+    std::vector<int> tables;    // n of xl/tables/table<n>.xml for each table of the sheet, in its order
 };
 
 struct ObjectParts {
@@ -31,12 +35,21 @@ struct ObjectParts {
     std::vector<MediaItem> media;           // in number order, each picture file once
     int drawing_parts = 0;
     int chart_parts = 0;
+    int comment_parts = 0;                  // comments parts, each with its VML drawing
+    int table_parts = 0;
 };
 
 // Part numbers already taken in the package a save writes into: new parts number after them.
 struct TakenPartNumbers {
     int drawing = 0, chart = 0, media = 0;
+    int comments = 0, vml_drawing = 0;
+    int comment_shapes = 0;   // comment boxes already drawn: new shape ids follow theirs
+    int table = 0;            // the highest table part number or table id in use
 };
+
+// Comment box shape ids run over the whole book: 1025 for the first, 25 more for each next.
+constexpr int kFirstCommentShapeId = 1025;
+constexpr int kCommentShapeIdStep = 25;
 
 ObjectParts plan_object_parts(const Book &book, const TakenPartNumbers &taken = {});
 

@@ -5,6 +5,7 @@
 
 #include "model/style_registry.h"
 #include "support/results.h"
+#include "xlsx_write/annotation_parts.h"
 #include "xlsx_write/book_parts.h"
 #include "xlsx_write/chart_part.h"
 #include "xlsx_write/drawing_part.h"
@@ -28,12 +29,37 @@ public:
     virtual int media(std::string name, std::string_view bytes) = 0;
 };
 
+// Each sheet's comments part with the VML drawing of its boxes, then every table part.
+template <typename Put>
+int visit_annotation_parts(const Book &book, const ObjectParts &objects, Put &put) {
+    for (int s = 0; s < book.sheet_count(); ++s) {
+        const Sheet &sheet = *book.sheets[static_cast<std::size_t>(s)];
+        const SheetObjectParts &parts = objects.sheets[static_cast<std::size_t>(s)];
+        if (parts.comments == 0) continue;
+        if (int rc = put(part_file_name(kPartComments, parts.comments), comments_part(book, sheet)); rc != kOk) return rc;
+        if (int rc = put(part_file_name(kPartVmlDrawing, parts.vml_drawing),
+                         vml_drawing_part(sheet, parts.vml_drawing, parts.first_comment_shape));
+            rc != kOk)
+            return rc;
+    }
+    for (int s = 0; s < book.sheet_count(); ++s) {
+        const auto &tables = book.sheets[static_cast<std::size_t>(s)]->annotations.tables;
+        const auto &numbers = objects.sheets[static_cast<std::size_t>(s)].tables;
+        for (std::size_t k = 0; k < tables.size() && k < numbers.size(); ++k)
+            if (int rc = put(part_file_name(kPartTable, numbers[k]), table_part(tables[k], numbers[k])); rc != kOk)
+                return rc;
+    }
+    return kOk;
+}
+
 // The one place that knows which parts a package has and in which order.
 int visit_package_parts(const Book &book, PartVisitor &visitor) {
     const ObjectParts objects = plan_object_parts(book);
     PackageInventory inventory;
     inventory.drawing_parts = objects.drawing_parts;
     inventory.chart_parts = objects.chart_parts;
+    inventory.comment_parts = objects.comment_parts;
+    inventory.table_parts = objects.table_parts;
     for (const MediaItem &item : objects.media) inventory.add_image_extension(picture_extension(item.picture->type));
     inventory.thumbnail = !book.settings.thumbnail_path.empty();
     // The thumbnail is read before anything is written, so that a missing file fails the save
@@ -57,7 +83,7 @@ int visit_package_parts(const Book &book, PartVisitor &visitor) {
     if (int rc = put(part_file_name(kPartStyles), write_styles_part(book)); rc != kOk) return rc;
     for (int k = 1; k <= book.sheet_count(); ++k) {
         if (int rc = visitor.worksheet(part_file_name(kPartWorksheet, k), book, k - 1); rc != kOk) return rc;
-        if (int rc = put(part_file_name(kPartWorksheetRels, k), write_worksheet_rels(book, k - 1)); rc != kOk)
+        if (int rc = put(part_file_name(kPartWorksheetRels, k), write_worksheet_rels(book, k - 1, objects)); rc != kOk)
             return rc;
     }
     for (int k = 1; k <= book.sheet_count(); ++k) {
@@ -73,6 +99,7 @@ int visit_package_parts(const Book &book, PartVisitor &visitor) {
         if (int number = objects.chart_of_object[k]; number > 0)
             if (int rc = put(part_file_name(kPartChart, number), chart_part(book, book.drawings[k])); rc != kOk)
                 return rc;
+    if (int rc = visit_annotation_parts(book, objects, put); rc != kOk) return rc;
     for (int k = 1; k <= book.sheet_count(); ++k) {
         const Sheet &sheet = *book.sheets[static_cast<std::size_t>(k - 1)];
         if (int rc = put(part_file_name(kPartPrinterSettings, k), printer_settings_part(sheet)); rc != kOk) return rc;

@@ -11,6 +11,7 @@
 #include "format/serial.h"
 #include "model/address.h"
 #include "support/results.h"
+#include "xlsx_write/annotation_parts.h"
 #include "xlsx_write/part_table.h"
 #include "xlsx_write/password_hash.h"
 #include "support/xml_escape.h"
@@ -657,7 +658,7 @@ void write_object_references(const SheetObjectCounts &counts, const SheetRelatio
     if (counts.background) xml_fill<kPicture>(out, ids.background);
     if (counts.tables > 0) {
         xml_fill<kTablePartsOpen>(out, counts.tables);
-        for (int k = 0; k < counts.tables; ++k) xml_fill<kTablePart>(out, ids.first_table + k);
+        for (int k = 1; k <= counts.tables; ++k) xml_fill<kTablePart>(out, ids.first_table + k);
         out.append(kTablePartsClose);
     }
 }
@@ -841,8 +842,10 @@ int tsx_write_worksheet(const Book &book, int sheet_index, std::string &out, Par
     for (SheetElement which : {SheetElement::kSheetViews, SheetElement::kSheetFormatPr, SheetElement::kCols})
         element(which);
     if (int rc = write_sheet_data(book, sheet, extent, out, sink, piece_bytes); rc != kOk) return rc;
-    for (SheetElement which : {SheetElement::kSheetProtection, SheetElement::kAutoFilter, SheetElement::kMergeCells,
-                               SheetElement::kPageMargins, SheetElement::kPageSetup, SheetElement::kHeaderFooter,
+    for (SheetElement which : {SheetElement::kSheetProtection, SheetElement::kAutoFilter, SheetElement::kMergeCells})
+        if (int rc = element(which); rc != kOk) return rc;
+    write_hyperlinks(book, sheet, sheet_index, ids.first_hyperlink, out);
+    for (SheetElement which : {SheetElement::kPageMargins, SheetElement::kPageSetup, SheetElement::kHeaderFooter,
                                SheetElement::kRowBreaks, SheetElement::kColBreaks})
         if (int rc = element(which); rc != kOk) return rc;
     write_object_references(counts, ids, out);
@@ -857,7 +860,8 @@ std::uint64_t worksheet_part_bound(const Book &book, int sheet_index) {
     // markup stays under 128 (160) bytes, and escaping makes a text byte at most seven ("_xHHHH_").
     constexpr std::uint64_t kFixed = 1u << 20, kPerRow = 160, kPerCell = 128, kPerTextByte = 7;
     std::uint64_t bound = kFixed + sheet->columns.size() * 128 + sheet->merges.size() * 64 +
-                          sheet->settings.row_breaks.size() * 64 + sheet->settings.column_breaks.size() * 64;
+                          sheet->settings.row_breaks.size() * 64 + sheet->settings.column_breaks.size() * 64 +
+                          hyperlinks_bound(book, *sheet, sheet_index);
     for (const Row &row : sheet->rows) {
         bound += kPerRow;
         if (row.attributes) bound += row.attributes->extra.size();

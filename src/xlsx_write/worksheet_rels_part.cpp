@@ -1,6 +1,8 @@
 // The relationship part of a worksheet (xl/worksheets/_rels/sheet<n>.xml.rels) and the ids it
 // gives the sheet's objects, which the worksheet part's r:id attributes use.
 
+#include "xlsx_write/annotation_parts.h"
+#include "xlsx_write/object_parts.h"
 #include "xlsx_write/part_table.h"
 #include "xlsx_write/worksheet_part.h"
 #include "xlsx_write/xml_writer.h"
@@ -12,6 +14,16 @@ constexpr XmlTemplate kPrinterSettingsRel{
     "<Relationship Id=\"rId{id}\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
     "printerSettings\" Target=\"../printerSettings/printerSettings{sheet}.bin\"/>"};
 
+constexpr XmlTemplate kCommentsRel{
+    "<Relationship Id=\"rId{id}\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+    "comments\" Target=\"../comments{number}.xml\" />"};
+constexpr XmlTemplate kVmlDrawingRel{
+    "<Relationship Id=\"rId{id}\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+    "vmlDrawing\" Target=\"../drawings/vmlDrawing{number}.vml\"/>"};
+constexpr XmlTemplate kTableRel{
+    "<Relationship Id=\"rId{id}\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+    "table\" Target=\"../tables/table{number}.xml\"/>"};
+
 }  // namespace
 
 SheetObjectCounts sheet_object_counts(const Book &book, int sheet_index) {
@@ -21,7 +33,11 @@ SheetObjectCounts sheet_object_counts(const Book &book, int sheet_index) {
         if (object.kind == DrawingKind::kBackground) counts.background = true;
         else counts.drawing = true;
     }
-    // Hyperlinks, comments and tables are counted here once their writers keep them.
+    const Sheet *sheet = book.sheet(sheet_index);
+    if (!sheet) return counts;
+    counts.external_hyperlinks = external_hyperlink_count(*sheet);
+    counts.comments = !sheet->annotations.comments.empty();
+    counts.tables = static_cast<int>(sheet->annotations.tables.size());
     return counts;
 }
 
@@ -47,12 +63,27 @@ SheetRelationshipIds sheet_relationship_ids(const SheetObjectCounts &counts) {
     return ids;
 }
 
-std::string write_worksheet_rels(const Book &book, int sheet_index) {
+std::string write_worksheet_rels(const Book &book, int sheet_index, const ObjectParts &objects) {
     const SheetRelationshipIds ids = sheet_relationship_ids(sheet_object_counts(book, sheet_index));
+    const Sheet *sheet = book.sheet(sheet_index);
     std::string out(kRelationshipsHead);
+    if (sheet) write_hyperlink_relationships(*sheet, ids.first_hyperlink, out);
     xml_fill<kPrinterSettingsRel>(out, ids.printer_settings, sheet_index + 1);
+    if (sheet_index >= 0 && static_cast<std::size_t>(sheet_index) < objects.sheets.size()) {
+        const SheetObjectParts &parts = objects.sheets[static_cast<std::size_t>(sheet_index)];
+        if (ids.comments > 0) {
+            xml_fill<kCommentsRel>(out, ids.comments, parts.comments);
+            xml_fill<kVmlDrawingRel>(out, ids.vml_drawing, parts.vml_drawing);
+        }
+        for (std::size_t k = 0; k < parts.tables.size() && ids.first_table > 0; ++k)
+            xml_fill<kTableRel>(out, ids.first_table + static_cast<int>(k) + 1, parts.tables[k]);
+    }
     out.append(kRelationshipsTail);
     return out;
+}
+
+std::string write_worksheet_rels(const Book &book, int sheet_index) {
+    return write_worksheet_rels(book, sheet_index, plan_object_parts(book));
 }
 
 }  // namespace tabsmith
