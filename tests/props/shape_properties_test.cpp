@@ -212,6 +212,11 @@ TEST_F(ShapeStatements, ShapeCellsTuneTheirShapeOtherCellsTheNextShape) {
     EXPECT_EQ(shape_kinds()[last().kind].preset, "cloud");
     EXPECT_EQ(last().width, 96);
     EXPECT_TRUE(store().shape_settings == ShapeSettings{});
+    // Without a cell there is nowhere to place a shape, and nothing to tune but the settings.
+    EXPECT_EQ(put("AUTOSHAPE=RECT"), -3);
+    EXPECT_EQ(message(), "TXLS-02600 オートシェイプ(AUTOSHAPE)の指定内容が不正です(\"RECT\")。");
+    ASSERT_EQ(put("AUTOSHAPE.HEIGHT=12"), 0) << message();
+    EXPECT_EQ(store().shape_settings.height, 12);
     ASSERT_EQ(put("D4.AUTOSHAPE.TYPE=MOON C3.AUTOSHAPE.RESET=FALSE"), 0);
     EXPECT_EQ(shape_kinds()[store().shape_settings.kind].preset, "moon");
     EXPECT_EQ(drawings().size(), 4u);
