@@ -13,6 +13,12 @@ namespace {
 constexpr XmlTemplate kPrinterSettingsRel{
     "<Relationship Id=\"rId{id}\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
     "printerSettings\" Target=\"../printerSettings/printerSettings{sheet}.bin\"/>"};
+constexpr XmlTemplate kBackgroundRel{
+    "<Relationship Id=\"rId{id}\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+    "image\" Target=\"../media/image{number}.{extension}\" />"};
+constexpr XmlTemplate kDrawingRel{
+    "<Relationship Id=\"rId{id}\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+    "drawing\" Target=\"../drawings/drawing{number}.xml\"/>"};
 
 constexpr XmlTemplate kCommentsRel{
     "<Relationship Id=\"rId{id}\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
@@ -30,6 +36,9 @@ SheetObjectCounts sheet_object_counts(const Book &book, int sheet_index) {
     SheetObjectCounts counts;
     for (const DrawingObject &object : book.drawings) {
         if (object.sheet != sheet_index) continue;
+        // A background whose picture the package cannot hold has no media part to refer to.
+        if (object.kind == DrawingKind::kBackground && (!object.picture || picture_extension(object.picture->type).empty()))
+            continue;
         if (object.kind == DrawingKind::kBackground) counts.background = true;
         else counts.drawing = true;
     }
@@ -63,21 +72,30 @@ SheetRelationshipIds sheet_relationship_ids(const SheetObjectCounts &counts) {
     return ids;
 }
 
-std::string write_worksheet_rels(const Book &book, int sheet_index, const ObjectParts &objects) {
+std::string write_worksheet_rels(const Book &book, int sheet_index, const ObjectParts &parts) {
     const SheetRelationshipIds ids = sheet_relationship_ids(sheet_object_counts(book, sheet_index));
     const Sheet *sheet = book.sheet(sheet_index);
+    const SheetObjectParts objects =
+        sheet_index >= 0 && static_cast<std::size_t>(sheet_index) < parts.sheets.size()
+            ? parts.sheets[static_cast<std::size_t>(sheet_index)]
+            : SheetObjectParts{};
     std::string out(kRelationshipsHead);
     if (sheet) write_hyperlink_relationships(*sheet, ids.first_hyperlink, out);
     xml_fill<kPrinterSettingsRel>(out, ids.printer_settings, sheet_index + 1);
-    if (sheet_index >= 0 && static_cast<std::size_t>(sheet_index) < objects.sheets.size()) {
-        const SheetObjectParts &parts = objects.sheets[static_cast<std::size_t>(sheet_index)];
-        if (ids.comments > 0) {
-            xml_fill<kCommentsRel>(out, ids.comments, parts.comments);
-            xml_fill<kVmlDrawingRel>(out, ids.vml_drawing, parts.vml_drawing);
-        }
-        for (std::size_t k = 0; k < parts.tables.size() && ids.first_table > 0; ++k)
-            xml_fill<kTableRel>(out, ids.first_table + static_cast<int>(k) + 1, parts.tables[k]);
+    if (ids.background > 0 && objects.background_media > 0) {
+        for (const MediaItem &item : parts.media)
+            if (item.number == objects.background_media) {
+                xml_fill<kBackgroundRel>(out, ids.background, item.number, picture_extension(item.picture->type));
+                break;
+            }
     }
+    if (ids.drawing > 0 && objects.drawing > 0) xml_fill<kDrawingRel>(out, ids.drawing, objects.drawing);
+    if (ids.comments > 0) {
+        xml_fill<kCommentsRel>(out, ids.comments, objects.comments);
+        xml_fill<kVmlDrawingRel>(out, ids.vml_drawing, objects.vml_drawing);
+    }
+    for (std::size_t k = 0; k < objects.tables.size() && ids.first_table > 0; ++k)
+        xml_fill<kTableRel>(out, ids.first_table + static_cast<int>(k) + 1, objects.tables[k]);
     out.append(kRelationshipsTail);
     return out;
 }
