@@ -24,10 +24,6 @@ int TXLS_sheet_hyperlink(XLS_BOOK *book, const char *, const char *, const char 
 int TXLS_external_hyperlink(XLS_BOOK *book, const char *, const char *) {
     return not_yet(book, "TXLS_external_hyperlink()");
 }
-int TXLS_put_image_memory(XLS_BOOK *book, const char *, int, const void *, long, int, int, double, double, double,
-                          const char *) {
-    return not_yet(book, "TXLS_put_image_memory()");
-}
 int TXLS_write_row(XLS_BOOK *book, int) { return not_yet(book, "TXLS_write_row()"); }
 
 }  // extern "C"

@@ -61,7 +61,7 @@ TEST_F(Statements, RefusedStatementsAndTheirMessages) {
         {std::string(kScanMaxOptions, 'n') + "=1", -3, "-"},
         // Later subsystems answer with an internal error naming the statement.
         {"A1.COMMENT=hello", -1, internal + "A1.COMMENT\")。"}, {"B2:C3.CHART=LINE", -1, internal + "B2:C3.CHART\")。"},
-        {"A1.IMAGE=picture.png", -1, internal + "A1.IMAGE\")。"},
+        {"A1.IMAGE=/no/such/picture.png", -3, "TXLS-03102 イメージファイルオープンエラー(\"/no/such/picture.png\")。"},
         {"A1.HYPERLINK=http://example.com", -1, internal + "A1.HYPERLINK\")。"},
         {"A1:E1.SPARKLINE=F1", -1, internal + "A1:E1.SPARKLINE\")。"},
         {"A1:C4.TABLE_FORMAT=Light1", -1, internal + "A1:C4.TABLE_FORMAT\")。"},
