@@ -157,6 +157,71 @@ def charset():
         write("fuzz_charset", name, data)
 
 
+# The picture target's first byte picks the type its input is measured as: 201 + byte % 7.
+PICTURE_TYPES = {"bmp": 0, "jpeg": 1, "png": 2, "gif": 3, "tiff": 4, "emf": 5, "wmf": 6}
+
+
+def emf_picture(width, height):
+    """An enhanced metafile of a header (frame in 0.01 mm at 96 pixels an inch) and an end record."""
+    import struct
+    frame = (0, 0, width * 2540 // 96, height * 2540 // 96)
+    header = struct.pack("<II4i4i4sIIIHHIII2i2i", 1, 88, 0, 0, width - 1, height - 1, *frame, b" EMF", 0x10000,
+                         108, 2, 1, 0, 0, 0, 0, 1920, 1080, 508, 286)
+    return header + struct.pack("<5I", 14, 20, 0, 16, 20)
+
+
+def wmf_picture(width, height, placeable=True):
+    """A metafile with a window extent; the placeable header gives it a size at 96 units an inch."""
+    import struct
+    records = struct.pack("<IHhh", 5, 0x020B, 0, 0) + struct.pack("<IHhh", 5, 0x020C, height, width)
+    records += struct.pack("<IH", 3, 0)
+    body = struct.pack("<HHHIHIH", 1, 9, 0x0300, (18 + len(records)) // 2, 0, 5, 0) + records
+    if not placeable:
+        return body
+    head = struct.pack("<IHhhhhHI", 0x9AC6CDD7, 0, 0, 0, width, height, 96, 0)
+    checksum = 0
+    for k in range(0, 20, 2):
+        checksum ^= struct.unpack_from("<H", head, k)[0]
+    return head + struct.pack("<H", checksum) + body
+
+
+def picture_size():
+    from PIL import Image
+    picture = Image.new("RGB", (23, 17), (200, 120, 40))
+    for kind, pil_format, options in [("bmp", "BMP", {}), ("jpeg", "JPEG", {}),
+                                      ("jpeg_progressive", "JPEG", {"progressive": True}), ("png", "PNG", {}),
+                                      ("gif", "GIF", {}), ("tiff", "TIFF", {}),
+                                      ("tiff_big_endian", "TIFF", {})]:
+        buffer = io.BytesIO()
+        picture.save(buffer, pil_format, **options)
+        data = buffer.getvalue()
+        if kind == "tiff_big_endian":
+            data = tiff_to_big_endian(data)  # PIL writes little-endian only
+        write("fuzz_picture_size", kind, bytes([PICTURE_TYPES[kind.split("_")[0]]]) + data)
+    write("fuzz_picture_size", "emf", bytes([PICTURE_TYPES["emf"]]) + emf_picture(23, 17))
+    write("fuzz_picture_size", "wmf", bytes([PICTURE_TYPES["wmf"]]) + wmf_picture(23, 17))
+    write("fuzz_picture_size", "wmf_plain", bytes([PICTURE_TYPES["wmf"]]) + wmf_picture(23, 17, placeable=False))
+
+
+def tiff_to_big_endian(data):
+    """The header and first directory of a little-endian TIFF rewritten big-endian (enough for a
+    seed: the size fields are what the target reads)."""
+    import struct
+    offset = struct.unpack_from("<I", data, 4)[0]
+    count = struct.unpack_from("<H", data, offset)[0]
+    out = bytearray(b"MM\x00*" + struct.pack(">I", offset) + data[8:])
+    struct.pack_into(">H", out, offset, count)
+    for k in range(count):
+        at = offset + 2 + 12 * k
+        tag, kind, n = struct.unpack_from("<HHI", data, at)
+        out[at:at + 8] = struct.pack(">HHI", tag, kind, n)
+        if kind == 3 and n == 1:
+            out[at + 8:at + 12] = struct.pack(">HH", struct.unpack_from("<H", data, at + 8)[0], 0)
+        elif n == 1 or kind == 4:
+            out[at + 8:at + 12] = struct.pack(">I", struct.unpack_from("<I", data, at + 8)[0])
+    return bytes(out)
+
+
 # Targets whose seeds are real files copied in by hand (small workbooks of the shared corpus),
 # not made here: this script leaves them alone.
 COPIED = {"fuzz_compound_file", "fuzz_open_xlsx", "fuzz_open_xls"}
@@ -221,6 +286,7 @@ def main():
     statement_file()
     charset()
     zip_reader()
+    picture_size()
 
 
 if __name__ == "__main__":

@@ -18,7 +18,7 @@ shift 2
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_open_options fuzz_statements fuzz_csv fuzz_statement_file fuzz_charset
                                      fuzz_compound_file fuzz_zip_reader fuzz_open_xlsx
-                                     fuzz_open_xls)
+                                     fuzz_open_xls fuzz_picture_size)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tabsmith-fuzz-run.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -44,10 +44,10 @@ for target in "${targets[@]}"; do
   mkdir -p "$artifacts"
   options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
            -artifact_prefix="$artifacts/")
-  # The character-set, compound-file and zip targets read raw bytes or archives: the statement
-  # words would only dilute their mutations.
+  # The character-set, compound-file, picture and zip targets read raw bytes or archives: the
+  # statement words would only dilute their mutations.
   case $target in
-    fuzz_charset | fuzz_compound_file | fuzz_open_xls) ;;
+    fuzz_charset | fuzz_compound_file | fuzz_open_xls | fuzz_picture_size) ;;
     fuzz_zip_reader | fuzz_open_xlsx) options+=(-dict="$fuzz_dir/zip.dict") ;;
     *) options+=(-dict="$fuzz_dir/statements.dict") ;;
   esac

@@ -18,10 +18,6 @@ int not_yet(XLS_BOOK *record, const char *name) {
 
 extern "C" {
 
-int TXLS_put_image_memory(XLS_BOOK *book, const char *, int, const void *, long, int, int, double, double, double,
-                          const char *) {
-    return not_yet(book, "TXLS_put_image_memory()");
-}
 int TXLS_write_row(XLS_BOOK *book, int) { return not_yet(book, "TXLS_write_row()"); }
 
 }  // extern "C"

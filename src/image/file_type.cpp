@@ -107,6 +107,30 @@ int check_encrypted_package(std::string bytes) {
     return index >= 0 && compound.entries()[index].type == kCompoundStream ? 0 : kFail;
 }
 
+// The table search over the first bytes `head`: with `name_decides` the name's extension must
+// match too. `whole` gives the entire file for the encrypted-package check.
+template <typename WholeFile>
+int match_signatures(std::string_view head, std::string_view name, bool name_decides, WholeFile &&whole, int &type) {
+    if (head.size() < kProbeLength) return 0;
+    head = head.substr(0, kProbeLength);
+    for (const Signature &entry : kSignatures) {
+        if (entry.bytes.empty()) {
+            if (!name_decides || !has_extension(name, entry.extension)) continue;
+        } else {
+            if (!head.starts_with(entry.bytes)) continue;
+            if (name_decides && !has_extension(name, entry.extension)) continue;
+        }
+        if (is_encrypted_package_type(entry.type)) {
+            std::string bytes;
+            if (int rc = whole(bytes)) return rc;
+            if (int rc = check_encrypted_package(std::move(bytes))) return rc;
+        }
+        type = entry.type;
+        return 0;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int probe_file_type(int mode, std::string_view source, int &type) {
@@ -130,32 +154,25 @@ int probe_file_type(int mode, std::string_view source, int &type) {
         head = std::string_view(buffer, std::fread(buffer, 1, sizeof buffer, disk.get()));
         name = source;
     }
-    if (head.size() < kProbeLength) return 0;
-    head = head.substr(0, kProbeLength);
+    // Only a name can say "xlsx" rather than "xls", so the bytes mode never reads the whole file.
+    auto whole = [&](std::string &out) -> int {
+        if (memory) {
+            out.assign(mdata(memory));
+            return 0;
+        }
+        if (!disk) return kFail;
+        return read_whole(disk.get(), out);
+    };
+    return match_signatures(head, name, mode != kProbeBytes, whole, type);
+}
 
-    for (const Signature &entry : kSignatures) {
-        if (entry.bytes.empty()) {
-            if (mode == kProbeBytes || !has_extension(name, entry.extension)) continue;
-        } else {
-            if (!head.starts_with(entry.bytes)) continue;
-            if (mode != kProbeBytes && !has_extension(name, entry.extension)) continue;
-        }
-        if (is_encrypted_package_type(entry.type)) {
-            std::string whole;
-            // Only a name can say "xlsx" rather than "xls", so the bytes mode never gets here.
-            if (memory) {
-                whole.assign(mdata(memory));
-            } else if (!disk) {
-                return kFail;
-            } else if (int rc = read_whole(disk.get(), whole)) {
-                return rc;
-            }
-            if (int rc = check_encrypted_package(std::move(whole))) return rc;
-        }
-        type = entry.type;
+int probe_named_bytes(std::string_view bytes, std::string_view name, int &type) {
+    type = kFileTypeUnknown;
+    auto whole = [&](std::string &out) -> int {
+        out.assign(bytes);
         return 0;
-    }
-    return 0;
+    };
+    return match_signatures(bytes, name, true, whole, type);
 }
 
 }  // namespace tabsmith

@@ -56,4 +56,8 @@ constexpr int kFileTypeExe = 900;
 // encrypted-package check fails (type -1); kNoMemory.
 int probe_file_type(int mode, std::string_view source, int &type);
 
+// The same probe (signature and extension) over a whole file already read into memory, named
+// `name`: for callers that read a file once and use its bytes for more than the probe.
+int probe_named_bytes(std::string_view bytes, std::string_view name, int &type);
+
 }  // namespace tabsmith

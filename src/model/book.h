@@ -227,6 +227,7 @@ struct Book {
     std::vector<DrawingObject> drawings;      // pictures, charts, shapes, backgrounds in creation order
     ChartSettings chart_settings;             // what the next chart statement copies
     ShapeSettings shape_settings;             // what the next shape statement copies
+    PictureFileCache picture_files;           // pictures read by path, shared by the cells showing them
 
     int sheet_count() const { return static_cast<int>(sheets.size()); }
     Sheet *sheet(int index) {

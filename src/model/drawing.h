@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "model/chart.h"
 #include "model/shape.h"
@@ -27,6 +28,10 @@ struct PictureData {
     std::string bytes;
     std::string source;          // the path it was read from; "" for pictures handed over in memory
 };
+
+// The pictures read from files so far, by path: a path placed at many cells is read once and
+// its record shared. Entries whose record no object holds any more have expired.
+using PictureFileCache = std::unordered_map<std::string, std::weak_ptr<const PictureData>>;
 
 struct DrawingObject {
     DrawingKind kind = DrawingKind::kPicture;

@@ -12,6 +12,7 @@
 #include "model/address.h"
 #include "props/cell_format.h"
 #include "props/colour.h"
+#include "props/picture_properties.h"
 #include "support/charset.h"
 #include "support/files.h"
 
@@ -337,9 +338,6 @@ int apply_to_sheet(Book &book, Sheet &sheet, int id, std::string_view value) {
     case kPropSheetFrozenTop: return apply_frozen(book, sheet, value, FrozenPane::kFirstRow);
     case kPropSheetFrozenLeft: return apply_frozen(book, sheet, value, FrozenPane::kFirstColumn);
     case kPropSheetFrozenSplit: return apply_frozen_split(book, sheet, value);
-    case kPropSheetBackgroundPath:
-        if (value.size() > kBookPathBytes) return book.err.raise(kBadArgument, Msg::k00005);
-        return book.err.raise(kFail, Msg::k03600, "SHEET.BACKGROUND.PATH");
     case kPropSheetScrollRow: return apply_scroll_row(book, sheet, value);
     case kPropSheetTabColor: return apply_tab_colour(book, sheet, value);
     case kPropPaperSize: return apply_paper_size(sheet, value);
@@ -426,8 +424,10 @@ int apply_sheet_property(Book &book, int id, const PropertyTarget &target, std::
         return 0;
     default: break;
     }
-    Sheet *sheet = book.sheet(target.sheet >= 0 ? target.sheet : book.current_sheet);
+    const int sheet_index = target.sheet >= 0 ? target.sheet : book.current_sheet;
+    Sheet *sheet = book.sheet(sheet_index);
     if (!sheet) return book.err.raise(kFail, Msg::k03600, "apply_sheet_property() sheet");
+    if (id == kPropSheetBackgroundPath) return place_sheet_background(book, sheet_index, value);
     return apply_to_sheet(book, *sheet, id, value);
 }
 

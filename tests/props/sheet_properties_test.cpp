@@ -74,7 +74,7 @@ TEST_F(SheetProps, BookSettings) {
         {kPropSheetOrder, "正", 0, "", [&] { return !b().settings.descending_order; }},
         {kPropSheetOrder, "UP", -3, kKeyword + "UP\")。", {}},
         {kPropTemplate, "base.xlsx", -1, "TXLS-03600 内部処理エラー(\"TEMPLATE: the book has sheets already\")。", {}},
-        {kPropSheetBackgroundPath, "bg.png", -1, "TXLS-03600 内部処理エラー(\"SHEET.BACKGROUND.PATH\")。", {}},
+        {kPropSheetBackgroundPath, "/no/such/bg.png", -3, "TXLS-03102 イメージファイルオープンエラー(\"/no/such/bg.png\")。", {}},
         {kPropSheetBackgroundPath, std::string(257, 'p'), -3, "-", {}},
         {kPropBookThumbnailPath, std::string(257, 'p'), -3, "TXLS-00005 ファイル名が長すぎます。", {}},
         {kPropBookThumbnailPath, "/no/such/thumb.jpg", -3,

@@ -60,8 +60,7 @@ TEST_F(Statements, RefusedStatementsAndTheirMessages) {
          "TXLS-02210 キーワードが長すぎます(\"" + std::string(64, 'n') + "\")。最大長は(6000)バイトです。"},
         {std::string(kScanMaxOptions, 'n') + "=1", -3, "-"},
         // Later subsystems answer with an internal error naming the statement.
-        {"B2:C3.CHART=LINE", -1, internal + "B2:C3.CHART\")。"},
-        {"A1.IMAGE=picture.png", -1, internal + "A1.IMAGE\")。"},
+        {"A1.IMAGE=/no/such/picture.png", -3, "TXLS-03102 イメージファイルオープンエラー(\"/no/such/picture.png\")。"},
         {"A1:E1.SPARKLINE=F1", -1, internal + "A1:E1.SPARKLINE\")。"},
     };
     for (const Case &c : cases) {
