@@ -317,11 +317,17 @@ Record record_of(const ChartObject &chart, const ChartSeries &s) {
     return r;
 }
 
+// Element text, so quotes stay as they are; a quote inside the sheet name is doubled.
 void append_sheet_prefix(std::string &out, std::string_view sheet) {
     out += '\'';
     for (char c : sheet) {
-        if (c == '\'') out += '\'';
-        out += c;
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '\'': out += "''"; break;
+        default: out += c;
+        }
     }
     out += "'!";
 }
@@ -332,7 +338,7 @@ void append_absolute(std::string &out, int row, int column) {
     out += name;
 }
 
-// "'Sheet'!$B$3:$B$6" for `count` cells of a record from cell `from`; one cell without the colon.
+// "'Sheet'!$B$3:$B$6" (escaped for element text) for `count` cells of a record from cell `from`; one cell without the colon.
 std::string record_reference(std::string_view sheet, const Record &r, int from, int count) {
     std::string out;
     append_sheet_prefix(out, sheet);
@@ -493,7 +499,7 @@ private:
         auto point = [&](std::string &o) {
             if (!text.empty()) xml_fill<kPoint>(o, 0, XmlText{text});
         };
-        xml_fill<kSeriesName>(out_, XmlText{ref}, point);
+        xml_fill<kSeriesName>(out_, std::string_view(ref), point);
     }
 
     void write_categories(std::string_view role, int from, int count) {
@@ -521,7 +527,7 @@ private:
                     if (!text.empty()) xml_fill<kPoint>(o, k, XmlText{text});
                 }
             };
-            xml_fill<kStrRef>(out_, role, XmlText{ref}, count, points);
+            xml_fill<kStrRef>(out_, role, std::string_view(ref), count, points);
             return;
         }
         date_categories_ = all_dates;
@@ -543,7 +549,7 @@ private:
             for (std::size_t k = 0; k < cells.size(); ++k)
                 if (cells[k].kind == ValueKind::kNumber) xml_fill<kPoint>(o, k, Shortest{cells[k].number});
         };
-        xml_fill<kNumRef>(out_, role, XmlText{ref}, format, cells.size(), points);
+        xml_fill<kNumRef>(out_, role, std::string_view(ref), format, cells.size(), points);
     }
 
     void write_axes() {
