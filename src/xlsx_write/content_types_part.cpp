@@ -1,6 +1,8 @@
 // The content types part ([Content_Types].xml): a Default entry per file extension and an
 // Override per part the package holds, in the order spreadsheet programs write them.
 
+#include <utility>
+
 #include "xlsx_write/book_parts.h"
 #include "xlsx_write/part_table.h"
 #include "xlsx_write/object_parts.h"
@@ -36,7 +38,7 @@ constexpr XmlTemplate kDrawingOverride{
     "<Override PartName=\"/xl/drawings/drawing{number}.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.drawing+xml\"/>"};
 constexpr XmlTemplate kWorksheetOverride{
     "<Override PartName=\"/xl/worksheets/sheet{number}.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"};
-constexpr XmlTemplate kImageDefault{"<Default Extension=\"{extension}\" ContentType=\"image/{extension}\"/>"};
+constexpr XmlTemplate kImageDefault{"<Default Extension=\"{extension}\" ContentType=\"{content_type}\"/>"};
 constexpr std::string_view kThumbnailExtension = "jpeg";
 
 // One Override for each of `count` numbered parts of a kind.
@@ -45,11 +47,24 @@ void append_overrides(std::string &out, int count) {
     for (int k = 1; k <= count; ++k) xml_fill<Override>(out, k);
 }
 
+// The media type of a picture extension; the metafiles have only the unregistered names every
+// spreadsheet program uses.
+std::string_view image_content_type(std::string_view extension) {
+    static constexpr std::pair<std::string_view, std::string_view> kTypes[] = {
+        {"png", "image/png"}, {"jpeg", "image/jpeg"}, {"jpg", "image/jpeg"}, {"gif", "image/gif"},
+        {"bmp", "image/bmp"}, {"tiff", "image/tiff"}, {"tif", "image/tiff"}, {"emf", "image/x-emf"},
+        {"wmf", "image/x-wmf"},
+    };
+    for (const auto &[known, type] : kTypes)
+        if (known == extension) return type;
+    return "application/octet-stream";
+}
+
 }  // namespace
 
 void PackageInventory::add_image_extension(std::string_view extension) {
     std::string entry;
-    xml_fill<kImageDefault>(entry, extension);
+    xml_fill<kImageDefault>(entry, extension, image_content_type(extension));
     if (image_extensions.find(entry) == std::string::npos) image_extensions += entry;
 }
 
@@ -58,7 +73,7 @@ std::string content_types_part(const Book &book, const PackageInventory &invento
     out += kContentTypesRoot;
     out += inventory.image_extensions;
     if (inventory.thumbnail && inventory.image_extensions.find("\"jpeg\"") == std::string::npos)
-        xml_fill<kImageDefault>(out, kThumbnailExtension);
+        xml_fill<kImageDefault>(out, kThumbnailExtension, image_content_type(kThumbnailExtension));
     append_overrides<kCommentsOverride>(out, inventory.comment_parts);
     if (inventory.comment_parts > 0) out += kVmlDefault;
     append_overrides<kTableOverride>(out, inventory.table_parts);

@@ -57,7 +57,7 @@ int visit_package_parts(const Book &book, PartVisitor &visitor) {
     if (int rc = put(part_file_name(kPartStyles), write_styles_part(book)); rc != kOk) return rc;
     for (int k = 1; k <= book.sheet_count(); ++k) {
         if (int rc = visitor.worksheet(part_file_name(kPartWorksheet, k), book, k - 1); rc != kOk) return rc;
-        if (int rc = put(part_file_name(kPartWorksheetRels, k), write_worksheet_rels(book, k - 1)); rc != kOk)
+        if (int rc = put(part_file_name(kPartWorksheetRels, k), write_worksheet_rels(book, k - 1, objects)); rc != kOk)
             return rc;
     }
     for (int k = 1; k <= book.sheet_count(); ++k) {

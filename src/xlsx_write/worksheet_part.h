@@ -115,7 +115,11 @@ void write_page_setup(const PageSetup &page, int printer_settings_id, std::strin
 // Returns kOk.
 int tsx_write_header_footer(const Sheet &sheet, std::span<const FontRecord> fonts, std::string &out);
 
-// The text of xl/worksheets/_rels/sheet<n>.xml.rels for sheet `sheet_index` (0-based).
+// The text of xl/worksheets/_rels/sheet<n>.xml.rels for sheet `sheet_index` (0-based). The
+// background picture and drawing take their part numbers from `parts` (the save's plan); the
+// shorter form makes that plan itself.
+struct ObjectParts;
 std::string write_worksheet_rels(const Book &book, int sheet_index);
+std::string write_worksheet_rels(const Book &book, int sheet_index, const ObjectParts &parts);
 
 }  // namespace tabsmith
