@@ -30,10 +30,12 @@ constexpr std::string_view kChartHead =
 // The plain style element: a markup-compatibility wrapper around it is no part of the chart
 // schema, and every program reads the plain form.
 constexpr XmlTemplate kStyle{"<c:style val=\"{style}\"/><c:chart>"};
+// The title's paragraph ends with its run: an end-of-paragraph mark after it says nothing and is
+// more than some readers take.
 constexpr XmlTemplate kTitle{
     "<c:title><c:tx><c:rich><a:bodyPr/><a:lstStyle/><a:p><a:pPr><a:defRPr/></a:pPr>"
     "<a:r><a:rPr lang=\"ja-JP\" altLang=\"en-US\" sz=\"{size}\"/><a:t>{text}</a:t></a:r>"
-    "<a:endParaRPr lang=\"en-US\" altLang=\"en-US\"/></a:p></c:rich></c:tx><c:layout/><c:overlay val=\"0\"/></c:title>"};
+    "</a:p></c:rich></c:tx><c:layout/><c:overlay val=\"0\"/></c:title>"};
 constexpr XmlTemplate kView3d{
     "<c:view3D><c:rotX val=\"{x}\"/><c:rotY val=\"{y}\"/><c:depthPercent val=\"{depth}\"/><c:rAngAx val=\"1\"/></c:view3D>"};
 constexpr XmlTemplate kView3dPerspective{

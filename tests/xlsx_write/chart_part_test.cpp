@@ -162,7 +162,7 @@ TEST_F(ChartPart, StackedHorizontalBarWithSeriesLinesAndSettings) {
               kHead + "<c:style val=\"12\"/><c:chart>" +
                   "<c:title><c:tx><c:rich><a:bodyPr/><a:lstStyle/><a:p><a:pPr><a:defRPr/></a:pPr><a:r>"
                   "<a:rPr lang=\"ja-JP\" altLang=\"en-US\" sz=\"1800\"/><a:t>Q1 &lt;North &amp; South&gt;</a:t></a:r>"
-                  "<a:endParaRPr lang=\"en-US\" altLang=\"en-US\"/></a:p></c:rich></c:tx><c:layout/><c:overlay val=\"0\"/>"
+                  "</a:p></c:rich></c:tx><c:layout/><c:overlay val=\"0\"/>"
                   "</c:title>" +
                   kPlotArea + "<c:barChart><c:barDir val=\"bar\"/><c:grouping val=\"stacked\"/><c:varyColors val=\"0\"/>" +
                   kNorth + months("cat") + north() + kEnd + kSouth + months("cat") + south() + kEnd + labels() +
