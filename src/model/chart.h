@@ -73,7 +73,7 @@ struct ChartSettings {
     ChartBackground background = ChartBackground::kNone;
     Rgb back_colour{255, 255, 255};
     Rgb gradient_colour1{255, 255, 255};
-    Rgb gradient_colour2{0x4F, 0x81, 0xBD};
+    Rgb gradient_colour2{0xB9, 0xCD, 0xE5};
     int rotate_x = 15;
     int rotate_y = 25;
     int depth = 100;
