@@ -8,6 +8,14 @@
 
 namespace tabsmith {
 
+// Where a chart's frame lies: from the top-left corner of (row1, column1) to the top-left corner
+// of (row2, column2), 0-based. A LOCATION range is covered whole; without one the chart stands
+// beside its source range.
+struct ChartAnchor {
+    int row1 = 0, column1 = 0, row2 = 0, column2 = 0;
+};
+ChartAnchor chart_anchor(const Book &book, const ChartObject &chart);
+
 // The whole chart part of a chart object.
 std::string chart_part(const Book &book, const DrawingObject &chart);
 
