@@ -28,6 +28,5 @@ int TXLS_put_image_memory(XLS_BOOK *book, const char *, int, const void *, long,
                           const char *) {
     return not_yet(book, "TXLS_put_image_memory()");
 }
-int TXLS_write_row(XLS_BOOK *book, int) { return not_yet(book, "TXLS_write_row()"); }
 
 }  // extern "C"

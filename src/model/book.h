@@ -15,6 +15,8 @@
 #include "model/shared_strings.h"
 #include "model/package_source.h"
 #include "model/drawing.h"
+#include "model/sparkline.h"
+#include "model/streamed_rows.h"
 
 namespace tabsmith {
 
@@ -178,6 +180,8 @@ struct Sheet {
     int data_column = 0;                    // data-source column counter ($CLMNUM), 0 = not set
     SheetSettings settings;
     std::unique_ptr<SheetSource> source;    // the package's XML of a sheet read from a file
+    std::vector<Sparkline> sparklines;      // in creation order, one sparkline group each
+    std::unique_ptr<SheetRowFile> row_file; // the rows TXLS_write_row took out of this sheet
 };
 
 struct Variable {
@@ -225,6 +229,9 @@ struct Book {
     std::vector<DrawingObject> drawings;      // pictures, charts, shapes, backgrounds in creation order
     ChartSettings chart_settings;             // what the next chart statement copies
     ShapeSettings shape_settings;             // what the next shape statement copies
+
+    int stream_after = 0;                     // rows above this one may be streamed; 0 = never
+    std::unique_ptr<StreamedRows> streamed;   // the rows TXLS_write_row took out of memory
 
     int sheet_count() const { return static_cast<int>(sheets.size()); }
     Sheet *sheet(int index) {
