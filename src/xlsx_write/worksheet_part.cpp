@@ -613,11 +613,17 @@ int write_row(const Book &book, const Sheet &sheet, const Row &shape, const std:
     return kOk;
 }
 
-// Lays the written cells of `from` over `into`, which grows to hold them.
-void overlay_cells(std::vector<Cell> &into, std::vector<Cell> &from, bool copy) {
+// Lays the written cells of `from` over `into`, which grows to hold them: moved out of a
+// record just read, copied from the row in memory.
+void overlay_cells(std::vector<Cell> &into, std::vector<Cell> &&from) {
     if (into.size() < from.size()) into.resize(from.size());
     for (std::size_t c = 0; c < from.size(); ++c)
-        if (written(from[c])) into[c] = copy ? from[c].clone() : std::move(from[c]);
+        if (written(from[c])) into[c] = std::move(from[c]);
+}
+void overlay_cells(std::vector<Cell> &into, const std::vector<Cell> &from) {
+    if (into.size() < from.size()) into.resize(from.size());
+    for (std::size_t c = 0; c < from.size(); ++c)
+        if (written(from[c])) into[c] = from[c].clone();
 }
 
 // The rows in row order: those in memory merged with those streamed out of it. A streamed row
@@ -646,9 +652,9 @@ int write_rows(const Book &book, const Sheet &sheet, const ColumnNames &columns,
             merged.clear();
             for (; next < streamed_count && static_cast<std::size_t>(streamed->entries()[next].row) == at; ++next) {
                 if (streamed->read(next, record) != kOk) return kReadError;
-                overlay_cells(merged, record, false);
+                overlay_cells(merged, std::move(record));
             }
-            overlay_cells(merged, const_cast<std::vector<Cell> &>(row.cells), true);
+            overlay_cells(merged, row.cells);
             cells = &merged;
         }
         if (at < memory_rows) r = at + 1;

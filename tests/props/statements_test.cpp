@@ -63,7 +63,7 @@ TEST_F(Statements, RefusedStatementsAndTheirMessages) {
         {"A1.COMMENT=hello", -1, internal + "A1.COMMENT\")。"}, {"B2:C3.CHART=LINE", -1, internal + "B2:C3.CHART\")。"},
         {"A1.IMAGE=picture.png", -1, internal + "A1.IMAGE\")。"},
         {"A1.HYPERLINK=http://example.com", -1, internal + "A1.HYPERLINK\")。"},
-        {"A1:E1.SPARKLINE=F1", -1, internal + "A1:E1.SPARKLINE\")。"},
+        {"A1:E1.SPARKLINE=F1", -3, "TXLS-02622 スパークライン(SPARKLINE)の指定内容が不正です(\"F1\")。"},
         {"A1:C4.TABLE_FORMAT=Light1", -1, internal + "A1:C4.TABLE_FORMAT\")。"},
     };
     for (const Case &c : cases) {
