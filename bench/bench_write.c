@@ -1,4 +1,6 @@
 /* bench_write.c - W1: 100,000 x 10 cells through TXLS_put_cell into one sheet, saved as .xlsx.
+ * With "W7" the same cells, each row handed out of memory through TXLS_write_row as soon as it
+ * is filled (open option STREAM_AFTER=1: only row 1 stays).
  * With a third argument "W2" also the report look: every 10th row (0-based multiples of 10,
  * i.e. rows 1, 11, 21, ...) bold with a solid DDEBF7 fill and thin borders, and column B with
  * thousands separators and 2 decimals, all through TXLS_put_values statements.
@@ -7,7 +9,7 @@
  * cells take (bytes_per_cell: peak RSS after the last put minus RSS after opening the book and
  * sheet, over the cell count) and the data checksum.
  *
- * usage: bench_write [PATH [ROWS [W1|W2]]] */
+ * usage: bench_write [PATH [ROWS [W1|W2|W7]]] */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -58,6 +60,8 @@ int main(int argc, char **argv) {
     const char *path = argc > 1 ? argv[1] : "bench_w1.xlsx";
     int rows = argc > 2 ? atoi(argv[2]) : BENCH_ROWS_FULL;
     int styled = argc > 3 && strcmp(argv[3], "W2") == 0;
+    int streamed = argc > 3 && strcmp(argv[3], "W7") == 0;
+    const char *label = styled ? "W2" : streamed ? "W7" : "W1";
     static XLS_BOOK book;
     char options[512], cell[16], value[64];
     long long cents = 0, total_cents = 0, strings = 0;
@@ -65,7 +69,8 @@ int main(int argc, char **argv) {
     long base_kib, peak_kib;
     int r, c;
 
-    snprintf(options, sizeof options, "MODE=CREATE CHARSET=UTF8 BOOK=\"%s\"", path);
+    snprintf(options, sizeof options, "MODE=CREATE CHARSET=UTF8 %sBOOK=\"%s\"", streamed ? "STREAM_AFTER=1 " : "",
+             path);
     if (TXLS_open_book(&book, options) != 0 || TXLS_open_sheet(&book, "SHEET_NAME=Sheet1") != 0) {
         fprintf(stderr, "open: %s\n", TXLS_error_mesg(&book));
         return 1;
@@ -83,6 +88,10 @@ int main(int argc, char **argv) {
             }
         }
         if (styled && r % 10 == 0 && style_row(&book, r + 1) != 0) return 1;
+        if (streamed && TXLS_write_row(&book, r + 1) != 0) {
+            fprintf(stderr, "write row %d: %s\n", r + 1, TXLS_error_mesg(&book));
+            return 1;
+        }
     }
     /* Comma style with 2 decimals ("#,##0.00") on the whole of column B. */
     if (styled && TXLS_put_values(&book, "B:B.FORMAT=カンマ小数点以下2") != 0) {
@@ -103,7 +112,7 @@ int main(int argc, char **argv) {
     double per_cell = rows > 0 && base_kib >= 0 && peak_kib >= 0 ? (peak_kib - base_kib) * 1024.0 / (rows * 10.0) : -1;
     printf("tabsmith %s rows=%d put=%.3fs save=%.3fs wall=%.3fs peak_rss=%.1fMiB bytes=%lld bytes_per_cell=%.1f "
            "cents=%lld strings=%lld %s\n",
-           styled ? "W2" : "W1", rows, t1 - t0, t2 - t1, t2 - t0, usage.ru_maxrss / 1024.0, bytes, per_cell,
+           label, rows, t1 - t0, t2 - t1, t2 - t0, usage.ru_maxrss / 1024.0, bytes, per_cell,
            total_cents, strings, bench_checksum_verdict(rows, total_cents, strings));
     return 0;
 }

@@ -3,7 +3,10 @@
  * row (0-based multiples of 10) bold with a solid DDEBF7 fill and thin borders, and column B
  * as "#,##0.00" (the column's format and every cell of it).
  *
- * usage: peer_xlsxwriter [PATH [ROWS [W1|W2]]] */
+ * With "W7" the same cells as W1 in the library's constant_memory mode (each row goes to a
+ * temporary file once the next begins; strings are written inline).
+ *
+ * usage: peer_xlsxwriter [PATH [ROWS [W1|W2|W7]]] */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -34,10 +37,14 @@ int main(int argc, char **argv) {
     const char *path = argc > 1 ? argv[1] : "peer_w1.xlsx";
     int rows = argc > 2 ? atoi(argv[2]) : BENCH_ROWS_FULL;
     int styled = argc > 3 && strcmp(argv[3], "W2") == 0;
+    int constant_memory = argc > 3 && strcmp(argv[3], "W7") == 0;
+    const char *label = styled ? "W2" : constant_memory ? "W7" : "W1";
+    lxw_workbook_options options = {0};
     char value[64];
     long long cents = 0, total_cents = 0, strings = 0;
     double t0 = now();
-    lxw_workbook *workbook = workbook_new(path);
+    options.constant_memory = constant_memory ? LXW_TRUE : LXW_FALSE;
+    lxw_workbook *workbook = workbook_new_opt(path, &options);
     lxw_worksheet *sheet = workbook_add_worksheet(workbook, NULL);
     lxw_format *band = NULL, *band_amount = NULL, *amount = NULL;
     if (styled) {
@@ -67,7 +74,7 @@ int main(int argc, char **argv) {
     getrusage(RUSAGE_SELF, &usage);
     struct stat st;
     printf("libxlsxwriter %s rows=%d wall=%.3fs peak_rss=%.1fMiB bytes=%lld cents=%lld strings=%lld %s\n",
-           styled ? "W2" : "W1", rows, t1 - t0, usage.ru_maxrss / 1024.0,
+           label, rows, t1 - t0, usage.ru_maxrss / 1024.0,
            stat(path, &st) == 0 ? (long long)st.st_size : -1LL, total_cents, strings,
            bench_checksum_verdict(rows, total_cents, strings));
     return 0;

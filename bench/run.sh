@@ -9,6 +9,7 @@
 #   QUICK=1 bash bench/run.sh         smoke test: 1 round of 20,000 rows
 #   ROWS=50000 bash bench/run.sh      other sizes (checksums are checked at 100,000 / 65,000 rows)
 #   W4=0 EXTRAS=0 bash bench/run.sh   skip the .xls workload / the formula and CSV lines
+#   W7=0 bash bench/run.sh            skip the streamed-rows workload
 #
 # See bench/README.md for what the lines mean.
 set -euo pipefail
@@ -172,6 +173,25 @@ if (( have_peer )) && [[ -f $work/w3.xlsx ]]; then
       echo "W6 round $round: the saved copy does not check: $verdict" >>"$notes"
     fi
     rm -f "$work/w6.xlsx"
+  done
+fi
+
+if [[ ${W7:-1} == 1 ]]; then
+  echo "== W7: W1's cells streamed row by row (TXLS_write_row, STREAM_AFTER=1); libxlsxwriter constant_memory alternately"
+  for (( round = 1; round <= rounds; ++round )); do
+    run W7 ours "$round" "$work/w7.xlsx" -- "$bin/bench_write" "$work/w7.xlsx" "$rows" W7
+    # The saved file must read back with W1's checksum (untimed): the streamed rows are in it.
+    verdict=$("$bin/bench_read" "$work/w7.xlsx" W7-check 2>&1 | tail -n 1)
+    if [[ $verdict != *"checksum ok"* && $verdict != *"checksum not checked"* ]]; then
+      awk -F'\t' -v OFS='\t' -v last="$(wc -l <"$results")" 'NR == last { $8 = "MISMATCH" } { print }' "$results" \
+        >"$results.new" && mv "$results.new" "$results"
+      echo "W7 round $round: the saved file does not read back: $verdict" >>"$notes"
+    fi
+    rm -f "$work/w7.xlsx"
+    if (( have_peer )); then
+      run W7 peer "$round" "$work/peer.xlsx" -- "$bin/peer_xlsxwriter" "$work/peer.xlsx" "$rows" W7
+      rm -f "$work/peer.xlsx"
+    fi
   done
 fi
 

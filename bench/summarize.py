@@ -9,7 +9,8 @@ import re
 import statistics
 import sys
 
-PEER_NAMES = {"W1": "libxlsxwriter", "W2": "libxlsxwriter", "W3": "orcus-xlsx", "W4": "xlrd"}
+PEER_NAMES = {"W1": "libxlsxwriter", "W2": "libxlsxwriter", "W3": "orcus-xlsx", "W4": "xlrd",
+              "W7": "lxw const_mem"}
 
 
 def number(text):
@@ -106,6 +107,12 @@ def main():
     if w6["n"] and w1["n"]:
         print("W6 tabsmith: update of the W1 file %.3f s wall, %.1f MiB (medians); W6/W1 (our create) = %.2f (target <= 1.0)"
               % (w6["wall"], w6["rss"], w6["wall"] / w1["wall"]))
+
+    w7, w7_peer = stats(("W7", "ours")), stats(("W7", "peer"))
+    if w7["n"] and w7_peer["n"]:
+        rss, wall = ratio(w7["rss"], w7_peer["rss"]), ratio(w7["wall"], w7_peer["wall"])
+        print("W7 tabsmith streamed rows against constant_memory: rss ratio %s (target <= 3.0), wall ratio %s (target <= 0.5)"
+              % (fmt(rss, ".2f"), fmt(wall, ".2f")))
 
     w5 = stats(("W5", "ours"))
     if w5["n"]:

@@ -411,6 +411,17 @@ PHP_FUNCTION(TXLS_read_file)
     RETURN_LONG(TXLS_read_file(book, options));
 }
 
+/* Row streaming: the threshold comes with the open options (STREAM_AFTER=n). */
+PHP_FUNCTION(TXLS_write_row)
+{
+    char *h, *row;
+    size_t h_len, row_len;
+    XLS_BOOK *book;
+    PARSE("ss", &h, &h_len, &row, &row_len) RETURN_LONG(-3);
+    if (!(book = handle_book(h, h_len))) RETURN_LONG(-3);
+    RETURN_LONG(TXLS_write_row(book, number_of(row)));
+}
+
 /* ---- Cells ------------------------------------------------------------------------------ */
 
 PHP_FUNCTION(TXLS_put_cell)
@@ -580,6 +591,7 @@ static const zend_function_entry tabsmith_functions[] = {
     PHP_FE(TXLS_error_mesg, arginfo_handle)
     PHP_FE(TXLS_save_book_string, arginfo_handle)
     PHP_FE(TXLS_read_file, arginfo_handle_text)
+    PHP_FE(TXLS_write_row, arginfo_handle_text)
     PHP_FE_END
 };
 

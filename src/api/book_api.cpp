@@ -101,6 +101,7 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     book->charset = options.charset;
     book->mode = options.mode;
     book->temp_workbook_path = options.temp_workbook_path;
+    book->stream_after = options.stream_after;
     book->write_memory = options.write_memory;
     book->unload = options.mode == OpenMode::kUnload;
     book->load_or_unload = options.mode == OpenMode::kUnload || options.mode == OpenMode::kLoad;

@@ -170,6 +170,9 @@ int prepare_package_formulas(Book &book) {
 }  // namespace
 
 int prepare_book_for_save(Book &book) {
+    // Streamed rows are out of reach of the evaluator: a value computed without them would be
+    // wrong, so every formula is left to be computed on opening.
+    if (book.streamed) book.settings.recalc = false;
     if (book.source) {
         if (int rc = prepare_package_formulas(book); rc != 0) return rc;
         apply_auto_widths(book);

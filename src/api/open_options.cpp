@@ -94,6 +94,13 @@ int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err
             options.write_memory = is_true(value_utf8);
         } else if (keyword_is(key_utf8, "TEMP_WORKBOOK_PATH")) {
             options.temp_workbook_path = value_utf8;
+        } else if (keyword_is(key_utf8, "STREAM_AFTER")) {
+            // A row count of the format: 0 up to the last row.
+            char *end = nullptr;
+            long long rows = std::strtoll(value_utf8.c_str(), &end, 10);
+            if (value_utf8.empty() || !end || *end != '\0' || rows < 0 || rows > kXlsxMaxRows)
+                return err.raise(kBadArgument, Msg::k02200, value_utf8.c_str());
+            options.stream_after = static_cast<int>(rows);
         } else {
             return err.raise(kBadArgument, Msg::k02200, key_utf8.c_str());
         }

@@ -21,6 +21,7 @@ struct OpenOptions {
     bool read_memory = false;
     bool write_memory = false;
     std::string temp_workbook_path;
+    int stream_after = 0;                   // TXLS_write_row streams rows above this one; 0 = none
 };
 
 // Parses `text` (NULL allowed) into `options`. Returns 0, or the failure code after raising

@@ -489,4 +489,49 @@ int parse_range_list(Book &book, std::string_view text, std::vector<CellRef> &ou
     return 0;
 }
 
+namespace {
+
+bool ascii_letter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool ascii_digit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// "AB12" or "R1C1"-like forms (R, C, R2, C3, R2C3) a formula would read as a reference.
+bool reads_as_reference(std::string_view name) {
+    std::size_t k = 0;
+    while (k < name.size() && ascii_letter(static_cast<unsigned char>(name[k]))) ++k;
+    if (k > 0 && k <= 3 && k < name.size()) {
+        std::size_t d = k;
+        while (d < name.size() && ascii_digit(static_cast<unsigned char>(name[d]))) ++d;
+        if (d == name.size()) return true;
+    }
+    auto digits = [&](std::size_t &at) {
+        while (at < name.size() && ascii_digit(static_cast<unsigned char>(name[at]))) ++at;
+    };
+    std::size_t at = 0;
+    if (at < name.size() && (name[at] == 'R' || name[at] == 'r')) {
+        ++at;
+        digits(at);
+    }
+    if (at < name.size() && (name[at] == 'C' || name[at] == 'c')) {
+        ++at;
+        digits(at);
+    }
+    return at > 0 && at == name.size();
+}
+
+}  // namespace
+
+std::string quoted_sheet_name(std::string_view name) {
+    bool plain = !name.empty() && !ascii_digit(static_cast<unsigned char>(name.front())) && !reads_as_reference(name);
+    for (unsigned char c : name)
+        if (!(ascii_letter(c) || ascii_digit(c) || c == '_' || c >= 0x80)) plain = false;
+    if (plain) return std::string(name);
+    std::string out = "'";
+    for (char c : name) {
+        out.push_back(c);
+        if (c == '\'') out.push_back('\'');
+    }
+    out.push_back('\'');
+    return out;
+}
+
 }  // namespace tabsmith

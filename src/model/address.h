@@ -30,6 +30,10 @@ struct CellRef {
     bool is_range = false;
 };
 
+// A sheet name as a formula refers to it: quoted ('My Data', with '' for a quote) unless it is
+// letters, digits and "_" only and cannot be read as a number or a cell reference.
+std::string quoted_sheet_name(std::string_view name);
+
 // "A", "Z", "AA", ... "XFD" for 0-based columns 0..16383; empty outside.
 std::string column_letters(int column);
 

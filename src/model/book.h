@@ -16,6 +16,8 @@
 #include "model/package_source.h"
 #include "model/drawing.h"
 #include "model/annotations.h"
+#include "model/sparkline.h"
+#include "model/streamed_rows.h"
 
 namespace tabsmith {
 
@@ -180,6 +182,8 @@ struct Sheet {
     int data_column = 0;                    // data-source column counter ($CLMNUM), 0 = not set
     SheetSettings settings;
     std::unique_ptr<SheetSource> source;    // the package's XML of a sheet read from a file
+    std::vector<Sparkline> sparklines;      // in creation order, one sparkline group each
+    std::unique_ptr<SheetRowFile> row_file; // the rows TXLS_write_row took out of this sheet
 };
 
 struct Variable {
@@ -228,6 +232,9 @@ struct Book {
     ChartSettings chart_settings;             // what the next chart statement copies
     ShapeSettings shape_settings;             // what the next shape statement copies
     PictureFileCache picture_files;           // pictures read by path, shared by the cells showing them
+
+    int stream_after = 0;                     // rows above this one may be streamed; 0 = never
+    std::unique_ptr<StreamedRows> streamed;   // the rows TXLS_write_row took out of memory
 
     int sheet_count() const { return static_cast<int>(sheets.size()); }
     Sheet *sheet(int index) {

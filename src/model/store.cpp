@@ -191,9 +191,11 @@ int put_shared_string(Book &book, std::string_view utf8) { return book.shared_st
 
 std::size_t shared_string_references(const Book &book) {
     std::size_t count = 0;
-    for (const auto &sheet : book.sheets)
+    for (const auto &sheet : book.sheets) {
         for (const auto &row : sheet->rows)
             for (const auto &cell : row.cells) count += cell.kind == kCellString;
+        if (sheet->row_file) count += sheet->row_file->string_cells;
+    }
     return count;
 }
 
@@ -261,6 +263,7 @@ void copy_sheet_content(const Sheet &from, Sheet &to) {
     to.column_flags = from.column_flags;
     to.merges = from.merges;
     to.annotations = from.annotations;
+    to.sparklines = from.sparklines;
     to.settings = from.settings;
     to.settings.selected = false;
     to.settings.code_name.clear();

@@ -23,7 +23,7 @@ struct SheetRowFile {
     std::FILE *file = nullptr;
     std::uint64_t size = 0;                 // bytes written so far
     std::vector<StreamedRowEntry> rows;     // in call order
-    bool written_in_row_order = true;       // every call named a row after the one before
+    std::size_t string_cells = 0;           // shared-string cells among them
 
     SheetRowFile() = default;
     SheetRowFile(const SheetRowFile &) = delete;

@@ -35,21 +35,6 @@ bool has_print_titles(const Sheet &sheet) {
     return sheet.settings.title_row1 > 0 || sheet.settings.title_column1 > 0;
 }
 
-// Sheet names in formulas are quoted when they hold anything but letters, digits and "_".
-std::string quoted_sheet_name(const std::string &name) {
-    bool plain = !name.empty();
-    for (unsigned char c : name)
-        if (!(std::isalnum(c) || c == '_' || c >= 0x80)) plain = false;
-    if (plain) return name;
-    std::string out = "'";
-    for (char c : name) {
-        out.push_back(c);
-        if (c == '\'') out.push_back('\'');
-    }
-    out.push_back('\'');
-    return out;
-}
-
 // "Name!$1:$2,Name!$A:$C" before escaping.
 std::string print_titles_value(const Sheet &sheet) {
     const SheetSettings &s = sheet.settings;

@@ -6,14 +6,17 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <string_view>
 
+#include "datasource/row_stream.h"
 #include "format/serial.h"
 #include "model/address.h"
 #include "support/results.h"
 #include "xlsx_write/annotation_parts.h"
 #include "xlsx_write/part_table.h"
 #include "xlsx_write/password_hash.h"
+#include "xlsx_write/sparkline_ext.h"
 #include "support/xml_escape.h"
 #include "xlsx_write/xml_writer.h"
 
@@ -175,12 +178,13 @@ private:
 
 bool written(const Cell &cell) { return !cell.empty() || cell.style > 0; }
 
-// 1 + the last column of the row that is written, 0 when none is.
-int row_cell_end(const Row &row) {
-    for (std::size_t k = row.cells.size(); k > 0; --k)
-        if (written(row.cells[k - 1])) return static_cast<int>(k);
+// 1 + the last column of the cells that is written, 0 when none is.
+int cells_end(const std::vector<Cell> &cells) {
+    for (std::size_t k = cells.size(); k > 0; --k)
+        if (written(cells[k - 1])) return static_cast<int>(k);
     return 0;
 }
+int row_cell_end(const Row &row) { return cells_end(row.cells); }
 
 bool row_has_height(const Row &row) { return row.attributes && row.attributes->height > 0; }
 bool row_hidden(const Row &row) { return row.hidden_flag == kFlagYes; }
@@ -582,34 +586,81 @@ void append_row_attributes(const Row &row, std::string &out) {
     if (row_has_extra(row)) out.append(row.attributes->extra);
 }
 
+// One row element: `shape` gives the row's own attributes, `cells` its cells.
+int write_row(const Book &book, const Sheet &sheet, const Row &shape, const std::vector<Cell> &cells, int row_index,
+              const ColumnNames &columns, MergeCursor &merges, std::string &out) {
+    const int cell_end = cells_end(cells);
+    if (!row_written(shape, cell_end)) return kOk;
+    merges.enter_row(row_index);
+
+    const RowDigits digits(row_index);
+    auto attributes = [&](std::string &o) { append_row_attributes(shape, o); };
+    // No cells: a span would have to end before it starts, so none is given.
+    if (cell_end == 0) xml_fill<kRowOpenNoCells>(out, digits.view(), attributes);
+    else xml_fill<kRowOpen>(out, digits.view(), cell_end, attributes);
+
+    CellPlace place;
+    place.name.row_digits = digits.view();
+    place.row_style = shape.style;
+    for (int c = 0; c < cell_end; ++c) {
+        const Cell &cell = cells[static_cast<std::size_t>(c)];
+        if (!written(cell)) continue;
+        place.name.letters = columns[c];
+        place.column = c;
+        place.merged_inner = merges.inner(row_index, c);
+        if (int rc = write_cell(book, sheet, cell, place, out); rc != kOk) return rc;
+    }
+    out.append(kRowClose);
+    return kOk;
+}
+
+// Lays the written cells of `from` over `into`, which grows to hold them: moved out of a
+// record just read, copied from the row in memory.
+void overlay_cells(std::vector<Cell> &into, std::vector<Cell> &&from) {
+    if (into.size() < from.size()) into.resize(from.size());
+    for (std::size_t c = 0; c < from.size(); ++c)
+        if (written(from[c])) into[c] = std::move(from[c]);
+}
+void overlay_cells(std::vector<Cell> &into, const std::vector<Cell> &from) {
+    if (into.size() < from.size()) into.resize(from.size());
+    for (std::size_t c = 0; c < from.size(); ++c)
+        if (written(from[c])) into[c] = from[c].clone();
+}
+
+// The rows in row order: those in memory merged with those streamed out of it. A streamed row
+// comes back from its records in call order, with what the row holds in memory now on top.
 int write_rows(const Book &book, const Sheet &sheet, const ColumnNames &columns, std::string &out, PartSink *sink,
                std::size_t piece_bytes) {
+    static const Row kNoRow;
     MergeCursor merges(sheet.merges);
-    for (std::size_t r = 0; r < sheet.rows.size(); ++r) {
-        const Row &row = sheet.rows[r];
-        const int cell_end = row_cell_end(row);
-        if (!row_written(row, cell_end)) continue;
-        const int row_index = static_cast<int>(r);
-        merges.enter_row(row_index);
+    std::optional<StreamedRowReader> streamed;
+    if (sheet.row_file && !sheet.row_file->rows.empty()) streamed.emplace(*sheet.row_file);
+    const std::size_t streamed_count = streamed ? streamed->entries().size() : 0;
+    std::size_t next = 0;
+    std::vector<Cell> merged, record;
 
-        const RowDigits digits(row_index);
-        auto attributes = [&](std::string &o) { append_row_attributes(row, o); };
-        // No cells: a span would have to end before it starts, so none is given.
-        if (cell_end == 0) xml_fill<kRowOpenNoCells>(out, digits.view(), attributes);
-        else xml_fill<kRowOpen>(out, digits.view(), cell_end, attributes);
-
-        CellPlace place;
-        place.name.row_digits = digits.view();
-        place.row_style = row.style;
-        for (int c = 0; c < cell_end; ++c) {
-            const Cell &cell = row.cells[static_cast<std::size_t>(c)];
-            if (!written(cell)) continue;
-            place.name.letters = columns[c];
-            place.column = c;
-            place.merged_inner = merges.inner(row_index, c);
-            if (int rc = write_cell(book, sheet, cell, place, out); rc != kOk) return rc;
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    const std::size_t memory_rows = sheet.rows.size();
+    std::size_t r = 0;
+    for (;;) {
+        const std::size_t from_file =
+            next < streamed_count ? static_cast<std::size_t>(streamed->entries()[next].row) : kNone;
+        const std::size_t at = std::min(r < memory_rows ? r : kNone, from_file);
+        if (at == kNone) break;
+        const Row &row = at < memory_rows ? sheet.rows[at] : kNoRow;
+        const std::vector<Cell> *cells = &row.cells;
+        if (from_file == at) {
+            merged.clear();
+            for (; next < streamed_count && static_cast<std::size_t>(streamed->entries()[next].row) == at; ++next) {
+                if (streamed->read(next, record) != kOk) return kReadError;
+                overlay_cells(merged, std::move(record));
+            }
+            overlay_cells(merged, row.cells);
+            cells = &merged;
         }
-        out.append(kRowClose);
+        if (at < memory_rows) r = at + 1;
+        if (int rc = write_row(book, sheet, row, *cells, static_cast<int>(at), columns, merges, out); rc != kOk)
+            return rc;
         if (sink && out.size() >= piece_bytes) {
             if (int rc = sink->take(out); rc != kOk) return rc;
             out.clear();
@@ -773,6 +824,14 @@ SheetExtent sheet_extent(const Sheet &sheet) {
         extent.last_column = std::max(extent.last_column, cell_end - 1);
         extent.cells += static_cast<std::size_t>(cell_end);
     }
+    // Streamed records count their slots up to the last cell written when they were streamed.
+    if (sheet.row_file)
+        for (const StreamedRowEntry &entry : sheet.row_file->rows) {
+            if (entry.slots == 0) continue;
+            extent.last_row = std::max(extent.last_row, static_cast<int>(entry.row));
+            extent.last_column = std::max(extent.last_column, static_cast<int>(entry.slots) - 1);
+            extent.cells += entry.slots;
+        }
     return extent;
 }
 
@@ -849,6 +908,7 @@ int tsx_write_worksheet(const Book &book, int sheet_index, std::string &out, Par
                                SheetElement::kRowBreaks, SheetElement::kColBreaks})
         if (int rc = element(which); rc != kOk) return rc;
     write_object_references(counts, ids, out);
+    write_sparkline_ext(book, sheet_index, out);
     out.append(kWorksheetEndTag);
     return kOk;
 }
@@ -862,6 +922,11 @@ std::uint64_t worksheet_part_bound(const Book &book, int sheet_index) {
     std::uint64_t bound = kFixed + sheet->columns.size() * 128 + sheet->merges.size() * 64 +
                           sheet->settings.row_breaks.size() * 64 + sheet->settings.column_breaks.size() * 64 +
                           hyperlinks_bound(book, *sheet, sheet_index);
+    if (const SheetRowFile *file = sheet->row_file.get()) {
+        // The records hold every text in full; a slot takes at least its 16-byte header.
+        bound += kPerTextByte * file->size + (kPerRow + kPerCell) * file->rows.size() +
+                 kPerCell * (file->size / kCellRecordBytes);
+    }
     for (const Row &row : sheet->rows) {
         bound += kPerRow;
         if (row.attributes) bound += row.attributes->extra.size();

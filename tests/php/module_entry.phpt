@@ -46,4 +46,5 @@ txls_save_book_string
 txls_scrap_book
 txls_sheet_name
 txls_sheet_num
-23
+txls_write_row
+24

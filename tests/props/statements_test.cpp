@@ -44,7 +44,6 @@ TEST_F(Statements, CellValuesTheirSpacingAndQuotes) {
 TEST_F(Statements, RefusedStatementsAndTheirMessages) {
     const std::string keyword = "TXLS-02200 サポート外のキーワードです(\"";
     const std::string cell = "TXLS-02300 セル指定値が不正です(\"";
-    const std::string internal = "TXLS-03600 内部処理エラー(\"";
     struct Case { std::string text; int rc; std::string message; } cases[] = {
         {"A1=", -3, cell + "A1\")。"}, {"A1", -3, cell + "A1\")。"}, {"A1 == 5", -3, cell + "5\")。"},
         {"A1 5", -3, "TXLS-02303 引数列のイコール(=)部分が不正です(\"5\")。"},
@@ -59,9 +58,9 @@ TEST_F(Statements, RefusedStatementsAndTheirMessages) {
         {"A1=1 " + std::string(kScanMaxOptions + 1, 'n') + "=1 A2=2", -3,
          "TXLS-02210 キーワードが長すぎます(\"" + std::string(64, 'n') + "\")。最大長は(6000)バイトです。"},
         {std::string(kScanMaxOptions, 'n') + "=1", -3, "-"},
-        // Later subsystems answer with an internal error naming the statement.
+        // Drawing and sparkline statements refuse what they cannot place.
         {"A1.IMAGE=/no/such/picture.png", -3, "TXLS-03102 イメージファイルオープンエラー(\"/no/such/picture.png\")。"},
-        {"A1:E1.SPARKLINE=F1", -1, internal + "A1:E1.SPARKLINE\")。"},
+        {"A1:E1.SPARKLINE=F1", -3, "TXLS-02622 スパークライン(SPARKLINE)の指定内容が不正です(\"F1\")。"},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(put(c.text), c.rc) << c.text.substr(0, 80);

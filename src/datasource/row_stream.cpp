@@ -1,0 +1,246 @@
+// Row streaming: the record format of the temporary files, TXLS_write_row's work on the book,
+// and the reader that gives the worksheet writer the streamed rows back in row order.
+
+#include "datasource/row_stream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unistd.h>
+
+#include "support/files.h"
+#include "support/messages.h"
+
+namespace tabsmith {
+
+namespace {
+
+constexpr std::size_t kStreamBufferBytes = 1u << 16;
+constexpr std::size_t kReadWindowBytes = 1u << 20;
+constexpr std::size_t kFolderPrefixBytes = 64;
+constexpr std::string_view kStringsFile = "SST.tmp";
+
+void put_u16(std::string &out, std::uint16_t v) {
+    out.push_back(static_cast<char>(v & 0xFF));
+    out.push_back(static_cast<char>(v >> 8));
+}
+void put_u32(std::string &out, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) out.push_back(static_cast<char>((v >> (8 * k)) & 0xFF));
+}
+void put_u64(std::string &out, std::uint64_t v) {
+    for (int k = 0; k < 8; ++k) out.push_back(static_cast<char>((v >> (8 * k)) & 0xFF));
+}
+std::uint64_t get_le(const char *p, int bytes) {
+    std::uint64_t v = 0;
+    for (int k = bytes - 1; k >= 0; --k) v = (v << 8) | static_cast<unsigned char>(p[k]);
+    return v;
+}
+
+bool is_formula(std::uint8_t kind) { return kind == kCellFormula || kind == kCellFormulaValue; }
+bool is_number(std::uint8_t kind) { return kind == kCellInteger || kind == kCellFloat || kind == kCellPercent; }
+
+// The base name the folder is named after: the book's file name without folder and extension.
+std::string folder_prefix(const std::string &file_name) {
+    std::string_view name = file_name;
+    if (std::size_t slash = name.find_last_of("/\\"); slash != std::string_view::npos) name.remove_prefix(slash + 1);
+    if (std::size_t dot = name.rfind('.'); dot != std::string_view::npos && dot > 0) name = name.substr(0, dot);
+    if (name.empty()) name = "Book";
+    std::string prefix(name.substr(0, std::min(name.size(), kFolderPrefixBytes)));
+    prefix.push_back('-');
+    return prefix;
+}
+
+std::FILE *open_temporary(const std::string &path) {
+    // Exclusive: the folder is private, and nothing found there is ever written through.
+    std::FILE *file = std::fopen(path.c_str(), "w+bx");
+    if (file) std::setvbuf(file, nullptr, _IOFBF, kStreamBufferBytes);
+    return file;
+}
+
+int start_book_stream(Book &book) {
+    auto state = std::make_unique<StreamedRows>();
+    if (unique_temp_folder(folder_prefix(book.file_name), state->folder) != 0)
+        return book.err.raise(kFail, Msg::k03600, "TXLS_write_row(() tsx_tempfile_path()");
+    state->strings_path = state->folder + "/" + std::string(kStringsFile);
+    state->strings = open_temporary(state->strings_path);
+    if (!state->strings) {
+        std::string path = state->strings_path;
+        return book.err.raise(kOpenError, Msg::k03103, path.c_str());   // the state removes its folder
+    }
+    state->strings_noted = book.shared_strings.size();
+    book.streamed = std::move(state);
+    return 0;
+}
+
+int start_sheet_stream(Book &book, Sheet &sheet) {
+    auto file = std::make_unique<SheetRowFile>();
+    // Named after the sheet's position; a sheet moved into a position that was streamed from
+    // before gets a name of its own.
+    const std::string base = book.streamed->folder + "/Sheet" + std::to_string(book.current_sheet + 1);
+    std::string path = base + ".tmp";
+    for (int k = 2; ::access(path.c_str(), F_OK) == 0; ++k) path = base + "-" + std::to_string(k) + ".tmp";
+    file->file = open_temporary(path);
+    if (!file->file) return book.err.raise(kOpenError, Msg::k03103, path.c_str());
+    file->path = std::move(path);
+    sheet.row_file = std::move(file);
+    // Formulas may use rows that are no longer in memory: they are computed on opening.
+    book.settings.recalc = false;
+    return 0;
+}
+
+}  // namespace
+
+void append_row_record(const Book &book, const Row &row, int slots, std::string &out) {
+    put_u32(out, static_cast<std::uint32_t>(slots));
+    for (int c = 0; c < slots; ++c) {
+        const Cell &cell = row.cells[static_cast<std::size_t>(c)];
+        std::uint8_t kind = cell.kind;
+        std::string_view data;
+        std::string number_text;   // a text the cell does not hold as such
+        if (is_formula(kind)) {
+            if (cell.formula()) data = *cell.formula();
+            // A text result has no place in the record; the formula is computed on opening.
+            if (kind == kCellFormulaValue && !cell.text().empty()) kind = kCellFormula;
+        } else if (kind == kCellString) {
+            // The table stays in memory; the text makes the record readable on its own.
+            number_text = shared_string_text(book, cell);
+            data = number_text;
+        } else if (is_number(kind)) {
+            number_text = exact_number_text(cell);
+            data = number_text;
+        } else if (kind != kCellEmpty) {
+            data = cell.text();
+        }
+        out.push_back(static_cast<char>(kind));
+        out.push_back('\0');
+        put_u16(out, cell.style);
+        if (kind == kCellString) {
+            put_u32(out, cell.sst);
+            put_u32(out, 0);
+        } else if (kind == kCellFloat || kind == kCellPercent || kind == kCellFormulaValue) {
+            std::uint64_t bits = 0;
+            double number = cell.number();
+            std::memcpy(&bits, &number, sizeof bits);
+            put_u64(out, bits);
+        } else {
+            put_u64(out, static_cast<std::uint64_t>(cell.kind == kCellEmpty ? 0 : cell.integer()));
+        }
+        put_u32(out, static_cast<std::uint32_t>(data.size()));
+        out.append(data);
+    }
+}
+
+std::size_t decode_row_record(std::string_view record, std::vector<Cell> &cells) {
+    if (record.size() < kRowCountBytes) return 0;
+    const auto slots = static_cast<std::size_t>(get_le(record.data(), 4));
+    std::size_t at = kRowCountBytes;
+    cells.clear();
+    cells.resize(slots);
+    for (std::size_t c = 0; c < slots; ++c) {
+        if (record.size() - at < kCellRecordBytes) return 0;
+        const char *p = record.data() + at;
+        const auto length = static_cast<std::size_t>(get_le(p + 12, 4));
+        if (record.size() - at - kCellRecordBytes < length) return 0;
+        std::string_view data = record.substr(at + kCellRecordBytes, length);
+        at += kCellRecordBytes + length;
+
+        Cell &cell = cells[c];
+        cell.kind = static_cast<std::uint8_t>(p[0]);
+        cell.style = static_cast<std::uint16_t>(get_le(p + 2, 2));
+        const std::uint64_t value = get_le(p + 4, 8);
+        if (cell.kind == kCellEmpty) continue;
+        if (cell.kind == kCellString) {
+            cell.sst = static_cast<std::uint32_t>(value & 0xFFFFFFFFu);
+        } else if (cell.kind == kCellFloat || cell.kind == kCellPercent || cell.kind == kCellFormulaValue) {
+            double number = 0;
+            std::memcpy(&number, &value, sizeof number);
+            cell.set_number(number);
+        } else {
+            cell.set_integer(static_cast<std::int64_t>(value));
+        }
+        if (is_formula(cell.kind)) {
+            cell.set_formula(std::string(data));
+        } else if (is_number(cell.kind)) {
+            // Kept only where it differs from the number's own text, as a put value is.
+            if (data != exact_number_text(cell)) cell.set_text(data);
+        } else if (cell.kind != kCellString && !data.empty()) {
+            cell.set_text(data);
+        }
+    }
+    return at;
+}
+
+int stream_row(Book &book, int row_number) {
+    if (book.stream_after <= 0 || row_number <= book.stream_after) return 0;
+    if (row_number < 1 || row_number > kXlsxMaxRows) return kBadArgument;
+    if (!book.streamed)
+        if (int rc = start_book_stream(book); rc != 0) return rc;
+    Sheet *sheet = book.current();
+    if (!sheet) return 0;
+    if (!sheet->row_file)
+        if (int rc = start_sheet_stream(book, *sheet); rc != 0) return rc;
+    SheetRowFile &file = *sheet->row_file;
+
+    const auto index = static_cast<std::size_t>(row_number - 1);
+    Row *row = index < sheet->rows.size() ? &sheet->rows[index] : nullptr;
+    const int slots = row ? std::min<int>(row->used, static_cast<int>(row->cells.size())) : 0;
+
+    std::string record;
+    if (row) append_row_record(book, *row, slots, record);
+    else put_u32(record, 0);
+    if (std::fwrite(record.data(), 1, record.size(), file.file) != record.size()) {
+        // The records written before stay readable: each is found by its own offset.
+        std::fflush(file.file);
+        long end = std::ftell(file.file);
+        if (end >= 0) file.size = static_cast<std::uint64_t>(end);
+        return book.err.raise(kWriteError, Msg::k03122, file.path.c_str());
+    }
+    file.rows.push_back({static_cast<std::int32_t>(index), static_cast<std::uint16_t>(slots), file.size});
+    file.size += record.size();
+    if (!row) return 0;
+    for (int c = 0; c < slots; ++c) file.string_cells += row->cells[static_cast<std::size_t>(c)].kind == kCellString;
+    // Only the row record stays: its height, style and flags.
+    std::vector<Cell>().swap(row->cells);
+    row->used = 0;
+    row->outline_flag = kFlagUnset;
+    return 0;
+}
+
+StreamedRowReader::StreamedRowReader(const SheetRowFile &file) : file_(file), order_(file.rows) {
+    std::stable_sort(order_.begin(), order_.end(),
+                     [](const StreamedRowEntry &a, const StreamedRowEntry &b) { return a.row < b.row; });
+    if (file_.file) std::fflush(file_.file);
+}
+
+int StreamedRowReader::fill(std::uint64_t offset, std::size_t need) {
+    if (offset >= window_start_ && offset + need <= window_start_ + window_.size()) return 0;
+    const std::size_t size = std::max(need, kReadWindowBytes);
+    window_.resize(size);
+    window_start_ = offset;
+    std::size_t got = 0;
+    const int fd = ::fileno(file_.file);
+    while (got < size) {
+        ssize_t n = ::pread(fd, window_.data() + got, size - got, static_cast<off_t>(offset + got));
+        if (n < 0) return kReadError;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    window_.resize(got);
+    return got >= need ? 0 : kReadError;
+}
+
+int StreamedRowReader::read(std::size_t index, std::vector<Cell> &cells) {
+    const StreamedRowEntry &entry = order_[index];
+    if (!file_.file) return kReadError;
+    // The record's length is known only once its cells are read: grow the window until it holds it.
+    std::size_t need = kRowCountBytes + kCellRecordBytes * entry.slots;
+    for (;;) {
+        if (fill(entry.offset, need) != 0) return kReadError;
+        std::string_view record(window_.data() + (entry.offset - window_start_),
+                                window_.size() - static_cast<std::size_t>(entry.offset - window_start_));
+        if (decode_row_record(record, cells) != 0) return 0;
+        if (entry.offset + record.size() >= file_.size) return kReadError;
+        need = record.size() * 2;
+    }
+}
+
+}  // namespace tabsmith
