@@ -69,24 +69,31 @@ std::int64_t coordinate(double value, double low, double high) {
 }
 constexpr double kMaxCoordinate = 2147483647.0;
 
-// The relationship numbers of one object in its drawing part.
+// The numbers of one object in its drawing part.
 struct ObjectNumbers {
-    int id = 0;     // the object's id in the drawing, and its picture or chart relationship
-    int link = 0;   // a picture's click-link relationship, 0 = none
+    int id = 0;             // the object's id in the drawing
+    int relationship = 0;   // its picture or chart relationship
+    int link = 0;           // a picture's click-link relationship, 0 = none
 };
 
 // Walks the objects of one sheet's drawing part in object order and gives each its numbers:
-// one running counter, a picture with a click link taking two. Shapes have no relationship but
-// take a number too, so that every object id in the drawing stays distinct.
+// one running step, a picture with a click link taking two. Shapes have no relationship but
+// take a step too, so that every object id in the drawing stays distinct. A new drawing starts
+// both ids and relationships at 1; anchors added to a package's drawing continue after its own.
 template <typename Visit>
-void number_sheet_objects(const Book &book, int sheet_index, Visit &&visit) {
-    int next = 1;
+void number_sheet_objects(const Book &book, int sheet_index, const ObjectParts &parts, Visit &&visit) {
+    SheetObjectParts first;
+    if (sheet_index >= 0 && static_cast<std::size_t>(sheet_index) < parts.sheets.size())
+        first = parts.sheets[static_cast<std::size_t>(sheet_index)];
+    int step = 0;
     for (std::size_t k = 0; k < book.drawings.size(); ++k) {
         const DrawingObject &object = book.drawings[k];
         if (object.sheet != sheet_index || !in_drawing_part(object)) continue;
         ObjectNumbers numbers;
-        numbers.id = next++;
-        if (object.kind == DrawingKind::kPicture && !object.link.empty()) numbers.link = next++;
+        numbers.id = first.first_drawing_object_id + step;
+        numbers.relationship = first.first_drawing_relationship + step++;
+        if (object.kind == DrawingKind::kPicture && !object.link.empty())
+            numbers.link = first.first_drawing_relationship + step++;
         visit(k, object, numbers);
     }
 }
@@ -104,15 +111,16 @@ void write_picture_anchor(const DrawingObject &object, const ObjectNumbers &numb
         if (numbers.link > 0) xml_fill<kLinkedPictureId>(text, numbers.id, numbers.link);
         else xml_fill<kPictureId>(text, numbers.id);
     };
-    xml_fill<kPictureAnchor>(out, object.column, column_offset, object.row, row_offset, cx, cy, id, numbers.id, x, y);
+    xml_fill<kPictureAnchor>(out, object.column, column_offset, object.row, row_offset, cx, cy, id, numbers.relationship,
+                             x, y);
 }
 
 }  // namespace
 
-int drawing_part(const Book &book, int sheet_index, const ObjectParts &, std::string &out) {
+int drawing_part(const Book &book, int sheet_index, const ObjectParts &parts, std::string &out) {
     out.append(kDrawingHead);
     int rc = kOk;
-    number_sheet_objects(book, sheet_index, [&](std::size_t k, const DrawingObject &object, const ObjectNumbers &numbers) {
+    number_sheet_objects(book, sheet_index, parts, [&](std::size_t k, const DrawingObject &object, const ObjectNumbers &numbers) {
         if (rc != kOk) return;
         switch (object.kind) {
         case DrawingKind::kPicture:
@@ -126,7 +134,7 @@ int drawing_part(const Book &book, int sheet_index, const ObjectParts &, std::st
             write_picture_anchor(object, numbers, out);
             break;
         case DrawingKind::kChart:
-            write_chart_frame(book, object, numbers.id, numbers.id, out);
+            write_chart_frame(book, object, numbers.id, numbers.relationship, out);
             break;
         default:
             write_shape_anchor(book, object, numbers.id, out);
@@ -140,11 +148,11 @@ int drawing_part(const Book &book, int sheet_index, const ObjectParts &, std::st
 
 std::string drawing_rels_part(const Book &book, int sheet_index, const ObjectParts &parts) {
     std::string out(kRelationshipsHead);
-    number_sheet_objects(book, sheet_index, [&](std::size_t k, const DrawingObject &object, const ObjectNumbers &numbers) {
+    number_sheet_objects(book, sheet_index, parts, [&](std::size_t k, const DrawingObject &object, const ObjectNumbers &numbers) {
         switch (object.kind) {
         case DrawingKind::kPicture:
             if (!object.picture || k >= parts.media_of_object.size() || parts.media_of_object[k] == 0) return;
-            xml_fill<kImageRel>(out, numbers.id, parts.media_of_object[k], picture_extension(object.picture->type));
+            xml_fill<kImageRel>(out, numbers.relationship, parts.media_of_object[k], picture_extension(object.picture->type));
             if (numbers.link > 0) {
                 if (object.link.starts_with('#'))
                     xml_fill<kInternalLinkRel>(out, numbers.link, XmlAttribute{object.link});
@@ -154,7 +162,7 @@ std::string drawing_rels_part(const Book &book, int sheet_index, const ObjectPar
             break;
         case DrawingKind::kChart:
             if (k < parts.chart_of_object.size() && parts.chart_of_object[k] > 0)
-                xml_fill<kChartRel>(out, numbers.id, parts.chart_of_object[k]);
+                xml_fill<kChartRel>(out, numbers.relationship, parts.chart_of_object[k]);
             break;
         default:
             break;

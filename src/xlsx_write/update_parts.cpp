@@ -235,6 +235,70 @@ std::vector<SheetSource::Element> copy_elements(const SheetSource &source) {
     return kept;
 }
 
+// A worksheet element for the book's objects joined with the package's element of that name:
+// hyperlinks and table parts keep the package's entries and add the book's (a package link on a
+// cell the book links anew gives way), an extension list keeps its extensions and takes the
+// book's sparkline groups into its own group list where it has one. Anything else the book's
+// element replaces.
+int merged_object_element(std::string_view package, std::string_view added, std::string &out) {
+    out = std::string(added);
+    XmlElementPlace old_root, new_root;
+    std::vector<XmlElementPlace> old_children, new_children;
+    if (!parse_part(package, old_root, old_children) || !parse_part(added, new_root, new_children)) return kFail;
+    const std::string_view name = new_root.local;
+    if (name != "hyperlinks"sv && name != "tableParts"sv && name != "extLst"sv) return kOk;
+    std::vector<TextEdit> edits;
+    std::string inner;
+    if (name == "extLst"sv) {
+        // The package's sparkline group list, if any, takes the book's groups.
+        for (const XmlElementPlace &ext : old_children) {
+            std::vector<XmlElementPlace> lists;
+            if (!find_child_elements(package, ext, lists)) return kFail;
+            const XmlElementPlace *groups = find_child(lists, "sparklineGroups");
+            if (!groups) continue;
+            std::string added_groups;
+            for (const XmlElementPlace &new_ext : new_children) {
+                std::vector<XmlElementPlace> new_lists, new_groups;
+                if (!find_child_elements(added, new_ext, new_lists)) return kFail;
+                const XmlElementPlace *list = find_child(new_lists, "sparklineGroups");
+                if (!list || !find_child_elements(added, *list, new_groups)) continue;
+                for (const XmlElementPlace &group : new_groups) {
+                    std::string tag(group.start_tag(added));
+                    tag = tag_with_attribute(tag, "xmlns:x14", "http://schemas.microsoft.com/office/spreadsheetml/2009/9/main");
+                    tag = tag_with_attribute(tag, "xmlns:xm", "http://schemas.microsoft.com/office/excel/2006/main");
+                    added_groups.append(tag).append(added.substr(group.start_end, group.end - group.start_end));
+                }
+            }
+            append_to_element(*groups, groups->start_tag(package), added_groups, edits);
+            out = apply_text_edits(package, std::move(edits));
+            return kOk;
+        }
+        for (const XmlElementPlace &child : new_children) inner.append(child.text(added));
+        append_to_element(old_root, old_root.start_tag(package), inner, edits);
+        out = apply_text_edits(package, std::move(edits));
+        return kOk;
+    }
+    std::set<std::string> refs;
+    for (const XmlElementPlace &child : new_children) {
+        std::string_view ref;
+        if (tag_attribute(child.start_tag(added), "ref", ref)) refs.insert(std::string(ref));
+        inner.append(child.text(added));
+    }
+    std::size_t kept = 0;
+    for (const XmlElementPlace &child : old_children) {
+        std::string_view ref;
+        if (tag_attribute(child.start_tag(package), "ref", ref) && refs.count(std::string(ref)))
+            edits.push_back({child.begin, child.end, {}});
+        else
+            ++kept;
+    }
+    std::string tag(old_root.start_tag(package));
+    if (name == "tableParts"sv) tag = tag_with_attribute(tag, "count", std::to_string(kept + new_children.size()));
+    append_to_element(old_root, tag, inner, edits);
+    out = apply_text_edits(package, std::move(edits));
+    return kOk;
+}
+
 // The pieces of a worksheet part in writing order: the package's elements (modelled ones kept
 // where the book left their settings as read), the engine's elements for changed settings, a
 // new dimension and the place of sheetData.
@@ -283,12 +347,16 @@ int worksheet_pieces(const Book &book, int sheet_index, const SheetPlacement &pl
 
     for (const SheetSource::Element &added : placement.object_elements) {
         int sequence = INT_MAX;
+        std::string text = added.text;
         for (std::size_t k = 0; k < elements.size(); ++k) {
             if (elements[k].name != added.name) continue;
-            if (sequence == INT_MAX) sequence = static_cast<int>(k);
+            if (sequence == INT_MAX) {
+                sequence = static_cast<int>(k);
+                if (int rc = merged_object_element(elements[k].text, added.text, text); rc != kOk) return rc;
+            }
             dropped[k] = true;
         }
-        pieces.push_back({worksheet_rank(added.name), sequence, added.name, added.text, false});
+        pieces.push_back({worksheet_rank(added.name), sequence, added.name, std::move(text), false});
     }
 
     std::string dimension;
