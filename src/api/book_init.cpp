@@ -210,7 +210,14 @@ namespace {
 // sheet follows its sheet). Reversing twice restores the book, after a failed save.
 void reverse_sheet_order(Book &book) {
     std::reverse(book.sheets.begin(), book.sheets.end());
-    if (book.sheet_count() > 0) book.current_sheet = book.sheet_count() - 1 - book.current_sheet;
+    const int last = book.sheet_count() - 1;
+    if (last >= 0) book.current_sheet = last - book.current_sheet;
+    // Drawing objects name their sheet by position: they move with it.
+    for (DrawingObject &object : book.drawings) {
+        if (object.sheet >= 0 && object.sheet <= last) object.sheet = last - object.sheet;
+        if (object.chart && object.chart->sheet >= 0 && object.chart->sheet <= last)
+            object.chart->sheet = last - object.chart->sheet;
+    }
 }
 
 }  // namespace

@@ -135,6 +135,20 @@ TEST_F(SavedBookLifecycle, DescendingSheetOrderSurvivesFailedSaves) {
     }
 }
 
+// Pictures and charts stay on their sheet when a descending order reverses the sheet table.
+TEST_F(SavedBookLifecycle, DrawingObjectsMoveWithTheirSheetInDescendingOrder) {
+    ASSERT_EQ(open("MODE=CREATE CHARSET=UTF8 BOOK=drawn"), 0);
+    for (const char *sheet : {"A", "B", "C"})
+        ASSERT_EQ(TXLS_open_sheet(&book, (std::string("SHEET_NAME=") + sheet).c_str()), 0);
+    ASSERT_EQ(TXLS_put_values(&book, "SHEET=A A1=x B1=1 A2=y B2=2 A1:B2.CHART=PIE SHEET.ORDER=DESC"), 0) << message();
+    ASSERT_EQ(TXLS_close_book(&book, "SAVE MEMORY=\"drawn.xlsx\""), 0) << message();
+    EXPECT_EQ(sheet_names(package_part(0, "drawn.xlsx", "xl/workbook.xml")), (std::vector<std::string>{"C", "B", "A"}));
+    EXPECT_EQ(package_part(0, "drawn.xlsx", "xl/worksheets/sheet1.xml").find("<drawing"), std::string::npos);
+    EXPECT_NE(package_part(0, "drawn.xlsx", "xl/worksheets/sheet3.xml").find("<drawing"), std::string::npos);
+    EXPECT_NE(package_part(0, "drawn.xlsx", "xl/charts/chart1.xml").find("<c:v>2</c:v>"), std::string::npos);
+    tabsmith::mclose_all();
+}
+
 // Calls that accept anything and do nothing still start from a clean error code.
 TEST_F(SavedBookLifecycle, NoOpCallsClearAnEarlierErrorCode) {
     struct Call {
