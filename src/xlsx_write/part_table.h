@@ -48,5 +48,10 @@ inline constexpr std::string_view kRelationshipsHead =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
     "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
 inline constexpr std::string_view kRelationshipsTail = "</Relationships>";
+// The relationships namespace (r:id attributes) and the stem of every relationship type.
+inline constexpr std::string_view kRelationshipsNamespace =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+inline constexpr std::string_view kRelationshipTypeBase =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
 
 }  // namespace tabsmith

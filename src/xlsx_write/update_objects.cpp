@@ -21,9 +21,6 @@ namespace {
 
 using namespace std::string_view_literals;
 
-constexpr std::string_view kRelationshipsNamespace =
-    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-constexpr std::string_view kRelationshipTypeBase = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
 constexpr std::string_view kDrawingNamespace = "http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing";
 constexpr std::string_view kDrawingMainNamespace = "http://schemas.openxmlformats.org/drawingml/2006/main";
 constexpr std::string_view kDrawingContentType = "application/vnd.openxmlformats-officedocument.drawing+xml";

@@ -22,9 +22,6 @@ namespace {
 
 using namespace std::string_view_literals;
 
-constexpr std::string_view kRelationshipsNamespace =
-    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-constexpr std::string_view kRelationshipTypeBase = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
 constexpr std::string_view kWorksheetType = "worksheet", kSharedStringsType = "sharedStrings",
                            kStylesType = "styles", kCalcChainType = "calcChain";
 constexpr std::string_view kWorksheetContentType =

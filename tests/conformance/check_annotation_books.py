@@ -18,14 +18,13 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import warnings
 import zipfile
 
 import openpyxl
 
 sys.dont_write_bytecode = True  # the shared checks' import leaves no __pycache__ in the source tree
-from shared_checks import gnumeric_convert, run_removing_workdir, schema_check
+from shared_checks import gnumeric_convert, run_removing_workdir, schema_check, run_soffice
 
 AUTHOR = 'MyName'
 
@@ -102,17 +101,6 @@ def check_openpyxl(results, workdir, manifest):
         results.check(len({t.displayName for t in tables}) == len(tables), 'openpyxl %s: table names repeat' % name)
         results.check(len({t.id for t in tables}) == len(tables), 'openpyxl %s: table ids repeat' % name)
 
-
-def run_soffice(arguments, timeout):
-    """LibreOffice headless with a profile and temporary folder of its own, removed afterwards."""
-    private = tempfile.mkdtemp(prefix='lo-annotations-')
-    try:
-        os.makedirs(os.path.join(private, 'tmp'))
-        subprocess.run(['soffice', '-env:UserInstallation=file://' + os.path.join(private, 'profile'), '--headless']
-                       + arguments, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout,
-                       env=dict(os.environ, TMPDIR=os.path.join(private, 'tmp')))
-    finally:
-        shutil.rmtree(private, ignore_errors=True)
 
 
 def check_libreoffice(results, workdir, manifest):

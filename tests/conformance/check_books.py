@@ -17,13 +17,12 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import zipfile
 
 import openpyxl
 
 sys.dont_write_bytecode = True  # the shared checks' import leaves no __pycache__ in the source tree
-from shared_checks import as_stored, gnumeric_clean, schema_check, run_removing_workdir
+from shared_checks import as_stored, gnumeric_clean, schema_check, run_removing_workdir, run_soffice
 
 CSV_FILTER = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1'
 
@@ -141,17 +140,6 @@ def check_openpyxl(results, workdir, manifest):
                       'openpyxl %s %s!%s: got %r, expected %r' % (book, sheet, cell, got, expected))
     return books
 
-
-def run_soffice(arguments, timeout):
-    """LibreOffice headless with a profile and temporary folder of its own, removed afterwards."""
-    private = tempfile.mkdtemp(prefix='lo-conformance-')
-    try:
-        os.makedirs(os.path.join(private, 'tmp'))
-        subprocess.run(['soffice', '-env:UserInstallation=file://' + os.path.join(private, 'profile'), '--headless']
-                       + arguments, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout,
-                       env=dict(os.environ, TMPDIR=os.path.join(private, 'tmp')))
-    finally:
-        shutil.rmtree(private, ignore_errors=True)
 
 
 def cell_position(cell):

@@ -10,11 +10,10 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import zipfile
 
 sys.dont_write_bytecode = True  # the shared checks' import leaves no __pycache__ in the source tree
-from shared_checks import gnumeric_convert, run_removing_workdir, schema_check
+from shared_checks import gnumeric_convert, run_removing_workdir, schema_check, run_soffice
 
 DRAW = 'urn:oasis:names:tc:opendocument:xmlns:drawing:1.0'
 TABLE = 'urn:oasis:names:tc:opendocument:xmlns:table:1.0'
@@ -39,17 +38,6 @@ def read_manifest(path):
                          texts.split('|') if texts else []))
     return rows
 
-
-def run_soffice(arguments, timeout):
-    """LibreOffice headless with a profile and temporary folder of its own, removed afterwards."""
-    private = tempfile.mkdtemp(prefix='lo-shapes-')
-    try:
-        os.makedirs(os.path.join(private, 'tmp'))
-        subprocess.run(['soffice', '-env:UserInstallation=file://' + os.path.join(private, 'profile'), '--headless']
-                       + arguments, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout,
-                       env=dict(os.environ, TMPDIR=os.path.join(private, 'tmp')))
-    finally:
-        shutil.rmtree(private, ignore_errors=True)
 
 
 def ods_sheets(path):

@@ -103,3 +103,16 @@ def run_removing_workdir(main, workdir):
             print('output kept in %s' % workdir)
         else:
             shutil.rmtree(workdir, ignore_errors=True)
+
+
+def run_soffice(arguments, timeout):
+    """LibreOffice headless with a profile and temporary folder of its own, removed afterwards,
+    so that checks running at the same time do not wait for each other."""
+    private = tempfile.mkdtemp(prefix='lo-check-')
+    try:
+        os.makedirs(os.path.join(private, 'tmp'))
+        subprocess.run(['soffice', '-env:UserInstallation=file://' + os.path.join(private, 'profile'), '--headless']
+                       + arguments, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout,
+                       env=dict(os.environ, TMPDIR=os.path.join(private, 'tmp')))
+    finally:
+        shutil.rmtree(private, ignore_errors=True)
