@@ -96,12 +96,12 @@ int archive_bytes_entry(ZipPackageWriter &zip, const std::string &name, std::str
 }
 
 int archive_streamed_entry(ZipPackageWriter &zip, const std::string &name, std::uint64_t bound,
-                           const StreamedPart &write) {
+                           const StreamedPart &write, std::size_t piece_bytes) {
     if (int rc = zip.begin_entry(name, bound >= kZip32Limit); rc != kOk) return archive_failure(rc);
     DeflatePipeline pipeline(archive_output(zip));
     PipelineSink sink(pipeline);
     std::string rest;
-    int rc = write(rest, &sink, kDeflatePieceBytes);
+    int rc = write(rest, &sink, piece_bytes);
     if (rc == kOk) rc = pipeline.write(std::move(rest));
     return rc != kOk ? rc : finish_entry(zip, pipeline);
 }

@@ -6,7 +6,9 @@
 #include <functional>
 #include <string>
 
+#include "model/book.h"
 #include "model/package_source.h"
+#include "support/deflate_pipeline.h"
 #include "support/zip_archive.h"
 #include "xlsx_write/package_writer.h"
 #include "xlsx_write/worksheet_part.h"
@@ -32,7 +34,14 @@ using StreamedPart = std::function<int(std::string &out, PartSink *sink, std::si
 // written, so neither the text nor its compressed form is ever held whole. `bound` is an upper
 // bound of the text's size (it chooses the entry format before anything is written).
 int archive_streamed_entry(ZipPackageWriter &zip, const std::string &name, std::uint64_t bound,
-                           const StreamedPart &write);
+                           const StreamedPart &write, std::size_t piece_bytes = kDeflatePieceBytes);
+
+// Pieces of a book that streams its rows: its save holds a few pieces at once, and a book that
+// streams is one whose caller wants memory kept small rather than the last bit of speed.
+constexpr std::size_t kStreamingPieceBytes = 256u << 10;
+inline std::size_t worksheet_piece_bytes(const Book &book) {
+    return book.stream_after > 0 ? kStreamingPieceBytes : kDeflatePieceBytes;
+}
 
 // Copies an entry of a package read earlier with the same contents: a deflated entry keeps its
 // compressed bytes, CRC and sizes, a stored one is deflated; either gets the save's time stamp.

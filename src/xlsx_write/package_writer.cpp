@@ -143,7 +143,8 @@ public:
         return archive_streamed_entry(zip_, name, worksheet_part_bound(book, sheet_index),
                                       [&](std::string &out, PartSink *sink, std::size_t piece_bytes) {
                                           return tsx_write_worksheet(book, sheet_index, out, sink, piece_bytes);
-                                      });
+                                      },
+                                      worksheet_piece_bytes(book));
     }
 
     int media(std::string name, std::string_view bytes) override { return archive_bytes_entry(zip_, name, bytes); }

@@ -136,7 +136,8 @@ public:
                                       [&](std::string &out, PartSink *sink, std::size_t piece_bytes) {
                                           return write_updated_worksheet(book, sheet_index, plan, out, sink,
                                                                          piece_bytes);
-                                      });
+                                      },
+                                      worksheet_piece_bytes(book));
     }
     int copy(const PackageEntry &entry) override { return archive_copied_entry(zip_, entry); }
     int media(const std::string &name, std::string_view bytes) override {
