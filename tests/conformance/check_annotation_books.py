@@ -24,22 +24,9 @@ import zipfile
 import openpyxl
 
 sys.dont_write_bytecode = True  # the shared checks' import leaves no __pycache__ in the source tree
-from shared_checks import gnumeric_convert, run_removing_workdir, schema_check, run_soffice
+from shared_checks import gnumeric_convert, run_removing_workdir, schema_check, run_soffice, Results
 
 AUTHOR = 'MyName'
-
-
-class Results:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def check(self, ok, what):
-        if ok:
-            self.passed += 1
-        else:
-            self.failed += 1
-            print('FAIL: ' + what)
 
 
 def unescape(text):

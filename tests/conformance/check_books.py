@@ -22,22 +22,9 @@ import zipfile
 import openpyxl
 
 sys.dont_write_bytecode = True  # the shared checks' import leaves no __pycache__ in the source tree
-from shared_checks import as_stored, gnumeric_clean, schema_check, run_removing_workdir, run_soffice
+from shared_checks import as_stored, gnumeric_clean, schema_check, run_removing_workdir, run_soffice, Results
 
 CSV_FILTER = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1'
-
-
-class Results:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def check(self, ok, what):
-        if ok:
-            self.passed += 1
-        else:
-            self.failed += 1
-            print("FAIL:", what)
 
 
 def unescape(text):

@@ -26,7 +26,7 @@ import openpyxl
 from PIL import Image, ImageDraw
 
 sys.dont_write_bytecode = True  # the shared checks' import leaves no __pycache__ in the source tree
-from shared_checks import gnumeric_convert, run_removing_workdir, schema_check
+from shared_checks import gnumeric_convert, run_removing_workdir, schema_check, Results
 
 REL = 'http://schemas.openxmlformats.org/package/2006/relationships'
 R = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships'
@@ -36,18 +36,6 @@ MAIN = 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'
 TYPES = 'http://schemas.openxmlformats.org/package/2006/content-types'
 MIME = {'png': 'image/png', 'jpeg': 'image/jpeg', 'gif': 'image/gif', 'bmp': 'image/bmp', 'tiff': 'image/tiff',
         'emf': 'image/x-emf', 'wmf': 'image/x-wmf'}
-
-
-class Results:
-    def __init__(self):
-        self.passed = self.failed = 0
-
-    def check(self, ok, what):
-        if ok:
-            self.passed += 1
-        else:
-            self.failed += 1
-            print('FAIL: ' + what)
 
 
 def emf_sample(width, height):

@@ -116,3 +116,18 @@ def run_soffice(arguments, timeout):
                        env=dict(os.environ, TMPDIR=os.path.join(private, 'tmp')))
     finally:
         shutil.rmtree(private, ignore_errors=True)
+
+
+class Results:
+    """Counts a checker's checks and prints each one that fails."""
+
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def check(self, ok, what):
+        if ok:
+            self.passed += 1
+        else:
+            self.failed += 1
+            print('FAIL: ' + what)
