@@ -501,8 +501,15 @@ int plan_object_update(const Book &book, const UpdatePlan &plan, ObjectUpdate &u
     taken.media = highest_number(source, "media/image");
     taken.comments = highest_number(source, "comments");
     taken.vml_drawing = highest_number(source, "drawings/vmlDrawing");
-    taken.comment_shapes = highest_comment_shape(source);
-    taken.table = highest_table_id(source);
+    // Finding these inflates the package's note drawings and tables: only a book that adds
+    // comments or tables pays for it.
+    bool comments = false, tables = false;
+    for (const auto &sheet : book.sheets) {
+        comments = comments || !sheet->annotations.comments.empty();
+        tables = tables || !sheet->annotations.tables.empty();
+    }
+    if (comments) taken.comment_shapes = highest_comment_shape(source);
+    if (tables) taken.table = highest_table_id(source);
     update.parts = plan_object_parts(book, taken);
     update.sheets.resize(book.sheets.size());
     const std::string_view folder = part_folder(source.workbook_path);
