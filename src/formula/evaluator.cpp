@@ -350,11 +350,6 @@ std::uint64_t cell_key(int sheet, int row, int column) {
            static_cast<std::uint64_t>(column);
 }
 
-bool is_ready_formula(const Cell &cell) {
-    const std::string *formula = cell.formula();
-    return formula && !formula->empty() && formula->front() == '<';
-}
-
 // A text result the worksheet part could not tell from a number or an error value.
 bool text_result_ambiguous(const FormulaValue &value) {
     const std::string &t = value.text;
@@ -435,7 +430,7 @@ private:
 FormulaRun::Need FormulaRun::need_of(int sheet, int row, int column) const {
     const Cell *cell = find_cell(book_, sheet, row, column);
     if (!cell || cell->kind != kCellFormula) return Need::kReady;
-    if (!cell->formula() || cell->formula()->empty() || is_ready_formula(*cell)) return Need::kFailed;
+    if (!cell->formula() || cell->formula()->empty()) return Need::kFailed;
     auto it = states_.find(cell_key(sheet, row, column));
     if (it == states_.end()) return Need::kCompute;
     return it->second == FormulaEvaluator::State::kRunning ? Need::kCycle : Need::kFailed;

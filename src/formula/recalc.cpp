@@ -26,10 +26,7 @@ int evaluate_formulas(Book &book, Failed failed) {
                 const int columns = std::min(static_cast<int>(row.used), static_cast<int>(row.cells.size()));
                 for (int c = 0; c < columns; ++c) {
                     const Cell &cell = row.cells[static_cast<std::size_t>(c)];
-                    // Ready formula elements kept from a template are not ours to compute.
-                    if (cell.kind != kCellFormula || !cell.formula() || cell.formula()->empty() ||
-                        cell.formula()->front() == '<')
-                        continue;
+                    if (cell.kind != kCellFormula || !cell.formula() || cell.formula()->empty()) continue;
                     if (int rc = evaluator.evaluate(s, r, c); rc != kFormulaOk && !failed(rc)) return kFail;
                 }
             }

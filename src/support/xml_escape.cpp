@@ -83,7 +83,6 @@ bool is_noncharacter(std::string_view text, std::size_t i) {
 }  // namespace
 
 void xml_escape_append(std::string &out, std::string_view text, EscapeMode mode) {
-    const bool markup = mode == EscapeMode::kCharacters;
     const bool attribute = mode == EscapeMode::kAttribute;
     const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
     const std::size_t size = text.size();
@@ -125,16 +124,16 @@ void xml_escape_append(std::string &out, std::string_view text, EscapeMode mode)
         }
         std::string_view replacement;
         switch (c) {
-        case '\t': replacement = markup ? "" : "&#x9;"; break;
+        case '\t': replacement = "&#x9;"; break;
         case '\n': replacement = attribute ? "&#xA;" : ""; break;
         case '\r': replacement = attribute ? "&#xD;" : ""; break;
-        case '"': replacement = markup ? "" : "&quot;"; break;
-        case '&': replacement = markup ? "" : "&amp;"; break;
-        case '\'': replacement = markup ? "" : "&apos;"; break;
-        case '<': replacement = markup ? "" : "&lt;"; break;
-        case '>': replacement = markup ? "" : "&gt;"; break;
+        case '"': replacement = "&quot;"; break;
+        case '&': replacement = "&amp;"; break;
+        case '\'': replacement = "&apos;"; break;
+        case '<': replacement = "&lt;"; break;
+        case '>': replacement = "&gt;"; break;
         case '_':
-            if (!markup && looks_like_escape(text, i)) {
+            if (looks_like_escape(text, i)) {
                 // "_x005F" goes in front of the underscore, which is then copied with the rest.
                 flush(i);
                 out.append(kUnderscoreEscape);

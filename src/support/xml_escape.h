@@ -11,7 +11,6 @@ enum class EscapeMode {
     kUnescape = 0,
     kAttribute = 1,   // CR and LF become character references
     kText = 2,        // CR and LF stay as they are
-    kCharacters = 3,  // ready markup: only the characters XML cannot carry are replaced
 };
 
 // Appends the escaped form of `text` to `out`. In every mode the result holds only characters

@@ -69,7 +69,6 @@ constexpr XmlTemplate kXmlCellShared{"<c r=\"{cell}\"{style} t=\"s\"><v>{index}<
 constexpr XmlTemplate kXmlCellInline{"<c r=\"{cell}\"{style} t=\"inlineStr\"><is><t{space}>{text}</t></is></c>"};
 constexpr std::string_view kPreserveSpace = " xml:space=\"preserve\"";
 constexpr XmlTemplate kXmlCellFormula{"<c r=\"{cell}\"{attributes}><f>{formula}</f></c>"};
-constexpr XmlTemplate kXmlCellFormulaReady{"<c r=\"{cell}\"{style}>{element}</c>"};
 constexpr XmlTemplate kXmlCellFormulaValue{"<c r=\"{cell}\"{attributes}><f>{formula}</f><v>{value}</v></c>"};
 constexpr std::string_view kValueTypeString = " t=\"str\"";
 constexpr std::string_view kValueTypeError = " t=\"e\"";
@@ -349,12 +348,6 @@ void write_formula_cell(const Book &book, const Cell &cell, CellAt name, CellSty
         return;
     }
     std::string_view formula = cell.formula() ? std::string_view(*cell.formula()) : std::string_view();
-    if (!formula.empty() && formula.front() == '<') {
-        // A ready formula element kept from a template. Its value is computed on opening.
-        auto element = [&](std::string &o) { xml_escape_append(o, formula, EscapeMode::kCharacters); };
-        xml_fill<kXmlCellFormulaReady>(out, name, style, element);
-        return;
-    }
     bool with_value = cell.kind == kCellFormulaValue && book.settings.recalc;
     std::string_view value_type, value_text;
     double value_number = 0.0;

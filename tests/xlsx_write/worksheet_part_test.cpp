@@ -155,9 +155,9 @@ TEST_F(WorksheetPartTest, FormulaTextIsEscaped) {
               "<c r=\"A1\"><f>IF(A2&lt;&gt;&quot;&quot;,A2&amp;&quot;x&quot;,&quot;&quot;)</f></c>");
 }
 
-TEST_F(WorksheetPartTest, ReadyFormulaElementIsKeptWithoutEmptyValue) {
-    formula(0, 0, "<f t=\"shared\" si=\"0\"/>", kCellFormulaValue);
-    EXPECT_EQ(cell_text(0, 0), "<c r=\"A1\"><f t=\"shared\" si=\"0\"/></c>");
+TEST_F(WorksheetPartTest, AFormulaThatLooksLikeMarkupIsText) {
+    formula(0, 0, "<f t=\"shared\" si=\"0\"/>", kCellFormula);
+    EXPECT_EQ(cell_text(0, 0), "<c r=\"A1\"><f>&lt;f t=&quot;shared&quot; si=&quot;0&quot;/&gt;</f></c>");
 }
 
 TEST_F(WorksheetPartTest, StylesFromCellColumnAndKind) {

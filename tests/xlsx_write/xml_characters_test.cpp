@@ -81,24 +81,6 @@ TEST(XmlCharacters, EscapingLeavesOnlyXmlCharacters) {
     }
 }
 
-TEST(XmlCharacters, ReadyMarkupKeepsItsMarkupAndLosesForbiddenCharacters) {
-    EXPECT_EQ(xml_escape("<f t=\"shared\">A1&amp;\"_x0041_\"\t\x01\xFF\xEF\xBF\xBE</f>", EscapeMode::kCharacters),
-              "<f t=\"shared\">A1&amp;\"_x0041_\"\t_x0001_" + kFFFD + "_xFFFE_</f>");
-
-    Book book;
-    ASSERT_EQ(add_sheet(book, "Sheet1"), 0);
-    Sheet &sheet = *book.sheets[0];
-    ASSERT_EQ(ensure_cell(book, sheet, 0, 0), 0);
-    sheet.rows_used = 1;
-    sheet.rows[0].used = 1;
-    Cell &cell = sheet.rows[0].cells[0];
-    cell.kind = kCellFormula;
-    cell.set_formula("<f>\x02\xED\xA0\x80</f>");
-    std::string out;
-    ASSERT_EQ(tsx_write_cell(book, 0, 0, 0, out), 0);
-    EXPECT_EQ(out, "<c r=\"A1\"><f>_x0002_" + kFFFD + kFFFD + kFFFD + "</f></c>");
-}
-
 // Every text a caller can put into a book, each holding the case's bytes; the saved parts
 // must hold XML characters only, and the cell text and sheet name their escaped forms.
 TEST(XmlCharacters, EveryPartOfASavedBookHoldsOnlyXmlCharacters) {
