@@ -30,8 +30,7 @@ int read_workbook_part(std::string_view text, std::vector<WorkbookSheet> &sheets
                     std::from_chars(attribute.value.data(), attribute.value.data() + attribute.value.size(),
                                     sheet.sheet_id);
                 } else {
-                    sheet.extra_attributes.append(" ").append(attribute.name).append("=\"");
-                    sheet.extra_attributes.append(attribute.value).append("\"");
+                    append_attribute_again(sheet.extra_attributes, attribute);
                 }
             }
             sheets.push_back(std::move(sheet));

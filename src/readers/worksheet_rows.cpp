@@ -11,7 +11,6 @@
 #include "format/serial.h"
 #include "readers/reader_text.h"
 #include "readers/xml_scanner.h"
-#include "support/xml_escape.h"
 
 namespace tabsmith {
 
@@ -201,15 +200,7 @@ int RowsParser::start_element(const XmlScanner &scanner) {
     } else if (name == "f") {
         inside_ = Inside::kFormula;
         cell_.has_formula = true;
-        // Kept to be written back as they were meant: a value is decoded and escaped again, since
-        // one quoted with apostrophes may hold a quotation mark or a raw '<'.
-        for (const XmlAttribute &attribute : scanner.attributes()) {
-            std::string value;
-            xml_decode_append(value, attribute.value);
-            cell_.formula_attributes.append(" ").append(attribute.name).append("=\"");
-            xml_escape_append(cell_.formula_attributes, value, EscapeMode::kAttribute);
-            cell_.formula_attributes.append("\"");
-        }
+        for (const XmlAttribute &attribute : scanner.attributes()) append_attribute_again(cell_.formula_attributes, attribute);
     } else if (name == "t") {
         inside_ = Inside::kInlineText;
     } else if (name == "rPh") {

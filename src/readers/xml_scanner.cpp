@@ -222,4 +222,12 @@ void xml_decode_append(std::string &out, std::string_view raw) {
     out.append(xml_unescape(plain));
 }
 
+void append_attribute_again(std::string &out, const XmlAttribute &attribute) {
+    std::string value;
+    xml_decode_append(value, attribute.value);
+    out.append(" ").append(attribute.name).append("=\"");
+    xml_escape_append(out, value, EscapeMode::kAttribute);
+    out.append("\"");
+}
+
 }  // namespace tabsmith

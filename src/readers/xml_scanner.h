@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -75,5 +76,8 @@ private:
 void xml_decode_append(std::string &out, std::string_view raw);
 // Whether `raw` holds anything xml_decode_append would change.
 bool xml_needs_decoding(std::string_view raw);
+// Appends ` name="value"` for an attribute kept to be written back: the value is decoded and
+// escaped again, since one quoted with apostrophes may hold a quotation mark or a raw '<'.
+void append_attribute_again(std::string &out, const XmlAttribute &attribute);
 
 }  // namespace tabsmith

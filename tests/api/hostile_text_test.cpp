@@ -111,12 +111,12 @@ TEST(HostileText, MarkupInAFormulaIsEscapedOnEveryPath) {
     }
 }
 
-// A template whose formulas decode to markup, and whose <f> attributes are quoted with
-// apostrophes around a quotation mark: both are written back as text, never as markup.
+// A template whose formulas decode to markup, and whose <f> and <sheet> attributes are quoted
+// with apostrophes around a quotation mark: all are written back as text, never as markup.
 TEST(HostileText, TemplateFormulasAndTheirAttributesStayText) {
     TempFolder dir;
     WorkbookPackage form;
-    form.sheets.push_back({"Sheet1", worksheet_xml(
+    form.sheets.push_back({"Sheet1\" y='\"/&gt;&lt;x' z=\"", worksheet_xml(
         "<row r=\"1\"><c r=\"A1\"><f>&lt;B1</f></c>"
         "<c r=\"B1\"><f t='shared' ref='B1:B2' si='0' aca='\"/&gt;&lt;x y=\"'>1+1</f><v>2</v></c></row>"
         "<row r=\"2\"><c r=\"B2\"><f t=\"shared\" si=\"0\"/><v>2</v></c></row>")});
