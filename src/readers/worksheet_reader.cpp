@@ -22,6 +22,8 @@ namespace {
 constexpr std::size_t kPieceBytes = 1 << 20;
 // Parts from this size on are parsed by two parsers at once where the machine has the cores.
 constexpr std::uint64_t kParallelBytes = 8ULL << 20;
+// The fewest bytes a row element takes ("<row/>").
+constexpr std::uint64_t kRowElementBytes = 6;
 
 bool is_name_char(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
@@ -59,14 +61,23 @@ std::size_t find_tag(std::string_view text, std::string_view local, std::size_t 
     return std::string_view::npos;
 }
 
-// The start of the last row element of `text` that carries its number, so that the rows
-// before it form whole elements and the piece after it needs nothing from them; 0 when none.
-std::size_t last_numbered_row(std::string_view text) {
-    std::size_t at = text.size();
+// How far back a search in a grown buffer looks again before the old end: a row's start tag
+// cut off there is found whole next time. A longer tag is only a missed place to cut.
+constexpr std::size_t kRowTagLookback = 4096;
+
+// The start of the last row element of `text` at or after `from` that carries its number, so
+// that the rows before it form whole elements and the piece after it needs nothing from them;
+// 0 when none.
+std::size_t last_numbered_row(std::string_view text, std::size_t from) {
+    // The search looks at the window only: rfind on the whole text would go back to its start.
+    const std::string_view window = text.substr(std::min(from, text.size()));
+    std::size_t at = window.size();
     while (at > 0) {
-        std::size_t found = text.rfind("row", at - 1);
-        if (found == std::string_view::npos || found == 0) return 0;
+        std::size_t found = window.rfind("row", at - 1);
+        if (found == std::string_view::npos) return 0;
         at = found;
+        found += text.size() - window.size();
+        if (found == 0) return 0;
         std::size_t end = found + 3;
         if (end >= text.size() || !ends_name(text[end])) continue;
         std::size_t k = found;
@@ -84,6 +95,43 @@ std::size_t last_numbered_row(std::string_view text) {
     }
     return 0;
 }
+
+// One tag looked for in a buffer that grows at its end (and may lose its front): each look
+// goes over what earlier looks have not seen, so the whole search stays linear in the part.
+class TagSearch {
+public:
+    TagSearch(std::string_view local, bool closing) : local_(local), closing_(closing) {}
+
+    // Whether the tag and the '>' ending it are in `text`; begin() and end() then tell where.
+    bool found(std::string_view text) {
+        if (begin_ == std::string_view::npos) {
+            begin_ = find_tag(text, local_, from_, closing_);
+            if (begin_ == std::string_view::npos) {
+                // A name cut off at the end, or not yet followed by what ends it, is seen again.
+                from_ = text.size() > local_.size() ? text.size() - local_.size() : 0;
+                return false;
+            }
+            from_ = begin_;
+        }
+        const std::size_t close = text.find('>', from_);
+        if (close == std::string_view::npos) {
+            from_ = text.size();
+            return false;
+        }
+        end_ = close + 1;
+        return true;
+    }
+    std::size_t begin() const { return begin_; }
+    std::size_t end() const { return end_; }
+    // The buffer lost its first `bytes`, none of them part of the tag.
+    void dropped(std::size_t bytes) { from_ = from_ > bytes ? from_ - bytes : 0; }
+
+private:
+    std::string_view local_;
+    bool closing_;
+    std::size_t from_ = 0;
+    std::size_t begin_ = std::string_view::npos, end_ = std::string_view::npos;
+};
 
 // The settings the engine models from the XML around the cells, and that XML kept for a save.
 class SettingsReader {
@@ -302,52 +350,56 @@ private:
 int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size, SheetSource *source) {
     std::string buffer;
     // The XML before the rows, up to the end of <sheetData>'s start tag.
-    std::size_t data = std::string::npos, data_end = 0;
-    bool more = true;
-    while (more) {
-        data = find_tag(buffer, "sheetData", 0, false);
-        if (data != std::string::npos && buffer.find('>', data) != std::string::npos) break;
-        more = input.more(buffer);
+    TagSearch data("sheetData", false);
+    bool found = false;
+    while (!(found = data.found(buffer)) && input.more(buffer)) {
     }
     if (input.rc() != kOk) return input.rc();
-    if (data == std::string::npos || buffer[buffer.find('>', data) - 1] == '/') {
+    if (!found || buffer[data.end() - 2] == '/') {
         // No rows: the part is all settings.
         while (input.more(buffer)) {
         }
         if (input.rc() != kOk) return input.rc();
         return SettingsReader(book, sheet, buffer, source).run();
     }
-    data_end = buffer.find('>', data) + 1;
-    std::string settings = buffer.substr(0, data_end);
+    std::string settings = buffer.substr(0, data.end());
     {
-        // The sheet's extent, when the part states it, sizes the row table once.
+        // The sheet's extent, when the part states it, sizes the row table once; no further
+        // than the part's bytes can hold rows, as the statement costs nothing to write.
         SettingsReader head(book, sheet, settings, nullptr);
         head.run();
         sheet.merges.clear();
         sheet.columns.clear();
         sheet.column_flags.clear();
-        if (head.last_row() >= 0 && head.last_row() < book.max_rows)
+        const std::uint64_t rows_held = size / kRowElementBytes;
+        if (head.last_row() >= 0 && head.last_row() < book.max_rows && static_cast<std::uint64_t>(head.last_row()) < rows_held)
             if (ensure_row(book, sheet, head.last_row()) != kOk) return kNoMemory;
     }
-    buffer.erase(0, data_end);
+    buffer.erase(0, data.end());
 
     const bool parallel = size >= kParallelBytes && std::thread::hardware_concurrency() > 1;
     RowPieces pieces(book, sheet, parallel);
-    std::size_t close = std::string::npos;
+    TagSearch data_end("sheetData", true);
+    std::size_t rows_from = 0;   // where the next look for a place to cut starts
+    bool closed = false;
     for (;;) {
-        close = find_tag(buffer, "sheetData", 0, true);
-        if (close != std::string::npos) break;
-        std::size_t cut = buffer.size() >= kPieceBytes ? last_numbered_row(buffer) : 0;
+        if ((closed = data_end.found(buffer))) break;
+        std::size_t cut = buffer.size() >= kPieceBytes ? last_numbered_row(buffer, rows_from) : 0;
         if (cut > 0) {
             std::string rest = buffer.substr(cut);
             buffer.resize(cut);
             if (int rc = pieces.add(std::move(buffer)); rc != kOk) return rc;
             buffer = std::move(rest);
+            data_end.dropped(cut);
+            rows_from = 0;
+        } else if (buffer.size() >= kPieceBytes) {
+            rows_from = buffer.size() > kRowTagLookback ? buffer.size() - kRowTagLookback : 0;
         }
         if (!input.more(buffer)) break;
     }
     if (input.rc() != kOk) return input.rc();
-    if (close == std::string::npos) return kFail;   // the rows never end
+    if (!closed) return kFail;   // the rows never end
+    const std::size_t close = data_end.begin();
     std::string tail = buffer.substr(close);
     buffer.resize(close);
     if (int rc = pieces.add(std::move(buffer)); rc != kOk) return rc;

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <set>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "support/results.h"
 #include "xlsx_write/book_parts.h"
@@ -114,26 +116,45 @@ std::string attributes_without(std::string_view attributes, std::string_view nam
     return tag.substr(2, tag.size() - 4);
 }
 
-bool part_name_taken(const Book &book, const std::vector<std::string> &chosen, std::string_view name) {
-    for (const PackageEntry &entry : book.source->entries)
-        if (same_part_name(entry.name, name)) return true;
-    for (const std::string &other : chosen)
-        if (same_part_name(other, name)) return true;
-    return false;
+// A part name as part names compare: without regard to letter case.
+std::string folded_part_name(std::string_view name) {
+    std::string out(name);
+    for (char &c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
 }
 
-// "<folder>/<stem><n>.xml" with the first n from `first` on that no entry or chosen part has.
-std::string fresh_part_name(const Book &book, const std::vector<std::string> &chosen, std::string_view folder,
-                            std::string_view stem, int first) {
-    for (int n = first;; ++n) {
-        std::string name(folder);
-        if (!name.empty()) name.push_back('/');
-        name.append(stem);
-        if (n > 0) name.append(std::to_string(n));
-        name.append(".xml");
-        if (!part_name_taken(book, chosen, name)) return name;
+// The part names a save may not give a new part: the package's entries and the names chosen so
+// far, compared as part names are (without regard to letter case). New names count up from the
+// last one given for the same stem, so that a thousand new sheets cost a thousand lookups.
+class PartNames {
+public:
+    explicit PartNames(const Book &book) {
+        for (const PackageEntry &entry : book.source->entries) taken_.insert(folded_part_name(entry.name));
     }
-}
+    void take(std::string_view name) { taken_.insert(folded_part_name(name)); }
+
+    // "<folder>/<stem><n>.xml" with the first n from `first` on that is not taken.
+    std::string fresh(std::string_view folder, std::string_view stem, int first) {
+        const std::string key = std::string(folder) + "/" + std::string(stem);
+        int &next = next_[key];
+        for (int n = std::max(first, next);; ++n) {
+            std::string name(folder);
+            if (!name.empty()) name.push_back('/');
+            name.append(stem);
+            if (n > 0) name.append(std::to_string(n));
+            name.append(".xml");
+            if (!taken_.contains(folded_part_name(name))) {
+                next = n + 1;
+                return name;
+            }
+        }
+    }
+
+private:
+    std::unordered_set<std::string> taken_;
+    std::unordered_map<std::string, int> next_;
+};
 
 // The sheet's attributes of its workbook <sheet> element besides name, sheetId and r:id: the
 // package's, with the visibility the book gives the sheet when it changed that.
@@ -407,7 +428,7 @@ int plan_update(const Book &book, UpdatePlan &plan) {
     if (!book.source) return kFail;
     const PackageSource &source = *book.source;
     const std::string_view folder = part_folder(source.workbook_path);
-    std::vector<std::string> chosen;
+    PartNames names(book);
 
     XmlElementPlace root;
     std::vector<XmlElementPlace> children;
@@ -457,25 +478,25 @@ int plan_update(const Book &book, UpdatePlan &plan) {
     auto new_relationship_id = [&] { return "rId" + std::to_string(next_relationship++); };
 
     const std::string worksheets_folder = (folder.empty() ? std::string() : std::string(folder) + "/") + "worksheets";
+    std::unordered_set<std::string> claimed;
     for (const auto &sheet : book.sheets) {
         SheetPlacement placement;
         const SheetSource *sheet_source = sheet->source.get();
         bool from_package = sheet_source && !sheet_source->part_path.empty();
         // Two sheets never share a part: a second claim makes a new one.
-        for (const SheetPlacement &earlier : plan.sheets)
-            if (from_package && same_part_name(earlier.part_path, sheet_source->part_path)) from_package = false;
+        if (from_package && !claimed.insert(folded_part_name(sheet_source->part_path)).second) from_package = false;
         if (from_package) {
             placement.part_path = sheet_source->part_path;
             placement.relationship_id = sheet_source->relationship_id;
             for (const auto &[rid, id] : package_ids)
                 if (rid == placement.relationship_id) placement.sheet_id = id;
         } else {
-            placement.part_path = fresh_part_name(book, chosen, worksheets_folder, "sheet", 1);
+            placement.part_path = names.fresh(worksheets_folder, "sheet", 1);
             placement.relationship_id = new_relationship_id();
             placement.new_part = true;
             placement.template_copy = sheet_source != nullptr;
         }
-        chosen.push_back(placement.part_path);
+        names.take(placement.part_path);
         plan.sheets.push_back(std::move(placement));
     }
     // Sheet ids stay unique: a package sheet without one, and every new sheet, takes the next.
@@ -484,17 +505,17 @@ int plan_update(const Book &book, UpdatePlan &plan) {
 
     plan.styles_path = source.styles_path;
     if (plan.styles_path.empty()) {
-        plan.styles_path = fresh_part_name(book, chosen, folder, "styles", 0);
+        plan.styles_path = names.fresh(folder, "styles", 0);
         plan.new_styles = true;
         plan.styles_relationship_id = new_relationship_id();
-        chosen.push_back(plan.styles_path);
+        names.take(plan.styles_path);
     }
     plan.shared_strings_path = source.shared_strings_path;
     if (plan.shared_strings_path.empty() && book.shared_strings.entry_count() > 0) {
-        plan.shared_strings_path = fresh_part_name(book, chosen, folder, "sharedStrings", 0);
+        plan.shared_strings_path = names.fresh(folder, "sharedStrings", 0);
         plan.new_shared_strings = true;
         plan.shared_strings_relationship_id = new_relationship_id();
-        chosen.push_back(plan.shared_strings_path);
+        names.take(plan.shared_strings_path);
     }
 
     // Ids of the package's formats that its entries may not show (a reader that skipped one).

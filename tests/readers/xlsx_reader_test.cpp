@@ -216,7 +216,8 @@ TEST_F(ReaderTest, TemplateBooksAreSavedUnderTheirOwnName) {
 }
 
 // A part large enough to be read in pieces by two parsers: rows the dimension does not cover,
-// rows without numbers, a row number met twice far apart, inline strings and shared strings.
+// rows without numbers, a row number met twice far apart, inline strings and shared strings,
+// and megabytes of blanks before, among and after the rows.
 TEST_F(ReaderTest, LargePartsReadInPiecesAgree) {
     constexpr int kRows = 90000;
     std::string rows;
@@ -224,6 +225,7 @@ TEST_F(ReaderTest, LargePartsReadInPiecesAgree) {
     for (int r = 1; r <= kRows; ++r) {
         const std::string n = std::to_string(r);
         // Every seventh row leaves its number out: it follows the row before it.
+        if (r == kRows / 2) rows.append(3 << 20, ' ');
         rows += r % 7 == 0 ? "<row>" : "<row r=\"" + n + "\">";
         rows += cell("A" + n, "<v>" + n + "</v>") + cell("B" + n, "<v>" + std::to_string(r % 3) + "</v>", " t=\"s\"") +
                 cell("C" + n, "<is><t>line " + n + "</t></is>", " t=\"inlineStr\"") +
@@ -234,7 +236,9 @@ TEST_F(ReaderTest, LargePartsReadInPiecesAgree) {
     WorkbookPackage package;
     package.shared_strings = shared_strings_xml({"<t>zero</t>", "<t>one</t>", "<t>two</t>"});
     std::string part = worksheet_xml(rows);
-    part.insert(part.find("<sheetData>"), "<dimension ref=\"A1:D1000\"/>");
+    part.insert(part.find("<sheetData>"), "<dimension ref=\"A1:D1000\"/>" + std::string(2 << 20, '\n'));
+    part.insert(part.find("<row"), std::string(2 << 20, ' '));
+    part.insert(part.find("</worksheet>"), std::string(2 << 20, '\t'));
     package.sheets.push_back({"Big", std::move(part)});
     ASSERT_EQ(open_path(save(package)), 0) << message();
     EXPECT_EQ(TXLS_row_num(&book), kRows);
@@ -249,6 +253,18 @@ TEST_F(ReaderTest, LargePartsReadInPiecesAgree) {
     EXPECT_EQ(value("A5"), "-5");
     EXPECT_EQ(value("E5"), "55");
     EXPECT_EQ(value("C5"), "line 5");
+}
+
+// A <dimension> is a claim that costs nothing to write: the row table grows with the rows present.
+TEST_F(ReaderTest, AClaimedExtentSizesNoMoreRowsThanThePartHolds) {
+    WorkbookPackage package;
+    for (const char *name : {"One", "Two"})
+        package.sheets.push_back({name, "<worksheet xmlns=\"" + std::string(kMainNs) +
+                                            "\"><dimension ref=\"A1:XFD1048576\"/><sheetData><row r=\"1\">" +
+                                            cell("A1", "<v>1</v>") + "</row></sheetData></worksheet>"});
+    ASSERT_EQ(open_path(save(package)), 0) << message();
+    for (const auto &sheet : store().sheets) EXPECT_LT(sheet->rows.size(), 1000u) << sheet->name;
+    EXPECT_EQ(value("A1"), "1");
 }
 
 TEST_F(ReaderTest, RefusedPackagesGetCodedErrors) {
