@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
 #include <string_view>
 #include <unordered_set>
 
@@ -24,12 +25,39 @@ namespace {
 std::mutex live_mutex;
 std::unordered_set<Book *> live_books;
 
+// The character set a record's message is handed out in while it holds no book: the one its
+// last open asked for, or its last book's. Shift-JIS, the default, is not kept; the table is
+// emptied when it grows past what any number of live records needs.
+std::unordered_map<const XLS_BOOK *, int> record_charsets;
+constexpr std::size_t kMaxRecordCharsets = 4096;
+
+void remember_charset(const XLS_BOOK *record, int charset) {
+    std::lock_guard<std::mutex> lock(live_mutex);
+    if (charset == kSjis) {
+        record_charsets.erase(record);
+        return;
+    }
+    if (record_charsets.size() >= kMaxRecordCharsets) record_charsets.clear();
+    record_charsets[record] = charset;
+}
+
+int remembered_charset(const XLS_BOOK *record) {
+    std::lock_guard<std::mutex> lock(live_mutex);
+    auto found = record_charsets.find(record);
+    return found == record_charsets.end() ? kSjis : found->second;
+}
+
 void release_book(XLS_BOOK *record) {
     Book *book = book_of(record);
     if (!book) return;
     {
         std::lock_guard<std::mutex> lock(live_mutex);
         live_books.erase(book);
+    }
+    try {
+        remember_charset(record, book->charset);
+    } catch (const std::bad_alloc &) {
+        // The message then comes in Shift-JIS, as the record's own field holds it.
     }
     record->work = nullptr;
     delete book;
@@ -91,7 +119,10 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     ErrorSink err;
     err.attach(record->log.error_info, &record->error_code);
     OpenOptions options;
-    if (int rc = parse_open_options(options_text, sizeof(XLS_BOOK), err, options); rc != 0) return err.fail(rc);
+    const int parsed = parse_open_options(options_text, sizeof(XLS_BOOK), err, options);
+    // A failed open hands its message out in the character set the options asked for.
+    remember_charset(record, options.charset);
+    if (parsed != 0) return err.fail(parsed);
 
     // The record gets the book only once it is complete: an open that fails (for want of memory
     // too) leaves the record without one.
@@ -295,7 +326,7 @@ int TXLS_error_code(XLS_BOOK *record) { return record ? record->error_code : kBa
 char *TXLS_error_mesg(XLS_BOOK *record) {
     if (!record) return nullptr;
     Book *book = book_of(record);
-    const int charset = book ? book->charset : kSjis;
+    const int charset = book ? book->charset : remembered_charset(record);
     try {
         const char *info = record->log.error_info;
         std::size_t length = strnlen(info, TXLS_ERROR_INFO_SIZE);

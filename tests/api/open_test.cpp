@@ -138,7 +138,18 @@ TEST(ErrorState, MessagesArriveInTheBooksCharacterSet) {
         EXPECT_EQ(TXLS_error_code(&book), 0);
         EXPECT_EQ(std::string(TXLS_error_mesg(&book)), from_utf8(text, set));
         TXLS_free_book(&book);
-        EXPECT_EQ(std::string(TXLS_error_mesg(&book)), from_utf8(text, kSjis));  // freed: Shift-JIS
+        EXPECT_EQ(std::string(TXLS_error_mesg(&book)), from_utf8(text, set)) << "freed";
+    }
+    // A failed open has no book to ask: its message follows the options' own CHARSET.
+    const std::string missing = "TXLS-03101 Excelファイルオープンエラー(\"/nonexistent/帳票.xlsx\")。";
+    for (auto [charset, set] : {std::pair{"SJIS", kSjis}, {"EUC", kEuc}, {"UTF8", kUtf8}}) {
+        XLS_BOOK book{};
+        const std::string options = std::string("CHARSET=") + charset + " MODE=READ BOOK=" + from_utf8("/nonexistent/帳票.xlsx", set);
+        EXPECT_EQ(TXLS_open_book(&book, options.c_str()), -101);
+        EXPECT_EQ(std::string(TXLS_error_mesg(&book)), from_utf8(missing, set)) << charset;
+        const std::string refused = std::string("CHARSET=") + charset + " MODE=VIEW";
+        EXPECT_EQ(TXLS_open_book(&book, refused.c_str()), -3);
+        EXPECT_EQ(std::string(TXLS_error_mesg(&book)), from_utf8(text, set)) << charset;
     }
 }
 

@@ -17,6 +17,9 @@ echo ts_openpyxl(getcwd() . '/u.xlsx', "wb = openpyxl.load_workbook(path)\nprint
 // A CHARSET of the script's own still wins.
 $sjis = TXLS_open_book('CHARSET=SJIS');
 var_dump(TXLS_put_cell($sjis, 'A1', "\x93\xfa\x96\x7b"), bin2hex(TXLS_get_cell($sjis, 'A1')), TXLS_scrap_book($sjis));
+// A failed open says why in the same character set.
+$missing = TXLS_read_book('/nonexistent/帳票.xlsx');
+var_dump(TXLS_error_mesg($missing), preg_match('//u', TXLS_error_mesg($missing)) === 1);
 // Only the engine's character sets are taken.
 var_dump(ini_set('tabsmith.charset', 'LATIN1'), ini_get('tabsmith.charset'));
 var_dump(ini_set('tabsmith.charset', 'sjis'), ini_get('tabsmith.charset'));
@@ -31,6 +34,8 @@ True True
 int(0)
 string(8) "93fa967b"
 int(0)
+string(80) "TXLS-03101 Excelファイルオープンエラー("/nonexistent/帳票.xlsx")。"
+bool(true)
 bool(false)
 string(4) "UTF8"
 string(4) "UTF8"
