@@ -174,6 +174,9 @@ int prepare_book_for_save(Book &book) {
     // wrong, so every formula is left to be computed on opening.
     if (book.streamed) book.settings.recalc = false;
     if (book.source) {
+        // A package may bring names no workbook may carry; they are repaired rather than
+        // written back for every reader to refuse.
+        repair_sheet_names(book);
         if (int rc = prepare_package_formulas(book); rc != 0) return rc;
         apply_auto_widths(book);
         // The formats a package brought keep the ids its cell formats use.

@@ -274,6 +274,11 @@ bool sheet_name_taken(const Book &book, std::string_view name);
 // sheet in another letter case (TXLS-02321), or an empty name, one holding : \ / ? * [ ] or one
 // with a quote at either end (TXLS-02320). 0, or kBadArgument with the message raised.
 int check_new_sheet_name(Book &book, const std::string &name);
+// Gives every sheet a name a saved workbook can carry, for books whose names came from a
+// package: : \ / ? * [ ] and a quote at either end become '_', a name is cut to 31 UTF-16 units
+// (whole characters), an empty one becomes "Sheet<n>", and a name met again in any letter case
+// gets " (2)", " (3)"... Names that follow the rules stay as they are. How many changed.
+int repair_sheet_names(Book &book);
 // The index of the sheet of exactly that name, or kIndexNotFound.
 int find_sheet(const Book &book, std::string_view name);
 

@@ -181,6 +181,57 @@ int check_new_sheet_name(Book &book, const std::string &name) {
     return 0;
 }
 
+namespace {
+
+constexpr std::size_t kSheetNameUnits = 31;
+
+// The longest prefix of `name` of whole characters within `units` UTF-16 units.
+std::string_view within_units(std::string_view name, std::size_t units) {
+    std::size_t at = 0, used = 0;
+    while (at < name.size()) {
+        const auto *p = reinterpret_cast<const unsigned char *>(name.data() + at);
+        std::size_t length = utf8_sequence_length(p, name.size() - at);
+        if (length == 0) length = 1;   // a stray byte: the writer replaces it with one unit
+        const std::size_t needed = length == 4 ? 2 : 1;
+        if (used + needed > units) break;
+        used += needed;
+        at += length;
+    }
+    return name.substr(0, at);
+}
+
+}  // namespace
+
+int repair_sheet_names(Book &book) {
+    int changed = 0;
+    std::vector<std::string> kept;
+    for (std::size_t k = 0; k < book.sheets.size(); ++k) {
+        std::string name = book.sheets[k]->name;
+        for (char &c : name)
+            if (std::string_view(":\\/?*[]").find(c) != std::string_view::npos) c = '_';
+        if (!name.empty() && name.front() == '\'') name.front() = '_';
+        if (!name.empty() && name.back() == '\'') name.back() = '_';
+        name = std::string(within_units(name, kSheetNameUnits));
+        if (name.empty()) name = "Sheet" + std::to_string(k + 1);
+        auto taken = [&](std::string_view candidate) {
+            for (const std::string &other : kept)
+                if (equals_ignore_case(other, candidate)) return true;
+            return false;
+        };
+        const std::string base = name;
+        for (int n = 2; taken(name); ++n) {
+            const std::string suffix = " (" + std::to_string(n) + ")";
+            name = std::string(within_units(base, kSheetNameUnits - suffix.size())) + suffix;
+        }
+        if (name != book.sheets[k]->name) {
+            book.sheets[k]->name = name;
+            ++changed;
+        }
+        kept.push_back(std::move(name));
+    }
+    return changed;
+}
+
 int find_sheet(const Book &book, std::string_view name) {
     for (std::size_t i = 0; i < book.sheets.size(); ++i)
         if (book.sheets[i]->name == name) return static_cast<int>(i);

@@ -69,6 +69,26 @@ TEST_F(ReaderTest, SheetsFollowTheirRelationshipsNotThePartNames) {
     EXPECT_EQ(value("A1"), "1");
 }
 
+// Names a workbook may not carry are read as they are and repaired when the book is saved.
+TEST_F(ReaderTest, SheetNamesNoWorkbookMayCarryAreRepairedOnSaving) {
+    const std::string long_kanji = "日本語の売上集計表" "日本語の売上集計表" "日本語の売上集計表" "日本語の売上";   // 33
+    const std::pair<std::string, std::string> names[] = {
+        {"a/b:c", "a_b_c"},  {"", "Sheet3"},      {std::string(40, 'x'), std::string(31, 'x')},
+        {"Dup", "Dup"},      {"dup", "dup (2)"},  {"'q'", "_q_"},
+        {long_kanji, long_kanji.substr(0, 31 * 3)}, {"[*?]\\", "_____"}, {"fine", "fine"},
+    };
+    WorkbookPackage package;
+    package.sheets.push_back({"first", worksheet_xml("")});
+    for (const auto &[name, repaired] : names) package.sheets.push_back({name, worksheet_xml("")});
+    const std::string source = save(package), copy = folder / "copy.xlsx";
+    ASSERT_EQ(open_path(source), 0) << message();
+    EXPECT_EQ(sheet_name(2), "");
+    ASSERT_EQ(open(("CHARSET=UTF8 BOOK=\"" + copy + "\" TEMPLATE=\"" + source + "\"").c_str()), 0) << message();
+    ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
+    ASSERT_EQ(open_path(copy), 0) << message();
+    for (std::size_t k = 0; k < std::size(names); ++k) EXPECT_EQ(sheet_name(static_cast<int>(k) + 1), names[k].second) << k;
+}
+
 TEST_F(ReaderTest, ValueKinds) {
     WorkbookPackage package;
     package.shared_strings = shared_strings_xml({"<t>zero</t>", "<r><t>rich </t></r><r><t>text</t></r><rPh><t>ヨミ</t></rPh>",
