@@ -15,6 +15,7 @@
 #include "support/mfile.h"
 #include "support/results.h"
 #include "support/zip_archive.h"
+#include "support/package_path.h"
 #include "support/zip_reader.h"
 
 using namespace tabsmith;

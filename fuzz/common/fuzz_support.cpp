@@ -1,5 +1,5 @@
-// The package check the saving targets share: the archive is read back with minizip over the
-// bytes in memory and every part is parsed by libxml2, an oracle that owes nothing to the engine.
+// The package check the saving targets share: minizip reads the archive back from memory, libxml2
+// parses every part, and relationship targets resolve by the rules the engine's readers follow.
 
 #include "fuzz_support.h"
 
@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "support/mfile.h"
+#include "support/package_path.h"
 
 namespace tabsmith::fuzz {
 namespace {
@@ -226,33 +227,6 @@ bool named(xmlNodePtr node, const char *name) {
     return node->type == XML_ELEMENT_NODE && std::strcmp(reinterpret_cast<const char *>(node->name), name) == 0;
 }
 
-// Resolves a relationship target against the folder of the part the relationships belong to.
-std::string resolve_target(const std::string &rels_name, const std::string &target) {
-    std::string base;
-    if (target.empty() || target[0] != '/') {
-        // "xl/_rels/workbook.xml.rels" belongs to "xl/workbook.xml", whose folder is "xl/".
-        std::size_t rels = rels_name.rfind("_rels/");
-        base = rels == std::string::npos ? std::string() : rels_name.substr(0, rels);
-    }
-    std::vector<std::string> parts;
-    std::string joined = base + target;
-    std::size_t start = 0;
-    while (start <= joined.size()) {
-        std::size_t slash = joined.find('/', start);
-        if (slash == std::string::npos) slash = joined.size();
-        std::string piece = joined.substr(start, slash - start);
-        if (piece == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!piece.empty() && piece != ".") {
-            parts.push_back(piece);
-        }
-        start = slash + 1;
-    }
-    std::string out;
-    for (const std::string &piece : parts) out += (out.empty() ? "" : "/") + piece;
-    return out;
-}
-
 }  // namespace
 
 void prepare_process() {
@@ -328,7 +302,9 @@ void check_package(std::string_view name, std::string_view package) {
                 if (id.empty() || !ids.insert(id).second)
                     fail(name, "part '" + part + "' has a missing or repeated relationship id '" + id + "'");
                 if (attribute(node, "TargetMode") == "External") continue;
-                std::string target = resolve_target(part, attribute(node, "Target"));
+                std::string source;
+                if (!relationships_source(part, source)) fail(name, "'" + part + "' is no relationship part");
+                std::string target = resolve_part_target(source, attribute(node, "Target"));
                 if (!entries.count(target))
                     fail(name, "part '" + part + "' relates '" + id + "' to the missing part '" + target + "'");
             }

@@ -1,5 +1,5 @@
 // The part readers of the package reader, each filling the book from one part's text, and the
-// relationship and path rules that bind the parts together.
+// relationship rules that bind the parts together.
 #pragma once
 
 #include <string>
@@ -22,11 +22,6 @@ struct Relationship {
 // The relationships of a relationship part; `source_part` is the part they belong to ("" for
 // the package itself), against which relative targets are resolved. kOk or the scanner's error.
 int read_relationships(std::string_view text, std::string_view source_part, std::vector<Relationship> &out);
-// The relationship part of a part: "xl/workbook.xml" -> "xl/_rels/workbook.xml.rels".
-std::string relationships_path(std::string_view part);
-// A target relative to the folder of `source_part` (or absolute, from the package root), with
-// "." and ".." resolved; "" when it would leave the package.
-std::string resolve_target(std::string_view source_part, std::string_view target);
 // Whether a relationship type URI ends with `/kind` (both the transitional and strict forms).
 bool relationship_is(const Relationship &relationship, std::string_view kind);
 

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "readers/xlsx_parts.h"
+#include "support/package_path.h"
 #include "support/zip_reader.h"
 
 namespace tabsmith {
@@ -87,7 +88,7 @@ int PackageLoader::run() {
 }
 
 int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
-    source_->workbook_rels_path = relationships_path(source_->workbook_path);
+    source_->workbook_rels_path = relationships_part_name(source_->workbook_path);
     bool found = false;
     if (int rc = read_part(zip_, source_->workbook_rels_path, source_->workbook_rels_xml, found); rc != kOk) return rc;
     if (!found) source_->workbook_rels_path.clear();

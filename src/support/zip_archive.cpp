@@ -1,5 +1,5 @@
-// The minizip file callbacks over POSIX files or memory files, and the two package operations:
-// packing part files into an archive and extracting an archive, guarded against hostile input.
+// The minizip file callbacks over POSIX files or memory files, and the writer that packs a
+// package's entries into an archive under names the entry-name check lets through.
 
 #include "support/zip_archive.h"
 
@@ -8,18 +8,15 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <minizip/unzip.h>
 #include <minizip/zip.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
-#include <filesystem>
-#include <memory>
 #include <new>
 
-#include "support/files.h"
+#include "support/datetime.h"
+#include "support/package_path.h"
 
 namespace tabsmith {
 namespace {
@@ -232,229 +229,6 @@ uLong dos_datetime(const DateTime &when) {
            (static_cast<uLong>(when.minute) << 5) | static_cast<uLong>(when.second / 2);
 }
 
-bool is_separator(char c) { return c == '/' || c == '\\'; }
-
-std::string_view strip_leading_separators(std::string_view name) {
-    while (!name.empty() && is_separator(name.front())) name.remove_prefix(1);
-    return name;
-}
-
-// Closes the archive on every way out, so no handle outlives the call.
-struct WriterGuard {
-    zipFile zf;
-    ~WriterGuard() {
-        if (zf) zipClose(zf, nullptr);
-    }
-};
-struct ReaderGuard {
-    unzFile uf;
-    ~ReaderGuard() {
-        if (uf) unzClose(uf);  // also closes an entry left open by a failure
-    }
-};
-
-// Entry names may only name something below the target folder: no absolute names, no ".."
-// component (either separator counts, as archives made on Windows use both), no NUL.
-bool safe_entry_name(std::string_view name) {
-    if (name.empty() || is_separator(name.front())) return false;
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        std::size_t end = start;
-        while (end < name.size() && !is_separator(name[end])) ++end;
-        if (name.substr(start, end - start) == "..") return false;
-        start = end + 1;
-    }
-    return true;
-}
-
-bool is_folder_entry(std::string_view name) { return !name.empty() && is_separator(name.back()); }
-
-// The extraction empties its folder first, so the folder must name exactly what it says: a ".."
-// anywhere ("tmp/x/../..") or a folder that resolves to the current folder or the root would
-// have the removal take a parent tree with it.
-bool folder_too_wide(std::string_view folder) {
-    std::size_t start = 0;
-    while (start <= folder.size()) {
-        std::size_t end = start;
-        while (end < folder.size() && !is_separator(folder[end])) ++end;
-        if (folder.substr(start, end - start) == "..") return true;
-        start = end + 1;
-    }
-    std::string normal = std::filesystem::path(std::string(folder)).lexically_normal().string();
-    while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
-    return normal.empty() || normal == "." || normal == "/";
-}
-
-// Creates the folders of `relative` (separators '/') below `base`, one component at a time.
-bool make_subfolders(const std::string &base, std::string_view relative) {
-    std::string path = base;
-    std::size_t start = 0;
-    while (start < relative.size()) {
-        std::size_t end = relative.find('/', start);
-        if (end == std::string_view::npos) end = relative.size();
-        if (end > start) {
-            path += '/';
-            path.append(relative.substr(start, end - start));
-            if (::mkdir(path.c_str(), 0777) != 0) {
-                struct stat st;
-                if (errno != EEXIST || ::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-            }
-        }
-        start = end + 1;
-    }
-    return true;
-}
-
-int open_disk_output(const std::string &path) {
-    // O_NOFOLLOW: only this call creates files in the folder, but a link planted by someone
-    // else must not redirect the write.
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-}
-
-bool write_all(int fd, const unsigned char *data, std::size_t size) {
-    while (size > 0) {
-        ssize_t put = ::write(fd, data, size);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        data += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-// The entry's stored local time as the file's modification time; access time untouched.
-void stamp_disk_file(int fd, const tm_unz &when) {
-    if (when.tm_mon > 11 || when.tm_mday < 1) return;  // a zero DOS date names no day
-    std::tm local{};
-    local.tm_year = static_cast<int>(when.tm_year) - 1900;
-    local.tm_mon = static_cast<int>(when.tm_mon);
-    local.tm_mday = static_cast<int>(when.tm_mday);
-    local.tm_hour = static_cast<int>(when.tm_hour);
-    local.tm_min = static_cast<int>(when.tm_min);
-    local.tm_sec = static_cast<int>(when.tm_sec);
-    local.tm_isdst = -1;
-    std::time_t at = std::mktime(&local);
-    if (at == static_cast<std::time_t>(-1)) return;
-    struct timespec times[2];
-    times[0].tv_sec = 0;
-    times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = at;
-    times[1].tv_nsec = 0;
-    ::futimens(fd, times);
-}
-
-struct EntryInfo {
-    unz_file_info64 info{};
-    std::string name;
-};
-
-// Reads the current entry's header. kLimit for a name over the limit, kZipUnsafeEntry for a name
-// that could escape the folder or would overwrite the archive being read.
-int read_entry(unzFile uf, std::string_view archive, bool archive_in_memory, EntryInfo &entry) {
-    char name[kZipEntryNameMax + 2];
-    int rc = unzGetCurrentFileInfo64(uf, &entry.info, name, sizeof name, nullptr, 0, nullptr, 0);
-    if (rc != UNZ_OK) return rc;
-    if (entry.info.size_filename > kZipEntryNameMax) return kLimit;
-    entry.name.assign(name, entry.info.size_filename);
-    if (std::strlen(name) != entry.info.size_filename) return kZipUnsafeEntry;  // NUL inside
-    std::string_view plain = entry.name;
-    if (is_folder_entry(plain)) plain.remove_suffix(1);
-    if (plain.empty() && is_folder_entry(entry.name)) return kZipUnsafeEntry;  // "/" alone
-    if (!safe_entry_name(plain)) return kZipUnsafeEntry;
-    if (archive_in_memory && entry.name == archive) return kZipUnsafeEntry;
-    return UNZ_OK;
-}
-
-// Walks the central directory once before anything is written, so that an archive refused
-// for its names or sizes leaves the target untouched.
-int check_entries(unzFile uf, std::string_view archive, bool archive_in_memory, std::uint64_t count) {
-    std::uint64_t total = 0;
-    for (std::uint64_t i = 0; i < count; ++i) {
-        int rc = i == 0 ? unzGoToFirstFile(uf) : unzGoToNextFile(uf);
-        if (rc != UNZ_OK) return rc == UNZ_END_OF_LIST_OF_FILE ? UNZ_BADZIPFILE : rc;
-        EntryInfo entry;
-        rc = read_entry(uf, archive, archive_in_memory, entry);
-        if (rc != UNZ_OK) return rc;
-        if (is_folder_entry(entry.name)) continue;
-        if (entry.info.uncompressed_size > kZipMaxEntryBytes) return kLimit;
-        total += entry.info.uncompressed_size;
-        if (total > kZipMaxTotalBytes) return kLimit;
-    }
-    return UNZ_OK;
-}
-
-// Copies the current (opened) entry into `out`; 0, kNoMemory, kFail or a minizip code.
-template <typename Sink>
-int copy_entry(unzFile uf, unsigned char *buffer, const EntryInfo &entry, Sink &&sink) {
-    std::uint64_t copied = 0;
-    for (;;) {
-        int got = unzReadCurrentFile(uf, buffer, static_cast<unsigned>(kZipExtractBuffer));
-        if (got < 0) return got;
-        if (got == 0) break;
-        int rc = sink(buffer, static_cast<std::size_t>(got));
-        if (rc != 0) return rc;
-        copied += static_cast<std::uint64_t>(got);
-    }
-    // minizip checks the CRC only once the declared size was delivered; a stream that ends
-    // early would otherwise pass as a shorter file.
-    if (copied != entry.info.uncompressed_size) return kZipBadSize;
-    return 0;
-}
-
-int extract_to_memory(unzFile uf, unsigned char *buffer, const EntryInfo &entry) {
-    MFile *out = mopen(entry.name, "wb");
-    if (!out) return kOpenError;
-    int rc = copy_entry(uf, buffer, entry, [out](const unsigned char *data, std::size_t size) {
-        return mwrite(data, 1, size, out) == size ? 0 : kNoMemory;
-    });
-    const tm_unz &t = entry.info.tmu_date;
-    if (rc == 0 && t.tm_mon <= 11 && t.tm_mday >= 1) {  // a zero DOS date names no day
-        mset_datetime(out, DateTime{static_cast<int>(t.tm_year), static_cast<int>(t.tm_mon) + 1,
-                                    static_cast<int>(t.tm_mday), static_cast<int>(t.tm_hour),
-                                    static_cast<int>(t.tm_min), static_cast<int>(t.tm_sec)});
-    }
-    mclose(out);
-    return rc;
-}
-
-int extract_to_disk(unzFile uf, unsigned char *buffer, const EntryInfo &entry, const std::string &folder) {
-    std::string relative = entry.name;
-    for (char &c : relative)
-        if (c == '\\') c = '/';
-    std::string path = folder + "/" + relative;
-    int fd = open_disk_output(path);
-    if (fd < 0 && errno == ENOENT) {
-        std::size_t slash = relative.rfind('/');
-        if (slash != std::string::npos && make_subfolders(folder, std::string_view(relative).substr(0, slash)))
-            fd = open_disk_output(path);
-    }
-    if (fd < 0) return kOpenError;
-    int rc = copy_entry(uf, buffer, entry, [fd](const unsigned char *data, std::size_t size) {
-        return write_all(fd, data, size) ? 0 : kFail;
-    });
-    if (rc == 0) stamp_disk_file(fd, entry.info.tmu_date);
-    if (::close(fd) != 0 && rc == 0) rc = kFail;
-    return rc;
-}
-
-// minizip cannot open an archive without entries (it takes the end record at offset 0 for
-// "not found"); such an archive is only that record and its comment.
-bool is_empty_archive(const std::string &archive) {
-    voidpf stream = open_callback(nullptr, archive.c_str(), ZLIB_FILEFUNC_MODE_READ | ZLIB_FILEFUNC_MODE_EXISTING);
-    if (!stream) return false;
-    unsigned char record[22];
-    bool empty = seek_callback(nullptr, stream, 0, ZLIB_FILEFUNC_SEEK_END) == 0;
-    ZPOS64_T size = empty ? tell_callback(nullptr, stream) : 0;
-    empty = empty && size >= sizeof record && size <= sizeof record + 0xFFFF &&
-            seek_callback(nullptr, stream, 0, ZLIB_FILEFUNC_SEEK_SET) == 0 &&
-            read_callback(nullptr, stream, record, sizeof record) == sizeof record;
-    close_callback(nullptr, stream);
-    if (!empty || std::memcmp(record, "PK\5\6", 4) != 0) return false;
-    for (int i = 4; i < 20; ++i)  // disk numbers, entry counts, directory size and offset
-        if (record[i] != 0) return false;
-    return record[20] + 256u * record[21] == size - sizeof record;
-}
-
 }  // namespace
 
 zlib_filefunc64_def zip_file_functions() { return zip_file_functions(nullptr); }
@@ -479,64 +253,6 @@ int set_zip_route(int on) {
 }
 
 int zip_route() { return route_flag; }
-
-int zip_write_package(int on_disk, std::string_view archive, std::string_view folder,
-                      const std::vector<std::string> &names) {
-    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kZipPackBuffer]);
-    if (!buffer) return kNoMemory;
-    if (archive.empty() || archive.find('\0') != std::string_view::npos) return kOpenError;
-    const std::string archive_path(archive);
-    // Checked before the old archive is deleted: a call that cannot succeed destroys nothing.
-    std::string base;
-    if (on_disk) {
-        struct stat st;
-        base.assign(folder);
-        if (base.empty() || base.find('\0') != std::string::npos || ::stat(base.c_str(), &st) != 0 ||
-            !S_ISDIR(st.st_mode))
-            return kFail;
-    }
-    if (zip_route() != 0) ::unlink(archive_path.c_str());
-
-    zlib_filefunc64_def functions = zip_file_functions();
-    WriterGuard writer{zipOpen2_64(archive_path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions)};
-    if (!writer.zf) return kOpenError;
-
-    for (const std::string &name : names) {
-        std::string entry_name(strip_leading_separators(name));
-        // A zip name field holds 16 bits of length; minizip would truncate it silently.
-        if (entry_name.empty() || entry_name.size() > 0xFFFF || entry_name.find('\0') != std::string::npos)
-            return kOpenError;
-        // On disk the part is found below the folder under its entry name, whatever leading
-        // separators the list carried; memory files are named exactly as listed.
-        const std::string part = on_disk ? base + "/" + entry_name : name;
-        // The archive's own memory file was emptied when it was opened for writing.
-        if (!on_disk && zip_route() == 0 && name == archive_path) return kOpenError;
-
-        FilePtr input = aod_open(on_disk, part, kAodRead);
-        if (!input) return kOpenError;
-        zip_fileinfo info{};
-        DateTime when;
-        if (aod_fdate(on_disk, part, when) == 0) info.dosDate = dos_datetime(when);
-        std::int64_t size = aod_fsze(on_disk, part);
-        int zip64 = size >= 0xFFFFFFFFLL ? 1 : 0;
-
-        if (zipOpenNewFileInZip3_64(writer.zf, entry_name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                    Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0,
-                                    zip64) != ZIP_OK)
-            return kOpenError;
-        for (;;) {
-            std::int64_t got = aod_read(input.get(), buffer.get(), kZipPackBuffer);
-            if (got < 0) return kReadError;
-            if (got == 0) break;
-            if (zipWriteInFileInZip(writer.zf, buffer.get(), static_cast<unsigned>(got)) < 0) return kWriteError;
-        }
-        aod_close(input);
-        if (zipCloseFileInZip(writer.zf) != ZIP_OK) return kZipCloseError;
-    }
-    zipFile zf = writer.zf;
-    writer.zf = nullptr;
-    return zipClose(zf, nullptr) == ZIP_OK ? 0 : kZipCloseError;
-}
 
 ZipPackageWriter::~ZipPackageWriter() {
     if (zf_) zipClose(static_cast<zipFile>(zf_), nullptr);
@@ -565,9 +281,8 @@ int ZipPackageWriter::open_descriptor(int descriptor) {
 }
 
 int ZipPackageWriter::begin_entry(std::string_view name, bool zip64) {
-    std::string entry_name(strip_leading_separators(name));
-    if (!zf_ || entry_name.empty() || entry_name.size() > 0xFFFF || entry_name.find('\0') != std::string::npos)
-        return kOpenError;
+    if (!zf_ || !zip_entry_name_safe(name)) return kOpenError;
+    const std::string entry_name(name);
     zip_fileinfo info{};
     info.dosDate = dos_datetime(local_now());
     // Raw mode: minizip writes the headers and the bytes handed over, nothing else.
@@ -601,7 +316,7 @@ int ZipPackageWriter::end_entry(std::uint64_t plain_size, std::uint32_t crc32) {
 }
 
 int ZipPackageWriter::copy_entry(const ZipEntryInfo &entry, std::string_view raw) {
-    if (!zf_ || !zip_entry_name_safe(entry.name) || entry.name.size() > 0xFFFF || entry.encrypted ||
+    if (!zf_ || !zip_entry_name_safe(entry.name) || entry.encrypted ||
         (entry.method != 0 && entry.method != Z_DEFLATED) || raw.size() != entry.packed_size ||
         (entry.method == 0 && entry.packed_size != entry.plain_size))
         return kOpenError;
@@ -629,74 +344,6 @@ int ZipPackageWriter::close() {
     errno = 0;
     if (zipClose(zf, nullptr) == ZIP_OK) return 0;
     return errno == ENOMEM ? kNoMemory : kZipCloseError;
-}
-
-int zip_extract_package(int to_disk, std::string_view archive, std::string_view folder, int capacity,
-                        std::vector<std::string> *names) {
-    if (names) names->clear();
-    if (capacity < 1) return kBadArgument;
-    if (to_disk && (folder.empty() || folder.find('\0') != std::string_view::npos || folder_too_wide(folder)))
-        return kBadArgument;
-    if (archive.empty() || archive.find('\0') != std::string_view::npos) return kOpenError;
-    const std::string archive_path(archive);
-    const bool archive_in_memory = zip_route() == 0;
-
-    zlib_filefunc64_def functions = zip_file_functions();
-    ReaderGuard reader{unzOpen2_64(archive_path.c_str(), &functions)};
-    if (!reader.uf) {
-        if (!is_empty_archive(archive_path)) return kOpenError;
-        if (to_disk) {
-            remove_folder_tree(std::string(folder));
-            if (make_folders(folder) != 0) return kOpenError;
-        }
-        return 0;
-    }
-
-    unz_global_info64 global{};
-    int rc = unzGetGlobalInfo64(reader.uf, &global);
-    if (rc != UNZ_OK) return rc;
-    if (global.number_entry >= static_cast<ZPOS64_T>(capacity)) return kLimit;
-    rc = check_entries(reader.uf, archive, archive_in_memory, global.number_entry);
-    if (rc != UNZ_OK) return rc;
-
-    const std::string base(folder);
-    if (to_disk) {
-        remove_folder_tree(base);
-        if (make_folders(base) != 0) return kOpenError;
-    }
-    if (global.number_entry == 0) return 0;
-
-    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kZipExtractBuffer]);
-    if (!buffer) return kZipNoBuffer;
-
-    for (std::uint64_t i = 0; i < global.number_entry; ++i) {
-        rc = i == 0 ? unzGoToFirstFile(reader.uf) : unzGoToNextFile(reader.uf);
-        if (rc != UNZ_OK) return rc == UNZ_END_OF_LIST_OF_FILE ? UNZ_BADZIPFILE : rc;
-        EntryInfo entry;
-        rc = read_entry(reader.uf, archive, archive_in_memory, entry);
-        if (rc != UNZ_OK) return rc;
-        if (is_folder_entry(entry.name)) {
-            if (to_disk) {
-                std::string relative = entry.name;
-                for (char &c : relative)
-                    if (c == '\\') c = '/';
-                if (!make_subfolders(base, relative)) return kOpenError;
-            }
-            continue;
-        }
-        rc = unzOpenCurrentFilePassword(reader.uf, nullptr);
-        if (rc != UNZ_OK) return rc;
-        if (names) names->push_back(entry.name);
-        rc = to_disk ? extract_to_disk(reader.uf, buffer.get(), entry, base)
-                     : extract_to_memory(reader.uf, buffer.get(), entry);
-        if (rc != 0) return rc;
-        rc = unzCloseCurrentFile(reader.uf);  // reports a CRC mismatch
-        if (rc != UNZ_OK) return rc;
-    }
-    unzFile uf = reader.uf;
-    reader.uf = nullptr;
-    rc = unzClose(uf);
-    return rc == UNZ_OK ? 0 : rc;
 }
 
 }  // namespace tabsmith

@@ -1,11 +1,10 @@
 // Zip archives in a disk file or a memory file: the minizip file callbacks, the routing flag
-// that chooses between the two, and packing/extracting a package's part files.
+// that chooses between the two, and the writer that packs a package's entries.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include <minizip/ioapi.h>
 
@@ -15,23 +14,8 @@
 
 namespace tabsmith {
 
-// Copy buffer sizes.
-constexpr std::size_t kZipPackBuffer = 16384;
-constexpr std::size_t kZipExtractBuffer = 8192;
-// Longest entry name an extraction accepts (bytes, terminator excluded); also the memory-file
-// name limit, so every extracted entry can become a memory file.
-constexpr std::size_t kZipEntryNameMax = 256;
-// Declared sizes beyond these are refused before anything is written: no workbook part comes
-// near them, while a forged archive could otherwise fill the disk or the memory.
-constexpr std::uint64_t kZipMaxEntryBytes = 4ULL << 30;
-constexpr std::uint64_t kZipMaxTotalBytes = 16ULL << 30;
-
-// Result codes of this layer besides the shared ones (support/results.h). A minizip error
-// code may also come back from extraction.
+// Result code of this layer besides the shared ones (support/results.h).
 constexpr int kZipCloseError = -5;     // an entry or the archive could not be closed
-constexpr int kZipNoBuffer = -104;     // extraction found no memory for its copy buffer
-constexpr int kZipUnsafeEntry = -110;  // an entry name would leave the target folder or is malformed
-constexpr int kZipBadSize = -111;      // an entry's data is shorter than its declared size
 
 // The record minizip hands back to the callbacks. The route is fixed when the archive is
 // opened, so a change of the routing flag while an archive is open cannot turn a memory-file
@@ -63,15 +47,6 @@ zlib_filefunc64_def zip_file_functions(const ZipOpenTarget *target);
 int set_zip_route(int on);
 int zip_route();
 
-// Packs the part files `names` into a new archive at `archive`, entries in list order, each
-// named by its part name without leading '/' or '\'. `on_disk` non-zero reads the parts from
-// disk relative to `folder` (an absolute name stays absolute), zero from memory files.
-// 0; kFail folder unusable; kNoMemory no buffer; kZipCloseError an entry or the archive could not be closed; kOpenError
-// the archive, an entry or a part could not be opened; kReadError a part could not be read; kWriteError
-// the compressed data could not be written.
-int zip_write_package(int on_disk, std::string_view archive, std::string_view folder,
-                      const std::vector<std::string> &names);
-
 // Writes a new archive entry by entry from data its caller has deflated already (raw deflate,
 // with the CRC-32 and size of the plain data), so that compression can run elsewhere. The
 // archive follows the routing flag as it stands at open(); an unfinished archive is closed by
@@ -91,7 +66,8 @@ public:
     // 0, or kOpenError.
     int open_descriptor(int descriptor);
     // Starts a deflated entry stamped with the current local time. `zip64` must be set when
-    // the plain data may reach 4 GiB. 0, or kOpenError (bad name, no archive, entry not opened).
+    // the plain data may reach 4 GiB. 0, or kOpenError (a name zip_entry_name_safe refuses, no
+    // archive, entry not opened).
     int begin_entry(std::string_view name, bool zip64);
     // 0, or kWriteError when the compressed data could not be written.
     int write_raw(const void *data, std::size_t size);
@@ -110,15 +86,5 @@ private:
     void *zf_ = nullptr;
     ZipOpenTarget target_;  // handed to the open callback through minizip's opaque pointer
 };
-
-// Extracts every entry of `archive` into files below `folder` (to_disk non-zero; the folder
-// is emptied and created first) or into memory files named by the entries. The names of the
-// extracted files are stored in `names` (may be null), in archive order.
-// 0; kBadArgument bad arguments; kLimit `capacity` entries or more, an entry name over 256 bytes, or a
-// declared size over the caps; kOpenError archive or output not opened; kNoMemory a memory output could not
-// grow; -1 a disk write failed; kZipNoBuffer; kZipUnsafeEntry, kZipBadSize; else a minizip
-// error code.
-int zip_extract_package(int to_disk, std::string_view archive, std::string_view folder, int capacity,
-                        std::vector<std::string> *names);
 
 }  // namespace tabsmith

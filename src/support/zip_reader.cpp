@@ -46,8 +46,6 @@ int fail(std::string &out, int rc) {
     return rc;
 }
 
-bool is_separator(char c) { return c == '/' || c == '\\'; }
-
 }  // namespace
 
 ZipPackageReader::ZipPackageReader() = default;
@@ -411,25 +409,6 @@ int ZipEntryStream::read(std::string &out, std::size_t max, bool &done) {
         std::string().swap(raw_);
     }
     return 0;
-}
-
-bool zip_entry_name_safe(std::string_view name) {
-    if (name.empty() || is_separator(name.front())) return false;
-    if (name.size() >= 2 && name[1] == ':' &&
-        ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z')))
-        return false;
-    for (char c : name) {
-        auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) return false;
-    }
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        std::size_t end = start;
-        while (end < name.size() && !is_separator(name[end])) ++end;
-        if (name.substr(start, end - start) == "..") return false;
-        start = end + 1;
-    }
-    return true;
 }
 
 }  // namespace tabsmith

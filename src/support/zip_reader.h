@@ -95,11 +95,6 @@ private:
     std::size_t packed_capacity_ = 0;
 };
 
-// Whether an entry name is safe to keep in a package we write: not empty, no leading '/' or
-// '\', no drive letter ("C:"), no ".." component ('/' and '\' both separate), no control bytes
-// (NUL included).
-bool zip_entry_name_safe(std::string_view name);
-
 // The plain data of an entry kept as stored (its directory record and its compressed bytes, as
 // read_raw gives them): 0; kUnsupported for an encrypted entry or another method than stored or
 // deflate; kLimit when the entry is larger than `max_bytes`; kReadError for data that does not

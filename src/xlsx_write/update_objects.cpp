@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "support/package_path.h"
 #include "support/results.h"
 #include "support/zip_reader.h"
 #include "xlsx_write/annotation_parts.h"
@@ -46,15 +47,6 @@ const PackageEntry *find_entry(const PackageSource &source, std::string_view nam
 int read_entry(const PackageEntry &entry, std::string &out) {
     const int rc = inflate_stored_entry(entry, entry.raw, out, kMaxSplicedPartBytes);
     return rc == kNoMemory ? kNoMemory : rc == kOk ? kOk : kFail;
-}
-
-// "xl/worksheets/_rels/sheet1.xml.rels" for "xl/worksheets/sheet1.xml".
-std::string relationships_part_of(std::string_view part) {
-    const std::string_view folder = part_folder(part);
-    std::string name(folder);
-    if (!name.empty()) name.push_back('/');
-    name.append("_rels/").append(part.substr(folder.empty() ? 0 : folder.size() + 1)).append(".rels");
-    return name;
 }
 
 // The highest n of entries named "<anything>/<stem><n><dot...>" (stem "drawings/drawing").
@@ -114,10 +106,9 @@ std::string relationship_target_of(std::string_view rels, std::string_view sourc
     std::vector<XmlElementPlace> children;
     if (!find_root_element(rels, root) || !find_child_elements(rels, root, children)) return {};
     for (const XmlElementPlace &child : children) {
-        std::string_view value, target;
+        std::string_view value;
         const std::string_view tag = child.start_tag(rels);
-        if (tag_attribute(tag, "Id", value) && value == id && tag_attribute(tag, "Target", target))
-            return resolve_relationship_target(source_part, target);
+        if (tag_attribute(tag, "Id", value) && value == id) return relationship_tag_target(tag, source_part);
     }
     return {};
 }
@@ -255,7 +246,7 @@ private:
 };
 
 int SheetObjects::read_sheet_relationships() {
-    rels_path_ = relationships_part_of(placement_.part_path);
+    rels_path_ = relationships_part_name(placement_.part_path);
     if (placement_.new_part) return kOk;   // a new part has no relationships yet
     if (const PackageEntry *entry = find_entry(source_, rels_path_))
         if (int rc = read_entry(*entry, rels_xml_); rc != kOk) return rc;
@@ -266,7 +257,7 @@ int SheetObjects::read_sheet_relationships() {
 int SheetObjects::add_relationship(std::string_view kind, const std::string &part) {
     const int id = next_relationship_++;
     xml_fill<kRelationship>(added_relationships_, id, std::string(kRelationshipTypeBase) + std::string(kind),
-                            XmlAttribute{relationship_target(placement_.part_path, part)});
+                            XmlAttribute{part_target(placement_.part_path, part)});
     return id;
 }
 
@@ -311,7 +302,7 @@ int SheetObjects::add_drawing() {
     }
     const PackageEntry *existing = existing_path.empty() ? nullptr : find_entry(source_, existing_path);
     std::string drawing_xml, drawing_rels_xml;
-    const std::string drawing_rels_path = existing ? relationships_part_of(existing_path) : std::string();
+    const std::string drawing_rels_path = existing ? relationships_part_name(existing_path) : std::string();
     if (existing) {
         if (int rc = read_entry(*existing, drawing_xml); rc != kOk) return rc;
         if (const PackageEntry *rels = find_entry(source_, drawing_rels_path))
@@ -376,11 +367,11 @@ std::string SheetObjects::relationship_target_of_type(std::string_view kind) con
     std::vector<XmlElementPlace> children;
     if (!find_root_element(rels_xml_, root) || !find_child_elements(rels_xml_, root, children)) return {};
     for (const XmlElementPlace &child : children) {
-        std::string_view type, target;
+        std::string_view type;
         const std::string_view tag = child.start_tag(rels_xml_);
         if (tag_attribute(tag, "Type", type) && type.size() > kind.size() && type.ends_with(kind) &&
-            type[type.size() - kind.size() - 1] == '/' && tag_attribute(tag, "Target", target))
-            return resolve_relationship_target(placement_.part_path, target);
+            type[type.size() - kind.size() - 1] == '/')
+            return relationship_tag_target(tag, placement_.part_path);
     }
     return {};
 }

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "support/package_path.h"
 #include "support/results.h"
 #include "xlsx_write/book_parts.h"
 #include "xlsx_write/part_table.h"
@@ -460,21 +461,16 @@ int plan_update(const Book &book, UpdatePlan &plan) {
         // The calculation chain may be known by its relationship only.
         plan.calc_chain_path = source.calc_chain_path;
         for (const XmlElementPlace &rel : rels) {
-            std::string_view type, target;
+            std::string_view type;
             const std::string_view tag = rel.start_tag(source.workbook_rels_xml);
             if (plan.calc_chain_path.empty() && tag_attribute(tag, "Type", type) &&
-                is_relationship_type(type, kCalcChainType) && tag_attribute(tag, "Target", target))
-                plan.calc_chain_path = resolve_relationship_target(source.workbook_path, target);
+                is_relationship_type(type, kCalcChainType))
+                plan.calc_chain_path = relationship_tag_target(tag, source.workbook_path);
         }
     } else {
         plan.calc_chain_path = source.calc_chain_path;
     }
-    if (plan.workbook_rels_path.empty()) {
-        std::string name(folder);
-        if (!name.empty()) name.push_back('/');
-        name.append("_rels/").append(source.workbook_path.substr(folder.empty() ? 0 : folder.size() + 1)).append(".rels");
-        plan.workbook_rels_path = name;
-    }
+    if (plan.workbook_rels_path.empty()) plan.workbook_rels_path = relationships_part_name(source.workbook_path);
     auto new_relationship_id = [&] { return "rId" + std::to_string(next_relationship++); };
 
     const std::string worksheets_folder = (folder.empty() ? std::string() : std::string(folder) + "/") + "worksheets";
@@ -599,18 +595,18 @@ int updated_workbook_rels(const Book &book, const UpdatePlan &plan, std::string 
     if (!parse_part(xml, root, children)) return kFail;
     std::vector<TextEdit> edits;
     for (const XmlElementPlace &child : children) {
-        std::string_view type, target;
+        std::string_view type;
         const std::string_view tag = child.start_tag(xml);
         const bool chain = (tag_attribute(tag, "Type", type) && is_relationship_type(type, kCalcChainType)) ||
-                           (!plan.calc_chain_path.empty() && tag_attribute(tag, "Target", target) &&
-                            same_part_name(resolve_relationship_target(source.workbook_path, target), plan.calc_chain_path));
+                           (!plan.calc_chain_path.empty() &&
+                            same_part_name(relationship_tag_target(tag, source.workbook_path), plan.calc_chain_path));
         if (chain) edits.push_back({child.begin, child.end, {}});
     }
     const std::string element = qualified_name(prefix_of(root.qualified), "Relationship");
     std::string added;
     auto add = [&](const std::string &id, std::string_view kind, const std::string &part) {
         xml_fill<kRelationship>(added, std::string_view(element), XmlAttribute{id}, relationship_type(kind),
-                                XmlAttribute{relationship_target(source.workbook_path, part)});
+                                XmlAttribute{part_target(source.workbook_path, part)});
     };
     for (const SheetPlacement &placement : plan.sheets)
         if (placement.new_part) add(placement.relationship_id, kWorksheetType, placement.part_path);

@@ -3,6 +3,7 @@
 
 #include "xlsx_write/update_writer.h"
 
+#include "support/package_path.h"
 #include "support/results.h"
 #include "xlsx_write/package_archive.h"
 #include "xlsx_write/update_objects.h"

@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <charconv>
 
+#include "support/package_path.h"
+#include "support/xml_escape.h"
+
 namespace tabsmith {
 namespace {
 
@@ -350,17 +353,6 @@ int highest_relationship_number(std::string_view rels_xml) {
     return highest;
 }
 
-bool same_part_name(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t k = 0; k < a.size(); ++k) {
-        char x = a[k], y = b[k];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 std::string without_attribute_everywhere(std::string_view xml, std::string_view name) {
     std::vector<TextEdit> edits;
     for (std::size_t at = 0;;) {
@@ -376,43 +368,11 @@ std::string without_attribute_everywhere(std::string_view xml, std::string_view 
     return apply_text_edits(xml, std::move(edits));
 }
 
-std::string_view part_folder(std::string_view part) {
-    std::size_t slash = part.rfind('/');
-    return slash == std::string_view::npos ? std::string_view() : part.substr(0, slash);
-}
-
-std::string resolve_relationship_target(std::string_view source_part, std::string_view target) {
-    std::vector<std::string_view> segments;
-    auto add = [&](std::string_view path) {
-        while (!path.empty()) {
-            std::size_t slash = path.find('/');
-            std::string_view segment = path.substr(0, slash);
-            path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
-            if (segment.empty() || segment == "."sv) continue;
-            if (segment == ".."sv) {
-                if (!segments.empty()) segments.pop_back();
-                continue;
-            }
-            segments.push_back(segment);
-        }
-    };
-    if (!target.starts_with('/')) add(part_folder(source_part));
-    add(target);
-    std::string out;
-    for (std::string_view segment : segments) {
-        if (!out.empty()) out.push_back('/');
-        out.append(segment);
-    }
-    return out;
-}
-
-std::string relationship_target(std::string_view source_part, std::string_view part) {
-    std::string_view folder = part_folder(source_part);
-    if (folder.empty()) return std::string(part);
-    if (part.size() > folder.size() + 1 && part[folder.size()] == '/' &&
-        same_part_name(part.substr(0, folder.size()), folder))
-        return std::string(part.substr(folder.size() + 1));
-    return "/" + std::string(part);
+std::string relationship_tag_target(std::string_view tag, std::string_view source_part) {
+    std::string_view mode, target;
+    if (tag_attribute(tag, "TargetMode", mode) && xml_unescape(mode) == "External") return {};
+    if (!tag_attribute(tag, "Target", target)) return {};
+    return resolve_part_target(source_part, xml_unescape(target));
 }
 
 }  // namespace tabsmith

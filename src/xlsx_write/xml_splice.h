@@ -84,17 +84,8 @@ std::string without_attribute_everywhere(std::string_view xml, std::string_view 
 // The highest N of the Id="rIdN" attributes of a relationship part (0 when it has none).
 int highest_relationship_number(std::string_view rels_xml);
 
-// Whether two part names are the same: package part names compare without regard to ASCII case.
-bool same_part_name(std::string_view a, std::string_view b);
-
-// Part names here are archive entry names: no leading '/'.
-// The part a relationship of `source_part` targets ("worksheets/sheet1.xml" from
-// "xl/workbook.xml" is "xl/worksheets/sheet1.xml"; "/xl/x.xml" is "xl/x.xml"; ".." steps up).
-std::string resolve_relationship_target(std::string_view source_part, std::string_view target);
-// The Target a relationship of `source_part` gives `part`: relative below the source's folder,
-// else absolute.
-std::string relationship_target(std::string_view source_part, std::string_view part);
-// The folder of a part name ("xl" for "xl/workbook.xml", "" for "workbook.xml").
-std::string_view part_folder(std::string_view part);
+// The part a <Relationship> start tag of `source_part`'s relationships leads to (its Target
+// decoded and resolved); "" for an external target, a missing one or one that names no part.
+std::string relationship_tag_target(std::string_view tag, std::string_view source_part);
 
 }  // namespace tabsmith

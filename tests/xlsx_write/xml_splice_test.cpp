@@ -1,5 +1,5 @@
 // The splicing helpers of the update path: element places in awkward markup, attribute edits,
-// text edits, schema-ordered insertion, relationship ids and part-name arithmetic.
+// text edits, schema-ordered insertion, relationship ids and the part a relationship tag leads to.
 
 #include <gtest/gtest.h>
 
@@ -194,34 +194,18 @@ TEST(XmlSplice, HighestRelationshipNumber) {
     for (const Case &c : cases) EXPECT_EQ(highest_relationship_number(c.xml), c.highest) << c.xml;
 }
 
-TEST(XmlSplice, PartNames) {
-    struct Target {
-        const char *source, *target, *resolved;
+TEST(XmlSplice, RelationshipTagTargets) {
+    struct Case {
+        const char *tag, *part;
     };
-    const Target targets[] = {
-        {"xl/workbook.xml", "worksheets/sheet1.xml", "xl/worksheets/sheet1.xml"},
-        {"xl/workbook.xml", "/xl/calcChain.xml", "xl/calcChain.xml"},
-        {"xl/workbook.xml", "../customXml/item1.xml", "customXml/item1.xml"},
-        {"xl/worksheets/sheet1.xml", "./../drawings/./drawing1.xml", "xl/drawings/drawing1.xml"},
-        {"workbook.xml", "sheet.xml", "sheet.xml"},
+    const Case cases[] = {
+        {"<Relationship Id=\"rId1\" Target=\"worksheets/sheet1.xml\"/>", "xl/worksheets/sheet1.xml"},
+        {"<Relationship Target='a&amp;b&#x2E;xml'/>", "xl/a&b.xml"},
+        {"<Relationship Target=\"../../x.xml\"/>", ""},
+        {"<Relationship Target=\"http://example.com/\" TargetMode=\"External\"/>", ""},
+        {"<Relationship Id=\"rId1\"/>", ""},
     };
-    for (const Target &t : targets) EXPECT_EQ(resolve_relationship_target(t.source, t.target), t.resolved) << t.target;
-
-    struct Relative {
-        const char *source, *part, *target;
-    };
-    const Relative relatives[] = {
-        {"xl/workbook.xml", "xl/worksheets/sheet3.xml", "worksheets/sheet3.xml"},
-        {"xl/workbook.xml", "XL/sharedStrings.xml", "sharedStrings.xml"},
-        {"xl/workbook.xml", "xlsx/sheet.xml", "/xlsx/sheet.xml"},
-        {"workbook.xml", "sheet.xml", "sheet.xml"},
-    };
-    for (const Relative &r : relatives) EXPECT_EQ(relationship_target(r.source, r.part), r.target) << r.part;
-
-    EXPECT_TRUE(same_part_name("xl/Workbook.xml", "XL/workbook.XML"));
-    EXPECT_FALSE(same_part_name("xl/workbook.xml", "xl/workbook.xm"));
-    EXPECT_EQ(part_folder("xl/worksheets/sheet1.xml"), "xl/worksheets");
-    EXPECT_EQ(part_folder("[Content_Types].xml"), "");
+    for (const Case &c : cases) EXPECT_EQ(relationship_tag_target(c.tag, "xl/workbook.xml"), c.part) << c.tag;
 }
 
 }  // namespace
