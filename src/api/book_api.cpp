@@ -153,7 +153,9 @@ int open_book(XLS_BOOK *record, const char *options_text) {
         return 0;
     }
 
-    // Every other mode reads a workbook first.
+    // Every other mode reads a workbook first. Its version is taken before any of it is read:
+    // a change while it is being read counts as a change too.
+    const FileIdentity version = options.read_memory ? FileIdentity{} : file_identity(path);
     int type = 0;
     int probe = probe_workbook(path, options.read_memory, type);
     if (probe != 0) {
@@ -192,6 +194,7 @@ int open_book(XLS_BOOK *record, const char *options_text) {
         if (options.read_memory) name = options.book_name;
         if (book->macro && !name.ends_with(".xlsm") && name.size() >= 5) name.replace(name.size() - 5, 5, ".xlsm");
         book->file_name = name;
+        if (!options.read_memory && name == path) book->read_version = version;
         book->memory_name = options.read_memory || options.write_memory ? name : options.book_name;
     }
     adopt_book(record, std::move(fresh));
@@ -214,6 +217,7 @@ int save_failure(Book &book, int rc, bool writer_left_message, const std::string
     case kOpenError:
     case kWriteError:
     case kWriterOutputError: return report(kWriteError, Msg::k03121, target_name.c_str());
+    case kTargetChanged: return report(kWriteError, Msg::k03123, target_name.c_str());
     case kPictureOpenError: return report(kOpenError, Msg::k03102, "");
     case kUnsupported: return report(kUnsupported, Msg::k03121, target_name.c_str());
     case kLimit: return report(kOverflow, Msg::k03009, 0, "tsx_create_excel2007()");

@@ -43,6 +43,7 @@ int load_template_statement(Book &book, std::string_view value) {
     const std::string path = working_path(name);
     if (book.from_file || book.sheet_count() > 0)
         return book.err.raise(kFail, Msg::k03600, "TEMPLATE: the book has sheets already");
+    const FileIdentity version = file_identity(path);
     int type = 0;
     if (probe_workbook(path, false, type) != 0) return book.err.raise(kOpenError, Msg::k03101, path.c_str());
     if (type != kFileTypeXlsx && type != kFileTypeXlsm) return book.err.raise(kUnsupported, Msg::k00900, path.c_str());
@@ -66,6 +67,7 @@ int load_template_statement(Book &book, std::string_view value) {
     }
     book.from_file = true;
     book.macro = type == kFileTypeXlsm;
+    if (book.file_name == path) book.read_version = version;   // a template filled over itself
     return 0;
 }
 
@@ -83,6 +85,7 @@ int init_book(Book &book, int file_type) {
         book.max_columns = kXlsxMaxColumns;
     }
     book.from_file = book.read_memory = book.write_memory = false;
+    book.read_version = {};
     book.unload = book.macro = book.load_or_unload = false;
     book.company = "MyCompany";
     book.author = "MyName";
@@ -204,7 +207,7 @@ int prepare_book_for_save(Book &book) {
 SaveTarget save_target(const Book &book, const std::string &memory_override) {
     if (!memory_override.empty()) return {true, memory_override};
     if (book.write_memory || zip_route() == 0) return {true, book.memory_name.empty() ? book.file_name : book.memory_name};
-    return {false, book.file_name};
+    return {false, book.file_name, book.read_version};
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/errors.h"
+#include "support/files.h"
 #include "model/style_registry.h"
 #include "model/settings.h"
 #include "model/shared_strings.h"
@@ -201,6 +202,7 @@ struct Book {
     int charset = 1;                       // 1 SJIS, 2 EUC, 3 UTF8
     OpenMode mode = OpenMode::kCreate;
     std::string file_name;                 // the save path (UTF-8)
+    FileIdentity read_version;             // the file a save over it must find unchanged; unknown otherwise
     std::string memory_name;               // the memory file a save to memory writes
     std::string temp_workbook_path;
     bool from_file = false;

@@ -3,7 +3,10 @@
 
 #include "support/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -11,7 +14,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -212,7 +217,70 @@ bool read_umask(unsigned &mask) {
     return found;
 }
 
+// What a replacement's name holds around the writer's process id: ".NAME.tabsmith-" before,
+// "-" and kTemporaryLetters letters and ".tmp" after.
+constexpr std::string_view kTemporaryMark = ".tabsmith-";
+constexpr std::size_t kTemporaryLetters = 6;
+constexpr std::string_view kTemporaryEnd = ".tmp";
+
+// The process id in a replacement's name that starts with `prefix`, or 0 when `name` is not
+// one (a pid of 0 or below would make kill() reach a whole process group).
+pid_t temporary_owner(std::string_view name, std::string_view prefix) {
+    if (!name.starts_with(prefix) || !name.ends_with(kTemporaryEnd)) return 0;
+    name.remove_prefix(prefix.size());
+    name.remove_suffix(kTemporaryEnd.size());
+    if (name.size() < kTemporaryLetters + 2 || name[name.size() - kTemporaryLetters - 1] != '-') return 0;
+    for (char c : name.substr(name.size() - kTemporaryLetters))
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return 0;
+    const std::string_view digits = name.substr(0, name.size() - kTemporaryLetters - 1);
+    long long pid = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), pid);
+    if (error != std::errc() || end != digits.data() + digits.size() || digits[0] == '0' || pid <= 0 || pid > INT_MAX)
+        return 0;
+    return static_cast<pid_t>(pid);
+}
+
+// A save killed half way (SIGTERM, a crash) leaves its replacement behind; the next save of
+// the same target removes it. Only what is surely abandoned goes: a regular file of this user
+// under this target's pattern, whose process no longer exists, and that nobody holds locked
+// (the writer's lock still stands for a process of another pid namespace sharing the folder).
+// Links are never followed, and nothing here can fail the save.
+void remove_abandoned_temporaries(const std::string &folder, std::string_view prefix) {
+    DIR *listing = ::opendir(folder.c_str());
+    if (!listing) return;
+    const int folder_fd = ::dirfd(listing);
+    const pid_t self = ::getpid();
+    while (const dirent *entry = ::readdir(listing)) {
+        const pid_t owner = temporary_owner(entry->d_name, prefix);
+        if (owner == 0 || owner == self || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        struct stat named, opened;
+        if (::fstatat(folder_fd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(named.st_mode) ||
+            named.st_uid != ::geteuid())
+            continue;
+        const int fd = ::openat(folder_fd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        if (::fstat(fd, &opened) == 0 && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(folder_fd, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(listing);
+}
+
 }  // namespace
+
+FileIdentity file_identity(const std::string &path) {
+    FileIdentity identity;
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return identity;
+    identity.known = true;
+    identity.device = st.st_dev;
+    identity.inode = st.st_ino;
+    identity.size = st.st_size;
+    identity.modified_seconds = st.st_mtim.tv_sec;
+    identity.modified_nanoseconds = st.st_mtim.tv_nsec;
+    return identity;
+}
 
 unsigned new_file_mode() {
     unsigned mask = 0;
@@ -251,11 +319,16 @@ int ReplacementFile::create(std::string_view target) {
     const std::string base = destination.substr(destination.rfind('/') + 1);
     // Hidden, beside the target so that the rename stays within one file system, and short
     // enough for any name limit whatever the target's name.
-    const std::string stem = folder + "/." + base.substr(0, 64) + ".";
+    const std::string prefix = "." + base.substr(0, 64) + std::string(kTemporaryMark);
+    remove_abandoned_temporaries(folder, prefix);
+    const std::string stem = folder + "/" + prefix + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate = stem + unguessable_letters(12);
+        std::string candidate = stem + unguessable_letters(kTemporaryLetters) + std::string(kTemporaryEnd);
         int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
+            // Held until the file is closed; where locks work, it tells the cleaning above that
+            // the file is in use even when the process id means nothing there.
+            (void)::flock(fd, LOCK_EX | LOCK_NB);
             fd_ = fd;
             temporary_ = std::move(candidate);
             destination_ = std::move(destination);
@@ -270,7 +343,7 @@ int ReplacementFile::create(std::string_view target) {
     return kOpenError;
 }
 
-int ReplacementFile::commit() {
+int ReplacementFile::commit(const FileIdentity &expected) {
     if (fd_ < 0) return kWriteError;
     unsigned mode = new_file_mode();
     struct stat old;
@@ -291,8 +364,15 @@ int ReplacementFile::commit() {
         int closed = ::close(fd_);
         fd_ = -1;
         if (closed != 0) step = "close()";
-        else if (std::rename(temporary_.c_str(), destination_.c_str()) != 0) step = "rename()";
     }
+    // Everything that can be done before is done: the check and the rename follow each other
+    // directly, so that another process's write can only slip between the two system calls.
+    if (!step && expected.known && !(file_identity(destination_) == expected)) {
+        mset_error("ReplacementFile::commit() " + destination_ + ": changed since it was read");
+        abort();
+        return kTargetChanged;
+    }
+    if (!step && std::rename(temporary_.c_str(), destination_.c_str()) != 0) step = "rename()";
     if (step) {
         fail_text((std::string("ReplacementFile::commit() ") + step).c_str(), destination_, errno);
         abort();

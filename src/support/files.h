@@ -89,11 +89,32 @@ int temp_folder(std::string_view name, std::string &out);
 // concurrent saves do not share one working folder: 0, kBadArgument or kFail.
 int unique_temp_folder(std::string_view prefix, std::string &out);
 
+// One version of a file as the system tells versions apart: the file itself (device, inode)
+// and its contents (size, last write to the nanosecond). Two readings are equal only when
+// nothing replaced, removed or rewrote the file in between.
+struct FileIdentity {
+    bool known = false;   // false: the file could not be looked at (missing, say)
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modified_seconds = 0;
+    std::int64_t modified_nanoseconds = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+// The identity of the file at `path`, its links followed.
+FileIdentity file_identity(const std::string &path);
+
+// ReplacementFile::commit's result when the destination is no longer the version it was
+// expected to be.
+constexpr int kTargetChanged = -107;
+
 // A file written under a private name in the folder of the file it replaces and renamed over
 // it only when complete, so that the target is never seen half written and nothing planted
-// beside it is followed. A target that is a symbolic link is replaced at the end of its chain
-// (the link stays a link); the finished file keeps the replaced file's permissions, or gets
-// those a new file would get under the process umask. Destroying an uncommitted file removes it.
+// beside it is followed. The private name, `.NAME.tabsmith-PID-XXXXXX.tmp`, says whose it is:
+// creating one removes those a process that is gone left for the same target. A target that is
+// a symbolic link is replaced at the end of its chain (the link stays a link); the finished
+// file keeps the replaced file's permissions, or gets those a new file would get under the
+// process umask. Destroying an uncommitted file removes it.
 class ReplacementFile {
 public:
     ReplacementFile() = default;
@@ -110,9 +131,11 @@ public:
     const std::string &temporary_path() const { return temporary_; }
     // The file that commit() replaces: the target, or the file its links end at.
     const std::string &destination() const { return destination_; }
-    // Flushes the file to the disk, gives it its permissions and renames it over the
-    // destination: 0, or kWriteError with the temporary file removed.
-    int commit();
+    // Gives the file its permissions and renames it over the destination: 0, or kWriteError
+    // with the temporary file removed. With a known `expected` identity, the destination must
+    // still be that file (another process may have rewritten it since it was read): otherwise
+    // kTargetChanged, the temporary file removed and the destination left as it is.
+    int commit(const FileIdentity &expected = {});
     // Closes and removes the temporary file; nothing else is touched.
     void abort();
 

@@ -64,9 +64,9 @@ int write_memory_archive(const std::string &name, const ArchiveFill &fill) {
 // The target is only ever replaced by a complete archive, written under a name nobody else
 // can have chosen; a failure anywhere, up to the rename, removes that file and keeps the old
 // target.
-int write_disk_archive(const std::string &path, const ArchiveFill &fill) {
+int write_disk_archive(const SaveTarget &target, const ArchiveFill &fill) {
     ReplacementFile file;
-    if (file.create(path) != kOk) return kWriteError;
+    if (file.create(target.name) != kOk) return kWriteError;
     int rc;
     {
         ZipPackageWriter zip;
@@ -74,7 +74,7 @@ int write_disk_archive(const std::string &path, const ArchiveFill &fill) {
         if (rc != kOk) rc = archive_failure(rc);
         else if ((rc = fill(zip)) == kOk) rc = archive_failure(zip.close());
     }
-    if (rc == kOk) rc = file.commit();
+    if (rc == kOk) rc = file.commit(target.read_version);
     return rc;
 }
 
@@ -112,7 +112,7 @@ int archive_copied_entry(ZipPackageWriter &zip, const PackageEntry &entry) {
 }
 
 int write_package_archive(const SaveTarget &target, const ArchiveFill &fill) {
-    return target.to_memory ? write_memory_archive(target.name, fill) : write_disk_archive(target.name, fill);
+    return target.to_memory ? write_memory_archive(target.name, fill) : write_disk_archive(target, fill);
 }
 
 }  // namespace tabsmith

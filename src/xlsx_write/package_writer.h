@@ -3,16 +3,25 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/book.h"
+#include "support/files.h"
 
 namespace tabsmith {
 
 // Where a save goes: a file on disk, or a memory file the caller fetches by name.
 struct SaveTarget {
+    SaveTarget() = default;
+    SaveTarget(bool memory, std::string target, FileIdentity version = {})
+        : to_memory(memory), name(std::move(target)), read_version(version) {}
+
     bool to_memory = false;
     std::string name;   // the disk path, or the memory file's name
+    // Known for a save over the file the book was read from: the file must still be the
+    // version read, or the save is refused (kTargetChanged) rather than lose another's update.
+    FileIdentity read_version;
 };
 
 // A picture the package stores (the thumbnail) could not be opened or read: the writer has

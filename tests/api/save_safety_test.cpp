@@ -1,10 +1,13 @@
 // Saves that replace files safely: links planted beside the target are never followed, the
 // replaced file keeps its permissions and stays behind its links, concurrent saves to one path
-// each land whole, and a write that fails anywhere (a full disk included) reports -103.
+// each land whole, an update never overwrites a version it did not read, temporary files of
+// killed saves are cleaned, and a write that fails anywhere (a full disk included) reports -103.
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,6 +15,7 @@
 
 #include <minizip/unzip.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -33,6 +37,7 @@ using tabsmith::testing::TempFolder;
 using tabsmith::testing::contents;
 using tabsmith::testing::mode_of;
 using tabsmith::testing::is_link;
+using tabsmith::testing::names_in;
 
 namespace {
 
@@ -218,6 +223,112 @@ TEST_F(SaveSafety, ConcurrentSavesToOnePathEachLandWhole) {
         if (strings.find("book-" + std::to_string(t) + "<") != std::string::npos) ++matching;
     EXPECT_EQ(matching, 1) << strings;
     EXPECT_EQ(entries(dir.path()), 1);  // no temporary file left behind
+}
+
+// Another process rewrites the file between this book's open and its save: the save is refused
+// and that process's file stays as it left it. Each change leaves the other identity marks alone.
+TEST_F(SaveSafety, AnUpdateRefusesAFileChangedSinceItWasRead) {
+    const std::string target = dir / "shared.xlsx";
+    auto set_modified = [](const std::string &path, timespec when) {
+        const timespec times[2] = {{0, UTIME_OMIT}, when};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    };
+    auto modified = [](const std::string &path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return st.st_mtim;
+    };
+    struct Case {
+        const char *change;
+        std::function<void()> apply;
+        int rc;
+    };
+    const Case cases[] = {
+        {"none", [] {}, 0},
+        {"size", [&] { std::ofstream(target, std::ios::app | std::ios::binary) << "x"; }, -103},
+        {"modification time, nanoseconds only",
+         [&] {
+             timespec when = modified(target);
+             when.tv_nsec = (when.tv_nsec + 1000) % 1000000000;
+             set_modified(target, when);
+         },
+         -103},
+        {"replaced by a rename, same bytes and time",
+         [&] {
+             fs::copy_file(target, dir / "copy.xlsx");
+             set_modified(dir / "copy.xlsx", modified(target));
+             fs::rename(dir / "copy.xlsx", target);
+         },
+         -103},
+        {"removed", [&] { fs::remove(target); }, -103},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.change);
+        create(target, "theirs");
+        ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
+        ASSERT_EQ(open(("MODE=UPDATE CHARSET=UTF8 BOOK=\"" + target + "\"").c_str()), 0) << message();
+        ASSERT_EQ(TXLS_open_sheet(&book, "MODE=UPDATE SHEET_NAME=Data"), 0) << message();
+        ASSERT_EQ(TXLS_put_cell(&book, "A1", "mine"), 0);
+        c.apply();
+        const bool exists = fs::exists(target);
+        const std::string left = contents(target);
+        EXPECT_EQ(TXLS_close_book(&book, "SAVE"), c.rc);
+        if (c.rc == 0) {
+            EXPECT_NE(entry_text(target, "xl/sharedStrings.xml").find("mine"), std::string::npos);
+        } else {
+            EXPECT_EQ(message(), "TXLS-03123 Excelファイルは読み込み後に変更されたため保存できません(\"" + target + "\")。");
+            EXPECT_EQ(fs::exists(target), exists);
+            EXPECT_TRUE(contents(target) == left) << "the other process's file changed";
+        }
+        EXPECT_EQ(entries(dir.path()), exists ? 1 : 0);  // no temporary file left behind
+        TXLS_free_book(&book);
+        fs::remove(target);
+    }
+}
+
+// A save killed half way leaves its temporary file beside the target; the next save of that
+// target removes it once its process is gone, and nothing else.
+TEST_F(SaveSafety, ASaveRemovesTemporaryFilesOnlyOfProcessesThatAreGone) {
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_GT(gone, 0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string dead = std::to_string(gone);
+    TempFolder elsewhere;
+    const std::string victim = elsewhere.write("victim.txt", "secret");
+    enum Kind { kFile, kLink, kLocked };
+    struct Leftover {
+        std::string name;
+        Kind kind;
+        bool removed;
+    };
+    const Leftover leftovers[] = {
+        {".report.xlsx.tabsmith-" + dead + "-aB3xYz.tmp", kFile, true},
+        {".report.xlsx.tabsmith-" + std::to_string(::getppid()) + "-aB3xYz.tmp", kFile, false},
+        {".report.xlsx.tabsmith-1-aB3xYz.tmp", kFile, false},
+        {".report.xlsx.tabsmith-" + dead + "-locked.tmp", kLocked, false},  // a writer in another pid namespace
+        {".report.xlsx.tabsmith-" + dead + "-linked.tmp", kLink, false},
+        {".other.xlsx.tabsmith-" + dead + "-aB3xYz.tmp", kFile, false},
+        {".report.xlsx.swp", kFile, false},
+    };
+    std::vector<std::string> expected = {"report.xlsx"};
+    int held = -1;
+    for (const Leftover &leftover : leftovers) {
+        const std::string path = dir / leftover.name;
+        if (leftover.kind == kLink) ASSERT_EQ(::symlink(victim.c_str(), path.c_str()), 0);
+        else dir.write(leftover.name, "partial");
+        if (leftover.kind == kLocked) {
+            held = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            ASSERT_EQ(::flock(held, LOCK_EX), 0);
+        }
+        if (!leftover.removed) expected.push_back(leftover.name);
+    }
+    std::sort(expected.begin(), expected.end());
+    create(dir / "report.xlsx");
+    EXPECT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
+    ::close(held);
+    EXPECT_EQ(names_in(dir.path()), expected);
+    EXPECT_EQ(contents(victim), "secret");
 }
 
 TEST_F(SaveSafety, TargetsThatCannotBeWrittenGiveAWriteError) {
