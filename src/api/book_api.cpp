@@ -169,18 +169,9 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     if (type != kFileTypeXlsx && type != kFileTypeXlsm) return err.raise(kUnsupported, Msg::k00900, path.c_str());
 
     const bool list_only = options.mode == OpenMode::kList;
-    int rc = read_workbook(*book, path, options.read_memory, list_only);
-    if (rc != 0) {
-        char detail[64];
-        std::snprintf(detail, sizeof detail, list_only ? "tsx_list_excel2007() rc=%d" : "tsx_read_excel2007() rc=%d", rc);
-        switch (rc) {
-        case kOpenError:
-        case kReadError: return err.raise(kOpenError, Msg::k03101, path.c_str());
-        case kUnsupported: return err.raise(kUnsupported, Msg::k00900, path.c_str());
-        case kNoMemory: return err.raise_out_of_memory();
-        default: return err.raise(kFail, Msg::k03600, detail);
-        }
-    }
+    std::string fault;
+    int rc = read_workbook(*book, path, options.read_memory, list_only, &fault);
+    if (rc != 0) return raise_read_failure(err, rc, path, fault, list_only);
     if (!list_only) {
         book->from_file = true;
         book->read_memory = options.read_memory;

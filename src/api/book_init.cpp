@@ -47,23 +47,14 @@ int load_template_statement(Book &book, std::string_view value) {
     int type = 0;
     if (probe_workbook(path, false, type) != 0) return book.err.raise(kOpenError, Msg::k03101, path.c_str());
     if (type != kFileTypeXlsx && type != kFileTypeXlsm) return book.err.raise(kUnsupported, Msg::k00900, path.c_str());
-    int rc = read_workbook(book, path, false, false);
+    std::string fault;
+    int rc = read_workbook(book, path, false, false, &fault);
     if (rc != 0) {
         // Whatever the reader left goes: the book is as new again.
         std::string file_name = book.file_name;
         init_book(book, kFileTypeXlsx);
         book.file_name = std::move(file_name);
-        switch (rc) {
-        case kOpenError:
-        case kReadError: return book.err.raise(kOpenError, Msg::k03101, path.c_str());
-        case kUnsupported: return book.err.raise(kUnsupported, Msg::k00900, path.c_str());
-        case kNoMemory: return book.err.raise_out_of_memory();
-        default: {
-            char detail[64];
-            std::snprintf(detail, sizeof detail, "tsx_read_excel2007() rc=%d", rc);
-            return book.err.raise(kFail, Msg::k03600, detail);
-        }
-        }
+        return raise_read_failure(book.err, rc, path, fault, false);
     }
     book.from_file = true;
     book.macro = type == kFileTypeXlsm;
@@ -105,11 +96,12 @@ int probe_workbook(const std::string &path, bool from_memory, int &type) {
     return probe_file_type(from_memory ? kProbeMemoryFile : kProbePath, path, type);
 }
 
-int read_workbook(Book &book, const std::string &path, bool from_memory, bool list_only) {
+int read_workbook(Book &book, const std::string &path, bool from_memory, bool list_only, std::string *fault) {
     XlsxReadRequest request;
     request.archive = path;
     request.from_memory = from_memory;
     request.list_only = list_only;
+    request.fault = fault;
     book.sheets.clear();
     return read_xlsx_package(book, request);
 }
@@ -202,6 +194,22 @@ int prepare_book_for_save(Book &book) {
     apply_auto_widths(book);
     book.styles.assign_format_ids();
     return 0;
+}
+
+int raise_read_failure(ErrorSink &err, int rc, const std::string &path, const std::string &fault, bool list_only) {
+    // The package's fault follows what the message says anyway: which part, where, what.
+    const std::string named = fault.empty() ? path : path + ": " + fault;
+    switch (rc) {
+    case kOpenError:
+    case kReadError: return err.raise(kOpenError, Msg::k03101, named.c_str());
+    case kUnsupported: return err.raise(kUnsupported, Msg::k00900, named.c_str());
+    case kNoMemory: return err.raise_out_of_memory();
+    default: {
+        std::string detail = (list_only ? "tsx_list_excel2007() rc=" : "tsx_read_excel2007() rc=") + std::to_string(rc);
+        if (!fault.empty()) detail.append(": ").append(fault);
+        return err.raise(kFail, Msg::k03600, detail.c_str());
+    }
+    }
 }
 
 SaveTarget save_target(const Book &book, const std::string &memory_override) {

@@ -19,8 +19,11 @@ int init_book(Book &book, int file_type);
 int probe_workbook(const std::string &path, bool from_memory, int &type);
 
 // Reads a .xlsx/.xlsm package into the book (only its sheet names with `list_only`). 0 or the
-// reader's result, without a message.
-int read_workbook(Book &book, const std::string &path, bool from_memory, bool list_only);
+// reader's result, without a message; `fault` gets what was wrong with a refused package.
+int read_workbook(Book &book, const std::string &path, bool from_memory, bool list_only, std::string *fault = nullptr);
+// Raises the message of a failed read_workbook (path and fault in it) and gives the result the
+// caller returns: -101, -4, -2 or -1.
+int raise_read_failure(ErrorSink &err, int rc, const std::string &path, const std::string &fault, bool list_only);
 
 // What every save does before the first part is written: the default sheets of an empty book,
 // computed formulas and automatic widths. The writers then only read the book.

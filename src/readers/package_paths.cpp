@@ -13,7 +13,8 @@ bool relationship_is(const Relationship &relationship, std::string_view kind) {
     return type.size() > kind.size() && type.ends_with(kind) && type[type.size() - kind.size() - 1] == '/';
 }
 
-int read_relationships(std::string_view text, std::string_view source_part, std::vector<Relationship> &out) {
+int read_relationships(std::string_view text, std::string_view source_part, std::vector<Relationship> &out,
+                       PartFault *fault) {
     XmlScanner scanner(text);
     for (XmlToken token; (token = scanner.next()) != XmlToken::kEndOfInput;) {
         if (token != XmlToken::kStart || scanner.local_name() != "Relationship") continue;
@@ -28,6 +29,7 @@ int read_relationships(std::string_view text, std::string_view source_part, std:
         }
         out.push_back(std::move(relationship));
     }
+    if (fault && scanner.error() != kOk) *fault = scanner.fault();
     return scanner.error();
 }
 

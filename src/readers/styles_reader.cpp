@@ -249,7 +249,7 @@ void end_element(StylesState &state, const XmlScanner &scanner) {
 
 }  // namespace
 
-int read_styles_part(Book &book, std::string_view text) {
+int read_styles_part(Book &book, std::string_view text, PartFault *fault) {
     book.styles.clear_tables();
     StylesState state{book, Section::kNone, {}, {}, {}, {}};
     XmlScanner scanner(text);
@@ -257,7 +257,9 @@ int read_styles_part(Book &book, std::string_view text) {
         if (token == XmlToken::kStart) start_element(state, scanner);
         else if (token == XmlToken::kEnd) end_element(state, scanner);
     }
+    if (state.rc == kLimit && fault) *fault = {scanner.token_begin(), "セルの書式の数が上限を超えています"};
     if (state.rc != kOk) return state.rc;
+    if (fault && scanner.error() != kOk) *fault = scanner.fault();
     return scanner.error();
 }
 

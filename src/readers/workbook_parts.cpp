@@ -10,7 +10,7 @@
 
 namespace tabsmith {
 
-int read_workbook_part(std::string_view text, std::vector<WorkbookSheet> &sheets, bool &date1904) {
+int read_workbook_part(std::string_view text, std::vector<WorkbookSheet> &sheets, bool &date1904, PartFault *fault) {
     XmlScanner scanner(text);
     for (XmlToken token; (token = scanner.next()) != XmlToken::kEndOfInput;) {
         if (token != XmlToken::kStart) continue;
@@ -36,10 +36,12 @@ int read_workbook_part(std::string_view text, std::vector<WorkbookSheet> &sheets
             sheets.push_back(std::move(sheet));
         }
     }
+    if (fault && scanner.error() != kOk) *fault = scanner.fault();
     return scanner.error();
 }
 
-int read_shared_strings_part(Book &book, std::string_view text, std::string *items, std::string *root_tag) {
+int read_shared_strings_part(Book &book, std::string_view text, std::string *items, std::string *root_tag,
+                             PartFault *fault) {
     XmlScanner scanner(text);
     std::string current;
     int phonetic_depth = 0;      // inside rPh: its texts are readings, not the string
@@ -76,7 +78,10 @@ int read_shared_strings_part(Book &book, std::string_view text, std::string *ite
             last_item_end = scanner.token_end();
         }
     }
-    if (scanner.error() != kOk) return scanner.error();
+    if (scanner.error() != kOk) {
+        if (fault) *fault = scanner.fault();
+        return scanner.error();
+    }
     if (items && first_item != std::string_view::npos) items->assign(text.substr(first_item, last_item_end - first_item));
     return kOk;
 }

@@ -159,6 +159,7 @@ public:
     }
 
     int last_row() const { return last_row_; }
+    PartFault fault() const { return scanner_.fault(); }
 
 private:
     std::string_view span() const {
@@ -268,16 +269,24 @@ public:
     }
     ~RowPieces() { finish(); }
 
-    int add(std::string piece) {
-        if (workers_.empty()) return parsers_.front()->parse(piece);
+    // `at` is where the piece starts in the part, for the fault of a refused piece.
+    int add(std::string piece, std::size_t at) {
+        if (workers_.empty()) {
+            const int rc = parsers_.front()->parse(piece);
+            if (rc != kOk) note_fault(*parsers_.front(), at);
+            return rc;
+        }
         std::unique_lock<std::mutex> lock(mutex_);
         // A bounded queue: the reader waits rather than holding the whole part.
         room_.wait(lock, [&] { return queue_.size() < 2 || error_ != kOk; });
         if (error_ != kOk) return error_;
-        queue_.push_back(std::move(piece));
+        queue_.push_back({std::move(piece), at});
         ready_.notify_one();
         return kOk;
     }
+
+    // Where and why the first refused piece went wrong, offsets counted in the part.
+    const PartFault &fault() const { return fault_; }
 
     // Waits for the workers and merges what they kept aside. kOk or the first failure.
     int finish() {
@@ -307,9 +316,14 @@ public:
     }
 
 private:
+    void note_fault(const RowsParser &parser, std::size_t at) {
+        fault_ = parser.fault();
+        fault_.offset += at;
+    }
+
     void work(RowsParser &parser) {
         for (;;) {
-            std::string piece;
+            Piece piece;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 ready_.wait(lock, [&] { return !queue_.empty() || closed_ || error_ != kOk; });
@@ -320,13 +334,16 @@ private:
             }
             int rc = kOk;
             try {
-                rc = parser.parse(piece);
+                rc = parser.parse(piece.text);
             } catch (const std::bad_alloc &) {
                 rc = kNoMemory;
             }
             if (rc != kOk) {
                 std::lock_guard<std::mutex> lock(mutex_);
-                if (error_ == kOk) error_ = rc;
+                if (error_ == kOk) {
+                    error_ = rc;
+                    note_fault(parser, piece.at);
+                }
                 room_.notify_all();
                 ready_.notify_all();
                 return;
@@ -342,12 +359,31 @@ private:
     std::vector<std::thread> workers_;
     std::mutex mutex_;
     std::condition_variable ready_, room_;
-    std::deque<std::string> queue_;
+    struct Piece {
+        std::string text;
+        std::size_t at = 0;
+    };
+    std::deque<Piece> queue_;
+    PartFault fault_;
     bool closed_ = false;
     int error_ = kOk;
 };
 
-int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size, SheetSource *source) {
+// The settings around the rows, read once the rows are past: a fault is placed in the part by
+// its offset in the head (up to `head_end`) or in the tail (which starts at `tail_at`).
+int read_settings(Book &book, Sheet &sheet, std::string_view settings, SheetSource *source, std::size_t head_end,
+                  std::size_t tail_at, PartFault *fault) {
+    SettingsReader reader(book, sheet, settings, source);
+    const int rc = reader.run();
+    if (rc != kOk && fault) {
+        *fault = reader.fault();
+        if (fault->offset >= head_end) fault->offset += tail_at - head_end;
+    }
+    return rc;
+}
+
+int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size, SheetSource *source,
+                   PartFault *fault) {
     std::string buffer;
     // The XML before the rows, up to the end of <sheetData>'s start tag.
     TagSearch data("sheetData", false);
@@ -360,7 +396,7 @@ int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size
         while (input.more(buffer)) {
         }
         if (input.rc() != kOk) return input.rc();
-        return SettingsReader(book, sheet, buffer, source).run();
+        return read_settings(book, sheet, buffer, source, buffer.size(), buffer.size(), fault);
     }
     std::string settings = buffer.substr(0, data.end());
     {
@@ -375,7 +411,12 @@ int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size
         if (head.last_row() >= 0 && head.last_row() < book.max_rows && static_cast<std::uint64_t>(head.last_row()) < rows_held)
             if (ensure_row(book, sheet, head.last_row()) != kOk) return kNoMemory;
     }
+    std::size_t consumed = data.end();   // bytes of the part before the buffer's first
     buffer.erase(0, data.end());
+    auto refused = [&](int rc, const RowPieces &pieces) {
+        if (fault && rc != kNoMemory) *fault = pieces.fault();
+        return rc;
+    };
 
     const bool parallel = size >= kParallelBytes && std::thread::hardware_concurrency() > 1;
     RowPieces pieces(book, sheet, parallel);
@@ -388,8 +429,9 @@ int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size
         if (cut > 0) {
             std::string rest = buffer.substr(cut);
             buffer.resize(cut);
-            if (int rc = pieces.add(std::move(buffer)); rc != kOk) return rc;
+            if (int rc = pieces.add(std::move(buffer), consumed); rc != kOk) return refused(rc, pieces);
             buffer = std::move(rest);
+            consumed += cut;
             data_end.dropped(cut);
             rows_from = 0;
         } else if (buffer.size() >= kPieceBytes) {
@@ -398,35 +440,39 @@ int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size
         if (!input.more(buffer)) break;
     }
     if (input.rc() != kOk) return input.rc();
-    if (!closed) return kFail;   // the rows never end
+    if (!closed) {
+        if (fault) *fault = {consumed + buffer.size(), "</sheetData>がないまま終わっています"};
+        return kFail;
+    }
     const std::size_t close = data_end.begin();
     std::string tail = buffer.substr(close);
     buffer.resize(close);
-    if (int rc = pieces.add(std::move(buffer)); rc != kOk) return rc;
-    if (int rc = pieces.finish(); rc != kOk) return rc;
+    if (int rc = pieces.add(std::move(buffer), consumed); rc != kOk) return refused(rc, pieces);
+    if (int rc = pieces.finish(); rc != kOk) return refused(rc, pieces);
 
     while (input.more(tail)) {
     }
     if (input.rc() != kOk) return input.rc();
+    const std::size_t head_end = settings.size();
     settings += tail;
-    return SettingsReader(book, sheet, settings, source).run();
+    return read_settings(book, sheet, settings, source, head_end, consumed + close, fault);
 }
 
 }  // namespace
 
-int read_worksheet_part(Book &book, Sheet &sheet, std::string_view text, SheetSource *source) {
+int read_worksheet_part(Book &book, Sheet &sheet, std::string_view text, SheetSource *source, PartFault *fault) {
     try {
         PartText input(nullptr, text);
-        return read_worksheet(book, sheet, input, text.size(), source);
+        return read_worksheet(book, sheet, input, text.size(), source, fault);
     } catch (const std::bad_alloc &) {
         return kNoMemory;
     }
 }
 
-int read_worksheet_stream(Book &book, Sheet &sheet, ZipEntryStream &stream, SheetSource *source) {
+int read_worksheet_stream(Book &book, Sheet &sheet, ZipEntryStream &stream, SheetSource *source, PartFault *fault) {
     try {
         PartText input(&stream);
-        return read_worksheet(book, sheet, input, stream.plain_size(), source);
+        return read_worksheet(book, sheet, input, stream.plain_size(), source, fault);
     } catch (const std::bad_alloc &) {
         return kNoMemory;
     }

@@ -77,13 +77,17 @@ RowsParser::RowsParser(Book &book, Sheet &sheet, const std::vector<int> &categor
 
 int RowsParser::parse(std::string_view rows) {
     XmlScanner scanner(rows);
+    auto refused = [&](int rc) {
+        if (rc != kNoMemory) fault_ = {scanner.token_begin(), refusal_};
+        return rc;
+    };
     for (XmlToken token; (token = scanner.next()) != XmlToken::kEndOfInput;) {
         switch (token) {
         case XmlToken::kStart:
-            if (int rc = start_element(scanner); rc != kOk) return rc;
+            if (int rc = start_element(scanner); rc != kOk) return refused(rc);
             break;
         case XmlToken::kEnd:
-            if (int rc = end_element(scanner.local_name()); rc != kOk) return rc;
+            if (int rc = end_element(scanner.local_name()); rc != kOk) return refused(rc);
             break;
         case XmlToken::kText:
             if (inside_ == Inside::kValue) {
@@ -107,14 +111,21 @@ int RowsParser::parse(std::string_view rows) {
         case XmlToken::kEndOfInput: break;
         }
     }
+    if (scanner.error() != kOk) fault_ = scanner.fault();
     return scanner.error();
+}
+
+int RowsParser::refuse(const char *why, std::string_view what) {
+    refusal_ = why;
+    if (!what.empty()) refusal_.append("(\"").append(what.substr(0, 40)).append("\")");
+    return kFail;
 }
 
 int RowsParser::begin_row(const XmlScanner &scanner) {
     std::string_view value;
     int number = row_index_ + 2;
-    if (scanner.attribute("r", value) && (!parse_number(value, number) || number < 1)) return kFail;
-    if (number > book_.max_rows) return kFail;
+    if (scanner.attribute("r", value) && (!parse_number(value, number) || number < 1)) return refuse("行番号が不正です", value);
+    if (number > book_.max_rows) return refuse("行番号が上限を超えています", value);
     row_index_ = number - 1;
     next_column_ = 0;
     last_row_ = std::max(last_row_, row_index_);
@@ -166,10 +177,7 @@ int RowsParser::begin_row(const XmlScanner &scanner) {
 int RowsParser::start_element(const XmlScanner &scanner) {
     std::string_view name = scanner.local_name();
     if (name == "c") {
-        if (!row_) {
-            // A cell outside any row: the package is malformed.
-            return kFail;
-        }
+        if (!row_) return refuse("行の外にセルがあります", {});
         cell_.column = next_column_;
         cell_.style = 0;
         cell_.type = {};
@@ -181,7 +189,7 @@ int RowsParser::start_element(const XmlScanner &scanner) {
         for (const XmlAttribute &attribute : scanner.attributes()) {
             if (attribute.name == "r") {
                 int row = 0, column = 0;
-                if (!parse_a1(attribute.value, row, column)) return kFail;
+                if (!parse_a1(attribute.value, row, column)) return refuse("セル参照が不正です", attribute.value);
                 // A cell names its own row; one that names another row than its element's is
                 // taken where its row element put it.
                 cell_.column = column;
@@ -193,7 +201,7 @@ int RowsParser::start_element(const XmlScanner &scanner) {
                 cell_.type = attribute.value;
             }
         }
-        if (cell_.column < 0 || cell_.column >= book_.max_columns) return kFail;
+        if (cell_.column < 0 || cell_.column >= book_.max_columns) return refuse("列が上限を超えています", {});
         next_column_ = cell_.column + 1;
     } else if (name == "v") {
         inside_ = Inside::kValue;

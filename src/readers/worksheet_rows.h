@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/book.h"
+#include "readers/xml_scanner.h"
 
 namespace tabsmith {
 
@@ -34,6 +35,9 @@ public:
     // kOk, kFail or kLimit for malformed markup, kNoMemory.
     int parse(std::string_view rows);
 
+    // After a refused run: where in it and why.
+    const PartFault &fault() const { return fault_; }
+
     // Shared mode: the rows kept aside, the widest row seen and the last row seen.
     std::vector<std::pair<int, Row>> &set_aside() { return set_aside_; }
     std::size_t widest() const { return widest_; }
@@ -57,6 +61,8 @@ private:
     int start_element(const class XmlScanner &scanner);
     int end_element(std::string_view name);
     int begin_row(const class XmlScanner &scanner);
+    // Notes why the element is refused (with the offending text, when there is one): kFail.
+    int refuse(const char *why, std::string_view what);
     int store_cell();
     void store_number(Cell &cell, std::string_view text, int category, bool own_system = true);
     int store_text(Cell &cell, std::string_view text);
@@ -75,6 +81,8 @@ private:
     std::vector<std::pair<int, Row>> set_aside_;
     std::size_t widest_ = 0;
     int last_row_ = -1;
+    std::string refusal_;   // why the current element is refused, when it is
+    PartFault fault_;
 };
 
 // Moves the rows the parsers kept aside into the sheet (later cells win), in parser order.

@@ -1,5 +1,6 @@
 // The part readers of the package reader, each filling the book from one part's text, and the
-// relationship rules that bind the parts together.
+// relationship rules that bind the parts together. A reader that refuses its part says where
+// and why through `fault`.
 #pragma once
 
 #include <string>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "model/book.h"
+#include "readers/xml_scanner.h"
 
 namespace tabsmith {
 
@@ -21,7 +23,8 @@ struct Relationship {
 
 // The relationships of a relationship part; `source_part` is the part they belong to ("" for
 // the package itself), against which relative targets are resolved. kOk or the scanner's error.
-int read_relationships(std::string_view text, std::string_view source_part, std::vector<Relationship> &out);
+int read_relationships(std::string_view text, std::string_view source_part, std::vector<Relationship> &out,
+                       PartFault *fault = nullptr);
 // Whether a relationship type URI ends with `/kind` (both the transitional and strict forms).
 bool relationship_is(const Relationship &relationship, std::string_view kind);
 
@@ -33,15 +36,18 @@ struct WorkbookSheet {
     std::string extra_attributes;   // other attributes of the <sheet> element, as written
 };
 
-int read_workbook_part(std::string_view text, std::vector<WorkbookSheet> &sheets, bool &date1904);
+int read_workbook_part(std::string_view text, std::vector<WorkbookSheet> &sheets, bool &date1904,
+                       PartFault *fault = nullptr);
 // Fills book.shared_strings; with `items`, also keeps the <si> elements as written and with
 // `root_tag` the part's root start tag.
-int read_shared_strings_part(Book &book, std::string_view text, std::string *items, std::string *root_tag = nullptr);
+int read_shared_strings_part(Book &book, std::string_view text, std::string *items, std::string *root_tag = nullptr,
+                             PartFault *fault = nullptr);
 // Replaces the book's style tables with the part's records (see the numbering in the reader).
-int read_styles_part(Book &book, std::string_view text);
+int read_styles_part(Book &book, std::string_view text, PartFault *fault = nullptr);
 // Fills one sheet. With `source`, keeps the sheet's XML around its cells for the save.
-int read_worksheet_part(Book &book, Sheet &sheet, std::string_view text, SheetSource *source);
+int read_worksheet_part(Book &book, Sheet &sheet, std::string_view text, SheetSource *source, PartFault *fault = nullptr);
 // The same from an archive entry read piece by piece: the part is never held whole.
-int read_worksheet_stream(Book &book, Sheet &sheet, ZipEntryStream &stream, SheetSource *source);
+int read_worksheet_stream(Book &book, Sheet &sheet, ZipEntryStream &stream, SheetSource *source,
+                          PartFault *fault = nullptr);
 
 }  // namespace tabsmith

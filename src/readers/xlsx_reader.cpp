@@ -6,6 +6,7 @@
 
 #include <new>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "readers/xlsx_parts.h"
 #include "support/package_path.h"
@@ -25,14 +26,32 @@ int read_part(ZipPackageReader &zip, std::string_view name, std::string &text, b
     return zip.read(index, text, kMaxPartBytes);
 }
 
+// Why an entry could not be read, in words.
+const char *entry_failure(int rc) {
+    switch (rc) {
+    case kLimit: return "展開後の大きさが上限を超えています";
+    case kUnsupported: return "暗号化されているか、展開できない圧縮方式です";
+    case kReadError: return "データが壊れています";
+    default: return nullptr;
+    }
+}
+
+// A part name as package part names compare: without regard to letter case.
+std::string folded_name(std::string_view name) {
+    std::string out(name);
+    for (char &c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
 // The workbook part named by the package relationships, else the usual name.
-int find_workbook(ZipPackageReader &zip, std::string &path) {
+int find_workbook(ZipPackageReader &zip, std::string &path, PartFault &fault) {
     std::string text;
     bool found = false;
     if (int rc = read_part(zip, "_rels/.rels", text, found); rc != kOk) return rc;
     if (found) {
         std::vector<Relationship> relationships;
-        if (int rc = read_relationships(text, "", relationships); rc != kOk) return rc;
+        if (int rc = read_relationships(text, "", relationships, &fault); rc != kOk) return rc;
         for (const Relationship &relationship : relationships) {
             if (!relationship.external && relationship_is(relationship, "officeDocument") &&
                 zip.find(relationship.target) >= 0) {
@@ -53,6 +72,11 @@ public:
 private:
     int load_parts(const std::vector<WorkbookSheet> &listed);
     int keep_entries();
+    // Notes what was wrong with `part` (an entry failure of `rc`, or a part's fault) and gives rc.
+    int refuse(int rc, std::string_view part, const PartFault *fault = nullptr);
+    int refuse(int rc, std::string_view part, const char *what);
+    // Reads a part, noting an entry failure against its name.
+    int read(std::string_view name, std::string &text, bool &found);
 
     Book &book_;
     const XlsxReadRequest &request_;
@@ -60,18 +84,55 @@ private:
     std::unique_ptr<PackageSource> source_;
 };
 
+int PackageLoader::refuse(int rc, std::string_view part, const PartFault *fault) {
+    if (!request_.fault || rc == kNoMemory) return rc;
+    std::string &out = *request_.fault;
+    out.assign(part);
+    if (fault) {
+        out.append("(").append(std::to_string(fault->offset + 1)).append("バイト目): ").append(fault->what);
+    } else if (const char *what = entry_failure(rc)) {
+        out.append(": ").append(what);
+    }
+    return rc;
+}
+
+int PackageLoader::refuse(int rc, std::string_view part, const char *what) {
+    if (request_.fault && rc != kNoMemory) {
+        request_.fault->assign(part);
+        if (!part.empty()) request_.fault->append(": ");
+        request_.fault->append(what);
+    }
+    return rc;
+}
+
+int PackageLoader::read(std::string_view name, std::string &text, bool &found) {
+    const int rc = read_part(zip_, name, text, found);
+    return rc == kOk ? rc : refuse(rc, name);
+}
+
 int PackageLoader::run() {
-    if (int rc = zip_.open(request_.archive, request_.from_memory); rc != kOk)
+    if (int rc = zip_.open(request_.archive, request_.from_memory); rc != kOk) {
+        if (rc == kLimit) return refuse(kOpenError, "", "エントリの数または名前の長さが上限を超えています");
         return rc == kNoMemory ? kNoMemory : kOpenError;
-    for (const ZipEntryInfo &entry : zip_.entries())
-        if (!zip_entry_name_safe(entry.name)) return kUnsupported;
+    }
+    // Two entries of one name would let two readers see two different workbooks.
+    std::unordered_set<std::string> names;
+    for (const ZipEntryInfo &entry : zip_.entries()) {
+        if (!zip_entry_name_safe(entry.name)) return refuse(kUnsupported, entry.name, "エントリ名が不正です");
+        if (!names.insert(folded_name(entry.name)).second)
+            return refuse(kFail, entry.name, "同じ名前のエントリが複数あります");
+    }
 
     source_ = std::make_unique<PackageSource>();
-    if (int rc = find_workbook(zip_, source_->workbook_path); rc != kOk) return rc;
+    PartFault fault;
+    fault.offset = std::string::npos;
+    if (int rc = find_workbook(zip_, source_->workbook_path, fault); rc != kOk)
+        return rc == kUnsupported ? rc : refuse(rc, "_rels/.rels", fault.offset == std::string::npos ? nullptr : &fault);
     bool found = false;
-    if (int rc = read_part(zip_, source_->workbook_path, source_->workbook_xml, found); rc != kOk) return rc;
+    if (int rc = read(source_->workbook_path, source_->workbook_xml, found); rc != kOk) return rc;
     std::vector<WorkbookSheet> listed;
-    if (int rc = read_workbook_part(source_->workbook_xml, listed, source_->date1904); rc != kOk) return rc;
+    if (int rc = read_workbook_part(source_->workbook_xml, listed, source_->date1904, &fault); rc != kOk)
+        return refuse(rc, source_->workbook_path, &fault);
 
     if (request_.list_only) {
         for (const WorkbookSheet &sheet : listed)
@@ -90,11 +151,12 @@ int PackageLoader::run() {
 int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
     source_->workbook_rels_path = relationships_part_name(source_->workbook_path);
     bool found = false;
-    if (int rc = read_part(zip_, source_->workbook_rels_path, source_->workbook_rels_xml, found); rc != kOk) return rc;
+    if (int rc = read(source_->workbook_rels_path, source_->workbook_rels_xml, found); rc != kOk) return rc;
     if (!found) source_->workbook_rels_path.clear();
     std::vector<Relationship> relationships;
-    if (int rc = read_relationships(source_->workbook_rels_xml, source_->workbook_path, relationships); rc != kOk)
-        return rc;
+    PartFault fault;
+    if (int rc = read_relationships(source_->workbook_rels_xml, source_->workbook_path, relationships, &fault); rc != kOk)
+        return refuse(rc, source_->workbook_rels_path, &fault);
     std::unordered_map<std::string, const Relationship *> by_id;
     for (const Relationship &relationship : relationships) {
         by_id.emplace(relationship.id, &relationship);
@@ -105,14 +167,15 @@ int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
     }
     {
         std::string text;
-        if (int rc = read_part(zip_, "[Content_Types].xml", text, found); rc != kOk) return rc;
+        if (int rc = read("[Content_Types].xml", text, found); rc != kOk) return rc;
         source_->content_types_xml = std::move(text);
     }
 
     if (!source_->styles_path.empty()) {
-        if (int rc = read_part(zip_, source_->styles_path, source_->styles_xml, found); rc != kOk) return rc;
+        if (int rc = read(source_->styles_path, source_->styles_xml, found); rc != kOk) return rc;
         if (!found) source_->styles_path.clear();
-        else if (int rc = read_styles_part(book_, source_->styles_xml); rc != kOk) return rc;
+        else if (int rc = read_styles_part(book_, source_->styles_xml, &fault); rc != kOk)
+            return refuse(rc, source_->styles_path, &fault);
     }
     const StyleRegistry &styles = book_.styles;
     source_->style_base = StyleBase{styles.fonts().size(), styles.fills().size(), styles.borders().size(),
@@ -120,20 +183,23 @@ int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
 
     if (!source_->shared_strings_path.empty()) {
         std::string text;
-        if (int rc = read_part(zip_, source_->shared_strings_path, text, found); rc != kOk) return rc;
+        if (int rc = read(source_->shared_strings_path, text, found); rc != kOk) return rc;
         if (!found) {
             source_->shared_strings_path.clear();
         } else {
             std::string *items = request_.keep_package ? &source_->shared_strings_items : nullptr;
             std::string *root = request_.keep_package ? &source_->shared_strings_root_tag : nullptr;
-            if (int rc = read_shared_strings_part(book_, text, items, root); rc != kOk) return rc;
+            if (int rc = read_shared_strings_part(book_, text, items, root, &fault); rc != kOk)
+                return refuse(rc, source_->shared_strings_path, &fault);
             source_->shared_strings_count = book_.shared_strings.size();
         }
     }
 
     ZipEntryStream stream;
+    bool any_part = false;   // whether any listed sheet has a part of the package
     for (const WorkbookSheet &listed_sheet : listed) {
         auto relationship = by_id.find(listed_sheet.relationship_id);
+        any_part = any_part || (relationship != by_id.end() && !relationship->second->external);
         // Chart sheets, dialog sheets and macro sheets hold no cells.
         if (relationship == by_id.end() || relationship->second->external ||
             !relationship_is(*relationship->second, "worksheet")) {
@@ -155,8 +221,11 @@ int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
         }
         // A sheet whose part is missing is an empty sheet. A part is read as it is inflated.
         if (entry >= 0) {
-            if (int rc = zip_.open_stream(entry, stream, kMaxPartBytes); rc != kOk) return rc;
-            if (int rc = read_worksheet_stream(book_, sheet, stream, sheet_source.get()); rc != kOk) return rc;
+            const std::string &part = relationship->second->target;
+            if (int rc = zip_.open_stream(entry, stream, kMaxPartBytes); rc != kOk) return refuse(rc, part);
+            fault = PartFault{std::string::npos, {}};
+            if (int rc = read_worksheet_stream(book_, sheet, stream, sheet_source.get(), &fault); rc != kOk)
+                return refuse(rc, part, fault.offset == std::string::npos ? nullptr : &fault);
         }
         if (sheet_source) {
             sheet_source->loaded = std::make_unique<Sheet>();
@@ -168,6 +237,8 @@ int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
             sheet.source = std::move(sheet_source);
         }
     }
+    // A workbook without a sheet of its own is no workbook a save could write back.
+    if (!any_part) return refuse(kFail, source_->workbook_path, "パッケージ内のシートがありません");
     book_.current_sheet = 0;
     return kOk;
 }
@@ -180,7 +251,7 @@ int PackageLoader::keep_entries() {
         if (info.name.ends_with('/')) continue;   // folders are implied by the names
         PackageEntry entry;
         static_cast<ZipEntryInfo &>(entry) = info;
-        if (int rc = zip_.read_raw(static_cast<int>(i), entry.raw); rc != kOk) return rc;
+        if (int rc = zip_.read_raw(static_cast<int>(i), entry.raw); rc != kOk) return refuse(rc, info.name);
         source_->entries.push_back(std::move(entry));
     }
     return kOk;

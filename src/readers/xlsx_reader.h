@@ -13,11 +13,13 @@ struct XlsxReadRequest {
     bool from_memory = false;
     bool list_only = false;       // only the sheet names
     bool keep_package = true;     // keep what a save needs (template and update modes)
+    std::string *fault = nullptr; // when the read fails: which part, where and what was wrong
 };
 
 // Result codes besides the shared ones: the archive is no workbook package (-4, kUnsupported),
 // cannot be opened (kOpenError), memory ran out (kNoMemory), or a part is malformed (kFail, or
-// kLimit for nesting, names or sizes beyond the reader's limits).
+// kLimit for nesting, names or sizes beyond the reader's limits). A package with two entries of
+// one name, or without a sheet, is malformed: other readers would see another workbook.
 int read_xlsx_package(Book &book, const XlsxReadRequest &request);
 
 }  // namespace tabsmith

@@ -41,6 +41,17 @@ std::string_view after_prefix(std::string_view name) {
     return name;
 }
 
+// What a refused part did wrong, for the message of the failed open.
+constexpr const char *kUnclosed = "要素が閉じないまま終わっています";
+constexpr const char *kCutTag = "タグの途中で終わっています";
+constexpr const char *kCutMarkup = "コメント、処理命令またはCDATAが閉じていません";
+constexpr const char *kDoctype = "DOCTYPE宣言は受け付けません";
+constexpr const char *kBadTag = "タグの書式が不正です";
+constexpr const char *kBadAttribute = "属性の書式が不正です";
+constexpr const char *kMismatched = "終了タグが開始タグと対応していません";
+constexpr const char *kLongName = "名前が長すぎます(上限80バイト)";
+constexpr const char *kDeep = "要素の入れ子が深すぎます(上限100)";
+
 }  // namespace
 
 XmlScanner::XmlScanner(std::string_view text) : text_all_(text) {
@@ -60,8 +71,10 @@ bool XmlScanner::attribute(std::string_view local, std::string_view &value) cons
     return false;
 }
 
-XmlToken XmlScanner::fail(int code) {
+XmlToken XmlScanner::fail(int code, std::size_t at, const char *what) {
     error_ = code;
+    error_offset_ = at;
+    error_what_ = what;
     pos_ = text_all_.size();
     return XmlToken::kEndOfInput;
 }
@@ -78,7 +91,7 @@ XmlToken XmlScanner::next() {
     cdata_ = false;
     for (;;) {
         if (pos_ >= text_all_.size()) {
-            if (!open_.empty()) return fail(kFail);
+            if (!open_.empty()) return fail(kFail, pos_, kUnclosed);
             return XmlToken::kEndOfInput;
         }
         if (text_all_[pos_] != '<') {
@@ -91,13 +104,13 @@ XmlToken XmlScanner::next() {
             return XmlToken::kText;
         }
         std::size_t at = pos_;
-        if (at + 1 >= text_all_.size()) return fail(kFail);
+        if (at + 1 >= text_all_.size()) return fail(kFail, at, kCutTag);
         char c = text_all_[at + 1];
         if (c == '/') return end_tag(at);
         if (c == '!' || c == '?') {
             if (text_all_.substr(at).starts_with("<![CDATA[")) {
                 std::size_t close = text_all_.find("]]>", at + 9);
-                if (close == std::string_view::npos) return fail(kFail);
+                if (close == std::string_view::npos) return fail(kFail, at, kCutMarkup);
                 token_begin_ = at;
                 token_end_ = close + 3;
                 text_ = text_all_.substr(at + 9, close - at - 9);
@@ -105,7 +118,8 @@ XmlToken XmlScanner::next() {
                 pos_ = close + 3;
                 return XmlToken::kText;
             }
-            if (!skip_markup(at)) return fail(kFail);
+            if (!skip_markup(at))
+                return fail(kFail, at, text_all_.substr(at).starts_with("<!DOCTYPE") ? kDoctype : kCutMarkup);
             continue;
         }
         return start_tag(at);
@@ -134,44 +148,44 @@ bool XmlScanner::skip_markup(std::size_t at) {
 XmlToken XmlScanner::start_tag(std::size_t at) {
     std::size_t name_begin = at + 1;
     std::size_t i = name_end(text_all_, name_begin);
-    if (i == name_begin) return fail(kFail);
-    if (i - name_begin > kXmlMaxNameBytes) return fail(kLimit);
+    if (i == name_begin) return fail(kFail, at, kBadTag);
+    if (i - name_begin > kXmlMaxNameBytes) return fail(kLimit, at, kLongName);
     name_ = text_all_.substr(name_begin, i - name_begin);
     local_name_ = after_prefix(name_);
     attributes_.clear();
     const std::size_t size = text_all_.size();
     for (;;) {
         while (i < size && is_space(text_all_[i])) ++i;
-        if (i >= size) return fail(kFail);
+        if (i >= size) return fail(kFail, at, kCutTag);
         char c = text_all_[i];
         if (c == '>') {
             ++i;
             break;
         }
         if (c == '/') {
-            if (i + 1 >= size || text_all_[i + 1] != '>') return fail(kFail);
+            if (i + 1 >= size || text_all_[i + 1] != '>') return fail(kFail, i, kBadTag);
             self_closing_ = true;
             i += 2;
             break;
         }
         std::size_t attribute_begin = i;
         i = name_end(text_all_, i);
-        if (i == attribute_begin) return fail(kFail);
-        if (i - attribute_begin > kXmlMaxNameBytes) return fail(kLimit);
+        if (i == attribute_begin) return fail(kFail, i, kBadTag);
+        if (i - attribute_begin > kXmlMaxNameBytes) return fail(kLimit, attribute_begin, kLongName);
         std::string_view attribute_name = text_all_.substr(attribute_begin, i - attribute_begin);
         while (i < size && is_space(text_all_[i])) ++i;
-        if (i >= size || text_all_[i] != '=') return fail(kFail);
+        if (i >= size || text_all_[i] != '=') return fail(kFail, attribute_begin, kBadAttribute);
         ++i;
         while (i < size && is_space(text_all_[i])) ++i;
-        if (i >= size || (text_all_[i] != '"' && text_all_[i] != '\'')) return fail(kFail);
+        if (i >= size || (text_all_[i] != '"' && text_all_[i] != '\'')) return fail(kFail, attribute_begin, kBadAttribute);
         char quote = text_all_[i];
         const char *base = text_all_.data();
         std::size_t value_end = static_cast<std::size_t>(find_char(base + i + 1, base + size, quote) - base);
-        if (value_end >= size) return fail(kFail);
+        if (value_end >= size) return fail(kFail, attribute_begin, kBadAttribute);
         attributes_.push_back({attribute_name, text_all_.substr(i + 1, value_end - i - 1)});
         i = value_end + 1;
     }
-    if (open_.size() >= static_cast<std::size_t>(kXmlMaxDepth)) return fail(kLimit);
+    if (open_.size() >= static_cast<std::size_t>(kXmlMaxDepth)) return fail(kLimit, at, kDeep);
     open_.push_back(name_);
     token_begin_ = at;
     token_end_ = i;
@@ -183,11 +197,11 @@ XmlToken XmlScanner::start_tag(std::size_t at) {
 XmlToken XmlScanner::end_tag(std::size_t at) {
     std::size_t name_begin = at + 2;
     std::size_t i = name_end(text_all_, name_begin);
-    if (i - name_begin > kXmlMaxNameBytes) return fail(kLimit);
+    if (i - name_begin > kXmlMaxNameBytes) return fail(kLimit, at, kLongName);
     std::string_view name = text_all_.substr(name_begin, i - name_begin);
     while (i < text_all_.size() && is_space(text_all_[i])) ++i;
-    if (i >= text_all_.size() || text_all_[i] != '>') return fail(kFail);
-    if (open_.empty() || open_.back() != name) return fail(kFail);
+    if (i >= text_all_.size() || text_all_[i] != '>') return fail(kFail, at, kBadTag);
+    if (open_.empty() || open_.back() != name) return fail(kFail, at, kMismatched);
     open_.pop_back();
     name_ = name;
     local_name_ = after_prefix(name_);

@@ -17,6 +17,12 @@ constexpr std::size_t kXmlMaxNameBytes = 80;
 
 enum class XmlToken { kStart, kEnd, kText, kEndOfInput };
 
+// Where a part went wrong and how, for the message of a refused package.
+struct PartFault {
+    std::size_t offset = 0;   // bytes from the start of the part
+    std::string what;         // in words, as the messages are written
+};
+
 struct XmlAttribute {
     std::string_view name;    // as written, with any prefix
     std::string_view value;   // between the quotes, references not yet decoded
@@ -34,6 +40,8 @@ public:
     // text that ends inside a tag); kLimit for nesting deeper than kXmlMaxDepth or a name longer
     // than kXmlMaxNameBytes.
     int error() const { return error_; }
+    // After a fault: where the offending markup starts and what was wrong with it.
+    PartFault fault() const { return {error_offset_, error_what_ ? error_what_ : ""}; }
 
     // The current tag's name as written, and without its prefix.
     std::string_view name() const { return name_; }
@@ -53,7 +61,7 @@ public:
     int depth() const { return static_cast<int>(open_.size()); }
 
 private:
-    XmlToken fail(int code);
+    XmlToken fail(int code, std::size_t at, const char *what);
     XmlToken start_tag(std::size_t at);
     XmlToken end_tag(std::size_t at);
     bool skip_markup(std::size_t at);   // comments, processing instructions, CDATA
@@ -61,6 +69,8 @@ private:
     std::string_view text_all_;
     std::size_t pos_ = 0;
     int error_ = kOk;
+    std::size_t error_offset_ = 0;
+    const char *error_what_ = nullptr;
     bool pending_end_ = false;
     bool self_closing_ = false;
     bool cdata_ = false;

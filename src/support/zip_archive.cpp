@@ -1,4 +1,4 @@
-// The minizip file callbacks over POSIX files or memory files, and the writer that packs a
+// The zip file callbacks over POSIX files or memory files, and the writer that packs a
 // package's entries into an archive under names the entry-name check lets through.
 
 #include "support/zip_archive.h"
@@ -8,7 +8,6 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <minizip/zip.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -254,96 +253,281 @@ int set_zip_route(int on) {
 
 int zip_route() { return route_flag; }
 
+// ---- The writer ----
+// Entries go out as local header, data, and a central record kept for the directory written at
+// close. A deflated entry's CRC and sizes are known only at its end: its local header is then
+// written again in place, so no data descriptor is needed. Zip64 fields appear where a size or
+// offset needs them, and always in the local header of an entry announced as possibly large.
+
+namespace {
+
+constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::uint32_t kCentralSignature = 0x02014b50;
+constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
+constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr std::uint16_t kZip64ExtraId = 0x0001;
+constexpr std::uint16_t kVersionDeflate = 20, kVersionZip64 = 45;
+constexpr std::uint16_t kUtf8NameFlag = 0x0800;
+constexpr std::uint32_t kMax32 = 0xFFFFFFFFu;
+constexpr std::uint16_t kMax16 = 0xFFFF;
+constexpr std::size_t kLocalHeaderBytes = 30;
+
+void put16(std::string &out, std::uint64_t value) {
+    out.push_back(static_cast<char>(value & 0xFF));
+    out.push_back(static_cast<char>((value >> 8) & 0xFF));
+}
+void put32(std::string &out, std::uint64_t value) {
+    put16(out, value & 0xFFFF);
+    put16(out, (value >> 16) & 0xFFFF);
+}
+void put64(std::string &out, std::uint64_t value) {
+    put32(out, value & kMax32);
+    put32(out, value >> 32);
+}
+
+}  // namespace
+
+struct ZipPackageWriter::Record {
+    std::string name;
+    std::uint16_t method = 8;
+    std::uint16_t flags = 0;
+    std::uint32_t dos_time = 0;
+    std::uint32_t crc32 = 0;
+    std::uint64_t packed_size = 0, plain_size = 0, local_offset = 0;
+    bool zip64_local = false;   // the local header carries a zip64 field for the sizes
+};
+
+ZipPackageWriter::ZipPackageWriter() = default;
+
 ZipPackageWriter::~ZipPackageWriter() {
-    if (zf_) zipClose(static_cast<zipFile>(zf_), nullptr);
+    if (stream_) {
+        zlib_filefunc64_def functions = zip_file_functions(&target_);
+        functions.zclose_file(functions.opaque, stream_);
+    }
 }
 
-int ZipPackageWriter::open(std::string_view archive) {
-    if (zf_ || archive.empty() || archive.find('\0') != std::string_view::npos) return kOpenError;
-    const std::string path(archive);
-    zlib_filefunc64_def functions = zip_file_functions();
-    errno = 0;
-    zf_ = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
-    if (zf_) return 0;
-    return errno == ENOMEM ? kNoMemory : kOpenError;   // minizip says only that it failed
-}
-
-int ZipPackageWriter::open_descriptor(int descriptor) {
-    if (zf_ || descriptor < 0) return kOpenError;
-    target_ = ZipOpenTarget{};
-    target_.descriptor = descriptor;
+int ZipPackageWriter::open_stream(const std::string &path) {
     zlib_filefunc64_def functions = zip_file_functions(&target_);
-    // The name only has to be non-empty: the callback takes the descriptor instead.
     errno = 0;
-    zf_ = zipOpen2_64("descriptor", APPEND_STATUS_CREATE, nullptr, &functions);
-    if (zf_) return 0;
-    return errno == ENOMEM ? kNoMemory : kOpenError;   // minizip says only that it failed
-}
-
-int ZipPackageWriter::begin_entry(std::string_view name, bool zip64) {
-    if (!zf_ || !zip_entry_name_safe(name)) return kOpenError;
-    const std::string entry_name(name);
-    zip_fileinfo info{};
-    info.dosDate = dos_datetime(local_now());
-    // Raw mode: minizip writes the headers and the bytes handed over, nothing else.
-    errno = 0;
-    int rc = zipOpenNewFileInZip3_64(static_cast<zipFile>(zf_), entry_name.c_str(), &info, nullptr, 0, nullptr, 0,
-                                     nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8,
-                                     Z_DEFAULT_STRATEGY, nullptr, 0, zip64 ? 1 : 0);
-    if (rc == ZIP_OK) return 0;
+    stream_ = functions.zopen64_file(functions.opaque, path.c_str(), ZLIB_FILEFUNC_MODE_WRITE | ZLIB_FILEFUNC_MODE_CREATE);
+    if (stream_) return 0;
     return errno == ENOMEM ? kNoMemory : kOpenError;
 }
 
-int ZipPackageWriter::write_raw(const void *data, std::size_t size) {
-    if (!zf_) return kWriteError;
-    const auto *bytes = static_cast<const unsigned char *>(data);
-    while (size > 0) {
-        unsigned step = static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30));
+int ZipPackageWriter::open(std::string_view archive) {
+    if (stream_ || archive.empty() || archive.find('\0') != std::string_view::npos) return kOpenError;
+    target_ = ZipOpenTarget{};
+    // The route is fixed now, whatever the routing flag says while the archive is written.
+    target_.route = zip_route() != 0 ? 1 : 0;
+    return open_stream(std::string(archive));
+}
+
+int ZipPackageWriter::open_descriptor(int descriptor) {
+    if (stream_ || descriptor < 0) return kOpenError;
+    target_ = ZipOpenTarget{};
+    target_.descriptor = descriptor;
+    // The name only has to be non-empty: the callback takes the descriptor instead.
+    return open_stream("descriptor");
+}
+
+int ZipPackageWriter::put(std::string_view bytes) {
+    zlib_filefunc64_def functions = zip_file_functions(&target_);
+    while (!bytes.empty()) {
+        const auto step = static_cast<uLong>(std::min<std::size_t>(bytes.size(), 1u << 30));
         errno = 0;
-        if (zipWriteInFileInZip(static_cast<zipFile>(zf_), bytes, step) < 0)
+        if (functions.zwrite_file(functions.opaque, stream_, bytes.data(), step) != step)
             return errno == ENOMEM ? kNoMemory : kWriteError;
-        bytes += step;
-        size -= step;
+        bytes.remove_prefix(step);
+        offset_ += step;
     }
     return 0;
 }
 
+std::string ZipPackageWriter::local_header(const Record &record) const {
+    std::string header;
+    header.reserve(kLocalHeaderBytes + record.name.size() + 20);
+    put32(header, kLocalSignature);
+    put16(header, record.zip64_local ? kVersionZip64 : kVersionDeflate);
+    put16(header, record.flags);
+    put16(header, record.method);
+    put32(header, record.dos_time);
+    put32(header, record.crc32);
+    put32(header, record.zip64_local ? kMax32 : record.packed_size);
+    put32(header, record.zip64_local ? kMax32 : record.plain_size);
+    put16(header, record.name.size());
+    put16(header, record.zip64_local ? 20 : 0);
+    header.append(record.name);
+    if (record.zip64_local) {
+        put16(header, kZip64ExtraId);
+        put16(header, 16);
+        put64(header, record.plain_size);
+        put64(header, record.packed_size);
+    }
+    return header;
+}
+
+int ZipPackageWriter::start(Record record) {
+    record.local_offset = offset_;
+    try {
+        const std::string header = local_header(record);
+        records_.push_back(std::move(record));
+        return put(header);
+    } catch (const std::bad_alloc &) {
+        return kNoMemory;
+    }
+}
+
+int ZipPackageWriter::begin_entry(std::string_view name, bool zip64) {
+    if (!stream_ || open_entry_ || !zip_entry_name_safe(name) || name.size() > kMax16) return kOpenError;
+    Record record;
+    try {
+        record.name.assign(name);
+    } catch (const std::bad_alloc &) {
+        return kNoMemory;
+    }
+    record.dos_time = static_cast<std::uint32_t>(dos_datetime(local_now()));
+    record.zip64_local = zip64;
+    if (int rc = start(std::move(record)); rc != 0) return rc;
+    open_entry_ = true;
+    entry_data_ = offset_;
+    return 0;
+}
+
+int ZipPackageWriter::write_raw(const void *data, std::size_t size) {
+    if (!stream_ || !open_entry_) return kWriteError;
+    return put(std::string_view(static_cast<const char *>(data), size));
+}
+
 int ZipPackageWriter::end_entry(std::uint64_t plain_size, std::uint32_t crc32) {
-    if (!zf_) return kZipCloseError;
-    errno = 0;
-    if (zipCloseFileInZipRaw64(static_cast<zipFile>(zf_), plain_size, crc32) == ZIP_OK) return 0;
-    return errno == ENOMEM ? kNoMemory : kZipCloseError;
+    if (!stream_ || !open_entry_) return kZipCloseError;
+    open_entry_ = false;
+    Record &record = records_.back();
+    record.plain_size = plain_size;
+    record.packed_size = offset_ - entry_data_;
+    record.crc32 = crc32;
+    // An entry not announced as large must have stayed small: its local header has no room.
+    if (!record.zip64_local && (record.plain_size >= kMax32 || record.packed_size >= kMax32)) return kZipCloseError;
+    zlib_filefunc64_def functions = zip_file_functions(&target_);
+    std::string header;
+    try {
+        header = local_header(record);
+    } catch (const std::bad_alloc &) {
+        return kNoMemory;
+    }
+    const std::uint64_t end = offset_;
+    if (functions.zseek64_file(functions.opaque, stream_, record.local_offset, ZLIB_FILEFUNC_SEEK_SET) != 0)
+        return kZipCloseError;
+    offset_ = record.local_offset;
+    if (put(header) != 0) return kZipCloseError;
+    if (functions.zseek64_file(functions.opaque, stream_, end, ZLIB_FILEFUNC_SEEK_SET) != 0) return kZipCloseError;
+    offset_ = end;
+    return 0;
 }
 
 int ZipPackageWriter::copy_entry(const ZipEntryInfo &entry, std::string_view raw) {
-    if (!zf_ || !zip_entry_name_safe(entry.name) || entry.encrypted ||
-        (entry.method != 0 && entry.method != Z_DEFLATED) || raw.size() != entry.packed_size ||
-        (entry.method == 0 && entry.packed_size != entry.plain_size))
+    // Any method is copied as it was stored: the bytes are never looked at.
+    if (!stream_ || open_entry_ || !zip_entry_name_safe(entry.name) || entry.name.size() > kMax16 || entry.encrypted ||
+        raw.size() != entry.packed_size || (entry.method == 0 && entry.packed_size != entry.plain_size))
         return kOpenError;
-    zip_fileinfo info{};
-    info.dosDate = entry.dos_time;
-    // minizip takes a zero dosDate as "use tmz_date"; month -1 is what turns that into zero again.
-    if (entry.dos_time == 0) info.tmz_date.tm_mon = static_cast<uInt>(-1);
-    const bool zip64 = entry.plain_size >= 0xFFFFFFFFULL || entry.packed_size >= 0xFFFFFFFFULL;
+    Record record;
+    try {
+        record.name = entry.name;
+    } catch (const std::bad_alloc &) {
+        return kNoMemory;
+    }
+    record.method = entry.method;
     // Bit 11 says the name is UTF-8; without it readers take the bytes for code page 437.
-    const uLong flags = entry.utf8_name ? 0x800 : 0;
-    errno = 0;
-    int rc = zipOpenNewFileInZip4_64(static_cast<zipFile>(zf_), entry.name.c_str(), &info, nullptr, 0, nullptr, 0,
-                                     nullptr, entry.method, Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8,
-                                     Z_DEFAULT_STRATEGY, nullptr, 0, 0, flags, zip64 ? 1 : 0);
-    if (rc != ZIP_OK) return errno == ENOMEM ? kNoMemory : kOpenError;
-    rc = write_raw(raw.data(), raw.size());
-    if (rc != 0) return rc;
-    return end_entry(entry.plain_size, entry.crc32);
+    record.flags = entry.utf8_name ? kUtf8NameFlag : 0;
+    record.dos_time = entry.dos_time;
+    record.crc32 = entry.crc32;
+    record.plain_size = entry.plain_size;
+    record.packed_size = entry.packed_size;
+    record.zip64_local = entry.plain_size >= kMax32 || entry.packed_size >= kMax32;
+    if (int rc = start(std::move(record)); rc != 0) return rc;
+    return put(raw);
 }
 
 int ZipPackageWriter::close() {
-    if (!zf_) return kZipCloseError;
-    zipFile zf = static_cast<zipFile>(zf_);
-    zf_ = nullptr;
-    errno = 0;
-    if (zipClose(zf, nullptr) == ZIP_OK) return 0;
-    return errno == ENOMEM ? kNoMemory : kZipCloseError;
+    if (!stream_ || open_entry_) return kZipCloseError;
+    int rc = 0;
+    try {
+        const std::uint64_t directory_offset = offset_;
+        std::string directory;
+        for (const Record &record : records_) {
+            std::string extra;
+            if (record.plain_size >= kMax32) put64(extra, record.plain_size);
+            if (record.packed_size >= kMax32) put64(extra, record.packed_size);
+            if (record.local_offset >= kMax32) put64(extra, record.local_offset);
+            const bool zip64 = !extra.empty();
+            put32(directory, kCentralSignature);
+            put16(directory, zip64 || record.zip64_local ? kVersionZip64 : kVersionDeflate);   // made by
+            put16(directory, zip64 || record.zip64_local ? kVersionZip64 : kVersionDeflate);   // needed
+            put16(directory, record.flags);
+            put16(directory, record.method);
+            put32(directory, record.dos_time);
+            put32(directory, record.crc32);
+            put32(directory, std::min<std::uint64_t>(record.packed_size, kMax32));
+            put32(directory, std::min<std::uint64_t>(record.plain_size, kMax32));
+            put16(directory, record.name.size());
+            put16(directory, zip64 ? extra.size() + 4 : 0);
+            put16(directory, 0);   // comment
+            put16(directory, 0);   // disk
+            put16(directory, 0);   // internal attributes
+            put32(directory, 0);   // external attributes
+            put32(directory, std::min<std::uint64_t>(record.local_offset, kMax32));
+            directory.append(record.name);
+            if (zip64) {
+                put16(directory, kZip64ExtraId);
+                put16(directory, extra.size());
+                directory.append(extra);
+            }
+            // Written in pieces: a directory of many entries need not be held whole.
+            if (directory.size() >= (1u << 20)) {
+                if ((rc = put(directory)) != 0) break;
+                directory.clear();
+            }
+        }
+        if (rc == 0) {
+            const std::uint64_t directory_size = offset_ + directory.size() - directory_offset;
+            const std::uint64_t count = records_.size();
+            if (count >= kMax16 || directory_size >= kMax32 || directory_offset >= kMax32) {
+                const std::uint64_t zip64_end = offset_ + directory.size();
+                put32(directory, kZip64EndSignature);
+                put64(directory, 44);
+                put16(directory, kVersionZip64);
+                put16(directory, kVersionZip64);
+                put32(directory, 0);
+                put32(directory, 0);
+                put64(directory, count);
+                put64(directory, count);
+                put64(directory, directory_size);
+                put64(directory, directory_offset);
+                put32(directory, kZip64LocatorSignature);
+                put32(directory, 0);
+                put64(directory, zip64_end);
+                put32(directory, 1);
+            }
+            put32(directory, kEndSignature);
+            put16(directory, 0);
+            put16(directory, 0);
+            put16(directory, std::min<std::uint64_t>(count, kMax16));
+            put16(directory, std::min<std::uint64_t>(count, kMax16));
+            put32(directory, std::min<std::uint64_t>(directory_size, kMax32));
+            put32(directory, std::min<std::uint64_t>(directory_offset, kMax32));
+            put16(directory, 0);
+            rc = put(directory);
+        }
+    } catch (const std::bad_alloc &) {
+        rc = kNoMemory;
+    }
+    zlib_filefunc64_def functions = zip_file_functions(&target_);
+    void *stream = stream_;
+    stream_ = nullptr;
+    // A late write error of the file shows when it is closed.
+    const int closed = functions.zclose_file(functions.opaque, stream);
+    if (rc == kNoMemory) return rc;
+    return rc != 0 || closed != 0 ? kZipCloseError : 0;
 }
 
 }  // namespace tabsmith

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <minizip/ioapi.h>
 
@@ -53,7 +54,7 @@ int zip_route();
 // the destructor and is then incomplete.
 class ZipPackageWriter {
 public:
-    ZipPackageWriter() = default;
+    ZipPackageWriter();
     ~ZipPackageWriter();
     ZipPackageWriter(const ZipPackageWriter &) = delete;
     ZipPackageWriter &operator=(const ZipPackageWriter &) = delete;
@@ -66,25 +67,35 @@ public:
     // 0, or kOpenError.
     int open_descriptor(int descriptor);
     // Starts a deflated entry stamped with the current local time. `zip64` must be set when
-    // the plain data may reach 4 GiB. 0, or kOpenError (a name zip_entry_name_safe refuses, no
-    // archive, entry not opened).
+    // the plain or packed data may reach 4 GiB. 0, or kOpenError (a name zip_entry_name_safe
+    // refuses, no archive, an entry still open).
     int begin_entry(std::string_view name, bool zip64);
     // 0, or kWriteError when the compressed data could not be written.
     int write_raw(const void *data, std::size_t size);
-    // 0, or kZipCloseError when the entry could not be closed.
+    // 0, or kZipCloseError when the entry could not be closed (or outgrew a header without
+    // zip64 fields).
     int end_entry(std::uint64_t plain_size, std::uint32_t crc32);
-    // Adds an entry whose data is `raw` exactly as another archive stored it (method 0 or 8),
+    // Adds an entry whose data is `raw` exactly as another archive stored it, by any method,
     // keeping its name, CRC, sizes and DOS time. 0; kOpenError (no archive, a name
-    // zip_entry_name_safe refuses, an encrypted entry, another method, `raw` not packed_size
-    // bytes, a stored entry whose sizes differ, or minizip refusing the entry); kWriteError;
-    // kZipCloseError.
+    // zip_entry_name_safe refuses, an encrypted entry, `raw` not packed_size bytes, a stored
+    // entry whose sizes differ); kWriteError.
     int copy_entry(const ZipEntryInfo &entry, std::string_view raw);
-    // Writes the central directory. 0, or kZipCloseError.
+    // Writes the central directory and closes the archive. 0, or kZipCloseError.
     int close();
 
 private:
-    void *zf_ = nullptr;
-    ZipOpenTarget target_;  // handed to the open callback through minizip's opaque pointer
+    struct Record;
+    int open_stream(const std::string &path);
+    int put(std::string_view bytes);
+    int start(Record record);
+    std::string local_header(const Record &record) const;
+
+    void *stream_ = nullptr;
+    ZipOpenTarget target_;  // handed to the file callbacks as their opaque pointer
+    std::vector<Record> records_;
+    std::uint64_t offset_ = 0;       // where the next byte goes
+    std::uint64_t entry_data_ = 0;   // where the open entry's data started
+    bool open_entry_ = false;
 };
 
 }  // namespace tabsmith

@@ -171,17 +171,69 @@ int ZipPackageReader::find(std::string_view name) const {
 
 void ZipPackageReader::set_budget(std::uint64_t bytes) { budget_ = bytes; }
 
-// minizip checks the local header against the directory and skips its name and extra field;
-// what is left is where the entry's bytes start.
+namespace {
+
+std::uint64_t le16(const unsigned char *p) { return p[0] | (p[1] << 8); }
+std::uint64_t le32(const unsigned char *p) { return le16(p) | (le16(p + 2) << 16); }
+std::uint64_t le64(const unsigned char *p) { return le32(p) | (le32(p + 4) << 32); }
+
+constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::uint32_t kCentralSignature = 0x02014b50;
+constexpr std::size_t kLocalHeaderBytes = 30;
+
+}  // namespace
+
+// Where the entry's bytes start: after its local header, found through its central record
+// (a zip64 field where the offset needs one). The local header must name the same entry with the
+// same method, so that no two readers of the archive can see different contents. Read by hand
+// rather than by minizip, which would refuse methods it cannot inflate even for a raw copy.
 int ZipPackageReader::locate_data(int index, std::uint64_t &offset) {
     const Position &at = positions_[static_cast<std::size_t>(index)];
-    unz64_file_pos position{at.directory_offset, at.number};
-    if (unzGoToFilePos64(as_unz(uf_), &position) != UNZ_OK) return kReadError;
-    int method = 0, level = 0;
-    if (unzOpenCurrentFile2(as_unz(uf_), &method, &level, 1) != UNZ_OK) return kReadError;
-    offset = unzGetCurrentFileZStreamPos64(as_unz(uf_));
-    unzCloseCurrentFile(as_unz(uf_));
     const ZipEntryInfo &entry = entries_[static_cast<std::size_t>(index)];
+    unsigned char central[kCentralHeaderBytes];
+    if (at.directory_offset > archive_size_ || archive_size_ - at.directory_offset < kCentralHeaderBytes ||
+        read_at(at.directory_offset, central, kCentralHeaderBytes) != 0 || le32(central) != kCentralSignature)
+        return kReadError;
+    const std::uint64_t name_size = le16(central + 28), extra_size = le16(central + 30);
+    std::uint64_t local = le32(central + 42);
+    if (local == 0xFFFFFFFFu) {
+        // The zip64 field holds, in this order, only the values its fixed fields could not.
+        unsigned char extra[0xFFFF];
+        const std::uint64_t extra_at = at.directory_offset + kCentralHeaderBytes + name_size;
+        if (extra_at > archive_size_ || archive_size_ - extra_at < extra_size || read_at(extra_at, extra, extra_size) != 0)
+            return kReadError;
+        bool found = false;
+        for (std::uint64_t k = 0; k + 4 <= extra_size && !found;) {
+            const std::uint64_t id = le16(extra + k), size = le16(extra + k + 2);
+            if (k + 4 + size > extra_size) break;
+            if (id == 1) {
+                std::uint64_t field = k + 4;
+                if (le32(central + 24) == 0xFFFFFFFFu) field += 8;
+                if (le32(central + 20) == 0xFFFFFFFFu) field += 8;
+                if (field + 8 > k + 4 + size) return kReadError;
+                local = le64(extra + field);
+                found = true;
+            }
+            k += 4 + size;
+        }
+        if (!found) return kReadError;
+    }
+    unsigned char header[kLocalHeaderBytes];
+    if (local > archive_size_ || archive_size_ - local < kLocalHeaderBytes || read_at(local, header, kLocalHeaderBytes) != 0 ||
+        le32(header) != kLocalSignature || le16(header + 8) != entry.method)
+        return kReadError;
+    // Without a data descriptor (flag bit 3) the local header repeats the CRC and sizes.
+    if ((le16(header + 6) & 8) == 0) {
+        const std::uint64_t packed = le32(header + 18), plain = le32(header + 22);
+        if (le32(header + 14) != entry.crc32 || (packed != 0xFFFFFFFFu && packed != entry.packed_size) ||
+            (plain != 0xFFFFFFFFu && plain != entry.plain_size))
+            return kReadError;
+    }
+    const std::uint64_t local_name = le16(header + 26), local_extra = le16(header + 28);
+    if (local_name != entry.name.size() || archive_size_ - local - kLocalHeaderBytes < local_name) return kReadError;
+    std::string name(entry.name.size(), '\0');
+    if (read_at(local + kLocalHeaderBytes, name.data(), local_name) != 0 || name != entry.name) return kReadError;
+    offset = local + kLocalHeaderBytes + local_name + local_extra;
     // A cut archive or a forged size shows here, before anything is allocated for the entry.
     if (offset > archive_size_ || entry.packed_size > archive_size_ - offset) return kReadError;
     return 0;

@@ -12,9 +12,25 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import zipfile
 
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 VALIDATOR = os.path.normpath(os.path.join(REPOSITORY, '..', 'shared', 'ooxml-schemas', 'validate.py'))
+
+
+def doubled_entry(path):
+    """The second entry of a name met twice (letter case aside) in a zip archive, or None: such a
+    package means different workbooks to different readers, and the engine refuses it."""
+    try:
+        with zipfile.ZipFile(path) as archive:
+            seen = set()
+            for info in archive.infolist():
+                if info.filename.lower() in seen:
+                    return info.filename
+                seen.add(info.filename.lower())
+    except (zipfile.BadZipFile, OSError, ValueError):
+        pass
+    return None
 
 
 def gnumeric_convert(book, outdir):

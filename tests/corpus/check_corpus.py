@@ -17,6 +17,9 @@ import re
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "conformance"))
+import shared_checks  # noqa: E402
+
 CODED = re.compile(r"TXLS-\d{5}")
 
 
@@ -119,6 +122,17 @@ def main(argv):
                 failures.append("%s: refused without a coded message (%d)" % (name, result["rc"]))
             else:
                 lines.append("%s: encrypted, refused: %d %s" % (name, result["rc"], result["message"]))
+            continue
+        # A package with two entries of one name means different workbooks to different readers:
+        # it must be refused with a message naming the entry.
+        doubled = shared_checks.doubled_entry(path)
+        if doubled:
+            if result["ok"]:
+                failures.append("%s: a package with two entries %s opened" % (name, doubled))
+            elif not CODED.search(result["message"]) or doubled not in result["message"]:
+                failures.append("%s: refused without naming %s (%r)" % (name, doubled, result["message"]))
+            else:
+                lines.append("%s: two entries of one name, refused: %d %s" % (name, result["rc"], result["message"]))
             continue
         # A broken file must be refused with a coded message, whatever another reader made of it.
         if folder == "broken" and not result["ok"]:

@@ -436,7 +436,6 @@ TEST_F(ZipReaderTest, CopyEntryRefusesWhatItCannotCopyFaithfully) {
         {"unsafe name", [](ZipEntryInfo &e) { e.name = "../a.xml"; }, "abc"},
         {"absolute name", [](ZipEntryInfo &e) { e.name = "/a.xml"; }, "abc"},
         {"encrypted", [](ZipEntryInfo &e) { e.encrypted = true; }, "abc"},
-        {"another method", [](ZipEntryInfo &e) { e.method = 12; }, "abc"},
         {"raw bytes shorter than packed_size", [](ZipEntryInfo &) {}, "ab"},
         {"stored with different sizes", [](ZipEntryInfo &e) { e.plain_size = 4; }, "abc"},
     };
@@ -446,13 +445,23 @@ TEST_F(ZipReaderTest, CopyEntryRefusesWhatItCannotCopyFaithfully) {
         EXPECT_EQ(writer.copy_entry(e, c.raw), kOpenError) << c.why;
     }
     ASSERT_EQ(writer.copy_entry(fine, "abc"), 0);
+    // A method the engine cannot inflate (deflate64) still copies through, byte for byte.
+    ZipEntryInfo deflate64 = fine;
+    deflate64.name = "xl/media/big.bin";
+    deflate64.method = 9;
+    deflate64.packed_size = 2;
+    ASSERT_EQ(writer.copy_entry(deflate64, "xy"), 0);
     ASSERT_EQ(writer.close(), 0);
     ZipPackageReader reader;
     ASSERT_EQ(reader.open("refused.zip", true), 0);
-    ASSERT_EQ(reader.entries().size(), 1u) << "a refused copy leaves no entry behind";
+    ASSERT_EQ(reader.entries().size(), 2u) << "a refused copy leaves no entry behind";
     std::string out;
     EXPECT_EQ(reader.read(0, out, 3), 0);
     EXPECT_EQ(out, "abc");
+    EXPECT_EQ(reader.entries()[1].method, 9);
+    EXPECT_EQ(reader.read(1, out, 3), kUnsupported);
+    EXPECT_EQ(reader.read_raw(1, out), 0);
+    EXPECT_EQ(out, "xy");
 }
 
 TEST_F(ZipReaderTest, DamagedEntriesAreReportedPerEntry) {
@@ -518,7 +527,8 @@ TEST_F(ZipReaderTest, DamagedEntriesAreReportedPerEntry) {
          [&](std::string &b) { both(b, deflated, 20, 18, deflated_packed + 40, 4); }, 0, 0},
         {"stored sizes that differ", 1, [&](std::string &b) { both(b, stored, 24, 22, 2999, 4); }, kReadError, 0},
         {"method 12", 0, [&](std::string &b) { both(b, deflated, 10, 8, 12, 2); }, kUnsupported, 0},
-        {"method 99", 1, [&](std::string &b) { both(b, stored, 10, 8, 99, 2); }, kUnsupported, kReadError},
+        {"method 99", 1, [&](std::string &b) { both(b, stored, 10, 8, 99, 2); }, kUnsupported, 0},
+        {"method in the directory only", 1, [&](std::string &b) { put16(b, stored.central + 10, 8); }, kReadError, kReadError},
         {"encrypted", 0, [&](std::string &b) { both(b, deflated, 8, 6, 1, 2); }, kUnsupported, 0},
     };
     for (const Case &c : cases) {
