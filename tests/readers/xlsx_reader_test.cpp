@@ -2,8 +2,12 @@
 // styles and dates, the modes, and packages that must be refused with a coded error.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <zlib.h>
+
 #include "common/fixtures.h"
 #include "common/package_builder.h"
+#include "support/zip_archive.h"
 
 namespace tabsmith::testing {
 namespace {
@@ -370,6 +374,49 @@ protected:
         return out;
     }
 };
+
+// An entry the engine cannot inflate (deflate64) but need not read: the book opens, and a save
+// copies the entry through as it was stored.
+TEST_F(ReadAndSaveTest, AnEntryOfAnotherMethodIsCopiedThrough) {
+    WorkbookPackage package;
+    package.sheets.push_back({"S", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>1</v>") + "</row>")});
+    const std::string path = folder / "deflate64.xlsx";
+    const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    {
+        ZipPackageWriter zip;
+        ASSERT_EQ(zip.open_descriptor(descriptor), 0);
+        for (const auto &[name, text] : package.parts()) {
+            ZipEntryInfo entry;
+            entry.name = name;
+            entry.method = 0;
+            entry.crc32 = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef *>(text.data()), text.size()));
+            entry.packed_size = entry.plain_size = text.size();
+            ASSERT_EQ(zip.copy_entry(entry, text), 0);
+        }
+        ZipEntryInfo opaque;
+        opaque.name = "xl/media/opaque.bin";
+        opaque.method = 9;
+        opaque.crc32 = 0x12345678;
+        opaque.packed_size = 5;
+        opaque.plain_size = 9;
+        ASSERT_EQ(zip.copy_entry(opaque, "\x01\x02\x03\x04\x05"), 0);
+        ASSERT_EQ(zip.close(), 0);
+    }
+    ::close(descriptor);
+    ASSERT_EQ(open_path(path), 0) << message();
+    ASSERT_EQ(open_path(path, "UPDATE"), 0) << message();
+    ASSERT_EQ(TXLS_put_cell(&book, "B1", "2"), 0);
+    ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
+    ZipPackageReader saved;
+    ASSERT_EQ(saved.open(path, false), 0);
+    const int index = saved.find("xl/media/opaque.bin");
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(saved.entries()[static_cast<std::size_t>(index)].method, 9);
+    std::string raw;
+    EXPECT_EQ(saved.read_raw(index, raw), 0);
+    EXPECT_EQ(raw, "\x01\x02\x03\x04\x05");
+    EXPECT_EQ(reread(path, "B1").first, "2");
+}
 
 TEST_F(ReadAndSaveTest, NoStaleFormulaResultSurvivesASave) {
     WorkbookPackage package;
