@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""make_seeds.py - writes the seed corpora under fuzz/seeds/<target>/ from the example report, its
+"""make_seeds.py - writes the seed corpora under fuzz/corpus/<target>/ from the example report, its
 CSV file, the option strings of the open tests, a few multibyte samples and a few small zip
 archives. Run it again after changing the examples; the files it writes are committed."""
 
@@ -10,7 +10,7 @@ import zipfile
 
 FUZZ = pathlib.Path(__file__).resolve().parent
 ROOT = FUZZ.parent
-SEEDS = FUZZ / "seeds"
+SEEDS = FUZZ / "corpus"
 
 # Leading bytes the targets read as a choice (see each target's source).
 STATEMENTS_SJIS, STATEMENTS_EUC, STATEMENTS_UTF8 = b"\x01", b"\x02", b"\x03"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Tabsmith twice (plain, and with AddressSanitizer + UndefinedBehaviorSanitizer) and
 # runs every test suite through CTest in both builds; then builds the libFuzzer targets with
-# clang and runs each briefly on its seed corpus (fuzz/run.sh, longer runs by hand).
+# clang, replays each committed corpus and runs a fixed number of mutations from a fixed seed
+# (fuzz/run.sh replay; random searches by hand).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -23,4 +24,4 @@ echo "== fuzz build"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTABSMITH_FUZZ=ON -DTABSMITH_TESTS=OFF >/dev/null
 cmake --build "$root/build-fuzz" -j "$jobs" --target fuzz_targets
-bash "$root/fuzz/run.sh" "$root/build-fuzz" "${TABSMITH_FUZZ_SECONDS:-10}"
+bash "$root/fuzz/run.sh" "$root/build-fuzz" replay
