@@ -102,13 +102,13 @@ const OptionKey kOptionKeys[] = {
     {"GRADATIONCOLOR2", {"グラデーション色2", "グラデーション色２"}, Setting::kGradient2},
 };
 
-struct Word {
+struct ChartWord {
     std::string_view english;
     std::string_view alias;
     int value;
 };
 
-constexpr Word kLegendPositions[] = {
+constexpr ChartWord kLegendPositions[] = {
     {"RIGHT", "右端", static_cast<int>(LegendPosition::kRight)},
     {"LEFT", "左端", static_cast<int>(LegendPosition::kLeft)},
     {"TOP", "上端", static_cast<int>(LegendPosition::kTop)},
@@ -116,7 +116,7 @@ constexpr Word kLegendPositions[] = {
     {"BOTTOM", "下端", static_cast<int>(LegendPosition::kBottom)},
 };
 
-constexpr Word kDataLabels[] = {
+constexpr ChartWord kDataLabels[] = {
     {"SERIES", "系列名", kLabelSeriesName},
     {"CLASS", "分類名", kLabelCategory},
     {"VALUE", "値", kLabelValue},
@@ -124,8 +124,8 @@ constexpr Word kDataLabels[] = {
 };
 
 template <std::size_t N>
-int find_word(const Word (&words)[N], std::string_view value) {
-    for (const Word &w : words)
+int find_word(const ChartWord (&words)[N], std::string_view value) {
+    for (const ChartWord &w : words)
         if (keyword_is(value, w.english, {w.alias})) return w.value;
     return -1;
 }
