@@ -13,4 +13,5 @@ find "$build" -name '*.gcda' -delete
 (cd "$build" && ctest -j "$(nproc)" --timeout 1500) || echo "coverage: some tests failed (coverage still reported)"
 args=(--root "$root" --filter "$root/src/" --object-directory "$build" --exclude-throw-branches --print-summary)
 [ "${HTML:-0}" = 1 ] && mkdir -p "$build/coverage" && args+=(--html-details "$build/coverage/index.html")
-gcovr "${args[@]}" -o /dev/null
+# gcovr replaces the file it writes: never let it write to /dev/null.
+gcovr "${args[@]}" -o "$build/coverage-table.txt"
