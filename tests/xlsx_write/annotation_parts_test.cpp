@@ -134,6 +134,7 @@ TEST(AnnotationParts, SavedBookListsEveryPart) {
     ASSERT_EQ(build_package_parts(book, list), 0);
     std::map<std::string, std::string> parts(list.begin(), list.end());
     EXPECT_EQ(parts["xl/worksheets/_rels/sheet1.xml.rels"], golden("worksheet_rels.xml"));
+    EXPECT_EQ(write_worksheet_rels(book, 0), golden("worksheet_rels.xml"));
     const std::string &sheet1 = parts["xl/worksheets/sheet1.xml"];
     EXPECT_TRUE(has(sheet1, R"(</sheetData><hyperlinks><hyperlink ref="A1" r:id="rId1"/><hyperlink ref="A2" location="'Second'!A1" )"
                             R"(display="x"/></hyperlinks><pageMargins )"));

@@ -1,5 +1,5 @@
 // The drawing part and its relationships: the golden part holds linked pictures, a chart frame and
-// shapes of each form; picture units, part numbers, backgrounds and shape settings as facts.
+// shapes of each form and setting; picture units, part numbers and backgrounds as facts.
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,6 @@
 #include "xlsx_write/drawing_part.h"
 #include "xlsx_write/golden.h"
 #include "xlsx_write/object_parts.h"
-#include "xlsx_write/shape_part.h"
 #include "xlsx_write/worksheet_part.h"
 
 using namespace tabsmith;
@@ -75,6 +74,17 @@ TEST_F(DrawingPart, PicturesChartAndShapesAreTheGoldenPart) {
                "A1.AUTOSHAPE.TEXT=\"a<b & c\" A1.AUTOSHAPE.FONT.NAME=Arial A1.AUTOSHAPE.FONT.SIZE=14 "
                "A1.AUTOSHAPE.FONT.STYLE=BOLD_UNDERLINE A1.AUTOSHAPE.FONT.COLOR=RED A1.AUTOSHAPE.ALIGN=TOP_RIGHT "
                "A1.AUTOSHAPE.ALIGN.TEXT=ROTATE270");
+    // Then one shape for each setting given before the shape is placed.
+    for (const char *settings : {"FILL=NONE", "LINE=NONE", "SHADOW=NONE", "SHADOW=INNER SHADOW.COLOR=BLUE SHADOW.DEGREE=180",
+                                 "FILL.GRADATION.COLOR1=RED FILL.GRADATION.DEGREE=45", "FILL.GRADATION.KIND=RECT FILL.GRADATION.VARIATION=4",
+                                 "FILL=SINGLE_COLOR ACCENT=3", "LINE.TRANSPARENT=50", "LINE=SYSDOT", "LINE=LGDASHDOT", "VERSION=2013",
+                                 "STYLE=STANDARD_STYLE6", "TYPE=ROUND_RECT ADJUST.X=10 ADJUST.Y=20", "TYPE=PENTAGON ADJUST.X=10",
+                                 "ROTATION=LEFT90 ROTATION=FLIP_V", "TEXT=\"one\ntwo\n\""}) {
+        store().shape_settings = {};
+        std::string text = settings;
+        for (std::size_t at = 0; at != std::string::npos; at = text.find(' ', at + 1)) text.insert(at ? at + 1 : 0, "E5.AUTOSHAPE.");
+        statements(text + " F6.AUTOSHAPE=\"\"");
+    }
     EXPECT_EQ(drawing(0), tabsmith::testing::golden("drawing.xml"));
     EXPECT_EQ(drawing_rels_part(store(), 0, plan_object_parts(store())), tabsmith::testing::golden("drawing_rels.xml"));
     EXPECT_EQ(plan_object_parts(store()).media.size(), 1u);
@@ -151,49 +161,4 @@ TEST_F(DrawingPart, PartNumbersBackgroundsAndUnknownTypes) {
               R"(<Default Extension="gif" ContentType="image/gif"/><Default Extension="bmp" ContentType="image/bmp"/>)"
               R"(<Default Extension="tiff" ContentType="image/tiff"/><Default Extension="emf" ContentType="image/x-emf"/>)"
               R"(<Default Extension="wmf" ContentType="image/x-wmf"/>)");
-}
-
-// Each shape setting, given before a shape is placed, becomes its element.
-TEST_F(DrawingPart, ShapeSettingsBecomeTheirElements) {
-    const struct {
-        std::string statements, expected;
-    } cases[] = {
-        {"FILL=NONE", "<a:noFill/><"},
-        {"LINE=NONE", "<a:ln><a:noFill/></a:ln>"},
-        {"SHADOW=NONE", "<a:effectLst/>"},
-        {"SHADOW=INNER SHADOW.COLOR=BLUE SHADOW.DEGREE=180",
-         R"(<a:effectLst><a:innerShdw blurRad="50800" dist="38100" dir="10800000"><a:srgbClr val="0000FF">)"
-         R"(<a:alpha val="40000"/></a:srgbClr></a:innerShdw></a:effectLst>)"},
-        {"FILL.GRADATION.COLOR1=RED FILL.GRADATION.DEGREE=45",
-         R"(<a:gradFill rotWithShape="1"><a:gsLst><a:gs pos="0"><a:srgbClr val="FF0000"/></a:gs><a:gs pos="100000">)"
-         R"(<a:schemeClr val="lt1"/></a:gs></a:gsLst><a:lin ang="2700000" scaled="0"/></a:gradFill>)"},
-        {"FILL.GRADATION.KIND=RECT FILL.GRADATION.VARIATION=4",
-         R"(<a:gsLst><a:gs pos="0"><a:schemeClr val="lt1"/></a:gs><a:gs pos="50000"><a:schemeClr val="accent1"/></a:gs>)"
-         R"(<a:gs pos="100000"><a:schemeClr val="lt1"/></a:gs></a:gsLst><a:path path="rect">)"},
-        {"FILL=SINGLE_COLOR ACCENT=3", R"(<a:solidFill><a:schemeClr val="accent3"/></a:solidFill>)"},
-        {"LINE.TRANSPARENT=50", R"(<a:ln><a:solidFill><a:schemeClr val="accent1"><a:alpha val="50000"/></a:schemeClr></a:solidFill></a:ln>)"},
-        {"LINE=SYSDOT", R"(<a:ln><a:prstDash val="sysDot"/></a:ln>)"},
-        {"LINE=LGDASHDOT", R"(<a:prstDash val="lgDashDot"/>)"},
-        {"VERSION=2013", R"(<a:shade val="15000"/>)"},
-        {"STYLE=STANDARD_STYLE6", R"(<a:lnRef idx="0"><a:schemeClr val="accent1"/></a:lnRef><a:fillRef idx="3">)"},
-        {"TYPE=ROUND_RECT ADJUST.X=10 ADJUST.Y=20", R"(<a:prstGeom prst="roundRect"><a:avLst><a:gd name="adj" fmla="val 10000"/></a:avLst>)"},
-        {"TYPE=PENTAGON ADJUST.X=10", R"(<a:prstGeom prst="pentagon"><a:avLst/></a:prstGeom>)"},
-        {"ROTATION=LEFT90 ROTATION=FLIP_V", R"(<a:xfrm rot="16200000" flipV="1">)"},
-        {"TEXT=\"one\ntwo\n\"",
-         R"(<a:p><a:pPr algn="ctr"/><a:r><a:rPr lang="ja-JP" altLang="en-US" sz="1100"/><a:t>one</a:t></a:r></a:p><a:p>)"
-         R"(<a:pPr algn="ctr"/><a:r><a:rPr lang="ja-JP" altLang="en-US" sz="1100"/><a:t>two</a:t></a:r></a:p><a:p>)"
-         R"(<a:pPr algn="ctr"/></a:p></xdr:txBody>)"},
-    };
-    for (const auto &c : cases) {
-        store().shape_settings = {};
-        std::string text;
-        for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
-            end = c.statements.find(' ', start);
-            text += "E5.AUTOSHAPE." + c.statements.substr(start, end - start) + " ";
-        }
-        statements(text + "F6.AUTOSHAPE=\"\"");
-        std::string out;
-        write_shape_anchor(store(), store().drawings.back(), 4, out);
-        EXPECT_TRUE(has(out, c.expected)) << c.statements;
-    }
 }

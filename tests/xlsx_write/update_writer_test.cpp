@@ -3,7 +3,6 @@
 // package must keep every entry and every unmodelled element of the original.
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -16,9 +15,11 @@
 #include "api/book_init.h"
 #include "cells/values.h"
 #include "common/fixtures.h"
+#include "common/package_builder.h"
 #include "common/package_reader.h"
 #include "model/book.h"
 #include "model/style_registry.h"
+#include "readers/xlsx_reader.h"
 #include "support/mfile.h"
 #include "xlsx_write/golden.h"
 #include "xlsx_write/update_parts.h"
@@ -26,7 +27,7 @@
 #include "xlsx_write/worksheet_part.h"
 #include "xlsx_write/xml_splice.h"
 
-// Entries are written with aggregate initializers; the flags left out keep their defaults.
+// Records are written with designated initializers; the fields left out keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace tabsmith {
@@ -50,11 +51,6 @@ std::string replaced(std::string text, const std::string &from, const std::strin
     return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
-PackageEntry stored_entry(const std::string &name, const std::string &contents) {
-    const auto crc = ::crc32(0, reinterpret_cast<const Bytef *>(contents.data()), static_cast<uInt>(contents.size()));
-    return {{name, 0, static_cast<std::uint32_t>(crc), contents.size(), contents.size()}, contents};
-}
-
 constexpr const char *kCalcChainOverride =
     R"(<Override PartName="/xl/calcChain.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml"/>)";
 constexpr const char *kSharedStringsOverride = R"(<Override PartName="/xl/sharedStrings.xml" ContentType="application/)"
@@ -75,75 +71,41 @@ const std::vector<std::string> kUntouched = {
 
 class UpdateWriter : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(init_book(book, kFileTypeXlsx), 0);
-        ASSERT_EQ(add_sheet(book, "Data"), 0);
-        ASSERT_EQ(add_sheet(book, "Notes"), 1);
-    }
+    void SetUp() override { ASSERT_EQ(init_book(book, kFileTypeXlsx), 0); }
     void put(int sheet, int row, int column, const char *value) { ASSERT_EQ(put_cell_value(book, sheet, row, column, value), 0) << value; }
     Sheet &sheet(int index) { return *book.sheets[static_cast<std::size_t>(index)]; }
 
-    // Saves the book by the create path and gives it what a reader fills from that package, plus
-    // a calculation chain and a stored entry of no part the engine knows. Without shared strings,
-    // the package is made to have no shared-strings part at all.
+    // Saves a book by the create path, adds a calculation chain and an entry of no part the engine
+    // knows to the package (and, without shared strings, takes the shared-strings part away), and
+    // reads it back as the book to update.
     void read_back(bool with_strings = true) {
+        Book made;
+        ASSERT_EQ(init_book(made, kFileTypeXlsx), 0);
+        add_sheet(made, "Data"), add_sheet(made, "Notes");
         for (auto [s, r, c, value] : {std::tuple{0, 0, 0, "Name"}, {0, 0, 1, "Amount"}, {0, 1, 0, "apples"}, {0, 1, 1, "12"}, {1, 0, 0, "memo"}})
-            put(s, r, c, with_strings ? value : r == 1 && c == 1 ? "12" : "1");
-        ASSERT_EQ(prepare_book_for_save(book), 0);
+            ASSERT_EQ(put_cell_value(made, s, r, c, with_strings ? value : r == 1 && c == 1 ? "12" : "1"), 0);
         original = dir / "original.xlsx";
-        ASSERT_EQ(tsx_create_excel2007(book, {false, original}), 0);
-        auto source = std::make_unique<PackageSource>();
+        ASSERT_EQ(prepare_book_for_save(made), 0);
+        ASSERT_EQ(tsx_create_excel2007(made, {false, original}), 0);
+        testing::PackageParts parts;
         for (const testing::ReadEntry &item : testing::read_package_file(original).entries) {
             texts[item.name] = item.text;
-            source->entries.push_back({{item.name, static_cast<std::uint16_t>(item.method), item.crc32, item.packed_size,
-                                        item.plain_size, item.dos_time}, item.raw});
+            if (with_strings || item.name != "xl/sharedStrings.xml") parts.emplace_back(item.name, item.text);
         }
-        source->workbook_path = "xl/workbook.xml";
-        source->workbook_xml = texts["xl/workbook.xml"];
-        source->workbook_rels_path = "xl/_rels/workbook.xml.rels";
-        source->workbook_rels_xml = replaced(texts["xl/_rels/workbook.xml.rels"], "</Relationships>",
-                                             R"(<Relationship Id="rId99" Type="http://schemas.openxmlformats.org/officeDocument/2006/)"
-                                             R"(relationships/calcChain" Target="calcChain.xml"/></Relationships>)");
-        source->content_types_xml = replaced(texts["[Content_Types].xml"], "</Types>", kCalcChainOverride + std::string("</Types>"));
-        source->styles_path = "xl/styles.xml";
-        source->styles_xml = texts["xl/styles.xml"];
-        source->calc_chain_path = "xl/calcChain.xml";
-        source->entries.push_back(stored_entry("xl/calcChain.xml", R"(<?xml version="1.0"?><calcChain xmlns="http://schemas.)"
-                                                                   R"(openxmlformats.org/spreadsheetml/2006/main"><c r="A1" i="1"/></calcChain>)"));
-        source->entries.push_back(stored_entry(kStoredName, kStoredText));
-        if (with_strings) {
-            const std::string &sst = texts["xl/sharedStrings.xml"];
-            source->shared_strings_path = "xl/sharedStrings.xml";
-            source->shared_strings_items = sst.substr(sst.find("<si>"), sst.rfind("</sst>") - sst.find("<si>"));
-            source->shared_strings_count = book.shared_strings.entry_count();
-        } else {
-            std::erase_if(source->entries, [](const PackageEntry &e) { return e.name == "xl/sharedStrings.xml"; });
-            source->content_types_xml = replaced(source->content_types_xml, kSharedStringsOverride, "");
-            source->workbook_rels_xml = std::regex_replace(source->workbook_rels_xml, std::regex("<Relationship [^>]*sharedStrings.xml\"/>"), "");
+        for (auto &[name, text] : parts) {
+            if (name == "[Content_Types].xml") text = replaced(with_strings ? text : replaced(text, kSharedStringsOverride, ""), "</Types>",
+                                                               kCalcChainOverride + std::string("</Types>"));
+            if (name == "xl/_rels/workbook.xml.rels")
+                text = replaced(with_strings ? text : std::regex_replace(text, std::regex("<Relationship [^>]*sharedStrings.xml\"/>"), ""),
+                                "</Relationships>", R"(<Relationship Id="rId99" Type="http://schemas.openxmlformats.org/officeDocument/)"
+                                                    R"(2006/relationships/calcChain" Target="calcChain.xml"/></Relationships>)");
         }
-        const StyleRegistry &styles = book.styles;
-        source->style_base = {styles.fonts().size(), styles.fills().size(), styles.borders().size(), styles.xfs().size(),
-                              styles.num_formats().size()};
-        book.source = std::move(source);
-        for (int k = 0; k < book.sheet_count(); ++k) give_sheet_source(k);
-    }
-    void give_sheet_source(int index) {
-        auto source = std::make_unique<SheetSource>();
-        source->part_path = "xl/worksheets/sheet" + std::to_string(index + 1) + ".xml";
-        source->relationship_id = "rId" + std::to_string(index + 1);
-        source->root_start_tag = std::string(kWorksheetStartTag);
-        const std::string &text = texts[source->part_path];
-        XmlElementPlace root;
-        std::vector<XmlElementPlace> children;
-        ASSERT_TRUE(find_root_element(text, root) && find_child_elements(text, root, children));
-        for (const XmlElementPlace &child : children)
-            if (child.local != "sheetData") source->elements.push_back({std::string(child.local), std::string(child.text(text))});
-        source->loaded = std::make_unique<Sheet>();
-        source->loaded->name = sheet(index).name;
-        source->loaded->settings = sheet(index).settings;
-        source->loaded->columns = sheet(index).columns;
-        source->loaded->merges = sheet(index).merges;
-        sheet(index).source = std::move(source);
+        parts.emplace_back("xl/calcChain.xml", R"(<?xml version="1.0"?><calcChain xmlns="http://schemas.openxmlformats.org/spreadsheetml/)"
+                                               R"(2006/main"><c r="A1" i="1"/></calcChain>)");
+        parts.emplace_back(kStoredName, kStoredText);
+        ASSERT_TRUE(testing::write_package(original, parts));
+        ASSERT_EQ(read_xlsx_package(book, {original}), 0);
+        ASSERT_EQ(book.source->calc_chain_path, "xl/calcChain.xml");
     }
     // Puts an unmodelled element into a sheet's source before the element named `before` (at
     // the end when empty), as a package would have had it.
