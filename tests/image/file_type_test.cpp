@@ -1,11 +1,9 @@
 // The file-type probe through orv_file_type: signatures and extensions in table order, encrypted
-// packages told from plain compound files, disk files, memory files and bytes, and the corpus.
+// packages told from plain compound files, on disk files, memory files and bytes.
 
 #include <gtest/gtest.h>
 
 #include "common/compound_builder.h"
-#include "common/corpus.h"
-#include "common/file_checks.h"
 #include "common/fixtures.h"
 #include "image/file_type.h"
 #include "support/mfile.h"
@@ -89,19 +87,6 @@ TEST(FileType, UnopenableSourcesAndNullPointers) {
     EXPECT_EQ(probe(1, nullptr), std::pair(kBadArgument, -1));
     EXPECT_EQ(orv_file_type(1, "report.xlsx", nullptr), kBadArgument);
     EXPECT_EQ(orv_file_type(9999, nullptr, nullptr), kBadArgument);
-}
-
-TEST(FileType, CorpusFiles) {
-    if (testing::corpus_files("xls").empty()) GTEST_SKIP() << "no corpus at " << testing::corpus_dir();
-    for (const std::string &path : testing::corpus_files("xls", {".xls"})) EXPECT_EQ(probe(1, path.c_str()), std::pair(0, 11)) << path;
-    int encrypted = 0, packages = 0;
-    for (const std::string &path : testing::corpus_files("xlsx", {".xlsx", ".xlsm"})) {
-        const bool compound = testing::contents(path).rfind("\xD0\xCF\x11\xE0", 0) == 0;
-        (compound ? encrypted : packages) += 1;
-        EXPECT_EQ(probe(1, path.c_str()), std::pair(0, compound ? 19 : path.ends_with(".xlsm") ? 14 : 12)) << path;
-    }
-    EXPECT_GE(encrypted, 5);
-    EXPECT_GE(packages, 40);
 }
 
 }  // namespace
