@@ -47,15 +47,12 @@ TEST_F(ReplacementFileTest, PermissionsKeptOrTakenFromTheUmask) {
     };
     for (const auto &[before, mask, after] : cases) {
         SCOPED_TRACE(std::to_string(before) + " " + std::to_string(mask));
-        const std::string path = dir / "kept.txt";
-        if (before) {
-            ASSERT_EQ(::chmod(dir.write("kept.txt", "old").c_str(), before), 0);
-        }
+        const std::string path = before ? dir.write("kept.txt", "old") : dir / "kept.txt";
+        ASSERT_TRUE(!before || ::chmod(path.c_str(), before) == 0);
         UmaskScope umask(mask);
         EXPECT_EQ(new_file_mode(), 0666u & ~mask);
         ASSERT_EQ(replace(path, "new"), 0);
-        EXPECT_EQ(contents(path), "new");
-        EXPECT_EQ(mode_of(path), after);
+        EXPECT_TRUE(contents(path) == "new" && mode_of(path) == after) << mode_of(path);
         EXPECT_EQ(names_in(dir.path()), Names{"kept.txt"});
         fs::remove(path);
     }
@@ -72,14 +69,12 @@ TEST_F(ReplacementFileTest, TheTemporaryFileIsPrivateBesideItsTargetAndGoesUnles
         EXPECT_EQ(fs::path(file->temporary_path()).parent_path(), fs::path(dir.path()));
         struct stat st;
         ASSERT_EQ(::lstat(file->temporary_path().c_str(), &st), 0);
-        EXPECT_TRUE(S_ISREG(st.st_mode));
-        EXPECT_EQ(st.st_mode & 0777, 0600u);  // nobody else reads a half-written file
+        EXPECT_TRUE(S_ISREG(st.st_mode) && (st.st_mode & 0777) == 0600u);  // nobody else reads a half-written file
         EXPECT_EQ(file->destination(), path);
     }
     std::string left = a.temporary_path();
-    a.abort();
+    a.abort(), b.abort();
     EXPECT_FALSE(fs::exists(left));
-    b.abort();
     {
         ReplacementFile dropped;  // an uncommitted file goes with its object
         ASSERT_EQ(dropped.create(path), 0);
@@ -114,8 +109,7 @@ TEST_F(ReplacementFileTest, ALinkedTargetIsReplacedWhereItsLinksEnd) {
         for (const auto &[link, to] : links) ASSERT_EQ(::symlink(to.c_str(), (dir / link).c_str()), 0);
         ASSERT_EQ(replace(dir / target, name), 0);
         for (const auto &[link, to] : links) EXPECT_TRUE(is_link(dir / link) && fs::read_symlink(dir / link).string() == to);
-        EXPECT_EQ(contents(dir / file), name);
-        EXPECT_EQ(mode_of(dir / file), mode);
+        EXPECT_TRUE(contents(dir / file) == name && mode_of(dir / file) == mode) << mode_of(dir / file);
     }
     EXPECT_EQ(names_in(dir / "real"), (Names{"data.txt", "new.txt"}));
 }
