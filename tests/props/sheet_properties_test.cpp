@@ -15,9 +15,16 @@ using namespace tabsmith::testing;
 
 namespace {
 
+// The book's settings and the current sheet's, and the first sheet's annotations.
 class SheetProps : public StatementTable {
 protected:
     SheetProps() { sheet_name = "Data"; }
+    SheetAnnotations &notes(int sheet = 0) { return store().sheets[static_cast<std::size_t>(sheet)]->annotations; }
+    static std::string name_of(int row, int column) {
+        std::string name;
+        cell_name(row, column, name);
+        return name;
+    }
     std::string fact(const std::string &key) override {
         Book &b = store();
         const SheetSettings &s = b.current()->settings;
@@ -26,45 +33,30 @@ protected:
             const FontRecord &font = b.styles.fonts()[static_cast<std::size_t>(std::max(h.font, 0))];
             return (h.set ? h.text : "(unset)") + " " + (h.font < 0 ? "default" : word(font.size) + "/" + word(font.colour));
         };
-        std::string sections;
+        std::string more;
         for (int k = 0; k < 3; ++k)
-            for (auto [what, list] : {std::pair{"header", s.header}, {"footer", s.footer}})
-                sections += std::string(what) + "." + "lcr"[k] + "=" + word(section(list[k])) + " ";
+            for (auto [what, list] : {std::pair{"header", s.header}, {"footer", s.footer}}) more += std::string(what) + "." + "lcr"[k] + "=" + word(section(list[k])) + " ";
+        std::vector<std::string> comments, links;
+        for (const CellComment &c : notes().comments) comments.push_back(name_of(c.row, c.column) + "=" + c.text);
+        for (const Hyperlink &h : notes().hyperlinks)
+            links.push_back(word(h.kind) + ":" + name_of(h.row, h.column) + ">" + h.target + h.target_sheet + "!" + word(h.target_row) + "," + word(h.target_column));
+        const TableFormat table = notes().tables.empty() ? TableFormat{} : notes().tables.back();
         return value_of(
-            describe("file", b.file_name, "company", b.company, "author", b.author, "manager", b.settings.manager, "recalc",
-                     b.settings.recalc, "backup", b.settings.backup, "final", b.settings.final, "desc", b.settings.descending_order,
-                     "thumbnail", b.settings.thumbnail_path, "sheets", b.sheet_count(), "current", b.current_sheet, "name", b.current()->name,
-                     "hidden", s.hidden, "grid", s.grid_lines, "headings", s.headings, "protected", s.is_protected, "password", s.password,
-                     "zoom", s.zoom, "frozen", s.frozen, "split", std::vector{s.split_row, s.split_column}, "top_row", s.top_row, "tab",
+            describe("file", b.file_name, "company", b.company, "author", b.author, "manager", b.settings.manager, "recalc", b.settings.recalc,
+                     "backup", b.settings.backup, "final", b.settings.final, "desc", b.settings.descending_order, "thumbnail", b.settings.thumbnail_path,
+                     "sheets", b.sheet_count(), "current", b.current_sheet, "name", b.current()->name, "hidden", s.hidden, "grid", s.grid_lines,
+                     "headings", s.headings, "protected", s.is_protected, "password", s.password, "zoom", s.zoom, "frozen", s.frozen, "split",
+                     std::vector{s.split_row, s.split_column}, "top_row", s.top_row, "tab",
                      word(static_cast<int>(s.tab_color.index)) + ":" + word(Rgb{s.tab_color.red, s.tab_color.green, s.tab_color.blue}), "paper", p.paper,
                      "landscape", p.landscape, "scale", p.scale, "dpi", p.dpi, "top", p.top, "left", p.left, "footer", p.footer, "fit",
-                     std::vector{int(p.fit_to_page), p.fit_width, p.fit_height}, "title_rows", std::vector{s.title_row1, s.title_row2},
-                     "title_columns", std::vector{s.title_column1, s.title_column2}) + sections,
+                     std::vector{int(p.fit_to_page), p.fit_width, p.fit_height}, "title_rows", std::vector{s.title_row1, s.title_row2}, "title_columns",
+                     std::vector{s.title_column1, s.title_column2}, "comments", comments, "links", links, "tables", notes().tables.size(), "table.names",
+                     table.column_names, "table.style", word(table.family) + ":" + word(table.style), "table.end", name_of(table.row2, table.column2),
+                     "table.order", table.order) + more,
             key);
     }
 };
-
-class Annotations : public StatementTable {
-protected:
-    SheetAnnotations &notes(int sheet = 0) { return store().sheets[static_cast<std::size_t>(sheet)]->annotations; }
-    std::string fact(const std::string &key) override {
-        std::vector<std::string> comments, links;
-        for (const CellComment &c : notes().comments) comments.push_back(cell_name(c.row, c.column) + "=" + c.text);
-        for (const Hyperlink &h : notes().hyperlinks)
-            links.push_back(word(h.kind) + ":" + cell_name(h.row, h.column) + ">" + h.target + h.target_sheet + "!" + word(h.target_row) + "," +
-                            word(h.target_column));
-        const TableFormat table = notes().tables.empty() ? TableFormat{} : notes().tables.back();
-        return value_of(describe("comments", comments, "links", links, "tables", notes().tables.size(), "table.names", table.column_names,
-                                 "table.style", word(table.family) + ":" + word(table.style), "table.end",
-                                 cell_name(table.row2, table.column2), "table.order", table.order),
-                        key);
-    }
-    static std::string cell_name(int row, int column) {
-        std::string name;
-        tabsmith::cell_name(row, column, name);
-        return name;
-    }
-};
+using Annotations = SheetProps;
 
 const std::string kKeyword = "TXLS-02200 サポート外のキーワードです(\"", kLong = "TXLS-00005 ファイル名が長すぎます。";
 const std::string kPictureRefused = "TXLS-03190 イメージファイルがサポート外のファイル形式です(\"";
@@ -163,7 +155,7 @@ TEST_F(Annotations, CommentsAndHyperlinks) {
     for (const CellComment &c : notes().comments) EXPECT_EQ(std::pair(c.points, c.colour_kind), std::pair(11, 0));
     EXPECT_EQ(notes(1).comments.size(), 1u);
     EXPECT_EQ(external_hyperlink_target("x@y.z"), "mailto:x@y.z");
-    ASSERT_EQ(put("Sheet1!A1=text Sheet1!A1.HYPERLINK=http://a.example/"), 0);
+    ASSERT_EQ(put("Data!A1=text Data!A1.HYPERLINK=http://a.example/"), 0);
     EXPECT_EQ(store().sheets[0]->rows[0].cells[0].style, kXfHyperlink);  // the linked cell shows the link format of a new book
     EXPECT_EQ(notes().hyperlinks.size(), 2u);
 }
