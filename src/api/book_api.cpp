@@ -87,6 +87,7 @@ int open_xls_book(XLS_BOOK *record, std::unique_ptr<Book> fresh, const OpenOptio
     err.attach(record->log.error_info, &record->error_code);
     if (init_book(book, kFileTypeXls) != 0) return err.raise_out_of_memory();
     book.charset = options.charset;
+    book.data_charset = options.data_charset;
     book.mode = options.mode;
     book.temp_workbook_path = options.temp_workbook_path;
     book.unload = options.mode == OpenMode::kUnload;
@@ -130,6 +131,7 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     if (init_book(*fresh, kFileTypeXlsx) != 0) return err.raise_out_of_memory();
     Book *book = fresh.get();
     book->charset = options.charset;
+    book->data_charset = options.data_charset;
     book->mode = options.mode;
     book->temp_workbook_path = options.temp_workbook_path;
     book->stream_after = options.stream_after;
@@ -176,14 +178,12 @@ int open_book(XLS_BOOK *record, const char *options_text) {
         book->from_file = true;
         book->read_memory = options.read_memory;
         book->macro = type == kFileTypeXlsm;
-        // A book filled from a template is saved under the caller's name as written, Book1.xlsx
-        // when none was given, and never over the template; a book read or updated is saved over
-        // the file it came from.
-        std::string name = options.has_template
-                               ? working_path(options.has_book ? options.book_as_written : options.book_name)
-                               : path;
+        // A book filled from a template is saved under the caller's name by the rule of new
+        // books, Book1.xlsx when none was given, and never over the template; a book read or
+        // updated is saved over the file it came from.
+        std::string name = options.has_template ? working_path(options.book_name) : path;
         if (options.read_memory) name = options.book_name;
-        if (book->macro && !name.ends_with(".xlsm") && name.size() >= 5) name.replace(name.size() - 5, 5, ".xlsm");
+        if (options.has_template) name = with_template_extension(std::move(name), book->macro);
         book->file_name = name;
         if (!options.read_memory && name == path) book->read_version = version;
         book->memory_name = options.read_memory || options.write_memory ? name : options.book_name;
