@@ -271,6 +271,7 @@ bool store_by_category(const Book &book, Cell &cell, double number, int category
     if (category == kCategoryPercent) {
         cell.kind = kCellPercent;
         cell.set_number(number);
+        cell.set_text(shortest_number_text(number));   // the value as a percent statement keeps it
         return true;
     }
     bool date_like = category == kCategoryDate || category == kCategoryDateTime || category == kCategoryTime ||

@@ -124,8 +124,10 @@ std::string updated_app_part(std::string_view app_xml, const std::vector<SavedSh
         if (!child_named(app_xml, variants[pair + 1], "i4", count)) return std::string(app_xml);
         const std::size_t size = static_cast<std::size_t>(std::strtoul(std::string(content(app_xml, count)).c_str(), nullptr, 10));
         if (first_title + size > entries.size()) return std::string(app_xml);
+        // The worksheets' group lists their names, or comes first (as every producer writes it)
+        // with one title per worksheet.
         bool same = size == package_worksheets.size();
-        for (std::size_t k = 0; same && k < size; ++k)
+        for (std::size_t k = 0; same && pair > 0 && k < size; ++k)
             same = xml_unescape(content(app_xml, entries[first_title + k])) == package_worksheets[k];
         if (!same) {
             first_title += size;
@@ -134,6 +136,7 @@ std::string updated_app_part(std::string_view app_xml, const std::vector<SavedSh
         std::vector<std::string> saved_worksheets;
         for (const SavedSheet &saved : list)
             if (saved.sheet) saved_worksheets.push_back(saved.name);
+        if (saved_worksheets == package_worksheets) return std::string(app_xml);
         const std::string title_name(entries.empty() ? "vt:lpstr" : std::string(entries.front().qualified));
         std::string group;
         for (const std::string &name : saved_worksheets)

@@ -31,7 +31,8 @@ std::string updated_defined_names(std::string_view element, const std::vector<Sa
                                   const std::vector<std::string> &package_names);
 
 // The extended properties part with the titles of its worksheet group naming the saved list's
-// sheets. The package's text unchanged when no title group lists the package's worksheets.
+// sheets. The package's text unchanged when no title group stands for the package's worksheets
+// (the first group with one title per worksheet, or a group listing their names).
 std::string updated_app_part(std::string_view app_xml, const std::vector<SavedSheet> &list,
                              const std::vector<std::string> &package_names);
 

@@ -46,10 +46,10 @@ TEST_F(ReadBack, PercentagesStayPercentages) {
         const char *mode, *cell;
         Got expected;
     } cases[] = {
-        {written, "READ", "A1", {"8.25%", "PERCENT"}},  {written, "READ", "A2", {"50%", "PERCENT"}},
+        {written, "READ", "A1", {"8.25%", "PERCENT"}},  {written, "READ", "A2", {"50.0%", "PERCENT"}},
         {written, "READ", "A3", {"0.5", "FLOAT"}},      {written, "UNLOAD", "A1", {"8.25%", "PERCENT"}},
-        {other, "READ", "A1", {"25%", "PERCENT"}},      {other, "UNLOAD", "A1", {"25%", "PERCENT"}},
-        {other, "UNLOAD", "B1", {"8.25%", "PERCENT"}},  {other, "UNLOAD", "C1", {"12.3%", "PERCENT"}},
+        {other, "READ", "A1", {"25.0%", "PERCENT"}},      {other, "UNLOAD", "A1", {"25.0%", "PERCENT"}},
+        {other, "UNLOAD", "B1", {"8.25%", "PERCENT"}},  {other, "UNLOAD", "C1", {"12.34%", "PERCENT"}},
         {other, "READ", "D1", {"12", "INTEGER"}},       {other, "READ", "E1", {"0.25", "FLOAT"}},
     };
     for (const auto &c : cases) {
@@ -91,7 +91,7 @@ TEST_F(ReadBack, SparklineKindIsTheTypeUnderAnotherName) {
 
 TEST_F(ReadBack, DataFilesAreReadInTheirOwnEncoding) {
     const std::string text = "品名,数量\n";
-    const std::string utf16 = std::string("\xFF\xFE") + convert_charset(text, kUtf8, kUtf16le);
+    const std::string utf16("\xFF\xFE\xC1\x54\x0D\x54\x2C\x00\x70\x65\xCF\x91\x0A\x00", 14);   // 品名,数量 in UTF-16LE
     const struct {
         const char *options;
         std::string bytes;
@@ -194,6 +194,34 @@ TEST_F(ReadBack, CopiedTemplateSheetsKeepTheirNamesAndTitles) {
     EXPECT_NE(app.find("<Company>C</Company>"), std::string::npos);
 }
 
+TEST_F(ReadBack, SharedFormulasGiveEachCellItsOwnFormula) {
+    WorkbookPackage package;
+    package.sheets.push_back({"S", worksheet_xml(
+        "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><f t=\"shared\" ref=\"B1:B3\" si=\"0\">A1*2</f><v>2</v></c>"
+        "<c r=\"C1\"><f t=\"shared\" ref=\"C1:D1\" si=\"1\">$A1+A$1+\"A1\"</f><v>2</v></c><c r=\"D1\"><f t=\"shared\" si=\"1\"/><v>2</v></c></row>"
+        "<row r=\"2\"><c r=\"A2\"><v>2</v></c><c r=\"B2\"><f t=\"shared\" si=\"0\"/><v>4</v></c></row>"
+        "<row r=\"3\"><c r=\"B3\"><f t=\"shared\" si=\"0\"></f><v>0</v></c></row>")});
+    const std::string form = folder / "shared.xlsx", saved = folder / "saved.xlsx";
+    ASSERT_TRUE(write_package(form, package.parts()));
+    const struct {
+        const char *cell, *kind;
+    } cases[] = {
+        {"B1", "FORMULA:A1*2"}, {"B2", "FORMULA:A2*2"}, {"B3", "FORMULA:A3*2"},
+        {"C1", "FORMULA:$A1+A$1+\"A1\""}, {"D1", "FORMULA:$A1+B$1+\"A1\""},
+    };
+    // Read as it is, and again after a save into the package kept the shared formula.
+    for (const std::string &path : {form, saved}) {
+        TXLS_free_book(&book);
+        ASSERT_EQ(open(("CHARSET=UTF8 MODE=READ BOOK=\"" + path + "\"").c_str()), 0) << message();
+        for (const auto &c : cases) EXPECT_EQ(get(c.cell).second, c.kind) << path << " " << c.cell;
+        TXLS_free_book(&book);
+        ASSERT_EQ(open(("CHARSET=UTF8 BOOK=\"" + saved + "\" TEMPLATE=\"" + form + "\"").c_str()), 0) << message();
+        ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
+    }
+    const std::string sheet = package_entry(saved, "xl/worksheets/sheet1.xml");
+    EXPECT_NE(sheet.find("<c r=\"B2\"><f t=\"shared\" si=\"0\"></f>"), std::string::npos) << sheet;
+}
+
 TEST_F(ReadBack, FailedReadsAndTemporaryFilesLeaveADiagnosticLine) {
     std::string header(1024, '\0');
     header.replace(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
@@ -223,7 +251,7 @@ TEST_F(ReadBack, FailedReadsAndTemporaryFilesLeaveADiagnosticLine) {
     ::setenv("TEMP", (blocked + "/sub").c_str(), 1);
     ASSERT_EQ(open(("MODE=CREATE STREAM_AFTER=1 BOOK=\"" + folder / "s.xlsx" + "\"").c_str()), 0);
     ASSERT_EQ(TXLS_put_values(&book, "A1=1 A2=2"), 0);
-    EXPECT_NE(TXLS_write_row(&book, 1), 0);
+    EXPECT_NE(TXLS_write_row(&book, 2), 0);
     saved ? ::setenv("TEMP", before.c_str(), 1) : ::unsetenv("TEMP");
     ASSERT_FALSE(store().diagnostics.lines().empty());
     EXPECT_NE(store().diagnostics.lines().back().find("ORV-03000: "), std::string::npos);
