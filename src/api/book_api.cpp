@@ -14,6 +14,7 @@
 #include "readers/xls_reader.h"
 #include "support/charset.h"
 #include "support/files.h"
+#include "support/printf_text.h"
 #include "support/scanner.h"
 
 using namespace tabsmith;
@@ -30,6 +31,10 @@ std::unordered_set<Book *> live_books;
 // emptied when it grows past what any number of live records needs.
 std::unordered_map<const XLS_BOOK *, int> record_charsets;
 constexpr std::size_t kMaxRecordCharsets = 4096;
+
+// The longest message TXLS_error_mesg hands out; one that fills log.error_info to the last byte
+// may have been cut by the raiser, so the caller gets TXLS-04000 instead.
+constexpr std::size_t kLongestMessage = TXLS_ERROR_INFO_SIZE - 2;
 
 void remember_charset(const XLS_BOOK *record, int charset) {
     std::lock_guard<std::mutex> lock(live_mutex);
@@ -192,10 +197,6 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     return 0;
 }
 
-// A writer result the save reports as a write error like kOpenError and kWriteError; no writer
-// here gives it today, the mapping keeps it for one that does.
-constexpr int kWriterOutputError = -105;
-
 // Maps a writer result to the caller's result; a message the writer left stays. A file that
 // could not be written is named as the save named it: the book's file, or the memory file a
 // close option chose.
@@ -206,8 +207,7 @@ int save_failure(Book &book, int rc, bool writer_left_message, const std::string
     };
     switch (rc) {
     case kOpenError:
-    case kWriteError:
-    case kWriterOutputError: return report(kWriteError, Msg::k03121, target_name.c_str());
+    case kWriteError: return report(kWriteError, Msg::k03121, target_name.c_str());
     case kTargetChanged: return report(kWriteError, Msg::k03123, target_name.c_str());
     case kPictureOpenError: return report(kOpenError, Msg::k03102, "");
     case kUnsupported: return report(kUnsupported, Msg::k03121, target_name.c_str());
@@ -326,8 +326,11 @@ char *TXLS_error_mesg(XLS_BOOK *record) {
         const char *info = record->log.error_info;
         std::size_t length = strnlen(info, TXLS_ERROR_INFO_SIZE);
         std::string message;
-        if (length < 6000) message.assign(info, length);
-        else message = "TXLS-4000 book->log.error_info too long";
+        if (length <= kLongestMessage)
+            message.assign(info, length);
+        else
+            message = from_utf8(printf_text(message_entry(Msg::k04000).text, "log.error_info",
+                                            static_cast<int>(kLongestMessage)), kSjis);
         std::string converted = convert_charset(message, kSjis, charset);
         std::size_t keep = fit_prefix(charset, converted, TXLS_CALLER_MESG_SIZE - 1);
         std::memcpy(record->caller_mesg, converted.data(), keep);
