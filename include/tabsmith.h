@@ -136,6 +136,9 @@ typedef struct TXLS_SEARCH {
 /* Opens a book on `book`, releasing first a book the record still holds. `options` (NULL = all
  * defaults) take, in the book's character set as chosen so far (write CHARSET first):
  *   CHARSET=SJIS|EUC|UTF8       the book's character set (default SJIS; another value is ignored)
+ *   DATA_CHARSET=SJIS|EUC|UTF8  the encoding of pasted CSV/TSV files without a byte-order mark
+ *                               (default: the book's; a UTF-8 or UTF-16 mark always decides;
+ *                               another value: -3, TXLS-02200)
  *   MODE=CREATE (default)       a new empty book; with TEMPLATE, a new book filled from a template
  *        READ | UPDATE          an existing .xlsx/.xlsm (or .xls) workbook; UPDATE is saved back
  *        LOAD | UNLOAD          as READ; UNLOAD hands values out rendered through their formats
@@ -145,7 +148,8 @@ typedef struct TXLS_SEARCH {
  *                               or more and ends in .xlsx/.xlsm or holds a "." or "\"; default
  *                               Book1.xlsx
  *   TEMPLATE=name               the workbook a new book is filled from (at most 256 bytes);
- *                               saved under BOOK, never over the template
+ *                               saved under BOOK, never over the template; a BOOK name the rule
+ *                               above extends takes the template's own extension (.xlsx/.xlsm)
  *   READ_MEMORY=TRUE            BOOK (or TEMPLATE) names a memory file (TXLS_memory_put)
  *   WRITE_MEMORY=TRUE           the book is saved into a memory file named BOOK
  *   STREAM_AFTER=n              rows above n (0..1048576, 0 = none) may be handed out with
