@@ -1,13 +1,45 @@
 // Shared plumbing of the exported functions: entering a call on a record and moving texts
-// across the boundary in the book's character set.
+// across the boundary in the book's character set; the check that the header's result codes
+// are the engine's.
 
 #include "api/api.h"
 
 #include <cstring>
 
 #include "support/charset.h"
+#include "support/results.h"
 
 namespace tabsmith {
+
+namespace {
+
+// The header's result codes are the shared results.
+constexpr bool header_names_the_results() {
+    constexpr int pairs[][2] = {
+        {TXLS_OK, kOk},
+        {TXLS_ERR_FAIL, kFail},
+        {TXLS_ERR_MEMORY, kNoMemory},
+        {TXLS_ERR_ARGUMENT, kBadArgument},
+        {TXLS_ERR_UNSUPPORTED, kUnsupported},
+        {TXLS_ERR_OPEN, kOpenError},
+        {TXLS_ERR_READ, kReadError},
+        {TXLS_ERR_WRITE, kWriteError},
+        {TXLS_ERR_SEEK, kSeekError},
+        {TXLS_ERR_NO_SHEET, kNoSheet},
+        {TXLS_ERR_SHEET_INDEX, kSheetIndex},
+        {TXLS_ERR_ROW_INDEX, kRowIndex},
+        {TXLS_ERR_COLUMN_INDEX, kColumnIndex},
+        {TXLS_ERR_OVERFLOW, kOverflow},
+        {TXLS_ERR_XLS_READ, kXlsRead},
+        {TXLS_NO_DATA, kNoData},
+    };
+    for (const auto &pair : pairs)
+        if (pair[0] != pair[1]) return false;
+    return true;
+}
+static_assert(header_names_the_results(), "a TXLS_ERR_* code differs from support/results.h");
+
+}  // namespace
 
 Book *enter(XLS_BOOK *record, int closed_code) {
     if (!record) return nullptr;

@@ -14,6 +14,7 @@
 #include "readers/xls_reader.h"
 #include "support/charset.h"
 #include "support/files.h"
+#include "support/printf_text.h"
 #include "support/scanner.h"
 
 using namespace tabsmith;
@@ -30,6 +31,10 @@ std::unordered_set<Book *> live_books;
 // emptied when it grows past what any number of live records needs.
 std::unordered_map<const XLS_BOOK *, int> record_charsets;
 constexpr std::size_t kMaxRecordCharsets = 4096;
+
+// The longest message TXLS_error_mesg hands out; one that fills log.error_info to the last byte
+// may have been cut by the raiser, so the caller gets TXLS-04000 instead.
+constexpr std::size_t kLongestMessage = TXLS_ERROR_INFO_SIZE - 2;
 
 void remember_charset(const XLS_BOOK *record, int charset) {
     std::lock_guard<std::mutex> lock(live_mutex);
@@ -87,6 +92,7 @@ int open_xls_book(XLS_BOOK *record, std::unique_ptr<Book> fresh, const OpenOptio
     err.attach(record->log.error_info, &record->error_code);
     if (init_book(book, kFileTypeXls) != 0) return err.raise_out_of_memory();
     book.charset = options.charset;
+    book.data_charset = options.data_charset;
     book.mode = options.mode;
     book.temp_workbook_path = options.temp_workbook_path;
     book.unload = options.mode == OpenMode::kUnload;
@@ -130,6 +136,7 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     if (init_book(*fresh, kFileTypeXlsx) != 0) return err.raise_out_of_memory();
     Book *book = fresh.get();
     book->charset = options.charset;
+    book->data_charset = options.data_charset;
     book->mode = options.mode;
     book->temp_workbook_path = options.temp_workbook_path;
     book->stream_after = options.stream_after;
@@ -176,14 +183,12 @@ int open_book(XLS_BOOK *record, const char *options_text) {
         book->from_file = true;
         book->read_memory = options.read_memory;
         book->macro = type == kFileTypeXlsm;
-        // A book filled from a template is saved under the caller's name as written, Book1.xlsx
-        // when none was given, and never over the template; a book read or updated is saved over
-        // the file it came from.
-        std::string name = options.has_template
-                               ? working_path(options.has_book ? options.book_as_written : options.book_name)
-                               : path;
+        // A book filled from a template is saved under the caller's name by the rule of new
+        // books, Book1.xlsx when none was given, and never over the template; a book read or
+        // updated is saved over the file it came from.
+        std::string name = options.has_template ? working_path(options.book_name) : path;
         if (options.read_memory) name = options.book_name;
-        if (book->macro && !name.ends_with(".xlsm") && name.size() >= 5) name.replace(name.size() - 5, 5, ".xlsm");
+        if (options.has_template) name = with_template_extension(std::move(name), book->macro);
         book->file_name = name;
         if (!options.read_memory && name == path) book->read_version = version;
         book->memory_name = options.read_memory || options.write_memory ? name : options.book_name;
@@ -191,10 +196,6 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     adopt_book(record, std::move(fresh));
     return 0;
 }
-
-// A writer result the save reports as a write error like kOpenError and kWriteError; no writer
-// here gives it today, the mapping keeps it for one that does.
-constexpr int kWriterOutputError = -105;
 
 // Maps a writer result to the caller's result; a message the writer left stays. A file that
 // could not be written is named as the save named it: the book's file, or the memory file a
@@ -206,8 +207,7 @@ int save_failure(Book &book, int rc, bool writer_left_message, const std::string
     };
     switch (rc) {
     case kOpenError:
-    case kWriteError:
-    case kWriterOutputError: return report(kWriteError, Msg::k03121, target_name.c_str());
+    case kWriteError: return report(kWriteError, Msg::k03121, target_name.c_str());
     case kTargetChanged: return report(kWriteError, Msg::k03123, target_name.c_str());
     case kPictureOpenError: return report(kOpenError, Msg::k03102, "");
     case kUnsupported: return report(kUnsupported, Msg::k03121, target_name.c_str());
@@ -326,8 +326,11 @@ char *TXLS_error_mesg(XLS_BOOK *record) {
         const char *info = record->log.error_info;
         std::size_t length = strnlen(info, TXLS_ERROR_INFO_SIZE);
         std::string message;
-        if (length < 6000) message.assign(info, length);
-        else message = "TXLS-4000 book->log.error_info too long";
+        if (length <= kLongestMessage)
+            message.assign(info, length);
+        else
+            message = from_utf8(printf_text(message_entry(Msg::k04000).text, "log.error_info",
+                                            static_cast<int>(kLongestMessage)), kSjis);
         std::string converted = convert_charset(message, kSjis, charset);
         std::size_t keep = fit_prefix(charset, converted, TXLS_CALLER_MESG_SIZE - 1);
         std::memcpy(record->caller_mesg, converted.data(), keep);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <new>
 
+#include "api/open_options.h"
 #include "datasource/csv_source.h"
 #include "formula/recalc.h"
 #include "image/file_type.h"
@@ -58,6 +59,7 @@ int load_template_statement(Book &book, std::string_view value) {
     }
     book.from_file = true;
     book.macro = type == kFileTypeXlsm;
+    book.file_name = with_template_extension(std::move(book.file_name), book.macro);
     if (book.file_name == path) book.read_version = version;   // a template filled over itself
     return 0;
 }
@@ -103,7 +105,13 @@ int read_workbook(Book &book, const std::string &path, bool from_memory, bool li
     request.list_only = list_only;
     request.fault = fault;
     book.sheets.clear();
-    return read_xlsx_package(book, request);
+    std::string own_fault;
+    if (!request.fault) request.fault = &own_fault;
+    const int rc = read_xlsx_package(book, request);
+    if (rc == kNoMemory) book.diagnostics.note(kDiagnosticNoMemory, "");
+    else if (rc == kOpenError) book.diagnostics.note(kDiagnosticFileOpen, path);
+    else if (rc != kOk) book.diagnostics.note(kDiagnosticFileContents, request.fault->empty() ? path : *request.fault);
+    return rc;
 }
 
 namespace {

@@ -48,6 +48,12 @@ std::string apply_extension_rule(std::string_view name) {
     return result + ".xlsx";
 }
 
+std::string with_template_extension(std::string name, bool macro) {
+    const std::string_view own = macro ? ".xlsm" : ".xlsx", other = macro ? ".xlsx" : ".xlsm";
+    if (name.ends_with(other)) name.replace(name.size() - other.size(), other.size(), own);
+    return name;
+}
+
 int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err, OpenOptions &options) {
     if (!text) return 0;
     std::string_view input(text);
@@ -64,7 +70,6 @@ int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err
         if (keyword_is(key_utf8, "EXCEL") || keyword_is(key_utf8, "BOOK", {"ブック"})) {
             if (name_too_long(value_utf8)) return err.raise(kBadArgument, Msg::k00005);
             options.has_book = true;
-            options.book_as_written = value_utf8;
             options.book_name = apply_extension_rule(value_utf8);
         } else if (keyword_is(key_utf8, "MODE", {"モード"})) {
             if (!parse_mode(value_utf8, options.mode)) return err.raise(kBadArgument, Msg::k02200, value_utf8.c_str());
@@ -76,6 +81,12 @@ int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err
             if (equals_ignore_case(value_utf8, "SJIS")) options.charset = kSjis;
             else if (equals_ignore_case(value_utf8, "EUC")) options.charset = kEuc;
             else if (equals_ignore_case(value_utf8, "UTF8")) options.charset = kUtf8;
+        } else if (keyword_is(key_utf8, "DATA_CHARSET", {"データキャラクタセット"})) {
+            // The pasted CSV and TSV files' own encoding where they carry no byte-order mark.
+            if (equals_ignore_case(value_utf8, "SJIS")) options.data_charset = kSjis;
+            else if (equals_ignore_case(value_utf8, "EUC")) options.data_charset = kEuc;
+            else if (equals_ignore_case(value_utf8, "UTF8")) options.data_charset = kUtf8;
+            else return err.raise(kBadArgument, Msg::k02200, value_utf8.c_str());
         } else if (keyword_is(key_utf8, "VERSION")) {
             if (value_utf8 != TXLS_VERSION_TEXT) return err.raise(kFail, Msg::k00901, value_utf8.c_str());
         } else if (keyword_is(key_utf8, "XLS_BOOK")) {

@@ -12,10 +12,10 @@ namespace tabsmith {
 
 struct OpenOptions {
     int charset = 1;
+    int data_charset = 0;                   // of pasted data files; 0 = the book's character set
     OpenMode mode = OpenMode::kCreate;
     bool has_book = false;
     std::string book_name = "Book1.xlsx";   // UTF-8, extension rule applied
-    std::string book_as_written;            // UTF-8, as the caller wrote it
     bool has_template = false;
     std::string template_name;              // UTF-8
     bool read_memory = false;
@@ -30,5 +30,8 @@ int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err
 
 // The save name rule: ".xlsx" is appended to a name that does not already say what it is.
 std::string apply_extension_rule(std::string_view name);
+// A book filled from a template takes the template's kind: ".xlsm" for a macro template where the
+// rule gave ".xlsx", and ".xlsx" where it gave ".xlsm" for a plain one.
+std::string with_template_extension(std::string name, bool macro);
 
 }  // namespace tabsmith

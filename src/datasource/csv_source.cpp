@@ -194,7 +194,7 @@ PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const Past
     if (!file) return failed(book.err.raise(kOpenError, Msg::k00100, request.path.c_str()));
 
     LineReader reader(file.get());
-    int code_page = request.code_page > 0 ? request.code_page : book.charset;
+    int code_page = request.code_page > 0 ? request.code_page : book.data_charset > 0 ? book.data_charset : book.charset;
     if (int marked = reader.take_byte_order_mark(); marked != 0) code_page = marked;
 
     PasteOutcome outcome;

@@ -58,12 +58,15 @@ std::FILE *open_temporary(const std::string &path) {
 
 int start_book_stream(Book &book) {
     auto state = std::make_unique<StreamedRows>();
-    if (unique_temp_folder(folder_prefix(book.file_name), state->folder) != 0)
+    if (unique_temp_folder(folder_prefix(book.file_name), state->folder) != 0) {
+        book.diagnostics.note(kDiagnosticFileOpen, folder_prefix(book.file_name));
         return book.err.raise(kFail, Msg::k03600, "TXLS_write_row(() tsx_tempfile_path()");
+    }
     state->strings_path = state->folder + "/" + std::string(kStringsFile);
     state->strings = open_temporary(state->strings_path);
     if (!state->strings) {
         std::string path = state->strings_path;
+        book.diagnostics.note(kDiagnosticFileOpen, path);
         return book.err.raise(kOpenError, Msg::k03103, path.c_str());   // the state removes its folder
     }
     state->strings_noted = book.shared_strings.size();
@@ -79,7 +82,10 @@ int start_sheet_stream(Book &book, Sheet &sheet) {
     std::string path = base + ".tmp";
     for (int k = 2; ::access(path.c_str(), F_OK) == 0; ++k) path = base + "-" + std::to_string(k) + ".tmp";
     file->file = open_temporary(path);
-    if (!file->file) return book.err.raise(kOpenError, Msg::k03103, path.c_str());
+    if (!file->file) {
+        book.diagnostics.note(kDiagnosticFileOpen, path);
+        return book.err.raise(kOpenError, Msg::k03103, path.c_str());
+    }
     file->path = std::move(path);
     sheet.row_file = std::move(file);
     // Formulas may use rows that are no longer in memory: they are computed on opening.

@@ -191,6 +191,14 @@ std::string bare_code(std::string_view code) {
     return out;
 }
 
+// A "%" outside quotes and brackets and not escaped: the value shows a hundred times over.
+bool has_scaling_percent(std::string_view code) {
+    const std::string bare = bare_code(code);
+    for (std::size_t at = bare.find('%'); at != std::string::npos; at = bare.find('%', at + 1))
+        if (at == 0 || bare[at - 1] != '\\') return true;
+    return false;
+}
+
 }  // namespace
 
 bool is_date_kind(int kind) {
@@ -335,8 +343,18 @@ int format_code_kind(std::string_view raw) {
     if (contains(code, "#,##0")) return fk::kGrouped;
     if (code == "\"\"") return fk::kHidden;
     if (contains(bare_code(code), "d")) return fk::kDay;
-    if (contains(code, "\"%\"")) return fk::kPercent;
+    if (contains(code, "\"%\"") || has_scaling_percent(code)) return fk::kPercent;
     return fk::kGeneral;
+}
+
+int format_code_decimals(std::string_view code) {
+    const std::string bare = bare_code(code.substr(0, std::min(code.find(';'), code.size())));
+    const std::size_t point = bare.find('.');
+    if (point == std::string::npos) return 0;
+    int places = 0;
+    for (std::size_t at = point + 1; at < bare.size() && (bare[at] == '0' || bare[at] == '#' || bare[at] == '?'); ++at)
+        ++places;
+    return places;
 }
 
 int value_category(const Book &book, int format_id) {

@@ -45,6 +45,8 @@ std::string format_grouped_number(std::string_view number, int decimals);
 // The kind a format code (plain, or with its quotes still XML-escaped) stands for;
 // format_kind::kGeneral when nothing matches.
 int format_code_kind(std::string_view code);
+// The decimal places the first section of a format code shows ("0.00%" 2, "#,##0" 0).
+int format_code_decimals(std::string_view code);
 
 // The value category (10, 13, 20, 21, 23, 24) of cells shown with a number-format id.
 int value_category(const Book &book, int format_id);

@@ -82,6 +82,9 @@ struct CellExtra {
     // cached value ('n', 's', 'b' or 'e'; 0 when the cell has none).
     std::string formula_attributes;
     char value_type = 0;
+    // A shared formula's dependent: its formula text was moved from the master's for readers,
+    // and its element is written back without it, as it came.
+    bool formula_from_master = false;
 };
 
 // A stored cell: 24 bytes, the value in one 8-byte slot and anything longer behind a pointer
@@ -200,6 +203,7 @@ struct Book {
     DiagnosticLog diagnostics;
 
     int charset = 1;                       // 1 SJIS, 2 EUC, 3 UTF8
+    int data_charset = 0;                  // of pasted CSV/TSV files without a byte-order mark; 0 = charset
     OpenMode mode = OpenMode::kCreate;
     std::string file_name;                 // the save path (UTF-8)
     FileIdentity read_version;             // the file a save over it must find unchanged; unknown otherwise

@@ -32,6 +32,8 @@ struct PackageSource {
     std::string workbook_rels_path;      // "" when the workbook has no relationship part
     std::string workbook_rels_xml;
     std::string content_types_xml;
+    std::string app_path;                // the extended properties part (sheet titles); "" when none
+    std::string app_xml;
     std::string styles_path;             // "" when the package has no styles part
     std::string styles_xml;
     std::string shared_strings_path;     // "" when the package has no shared strings
@@ -48,8 +50,10 @@ struct PackageSource {
         std::string relationship_id;
         int sheet_id = 0;
         std::string extra_attributes;
+        int package_position = 0;        // its place in the package's sheet list
     };
     std::vector<OtherSheet> other_sheets;
+    std::vector<std::string> sheet_names;  // the package's sheet list, every kind, in its order
     bool date1904 = false;
     // Set by the save when a formula is left without a value: readers are asked to compute.
     bool full_calc_on_load = false;
@@ -60,6 +64,9 @@ struct PackageSource {
 struct SheetSource {
     std::string part_path;               // "xl/worksheets/sheet1.xml"
     std::string relationship_id;         // the workbook's r:id of the sheet
+    // The sheet's place in the package's sheet list, kept by copies: names local to a sheet
+    // and the sheet titles follow it. -1 for none.
+    int package_position = -1;
     int sheet_id = 0;                    // the workbook's sheetId of the sheet (0: none read)
     std::string sheet_element_extra;     // attributes of the workbook's <sheet> other than name, sheetId, r:id
     std::string root_start_tag;          // "<worksheet ...>" with its namespace declarations

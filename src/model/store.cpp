@@ -324,6 +324,7 @@ void copy_sheet_content(const Sheet &from, Sheet &to) {
         source->root_start_tag = from.source->root_start_tag;
         source->elements = from.source->elements;
         source->sheet_element_extra = from.source->sheet_element_extra;
+        source->package_position = from.source->package_position;
         if (from.source->loaded) {
             source->loaded = std::make_unique<Sheet>();
             source->loaded->settings = from.source->loaded->settings;

@@ -36,6 +36,18 @@ bool sheet_family(int id) {
     return in(id, kPropHeaderLeft, kPropFooterCenter + 4) && id % 10 <= 5 && id % 10 >= 1;
 }
 
+// Settings of the book as a whole, which need no sheet: the sheet name adds its own.
+bool book_setting(int id) {
+    return in(id, kPropBookName, kPropBookFinal) || id == kPropSheetName || id == kPropSheetOrder;
+}
+
+// A statement about cells, a sheet or a sheet's objects; charts and annotations find their sheet
+// themselves.
+bool acts_on_sheet(int id) {
+    return cell_family(id) || (sheet_family(id) && !book_setting(id)) || in(id, kPropImageFirst, kPropImageLast) ||
+           in(id, kPropAutoshapeFirst, kPropAutoshapeLast) || in(id, kPropSparklineFirst, kPropSparklineLast);
+}
+
 }  // namespace
 
 void register_data_source_paste(DataSourcePaste paste) { registered_paste.store(paste); }
@@ -48,6 +60,9 @@ int load_template(Book &book, std::string_view path) {
 }
 
 int apply_property(Book &book, int id, PropertyTarget &target, std::string_view value) {
+    // A book without sheets gets its first for any statement about one, as a value does.
+    if (target.sheet < 0 && acts_on_sheet(id))
+        if (int rc = ensure_first_sheet(book); rc != 0) return rc;
     if (cell_family(id)) return apply_cell_property(book, id, target, value);
     if (sheet_family(id)) return apply_sheet_property(book, id, target, value);
     if (in(id, kPropImageFirst, kPropImageLast)) return apply_picture_property(book, id, target, value);

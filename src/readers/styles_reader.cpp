@@ -116,6 +116,7 @@ void start_element(StylesState &state, const XmlScanner &scanner) {
             xml_decode_append(format.code, code);
             format.assigned_id = static_cast<std::uint16_t>(number);
             format.kind = static_cast<std::uint16_t>(format_code_kind(format.code));
+            format.decimals = static_cast<std::uint8_t>(format_code_decimals(format.code));
             // Formats past the table's limit are dropped: their cells show as General.
             if (state.book.styles.num_formats().size() >= kMaxNumFormat) return;
             if (state.book.styles.append(format) != kOk) state.rc = kNoMemory;

@@ -287,6 +287,11 @@ public:
 
     // Where and why the first refused piece went wrong, offsets counted in the part.
     const PartFault &fault() const { return fault_; }
+    bool saw_shared_formula() const {
+        for (const auto &parser : parsers_)
+            if (parser->saw_shared_formula()) return true;
+        return false;
+    }
 
     // Waits for the workers and merges what they kept aside. kOk or the first failure.
     int finish() {
@@ -449,6 +454,7 @@ int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size
     buffer.resize(close);
     if (int rc = pieces.add(std::move(buffer), consumed); rc != kOk) return refused(rc, pieces);
     if (int rc = pieces.finish(); rc != kOk) return refused(rc, pieces);
+    if (pieces.saw_shared_formula()) translate_shared_formulas(sheet);
 
     while (input.more(tail)) {
     }

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <unordered_map>
 
 #include "format/number_format.h"
 #include "format/serial.h"
+#include "formula/references.h"
 #include "readers/reader_text.h"
 #include "readers/xml_scanner.h"
 
@@ -208,7 +210,10 @@ int RowsParser::start_element(const XmlScanner &scanner) {
     } else if (name == "f") {
         inside_ = Inside::kFormula;
         cell_.has_formula = true;
-        for (const XmlAttribute &attribute : scanner.attributes()) append_attribute_again(cell_.formula_attributes, attribute);
+        for (const XmlAttribute &attribute : scanner.attributes()) {
+            append_attribute_again(cell_.formula_attributes, attribute);
+            if (attribute.name == "t" && attribute.value == "shared") saw_shared_formula_ = true;
+        }
     } else if (name == "t") {
         inside_ = Inside::kInlineText;
     } else if (name == "rPh") {
@@ -249,7 +254,7 @@ void RowsParser::store_number(Cell &cell, std::string_view text, int category, b
         store_text(cell, text);
         return;
     }
-    if (store_date_number(book_, cell, number, category, own_system)) return;
+    if (store_by_category(book_, cell, number, category, own_system)) return;
     std::int64_t integer = 0;
     if (!has_exponent_or_point(text) && parse_number(text, integer)) {
         cell.kind = kCellInteger;
@@ -262,7 +267,13 @@ void RowsParser::store_number(Cell &cell, std::string_view text, int category, b
     cell.set_number(number);
 }
 
-bool store_date_number(const Book &book, Cell &cell, double number, int category, bool own_system) {
+bool store_by_category(const Book &book, Cell &cell, double number, int category, bool own_system) {
+    if (category == kCategoryPercent) {
+        cell.kind = kCellPercent;
+        cell.set_number(number);
+        cell.set_text(shortest_number_text(number));   // the value as a percent statement keeps it
+        return true;
+    }
     bool date_like = category == kCategoryDate || category == kCategoryDateTime || category == kCategoryTime ||
                      category == kCategoryTimeSeconds;
     if (!date_like || number < 0 || number >= 2958466) return false;
@@ -282,7 +293,7 @@ bool store_date_number(const Book &book, Cell &cell, double number, int category
 }
 
 void store_number_value(const Book &book, Cell &cell, double number, int category) {
-    if (store_date_number(book, cell, number, category, true)) return;
+    if (store_by_category(book, cell, number, category, true)) return;
     if (std::floor(number) == number && std::fabs(number) < 9007199254740992.0) {
         cell.kind = kCellInteger;
         cell.set_integer(static_cast<std::int64_t>(number));
@@ -374,6 +385,50 @@ int RowsParser::store_cell() {
     }
     if (row.used <= cell_.column) row.used = static_cast<std::uint16_t>(cell_.column + 1);
     return kOk;
+}
+
+namespace {
+
+// The value of attribute `name` in attributes as written (` t="shared" si="0"`), or "".
+std::string_view written_attribute(std::string_view attributes, std::string_view name) {
+    for (std::size_t at = attributes.find(name); at != std::string_view::npos; at = attributes.find(name, at + 1)) {
+        const std::size_t quote = at + name.size() + 1;
+        if ((at == 0 || attributes[at - 1] == ' ') && quote < attributes.size() && attributes[quote - 1] == '=') {
+            const std::size_t end = attributes.find(attributes[quote], quote + 1);
+            if (end != std::string_view::npos) return attributes.substr(quote + 1, end - quote - 1);
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+void translate_shared_formulas(Sheet &sheet) {
+    struct Master {
+        const std::string *text;
+        int row, column;
+    };
+    std::unordered_map<std::string, Master> masters;
+    auto each_shared = [&](auto visit) {
+        for (std::size_t r = 0; r < sheet.rows.size(); ++r)
+            for (std::size_t c = 0; c < sheet.rows[r].cells.size(); ++c) {
+                Cell &cell = sheet.rows[r].cells[c];
+                const CellExtra *extra = cell.extra_record();
+                if (!extra || !cell.formula() || written_attribute(extra->formula_attributes, "t") != "shared") continue;
+                visit(cell, std::string(written_attribute(extra->formula_attributes, "si")), static_cast<int>(r),
+                      static_cast<int>(c));
+            }
+    };
+    // Masters come first in the sheet's order, but a file may say otherwise: two walks.
+    each_shared([&](Cell &cell, const std::string &index, int row, int column) {
+        if (!cell.formula()->empty()) masters.try_emplace(index, Master{cell.formula(), row, column});
+    });
+    each_shared([&](Cell &cell, const std::string &index, int row, int column) {
+        auto master = masters.find(index);
+        if (!cell.formula()->empty() || master == masters.end()) return;
+        cell.set_formula(moved_formula(*master->second.text, row - master->second.row, column - master->second.column));
+        cell.extra().formula_from_master = true;
+    });
 }
 
 int merge_set_aside_rows(Book &book, Sheet &sheet, std::vector<std::pair<int, Row>> &rows) {

@@ -42,6 +42,8 @@ public:
     std::vector<std::pair<int, Row>> &set_aside() { return set_aside_; }
     std::size_t widest() const { return widest_; }
     int last_row() const { return last_row_; }
+    // Whether a shared formula was met: its dependents are filled in once the sheet is whole.
+    bool saw_shared_formula() const { return saw_shared_formula_; }
 
 private:
     // Everything one <c> element holds, gathered until its end tag.
@@ -81,6 +83,7 @@ private:
     std::vector<std::pair<int, Row>> set_aside_;
     std::size_t widest_ = 0;
     int last_row_ = -1;
+    bool saw_shared_formula_ = false;
     std::string refusal_;   // why the current element is refused, when it is
     PartFault fault_;
 };
@@ -89,11 +92,16 @@ private:
 // kOk or kNoMemory.
 int merge_set_aside_rows(Book &book, Sheet &sheet, std::vector<std::pair<int, Row>> &rows);
 
+// Gives each dependent cell of a shared formula the master's formula moved to its place (a file
+// writes the text once, at the master).
+void translate_shared_formulas(Sheet &sheet);
+
 // Stores a number whose cell shows a date-like category (kCategoryDate ...) as a date value of
-// that kind; false, leaving the cell alone, for any other category or a serial out of range.
+// that kind, and one shown as a percentage as a percent value; false, leaving the cell alone, for
+// any other category or a serial out of range.
 // `own_system`: the number is a serial of the book's date system (else of the 1900 one).
-bool store_date_number(const Book &book, Cell &cell, double number, int category, bool own_system);
-// Stores a number read as binary: a date by its category, else an integer when it is whole,
+bool store_by_category(const Book &book, Cell &cell, double number, int category, bool own_system);
+// Stores a number read as binary: a date or a percentage by its category, else an integer when it is whole,
 // else a real.
 void store_number_value(const Book &book, Cell &cell, double number, int category);
 

@@ -235,6 +235,8 @@ public:
     explicit XlsLoader(Book &book) : book_(book) {}
     int run(const std::string &bytes);
     const std::string &reason() const { return reason_; }
+    // What the diagnostic line of a failed read names: the container's fault, or the reason.
+    std::string fault() const { return reason_.empty() ? std::string(fault_) : reason_; }
 
 private:
     int globals(RecordReader &reader);
@@ -252,11 +254,16 @@ private:
     int limit_rc_ = kOk;
     Cell *formula_cell_ = nullptr;                           // the FORMULA a STRING record completes
     std::string reason_;                                     // why a file is no readable workbook
+    const char *fault_ = "";                                 // where a malformed file failed
 };
 
 int XlsLoader::run(const std::string &bytes) {
     CompoundFile file;
-    if (int rc = file.open(bytes); rc != kOk) return rc == kNoMemory ? kNoMemory : kFail;
+    if (int rc = file.open(bytes); rc != kOk) {
+        fault_ = file.fault();
+        return rc == kNoMemory ? kNoMemory : kFail;
+    }
+    fault_ = "Overlapping Streams";
     if (file.streams_overlap()) return kFail;
     int index = file.find_top("Workbook");
     if (index < 0) index = file.find_top("Book");
@@ -265,7 +272,9 @@ int XlsLoader::run(const std::string &bytes) {
         return kXlsNotReadable;
     }
     std::string stream;
+    fault_ = "Broken Workbook Stream";
     if (int rc = file.read_stream(index, stream); rc != kOk) return rc == kNoMemory ? kNoMemory : kFail;
+    fault_ = "Workbook Records";
 
     // The file's own formats replace the defaults, numbered as its cell records refer to them.
     book_.styles.clear_tables();
@@ -366,6 +375,7 @@ int XlsLoader::add_format(const Record &record) {
         return book_.err.raise(kLimit, Msg::k03009, static_cast<int>(kMaxNumFormat), "TSX_MAX_NUMFORMAT");
     format.assigned_id = id;
     format.kind = static_cast<std::uint16_t>(format_code_kind(format.code));
+    format.decimals = static_cast<std::uint8_t>(format_code_decimals(format.code));
     return book_.styles.append(format) == kOk ? kOk : kNoMemory;
 }
 
@@ -570,12 +580,18 @@ int load_bytes(const std::string &source, bool from_memory, std::string &bytes) 
 int read_xls_workbook(Book &book, const std::string &source, bool from_memory, std::string *reason) {
     try {
         std::string bytes;
-        if (int rc = load_bytes(source, from_memory, bytes); rc != kOk) return rc;
+        if (int rc = load_bytes(source, from_memory, bytes); rc != kOk) {
+            book.diagnostics.note(kDiagnosticFileOpen, source);
+            return rc;
+        }
         XlsLoader loader(book);
         int rc = loader.run(bytes);
         if (reason) *reason = loader.reason();
+        if (rc == kNoMemory) book.diagnostics.note(kDiagnosticNoMemory, "");
+        else if (rc != kOk && rc != kLimit) book.diagnostics.note(kDiagnosticFileContents, loader.fault());
         return rc;
     } catch (const std::bad_alloc &) {
+        book.diagnostics.note(kDiagnosticNoMemory, "");
         return kNoMemory;
     }
 }

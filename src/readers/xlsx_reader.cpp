@@ -44,22 +44,23 @@ std::string folded_name(std::string_view name) {
     return out;
 }
 
-// The workbook part named by the package relationships, else the usual name.
-int find_workbook(ZipPackageReader &zip, std::string &path, PartFault &fault) {
+// The workbook part named by the package relationships, else the usual name, and the extended
+// properties part ("" when the package names none that it holds).
+int find_workbook(ZipPackageReader &zip, std::string &path, std::string &app_path, PartFault &fault) {
     std::string text;
     bool found = false;
     if (int rc = read_part(zip, "_rels/.rels", text, found); rc != kOk) return rc;
+    path.clear();
     if (found) {
         std::vector<Relationship> relationships;
         if (int rc = read_relationships(text, "", relationships, &fault); rc != kOk) return rc;
         for (const Relationship &relationship : relationships) {
-            if (!relationship.external && relationship_is(relationship, "officeDocument") &&
-                zip.find(relationship.target) >= 0) {
-                path = relationship.target;
-                return kOk;
-            }
+            if (relationship.external || zip.find(relationship.target) < 0) continue;
+            if (path.empty() && relationship_is(relationship, "officeDocument")) path = relationship.target;
+            if (app_path.empty() && relationship_is(relationship, "extended-properties")) app_path = relationship.target;
         }
     }
+    if (!path.empty()) return kOk;
     path = "xl/workbook.xml";
     return zip.find(path) >= 0 ? kOk : kUnsupported;
 }
@@ -126,10 +127,12 @@ int PackageLoader::run() {
     source_ = std::make_unique<PackageSource>();
     PartFault fault;
     fault.offset = std::string::npos;
-    if (int rc = find_workbook(zip_, source_->workbook_path, fault); rc != kOk)
+    if (int rc = find_workbook(zip_, source_->workbook_path, source_->app_path, fault); rc != kOk)
         return rc == kUnsupported ? rc : refuse(rc, "_rels/.rels", fault.offset == std::string::npos ? nullptr : &fault);
     bool found = false;
     if (int rc = read(source_->workbook_path, source_->workbook_xml, found); rc != kOk) return rc;
+    if (request_.keep_package && !source_->app_path.empty())
+        if (int rc = read(source_->app_path, source_->app_xml, found); rc != kOk) return rc;
     std::vector<WorkbookSheet> listed;
     if (int rc = read_workbook_part(source_->workbook_xml, listed, source_->date1904, &fault); rc != kOk)
         return refuse(rc, source_->workbook_path, &fault);
@@ -198,13 +201,15 @@ int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
     ZipEntryStream stream;
     bool any_part = false;   // whether any listed sheet has a part of the package
     for (const WorkbookSheet &listed_sheet : listed) {
+        const int position = static_cast<int>(source_->sheet_names.size());
+        source_->sheet_names.push_back(listed_sheet.name);
         auto relationship = by_id.find(listed_sheet.relationship_id);
         any_part = any_part || (relationship != by_id.end() && !relationship->second->external);
         // Chart sheets, dialog sheets and macro sheets hold no cells.
         if (relationship == by_id.end() || relationship->second->external ||
             !relationship_is(*relationship->second, "worksheet")) {
             source_->other_sheets.push_back({book_.sheet_count(), listed_sheet.name, listed_sheet.relationship_id,
-                                             listed_sheet.sheet_id, listed_sheet.extra_attributes});
+                                             listed_sheet.sheet_id, listed_sheet.extra_attributes, position});
             continue;
         }
         int index = add_sheet(book_, listed_sheet.name);
@@ -218,6 +223,7 @@ int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
             sheet_source->relationship_id = listed_sheet.relationship_id;
             sheet_source->sheet_id = listed_sheet.sheet_id;
             sheet_source->sheet_element_extra = listed_sheet.extra_attributes;
+            sheet_source->package_position = position;
         }
         // A sheet whose part is missing is an empty sheet. A part is read as it is inflated.
         if (entry >= 0) {

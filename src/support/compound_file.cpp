@@ -124,7 +124,11 @@ int CompoundFile::open(std::string bytes) {
     try {
         bytes_ = std::move(bytes);
         int rc = parse();
-        if (rc != 0) *this = CompoundFile();
+        if (rc != 0) {
+            const char *why = fault_;
+            *this = CompoundFile();
+            fault_ = why;
+        }
         return rc;
     } catch (const std::bad_alloc &) {
         *this = CompoundFile();
@@ -141,16 +145,16 @@ std::uint64_t CompoundFile::whole_sector(std::uint32_t sector) const {
 int CompoundFile::parse() {
     const std::size_t size = bytes_.size();
     const auto *head = reinterpret_cast<const unsigned char *>(bytes_.data());
-    if (size < kHeaderBytes || std::memcmp(head, kSignature, sizeof kSignature) != 0) return kReadError;
+    if (size < kHeaderBytes || std::memcmp(head, kSignature, sizeof kSignature) != 0) return refuse("Invalid Signature");
     // The byte-order mark: every field of the file is little-endian, and says so.
-    if (le16(head + 0x1C) != 0xFFFE) return kReadError;
+    if (le16(head + 0x1C) != 0xFFFE) return refuse("Invalid Byte Order");
     std::uint16_t shift = le16(head + 0x1E);
-    if (shift != 9 && shift != 12) return kReadError;
-    if (le16(head + 0x20) != kMiniSectorShift) return kReadError;
+    if (shift != 9 && shift != 12) return refuse("Invalid Sector Size");
+    if (le16(head + 0x20) != kMiniSectorShift) return refuse("Invalid Mini Sector Size");
     sector_shift_ = shift;
     sector_size_ = 1u << shift;
     // The header takes the whole first sector (the rest of it is zero with 4096-byte sectors).
-    if (size < sector_size_) return kReadError;
+    if (size < sector_size_) return refuse("Short Header Sector");
     // A last sector cut short still counts: a stream that ends before the cut reads whole.
     sector_count_ = static_cast<std::uint32_t>(
         std::min<std::uint64_t>(ceil_div(size - sector_size_, sector_size_), kMaxRegularSector + 1ull));
@@ -167,7 +171,7 @@ int CompoundFile::parse() {
 int CompoundFile::read_fat() {
     const auto *data = reinterpret_cast<const unsigned char *>(bytes_.data());
     std::uint32_t fat_sectors = le32(data + 0x2C);
-    if (fat_sectors == 0 || fat_sectors > sector_count_) return kReadError;
+    if (fat_sectors == 0 || fat_sectors > sector_count_) return refuse("Invalid FAT Sector Count");
     std::vector<std::uint32_t> where;
     where.reserve(fat_sectors);
     for (std::size_t i = 0; i < kHeaderDifatEntries && where.size() < fat_sectors; ++i)
@@ -177,7 +181,7 @@ int CompoundFile::read_fat() {
     std::uint32_t next = le32(data + 0x44);
     while (where.size() < fat_sectors) {
         std::uint64_t at = whole_sector(next);
-        if (at == 0 || seen[next]) return kReadError;
+        if (at == 0 || seen[next]) return refuse("Invalid DIFAT Chain");
         seen[next] = true;
         for (std::size_t i = 0; i < per_difat && where.size() < fat_sectors; ++i) where.push_back(le32(data + at + 4 * i));
         next = le32(data + at + sector_size_ - 4);
@@ -186,7 +190,7 @@ int CompoundFile::read_fat() {
     fat_.resize(static_cast<std::size_t>(fat_sectors) * per_fat);
     for (std::size_t k = 0; k < where.size(); ++k) {
         std::uint64_t at = whole_sector(where[k]);
-        if (at == 0) return kReadError;
+        if (at == 0) return refuse("Invalid FAT Sector");
         for (std::size_t i = 0; i < per_fat; ++i) fat_[k * per_fat + i] = le32(data + at + 4 * i);
     }
     return 0;
@@ -195,7 +199,8 @@ int CompoundFile::read_fat() {
 int CompoundFile::read_directory() {
     const auto *data = reinterpret_cast<const unsigned char *>(bytes_.data());
     std::vector<std::uint32_t> chain;
-    if (follow_chain(fat_, le32(data + 0x30), sector_count_, kToEnd, chain) != 0 || chain.empty()) return kReadError;
+    if (follow_chain(fat_, le32(data + 0x30), sector_count_, kToEnd, chain) != 0 || chain.empty())
+        return refuse("Invalid Directory Chain");
     const std::size_t per_sector = sector_size_ / kEntryBytes;
     entries_.reserve(chain.size() * per_sector);
     folded_names_.reserve(chain.size() * per_sector);
@@ -203,7 +208,7 @@ int CompoundFile::read_directory() {
     links.reserve(chain.size() * per_sector * 3);
     for (std::uint32_t sector : chain) {
         std::uint64_t at = whole_sector(sector);
-        if (at == 0) return kReadError;
+        if (at == 0) return refuse("Invalid Directory Sector");
         for (std::size_t k = 0; k < per_sector; ++k) {
             const unsigned char *p = data + at + k * kEntryBytes;
             CompoundEntry entry;
@@ -227,7 +232,7 @@ int CompoundFile::read_directory() {
         entries_[i].right = index(links[3 * i + 1]);
         entries_[i].child = index(links[3 * i + 2]);
     }
-    return entries_[0].type == kCompoundRoot ? 0 : kReadError;
+    return entries_[0].type == kCompoundRoot ? 0 : refuse("No Root Entry");
 }
 
 // The mini stream is the root entry's data, in 64-byte mini sectors chained by the mini FAT.

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/results.h"
+
 namespace tabsmith {
 
 // Directory entry types.
@@ -35,6 +37,9 @@ public:
     // A damaged mini stream or mini FAT does not fail the open: only the streams kept in the
     // mini stream become unreadable.
     int open(std::string bytes);
+    // Why the last open failed, in a few words ("Invalid Byte Order"); empty after a success or a
+    // shortage of memory.
+    const char *fault() const { return fault_; }
 
     const std::vector<CompoundEntry> &entries() const { return entries_; }
     // 512 or 4096 once open.
@@ -59,6 +64,10 @@ public:
     bool streams_overlap() const;
 
 private:
+    int refuse(const char *why) {
+        fault_ = why;
+        return kReadError;
+    }
     int parse();
     int read_fat();
     int read_directory();
@@ -70,6 +79,7 @@ private:
     std::uint64_t whole_sector(std::uint32_t sector) const;
 
     std::string bytes_;
+    const char *fault_ = "";
     std::uint32_t sector_shift_ = 0;
     std::uint32_t sector_size_ = 0;
     std::uint32_t sector_count_ = 0;  // sectors that start inside the file

@@ -112,4 +112,13 @@ void DiagnosticLog::add(const std::string &detail) {
     lines_.push_back(std::move(line));
 }
 
+void DiagnosticLog::note(int number, std::string_view detail) noexcept {
+    try {
+        set_pending(number);
+        add(std::string(detail));
+    } catch (...) {
+        pending_ = 0;
+    }
+}
+
 }  // namespace tabsmith

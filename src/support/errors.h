@@ -54,6 +54,11 @@ int store_out_of_memory(char *info, int *code) noexcept;
 // that must hand it out when there is no memory left to convert it.
 std::string_view out_of_memory_text(int charset) noexcept;
 
+// Diagnostic numbers of the lines the readers and the temporary files record.
+constexpr int kDiagnosticNoMemory = 2;
+constexpr int kDiagnosticFileOpen = 3000;      // a file that cannot be opened or examined
+constexpr int kDiagnosticFileContents = 4000;  // a header, directory or part that is no workbook's
+
 // Numbered diagnostic lines kept for the file readers: a ring of the last 32 lines.
 class DiagnosticLog {
 public:
@@ -62,6 +67,9 @@ public:
 
     void set_pending(int number) { pending_ = number; }
     void add(const std::string &detail);
+    // A line of a diagnostic number and its detail; a line that finds no memory is not kept,
+    // since the failure it would explain is reported anyway.
+    void note(int number, std::string_view detail) noexcept;
     const std::deque<std::string> &lines() const { return lines_; }
 
 private:

@@ -26,9 +26,6 @@ enum AodMode : int {
 // Seek origins of aod_seek.
 enum AodOrigin : int { kAodStart = 1, kAodCurrent = 2, kAodEnd = 3 };
 
-// aod_seek's own result besides the shared ones: the position would be invalid.
-constexpr int kSeekError = -104;
-
 // An open file: a stdio stream on disk or a memory-file entry. Destroying it closes it.
 struct FileHandle {
     std::FILE *fp = nullptr;

@@ -11,6 +11,7 @@ constexpr int kLimit = -9;
 constexpr int kOpenError = -101;
 constexpr int kReadError = -102;
 constexpr int kWriteError = -103;
+constexpr int kSeekError = -104;
 constexpr int kNoSheet = -801;
 constexpr int kSheetIndex = -901;
 constexpr int kRowIndex = -902;

@@ -17,6 +17,7 @@
 #include "xlsx_write/book_parts.h"
 #include "xlsx_write/part_table.h"
 #include "xlsx_write/styles_part.h"
+#include "xlsx_write/update_names.h"
 #include "xlsx_write/xml_splice.h"
 #include "xlsx_write/xml_writer.h"
 
@@ -554,15 +555,24 @@ int updated_workbook_part(const Book &book, const UpdatePlan &plan, std::string 
     }
     if (all_hidden) attributes.front() = attributes_without(attributes.front(), "state");
 
+    const std::vector<SavedSheet> list = saved_sheet_list(book);
     const std::string sheets_name = qualified_name(prefix, "sheets"), sheet_name = qualified_name(prefix, "sheet");
     std::string sheets = "<" + sheets_name;
     if (!declared) sheets.append(" xmlns:r=\"").append(kRelationshipsNamespace).append("\"");
     sheets.append(">");
-    for (std::size_t k = 0; k < book.sheets.size(); ++k) {
+    std::size_t k = 0;
+    for (const SavedSheet &saved : list) {
+        if (const PackageSource::OtherSheet *other = saved.other) {
+            xml_fill<kUpdatedSheetEntry>(sheets, std::string_view(sheet_name), XmlAttribute{other->name}, other->sheet_id,
+                                         std::string_view(other->extra_attributes), std::string_view(rid_attribute),
+                                         XmlAttribute{other->relationship_id});
+            continue;
+        }
         const SheetPlacement &placement = plan.sheets[k];
         xml_fill<kUpdatedSheetEntry>(sheets, std::string_view(sheet_name), XmlAttribute{book.sheets[k]->name},
                               placement.sheet_id, std::string_view(attributes[k]), std::string_view(rid_attribute),
                               XmlAttribute{placement.relationship_id});
+        ++k;
     }
     sheets.append("</").append(sheets_name).append(">");
     if (const XmlElementPlace *place = find_child(children, "sheets")) {
@@ -571,6 +581,8 @@ int updated_workbook_part(const Book &book, const UpdatePlan &plan, std::string 
         const std::size_t at = ordered_insert_position(root, children, kWorkbookOrder, "sheets");
         edits.push_back({at, at, std::move(sheets)});
     }
+    if (const XmlElementPlace *names = find_child(children, "definedNames"))
+        edits.push_back({names->begin, names->end, updated_defined_names(names->text(xml), list, book.source->sheet_names)});
 
     if (plan.full_calc_on_load) {
         if (const XmlElementPlace *calc = find_child(children, "calcPr")) {

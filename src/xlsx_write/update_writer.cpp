@@ -6,6 +6,7 @@
 #include "support/package_path.h"
 #include "support/results.h"
 #include "xlsx_write/package_archive.h"
+#include "xlsx_write/update_names.h"
 #include "xlsx_write/update_objects.h"
 #include "xlsx_write/update_parts.h"
 #include "xlsx_write/xml_splice.h"
@@ -64,6 +65,9 @@ int visit_package_entries(const Book &book, EntryVisitor &visitor) {
     if (int rc = updated_workbook_rels(book, plan, parts[2].text); rc != kOk) return rc;
     if (int rc = updated_styles_part(book, plan, parts[3].text); rc != kOk) return rc;
     if (!plan.shared_strings_path.empty()) parts.push_back({plan.shared_strings_path, updated_shared_strings(book)});
+    // The sheet titles change only with the sheet list: an unchanged list keeps the part as stored.
+    if (std::string app = updated_app_part(source.app_xml, saved_sheet_list(book), source.sheet_names); app != source.app_xml)
+        parts.push_back({source.app_path, std::move(app)});
     for (ObjectPartText &part : objects.written)
         parts.push_back({std::move(part.name), std::move(part.text), false, part.picture});
     std::vector<bool> sheet_written(plan.sheets.size(), false);

@@ -336,7 +336,8 @@ void write_package_formula_cell(const Book &book, const Cell &cell, const CellEx
         else xml_fill<kXmlValue>(o, XmlText{cell.text()});
     };
     auto formula_attributes = [&](std::string &o) { o.append(extra.formula_attributes); };
-    xml_fill<kXmlCellPackageFormula>(out, name, attributes, formula_attributes, XmlText{*cell.formula()}, value);
+    const std::string_view text = extra.formula_from_master ? std::string_view() : std::string_view(*cell.formula());
+    xml_fill<kXmlCellPackageFormula>(out, name, attributes, formula_attributes, XmlText{text}, value);
 }
 
 void write_formula_cell(const Book &book, const Cell &cell, CellAt name, CellStyle style, std::string &out) {

@@ -159,7 +159,7 @@ TEST(ErrorState, OverLongMessagesAreNeverHandedOutAndNeverOverflow) {
     Book *b = static_cast<Book *>(book.work);
     b->err.raise(-3, Msg::k02200, std::string(20000, 'x').c_str());
     EXPECT_EQ(std::strlen(book.log.error_info), 6000u);
-    EXPECT_STREQ(TXLS_error_mesg(&book), "TXLS-4000 book->log.error_info too long");
+    EXPECT_STREQ(TXLS_error_mesg(&book), "TXLS-04000 エラーメッセージが長すぎます(\"log.error_info\")。最大長は(5999)バイトです。");
     // Half-width katakana grow from one byte to three in UTF-8: the caller copy still fits.
     std::string kana;
     for (int i = 0; i < 3000; ++i) kana += "ｱ";

@@ -64,7 +64,7 @@ PY
     fi
     "$tool" cat "$out" --sheet Invoice >"$work/invoice.csv" 2>"$work/err.txt"
     for line in 'Invoice No.,INV-2024-0042,,Due date,2024/5/31' 'Customer,"Kobayashi Trading Co., Ltd.",,,' \
-        '2,On-site training (days),3,85000,255000' ',,,Subtotal,837800' ',,0.1,Tax,83780' ',,,Total,921580'; do
+        '2,On-site training (days),3,85000,255000' ',,,Subtotal,837800' ',,10.0%,Tax,83780' ',,,Total,921580'; do
         grep -qxF -- "$line" "$work/invoice.csv" && pass "invoice: $line" || fail "invoice lacks '$line'"
     done
     [ "$("$tool" cat "$out" --sheet Monthly | tail -n 1)" = "Total,3004600" ] && pass "invoice: monthly total" \
