@@ -305,7 +305,8 @@ int XlsLoader::globals(RecordReader &reader) {
     while (reader.next(record)) {
         const std::string &d = record.data;
         if (first) {
-            // The stream opens with the globals' BOF, whose version tells BIFF8 from older forms.
+            // The stream opens with the globals' BOF, whose id and version tell BIFF8, BIFF5 and
+            // the older forms apart.
             switch (biff_form(record.id, d)) {
             case BiffForm::kBiff8: break;
             case BiffForm::kBiff5: biff5_ = true; break;
@@ -489,7 +490,7 @@ int XlsLoader::worksheet(RecordReader &reader, Sheet &sheet) {
         }
         case kLabel:
         case kRString: {
-            // BIFF5's rich-text runs after the characters are skipped with them.
+            // An RSTRING's formatting runs after the characters are not read.
             if (d.size() < (biff5_ ? 8u : 9u)) return kFail;
             std::string text;
             if (!record_text(record, kBiff5CellText, false, text)) return kFail;
