@@ -1,5 +1,5 @@
-// Fuzz target: a legacy .xls workbook opened from memory (compound file and BIFF8 records) and
-// every cell read back, plain and rendered; a refusal must come with a coded message.
+// Fuzz target: a legacy .xls workbook opened from memory (compound file, BIFF8 or BIFF5 records)
+// and every cell read back, plain and rendered; a refusal must come with a coded message.
 
 #include <cstddef>
 #include <cstdint>

@@ -264,7 +264,8 @@ Classified store_time(std::string_view text, Cell &cell) {
 
 std::string percent_text(const Cell &cell) {
     char buffer[512];
-    double value = std::strtod(cell.text().c_str(), nullptr) * 100.0;
+    // A put value keeps its text; a read one (xls) only its number.
+    double value = (cell.text().empty() ? cell.number() : std::strtod(cell.text().c_str(), nullptr)) * 100.0;
     if (!std::isfinite(value)) value = 0.0;
     std::snprintf(buffer, sizeof buffer, "%lf", value);
     return normalise_decimal(buffer) + "%";

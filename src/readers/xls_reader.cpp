@@ -1,6 +1,6 @@
-// The BIFF8 reader: the workbook stream of a compound file, record by record. The globals give
-// the sheets, shared strings, number formats and cell formats; each worksheet's records give
-// its cells, by value and by the category of their cell format.
+// The BIFF8 and BIFF5 reader: the workbook stream of a compound file, record by record. The
+// globals give the sheets, shared strings, number formats and cell formats; each worksheet's
+// records give its cells, by value and by the category of their cell format.
 
 #include "readers/xls_reader.h"
 
@@ -11,6 +11,7 @@
 
 #include "format/number_format.h"
 #include "readers/worksheet_rows.h"
+#include "readers/xls_biff5.h"
 #include "support/charset.h"
 #include "support/compound_file.h"
 #include "support/files.h"
@@ -21,13 +22,12 @@ namespace tabsmith {
 namespace {
 
 // Record ids.
-constexpr std::uint16_t kFormula = 0x0006, kEof = 0x000A, kDateMode = 0x0022, kFilePass = 0x002F,
+constexpr std::uint16_t kFormula = 0x0006, kEof = 0x000A, kDateMode = 0x0022, kFilePass = 0x002F, kCodePage = 0x0042,
                         kContinue = 0x003C, kBoundSheet = 0x0085, kMulRk = 0x00BD, kMulBlank = 0x00BE,
                         kRString = 0x00D6, kXf = 0x00E0, kSst = 0x00FC, kLabelSst = 0x00FD, kBlank = 0x0201,
                         kNumber = 0x0203, kLabel = 0x0204, kBoolErr = 0x0205, kString = 0x0207, kRk = 0x027E,
                         kFormat = 0x041E, kBof = 0x0809, kSharedFormula = 0x04BC, kArray = 0x0221,
                         kTable = 0x0236;
-constexpr std::uint16_t kBiff8 = 0x0600;
 constexpr std::uint16_t kBofWorksheet = 0x0010;
 // The largest file read whole: far beyond any workbook of 65,536 rows.
 constexpr std::uint64_t kMaxFileBytes = 2ULL << 30;
@@ -245,12 +245,17 @@ private:
     Cell *cell_at(Sheet &sheet, std::uint16_t row, std::uint16_t column, std::uint16_t xf, const char *family);
     int put_number(Sheet &sheet, const char *p, double number, const char *family);
     int put_text(Sheet &sheet, std::uint16_t row, std::uint16_t column, std::uint16_t xf, std::string_view text);
+    // A record's text: BIFF8's unicode string (its count one byte wide with `short_count`), or
+    // BIFF5's 8-bit one in the book's code page. Both forms start at the same place.
+    bool record_text(const Record &record, ByteStringField field, bool short_count, std::string &out) const;
 
     Book &book_;
     std::vector<int> categories_;
     std::vector<std::pair<std::uint32_t, bool>> sheets_;   // BOF position of each listed sheet; a worksheet?
     std::vector<std::string> sheet_names_;
     std::size_t xf_count_ = 0;
+    bool biff5_ = false;                                     // Excel 5/95: 8-bit texts, no SST
+    unsigned code_page_ = kDefaultCodePage;                  // of BIFF5's texts
     int limit_rc_ = kOk;
     Cell *formula_cell_ = nullptr;                           // the FORMULA a STRING record completes
     std::string reason_;                                     // why a file is no readable workbook
@@ -300,10 +305,17 @@ int XlsLoader::globals(RecordReader &reader) {
     while (reader.next(record)) {
         const std::string &d = record.data;
         if (first) {
-            // The stream opens with the globals' BOF, whose version tells BIFF8 from older forms.
-            if (record.id != kBof || d.size() < 4) return kFail;
-            if (u16(d.data()) != kBiff8) {
-                reason_ = "a workbook older than Excel 97 (BIFF5 or earlier)";
+            // The stream opens with the globals' BOF, whose id and version tell BIFF8, BIFF5 and
+            // the older forms apart.
+            switch (biff_form(record.id, d)) {
+            case BiffForm::kBiff8: break;
+            case BiffForm::kBiff5: biff5_ = true; break;
+            case BiffForm::kTooOld:
+                reason_ = "Excel 4.0以前の古い形式(BIFF2-4)のため読み込めません";
+                return kXlsNotReadable;
+            case BiffForm::kUnknown:
+                if (record.id != kBof || d.size() < 4) return kFail;
+                reason_ = "BIFF5でもBIFF8でもない形式のため読み込めません";
                 return kXlsNotReadable;
             }
             first = false;
@@ -316,12 +328,13 @@ int XlsLoader::globals(RecordReader &reader) {
         case kDateMode:
             if (d.size() >= 2) book_.date1904 = u16(d.data()) == 1;
             break;
+        case kCodePage:
+            if (d.size() >= 2) code_page_ = u16(d.data());
+            break;
         case kBoundSheet: {
-            if (d.size() < 8) return kFail;
-            TextCursor cursor(record);
-            cursor.skip(6);
+            if (d.size() < 7) return kFail;
             std::string name;
-            if (!read_unicode_string(cursor, true, name)) return kFail;
+            if (!record_text(record, kBiff5SheetName, true, name)) return kFail;
             sheets_.emplace_back(u32(d.data()), static_cast<unsigned char>(d[5]) == 0);
             sheet_names_.push_back(std::move(name));
             break;
@@ -365,12 +378,10 @@ int XlsLoader::globals(RecordReader &reader) {
 }
 
 int XlsLoader::add_format(const Record &record) {
-    if (record.data.size() < 5) return kFail;
-    TextCursor cursor(record);
-    std::uint16_t id = 0;
-    cursor.read16(id);
+    if (record.data.size() < (biff5_ ? 3u : 5u)) return kFail;
+    const std::uint16_t id = u16(record.data.data());
     NumFormat format;
-    if (!read_unicode_string(cursor, false, format.code)) return kFail;
+    if (!record_text(record, kBiff5FormatCode, false, format.code)) return kFail;
     if (book_.styles.num_formats().size() >= kMaxNumFormat)
         return book_.err.raise(kLimit, Msg::k03009, static_cast<int>(kMaxNumFormat), "TSX_MAX_NUMFORMAT");
     format.assigned_id = id;
@@ -403,6 +414,12 @@ int XlsLoader::put_number(Sheet &sheet, const char *p, double number, const char
     if (!cell) return limit_rc_;
     if (std::isfinite(number)) store_number_value(book_, *cell, number, categories_[cell->style]);
     return kOk;
+}
+
+bool XlsLoader::record_text(const Record &record, ByteStringField field, bool short_count, std::string &out) const {
+    if (biff5_) return read_byte_string(record.data, field, code_page_, out);
+    TextCursor cursor(record);
+    return cursor.skip(field.at) && read_unicode_string(cursor, short_count, out);
 }
 
 int XlsLoader::put_text(Sheet &sheet, std::uint16_t row, std::uint16_t column, std::uint16_t xf, std::string_view text) {
@@ -473,11 +490,10 @@ int XlsLoader::worksheet(RecordReader &reader, Sheet &sheet) {
         }
         case kLabel:
         case kRString: {
-            if (d.size() < 9) return kFail;
-            TextCursor cursor(record);
-            cursor.skip(6);
+            // An RSTRING's formatting runs after the characters are not read.
+            if (d.size() < (biff5_ ? 8u : 9u)) return kFail;
             std::string text;
-            if (!read_unicode_string(cursor, false, text)) return kFail;
+            if (!record_text(record, kBiff5CellText, false, text)) return kFail;
             if (int rc = put_text(sheet, u16(p), u16(p + 2), u16(p + 4), text); rc != kOk) return rc;
             break;
         }
@@ -539,9 +555,8 @@ int XlsLoader::worksheet(RecordReader &reader, Sheet &sheet) {
         }
         case kString: {
             if (!formula_cell_) break;
-            TextCursor cursor(record);
             std::string text;
-            if (!read_unicode_string(cursor, false, text)) return kFail;
+            if (!record_text(record, kBiff5FormulaText, false, text)) return kFail;
             int index = book_.shared_strings.put(text);
             if (index < 0) return kNoMemory;
             formula_cell_->kind = kCellString;

@@ -1,4 +1,4 @@
-// Loading a legacy Excel workbook (BIFF8 records in a compound file) into a book: sheet names,
+// Loading a legacy Excel workbook (BIFF8 or BIFF5 records in a compound file) into a book: sheet names,
 // shared strings, number formats and the values of the cells, formulas by their results.
 #pragma once
 
@@ -8,7 +8,7 @@
 
 namespace tabsmith {
 
-// Result of a file that is no readable BIFF8 workbook (older BIFF, password protected, no
+// Result of a file that is no readable BIFF8 or BIFF5 workbook (BIFF2-4, password protected, no
 // workbook stream); the book's message names the reason.
 constexpr int kXlsNotReadable = -4;
 

@@ -29,6 +29,8 @@ public:
     ~Converters() {
         for (auto &entry : table_)
             if (entry.second != reinterpret_cast<iconv_t>(-1)) iconv_close(entry.second);
+        for (auto &entry : code_pages_)
+            if (entry.second != reinterpret_cast<iconv_t>(-1)) iconv_close(entry.second);
     }
     iconv_t get(int from, int to) {
         auto key = std::make_pair(from, to);
@@ -52,8 +54,39 @@ public:
         return cd;
     }
 
+    // A converter from a Windows code page (the 8-bit texts of older workbooks) to UTF-8;
+    // (iconv_t)-1 when iconv knows no such set.
+    iconv_t from_code_page(unsigned code_page) {
+        auto it = code_pages_.find(code_page);
+        if (it != code_pages_.end()) return it->second;
+        const std::string name = code_page_iconv_name(code_page);
+        iconv_t cd = iconv_open("UTF-8", name.c_str());
+        if (cd == reinterpret_cast<iconv_t>(-1) && errno == ENOMEM) throw std::bad_alloc();
+        try {
+            code_pages_.emplace(code_page, cd);
+        } catch (...) {
+            if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+            throw;
+        }
+        return cd;
+    }
+
 private:
+    // Windows numbers most sets "CP" and the number; the Macintosh ones have names of their own.
+    static std::string code_page_iconv_name(unsigned code_page) {
+        switch (code_page) {
+        case 367: return "ASCII";
+        case 10000:
+        case 32768: return "MACINTOSH";
+        case 10007: return "MAC-CYRILLIC";
+        case 10029: return "MAC-CENTRALEUROPE";
+        case 32769: return "CP1252";
+        default: return "CP" + std::to_string(code_page);
+        }
+    }
+
     std::map<std::pair<int, int>, iconv_t> table_;
+    std::map<unsigned, iconv_t> code_pages_;
 };
 
 thread_local Converters converters;
@@ -85,20 +118,8 @@ std::string japanese_yen(std::string_view text, int to) {
     return out;
 }
 
-}  // namespace
-
-std::string convert_charset(std::string_view text, int from, int to) {
-    if (from == kUtf8 && to == kUtf8) return valid_utf8(text);
-    if (!supported_pair(from, to) || text.empty()) return std::string(text);
-    // Cell names, numbers and dates are plain ASCII, which every set but UTF-16 shares.
-    if (from != kUtf16le && is_ascii(text)) return std::string(text);
-    std::string yen_mapped;
-    if (from == kUtf8 && (to == kSjis || to == kEuc) && text.find(kUtf8Yen) != std::string_view::npos) {
-        yen_mapped = japanese_yen(text, to);
-        text = yen_mapped;
-    }
-    iconv_t cd = converters.get(from, to);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
+// Runs one converter over the whole text; each unit of bad input becomes `rep`.
+std::string run_converter(iconv_t cd, std::string_view text, std::string_view rep, std::size_t unit) {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
 
     std::string out;
@@ -117,11 +138,10 @@ std::string convert_charset(std::string_view text, int from, int to) {
             continue;
         }
         // EILSEQ or EINVAL: replace one unit of bad input and go on.
-        std::string_view rep = replacement(to);
         if (out.size() - used < rep.size()) out.resize(out.size() * 2 + rep.size());
         out.replace(used, rep.size(), rep);
         used += rep.size();
-        size_t skip = from == kUtf16le ? 2 : 1;
+        size_t skip = unit;
         if (skip > in_left) skip = in_left;
         in_ptr += skip;
         in_left -= skip;
@@ -138,6 +158,32 @@ std::string convert_charset(std::string_view text, int from, int to) {
     }
     out.resize(used);
     return out;
+}
+
+}  // namespace
+
+std::string code_page_to_utf8(std::string_view text, unsigned code_page) {
+    if (is_ascii(text)) return std::string(text);
+    iconv_t cd = converters.from_code_page(code_page);
+    // A set iconv does not know reads as Windows Latin 1, the sets' common ground.
+    if (cd == reinterpret_cast<iconv_t>(-1)) cd = converters.from_code_page(1252);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return valid_utf8(text);
+    return run_converter(cd, text, "\xEF\xBF\xBD", 1);
+}
+
+std::string convert_charset(std::string_view text, int from, int to) {
+    if (from == kUtf8 && to == kUtf8) return valid_utf8(text);
+    if (!supported_pair(from, to) || text.empty()) return std::string(text);
+    // Cell names, numbers and dates are plain ASCII, which every set but UTF-16 shares.
+    if (from != kUtf16le && is_ascii(text)) return std::string(text);
+    std::string yen_mapped;
+    if (from == kUtf8 && (to == kSjis || to == kEuc) && text.find(kUtf8Yen) != std::string_view::npos) {
+        yen_mapped = japanese_yen(text, to);
+        text = yen_mapped;
+    }
+    iconv_t cd = converters.get(from, to);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
+    return run_converter(cd, text, replacement(to), from == kUtf16le ? 2 : 1);
 }
 
 Utf8Sequence utf8_sequence_at(const unsigned char *p, std::size_t remaining) {

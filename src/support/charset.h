@@ -1,4 +1,5 @@
-// Character-set conversion between the caller's text forms (Shift-JIS, EUC-JP, UTF-8, UTF-16LE).
+// Character-set conversion between the caller's text forms (Shift-JIS, EUC-JP, UTF-8, UTF-16LE),
+// and from the code pages of older workbooks' texts.
 // The only module that talks to iconv; everything inside the engine is UTF-8.
 #pragma once
 
@@ -23,6 +24,11 @@ enum Charset : int {
 // The yen sign U+00A5 becomes 0x5C in Shift-JIS and the full-width sign (A1 EF) in EUC-JP:
 // the characters each set's readers show as a yen sign.
 std::string convert_charset(std::string_view text, int from, int to);
+
+// The UTF-8 form of 8-bit text in a Windows code page (932 Shift-JIS, 1252 Latin 1, 10000
+// Macintosh Roman...), as older workbooks store their texts; a code page iconv does not know
+// reads as 1252, and bytes that are no character become U+FFFD.
+std::string code_page_to_utf8(std::string_view text, unsigned code_page);
 
 // Appends the UTF-8 form of one code point (at most U+10FFFF).
 void append_utf8_code_point(std::string &out, std::uint32_t code);
