@@ -1,5 +1,5 @@
-// Opening books: option keys and their Japanese synonyms, character sets, the failure table,
-// the save-name rules, and the error state handed to callers in each character set.
+// Opening books and the error state: option keys and their Japanese synonyms, character sets,
+// refused options with their codes and messages, the save-name rules, and the message catalogue.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include "api/open_options.h"
 #include "common/fixtures.h"
 #include "support/files.h"
+#include "support/messages.h"
 
 using namespace tabsmith;
 using tabsmith::testing::BookTest;
@@ -20,19 +21,17 @@ class OpenBook : public BookTest {};
 
 std::string cwd_join(const std::string &name) { return std::filesystem::current_path().string() + "/" + name; }
 
-std::string kanji(int count) {
+std::string repeat(const std::string &text, int count) {
     std::string out;
-    for (int i = 0; i < count; ++i) out += "表";
+    for (int i = 0; i < count; ++i) out += text;
     return out;
 }
 
 }  // namespace
 
 TEST_F(OpenBook, AcceptedOptionsSetTheSaveNameAndCharacterSet) {
-    const std::string record_size = "XLS_BOOK=" + std::to_string(sizeof(XLS_BOOK));
-    struct Case {
-        std::string options;
-        std::string file_name;  // relative names join the current folder
+    const struct {
+        std::string options, file_name;  // relative names join the current folder
         int charset;
     } cases[] = {
         {"", "Book1.xlsx", kSjis},
@@ -40,84 +39,79 @@ TEST_F(OpenBook, AcceptedOptionsSetTheSaveNameAndCharacterSet) {
         {"excel=\"my report.xlsx\"", "my report.xlsx", kSjis},
         {sjis("ブック=報告書 モード=新規"), "報告書.xlsx", kSjis},
         {"BOOK=/srv/x/y", "/srv/x/y.xlsx", kSjis},
-        // The synonym is read as UTF-8 only once CHARSET=UTF8 is in force.
-        {"CHARSET=UTF8 ブック=報告", "報告.xlsx", kUtf8},
+        {"CHARSET=UTF8 ブック=報告", "報告.xlsx", kUtf8},  // a synonym is read as UTF-8 once CHARSET=UTF8 is in force
         {"CHARSET=EUC", "Book1.xlsx", kEuc},
         {"CHARSET=KOI8", "Book1.xlsx", kSjis},  // unknown sets are ignored
         {sjis("キャラクタセット") + "=utf8", "Book1.xlsx", kUtf8},
-        {"MODE=create VERSION=2.0.4.0 " + record_size, "Book1.xlsx", kSjis},
+        {"MODE=create VERSION=2.0.4.0 XLS_BOOK=" + std::to_string(sizeof(XLS_BOOK)), "Book1.xlsx", kSjis},
         {"BOOK=" + std::string(256, 'n'), std::string(256, 'n') + ".xlsx", kSjis},
     };
     ASSERT_EQ(open(nullptr), 0);
     EXPECT_EQ(store().file_name, cwd_join("Book1.xlsx"));
     EXPECT_EQ(TXLS_sheet_num(&book), 0);
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         ASSERT_EQ(open(c.options.c_str()), 0) << c.options;
         EXPECT_EQ(TXLS_error_code(&book), 0);
         EXPECT_EQ(store().file_name, c.file_name[0] == '/' ? c.file_name : cwd_join(c.file_name)) << c.options;
         EXPECT_EQ(store().charset, c.charset) << c.options;
     }
-}
-
-TEST_F(OpenBook, RefusedOptionsLeaveNoBookAndSayWhy) {
-    const std::string record = "TXLS-00902 構造体XLS_BOOKのサイズが異なります。(\"CALL側:100byte DLL側:" +
-                               std::to_string(sizeof(XLS_BOOK)) + "byte\")。";
-    const std::string open_error = "TXLS-03101 Excelファイルオープンエラー(\"";
-    struct Case {
-        std::string options;
-        int rc;
-        std::string message;  // "-" = not checked
-    } cases[] = {
-        {"MODE=VIEW", -3, "TXLS-02200 サポート外のキーワードです(\"VIEW\")。"},
-        {"COLOR=RED", -3, "TXLS-02200 サポート外のキーワードです(\"COLOR\")。"},
-        {"MODE CREATE", -3, "TXLS-02303 引数列のイコール(=)部分が不正です(\"CREATE\")。"}, {"MODE=CREATE BOOK", -3, ""},
-        {"BOOK=", -3, ""}, {"BOOK=" + std::string(257, 'n'), -3, "TXLS-00005 ファイル名が長すぎます。"},
-        {"TEMPLATE=" + std::string(257, 'n'), -3, "TXLS-00005 ファイル名が長すぎます。"},
-        // The limit is counted in Shift-JIS bytes: 129 kanji are 258 bytes.
-        {"CHARSET=UTF8 BOOK=" + kanji(129), -3, "TXLS-00005 ファイル名が長すぎます。"},
-        {"VERSION=1.0", -1, "TXLS-00901 呼び出し側(\"1.0\")と共有ライブラリ側(\"2.0.4.0\")でバージョンが異なります。"},
-        {"XLS_BOOK=100", -1, record},
-        {"MODE=READ BOOK=/nonexistent/dir/none.xlsx", -101, open_error + "/nonexistent/dir/none.xlsx\")。"},
-        {"MODE=UPDATE BOOK=/nonexistent/none.xlsx", -101, "-"}, {"MODE=LOAD BOOK=/nonexistent/none.xlsx", -101, "-"},
-        {"MODE=UNLOAD BOOK=/nonexistent/none.xlsx", -101, "-"}, {"MODE=LIST BOOK=/nonexistent/none.xlsx", -101, "-"},
-        {"TEMPLATE=/nonexistent/t.xlsx BOOK=out", -101, "-"},
-        {"MODE=READ READ_MEMORY=TRUE BOOK=not-in-memory.xlsx", -101, open_error + "not-in-memory.xlsx\")。"},
-    };
-    for (const Case &c : cases) {
-        EXPECT_EQ(open(c.options.c_str()), c.rc) << c.options;
-        EXPECT_EQ(TXLS_error_code(&book), c.rc) << c.options;
-        EXPECT_EQ(book.work, nullptr) << c.options;
-        if (c.message != "-") {
-            EXPECT_EQ(message(), c.message) << c.options;
-        }
-    }
-}
-
-TEST_F(OpenBook, ExistingFileWithoutAReaderIsUnsupported) {
-    tabsmith::testing::TempFolder folder;
-    std::string path = folder.write("existing.xlsx", "not really a workbook");
-    EXPECT_EQ(open(("MODE=READ BOOK=" + path).c_str()), -4);
-    EXPECT_EQ(message(), "TXLS-00900 サポート外のファイルです(\"" + path + "\")。");
-    EXPECT_EQ(book.work, nullptr);
-    // A folder, a FIFO and a device are no workbook files: refused at the open, never read.
-    EXPECT_EQ(open(("MODE=READ BOOK=" + folder.path() + "/.").c_str()), -101);
-    EXPECT_EQ(TXLS_error_code(&book), -101);
-    EXPECT_EQ(open("MODE=READ BOOK=/dev/zero"), -101);
-}
-
-TEST_F(OpenBook, ReopeningARecordReleasesItsBook) {
-    ASSERT_EQ(open("MODE=CREATE"), 0);
+    // Opening a record again releases the book it held.
     ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=A"), 0);
     ASSERT_EQ(open("MODE=CREATE"), 0);
     EXPECT_EQ(TXLS_sheet_num(&book), 0);
 }
 
+// "{dir}" in a row is a private folder holding existing.xlsx, which is no workbook.
+TEST_F(OpenBook, RefusedOptionsLeaveNoBookAndSayWhy) {
+    tabsmith::testing::TempFolder dir;
+    dir.write("existing.xlsx", "not really a workbook");
+    const std::string keyword = "TXLS-02200 サポート外のキーワードです(\"", too_long = "TXLS-00005 ファイル名が長すぎます。";
+    const std::string open_error = "TXLS-03101 Excelファイルオープンエラー(\"";
+    const struct {
+        std::string options;
+        int rc;
+        std::string message;  // "-" = not checked
+    } cases[] = {
+        {"MODE=VIEW", -3, keyword + "VIEW\")。"},
+        {"COLOR=RED", -3, keyword + "COLOR\")。"},
+        {"MODE CREATE", -3, "TXLS-02303 引数列のイコール(=)部分が不正です(\"CREATE\")。"},
+        {"MODE=CREATE BOOK", -3, ""},
+        {"BOOK=", -3, ""},
+        {"BOOK=" + std::string(257, 'n'), -3, too_long},
+        {"TEMPLATE=" + std::string(257, 'n'), -3, too_long},
+        {"CHARSET=UTF8 BOOK=" + repeat("表", 129), -3, too_long},  // counted in Shift-JIS bytes: 258
+        {"VERSION=1.0", -1, "TXLS-00901 呼び出し側(\"1.0\")と共有ライブラリ側(\"2.0.4.0\")でバージョンが異なります。"},
+        {"XLS_BOOK=100", -1, "TXLS-00902 構造体XLS_BOOKのサイズが異なります。(\"CALL側:100byte DLL側:" +
+                                 std::to_string(sizeof(XLS_BOOK)) + "byte\")。"},
+        {"MODE=READ BOOK=/nonexistent/dir/none.xlsx", -101, open_error + "/nonexistent/dir/none.xlsx\")。"},
+        {"MODE=UPDATE BOOK=/nonexistent/none.xlsx", -101, "-"},
+        {"MODE=LOAD BOOK=/nonexistent/none.xlsx", -101, "-"},
+        {"MODE=UNLOAD BOOK=/nonexistent/none.xlsx", -101, "-"},
+        {"MODE=LIST BOOK=/nonexistent/none.xlsx", -101, "-"},
+        {"TEMPLATE=/nonexistent/t.xlsx BOOK=out", -101, "-"},
+        {"MODE=READ READ_MEMORY=TRUE BOOK=not-in-memory.xlsx", -101, open_error + "not-in-memory.xlsx\")。"},
+        {"MODE=READ BOOK={dir}/existing.xlsx", -4, "TXLS-00900 サポート外のファイルです(\"{dir}/existing.xlsx\")。"},
+        // A folder, a FIFO and a device are no workbook files: refused at the open, never read.
+        {"MODE=READ BOOK={dir}/.", -101, "-"},
+        {"MODE=READ BOOK=/dev/zero", -101, "-"},
+    };
+    for (const auto &c : cases) {
+        auto expand = [&](std::string text) {
+            if (std::size_t at = text.find("{dir}"); at != std::string::npos) text.replace(at, 5, dir.path());
+            return text;
+        };
+        EXPECT_EQ(open(expand(c.options).c_str()), c.rc) << c.options;
+        EXPECT_EQ(TXLS_error_code(&book), c.rc) << c.options;
+        EXPECT_EQ(book.work, nullptr) << c.options;
+        if (c.message != "-") { EXPECT_EQ(message(), expand(c.message)) << c.options; }
+    }
+}
+
 TEST(SaveName, ExtensionRuleAndWorkingPath) {
     const std::pair<const char *, const char *> extension[] = {
-        {"report", "report.xlsx"},       {"a.b", "a.b.xlsx"},  // shorter than 6 bytes
-        {"dir\\report", "dir\\report"},  // has a backslash
-        {"old.xls", "old.xls"},          {"macro.XLSM", "macro.XLSM"}, {"data.csv", "data.csv"},
-        {".xlsx", ".xlsx.xlsx"},         {"", ".xlsx"},
+        {"report", "report.xlsx"}, {"a.b", "a.b.xlsx"},  // shorter than 6 bytes
+        {"dir\\report", "dir\\report"},                  // has a backslash
+        {"old.xls", "old.xls"},    {"macro.XLSM", "macro.XLSM"}, {"data.csv", "data.csv"}, {".xlsx", ".xlsx.xlsx"}, {"", ".xlsx"},
     };
     for (auto [name, expected] : extension) EXPECT_EQ(apply_extension_rule(name), expected) << name;
     EXPECT_EQ(working_path("/abs/x.xlsx"), "/abs/x.xlsx");
@@ -132,8 +126,8 @@ TEST(ErrorState, MessagesArriveInTheBooksCharacterSet) {
         ASSERT_EQ(TXLS_open_book(&book, options), 0);
         EXPECT_EQ(TXLS_open_sheet(&book, "MODE=VIEW"), -3);
         EXPECT_EQ(std::string(TXLS_error_mesg(&book)), from_utf8(text, set)) << options;
-        EXPECT_EQ(std::string(book.log.error_info), from_utf8(text, kSjis));  // the record keeps Shift-JIS
-        // A later success clears the code and keeps the message.
+        EXPECT_EQ(std::string(book.log.error_info), sjis(text));  // the record keeps Shift-JIS
+        // A later success clears the code and keeps the message, also once the book is freed.
         EXPECT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=S"), 0);
         EXPECT_EQ(TXLS_error_code(&book), 0);
         EXPECT_EQ(std::string(TXLS_error_mesg(&book)), from_utf8(text, set));
@@ -147,8 +141,7 @@ TEST(ErrorState, MessagesArriveInTheBooksCharacterSet) {
         const std::string options = std::string("CHARSET=") + charset + " MODE=READ BOOK=" + from_utf8("/nonexistent/帳票.xlsx", set);
         EXPECT_EQ(TXLS_open_book(&book, options.c_str()), -101);
         EXPECT_EQ(std::string(TXLS_error_mesg(&book)), from_utf8(missing, set)) << charset;
-        const std::string refused = std::string("CHARSET=") + charset + " MODE=VIEW";
-        EXPECT_EQ(TXLS_open_book(&book, refused.c_str()), -3);
+        EXPECT_EQ(TXLS_open_book(&book, (std::string("CHARSET=") + charset + " MODE=VIEW").c_str()), -3);
         EXPECT_EQ(std::string(TXLS_error_mesg(&book)), from_utf8(text, set)) << charset;
     }
 }
@@ -160,28 +153,44 @@ TEST(ErrorState, OverLongMessagesAreNeverHandedOutAndNeverOverflow) {
     b->err.raise(-3, Msg::k02200, std::string(20000, 'x').c_str());
     EXPECT_EQ(std::strlen(book.log.error_info), 6000u);
     EXPECT_STREQ(TXLS_error_mesg(&book), "TXLS-4000 book->log.error_info too long");
-    // Half-width katakana grow from one byte to three in UTF-8: the caller copy still fits.
-    std::string kana;
-    for (int i = 0; i < 3000; ++i) kana += "ｱ";
-    b->err.raise(-3, Msg::k02200, kana.c_str());
+    // Half-width katakana grow from one byte to three in UTF-8: the caller's copy still fits.
+    b->err.raise(-3, Msg::k02200, repeat("ｱ", 3000).c_str());
     EXPECT_LT(std::strlen(book.log.error_info), 6000u);
-    std::string out = TXLS_error_mesg(&book);
+    const std::string out = TXLS_error_mesg(&book);
     EXPECT_GT(out.size(), 6000u);
     EXPECT_LT(out.size(), sizeof book.caller_mesg);
     TXLS_free_book(&book);
 }
 
-TEST(ErrorState, NeverOpenedRecordsAndTheVersion) {
-    XLS_BOOK never{};
-    EXPECT_EQ(TXLS_free_book(&never), 0);
-    EXPECT_EQ(TXLS_close_book(&never, "SAVE"), 0);
-    EXPECT_STREQ(TXLS_error_mesg(&never), "");
-    EXPECT_EQ(TXLS_open_sheet(&never, "SHEET_NAME=A"), -3);
-    EXPECT_EQ(TXLS_sheet_num(&never), 0);
-    char out[16];
-    EXPECT_EQ(TXLS_version(&never, out, sizeof out), 0);
-    EXPECT_STREQ(out, "2.0.4.0");
-    char small[4] = {'x', 'x', 'x', 'x'};
-    EXPECT_EQ(TXLS_version(nullptr, small, sizeof small), -909);
-    EXPECT_EQ(small[0], '\0');
+TEST(Catalogue, EveryEntryIsLedByItsCodeInCodeOrderAndSurvivesShiftJis) {
+    std::string previous = "00000";
+    for (int i = 0; i <= static_cast<int>(Msg::k04100); ++i) {
+        const MessageEntry &entry = message_entry(static_cast<Msg>(i));
+        EXPECT_EQ(static_cast<int>(entry.id), i);
+        EXPECT_EQ(std::string(entry.text).rfind(std::string("TXLS-") + entry.code + " ", 0), 0u) << entry.text;
+        EXPECT_GE(std::string(entry.code), previous);
+        previous = entry.code;
+        EXPECT_EQ(to_utf8(sjis(entry.text), kSjis), entry.text);
+    }
+}
+
+TEST(Catalogue, RaisingFormatsArgumentsAndFillsAttachedStorage) {
+    char info[kErrorInfoSize] = "";
+    int code = 0;
+    ErrorSink sink;
+    sink.attach(info, &code);
+    EXPECT_EQ(sink.raise(-909, Msg::k03009, 93, "XLS_SHEET_LEN"), -909);
+    EXPECT_EQ(code, -909);
+    EXPECT_EQ(sink.message_utf8(), "TXLS-03009 バッファサイズ(\"93\")オーバー(\"XLS_SHEET_LEN\")。");
+    EXPECT_EQ(std::string(sink.message_sjis()), sjis(sink.message_utf8()));
+    EXPECT_EQ(to_utf8(info, kSjis), sink.message_utf8());
+    EXPECT_EQ(sink.fail(-1), -1);
+    EXPECT_TRUE(sink.has_message());  // fail keeps the message
+    sink.raise(-1, Msg::k02202, "FOO");
+    EXPECT_EQ(sink.message_utf8(), "TXLS-02202 サポート外の関数です(\"FOO\")。\n");
+    // A cut never splits a double-byte character.
+    sink.raise(-3, Msg::k02300, repeat("表", 4000).c_str());
+    const std::size_t length = std::strlen(info);
+    EXPECT_LE(length, 6000u);
+    EXPECT_EQ(sjis(to_utf8(std::string(info, length), kSjis)), std::string(info, length));
 }
