@@ -1,5 +1,5 @@
-// Arguments callers get wrong: null pointers, records never opened, cell positions at the ends of
-// the int range, and search records continued from anywhere. Under UBSan an overflow fails too.
+// Arguments callers get wrong: null pointers, records never opened, positions at the ends of the
+// int range, search records continued from anywhere, and odd texts with the answer each gets.
 
 #include <gtest/gtest.h>
 
@@ -82,6 +82,7 @@ TEST(RefusedArguments, EveryEntryPointAnswersWithItsCode) {
     TXLS_free_book(&book);
 }
 
+// Under UBSan an overflow anywhere here fails too.
 TEST(RefusedArguments, CellPositionsOutsideTheSheetWithoutOverflow) {
     const struct {
         int row, column, rc;

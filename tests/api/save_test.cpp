@@ -1,6 +1,5 @@
-// Saving books: where a saved book lands under every memory switch, what a save keeps and
-// clears, and saves that replace files safely (links, permissions, concurrent saves, files
-// changed since they were read, leftovers of killed saves, write errors anywhere).
+// Saving books: where a saved book lands under every memory switch, what a save keeps, and files
+// replaced safely (links, modes, concurrent saves, changed files, leftovers, write errors anywhere).
 
 #include <gtest/gtest.h>
 

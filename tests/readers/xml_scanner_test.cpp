@@ -1,4 +1,5 @@
-// The pull scanner: what it hands out for well-formed parts, and where it stops on broken ones.
+// The pull scanner of the package reader: the tokens it hands out for well-formed parts, where it
+// stops on broken ones and with which code, token ranges, and decoded references and escapes.
 #include <gtest/gtest.h>
 
 #include "readers/xml_scanner.h"
