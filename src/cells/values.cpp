@@ -19,7 +19,6 @@
 namespace tabsmith {
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool all_digits(std::string_view s) {
     for (char c : s)
         if (!is_digit(c)) return false;

@@ -20,10 +20,6 @@ namespace {
 
 constexpr std::size_t kReadChunk = 1 << 16;
 
-struct FileCloser {
-    void operator()(std::FILE *file) const { std::fclose(file); }
-};
-
 std::string swap_utf16(std::string_view text) {
     std::string out(text.substr(0, text.size() & ~std::size_t{1}));
     for (std::size_t i = 0; i + 1 < out.size(); i += 2) std::swap(out[i], out[i + 1]);
@@ -194,7 +190,7 @@ PasteOutcome paste_delimited(Book &book, const PasteRequest &request, const Past
     FileNesting nesting;
     if (nesting.too_deep()) return failed(book.err.raise(kFail, Msg::k03600, "paste_delimited() nesting"));
 
-    std::unique_ptr<std::FILE, FileCloser> file(open_input_file(request.path));
+    InputFile file(open_input_file(request.path));
     if (!file) return failed(book.err.raise(kOpenError, Msg::k00100, request.path.c_str()));
 
     LineReader reader(file.get());

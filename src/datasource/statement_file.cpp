@@ -15,10 +15,6 @@
 namespace tabsmith {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE *file) const { std::fclose(file); }
-};
-
 bool is_any(std::string_view word, std::initializer_list<std::string_view> names) {
     for (std::string_view name : names)
         if (equals_ignore_case(word, name)) return true;
@@ -60,7 +56,7 @@ int parse_statement_file_options(Book &book, std::string_view text, StatementFil
 int run_statement_file(Book &book, const StatementFileOptions &options) {
     FileNesting nesting;
     if (nesting.too_deep()) return book.err.raise(kFail, Msg::k03600, "TXLS_read_file() nesting");
-    std::unique_ptr<std::FILE, FileCloser> file(open_input_file(options.path));
+    InputFile file(open_input_file(options.path));
     if (!file) return book.err.raise(kOpenError, Msg::k03100, options.path.c_str());
 
     LineReader reader(file.get());

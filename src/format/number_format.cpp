@@ -35,7 +35,6 @@ std::string fixed_text(double value, int places) {
     return out;
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // A number text as sign, whole digits and fraction digits. Texts a reader kept in exponent
 // form (or anything else unexpected) go through their value first.

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/charset.h"
+
 namespace tabsmith {
 namespace {
 
@@ -24,7 +26,6 @@ std::string_view trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // strtod's value of a text, the common plain forms read without the locale machinery (both
 // round correctly, so they agree wherever the quick reader accepts the whole text).

@@ -79,10 +79,6 @@ bool has_extension(std::string_view name, std::string_view extension) {
     return name[name.size() - extension.size() - 1] == '.' && equals_ignore_case(tail, extension);
 }
 
-struct CloseFile {
-    void operator()(std::FILE *file) const { std::fclose(file); }
-};
-using InputFile = std::unique_ptr<std::FILE, CloseFile>;
 
 // The whole disk file after its first bytes were looked at: 0, kSeekError when it cannot be
 // read again from the start, kFail on a read error.

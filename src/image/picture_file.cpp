@@ -18,10 +18,6 @@
 namespace tabsmith {
 namespace {
 
-struct CloseFile {
-    void operator()(std::FILE *file) const { std::fclose(file); }
-};
-
 // Appends the rest of the file to `bytes`, which already holds what was read before.
 int read_rest(std::FILE *file, std::string &bytes) {
     struct stat info {};
@@ -48,7 +44,7 @@ int read_rest(std::FILE *file, std::string &bytes) {
 }  // namespace
 
 int load_picture_file(const std::string &path, int first_type, int last_type, PictureData &out) {
-    std::unique_ptr<std::FILE, CloseFile> file(open_input_file(path));
+    InputFile file(open_input_file(path));
     if (!file) return kOpenError;
     try {
         std::string bytes(kProbeLength, '\0');

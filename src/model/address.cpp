@@ -18,7 +18,6 @@ namespace {
 constexpr std::int64_t kClamp = std::int64_t{1} << 40;
 
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Characters that continue a word: a group after "LOG10" or "xA" is no row form.

@@ -24,13 +24,7 @@ constexpr int kMaxChartSeries = 255;
 constexpr int kMaxChartPoints = 32000;
 constexpr int kSeriesPalette[] = {34, 35, 36};
 
-struct TypeWord {
-    std::string_view english;
-    std::string_view alias;
-    int code;
-};
-
-constexpr TypeWord kTypeWords[] = {
+constexpr ChartTypeWord kTypeWords[] = {
     {"LINE", "折れ線", kChartLine},
     {"LINE_3D", "3D折れ線", kChartLine3d},
     {"BAR_VERITICAL", "縦棒", kChartBar},
@@ -102,13 +96,13 @@ const OptionKey kOptionKeys[] = {
     {"GRADATIONCOLOR2", {"グラデーション色2", "グラデーション色２"}, Setting::kGradient2},
 };
 
-struct Word {
+struct ChartWord {
     std::string_view english;
     std::string_view alias;
     int value;
 };
 
-constexpr Word kLegendPositions[] = {
+constexpr ChartWord kLegendPositions[] = {
     {"RIGHT", "右端", static_cast<int>(LegendPosition::kRight)},
     {"LEFT", "左端", static_cast<int>(LegendPosition::kLeft)},
     {"TOP", "上端", static_cast<int>(LegendPosition::kTop)},
@@ -116,7 +110,7 @@ constexpr Word kLegendPositions[] = {
     {"BOTTOM", "下端", static_cast<int>(LegendPosition::kBottom)},
 };
 
-constexpr Word kDataLabels[] = {
+constexpr ChartWord kDataLabels[] = {
     {"SERIES", "系列名", kLabelSeriesName},
     {"CLASS", "分類名", kLabelCategory},
     {"VALUE", "値", kLabelValue},
@@ -124,8 +118,8 @@ constexpr Word kDataLabels[] = {
 };
 
 template <std::size_t N>
-int find_word(const Word (&words)[N], std::string_view value) {
-    for (const Word &w : words)
+int find_word(const ChartWord (&words)[N], std::string_view value) {
+    for (const ChartWord &w : words)
         if (keyword_is(value, w.english, {w.alias})) return w.value;
     return -1;
 }
@@ -351,7 +345,7 @@ int make_chart(Book &book, const PropertyTarget &target, std::string_view value)
     std::string word;
     if (scan_token(ScanMode::kOptions, kUtf8, value, pos, word) != 0) return bad_chart_value(book, value);
     int type = kChartNone;
-    for (const TypeWord &t : kTypeWords)
+    for (const ChartTypeWord &t : kTypeWords)
         if (keyword_is(word, t.english, {t.alias})) type = t.code;
     if (type == kChartNone) return bad_chart_value(book, word);
 
@@ -390,6 +384,8 @@ int make_chart(Book &book, const PropertyTarget &target, std::string_view value)
 }
 
 }  // namespace
+
+std::span<const ChartTypeWord> chart_type_words() { return kTypeWords; }
 
 int apply_chart_property(Book &book, int id, PropertyTarget &target, std::string_view value) {
     if (id == kPropChartFirst) return make_chart(book, target, value);

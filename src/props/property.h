@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <span>
 #include <string_view>
 
 #include "model/book.h"
@@ -89,6 +90,14 @@ int load_template(Book &book, std::string_view path);
 // The cell-formatting family: heights, breaks, widths, borders, fonts, fills, gradients,
 // alignment, wrap, vertical text, shrink, merge, number formats, filter, automatic widths.
 int apply_cell_property(Book &book, int id, const PropertyTarget &target, std::string_view value);
+// The CHART statement's type words, English and Japanese, and the chart type each selects.
+struct ChartTypeWord {
+    std::string_view english;
+    std::string_view alias;
+    int code;
+};
+std::span<const ChartTypeWord> chart_type_words();
+
 // The book, sheet, paper, margin, page-fit, header/footer and print-title family.
 int apply_sheet_property(Book &book, int id, const PropertyTarget &target, std::string_view value);
 

@@ -19,11 +19,6 @@ namespace {
 // Vocabulary, in matching order: the first keyword whose English spelling matches without regard
 // to ASCII case, or one of whose aliases matches exactly, wins. Paths are written with the
 // English spellings, so an alias stands for its keyword everywhere.
-struct Keyword {
-    std::string_view english;
-    std::array<std::string_view, 3> aliases;
-};
-
 constexpr Keyword kKeywords[] = {
     {"BOOK", {"ブック"}},
     {"TEMPLATE", {"テンプレート"}},
@@ -642,6 +637,8 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
     id = found;
     return 0;
 }
+
+std::span<const Keyword> property_keywords() { return kKeywords; }
 
 std::string_view property_path(int id) {
     if (id == kPropRotation) return "ROTATION";

@@ -2,7 +2,9 @@
 // resolution of a statement name into one property id and a target.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,6 +27,14 @@ int tsx_parse_property(Book &book, std::string_view name_utf8, int &id, Property
 // when there is none; `sheet` is kIndexNotFound when the named sheet does not exist (the current
 // sheet is meant, as for cells).
 bool split_target_prefix(const Book &book, std::string_view text, int &sheet, std::string_view &rest);
+
+// The keywords of a path: the English spelling (any letter case) and the Japanese aliases
+// (matched exactly) that stand for it in any path.
+struct Keyword {
+    std::string_view english;
+    std::array<std::string_view, 3> aliases;
+};
+std::span<const Keyword> property_keywords();
 
 // The English path that names a property id ("FONT.COLOR", "COMMENT"), or "" for no property.
 std::string_view property_path(int id);

@@ -26,14 +26,14 @@ namespace tabsmith {
 namespace {
 
 template <typename T>
-struct Word {
+struct ShapeWord {
     std::string_view english;
     std::string_view japanese;
     T code;
 };
 
 template <typename T, std::size_t N>
-bool find_word(const Word<T> (&words)[N], std::string_view value, T &code) {
+bool find_shape_word(const ShapeWord<T> (&words)[N], std::string_view value, T &code) {
     for (const auto &word : words) {
         if (equals_ignore_case(value, word.english) || (!word.japanese.empty() && value == word.japanese)) {
             code = word.code;
@@ -43,7 +43,7 @@ bool find_word(const Word<T> (&words)[N], std::string_view value, T &code) {
     return false;
 }
 
-constexpr Word<ShapeDash> kDashes[] = {
+constexpr ShapeWord<ShapeDash> kDashes[] = {
     {"NONE", "なし", ShapeDash::kNone},           {"SOLID", "実線", ShapeDash::kSolid},
     {"SYSDOT", "丸点線", ShapeDash::kSysDot},     {"SYSDASH", "角点線", ShapeDash::kSysDash},
     {"DASH", "破線", ShapeDash::kDash},           {"DASHDOT", "一点鎖線", ShapeDash::kDashDot},
@@ -51,32 +51,32 @@ constexpr Word<ShapeDash> kDashes[] = {
     {"LGDASHDOTDOT", "長二点鎖線", ShapeDash::kLgDashDotDot},
 };
 
-constexpr Word<ArrowHead> kArrowHeads[] = {
+constexpr ShapeWord<ArrowHead> kArrowHeads[] = {
     {"NONE", "なし", ArrowHead::kNone},         {"ARROW", "矢印", ArrowHead::kArrow},
     {"TRIANGLE", "三角", ArrowHead::kTriangle}, {"DIAMOND", "ひし形", ArrowHead::kDiamond},
     {"OVAL", "円", ArrowHead::kOval},
 };
 
-constexpr Word<ArrowSize> kArrowSizes[] = {
+constexpr ShapeWord<ArrowSize> kArrowSizes[] = {
     {"SMALL", "小", ArrowSize::kSmall}, {"MEDIUM", "中", ArrowSize::kMedium}, {"LARGE", "大", ArrowSize::kLarge},
 };
 
-constexpr Word<ShapeShadow> kShadows[] = {
+constexpr ShapeWord<ShapeShadow> kShadows[] = {
     {"NONE", "なし", ShapeShadow::kNone}, {"INNER", "内側", ShapeShadow::kInner}, {"OUTER", "外側", ShapeShadow::kOuter},
 };
 
-constexpr Word<ShapeFill> kFills[] = {
+constexpr ShapeWord<ShapeFill> kFills[] = {
     {"NONE", "なし", ShapeFill::kNone}, {"SINGLE_COLOR", "単色", ShapeFill::kSolid},
     {"GRADATION", "グラデーション", ShapeFill::kGradient},
 };
 
-constexpr Word<ShapeGradient> kGradients[] = {
+constexpr ShapeWord<ShapeGradient> kGradients[] = {
     {"LINE", "線形", ShapeGradient::kLine}, {"CIRCLE", "放射", ShapeGradient::kCircle},
     {"RECT", "四角", ShapeGradient::kRect}, {"SHAPE", "パス", ShapeGradient::kShape},
 };
 
 // Cell alignments, the same words and codes the cell ALIGN statement takes.
-constexpr Word<int> kAlignments[] = {
+constexpr ShapeWord<int> kShapeAlignments[] = {
     {"TOP_LEFT", "左上", 11},    {"TOP_CENTER", "中上", 12},    {"TOP_RIGHT", "右上", 13},
     {"CENTER_LEFT", "左中", 21}, {"CENTER_CENTER", "中中", 22}, {"CENTER_RIGHT", "右中", 23},
     {"BOTTOM_LEFT", "左下", 31}, {"BOTTOM_CENTER", "中下", 32}, {"BOTTOM_RIGHT", "右下", 33},
@@ -84,19 +84,19 @@ constexpr Word<int> kAlignments[] = {
 };
 
 // How the text runs; the index is what the writer turns into the text body's direction.
-constexpr Word<int> kTextDirections[] = {
+constexpr ShapeWord<int> kTextDirections[] = {
     {"HORIZONTAL", "横書き", 0}, {"VERTICAL", "縦書き", 1}, {"ROTATE90", "右90度", 2},
     {"ROTATE270", "左90度", 3},  {"STACKED", "縦積み", 4},
 };
 
 enum class Turn { kRight90, kLeft90, kFlipV, kFlipH };
-constexpr Word<Turn> kTurns[] = {
+constexpr ShapeWord<Turn> kTurns[] = {
     {"RIGHT90", "右へ90度回転", Turn::kRight90}, {"LEFT90", "左へ90度回転", Turn::kLeft90},
     {"FLIP_V", "上下反転", Turn::kFlipV},        {"FLIP_H", "左右反転", Turn::kFlipH},
 };
 
 // VERSION: the release whose look a new shape gets; from 2013 on the outline is darker.
-constexpr Word<bool> kVersions[] = {
+constexpr ShapeWord<bool> kVersions[] = {
     {"2007", "", false}, {"2010", "", false}, {"2013", "", true},
     {"2016", "", true},  {"2019", "", true},  {"2021", "", true},
 };
@@ -170,7 +170,7 @@ int read_font(Book &book, int mask, std::string_view value, ShapeSettings &s) {
 
 int turn(Book &book, std::string_view value, ShapeSettings &s) {
     Turn how{};
-    if (find_word(kTurns, value, how)) {
+    if (find_shape_word(kTurns, value, how)) {
         switch (how) {
         case Turn::kRight90: s.rotation = (s.rotation + 90) % 360; break;
         case Turn::kLeft90: s.rotation = (s.rotation + 270) % 360; break;
@@ -253,14 +253,14 @@ int tune(Book &book, int id, std::string_view value, ShapeSettings &s) {
     case 645: return read_font(book, kFontMaskStyle, value, s);
     case 646: return read_font(book, kFontMaskColour, value, s);
     case 647:
-        if (!find_word(kAlignments, value, s.align)) return bad_value(book, Msg::k02405, value);
+        if (!find_shape_word(kShapeAlignments, value, s.align)) return bad_value(book, Msg::k02405, value);
         return 0;
     case 648:
-        if (!find_word(kTextDirections, value, s.text_direction)) return bad_value(book, Msg::k02405, value);
+        if (!find_shape_word(kTextDirections, value, s.text_direction)) return bad_value(book, Msg::k02405, value);
         return 0;
     case 649: return set_style(book, value, s);
     case 650: if (!read_number(value, 0.0, 100.0, s.soft_edge)) return shape_error(); return 0;
-    case 651: if (!find_word(kVersions, value, s.modern)) return shape_error(); return 0;
+    case 651: if (!find_shape_word(kVersions, value, s.modern)) return shape_error(); return 0;
     case 652: return set_accent(book, value, s);
     case 653:
         switch (parse_switch(value)) {
@@ -268,14 +268,14 @@ int tune(Book &book, int id, std::string_view value, ShapeSettings &s) {
         case 0: return 0;
         default: return shape_error();
         }
-    case 654: if (!find_word(kFills, value, s.fill)) return bad(book, Msg::k02406); return 0;
+    case 654: if (!find_shape_word(kFills, value, s.fill)) return bad(book, Msg::k02406); return 0;
     case 655:
         if (int rc = read_colour(book, value, s.fill_colour); rc != 0) return rc;
         choose_fill(ShapeFill::kSolid);
         return 0;
     case 656: if (!read_whole(value, 0, 100, s.fill_transparency, true)) return bad(book, Msg::k02406); return 0;
     case 657:
-        if (!find_word(kGradients, value, s.gradient)) return bad_value(book, Msg::k02409, value);
+        if (!find_shape_word(kGradients, value, s.gradient)) return bad_value(book, Msg::k02409, value);
         choose_fill(ShapeFill::kGradient);
         return 0;
     case 658:
@@ -291,23 +291,23 @@ int tune(Book &book, int id, std::string_view value, ShapeSettings &s) {
         if (int rc = read_colour(book, value, id == 660 ? s.gradient_colour1 : s.gradient_colour2); rc != 0) return rc;
         choose_fill(ShapeFill::kGradient);
         return 0;
-    case 662: if (!find_word(kDashes, value, s.dash)) return bad(book, Msg::k02602); return 0;
+    case 662: if (!find_shape_word(kDashes, value, s.dash)) return bad(book, Msg::k02602); return 0;
     case 663: return read_colour(book, value, s.line_colour);
     case 664: if (!read_number(value, 0.0, kMaxLineWidth, s.line_width)) return bad(book, Msg::k02602); return 0;
     case 665: if (!read_whole(value, 0, 100, s.line_transparency, true)) return bad(book, Msg::k02602); return 0;
     case 666:
     case 669:
-        if (!find_word(kArrowHeads, value, (id == 666 ? s.arrow_start : s.arrow_end).head)) return bad(book, Msg::k02603);
+        if (!find_shape_word(kArrowHeads, value, (id == 666 ? s.arrow_start : s.arrow_end).head)) return bad(book, Msg::k02603);
         return 0;
     case 667:
     case 670:
-        if (!find_word(kArrowSizes, value, (id == 667 ? s.arrow_start : s.arrow_end).width)) return bad(book, Msg::k02603);
+        if (!find_shape_word(kArrowSizes, value, (id == 667 ? s.arrow_start : s.arrow_end).width)) return bad(book, Msg::k02603);
         return 0;
     case 668:
     case 671:
-        if (!find_word(kArrowSizes, value, (id == 668 ? s.arrow_start : s.arrow_end).length)) return bad(book, Msg::k02603);
+        if (!find_shape_word(kArrowSizes, value, (id == 668 ? s.arrow_start : s.arrow_end).length)) return bad(book, Msg::k02603);
         return 0;
-    case 672: if (!find_word(kShadows, value, s.shadow)) return bad(book, Msg::k02604); return 0;
+    case 672: if (!find_shape_word(kShadows, value, s.shadow)) return bad(book, Msg::k02604); return 0;
     case 673: {
         ShapeColour colour;
         if (int rc = read_colour(book, value, colour); rc != 0) return rc;

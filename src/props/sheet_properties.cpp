@@ -170,16 +170,17 @@ int apply_tab_colour(Book &book, Sheet &sheet, std::string_view value) {
     return 0;
 }
 
-struct PaperName {
-    std::string_view name;
-    int index;
-};
-
 constexpr PaperName kPapers[] = {
     {"A0", 0}, {"A1", 1}, {"A2", 2}, {"A3", 3}, {"A4", 4}, {"A5", 5},
     {"B1", 11}, {"B2", 12}, {"B3", 13}, {"B4", 14}, {"B5", 15},
 };
 constexpr int kDefaultPaper = 4;
+
+}  // namespace
+
+std::span<const PaperName> paper_names() { return kPapers; }
+
+namespace {
 
 int apply_paper_size(Sheet &sheet, std::string_view value) {
     int paper = kDefaultPaper;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,13 @@ constexpr std::size_t kBookPathBytes = 256;       // output file, thumbnail and 
 constexpr std::size_t kDocumentTextBytes = 150;   // company, author, manager
 constexpr std::size_t kDocumentTitleBytes = 300;  // title, subject
 constexpr std::size_t kPasswordBytes = 16;
+
+// The PAPER.SIZE names (any letter case) and the paper index of each; other names give A4.
+struct PaperName {
+    std::string_view name;
+    int index;
+};
+std::span<const PaperName> paper_names();
 
 // Replaces the header/footer field codes (&[PAGE_NO], &[パス], ...) with the workbook's own
 // codes (&P, &Z, ...); other text is copied unchanged.

@@ -19,19 +19,19 @@ constexpr int kSparklineType = 522, kSparklineDisplay = 523, kSparklineHighColou
               kSparklineLowColour = 525, kSparklineFirstColour = 526, kSparklineLastColour = 527,
               kSparklineNegativeColour = 528;
 
-struct Word {
+struct SparklineWord {
     std::string_view english, japanese;
     std::uint32_t value;
 };
 
-constexpr Word kTypeWords[] = {
+constexpr SparklineWord kSparklineTypeWords[] = {
     {"LINE", "折れ線", static_cast<std::uint32_t>(SparklineKind::kLine)},
     {"BAR", "縦棒", static_cast<std::uint32_t>(SparklineKind::kColumn)},
     {"STACK", "勝敗", static_cast<std::uint32_t>(SparklineKind::kStacked)},
 };
 
 constexpr std::uint32_t kShowNone = 0;
-constexpr Word kDisplayWords[] = {
+constexpr SparklineWord kDisplayWords[] = {
     {"NONE", "なし", kShowNone},        {"HIGH", "山", kShowHigh},         {"LOW", "谷", kShowLow},
     {"FIRST", "始点", kShowFirst},      {"LAST", "終点", kShowLast},       {"NEGATIVE", "負", kShowNegative},
     {"MARKER", "マーカー", kShowMarkers},
@@ -44,8 +44,8 @@ constexpr std::string_view kSubPropertyNames[] = {
 };
 
 // English words ignore case, Japanese words match exactly.
-const Word *find_word(std::span<const Word> words, std::string_view value) {
-    for (const Word &word : words)
+const SparklineWord *find_word(std::span<const SparklineWord> words, std::string_view value) {
+    for (const SparklineWord &word : words)
         if (equals_ignore_case(value, word.english) || value == word.japanese) return &word;
     return nullptr;
 }
@@ -106,13 +106,13 @@ int apply_sparkline_property(Book &book, int id, PropertyTarget &target, std::st
     Sparkline &line = sheet->sparklines.back();
     switch (id) {
     case kSparklineType: {
-        const Word *word = find_word(kTypeWords, value);
+        const SparklineWord *word = find_word(kSparklineTypeWords, value);
         if (!word) return bad_sparkline(book, value);
         line.kind = static_cast<SparklineKind>(word->value);
         return 0;
     }
     case kSparklineDisplay: {
-        const Word *word = find_word(kDisplayWords, value);
+        const SparklineWord *word = find_word(kDisplayWords, value);
         if (!word) return bad_sparkline(book, value);
         if (word->value == kShowNone) line.show = 0;
         else line.show |= word->value;

@@ -65,6 +65,8 @@ std::size_t fit_prefix(int charset, std::string_view text, std::size_t max_bytes
 
 // ASCII case-insensitive comparison (multibyte bytes compare exactly).
 bool equals_ignore_case(std::string_view a, std::string_view b);
+// '0' to '9' only, whatever the locale.
+inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // The text with ASCII letters upper-cased (other bytes unchanged).
 std::string upper_ascii(std::string_view text);
 // Whether every byte is below 0x80: such a text reads the same in every set but UTF-16.

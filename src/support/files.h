@@ -156,5 +156,9 @@ std::string working_path(std::string_view name);
 // files only, so that a FIFO or a device such as /dev/zero can never hang a call. nullptr
 // otherwise, with errno set.
 std::FILE *open_input_file(const std::string &path);
+struct InputFileCloser {
+    void operator()(std::FILE *file) const { std::fclose(file); }
+};
+using InputFile = std::unique_ptr<std::FILE, InputFileCloser>;
 
 }  // namespace tabsmith

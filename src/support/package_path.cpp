@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::size_t kZipNameFieldMax = 0xFFFF;
 
-bool is_separator(char c) { return c == '/' || c == '\\'; }
+bool is_part_separator(char c) { return c == '/' || c == '\\'; }
 
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
@@ -53,7 +53,7 @@ bool starts_with_scheme(std::string_view target) {
 bool add_segments(std::string_view path, std::vector<std::string_view> &segments) {
     while (!path.empty()) {
         std::size_t end = 0;
-        while (end < path.size() && !is_separator(path[end])) ++end;
+        while (end < path.size() && !is_part_separator(path[end])) ++end;
         const std::string_view segment = path.substr(0, end);
         path.remove_prefix(end < path.size() ? end + 1 : end);
         if (segment.empty() || segment == ".") continue;
@@ -89,7 +89,7 @@ std::string resolve_part_target(std::string_view source_part, std::string_view t
     const std::string decoded = percent_decoded(target);
     if (decoded.empty() || starts_with_scheme(decoded)) return {};
     std::vector<std::string_view> segments;
-    if (!is_separator(decoded.front())) add_segments(part_folder(source_part), segments);
+    if (!is_part_separator(decoded.front())) add_segments(part_folder(source_part), segments);
     if (!add_segments(decoded, segments) || segments.empty()) return {};
     std::string out;
     for (std::string_view segment : segments) {

@@ -16,6 +16,7 @@
 
 #include "support/datetime.h"
 #include "support/package_path.h"
+#include "support/zip_format.h"
 
 namespace tabsmith {
 namespace {
@@ -261,17 +262,10 @@ int zip_route() { return route_flag; }
 
 namespace {
 
-constexpr std::uint32_t kLocalSignature = 0x04034b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr std::uint16_t kZip64ExtraId = 0x0001;
+using namespace zip_format;
+
 constexpr std::uint16_t kVersionDeflate = 20, kVersionZip64 = 45;
 constexpr std::uint16_t kUtf8NameFlag = 0x0800;
-constexpr std::uint32_t kMax32 = 0xFFFFFFFFu;
-constexpr std::uint16_t kMax16 = 0xFFFF;
-constexpr std::size_t kLocalHeaderBytes = 30;
 
 void put16(std::string &out, std::uint64_t value) {
     out.push_back(static_cast<char>(value & 0xFF));

@@ -15,17 +15,17 @@
 
 #include "support/results.h"
 #include "support/zip_archive.h"
+#include "support/zip_format.h"
 
 namespace tabsmith {
 namespace {
+
+using namespace zip_format;
 
 // The routes an archive is read through, fixed at open whatever the routing flag says later.
 const ZipOpenTarget kDiskTarget{-1, 1};
 const ZipOpenTarget kMemoryTarget{-1, 0};
 
-// The smallest central header (fixed part, empty name and fields): bounds the entries a
-// directory of a given size can hold, and with it what is reserved before they are read.
-constexpr std::uint64_t kCentralHeaderBytes = 46;
 // Deflate spends at least two bits on a match of at most 258 bytes; more plain bytes than this
 // per packed byte cannot come out of a valid stream, so such an entry is refused before its
 // output is allocated.
@@ -170,18 +170,6 @@ int ZipPackageReader::find(std::string_view name) const {
 }
 
 void ZipPackageReader::set_budget(std::uint64_t bytes) { budget_ = bytes; }
-
-namespace {
-
-std::uint64_t le16(const unsigned char *p) { return p[0] | (p[1] << 8); }
-std::uint64_t le32(const unsigned char *p) { return le16(p) | (le16(p + 2) << 16); }
-std::uint64_t le64(const unsigned char *p) { return le32(p) | (le32(p + 4) << 32); }
-
-constexpr std::uint32_t kLocalSignature = 0x04034b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::size_t kLocalHeaderBytes = 30;
-
-}  // namespace
 
 // Where the entry's bytes start: after its local header, found through its central record
 // (a zip64 field where the offset needs one). The local header must name the same entry with the

@@ -10,6 +10,9 @@
 
 namespace tabsmith {
 
+// The attribute of a workbook <sheet> element that hides the sheet.
+constexpr std::string_view kHiddenState = " state=\"hidden\"";
+
 // What the book-level parts need to know about the objects that other writers put in.
 struct PackageInventory {
     std::string image_extensions;   // content-type Default entries for pictures, ready text

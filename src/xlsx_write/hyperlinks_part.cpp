@@ -21,7 +21,7 @@ constexpr std::size_t kHyperlinkMarkupBytes = 160;
 constexpr std::size_t kEscapedByteBytes = 7;
 
 // A sheet name inside quotes of a reference doubles its own quotes.
-std::string quoted_sheet_name(std::string_view name) {
+std::string with_doubled_quotes(std::string_view name) {
     std::string out;
     for (char c : name) {
         out += c;
@@ -50,7 +50,7 @@ void write_hyperlinks(const Book &book, const Sheet &sheet, int sheet_index, int
         }
         const Cell *shown = find_cell(book, sheet_index, link.row, link.column);
         const std::string display = shown ? cell_value_text(book, *shown) : std::string();
-        xml_fill<kPlaceHyperlink>(out, cell, XmlAttribute{quoted_sheet_name(link.target_sheet)},
+        xml_fill<kPlaceHyperlink>(out, cell, XmlAttribute{with_doubled_quotes(link.target_sheet)},
                                   CellName{link.target_row - 1, link.target_column - 1}, XmlAttribute{display});
     }
     out.append(kHyperlinksClose);

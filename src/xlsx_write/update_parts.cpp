@@ -36,12 +36,11 @@ constexpr std::string_view kStylesContentType =
 constexpr std::string_view kCalcChainContentType =
     "application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml";
 
-constexpr XmlTemplate kRelationship{"<{element} Id=\"{id}\" Type=\"{type}\" Target=\"{target}\"/>"};
+constexpr XmlTemplate kUpdatedRelationship{"<{element} Id=\"{id}\" Type=\"{type}\" Target=\"{target}\"/>"};
 constexpr XmlTemplate kDefault{"<{element} Extension=\"{extension}\" ContentType=\"{type}\"/>"};
 constexpr XmlTemplate kOverride{"<{element} PartName=\"/{part}\" ContentType=\"{type}\"/>"};
-constexpr XmlTemplate kSheetEntry{"<{element} name=\"{name}\" sheetId=\"{id}\"{extra} {rid_attribute}=\"{rid}\"/>"};
+constexpr XmlTemplate kUpdatedSheetEntry{"<{element} name=\"{name}\" sheetId=\"{id}\"{extra} {rid_attribute}=\"{rid}\"/>"};
 constexpr XmlTemplate kSectionWithCount{"<{element} count=\"{count}\">{records}</{element}>"};
-constexpr std::string_view kHiddenState = " state=\"hidden\"";
 constexpr std::string_view kFullCalcOnLoad = "fullCalcOnLoad";
 
 // Children of a workbook, a style sheet and a worksheet in the order their schemas give.
@@ -561,7 +560,7 @@ int updated_workbook_part(const Book &book, const UpdatePlan &plan, std::string 
     sheets.append(">");
     for (std::size_t k = 0; k < book.sheets.size(); ++k) {
         const SheetPlacement &placement = plan.sheets[k];
-        xml_fill<kSheetEntry>(sheets, std::string_view(sheet_name), XmlAttribute{book.sheets[k]->name},
+        xml_fill<kUpdatedSheetEntry>(sheets, std::string_view(sheet_name), XmlAttribute{book.sheets[k]->name},
                               placement.sheet_id, std::string_view(attributes[k]), std::string_view(rid_attribute),
                               XmlAttribute{placement.relationship_id});
     }
@@ -605,7 +604,7 @@ int updated_workbook_rels(const Book &book, const UpdatePlan &plan, std::string 
     const std::string element = qualified_name(prefix_of(root.qualified), "Relationship");
     std::string added;
     auto add = [&](const std::string &id, std::string_view kind, const std::string &part) {
-        xml_fill<kRelationship>(added, std::string_view(element), XmlAttribute{id}, relationship_type(kind),
+        xml_fill<kUpdatedRelationship>(added, std::string_view(element), XmlAttribute{id}, relationship_type(kind),
                                 XmlAttribute{part_target(source.workbook_path, part)});
     };
     for (const SheetPlacement &placement : plan.sheets)

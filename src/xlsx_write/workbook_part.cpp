@@ -21,7 +21,6 @@ constexpr XmlTemplate kWorkbookHead{
 constexpr XmlTemplate kFileSharing{"<fileSharing userName=\"{user}\" reservationPassword=\"{hash}\"/>"};
 constexpr std::string_view kBackupFile = "backupFile=\"1\"";
 constexpr XmlTemplate kSheetEntry{"<sheet name=\"{name}\" sheetId=\"{number}\" r:id=\"rId{number}\"{state}/>"};
-constexpr std::string_view kHiddenState = " state=\"hidden\"";
 constexpr std::string_view kDefinedNamesOpen = "<definedNames>", kDefinedNamesClose = "</definedNames>";
 constexpr XmlTemplate kPrintTitlesName{
     "<definedName name=\"_xlnm.Print_Titles\" localSheetId=\"{sheet}\">{titles}</definedName>"};

@@ -161,9 +161,6 @@ void append_value(std::string &out, CellStyle style) {
     if (style.index > 0) xml_fill<kXmlCellStyle>(out, style.index);
 }
 
-// The writer's own value kinds stay visible beside the two above.
-using tabsmith::append_value;
-
 // The 1-based row number's digits, made once per row for all its cells.
 class RowDigits {
 public:
@@ -251,7 +248,7 @@ void append_serial(std::string &out, const Cell &cell) {
     if (fraction.size() > 1 && fraction[0] == '0' && fraction[1] == '.') fraction.remove_prefix(1);
     if (cell.integer() >= 0 &&
         (fraction.empty() || fraction == "0" || (fraction[0] == '.' && all_digits(fraction.substr(1))))) {
-        append_value(out, cell.integer());
+        tabsmith::append_value(out, cell.integer());
         if (fraction.size() > 1) out.append(fraction);
         return;
     }
@@ -262,7 +259,7 @@ void append_serial(std::string &out, const Cell &cell) {
         // The fixed form of a fraction below 1 keeps every digit of the shortest one.
         char digits[400];
         char *end = std::to_chars(digits, digits + sizeof digits, part, std::chars_format::fixed).ptr;
-        append_value(out, cell.integer());
+        tabsmith::append_value(out, cell.integer());
         out.append(digits + 1, static_cast<std::size_t>(end - digits - 1));
         return;
     }

@@ -2,30 +2,22 @@
 // symbolic links resolved to the file they name, planted names never followed, nothing left behind.
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
 
 #include "common/file_checks.h"
 #include "common/fixtures.h"
 #include "support/files.h"
 
 namespace tabsmith {
-using tabsmith::testing::contents;
-using tabsmith::testing::mode_of;
-using tabsmith::testing::is_link;
-using tabsmith::testing::names_in;
-
 namespace {
 
 namespace fs = std::filesystem;
+using testing::contents;
+using testing::is_link;
+using testing::mode_of;
+using testing::names_in;
+using Names = std::vector<std::string>;
 
 // Writes `bytes` through a replacement of `target` and commits it.
 int replace(const std::string &target, const std::string &bytes) {
@@ -36,13 +28,10 @@ int replace(const std::string &target, const std::string &bytes) {
 }
 
 // Sets the umask for one scope.
-class UmaskScope {
-public:
-    explicit UmaskScope(mode_t mask) : old_(::umask(mask)) {}
-    ~UmaskScope() { ::umask(old_); }
-
-private:
-    mode_t old_;
+struct UmaskScope {
+    explicit UmaskScope(mode_t mask) : old(::umask(mask)) {}
+    ~UmaskScope() { ::umask(old); }
+    mode_t old;
 };
 
 class ReplacementFileTest : public ::testing::Test {
@@ -50,53 +39,42 @@ protected:
     testing::TempFolder dir;
 };
 
-TEST_F(ReplacementFileTest, AReplacedFileKeepsItsPermissions) {
-    for (unsigned mode : {0600u, 0640u, 0604u, 0644u, 0700u, 0400u}) {
-        SCOPED_TRACE(mode);
-        std::string path = dir.write("kept.txt", "old");
-        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
-        UmaskScope umask(022);
-        ASSERT_EQ(replace(path, "new"), 0);
-        EXPECT_EQ(contents(path), "new");
-        EXPECT_EQ(mode_of(path), mode);
-        EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"kept.txt"});
-    }
-}
-
-TEST_F(ReplacementFileTest, ANewFileGetsWhatTheUmaskLeavesOfReadAndWrite) {
-    for (mode_t mask : {022, 077, 002, 027, 0}) {
-        SCOPED_TRACE(mask);
+// A replaced file keeps its permissions; a new one gets what the umask leaves of read and write.
+TEST_F(ReplacementFileTest, PermissionsKeptOrTakenFromTheUmask) {
+    const std::tuple<unsigned, mode_t, unsigned> cases[] = {
+        {0600, 022, 0600}, {0640, 022, 0640}, {0604, 022, 0604}, {0644, 022, 0644}, {0700, 022, 0700}, {0400, 022, 0400},
+        {0, 022, 0644}, {0, 077, 0600}, {0, 002, 0664}, {0, 027, 0640}, {0, 0, 0666},  // 0: no file before
+    };
+    for (const auto &[before, mask, after] : cases) {
+        SCOPED_TRACE(std::to_string(before) + " " + std::to_string(mask));
+        const std::string path = before ? dir.write("kept.txt", "old") : dir / "kept.txt";
+        ASSERT_TRUE(!before || ::chmod(path.c_str(), before) == 0);
         UmaskScope umask(mask);
         EXPECT_EQ(new_file_mode(), 0666u & ~mask);
-        std::string path = dir / "fresh.txt";
-        ASSERT_EQ(replace(path, "made"), 0);
-        EXPECT_EQ(contents(path), "made");
-        EXPECT_EQ(mode_of(path), 0666u & ~mask);
+        ASSERT_EQ(replace(path, "new"), 0);
+        EXPECT_TRUE(contents(path) == "new" && mode_of(path) == after) << mode_of(path);
+        EXPECT_EQ(names_in(dir.path()), Names{"kept.txt"});
         fs::remove(path);
     }
 }
 
-TEST_F(ReplacementFileTest, TheTemporaryFileIsPrivateAndBesideTheFileItReplaces) {
-    std::string path = dir.write("report.txt", "old");
+TEST_F(ReplacementFileTest, TheTemporaryFileIsPrivateBesideItsTargetAndGoesUnlessCommitted) {
+    const std::string path = dir.write("report.txt", "old");
     ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
     UmaskScope umask(0);
     ReplacementFile a, b;
-    ASSERT_EQ(a.create(path), 0);
-    ASSERT_EQ(b.create(path), 0);
+    ASSERT_EQ(a.create(path) | b.create(path), 0);
     EXPECT_NE(a.temporary_path(), b.temporary_path());
     for (ReplacementFile *file : {&a, &b}) {
         EXPECT_EQ(fs::path(file->temporary_path()).parent_path(), fs::path(dir.path()));
         struct stat st;
         ASSERT_EQ(::lstat(file->temporary_path().c_str(), &st), 0);
-        EXPECT_TRUE(S_ISREG(st.st_mode));
-        EXPECT_EQ(st.st_mode & 0777, 0600u);  // nobody else reads a half-written file
+        EXPECT_TRUE(S_ISREG(st.st_mode) && (st.st_mode & 0777) == 0600u);  // nobody else reads a half-written file
         EXPECT_EQ(file->destination(), path);
     }
-    EXPECT_EQ(contents(path), "old");
     std::string left = a.temporary_path();
-    a.abort();
+    a.abort(), b.abort();
     EXPECT_FALSE(fs::exists(left));
-    b.abort();
     {
         ReplacementFile dropped;  // an uncommitted file goes with its object
         ASSERT_EQ(dropped.create(path), 0);
@@ -104,76 +82,52 @@ TEST_F(ReplacementFileTest, TheTemporaryFileIsPrivateAndBesideTheFileItReplaces)
         EXPECT_TRUE(fs::exists(left));
     }
     EXPECT_FALSE(fs::exists(left));
+    // A failed rename (something took the name meanwhile) removes the temporary file too.
+    ReplacementFile raced;
+    ASSERT_EQ(raced.create(dir / "gone.txt"), 0);
+    left = raced.temporary_path();
+    fs::create_directories(dir / "gone.txt");
+    EXPECT_EQ(raced.commit(), kWriteError);
+    EXPECT_FALSE(fs::exists(left));
     EXPECT_EQ(contents(path), "old");
-    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"report.txt"});
+    EXPECT_EQ(names_in(dir.path()), (Names{"gone.txt", "report.txt"}));
 }
 
 TEST_F(ReplacementFileTest, ALinkedTargetIsReplacedWhereItsLinksEnd) {
-    fs::create_directories(dir / "real");
     fs::create_directories(dir / "links");
-    std::string real = dir.write("real/data.txt", "old");
+    const std::string real = dir.write("real/data.txt", "old");
     ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
-    struct Case {
-        const char *name;
-        std::vector<std::pair<std::string, std::string>> links;  // link path -> what it holds
-        std::string target;
+    UmaskScope umask(022);
+    const std::tuple<const char *, std::vector<std::pair<std::string, std::string>>, const char *, const char *, unsigned> cases[] = {
+        {"absolute", {{"links/a.txt", real}}, "links/a.txt", "real/data.txt", 0640},
+        {"relative", {{"links/r.txt", "../real/data.txt"}}, "links/r.txt", "real/data.txt", 0640},
+        {"chain", {{"links/c1.txt", "c2.txt"}, {"links/c2.txt", "../real/data.txt"}}, "links/c1.txt", "real/data.txt", 0640},
+        {"dangling: the file to make", {{"links/d.txt", "../real/new.txt"}}, "links/d.txt", "real/new.txt", 0644},
     };
-    const std::vector<Case> cases = {
-        {"absolute", {{dir / "links/a.txt", real}}, dir / "links/a.txt"},
-        {"relative", {{dir / "links/r.txt", "../real/data.txt"}}, dir / "links/r.txt"},
-        {"chain",
-         {{dir / "links/c1.txt", "c2.txt"}, {dir / "links/c2.txt", "../real/data.txt"}},
-         dir / "links/c1.txt"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        for (const auto &[link, to] : c.links) ASSERT_EQ(::symlink(to.c_str(), link.c_str()), 0);
-        const std::string bytes = std::string("through ") + c.name;
-        ASSERT_EQ(replace(c.target, bytes), 0);
-        for (const auto &[link, to] : c.links) {
-            EXPECT_TRUE(is_link(link));
-            EXPECT_EQ(fs::read_symlink(link).string(), to);
-        }
-        EXPECT_EQ(contents(real), bytes);
-        EXPECT_EQ(mode_of(real), 0640u);
-        EXPECT_EQ(names_in(dir / "real"), std::vector<std::string>{"data.txt"});
-        for (const auto &[link, to] : c.links) fs::remove(link);
+    for (const auto &[name, links, target, file, mode] : cases) {
+        SCOPED_TRACE(name);
+        for (const auto &[link, to] : links) ASSERT_EQ(::symlink(to.c_str(), (dir / link).c_str()), 0);
+        ASSERT_EQ(replace(dir / target, name), 0);
+        for (const auto &[link, to] : links) EXPECT_TRUE(is_link(dir / link) && fs::read_symlink(dir / link).string() == to);
+        EXPECT_TRUE(contents(dir / file) == name && mode_of(dir / file) == mode) << mode_of(dir / file);
     }
-    // A dangling link names the file to make.
-    ASSERT_EQ(::symlink("../real/new.txt", (dir / "links/d.txt").c_str()), 0);
-    ASSERT_EQ(replace(dir / "links/d.txt", "born"), 0);
-    EXPECT_TRUE(is_link(dir / "links/d.txt"));
-    EXPECT_EQ(contents(dir / "real/new.txt"), "born");
+    EXPECT_EQ(names_in(dir / "real"), (Names{"data.txt", "new.txt"}));
 }
 
 TEST_F(ReplacementFileTest, TargetsThatCannotBeReplacedFailBeforeAnythingIsWritten) {
     fs::create_directories(dir / "folder.txt");
-    ASSERT_EQ(::symlink("loop2", (dir / "loop1").c_str()), 0);
-    ASSERT_EQ(::symlink("loop1", (dir / "loop2").c_str()), 0);
+    ASSERT_EQ(::symlink("loop2", (dir / "loop1").c_str()) | ::symlink("loop1", (dir / "loop2").c_str()), 0);
     ASSERT_EQ(::symlink((dir / "folder.txt").c_str(), (dir / "to_folder").c_str()), 0);
-    const std::vector<std::string> before = names_in(dir.path());
+    const Names before = names_in(dir.path());
     for (const std::string &target : {dir / "missing/x.txt", dir / "folder.txt", dir / "loop1", dir / "to_folder",
                                       dir / "slash/", std::string("/dev/null"), std::string()}) {
-        SCOPED_TRACE(target);
-        ReplacementFile file;
-        EXPECT_EQ(file.create(target), kOpenError);
+        ReplacementFile file;  // a create that succeeded must not go on to replace the target
+        ASSERT_EQ(file.create(target), kOpenError) << target;
         EXPECT_EQ(file.descriptor(), -1);
         EXPECT_EQ(file.commit(), kWriteError);
     }
     EXPECT_EQ(names_in(dir.path()), before);
     EXPECT_TRUE(fs::is_directory(dir / "folder.txt"));
-}
-
-TEST_F(ReplacementFileTest, AFailedRenameRemovesTheTemporaryFile) {
-    std::string path = dir / "gone.txt";
-    ReplacementFile file;
-    ASSERT_EQ(file.create(path), 0);
-    std::string temporary = file.temporary_path();
-    fs::create_directories(path);  // something takes the name meanwhile
-    EXPECT_EQ(file.commit(), kWriteError);
-    EXPECT_FALSE(fs::exists(temporary));
-    EXPECT_TRUE(fs::is_directory(path));
-    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"gone.txt"});
 }
 
 }  // namespace

@@ -1,162 +1,71 @@
-// Golden texts of the book-level parts: content types, relationships, document properties,
-// workbook and shared strings, over books that take each branch.
+// The book-level parts against their golden texts (content types, relationships, document
+// properties, workbook, shared strings, theme), the part list of a save, and text escaping.
 
 #include <gtest/gtest.h>
 
 #include "api/book_init.h"
+#include "common/package_reader.h"
 #include "model/book.h"
-#include "xlsx_write/book_parts.h"
-#include "xlsx_write/package_writer.h"
+#include "model/style_registry.h"
 #include "support/xml_escape.h"
+#include "xlsx_write/book_parts.h"
+#include "common/golden.h"
+#include "xlsx_write/package_writer.h"
+
+// Records are written with designated initializers; the fields left out keep their defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 using namespace tabsmith;
+using tabsmith::testing::golden;
+using tabsmith::testing::has;
+using tabsmith::testing::xml_fault;
 
 namespace {
 
-const std::string kDecl = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
-const std::string kRelsRoot = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+class BookParts : public ::testing::Test {
+protected:
+    void SetUp() override {
+        add_sheet(book, "Sales");
+        add_sheet(book, "Costs");
+    }
+    Book book;
+};
 
-void two_sheets(Book &book) {
-    add_sheet(book, "Sales");
-    add_sheet(book, "Costs");
-}
+const std::string kFFFD = "\xEF\xBF\xBD";
 
 }  // namespace
 
-TEST(BookParts, ContentTypesListEverySheetAfterTheFixedEntries) {
-    Book book;
-    two_sheets(book);
-    EXPECT_EQ(content_types_part(book, {}),
-              kDecl +
-                  "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                  "<Override PartName=\"/xl/theme/theme1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.theme+xml\"/>"
-                  "<Override PartName=\"/xl/styles.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
-                  "<Default Extension=\"bin\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.printerSettings\"/>"
-                  "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-                  "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-                  "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-                  "<Override PartName=\"/docProps/app.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.extended-properties+xml\"/>"
-                  "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
-                  "<Override PartName=\"/xl/worksheets/sheet2.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
-                  "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>"
-                  "<Override PartName=\"/docProps/core.xml\" ContentType=\"application/vnd.openxmlformats-package.core-properties+xml\"/></Types>");
-}
-
-TEST(BookParts, FinalAndThumbnailEntries) {
-    Book book;
-    two_sheets(book);
-    book.settings.final = true;
-    PackageInventory inventory;
-    inventory.thumbnail = true;
-    std::string types = content_types_part(book, inventory);
-    EXPECT_NE(types.find("<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                         "<Default Extension=\"jpeg\" ContentType=\"image/jpeg\"/><Override PartName=\"/xl/theme"),
-              std::string::npos);
-    EXPECT_NE(types.find("+xml\"/><Override PartName=\"/docProps/custom.xml\" ContentType=\"application/vnd.openxmlformats-"
-                         "officedocument.custom-properties+xml\"/><Override PartName=\"/xl/worksheets/sheet1.xml\""),
-              std::string::npos);
-
-    const std::string fixed =
-        "<Relationship Id=\"rId3\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/extended-properties\" Target=\"docProps/app.xml\"/>"
-        "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties\" Target=\"docProps/core.xml\"/>"
-        "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" Target=\"xl/workbook.xml\"/>"
-        "</Relationships>";
-    const std::string custom = "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/custom-properties\" Target=\"docProps/custom.xml\"/>";
-    const std::string thumb = "<Relationship Id=\"rId4\" Type=\"http://schemas.openxmlformats.org/package/2006/relationships/metadata/thumbnail\" Target=\"docProps/thumbnail.jpeg\"/>";
-    EXPECT_EQ(package_rels_part(book), kDecl + kRelsRoot + "<Relationship Id=\"rId4\" " + custom + fixed);
-    book.settings.thumbnail_path = "thumb.jpg";
-    EXPECT_EQ(package_rels_part(book), kDecl + kRelsRoot + "<Relationship Id=\"rId5\" " + custom + thumb + fixed);
-    book.settings.final = false;
-    EXPECT_EQ(package_rels_part(book), kDecl + kRelsRoot + thumb + fixed);
-    EXPECT_EQ(custom_part(),
-              kDecl + "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/custom-properties\" "
-                      "xmlns:vt=\"http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes\"><property "
-                      "fmtid=\"{D5CDD505-2E9C-101B-9397-08002B2CF9AE}\" pid=\"2\" name=\"_MarkAsFinal\"><vt:bool>true"
-                      "</vt:bool></property></Properties>");
-}
-
-TEST(BookParts, WorkbookRelationshipIdsFollowTheSheets) {
-    Book book;
-    two_sheets(book);
-    EXPECT_EQ(workbook_rels_part(book),
-              kDecl + kRelsRoot +
-                  "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-                  "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" Target=\"worksheets/sheet2.xml\"/>"
-                  "<Relationship Id=\"rId5\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" Target=\"sharedStrings.xml\"/>"
-                  "<Relationship Id=\"rId4\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" Target=\"styles.xml\"/>"
-                  "<Relationship Id=\"rId3\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/theme\" Target=\"theme/theme1.xml\"/>"
-                  "</Relationships>");
-}
-
-TEST(BookParts, AppListsSheetNumbersAndPrintTitles) {
-    Book book;
-    two_sheets(book);
-    const std::string head =
-        "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\" "
-        "xmlns:vt=\"http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes\"><Application>Microsoft "
-        "Excel</Application><DocSecurity>0</DocSecurity><ScaleCrop>false</ScaleCrop>";
-    const std::string tail =
-        "</vt:vector></TitlesOfParts><Company>MyCompany</Company><LinksUpToDate>false</LinksUpToDate><SharedDoc>false"
-        "</SharedDoc><HyperlinksChanged>false</HyperlinksChanged><AppVersion>12.0000</AppVersion></Properties>";
-    EXPECT_EQ(app_part(book),
-              kDecl + head +
-                  "<HeadingPairs><vt:vector size=\"2\" baseType=\"variant\"><vt:variant><vt:lpstr>ワークシート</vt:lpstr>"
-                  "</vt:variant><vt:variant><vt:i4>2</vt:i4></vt:variant></vt:vector></HeadingPairs><TitlesOfParts>"
-                  "<vt:vector size=\"2\" baseType=\"lpstr\"><vt:lpstr>Sheet1</vt:lpstr><vt:lpstr>Sheet2</vt:lpstr>" +
-                  tail);
-    book.sheets[1]->settings.title_row1 = 1;
-    book.settings.manager = "Boss & Co";
-    book.settings.app_version = 2010;
-    std::string app = app_part(book);
-    EXPECT_NE(app.find("<vt:vector size=\"4\" baseType=\"variant\"><vt:variant><vt:lpstr>ワークシート</vt:lpstr></vt:variant>"
-                       "<vt:variant><vt:i4>2</vt:i4></vt:variant><vt:variant><vt:lpstr>名前付き一覧</vt:lpstr></vt:variant>"
-                       "<vt:variant><vt:i4>1</vt:i4></vt:variant></vt:vector></HeadingPairs><TitlesOfParts><vt:vector "
-                       "size=\"3\" baseType=\"lpstr\"><vt:lpstr>Sheet1</vt:lpstr><vt:lpstr>Sheet2</vt:lpstr><vt:lpstr>"
-                       "Costs!Print_Titles</vt:lpstr></vt:vector></TitlesOfParts><Manager>Boss &amp; Co</Manager>"),
-              std::string::npos);
-    EXPECT_NE(app.find("<AppVersion>14.0000</AppVersion>"), std::string::npos);
-}
-
-TEST(BookParts, CoreCarriesTitlesCreatorAndStamps) {
-    Book book;
-    two_sheets(book);
-    const std::string head =
-        "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
-        "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
-        "xmlns:dcmitype=\"http://purl.org/dc/dcmitype/\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">";
-    const std::string stamps =
-        "<dcterms:created xsi:type=\"dcterms:W3CDTF\">2024-01-02T03:04:05Z</dcterms:created><dcterms:modified "
-        "xsi:type=\"dcterms:W3CDTF\">2024-01-02T03:04:05Z</dcterms:modified></cp:coreProperties>";
-    EXPECT_EQ(core_part(book, "2024-01-02T03:04:05Z"),
-              kDecl + head + "<dc:creator>MyName</dc:creator><cp:lastModifiedBy>MyName</cp:lastModifiedBy>" + stamps);
-    book.settings.title = "売上<報告>";
-    book.settings.subject = "Q1";
-    book.author = "山田";
-    EXPECT_EQ(core_part(book, "2024-01-02T03:04:05Z"),
-              kDecl + head + "<dc:title>売上&lt;報告&gt;</dc:title><dc:subject>Q1</dc:subject><dc:creator>山田</dc:creator>"
-                             "<cp:lastModifiedBy>山田</cp:lastModifiedBy>" + stamps);
-    std::string stamp = package_time_stamp();
+TEST_F(BookParts, PlainPartsOfATwoSheetBook) {
+    EXPECT_EQ(content_types_part(book, {}), golden("content_types.xml"));
+    EXPECT_EQ(workbook_rels_part(book), golden("workbook_rels.xml"));
+    EXPECT_EQ(custom_part(), golden("custom.xml"));
+    EXPECT_EQ(theme_part(), golden("theme.xml"));
+    EXPECT_TRUE(has(package_rels_part(book), R"(="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId3" )"));
+    EXPECT_TRUE(has(app_part(book), R"(<vt:vector size="2" baseType="variant"><vt:variant><vt:lpstr>ワークシート</vt:lpstr></vt:variant>)"
+                                    R"(<vt:variant><vt:i4>2</vt:i4></vt:variant></vt:vector></HeadingPairs>)"));
+    EXPECT_TRUE(has(app_part(book), "<Company>MyCompany</Company>"));
+    EXPECT_TRUE(has(app_part(book), "<AppVersion>12.0000</AppVersion>"));
+    EXPECT_TRUE(has(core_part(book, "2024-01-02T03:04:05Z"),
+                    "core-properties\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
+                    "xmlns:dcmitype=\"http://purl.org/dc/dcmitype/\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+                    "<dc:creator>MyName</dc:creator><cp:lastModifiedBy>MyName</cp:lastModifiedBy>"));
+    const std::string workbook = workbook_part(book);
+    EXPECT_TRUE(has(workbook, R"(<workbookPr  defaultThemeVersion="124226"/>)"));
+    EXPECT_TRUE(has(workbook, R"(<sheet name="Costs" sheetId="2" r:id="rId2"/></sheets><calcPr calcId="145621"/></workbook>)"));
+    // One sheet stays visible when all are hidden.
+    book.sheets[0]->settings.hidden = book.sheets[1]->settings.hidden = true;
+    EXPECT_TRUE(has(workbook_part(book), R"(<sheet name="Sales" sheetId="1" r:id="rId1"/><sheet name="Costs" sheetId="2" r:id="rId2" )"
+                                         R"(state="hidden"/>)"));
+    const std::string stamp = package_time_stamp();
     ASSERT_EQ(stamp.size(), 20u);
-    EXPECT_EQ(stamp[4], '-');
-    EXPECT_EQ(stamp[10], 'T');
-    EXPECT_EQ(stamp.back(), 'Z');
+    EXPECT_EQ(stamp.substr(4, 1) + stamp.substr(10, 1) + stamp.back(), "-TZ");
 }
 
-TEST(BookParts, WorkbookWithHiddenSheetPasswordBackupAndPrintTitles) {
-    Book book;
-    two_sheets(book);
-    const std::string head =
-        "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><fileVersion appName=\"xl\" "
-        "lastEdited=\"4\" lowestEdited=\"4\" rupBuild=\"4506\"/>";
-    const std::string views =
-        " defaultThemeVersion=\"124226\"/><bookViews><workbookView xWindow=\"120\" yWindow=\"120\" windowWidth=\"19110\" "
-        "windowHeight=\"11025\"/></bookViews><sheets>";
-    EXPECT_EQ(workbook_part(book),
-              kDecl + head + "<workbookPr " + views +
-                  "<sheet name=\"Sales\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Costs\" sheetId=\"2\" r:id=\"rId2\"/>"
-                  "</sheets><calcPr calcId=\"145621\"/></workbook>");
-
+// A final book with a thumbnail, print titles, a hidden sheet, a write password, a backup, no
+// recalculation, a manager, a later version, a title, subject and author.
+TEST_F(BookParts, EverySettingOfTheBookIsInTheGoldenParts) {
+    book.settings.final = true;
+    book.settings.thumbnail_path = "thumb.jpg";
     book.sheets[1]->settings.hidden = true;
     book.settings.write_password = "test";
     book.settings.backup = true;
@@ -165,51 +74,130 @@ TEST(BookParts, WorkbookWithHiddenSheetPasswordBackupAndPrintTitles) {
     book.sheets[0]->settings.title_row2 = 2;
     book.sheets[1]->settings.title_column1 = 1;
     book.sheets[1]->settings.title_column2 = 3;
+    book.settings.manager = "Boss & Co";
+    book.settings.app_version = 2010;
+    book.settings.title = "売上<報告>";
+    book.settings.subject = "Q1";
+    book.author = "山田";
+    EXPECT_EQ(app_part(book), golden("app.xml"));
     book.sheets[1]->name = "My Costs";
-    EXPECT_EQ(workbook_part(book),
-              kDecl + head + "<fileSharing userName=\"MyName\" reservationPassword=\"CBEB\"/><workbookPr backupFile=\"1\"" +
-                  views +
-                  "<sheet name=\"Sales\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"My Costs\" sheetId=\"2\" r:id=\"rId2\" "
-                  "state=\"hidden\"/></sheets><definedNames><definedName name=\"_xlnm.Print_Titles\" localSheetId=\"0\">"
-                  "Sales!$1:$2</definedName><definedName name=\"_xlnm.Print_Titles\" localSheetId=\"1\">&apos;My Costs&apos;!"
-                  "$A:$C</definedName></definedNames><calcPr calcId=\"114210\"/></workbook>");
+    EXPECT_EQ(package_rels_part(book), golden("package_rels.xml"));
+    EXPECT_EQ(core_part(book, "2024-01-02T03:04:05Z"), golden("core.xml"));
+    EXPECT_EQ(workbook_part(book), golden("workbook.xml"));
+    PackageInventory inventory;
+    inventory.thumbnail = true;
+    const std::string types = content_types_part(book, inventory);
+    EXPECT_TRUE(has(types, R"(content-types"><Default Extension="jpeg" ContentType="image/jpeg"/><Override PartName="/xl/theme)"));
+    EXPECT_TRUE(has(types, R"(+xml"/><Override PartName="/docProps/custom.xml" ContentType="application/vnd.openxmlformats-)"
+                           R"(officedocument.custom-properties+xml"/><Override PartName="/xl/worksheets/sheet1.xml")"));
+    book.settings.thumbnail_path.clear();
+    EXPECT_TRUE(has(package_rels_part(book), R"(relationships"><Relationship Id="rId4" Type="http://schemas.openxmlformats.org/)"
+                                             R"(officeDocument/2006/relationships/custom-properties" Target="docProps/custom.xml"/>)"));
+    book.settings.thumbnail_path = "thumb.jpg";
+    book.settings.final = false;
+    EXPECT_TRUE(has(package_rels_part(book), R"(relationships"><Relationship Id="rId4" Type="http://schemas.openxmlformats.org/)"
+                                             R"(package/2006/relationships/metadata/thumbnail" Target="docProps/thumbnail.jpeg"/>)"));
 }
 
-TEST(BookParts, OneSheetStaysVisibleWhenAllAreHidden) {
-    Book book;
-    two_sheets(book);
-    book.sheets[0]->settings.hidden = true;
-    book.sheets[1]->settings.hidden = true;
-    std::string workbook = workbook_part(book);
-    EXPECT_NE(workbook.find("<sheet name=\"Sales\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Costs\" sheetId=\"2\" "
-                            "r:id=\"rId2\" state=\"hidden\"/>"),
-              std::string::npos);
+TEST_F(BookParts, SharedStringsPreserveBlanksAndProtectEscapeLookalikes) {
+    for (const char *text : {"plain", "two words", "_x0041_", "a<b&\"c\"", "bell\x07"}) put_shared_string(book, text);
+    EXPECT_EQ(shared_strings_part(book), golden("sharedStrings.xml"));   // no cell refers to them yet: count 0
 }
 
-TEST(BookParts, SharedStringsPreserveBlanksAndProtectEscapeLookalikes) {
-    Book book;
-    put_shared_string(book, "plain");
-    put_shared_string(book, "two words");
-    put_shared_string(book, "_x0041_");
-    put_shared_string(book, "a<b&\"c\"");
-    put_shared_string(book, "bell\x07");
-    EXPECT_EQ(shared_strings_part(book),
-              kDecl +
-                  "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"0\" uniqueCount=\"5\">"  // no cell refers to them yet
-                  "<si><t>plain</t><phoneticPr fontId=\"1\"/></si>"
-                  "<si><t xml:space=\"preserve\">two words</t><phoneticPr fontId=\"1\"/></si>"
-                  "<si><t>_x005F_x0041_</t><phoneticPr fontId=\"1\"/></si>"
-                  "<si><t>a&lt;b&amp;&quot;c&quot;</t><phoneticPr fontId=\"1\"/></si>"
-                  "<si><t>bell_x0007_</t><phoneticPr fontId=\"1\"/></si></sst>");
+TEST_F(BookParts, PartsInArchiveOrderAndThreeSheetsForAnEmptyBook) {
+    Book empty;
+    std::vector<std::pair<std::string, std::string>> parts;
+    ASSERT_EQ(prepare_book_for_save(empty), 0);
+    ASSERT_EQ(build_package_parts(empty, parts), 0);
+    std::vector<std::string> names;
+    for (const auto &part : parts) names.push_back(part.first);
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "[Content_Types].xml", "_rels/.rels", "docProps/app.xml", "docProps/core.xml", "xl/_rels/workbook.xml.rels",
+                         "xl/theme/theme1.xml", "xl/workbook.xml", "xl/sharedStrings.xml", "xl/styles.xml", "xl/worksheets/sheet1.xml",
+                         "xl/worksheets/_rels/sheet1.xml.rels", "xl/worksheets/sheet2.xml", "xl/worksheets/_rels/sheet2.xml.rels",
+                         "xl/worksheets/sheet3.xml", "xl/worksheets/_rels/sheet3.xml.rels", "xl/printerSettings/printerSettings1.bin",
+                         "xl/printerSettings/printerSettings2.bin", "xl/printerSettings/printerSettings3.bin"}));
+    EXPECT_EQ(empty.sheets[2]->name, "Sheet3");
+    empty.settings.final = true;
+    ASSERT_EQ(prepare_book_for_save(empty), 0);
+    ASSERT_EQ(build_package_parts(empty, parts), 0);
+    EXPECT_EQ(parts[4].first, "docProps/custom.xml");
+    // The printer settings record: portrait A4, or landscape A3.
+    std::string record = printer_settings_part(*empty.sheets[0]);
+    ASSERT_EQ(record.size(), 1076u);
+    EXPECT_EQ(record.substr(0, 4), std::string("M\0i\0", 4));
+    EXPECT_EQ(std::string({record[76], record[78]}), std::string({1, 9}));
+    empty.sheets[0]->settings.page.landscape = true;
+    empty.sheets[0]->settings.page.paper = 3;
+    record = printer_settings_part(*empty.sheets[0]);
+    EXPECT_EQ(std::string({record[76], record[78]}), std::string({2, 8}));
 }
 
-TEST(XmlEscape, ModesAndRoundTrips) {
-    EXPECT_EQ(xml_escape("a\tb\r\nc", EscapeMode::kAttribute), "a&#x9;b&#xD;&#xA;c");
-    EXPECT_EQ(xml_escape("a\tb\r\nc", EscapeMode::kText), "a&#x9;b\r\nc");
-    EXPECT_EQ(xml_escape("'\"&<>", EscapeMode::kText), "&apos;&quot;&amp;&lt;&gt;");
-    EXPECT_EQ(xml_escape("_x12G4_ _xABCD_", EscapeMode::kText), "_x12G4_ _x005F_xABCD_");
-    EXPECT_EQ(xml_escape("\x01\x1F", EscapeMode::kText), "_x0001__x001F_");
-    EXPECT_EQ(xml_escape("日本語", EscapeMode::kText), "日本語");
+// Escaped text and attributes hold XML characters only: bytes that are no UTF-8 become U+FFFD,
+// C0 controls and U+FFFE/U+FFFF the _xHHHH_ form (and a text that looks like one is protected).
+// A book whose every text holds such bytes saves parts that are all well-formed.
+TEST(XmlEscape, TextAndAttributesHoldOnlyXmlCharacters) {
+    const struct {
+        const char *what;
+        std::string input, text, attribute;   // escaped as element text and as attribute text
+    } cases[] = {
+        {"stray bytes FF FE", "a\xFF\xFE" "b", "a" + kFFFD + kFFFD + "b", "a" + kFFFD + kFFFD + "b"},
+        {"encoded surrogate ED A0 80", "\xED\xA0\x80", kFFFD + kFFFD + kFFFD, kFFFD + kFFFD + kFFFD},
+        {"cut-off E3 81 at the end", "x\xE3\x81", "x" + kFFFD, "x" + kFFFD},
+        {"cut-off E3 81 before markup", "\xE3\x81<", kFFFD + "&lt;", kFFFD + "&lt;"},
+        {"cut-off E3 81 before a letter", "\xE3\x81" "A", kFFFD + "A", kFFFD + "A"},
+        {"lone lead C3 at the end", "a\xC3", "a" + kFFFD, "a" + kFFFD},
+        {"lone continuation byte", "\x80" "a", kFFFD + "a", kFFFD + "a"},
+        {"overlong slash C0 AF", "\xC0\xAF", kFFFD + kFFFD, kFFFD + kFFFD},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", kFFFD + kFFFD + kFFFD + kFFFD, kFFFD + kFFFD + kFFFD + kFFFD},
+        {"U+FFFE", "\xEF\xBF\xBE", "_xFFFE_", "_xFFFE_"},
+        {"U+FFFF between letters", "a\xEF\xBF\xBF" "b", "a_xFFFF_b", "a_xFFFF_b"},
+        {"C0 controls", "\x01\x08\x0B\x0C\x1F", "_x0001__x0008__x000B__x000C__x001F_", "_x0001__x0008__x000B__x000C__x001F_"},
+        {"tab, LF, CR", "a\tb\r\nc", "a&#x9;b\r\nc", "a&#x9;b&#xD;&#xA;c"},
+        {"markup", "'\"&<>", "&apos;&quot;&amp;&lt;&gt;", "&apos;&quot;&amp;&lt;&gt;"},
+        {"escape lookalikes", "_x12G4_ _xABCD_", "_x12G4_ _x005F_xABCD_", "_x12G4_ _x005F_xABCD_"},
+        {"allowed characters stay", "日本\xF0\x9F\x98\x80\xC2\x80\x7F" + kFFFD, "日本\xF0\x9F\x98\x80\xC2\x80\x7F" + kFFFD,
+         "日本\xF0\x9F\x98\x80\xC2\x80\x7F" + kFFFD},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(xml_escape(c.input, EscapeMode::kText), c.text) << c.what;
+        EXPECT_EQ(xml_escape(c.input, EscapeMode::kAttribute), c.attribute) << c.what;
+        EXPECT_EQ(xml_fault("<t a=\"" + c.attribute + "\">" + c.text + "</t>"), "") << c.what;
+        Book book;
+        ASSERT_EQ(add_sheet(book, "Data"), 0);
+        Sheet &sheet = *book.sheets[0];
+        sheet.name = "S" + c.input;
+        sheet.settings.code_name = "C" + c.input;
+        sheet.settings.title_row1 = 1;
+        sheet.settings.header[1] = HeaderFooterSection{true, "H" + c.input, -1};
+        book.author = "A" + c.input;
+        book.company = "Co" + c.input;
+        book.settings.title = "T" + c.input;
+        book.settings.manager = "M" + c.input;
+        book.settings.write_password = "secret";
+        ASSERT_EQ(ensure_cell(book, sheet, 0, 3), 0);
+        sheet.rows_used = 1;
+        sheet.rows[0].used = 4;
+        std::vector<Cell> &cells = sheet.rows[0].cells;
+        cells[0].kind = kCellText;
+        cells[0].set_text("t" + c.input);
+        cells[1].kind = kCellString;
+        cells[1].sst = static_cast<std::uint32_t>(put_shared_string(book, "s" + c.input));
+        cells[2].kind = kCellFormulaValue;
+        cells[2].set_formula("\"f" + c.input + "\"");
+        cells[2].set_text("v" + c.input);
+        ASSERT_EQ(set_cell_font(book, cells[3], kFontMaskName, FontRecord{.name_id = kFontNameOwn, .name = "F" + c.input}), 0);
+        int format = 0;
+        ASSERT_EQ(append_num_format(book, NumFormat{.kind = 900, .code = "0\"" + c.input + "\""}, format), 0);
+        ASSERT_EQ(set_cell_number_format(book, cells[3], static_cast<std::uint32_t>(format)), 0);
+        std::vector<std::pair<std::string, std::string>> parts;
+        ASSERT_EQ(prepare_book_for_save(book), 0);
+        ASSERT_EQ(build_package_parts(book, parts), 0);
+        for (const auto &[name, text] : parts)
+            EXPECT_EQ(name.ends_with(".bin") ? "" : xml_fault(text), "") << c.what << " in " << name;
+        EXPECT_TRUE(has(parts[9].second, "<t>t" + c.text + "</t>")) << c.what;
+        EXPECT_TRUE(has(parts[6].second, "<sheet name=\"S" + c.attribute + "\" sheetId=\"1\"")) << c.what;
+    }
     for (std::string text : {"_x0041_", "a&b<c>\"d'", "tab\tcr\rlf\n", "\x02 control", "_x005F_x0041_", "&#x41;"}) {
         EXPECT_EQ(xml_unescape(xml_escape(text, EscapeMode::kAttribute)), text);
         EXPECT_EQ(xml_unescape(xml_escape(text, EscapeMode::kText)), text);
@@ -218,47 +206,4 @@ TEST(XmlEscape, ModesAndRoundTrips) {
     std::string in_place = "<";
     EXPECT_EQ(tsx_xml_escape(EscapeMode::kText, in_place), 0);
     EXPECT_EQ(in_place, "&lt;");
-}
-
-TEST(Package, PartsInArchiveOrderAndThreeSheetsForAnEmptyBook) {
-    Book book;
-    std::vector<std::pair<std::string, std::string>> parts;
-    ASSERT_EQ(prepare_book_for_save(book), 0);
-    ASSERT_EQ(build_package_parts(book, parts), 0);
-    std::vector<std::string> names;
-    for (const auto &part : parts) names.push_back(part.first);
-    EXPECT_EQ(names, (std::vector<std::string>{
-                         "[Content_Types].xml", "_rels/.rels", "docProps/app.xml", "docProps/core.xml",
-                         "xl/_rels/workbook.xml.rels", "xl/theme/theme1.xml", "xl/workbook.xml", "xl/sharedStrings.xml",
-                         "xl/styles.xml", "xl/worksheets/sheet1.xml", "xl/worksheets/_rels/sheet1.xml.rels",
-                         "xl/worksheets/sheet2.xml", "xl/worksheets/_rels/sheet2.xml.rels", "xl/worksheets/sheet3.xml",
-                         "xl/worksheets/_rels/sheet3.xml.rels", "xl/printerSettings/printerSettings1.bin",
-                         "xl/printerSettings/printerSettings2.bin", "xl/printerSettings/printerSettings3.bin"}));
-    EXPECT_EQ(book.sheets[2]->name, "Sheet3");
-    book.settings.final = true;
-    ASSERT_EQ(prepare_book_for_save(book), 0);
-    ASSERT_EQ(build_package_parts(book, parts), 0);
-    EXPECT_EQ(parts[4].first, "docProps/custom.xml");
-}
-
-TEST(Package, PrinterSettingsCarryOrientationAndPaper) {
-    Sheet sheet;
-    std::string record = printer_settings_part(sheet);
-    ASSERT_EQ(record.size(), 1076u);
-    EXPECT_EQ(record.substr(0, 4), std::string("M\0i\0", 4));
-    EXPECT_EQ(static_cast<unsigned char>(record[76]), 1);   // portrait
-    EXPECT_EQ(static_cast<unsigned char>(record[78]), 9);   // A4
-    sheet.settings.page.landscape = true;
-    sheet.settings.page.paper = 3;
-    record = printer_settings_part(sheet);
-    EXPECT_EQ(static_cast<unsigned char>(record[76]), 2);
-    EXPECT_EQ(static_cast<unsigned char>(record[78]), 8);   // A3
-}
-
-TEST(Package, ThemeIsAWellFormedFixedText) {
-    const std::string &theme = theme_part();
-    EXPECT_EQ(theme.rfind(kDecl, 0), 0u);
-    EXPECT_NE(theme.find("name=\"Office Theme\""), std::string::npos);
-    EXPECT_NE(theme.find("<a:font script=\"Jpan\" typeface=\"ＭＳ Ｐゴシック\"/>"), std::string::npos);
-    EXPECT_EQ(theme.substr(theme.size() - 10), "</a:theme>");
 }

@@ -1,50 +1,25 @@
-// Golden texts of the drawing parts and their relationships: picture anchors with their drawing
-// units, click links, the part numbers of a save, and the worksheet's references to them.
+// The drawing part and its relationships: the golden part holds linked pictures, a chart frame and
+// shapes of each form and setting; picture units, part numbers and backgrounds as facts.
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "api/book_init.h"
-#include "model/book.h"
+#include "common/fixtures.h"
 #include "support/results.h"
 #include "xlsx_write/book_parts.h"
 #include "xlsx_write/drawing_part.h"
+#include "common/golden.h"
 #include "xlsx_write/object_parts.h"
 #include "xlsx_write/worksheet_part.h"
 
 using namespace tabsmith;
+using tabsmith::testing::has;
 
 namespace {
 
-const std::string kDrawingHead =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-    "<xdr:wsDr xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\" "
-    "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\">";
-const std::string kRelsHead =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
 const std::string kRelType = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
-
-// The picture anchor as the drawing part must hold it.
-std::string anchor(int column, long column_offset, int row, long row_offset, long cx, long cy, const std::string &id,
-                   int embed, long x, long y) {
-    return "<xdr:oneCellAnchor><xdr:from><xdr:col>" + std::to_string(column) + "</xdr:col><xdr:colOff>" +
-           std::to_string(column_offset) + "</xdr:colOff><xdr:row>" + std::to_string(row) + "</xdr:row><xdr:rowOff>" +
-           std::to_string(row_offset) + "</xdr:rowOff></xdr:from><xdr:ext cx=\"" + std::to_string(cx) + "\" cy=\"" +
-           std::to_string(cy) + "\"/><xdr:pic><xdr:nvPicPr>" + id +
-           "<xdr:cNvPicPr preferRelativeResize=\"0\"><a:picLocks/></xdr:cNvPicPr></xdr:nvPicPr><xdr:blipFill>"
-           "<a:blip xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" r:embed=\"rId" +
-           std::to_string(embed) +
-           "\" cstate=\"print\"/><a:stretch><a:fillRect/></a:stretch></xdr:blipFill><xdr:spPr><a:xfrm><a:off x=\"" +
-           std::to_string(x) + "\" y=\"" + std::to_string(y) +
-           "\"/><a:ext cx=\"0\" cy=\"0\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></xdr:spPr>"
-           "</xdr:pic><xdr:clientData/></xdr:oneCellAnchor>";
-}
-
-std::string plain_id(int number) {
-    return "<xdr:cNvPr id=\"" + std::to_string(number) + "\" name=\"Picture " + std::to_string(number) + "\"/>";
-}
 
 std::shared_ptr<PictureData> picture(int type, int width, int height) {
     auto data = std::make_shared<PictureData>();
@@ -55,174 +30,135 @@ std::shared_ptr<PictureData> picture(int type, int width, int height) {
     return data;
 }
 
-DrawingObject placed(int sheet, int row, int column, std::shared_ptr<const PictureData> data,
-                     DrawingKind kind = DrawingKind::kPicture) {
-    DrawingObject object;
-    object.kind = kind;
-    object.sheet = sheet;
-    object.row = row;
-    object.column = column;
-    object.picture = std::move(data);
-    return object;
-}
-
-class DrawingPartTest : public ::testing::Test {
+class DrawingPart : public tabsmith::testing::SheetTest {
 protected:
-    void SetUp() override {
-        add_sheet(book, "One");
-        add_sheet(book, "Two");
+    DrawingObject &place(int sheet, int row, int column, std::shared_ptr<const PictureData> data,
+                         DrawingKind kind = DrawingKind::kPicture) {
+        DrawingObject &object = store().drawings.emplace_back();
+        object.kind = kind;
+        object.sheet = sheet;
+        object.row = row;
+        object.column = column;
+        object.picture = std::move(data);
+        return object;
     }
     std::string drawing(int sheet) {
         std::string out;
-        EXPECT_EQ(drawing_part(book, sheet, plan_object_parts(book), out), kOk);
+        EXPECT_EQ(drawing_part(store(), sheet, plan_object_parts(store()), out), kOk);
         return out;
     }
-    Book book;
+    std::string sheet_rels(int sheet) { return write_worksheet_rels(store(), sheet, plan_object_parts(store())); }
+    void statements(const std::string &text) { ASSERT_EQ(TXLS_put_values(&book, text.c_str()), 0) << text << ": " << message(); }
 };
 
 }  // namespace
 
-TEST_F(DrawingPartTest, OneInchPictureAtRatioOneIs915090Units) {
-    book.drawings.push_back(placed(0, 2, 1, picture(203, 96, 96)));
-    EXPECT_EQ(drawing(0), kDrawingHead + anchor(1, 0, 2, 0, 915090, 915090, plain_id(1), 1, 0, 0) + "</xdr:wsDr>");
-    EXPECT_EQ(drawing_rels_part(book, 0, plan_object_parts(book)),
-              kRelsHead + "<Relationship Id=\"rId1\" Type=\"" + kRelType +
-                  "image\" Target=\"../media/image1.png\"/></Relationships>");
+// A one-inch picture at ratio one is 915090 units; three anchors of one picture share one media
+// part while each r:embed and click link has its relationship. Shapes: a plain rectangle at its
+// cell, a line with arrows to its end point, a callout with every setting and text.
+TEST_F(DrawingPart, PicturesChartAndShapesAreTheGoldenPart) {
+    const auto logo = picture(203, 96, 96);
+    place(0, 0, 0, logo).link = "https://example.com/?a=1&b=2";
+    place(0, 2, 0, logo);
+    place(0, 4, 0, logo).link = "#'Two'!B3";
+    statements("B2=1 C2=2 B3=3 C3=4 B2:E6.CHART=LINE C2.AUTOSHAPE=RECT B3.AUTOSHAPE=LINE B3.AUTOSHAPE.END.OFFSET.X=-50 "
+               "B3.AUTOSHAPE.END.OFFSET.Y=20 B3.AUTOSHAPE.ARROW.START=OVAL B3.AUTOSHAPE.ARROW.END=TRIANGLE "
+               "B3.AUTOSHAPE.ARROW.END.WIDTH=LARGE B3.AUTOSHAPE.ARROW.END.LENGTH=SMALL B3.AUTOSHAPE.TEXT=ignored "
+               "B3.AUTOSHAPE.FILL.COLOR=RED");
+    store().shape_settings = {};   // settings carry over to the next shape
+    statements("A1.AUTOSHAPE=CALLOUT_RECT A1.AUTOSHAPE.OFFSET.X=2 A1.AUTOSHAPE.OFFSET.Y=1.5 A1.AUTOSHAPE.WIDTH=100 "
+               "A1.AUTOSHAPE.HEIGHT=50 A1.AUTOSHAPE.ROTATION=RIGHT90 A1.AUTOSHAPE.ROTATION=FLIP_H A1.AUTOSHAPE.ADJUST.X=-20 "
+               "A1.AUTOSHAPE.ADJUST.Y=62.5 A1.AUTOSHAPE.FILL.COLOR=#FFCC00 A1.AUTOSHAPE.FILL.TRANSPARENT=25 "
+               "A1.AUTOSHAPE.LINE=DASH A1.AUTOSHAPE.LINE.COLOR=NAVY A1.AUTOSHAPE.LINE.WIDTH=1.5 A1.AUTOSHAPE.SHADOW=OUTER "
+               "A1.AUTOSHAPE.EFFECT=2 A1.AUTOSHAPE.STYLE=STANDARD_STYLE4 A1.AUTOSHAPE.ACCENT=2 A1.AUTOSHAPE.VERSION=2016 "
+               "A1.AUTOSHAPE.TEXT=\"a<b & c\" A1.AUTOSHAPE.FONT.NAME=Arial A1.AUTOSHAPE.FONT.SIZE=14 "
+               "A1.AUTOSHAPE.FONT.STYLE=BOLD_UNDERLINE A1.AUTOSHAPE.FONT.COLOR=RED A1.AUTOSHAPE.ALIGN=TOP_RIGHT "
+               "A1.AUTOSHAPE.ALIGN.TEXT=ROTATE270");
+    // Then one shape for each setting given before the shape is placed.
+    for (const char *settings : {"FILL=NONE", "LINE=NONE", "SHADOW=NONE", "SHADOW=INNER SHADOW.COLOR=BLUE SHADOW.DEGREE=180",
+                                 "FILL.GRADATION.COLOR1=RED FILL.GRADATION.DEGREE=45", "FILL.GRADATION.KIND=RECT FILL.GRADATION.VARIATION=4",
+                                 "FILL=SINGLE_COLOR ACCENT=3", "LINE.TRANSPARENT=50", "LINE=SYSDOT", "LINE=LGDASHDOT", "VERSION=2013",
+                                 "STYLE=STANDARD_STYLE6", "TYPE=ROUND_RECT ADJUST.X=10 ADJUST.Y=20", "TYPE=PENTAGON ADJUST.X=10",
+                                 "ROTATION=LEFT90 ROTATION=FLIP_V", "TEXT=\"one\ntwo\n\""}) {
+        store().shape_settings = {};
+        std::string text = settings;
+        for (std::size_t at = 0; at != std::string::npos; at = text.find(' ', at + 1)) text.insert(at ? at + 1 : 0, "E5.AUTOSHAPE.");
+        statements(text + " F6.AUTOSHAPE=\"\"");
+    }
+    EXPECT_EQ(drawing(0), tabsmith::testing::golden("drawing.xml"));
+    EXPECT_EQ(drawing_rels_part(store(), 0, plan_object_parts(store())), tabsmith::testing::golden("drawing_rels.xml"));
+    EXPECT_EQ(plan_object_parts(store()).media.size(), 1u);
 }
 
-TEST_F(DrawingPartTest, OffsetsAndRatioTruncateTowardZero) {
-    struct Case {
+// Offsets and ratios truncate toward zero; past every coordinate they stop at the largest one.
+TEST_F(DrawingPart, PictureUnits) {
+    const struct {
         double offset_x, offset_y, ratio;
         int width, height;
-        long column_offset, row_offset, x, y, cx, cy;
+        std::string column_offset, row_offset, x, y, cx, cy;
     } cases[] = {
-        {1.0, 0.0, 1.0, 96, 96, 189750, 0, 27749, 0, 915090, 915090},
-        {0.0, 2.5, 0.5, 200, 100, 0, 474375, 0, 69373, 953219, 476609},
-        {-1.0, -0.5, 2.0, 1, 3, -189750, -94875, -27749, -13874, 19064, 57193},
-        // A ratio or offset past every coordinate stops at the largest one rather than wrapping.
-        {1e12, 0.0, 1e12, 96, 0, 2147483647, 0, 314051425, 0, 2147483647, 0},
+        {1.0, 0.0, 1.0, 96, 96, "189750", "0", "27749", "0", "915090", "915090"},
+        {0.0, 2.5, 0.5, 200, 100, "0", "474375", "0", "69373", "953219", "476609"},
+        {-1.0, -0.5, 2.0, 1, 3, "-189750", "-94875", "-27749", "-13874", "19064", "57193"},
+        {1e12, 0.0, 1e12, 96, 0, "2147483647", "0", "314051425", "0", "2147483647", "0"},
     };
-    for (const Case &c : cases) {
-        book.drawings.clear();
-        DrawingObject object = placed(1, 0, 0, picture(202, c.width, c.height));
+    for (const auto &c : cases) {
+        store().drawings.clear();
+        DrawingObject &object = place(0, 0, 0, picture(202, c.width, c.height));
         object.offset_x = c.offset_x;
         object.offset_y = c.offset_y;
         object.ratio = c.ratio;
-        book.drawings.push_back(std::move(object));
-        EXPECT_EQ(drawing(1), kDrawingHead +
-                                  anchor(0, c.column_offset, 0, c.row_offset, c.cx, c.cy, plain_id(1), 1, c.x, c.y) +
-                                  "</xdr:wsDr>")
-            << c.offset_x << " " << c.offset_y << " " << c.ratio;
+        const std::string text = drawing(0);
+        EXPECT_TRUE(has(text, "<xdr:colOff>" + c.column_offset + "</xdr:colOff><xdr:row>0</xdr:row><xdr:rowOff>" + c.row_offset +
+                                  "</xdr:rowOff></xdr:from><xdr:ext cx=\"" + c.cx + "\" cy=\"" + c.cy + "\"/>"));
+        EXPECT_TRUE(has(text, "<a:off x=\"" + c.x + "\" y=\"" + c.y + "\"/><a:ext cx=\"0\" cy=\"0\"/>"));
     }
 }
 
-TEST_F(DrawingPartTest, ClickLinksTakeTheirOwnRelationshipNumbers) {
-    auto logo = picture(203, 96, 96);
-    DrawingObject linked = placed(0, 0, 0, logo);
-    linked.link = "https://example.com/?a=1&b=2";
-    DrawingObject inside = placed(0, 4, 0, logo);
-    inside.link = "#'Two'!B3";
-    book.drawings.push_back(std::move(linked));
-    book.drawings.push_back(placed(0, 2, 0, logo));
-    book.drawings.push_back(std::move(inside));
-    const std::string xmlns_r = "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"";
-    EXPECT_EQ(drawing(0),
-              kDrawingHead +
-                  anchor(0, 0, 0, 0, 915090, 915090,
-                         "<xdr:cNvPr id=\"1\" name=\"Picture 1\"><a:hlinkClick r:id=\"rId2\" " + xmlns_r +
-                             "/></xdr:cNvPr>",
-                         1, 0, 0) +
-                  anchor(0, 0, 2, 0, 915090, 915090, plain_id(3), 3, 0, 0) +
-                  anchor(0, 0, 4, 0, 915090, 915090,
-                         "<xdr:cNvPr id=\"4\" name=\"Picture 4\"><a:hlinkClick r:id=\"rId5\" " + xmlns_r +
-                             "/></xdr:cNvPr>",
-                         4, 0, 0) +
-                  "</xdr:wsDr>");
-    // One media part for the three anchors; every r:embed and link id has its relationship.
-    EXPECT_EQ(drawing_rels_part(book, 0, plan_object_parts(book)),
-              kRelsHead + "<Relationship Id=\"rId1\" Type=\"" + kRelType + "image\" Target=\"../media/image1.png\"/>" +
-                  "<Relationship Id=\"rId2\" Type=\"" + kRelType +
-                  "hyperlink\" Target=\"https://example.com/?a=1&amp;b=2\" TargetMode=\"External\"/>" +
-                  "<Relationship Id=\"rId3\" Type=\"" + kRelType + "image\" Target=\"../media/image1.png\"/>" +
-                  "<Relationship Id=\"rId4\" Type=\"" + kRelType + "image\" Target=\"../media/image1.png\"/>" +
-                  "<Relationship Id=\"rId5\" Type=\"" + kRelType + "hyperlink\" Target=\"#&apos;Two&apos;!B3\"/>" +
-                  "</Relationships>");
-    EXPECT_EQ(plan_object_parts(book).media.size(), 1u);
-}
-
-TEST_F(DrawingPartTest, PartNumbersFollowObjectsAndSheets) {
-    // Two pictures on the second sheet, one on the first: media in object order, drawings in
-    // sheet order.
-    book.drawings.push_back(placed(1, 0, 0, picture(202, 10, 10)));
-    book.drawings.push_back(placed(0, 0, 0, picture(204, 10, 10)));
-    book.drawings.push_back(placed(1, 5, 0, picture(206, 10, 10)));
-    ObjectParts parts = plan_object_parts(book);
+// Media in object order, drawings in sheet order; a background is a sheet relationship before
+// the drawing's and no drawing of its own. A picture of a type the package cannot hold stops
+// the drawing with the object's place in its message.
+TEST_F(DrawingPart, PartNumbersBackgroundsAndUnknownTypes) {
+    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Two"), 0);
+    place(1, 0, 0, picture(202, 10, 10));
+    place(0, 0, 0, picture(204, 10, 10));
+    place(1, 5, 0, picture(206, 10, 10));
+    ObjectParts parts = plan_object_parts(store());
     ASSERT_EQ(parts.media.size(), 3u);
-    EXPECT_EQ(media_part_name(parts.media[0]), "xl/media/image1.jpeg");
-    EXPECT_EQ(media_part_name(parts.media[1]), "xl/media/image2.gif");
-    EXPECT_EQ(media_part_name(parts.media[2]), "xl/media/image3.emf");
+    EXPECT_EQ(media_part_name(parts.media[0]) + " " + media_part_name(parts.media[1]) + " " + media_part_name(parts.media[2]),
+              "xl/media/image1.jpeg xl/media/image2.gif xl/media/image3.emf");
     EXPECT_EQ(parts.drawing_parts, 2);
     EXPECT_EQ(parts.sheets[0].drawing, 1);
     EXPECT_EQ(parts.sheets[1].drawing, 2);
-    EXPECT_EQ(drawing_rels_part(book, 1, parts),
-              kRelsHead + "<Relationship Id=\"rId1\" Type=\"" + kRelType + "image\" Target=\"../media/image1.jpeg\"/>" +
-                  "<Relationship Id=\"rId2\" Type=\"" + kRelType + "image\" Target=\"../media/image3.emf\"/>" +
-                  "</Relationships>");
-    EXPECT_EQ(write_worksheet_rels(book, 1, parts),
-              kRelsHead + "<Relationship Id=\"rId1\" Type=\"" + kRelType +
-                  "printerSettings\" Target=\"../printerSettings/printerSettings2.bin\"/>" +
-                  "<Relationship Id=\"rId2\" Type=\"" + kRelType + "drawing\" Target=\"../drawings/drawing2.xml\"/>" +
-                  "</Relationships>");
-}
-
-TEST_F(DrawingPartTest, BackgroundIsASheetRelationshipAndNoDrawing) {
-    book.drawings.push_back(placed(1, 0, 0, picture(203, 4, 4), DrawingKind::kBackground));
-    ObjectParts parts = plan_object_parts(book);
-    EXPECT_EQ(parts.drawing_parts, 0);
-    EXPECT_EQ(parts.sheets[1].background_media, 1);
-    EXPECT_EQ(write_worksheet_rels(book, 1, parts),
-              kRelsHead + "<Relationship Id=\"rId1\" Type=\"" + kRelType +
-                  "printerSettings\" Target=\"../printerSettings/printerSettings2.bin\"/>" +
-                  "<Relationship Id=\"rId2\" Type=\"" + kRelType + "image\" Target=\"../media/image1.png\" />" +
-                  "</Relationships>");
+    EXPECT_TRUE(has(drawing_rels_part(store(), 1, parts), "relationships\"><Relationship Id=\"rId1\" Type=\"" + kRelType +
+                                                               "image\" Target=\"../media/image1.jpeg\"/><Relationship Id=\"rId2\" Type=\"" +
+                                                               kRelType + "image\" Target=\"../media/image3.emf\"/></Relationships>"));
+    const std::string printer = "<Relationship Id=\"rId1\" Type=\"" + kRelType + "printerSettings\" Target=\"../printerSettings/printerSettings2.bin\"/>";
+    EXPECT_TRUE(has(sheet_rels(1), printer + "<Relationship Id=\"rId2\" Type=\"" + kRelType + "drawing\" Target=\"../drawings/drawing2.xml\"/>"));
+    store().drawings.clear();
+    place(1, 0, 0, picture(203, 4, 4), DrawingKind::kBackground);
+    EXPECT_EQ(plan_object_parts(store()).drawing_parts, 0);
+    EXPECT_EQ(plan_object_parts(store()).sheets[1].background_media, 1);
+    const std::string background = "<Relationship Id=\"rId2\" Type=\"" + kRelType + "image\" Target=\"../media/image1.png\" />";
+    EXPECT_TRUE(has(sheet_rels(1), printer + background + "</Relationships>"));
     std::string sheet;
-    ASSERT_EQ(tsx_write_worksheet(book, 1, sheet), kOk);
-    EXPECT_NE(sheet.find("<picture r:id=\"rId2\" /></worksheet>"), std::string::npos);
-    EXPECT_EQ(sheet.find("<drawing "), std::string::npos);
-
-    // With a picture too, the background comes first and the drawing after it.
-    book.drawings.push_back(placed(1, 0, 0, picture(203, 4, 4)));
-    parts = plan_object_parts(book);
-    EXPECT_EQ(write_worksheet_rels(book, 1, parts),
-              kRelsHead + "<Relationship Id=\"rId1\" Type=\"" + kRelType +
-                  "printerSettings\" Target=\"../printerSettings/printerSettings2.bin\"/>" +
-                  "<Relationship Id=\"rId2\" Type=\"" + kRelType + "image\" Target=\"../media/image1.png\" />" +
-                  "<Relationship Id=\"rId3\" Type=\"" + kRelType + "drawing\" Target=\"../drawings/drawing1.xml\"/>" +
-                  "</Relationships>");
-    sheet.clear();
-    ASSERT_EQ(tsx_write_worksheet(book, 1, sheet), kOk);
-    EXPECT_NE(sheet.find("<drawing r:id=\"rId3\"/><picture r:id=\"rId2\" /></worksheet>"), std::string::npos);
-}
-
-TEST_F(DrawingPartTest, PictureOfUnknownTypeStopsTheDrawing) {
-    book.drawings.push_back(placed(0, 0, 0, picture(203, 1, 1)));
-    book.drawings.push_back(placed(0, 0, 0, picture(102, 1, 1)));
+    ASSERT_EQ(tsx_write_worksheet(store(), 1, sheet), kOk);
+    EXPECT_TRUE(has(sheet, "<picture r:id=\"rId2\" /></worksheet>"));
+    EXPECT_FALSE(has(sheet, "<drawing "));
+    place(1, 0, 0, picture(203, 4, 4));
+    EXPECT_TRUE(has(sheet_rels(1), background + "<Relationship Id=\"rId3\" Type=\"" + kRelType + "drawing\" Target=\"../drawings/drawing1.xml\"/>"));
+    ASSERT_EQ(tsx_write_worksheet(store(), 1, sheet = ""), kOk);
+    EXPECT_TRUE(has(sheet, "<drawing r:id=\"rId3\"/><picture r:id=\"rId2\" /></worksheet>"));
+    place(1, 0, 0, picture(102, 1, 1));
     std::string out;
-    EXPECT_EQ(drawing_part(book, 0, plan_object_parts(book), out), kFail);
-    EXPECT_EQ(book.err.code(), kFail);
-    EXPECT_NE(book.err.message_utf8().find("book->draw[1].image->type=102"), std::string::npos) << book.err.message_utf8();
-}
-
-TEST(ContentTypes, EachPictureExtensionHasItsMediaType) {
+    EXPECT_EQ(drawing_part(store(), 1, plan_object_parts(store()), out), kFail);
+    EXPECT_EQ(store().err.code(), kFail);
+    EXPECT_TRUE(has(store().err.message_utf8(), "book->draw[2].image->type=102"));
     PackageInventory inventory;
-    for (const char *extension : {"png", "jpeg", "gif", "bmp", "tiff", "emf", "wmf", "png"})
-        inventory.add_image_extension(extension);
+    for (const char *extension : {"png", "jpeg", "gif", "bmp", "tiff", "emf", "wmf", "png"}) inventory.add_image_extension(extension);
     EXPECT_EQ(inventory.image_extensions,
-              "<Default Extension=\"png\" ContentType=\"image/png\"/>"
-              "<Default Extension=\"jpeg\" ContentType=\"image/jpeg\"/>"
-              "<Default Extension=\"gif\" ContentType=\"image/gif\"/>"
-              "<Default Extension=\"bmp\" ContentType=\"image/bmp\"/>"
-              "<Default Extension=\"tiff\" ContentType=\"image/tiff\"/>"
-              "<Default Extension=\"emf\" ContentType=\"image/x-emf\"/>"
-              "<Default Extension=\"wmf\" ContentType=\"image/x-wmf\"/>");
+              R"(<Default Extension="png" ContentType="image/png"/><Default Extension="jpeg" ContentType="image/jpeg"/>)"
+              R"(<Default Extension="gif" ContentType="image/gif"/><Default Extension="bmp" ContentType="image/bmp"/>)"
+              R"(<Default Extension="tiff" ContentType="image/tiff"/><Default Extension="emf" ContentType="image/x-emf"/>)"
+              R"(<Default Extension="wmf" ContentType="image/x-wmf"/>)");
 }

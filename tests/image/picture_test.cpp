@@ -1,0 +1,116 @@
+// Pictures: the size from the header of every format and its variants (every truncation and the
+// malformed headers give no size rather than a wrong one), and loading a picture file once.
+
+#include <gtest/gtest.h>
+
+#include "common/fixtures.h"
+#include "common/picture_headers.h"
+#include "common/tiny_jpeg.h"
+#include "image/file_type.h"
+#include "image/picture_file.h"
+#include "image/picture_size.h"
+
+namespace tabsmith {
+namespace {
+
+using namespace testing;
+
+// `bytes` with `with` written over it at `at`.
+std::string edited(std::string bytes, std::size_t at, std::string_view with) { return bytes.replace(at, with.size(), with), bytes; }
+
+TEST(PictureSize, EachFormatGivesItsSizeOrNone) {
+    const std::tuple<const char *, int, std::string, int, int> cases[] = {  // 0 x 0: no size
+        {"bmp", kFileTypeBmp, bmp_picture(3, 2), 3, 2}, {"bmp top-down", kFileTypeBmp, bmp_picture(5, -7), 5, 7},
+        {"bmp core header", kFileTypeBmp, std::string("BM\0\0\0\0\0\0\0\0\0\0\0\0\x0C\0\0\0\x10\0\x20\0", 22), 16, 32},
+        {"jpeg tiny", kFileTypeJpeg, kTinyJpeg, 8, 8}, {"jpeg baseline", kFileTypeJpeg, jpeg_header(1024, 768), 1024, 768},
+        {"jpeg progressive", kFileTypeJpeg, jpeg_header(300, 200, 0xC2), 300, 200},
+        {"jpeg fill bytes before the frame", kFileTypeJpeg, jpeg_header(33, 44).insert(20, "\xFF\xFF"), 33, 44},
+        {"jpeg after DQT and an empty COM", kFileTypeJpeg,
+         jpeg_header(640, 480).insert(20, std::string("\xFF\xDB\x00\x04\x00\x00\xFF\xFE\x00\x02", 10)), 640, 480},
+        {"png", kFileTypePng, png_header(96, 48), 96, 48}, {"png largest", kFileTypePng, png_header(0x7FFFFFFF, 1), 0x7FFFFFFF, 1},
+        {"gif", kFileTypeGif, gif_header(320, 200), 320, 200}, {"gif87a", kFileTypeGif, std::string("GIF87a\x01\x01\x02\x00", 10), 257, 2},
+        {"tiff little-endian short", kFileTypeTiff, tiff_header(17, 19), 17, 19},
+        {"tiff little-endian long", kFileTypeTiff, tiff_header(70000, 3, false, true), 70000, 3},
+        {"tiff big-endian short", kFileTypeTiff, tiff_header(17, 19, true), 17, 19},
+        {"tiff big-endian long", kFileTypeTiff, tiff_header(100000, 5, true, true), 100000, 5},
+        // 2540 hundredths of a millimetre are one inch: 96 pixels.
+        {"emf frame", kFileTypeEmf, emf_header(2540, 1270), 96, 48},
+        {"emf bounds when the frame is empty", kFileTypeEmf, emf_header(0, 0, 199, 99), 200, 100},
+        {"wmf placeable 1440 per inch", kFileTypeWmf, wmf_placeable(1440, 720, 1440), 96, 48},
+        {"wmf placeable 96 per inch", kFileTypeWmf, wmf_placeable(300, 150, 96), 300, 150},
+        {"wmf without placeable header", kFileTypeWmf, wmf_plain(640, 400), 640, 400},
+        {"not a picture type", kFileTypeXlsx, png_header(5, 5), 0, 0}, {"png under a gif type", kFileTypeGif, png_header(5, 5), 0, 0},
+        {"png other first chunk", kFileTypePng, edited(png_header(5, 5), 12, "IDAT"), 0, 0},
+        {"png zero width", kFileTypePng, png_header(0, 5), 0, 0}, {"png width past int", kFileTypePng, png_header(0x80000000u, 5), 0, 0},
+        {"gif zero height", kFileTypeGif, gif_header(5, 0), 0, 0},
+        {"gif wrong version", kFileTypeGif, std::string("GIF88a\x05\x00\x05\x00", 10), 0, 0},
+        {"bmp zero width", kFileTypeBmp, bmp_picture(0, 5), 0, 0},
+        {"bmp unknown info header", kFileTypeBmp, std::string("BM\0\0\0\0\0\0\0\0\0\0\0\0\x08\0\0\0\x10\0\0\0\x10\0\0\0", 26), 0, 0},
+        {"jpeg scan before frame", kFileTypeJpeg,
+         std::string("\xFF\xD8\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00\xFF\xC0\x00\x0B\x08\x00\x08\x00\x08\x01\x01\x11\x00", 25), 0, 0},
+        {"jpeg segment length 1", kFileTypeJpeg,
+         std::string("\xFF\xD8\xFF\xE0\x00\x01\xFF\xC0\x00\x0B\x08\x00\x08\x00\x08\x01\x01\x11\x00", 19), 0, 0},
+        {"jpeg segment past the end", kFileTypeJpeg, std::string("\xFF\xD8\xFF\xE0\xFF\xFF\x00\x00", 8), 0, 0},
+        {"jpeg without marker", kFileTypeJpeg, std::string("\xFF\xD8\x00\xC0\x00\x0B\x08\x00\x08\x00\x08\x01\x01\x11\x00", 15), 0, 0},
+        {"jpeg height from DNL", kFileTypeJpeg, jpeg_header(8, 0), 0, 0},
+        {"jpeg end before frame", kFileTypeJpeg, std::string("\xFF\xD8\xFF\xD9", 4), 0, 0},
+        {"tiff directory past the end", kFileTypeTiff, edited(tiff_header(4, 4), 4, "\xF0"), 0, 0},
+        {"tiff width typed ASCII", kFileTypeTiff, edited(tiff_header(4, 4), 24, "\x02"), 0, 0},
+        {"tiff entries past the end", kFileTypeTiff, edited(tiff_header(4, 4), 8, "\xFF\xFF"), 0, 0},
+        {"tiff big-endian magic wrong", kFileTypeTiff, std::string("MM\0+\0\0\0\x08", 8), 0, 0},
+        {"emf without signature", kFileTypeEmf, edited(emf_header(2540, 2540), 40, "X"), 0, 0},
+        {"emf header record too short", kFileTypeEmf, edited(emf_header(2540, 2540), 4, "\x28"), 0, 0},
+        {"emf empty frame and bounds", kFileTypeEmf, emf_header(0, 0, -1, -1), 0, 0},
+        {"wmf zero units per inch", kFileTypeWmf, wmf_placeable(100, 100, 0), 0, 0},
+        {"wmf empty box", kFileTypeWmf, wmf_placeable(0, 100, 96), 0, 0},
+        {"wmf record of no words", kFileTypeWmf, edited(wmf_plain(10, 10), 18, std::string(1, '\0')), 0, 0},  // never advances
+        {"wmf record past the end", kFileTypeWmf, edited(wmf_plain(10, 10), 20, "\x7F"), 0, 0},
+        {"wmf without window extent", kFileTypeWmf, wmf_placeable(0, 0, 96).substr(22), 0, 0},
+    };
+    for (const auto &[what, type, bytes, width, height] : cases) {
+        PictureSize size{-1, -1};
+        EXPECT_EQ(measure_picture(type, bytes, size), width > 0) << what;
+        if (width > 0) {
+            EXPECT_EQ(std::pair(size.width, size.height), std::pair(width, height)) << what;
+        }
+        // Cut before the field that gives the size, a header fails and leaves the size alone; cut
+        // after it, it may still succeed, but never with another size. Each cut is a copy of
+        // exactly that length, so that a read past it shows under the sanitizer.
+        bool measured = false;
+        for (std::size_t length = 0; width > 0 && length < bytes.size(); ++length) {
+            PictureSize part{-1, -1};
+            if (measure_picture(type, bytes.substr(0, length), part)) {
+                EXPECT_EQ(std::pair(part.width, part.height), std::pair(width, height)) << what << " cut at " << length;
+                measured = true;
+            } else {
+                EXPECT_TRUE(!measured && part.width == -1) << what << " fails again at " << length;
+            }
+        }
+    }
+}
+
+TEST(PictureFile, LoadsOnceIntoABufferOfTheFilesSizeOrRefuses) {
+    TempFolder folder;
+    // Large enough that a buffer grown by doubling would show in its capacity.
+    const std::string bytes = png_header(640, 480) + std::string(3 << 20, 'p'), path = folder.write("big.png", bytes);
+    PictureData picture;
+    ASSERT_EQ(load_picture_file(path, kFileTypeBmp, kFileTypeWmf, picture), kOk);
+    EXPECT_EQ(std::tuple(picture.type, picture.width, picture.height, picture.source), std::tuple(kFileTypePng, 640, 480, path));
+    EXPECT_TRUE(picture.bytes == bytes && picture.bytes.capacity() == bytes.size());
+    const std::tuple<std::string, int, int, int> cases[] = {
+        {folder / "missing.png", kFileTypeBmp, kFileTypeWmf, kOpenError}, {folder.path(), kFileTypeBmp, kFileTypeWmf, kOpenError},
+        {folder.write("bmp.bmp", bmp_picture(2, 2)), kFileTypeJpeg, kFileTypeTiff, kUnsupported},
+        {folder.write("png.gif", png_header(2, 2)), kFileTypeBmp, kFileTypeWmf, kUnsupported},
+        {folder.write("tiny.png", "\x89PNG"), kFileTypeBmp, kFileTypeWmf, kUnsupported},
+        {folder.write("bad.png", png_header(0, 2)), kFileTypeBmp, kFileTypeWmf, kUnsupported},
+        {folder.write("book.xlsx", std::string("PK\x03\x04", 4) + std::string(40, 'z')), kFileTypeBmp, kFileTypeWmf, kUnsupported},
+    };
+    for (const auto &[file, first, last, rc] : cases) {
+        PictureData refused;
+        EXPECT_EQ(load_picture_file(file, first, last, refused), rc) << file;
+        EXPECT_TRUE(refused.bytes.empty() && refused.type == 0) << file;
+    }
+}
+
+}  // namespace
+}  // namespace tabsmith
