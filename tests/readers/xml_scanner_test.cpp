@@ -28,18 +28,16 @@ std::string walk(std::string_view text, int *error = nullptr) {
 }
 
 TEST(XmlScanner, WellFormedParts) {
-    struct Case {
-        const char *text, *tokens;
-    } cases[] = {
+    const std::pair<const char *, const char *> cases[] = {
         {"<?xml version=\"1.0\"?>\n<a x='1' y = \"2\"><b/>t</a>", "[\n]<a x=1 y=2><b/></b>[t]</a>"},
         {"\xEF\xBB\xBF<a><!-- <b> --><![CDATA[<raw>]]></a>", "<a>[<raw>|cdata]</a>"},
         {"<x:a xmlns:x=\"u\"><x:b v=\"a>b\"/></x:a>", "<x:a xmlns:x=u><x:b v=a>b/></x:b></x:a>"},
         {"<a>&lt;&#65;</a>", "<a>[&lt;&#65;]</a>"},
     };
-    for (const Case &c : cases) {
+    for (const auto &[text, tokens] : cases) {
         int error = 99;
-        EXPECT_EQ(walk(c.text, &error), c.tokens) << c.text;
-        EXPECT_EQ(error, kOk) << c.text;
+        EXPECT_EQ(walk(text, &error), tokens) << text;
+        EXPECT_EQ(error, kOk) << text;
     }
 }
 
@@ -79,21 +77,14 @@ TEST(XmlScanner, TokenRangesCoverWholeElements) {
 }
 
 TEST(XmlScanner, DecodingReferencesAndEscapes) {
-    struct Case {
-        const char *raw, *plain;
-    } cases[] = {
-        {"plain", "plain"},
-        {"a &amp; b &lt;&gt; &quot;&apos;", "a & b <> \"'"},
-        {"&#x41;&#66;&#x3042;", "AB\xE3\x81\x82"},
-        {"one_x000D_two", "one\rtwo"},
-        {"_x005F_x000D_", "_x000D_"},
-        {"cr\r\nlf\rend", "cr\nlf\nend"},
-        {"&unknown;", "&unknown;"},
+    const std::pair<const char *, const char *> cases[] = {
+        {"plain", "plain"}, {"a &amp; b &lt;&gt; &quot;&apos;", "a & b <> \"'"}, {"&#x41;&#66;&#x3042;", "AB\xE3\x81\x82"},
+        {"one_x000D_two", "one\rtwo"}, {"_x005F_x000D_", "_x000D_"}, {"cr\r\nlf\rend", "cr\nlf\nend"}, {"&unknown;", "&unknown;"},
     };
-    for (const Case &c : cases) {
+    for (const auto &[raw, plain] : cases) {
         std::string out;
-        xml_decode_append(out, c.raw);
-        EXPECT_EQ(out, c.plain) << c.raw;
+        xml_decode_append(out, raw);
+        EXPECT_EQ(out, plain) << raw;
     }
 }
 
