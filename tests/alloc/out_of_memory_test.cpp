@@ -94,8 +94,7 @@ Scenario every_value_kind() {
     s.ops.insert(s.ops.end(), {{kGetCellsRow}, {kGetCellsColumn}, {kSearch, "kanto"}, {kIsCell, "Summary!B2"},
                                {kIsRange, "A1:C3"}, {kIsProperty, "A1.FONT.COLOR"}, {kCellName}, {kCellRange},
                                {kVersion}, {kPutCell, "A0", "x"}, {kErrorMesg}, {kSheetHyperlink, "A1", "Detail"},
-                               {kPutValues, "A5=1 A5.FONT.COLOR=RED Detail!B2=x"},
-                               {kClose, "SAVE", "{dir}/values.xlsx"},
+                               {kPutValues, "A5=1 A5.FONT.COLOR=RED Detail!B2=x"}, {kClose, "SAVE", "{dir}/values.xlsx"},
                                {kOpenBook, "MODE=READ BOOK=\"{dir}/values.xlsx\""}, {kErrorMesg}, {kFreeBook},
                                {kOpenBook, "MODE=CREATE"}, {kFreeBook}});
     return s;

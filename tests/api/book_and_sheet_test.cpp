@@ -46,10 +46,8 @@ TEST_F(OpenBook, AcceptedOptionsSetTheSaveNameAndCharacterSet) {
         std::string options, file_name;  // relative names join the current folder
         int charset;
     } cases[] = {
-        {"", "Book1.xlsx", kSjis},
-        {"MODE=CREATE BOOK=report", "report.xlsx", kSjis},
-        {"excel=\"my report.xlsx\"", "my report.xlsx", kSjis},
-        {sjis("ブック=報告書 モード=新規"), "報告書.xlsx", kSjis},
+        {"", "Book1.xlsx", kSjis}, {"MODE=CREATE BOOK=report", "report.xlsx", kSjis},
+        {"excel=\"my report.xlsx\"", "my report.xlsx", kSjis}, {sjis("ブック=報告書 モード=新規"), "報告書.xlsx", kSjis},
         {"BOOK=/srv/x/y", "/srv/x/y.xlsx", kSjis},
         {"CHARSET=UTF8 ブック=報告", "報告.xlsx", kUtf8},  // a synonym is read as UTF-8 once CHARSET=UTF8 is in force
         {"CHARSET=EUC", "Book1.xlsx", kEuc},
@@ -84,28 +82,21 @@ TEST_F(OpenBook, RefusedOptionsLeaveNoBookAndSayWhy) {
         int rc;
         std::string message;  // "-" = not checked
     } cases[] = {
-        {"MODE=VIEW", -3, keyword + "VIEW\")。"},
-        {"COLOR=RED", -3, keyword + "COLOR\")。"},
-        {"MODE CREATE", -3, "TXLS-02303 引数列のイコール(=)部分が不正です(\"CREATE\")。"},
-        {"MODE=CREATE BOOK", -3, ""},
-        {"BOOK=", -3, ""},
-        {"BOOK=" + std::string(257, 'n'), -3, too_long},
-        {"TEMPLATE=" + std::string(257, 'n'), -3, too_long},
+        {"MODE=VIEW", -3, keyword + "VIEW\")。"}, {"COLOR=RED", -3, keyword + "COLOR\")。"},
+        {"MODE CREATE", -3, "TXLS-02303 引数列のイコール(=)部分が不正です(\"CREATE\")。"}, {"MODE=CREATE BOOK", -3, ""}, {"BOOK=", -3, ""},
+        {"BOOK=" + std::string(257, 'n'), -3, too_long}, {"TEMPLATE=" + std::string(257, 'n'), -3, too_long},
         {"CHARSET=UTF8 BOOK=" + repeat("表", 129), -3, too_long},  // counted in Shift-JIS bytes: 258
         {"VERSION=1.0", -1, "TXLS-00901 呼び出し側(\"1.0\")と共有ライブラリ側(\"2.0.4.0\")でバージョンが異なります。"},
         {"XLS_BOOK=100", -1, "TXLS-00902 構造体XLS_BOOKのサイズが異なります。(\"CALL側:100byte DLL側:" +
                                  std::to_string(sizeof(XLS_BOOK)) + "byte\")。"},
         {"MODE=READ BOOK=/nonexistent/dir/none.xlsx", -101, open_error + "/nonexistent/dir/none.xlsx\")。"},
-        {"MODE=UPDATE BOOK=/nonexistent/none.xlsx", -101, "-"},
-        {"MODE=LOAD BOOK=/nonexistent/none.xlsx", -101, "-"},
-        {"MODE=UNLOAD BOOK=/nonexistent/none.xlsx", -101, "-"},
-        {"MODE=LIST BOOK=/nonexistent/none.xlsx", -101, "-"},
+        {"MODE=UPDATE BOOK=/nonexistent/none.xlsx", -101, "-"}, {"MODE=LOAD BOOK=/nonexistent/none.xlsx", -101, "-"},
+        {"MODE=UNLOAD BOOK=/nonexistent/none.xlsx", -101, "-"}, {"MODE=LIST BOOK=/nonexistent/none.xlsx", -101, "-"},
         {"TEMPLATE=/nonexistent/t.xlsx BOOK=out", -101, "-"},
         {"MODE=READ READ_MEMORY=TRUE BOOK=not-in-memory.xlsx", -101, open_error + "not-in-memory.xlsx\")。"},
         {"MODE=READ BOOK={dir}/existing.xlsx", -4, "TXLS-00900 サポート外のファイルです(\"{dir}/existing.xlsx\")。"},
         // A folder, a FIFO and a device are no workbook files: refused at the open, never read.
-        {"MODE=READ BOOK={dir}/.", -101, "-"},
-        {"MODE=READ BOOK=/dev/zero", -101, "-"},
+        {"MODE=READ BOOK={dir}/.", -101, "-"}, {"MODE=READ BOOK=/dev/zero", -101, "-"},
     };
     for (const auto &c : cases) {
         auto expand = [&](std::string text) {
@@ -215,26 +206,18 @@ TEST_F(Sheets, OpenSheetOptionsInOrder) {
         std::string message_or_name;  // a failure's message ("-": not checked), else the current sheet's name
         int count;                    // sheets afterwards
     } cases[] = {
-        {"MODE=CREATE", 0, "Sheet1", 1},
-        {"", 0, "Sheet2", 2},
-        {"SHEET_NAME=Sheet4", 0, "Sheet4", 3},
+        {"MODE=CREATE", 0, "Sheet1", 1}, {"", 0, "Sheet2", 2}, {"SHEET_NAME=Sheet4", 0, "Sheet4", 3},
         {"MODE=CREATE", 0, "Sheet5", 4},  // Sheet4 is taken
-        {"SHEET_NAME=Sales", 0, "Sales", 5},
-        {"SHEET_NAME=Sales", -3, taken + "Sales\")。", 5},
+        {"SHEET_NAME=Sales", 0, "Sales", 5}, {"SHEET_NAME=Sales", -3, taken + "Sales\")。", 5},
         {"SHEET_NAME=SALES", -3, taken + "SALES\")。", 5},  // names may not differ only in letter case
-        {"SHEET_NAME=a/b", -3, bad + "a/b\")。", 5},
-        {"SHEET_NAME=\"x[1]\"", -3, bad + "x[1]\")。", 5},
-        {"SHEET_NAME=Sheet1 MODE=READ", 0, "Sheet1", 5},
-        {"MODE=UPDATE SHEET_NAME=Sheet2", 0, "Sheet2", 5},
-        {"MODE=READ SHEET_NAME=sales", -801, bad + "sales\")。", 5},
-        {"COLOR=RED", -3, "TXLS-02200 サポート外のキーワードです(\"COLOR\")。", 5},
+        {"SHEET_NAME=a/b", -3, bad + "a/b\")。", 5}, {"SHEET_NAME=\"x[1]\"", -3, bad + "x[1]\")。", 5},
+        {"SHEET_NAME=Sheet1 MODE=READ", 0, "Sheet1", 5}, {"MODE=UPDATE SHEET_NAME=Sheet2", 0, "Sheet2", 5},
+        {"MODE=READ SHEET_NAME=sales", -801, bad + "sales\")。", 5}, {"COLOR=RED", -3, "TXLS-02200 サポート外のキーワードです(\"COLOR\")。", 5},
         {"MODE=DELETE", -3, "TXLS-02200 サポート外のキーワードです(\"DELETE\")。", 5},
-        {"SHEET_NAME A", -3, "TXLS-02303 引数列のイコール(=)部分が不正です(\"A\")。", 5},
-        {"SHEET_NAME=", -3, "-", 5},
+        {"SHEET_NAME A", -3, "TXLS-02303 引数列のイコール(=)部分が不正です(\"A\")。", 5}, {"SHEET_NAME=", -3, "-", 5},
         {"MODE=TEMPLATE", -3, "TXLS-02322 テンプレートシート名が指定されていません。", 5},
         {"TEMPLATE=Missing", -801, "TXLS-03002 テンプレートシート(\"Missing\")が取得できません。", 5},
-        {"TEMPLATE=Sales SHEET_NAME=Copy", 0, "Copy", 6},
-        {sjis("テンプレート=Sales"), 0, "Sheet7", 7},
+        {"TEMPLATE=Sales SHEET_NAME=Copy", 0, "Copy", 6}, {sjis("テンプレート=Sales"), 0, "Sheet7", 7},
         {sjis("シート=売上 モード=新規"), 0, sjis("売上"), 8},
         {"SHEET_NAME=" + std::string(40, 'a'), 0, std::string(29, 'a'), 9},  // shortened
         {"SHEET_NAME=" + std::string(31, 'b'), 0, std::string(31, 'b'), 10},

@@ -89,11 +89,9 @@ TEST_F(Objects, PicturesGivenOrMeasured) {
     expect({
         {0, [&] { return put_image("B3", 203, png); }, ""},
         {-3, [&] { return put_image("not a cell", 203, png); }, "TXLS-02300 セル指定値が不正です(\"not a cell\")。"},
-        {-3, [&] { return put_image("A1:B2", 203, png); }, "-"},
-        {-3, [&] { return put_image(nullptr, 203, png); }, "-"},
+        {-3, [&] { return put_image("A1:B2", 203, png); }, "-"}, {-3, [&] { return put_image(nullptr, 203, png); }, "-"},
         {-1, [&] { return put_image("A1", 200, png); }, unsupported + "TXLS_put_image_memory() picture type=200\")。"},
-        {-1, [&] { return put_image("A1", 208, png); }, "-"},
-        {-1, [&] { return put_image("A1", 102, png); }, "-"},
+        {-1, [&] { return put_image("A1", 208, png); }, "-"}, {-1, [&] { return put_image("A1", 102, png); }, "-"},
         // Without a size from the caller it must come from the header.
         {-1, [&] { return put_image("A1", 202, png); }, unsupported + "TXLS_put_image_memory() header type=202\")。"},
         {-1, [&] { return put_image("A1", 203, ""); }, "-"},

@@ -236,53 +236,30 @@ TEST_F(Save, TargetsThatCannotBeWrittenGiveAWriteError) {
     ::chmod((dir / "readonly").c_str(), 0700);
 }
 
-// A file replaced keeps its mode, a new one gets what the umask leaves, and a target that is a
-// link stays a link while the file it names gets the book.
-TEST_F(Save, ASavedFileKeepsTheModeOfTheFileItReplacesOrWhatTheUmaskLeaves) {
-    fs::create_directories(dir / "real");
-    fs::create_directories(dir / "links");
-    const struct {
-        unsigned existing;  // mode of an earlier file, 0 for none
-        mode_t mask;
-        bool linked;
-        unsigned mode;
-    } cases[] = {
-        {0600, 022, false, 0600}, {0640, 022, false, 0640}, {0604, 022, false, 0604}, {0660, 022, false, 0660},
-        {0644, 022, false, 0644}, {0, 022, false, 0644},    {0, 077, false, 0600},    {0, 027, false, 0640},
-        {0, 002, false, 0664},    {0640, 022, true, 0640},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::to_string(c.existing) + " " + std::to_string(c.mask) + (c.linked ? " linked" : ""));
-        UmaskScope umask(c.mask);
-        const std::string real = dir / "real/book.xlsx", link = dir / "links/book.xlsx";
-        if (c.existing) { ASSERT_EQ(::chmod(dir.write("real/book.xlsx", "old").c_str(), c.existing), 0); }
-        if (c.linked) { ASSERT_EQ(::symlink("../real/book.xlsx", link.c_str()), 0); }
-        create(c.linked ? link : real, "replaced");
-        ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
-        EXPECT_EQ(mode_of(real), c.mode);
-        EXPECT_NE(part(real, "xl/sharedStrings.xml").find("replaced"), std::string::npos);
-        EXPECT_TRUE(entries(dir / "real") == 1 && entries(dir / "links") == (c.linked ? 1 : 0));
-        if (c.linked) { EXPECT_EQ(fs::read_symlink(link), "../real/book.xlsx"); }
-        fs::remove(real), fs::remove(link);
-    }
-}
-
 // The names a save could once be predicted to write (the target with ".tmp" and this or a
-// following process id, and the bare ".tmp") planted as links are never followed.
-TEST_F(Save, LinksPlantedAtTemporaryNamesAreNeverFollowed) {
+// following process id, and the bare ".tmp") planted as links are never followed. A new file
+// gets what the umask leaves, a file replaced keeps its mode, and a target that is a link stays
+// a link while the file it names gets the book.
+TEST_F(Save, LinksPlantedAtTemporaryNamesAreNeverFollowedAndModesAreKept) {
     TempFolder elsewhere;
-    const std::string victim = elsewhere.write("victim.txt", "secret"), target = dir / "report.xlsx";
+    const std::string victim = elsewhere.write("victim.txt", "secret"), target = dir / "report.xlsx", link = dir / "linked.xlsx";
     std::vector<std::string> planted = {target + ".tmp"};
     for (int step = 0; step < 4; ++step) planted.push_back(target + ".tmp" + std::to_string(::getpid() + step));
     for (const std::string &name : planted) ASSERT_EQ(::symlink(victim.c_str(), name.c_str()), 0);
-    for (const char *marker : {"first", "second"}) {  // a new file, then over it
-        create(target, marker);
+    UmaskScope umask(027);
+    const std::tuple<const char *, std::string, unsigned> saves[] = {{"first", target, 0640}, {"second", target, 0604}, {"third", link, 0604}};
+    for (const auto &[marker, path, mode] : saves) {  // a new file, over it, through a link to it
+        if (path == link) { ASSERT_EQ(::symlink("report.xlsx", link.c_str()), 0); }
+        create(path, marker);
         ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
         EXPECT_TRUE(contents(victim) == "secret" && !is_link(target)) << "the file behind a planted link was overwritten";
         EXPECT_NE(part(target, "xl/sharedStrings.xml").find(marker), std::string::npos);
+        EXPECT_EQ(mode_of(target), mode) << marker;
         for (const std::string &name : planted) EXPECT_EQ(fs::read_symlink(name), victim) << name;
-        EXPECT_EQ(entries(dir.path()), static_cast<int>(planted.size()) + 1);
+        EXPECT_EQ(entries(dir.path()), static_cast<int>(planted.size()) + (path == link ? 2 : 1));
+        ::chmod(target.c_str(), 0604);
     }
+    EXPECT_EQ(fs::read_symlink(link), "report.xlsx");
 }
 
 // Each thread saves its own book to the same path again and again while a reader watches the
@@ -336,8 +313,7 @@ TEST_F(Save, AnUpdateRefusesAFileChangedSinceItWasRead) {
         ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
     };
     const std::pair<const char *, std::function<void()>> changes[] = {
-        {"none", [] {}},
-        {"size", [&] { std::ofstream(target, std::ios::app | std::ios::binary) << "x"; }},
+        {"none", [] {}}, {"size", [&] { std::ofstream(target, std::ios::app | std::ios::binary) << "x"; }},
         {"modification time, nanoseconds only",
          [&] {
              timespec when = modified();
@@ -395,8 +371,7 @@ TEST_F(Save, ASaveRemovesTemporaryFilesOnlyOfProcessesThatAreGone) {
         {".report.xlsx.tabsmith-" + std::to_string(::getppid()) + "-aB3xYz.tmp", kFile, false},
         {".report.xlsx.tabsmith-1-aB3xYz.tmp", kFile, false},
         {dead + "-locked.tmp", kLocked, false},  // a writer in another pid namespace
-        {dead + "-linked.tmp", kLink, false},
-        {".other.xlsx.tabsmith-" + std::to_string(gone) + "-aB3xYz.tmp", kFile, false},
+        {dead + "-linked.tmp", kLink, false}, {".other.xlsx.tabsmith-" + std::to_string(gone) + "-aB3xYz.tmp", kFile, false},
         {".report.xlsx.swp", kFile, false},
     };
     std::vector<std::string> expected = {"report.xlsx"};

@@ -112,8 +112,7 @@ TEST_F(XlsReaderTest, RefusedFilesNameTheirReason) {
         int rc;
         const char *text;
     } cases[] = {
-        {"FILEPASS", protected_book.file(), -910, "FILEPASS"},
-        {"BIFF5", old_book.file(), -910, "BIFF5"},
+        {"FILEPASS", protected_book.file(), -910, "FILEPASS"}, {"BIFF5", old_book.file(), -910, "BIFF5"},
         {"shared string past the table", past_table.file(), -1, "BIFF_LABELSST sst"},
         {"the 501st FORMAT", too_many_formats.file(), -1, "TSX_MAX_NUMFORMAT"},
         {"truncated stream", XlsBook{}.file().substr(0, 1200), -1, "TXLS-03110"},

@@ -59,8 +59,7 @@ TEST_F(ReaderTest, SheetsFollowTheirRelationshipsNotThePartNames) {
                               "\"><sheets><sheet name=\"Second\" sheetId=\"2\" r:id=\"b\"/><sheet name=\"First\" sheetId=\"1\" r:id=\"a\"/></sheets></workbook>"},
         {"book/_rels/main.xml.rels", rels + "a\" Type=\"" + kRelNs + "/worksheet\" Target=\"/book/Sheet1.xml\"/><Relationship Id=\"b\" Type=\"" +
                                          kRelNs + "/worksheet\" Target=\"sheets/../Sheet2.xml\"/></Relationships>"},
-        {"book/Sheet1.xml", row1(cell("A1", "<v>1</v>"))},
-        {"book/Sheet2.xml", row1(cell("A1", "<v>2</v>"))},
+        {"book/Sheet1.xml", row1(cell("A1", "<v>1</v>"))}, {"book/Sheet2.xml", row1(cell("A1", "<v>2</v>"))},
     };
     ASSERT_TRUE(write_package(folder / "moved.xlsx", parts));
     ASSERT_EQ(open_path(folder / "moved.xlsx"), 0) << message();
@@ -168,8 +167,7 @@ TEST_F(ReaderTest, ModesAndTheirRules) {
     } reads[] = {
         {"MODE=UNLOAD BOOK=\"" + path + "\"", "A1 B1 C1 D1", "1,234,567|2023年3月15日|9,876|12.5|"},
         {"MODE=LOAD BOOK=\"" + path + "\"", "A1 D1", "1234567|12.5|"},  // the values as stored
-        {"MODE=LIST BOOK=\"" + path + "\"", "", ""},
-        {"MODE=READ READ_MEMORY=TRUE BOOK=inmemory.xlsx", "B2", "2|"},
+        {"MODE=LIST BOOK=\"" + path + "\"", "", ""}, {"MODE=READ READ_MEMORY=TRUE BOOK=inmemory.xlsx", "B2", "2|"},
     };
     for (const auto &read : reads) {
         ASSERT_EQ(open(("CHARSET=UTF8 " + read.options).c_str()), 0) << read.options << ": " << message();
