@@ -1,6 +1,5 @@
-// Books and sheets through the API: option keys and their Japanese synonyms, character sets,
-// refused options with their codes and messages, save names, sheets and their queries, the
-// error state and the message catalogue, and books closed and freed by the thousand.
+// Books and sheets through the API: open options and their synonyms, refused options, save names,
+// sheets and their queries, the error state, the message catalogue, books closed by the thousand.
 
 #include <gtest/gtest.h>
 
