@@ -128,19 +128,6 @@ void *new_block(std::size_t size) {
     return plain_malloc(size ? size : 1);
 }
 
-void *new_aligned_block(std::size_t size, std::align_val_t alignment) {
-    if (fail_now(kNew)) {
-        errno = ENOMEM;
-        return nullptr;
-    }
-    std::size_t align = static_cast<std::size_t>(alignment);
-    if (align < sizeof(void *)) align = sizeof(void *);
-    void *p = nullptr;
-    // posix_memalign stays the allocator underneath's own; free() gives its blocks back.
-    if (posix_memalign(&p, align, size ? size : 1) != 0) return nullptr;
-    return p;
-}
-
 }  // namespace
 
 void arm(long nth, unsigned sources, bool repeat) {
@@ -223,7 +210,8 @@ void free(void *p) { fa::plain_free(p); }
 
 }  // extern "C"
 
-// ---- Every replaceable form of operator new and delete.
+// ---- Every replaceable form of operator new and delete but the over-aligned ones, which the
+// engine does not use (they stay the allocator underneath's own, with their deletes).
 
 void *operator new(std::size_t size) {
     if (void *p = fa::new_block(size)) return p;
@@ -235,30 +223,9 @@ void *operator new[](std::size_t size) {
 }
 void *operator new(std::size_t size, const std::nothrow_t &) noexcept { return fa::new_block(size); }
 void *operator new[](std::size_t size, const std::nothrow_t &) noexcept { return fa::new_block(size); }
-void *operator new(std::size_t size, std::align_val_t alignment) {
-    if (void *p = fa::new_aligned_block(size, alignment)) return p;
-    throw std::bad_alloc();
-}
-void *operator new[](std::size_t size, std::align_val_t alignment) {
-    if (void *p = fa::new_aligned_block(size, alignment)) return p;
-    throw std::bad_alloc();
-}
-void *operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t &) noexcept {
-    return fa::new_aligned_block(size, alignment);
-}
-void *operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t &) noexcept {
-    return fa::new_aligned_block(size, alignment);
-}
-
 void operator delete(void *p) noexcept { fa::plain_free(p); }
 void operator delete[](void *p) noexcept { fa::plain_free(p); }
 void operator delete(void *p, std::size_t) noexcept { fa::plain_free(p); }
 void operator delete[](void *p, std::size_t) noexcept { fa::plain_free(p); }
 void operator delete(void *p, const std::nothrow_t &) noexcept { fa::plain_free(p); }
 void operator delete[](void *p, const std::nothrow_t &) noexcept { fa::plain_free(p); }
-void operator delete(void *p, std::align_val_t) noexcept { fa::plain_free(p); }
-void operator delete[](void *p, std::align_val_t) noexcept { fa::plain_free(p); }
-void operator delete(void *p, std::size_t, std::align_val_t) noexcept { fa::plain_free(p); }
-void operator delete[](void *p, std::size_t, std::align_val_t) noexcept { fa::plain_free(p); }
-void operator delete(void *p, std::align_val_t, const std::nothrow_t &) noexcept { fa::plain_free(p); }
-void operator delete[](void *p, std::align_val_t, const std::nothrow_t &) noexcept { fa::plain_free(p); }

@@ -1,10 +1,10 @@
 // The out-of-memory tests' allocator: counts the allocations made while it is armed and running
-// (operator new in every form, and malloc, calloc and realloc) and fails the n-th of them.
+// (operator new as the engine calls it, and malloc, calloc and realloc) and fails the n-th of them.
 #pragma once
 
 namespace tabsmith::testing::fail_alloc {
 
-// What is counted: operator new in all its forms, or malloc, calloc and realloc (which the C
+// What is counted: operator new (but the over-aligned forms), or malloc, calloc and realloc (which the C
 // libraries under the engine use: minizip, zlib, libdeflate, iconv, and the C library itself).
 enum Source : unsigned { kNew = 1, kMalloc = 2, kAny = kNew | kMalloc };
 

@@ -69,46 +69,40 @@ protected:
     TempFolder folder;
 };
 
+// Each row's record makes the cell named (an empty record: a cell the row before made too).
 TEST_F(XlsReaderTest, ValueRecordsAndTheirForms) {
-    XlsBook book_records;
-    // Shared strings: the second one is split by a CONTINUE, switching to 16-bit characters.
+    const struct {
+        std::string record;
+        const char *cell, *value, *kind, *why;
+    } cells[] = {
+        {record(0x0203, cell_head(0, 0) + f64(2.5)), "A1", "2.5", "FLOAT", "NUMBER"},
+        {record(0x027E, cell_head(0, 1) + le32(12345u << 2 | 3)), "B1", "123.45", "FLOAT", "RK 12345 / 100"},
+        {record(0x027E, cell_head(0, 2) + le32(static_cast<std::uint32_t>(-5) << 2 | 2)), "C1", "-5", "INTEGER", "RK"},
+        {record(0x0203, cell_head(0, 3, 1) + f64(45000)), "D1", "2023/3/15", "DATE", "format 14"},
+        {record(0x0203, cell_head(0, 4, 2) + f64(45000)), "E1", "2023/3/15", "DATE", "a FORMAT record's date code"},
+        {record(0x0203, cell_head(0, 5, 3) + f64(7)), "F1", "7", "INTEGER", "format 49 is text, not time"},
+        {record(0x00FD, cell_head(1, 0) + le32(0)), "A2", "alpha", "CHARACTER", "LABELSST"},
+        {record(0x00FD, cell_head(1, 1) + le32(1)), "B2", "bravo\xC3\xA9", "CHARACTER", "split by a CONTINUE, then 16-bit"},
+        {record(0x00FD, cell_head(1, 2) + le32(2)), "C2", "gamma", "CHARACTER", "after the CONTINUE"},
+        {record(0x00BD, le16(2) + le16(0) + le16(0) + le32((7u << 2) | 2) + le16(0) + le32((8u << 2) | 2) + le16(1)), "A3", "7",
+         "INTEGER", "MULRK"},
+        {"", "B3", "8", "INTEGER", "MULRK"},
+        {record(0x0205, cell_head(3, 0) + '\x01' + '\0'), "A4", "TRUE", "BOOLEAN", "BOOLERR"},
+        {record(0x0205, cell_head(3, 1) + '\x07' + '\x01'), "B4", "#DIV/0!", "ERROR", "BOOLERR"},
+        // A formula with a text result: the text comes in the STRING record after it.
+        {record(0x0006, cell_head(4, 0) + std::string{'\0', '\0', '\0', '\0', '\0', '\0', '\xFF', '\xFF'} + std::string(6, '\0')) +
+             record(0x0207, text16("result")),
+         "A5", "result", "CHARACTER", "FORMULA and STRING"},
+        {record(0x0006, cell_head(4, 1) + f64(42) + std::string(6, '\0')), "B5", "42", "INTEGER", "FORMULA"},
+        {record(0x0204, cell_head(5, 0) + text16("label")), "A6", "label", "CHARACTER", "LABEL"},
+    };
+    XlsBook records;
     std::string sst = le32(3) + le32(3) + text16("alpha") + le16(6) + '\0' + "bra";
     std::string rest = std::string(1, '\x01') + std::string("v\0o\0\xE9\0", 6) + text16("gamma");
-    book_records.globals = record(0x041E, le16(164) + text16("yyyy/mm/dd")) +
-                           record(0x00FC, sst) + record(0x003C, rest);
-    std::uint32_t rk_int = (static_cast<std::uint32_t>(12345) << 2) | 3;     // 12345 / 100, integer form
-    std::uint32_t rk_minus = (static_cast<std::uint32_t>(-5) << 2) | 2;      // -5
-    book_records.cells =
-        record(0x0203, cell_head(0, 0) + f64(2.5)) + record(0x027E, cell_head(0, 1) + le32(rk_int)) +
-        record(0x027E, cell_head(0, 2) + le32(rk_minus)) + record(0x0203, cell_head(0, 3, 1) + f64(45000)) +
-        record(0x0203, cell_head(0, 4, 2) + f64(45000)) + record(0x0203, cell_head(0, 5, 3) + f64(7)) +
-        record(0x00FD, cell_head(1, 0) + le32(0)) + record(0x00FD, cell_head(1, 1) + le32(1)) +
-        record(0x00FD, cell_head(1, 2) + le32(2)) +
-        record(0x00BD, le16(2) + le16(0) + le16(0) + le32((7u << 2) | 2) + le16(0) + le32((8u << 2) | 2) + le16(1)) +
-        record(0x0205, cell_head(3, 0) + '\x01' + '\0') + record(0x0205, cell_head(3, 1) + '\x07' + '\x01') +
-        // A formula with a text result: the text comes in the STRING record after it.
-        record(0x0006, cell_head(4, 0) + std::string{'\0', '\0', '\0', '\0', '\0', '\0', '\xFF', '\xFF'} +
-                           std::string(6, '\0')) +
-        record(0x0207, text16("result")) +
-        record(0x0006, cell_head(4, 1) + f64(42) + std::string(6, '\0')) +
-        record(0x0204, cell_head(5, 0) + text16("label"));
-    ASSERT_EQ(open_xls(book_records.file()), 0) << message();
-    EXPECT_EQ(get("A1"), (std::pair<std::string, std::string>{"2.5", "FLOAT"}));
-    EXPECT_EQ(value("B1"), "123.45");
-    EXPECT_EQ(get("C1"), (std::pair<std::string, std::string>{"-5", "INTEGER"}));
-    EXPECT_EQ(get("D1"), (std::pair<std::string, std::string>{"2023/3/15", "DATE"})) << "format 14";
-    EXPECT_EQ(kind("E1").substr(0, 4), "DATE") << "a FORMAT record's date code";
-    EXPECT_EQ(get("F1"), (std::pair<std::string, std::string>{"7", "INTEGER"})) << "format 49 is text, not time";
-    EXPECT_EQ(value("A2"), "alpha");
-    EXPECT_EQ(value("B2"), "bravo\xC3\xA9") << "split by a CONTINUE, then 16-bit";
-    EXPECT_EQ(value("C2"), "gamma");
-    EXPECT_EQ(value("A3"), "7");
-    EXPECT_EQ(value("B3"), "8");
-    EXPECT_EQ(get("A4"), (std::pair<std::string, std::string>{"TRUE", "BOOLEAN"}));
-    EXPECT_EQ(get("B4"), (std::pair<std::string, std::string>{"#DIV/0!", "ERROR"}));
-    EXPECT_EQ(value("A5"), "result");
-    EXPECT_EQ(value("B5"), "42");
-    EXPECT_EQ(value("A6"), "label");
+    records.globals = record(0x041E, le16(164) + text16("yyyy/mm/dd")) + record(0x00FC, sst) + record(0x003C, rest);
+    for (const auto &c : cells) records.cells += c.record;
+    ASSERT_EQ(open_xls(records.file()), 0) << message();
+    for (const auto &c : cells) EXPECT_EQ(get(c.cell), (std::pair<std::string, std::string>{c.value, c.kind})) << c.cell << ": " << c.why;
     EXPECT_EQ(TXLS_row_num(&book), 6);
 }
 
@@ -195,28 +189,33 @@ TEST_F(XlsReaderTest, Biff5RecordsReadLikeBiff8) {
     }
 }
 
-TEST_F(XlsReaderTest, ModesAndLimits) {
+// One sheet in every mode and form: A1 is a date-time by its format, B1 a plain number.
+TEST_F(XlsReaderTest, ModesAndForms) {
     XlsBook sheet;
     sheet.cells = record(0x0203, cell_head(0, 0, 1) + f64(45000.5)) + record(0x0203, cell_head(0, 1, 0) + f64(1234.5));
     const std::string bytes = sheet.file();
-    ASSERT_EQ(open_xls(bytes, "UNLOAD"), 0) << message();
-    EXPECT_EQ(value("A1"), "2023/3/15") << "rendered through the cell's format";
-    EXPECT_EQ(value("B1"), "1234.5");
-    ASSERT_EQ(open_xls(bytes, "LIST"), 0) << message();
-    EXPECT_EQ(TXLS_sheet_num(&book), 1);
-    ASSERT_EQ(open_xls(bytes, "UPDATE"), 0) << message();
+    ASSERT_EQ(TXLS_memory_put("book.xls", bytes.data(), static_cast<long>(bytes.size())), 0);
+    CompoundLayout large_sectors;
+    large_sectors.shift = 12;
+    large_sectors.entries.push_back({u"Workbook", sheet.stream()});
+    const std::string path = folder.write("book.xls", bytes), large = folder.write("large.xls", build_compound(large_sectors).bytes);
+    const struct {
+        std::string options;
+        const char *cells;  // A1 and B1 as "value|kind value|kind"
+    } modes[] = {
+        {"MODE=UNLOAD BOOK=\"" + path + "\"", "2023/3/15|DATE_TIME 1234.5|FLOAT"},  // rendered through the cell's format
+        {"MODE=READ READ_MEMORY=TRUE BOOK=book.xls", "2023/3/15 12:00|DATE_TIME 1234.5|FLOAT"},
+        {"MODE=READ BOOK=\"" + large + "\"", "2023/3/15 12:00|DATE_TIME 1234.5|FLOAT"},  // 4096-byte sectors read the same
+        {"MODE=LIST BOOK=\"" + path + "\"", "2023/3/15 12:00|DATE_TIME 1234.5|FLOAT"},
+    };
+    for (const auto &mode : modes) {
+        ASSERT_EQ(open(("CHARSET=UTF8 " + mode.options).c_str()), 0) << mode.options << ": " << message();
+        EXPECT_EQ(TXLS_sheet_num(&book), 1);
+        EXPECT_EQ(value("A1") + "|" + kind("A1") + " " + value("B1") + "|" + kind("B1"), mode.cells) << mode.options;
+    }
+    ASSERT_EQ(open(("CHARSET=UTF8 MODE=UPDATE BOOK=\"" + path + "\"").c_str()), 0) << message();
     EXPECT_EQ(TXLS_close_book(&book, "SAVE"), -4);
     EXPECT_NE(message().find("read only"), std::string::npos) << message();
-    TXLS_free_book(&book);
-    ASSERT_EQ(TXLS_memory_put("book.xls", bytes.data(), static_cast<long>(bytes.size())), 0);
-    ASSERT_EQ(open("CHARSET=UTF8 MODE=READ READ_MEMORY=TRUE BOOK=book.xls"), 0) << message();
-    EXPECT_EQ(kind("A1"), "DATE_TIME");
-    // A 4096-byte-sector file reads the same.
-    CompoundLayout layout;
-    layout.shift = 12;
-    layout.entries.push_back({u"Workbook", sheet.stream()});
-    ASSERT_EQ(open_xls(build_compound(layout).bytes), 0) << message();
-    EXPECT_EQ(kind("A1"), "DATE_TIME");
 }
 
 }  // namespace

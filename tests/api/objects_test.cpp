@@ -1,0 +1,150 @@
+// Hyperlinks and pictures put through the API: the objects recorded, results and messages of
+// refused arguments, texts in the book's character set, and the parts a saved book gets.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/fixtures.h"
+#include "common/picture_headers.h"
+#include "common/tiny_jpeg.h"
+#include "model/annotations.h"
+#include "xlsx_write/package_writer.h"
+
+using namespace tabsmith;
+using namespace tabsmith::testing;
+
+namespace {
+
+class Objects : public SheetTest {
+protected:
+    const std::vector<Hyperlink> &links() { return store().sheets[0]->annotations.hyperlinks; }
+    std::vector<DrawingObject> &drawings() { return store().drawings; }
+    int put_image(const char *cell, int type, const std::string &bytes, int width = 0, int height = 0, double ratio = 1.0,
+                  const char *link = nullptr) {
+        return TXLS_put_image_memory(&book, cell, type, bytes.data(), static_cast<long>(bytes.size()), width, height, ratio,
+                                     0.5, 0.25, link);
+    }
+    // Each call on a book whose error code was left set: the code is cleared on entry.
+    void expect(const std::vector<std::tuple<int, std::function<int()>, std::string>> &cases) {
+        for (const auto &[rc, call, said] : cases) {
+            book.error_code = 77;
+            EXPECT_EQ(call(), rc) << said;
+            EXPECT_EQ(book.error_code, rc) << said;
+            if (said != "-") { EXPECT_EQ(rc == 0 ? "" : message(), said); }
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(Objects, HyperlinksOnWrittenCellsOfTheCurrentSheet) {
+    ASSERT_EQ(TXLS_put_values(&book, "A1=\"to the totals\" A2=mail A3=site B2=x"), 0);
+    const std::string cell = "TXLS-02300 セル指定値が不正です(\"", long_name(94, 'n');
+    expect({
+        {0, [&] { return TXLS_sheet_hyperlink(&book, "A1", "集計", "$C$10"); }, ""},
+        {0, [&] { return TXLS_external_hyperlink(&book, "A2", "sales@example.co.jp"); }, ""},
+        {0, [&] { return TXLS_external_hyperlink(&book, "A3", "https://example.com/q?x=1&y=\"2\""); }, ""},
+        {-3, [&] { return TXLS_external_hyperlink(&book, "B2:C3", "x"); }, cell + "B2:C3\")。"},
+        {-3, [&] { return TXLS_external_hyperlink(&book, "C9", "x"); }, cell + "C9\")。"},  // no such cell
+        {-3, [&] { return TXLS_sheet_hyperlink(&book, "1B", "S", "A1"); }, "-"},
+        {-3, [&] { return TXLS_sheet_hyperlink(&book, "B2", "S", "A0"); }, cell + "A0\")。"},
+        {-3, [&] { return TXLS_sheet_hyperlink(&book, "B2", "S", "A*"); }, "-"},
+        {-3, [&] { return TXLS_sheet_hyperlink(&book, "B2", "", "A1"); }, "-"},
+        {-3, [&] { return TXLS_external_hyperlink(&book, "B2", ""); }, "-"},
+        {-3, [&] { return TXLS_external_hyperlink(&book, "B2", nullptr); }, "-"},
+        {-909, [&] { return TXLS_sheet_hyperlink(&book, "B2", long_name.c_str(), "A1"); },
+         "TXLS-03009 バッファサイズ(\"94\")オーバー(\"tsx_set_hyperlink() XLS_SHEET_LEN\")。"},
+        {0, [&] { return TXLS_sheet_hyperlink(&book, "B2", long_name.c_str() + 1, "A1"); }, ""},  // 93 bytes fit
+    });
+    EXPECT_EQ(TXLS_external_hyperlink(nullptr, "B2", "x"), -3);
+    ASSERT_EQ(links().size(), 4u);
+    EXPECT_EQ(links()[0].kind, HyperlinkKind::kInBook);
+    EXPECT_EQ(links()[0].target_sheet, "集計");
+    EXPECT_EQ(links()[0].target_row * 100 + links()[0].target_column, 1003);
+    EXPECT_EQ(links()[1].kind, HyperlinkKind::kExternal);
+    EXPECT_EQ(links()[1].target, "mailto:sales@example.co.jp");
+    EXPECT_EQ(links()[2].target, "https://example.com/q?x=1&y=\"2\"");
+}
+
+TEST_F(Objects, HyperlinkTextsArriveInTheBookCharacterSet) {
+    reopen("SJIS", sjis("売上"));
+    ASSERT_EQ(TXLS_put_cell(&book, "A1", sjis("戻る").c_str()), 0);
+    ASSERT_EQ(TXLS_sheet_hyperlink(&book, "A1", sjis("目次").c_str(), "B2"), 0);
+    ASSERT_EQ(TXLS_external_hyperlink(&book, sjis("売上!A1").c_str(), sjis("担当@例.jp").c_str()), 0);
+    ASSERT_EQ(links().size(), 1u) << "the second link replaces the first on the same cell";
+    EXPECT_EQ(links()[0].target, "mailto:担当@例.jp");
+    // The in-value form in Shift-JIS too.
+    ASSERT_EQ(TXLS_put_cell(&book, "A2", sjis("#目次!A1\"先頭へ\"").c_str()), 0);
+    EXPECT_EQ(value("A2"), sjis("先頭へ"));
+    EXPECT_EQ(links()[1].target_sheet, "目次");
+}
+
+TEST_F(Objects, PicturesGivenOrMeasured) {
+    const std::string png = png_header(30, 20), unsupported = "TXLS-03190 イメージファイルがサポート外のファイル形式です(\"";
+    std::string bytes = kTinyJpeg;
+    expect({
+        {0, [&] { return put_image("B3", 203, png); }, ""},
+        {-3, [&] { return put_image("not a cell", 203, png); }, "TXLS-02300 セル指定値が不正です(\"not a cell\")。"},
+        {-3, [&] { return put_image("A1:B2", 203, png); }, "-"}, {-3, [&] { return put_image(nullptr, 203, png); }, "-"},
+        {-1, [&] { return put_image("A1", 200, png); }, unsupported + "TXLS_put_image_memory() picture type=200\")。"},
+        {-1, [&] { return put_image("A1", 208, png); }, "-"}, {-1, [&] { return put_image("A1", 102, png); }, "-"},
+        // Without a size from the caller it must come from the header.
+        {-1, [&] { return put_image("A1", 202, png); }, unsupported + "TXLS_put_image_memory() header type=202\")。"},
+        {-1, [&] { return put_image("A1", 203, ""); }, "-"},
+        {0, [&] { return put_image("C1", 202, bytes, 640, 0, 2.0, "https://example.com/a"); }, ""},
+        {0, [&] { return put_image("C2", 207, wmf_placeable(96, 96, 96), 10, 20, 0.0, ""); }, ""},
+        {0, [&] { return put_image("Sheet1!C3", 206, "anything: the caller gave the size", 5, 6, -1.0); }, ""},
+    });
+    EXPECT_EQ(TXLS_put_image_memory(nullptr, "A1", 203, png.data(), 1, 1, 1, 1, 0, 0, nullptr), -1);
+    bytes.assign(bytes.size(), 'x');  // the bytes were copied: the caller may reuse its buffer at once
+    ASSERT_EQ(drawings().size(), 4u);
+    const DrawingObject &first = drawings()[0], &jpeg = drawings()[1], &wmf = drawings()[2];
+    EXPECT_EQ(first.row * 100 + first.column, 201);
+    EXPECT_EQ(first.offset_x, 0.5);
+    EXPECT_EQ(first.offset_y, 0.25);
+    EXPECT_EQ(first.picture->width * 100 + first.picture->height, 3020);
+    EXPECT_EQ(first.picture->bytes, png);
+    EXPECT_TRUE(first.link.empty());
+    EXPECT_EQ(jpeg.picture->width, 640);
+    EXPECT_EQ(jpeg.picture->height, 8);  // measured: the caller gave none
+    EXPECT_EQ(jpeg.picture->bytes, kTinyJpeg);
+    EXPECT_EQ(jpeg.ratio, 2.0);
+    EXPECT_EQ(jpeg.link, "https://example.com/a");
+    EXPECT_EQ(wmf.picture->width, 10);
+    EXPECT_EQ(wmf.ratio, 1.0);  // no ratio given: its own size
+    EXPECT_TRUE(wmf.link.empty());
+    EXPECT_EQ(drawings()[3].ratio, 1.0);
+}
+
+TEST_F(Objects, SavedBookHasOneMediaPartPerPictureAndOneDrawingPerSheet) {
+    ASSERT_EQ(put_image("A1", 203, png_header(96, 96), 0, 0, 1.0, "#Two!A1"), 0);
+    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Two"), 0);
+    ASSERT_EQ(put_image("B2", 202, kTinyJpeg), 0);
+    ASSERT_EQ(TXLS_open_sheet2(&book, 0), 0);
+    ASSERT_EQ(put_image("C3", 204, gif_header(4, 4)), 0);
+    std::vector<std::pair<std::string, std::string>> parts;
+    ASSERT_EQ(build_package_parts(store(), parts), 0);
+    auto part = [&](const std::string &name) {
+        for (const auto &[n, text] : parts)
+            if (n == name) return text;
+        return std::string("missing");
+    };
+    for (const char *name : {"xl/media/image1.png", "xl/media/image2.jpeg", "xl/media/image3.gif", "xl/drawings/drawing1.xml",
+                             "xl/drawings/drawing2.xml", "xl/drawings/_rels/drawing1.xml.rels", "xl/drawings/_rels/drawing2.xml.rels"})
+        EXPECT_NE(part(name), "missing") << name;
+    EXPECT_EQ(std::count_if(parts.begin(), parts.end(), [](const auto &p) { return p.first.starts_with("xl/media/"); }), 3);
+    for (const auto &[name, text] : std::vector<std::pair<std::string, std::string>>{
+             {"xl/worksheets/sheet1.xml", "<drawing r:id=\"rId2\"/>"},
+             {"xl/worksheets/_rels/sheet1.xml.rels", "Target=\"../drawings/drawing1.xml\""},
+             {"xl/drawings/_rels/drawing1.xml.rels", "Target=\"#Two!A1\"/>"},
+             {"xl/drawings/_rels/drawing1.xml.rels", "Target=\"../media/image3.gif\""},
+             {"[Content_Types].xml", "<Default Extension=\"png\" ContentType=\"image/png\"/>"},
+             {"[Content_Types].xml", "<Default Extension=\"jpeg\" ContentType=\"image/jpeg\"/>"},
+             {"[Content_Types].xml", "<Default Extension=\"gif\" ContentType=\"image/gif\"/>"},
+             {"[Content_Types].xml", "/xl/drawings/drawing2.xml"}})
+        EXPECT_NE(part(name).find(text), std::string::npos) << name << " " << text;
+}
