@@ -69,7 +69,12 @@ Compressed compress(long nth, unsigned sources, bool repeat) {
 
 // The address sanitizer reads a new thread's attributes with the C library's allocator and stops
 // when that fails, so under it only operator new is failed here.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TABSMITH_UNDER_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(TABSMITH_UNDER_ASAN)
 constexpr unsigned kSources = fa::kNew;
 #else
 constexpr unsigned kSources = fa::kAny;

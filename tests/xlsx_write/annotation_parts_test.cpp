@@ -8,7 +8,7 @@
 #include "model/book.h"
 #include "xlsx_write/annotation_parts.h"
 #include "xlsx_write/book_parts.h"
-#include "xlsx_write/golden.h"
+#include "common/golden.h"
 #include "xlsx_write/object_parts.h"
 #include "xlsx_write/package_writer.h"
 #include "xlsx_write/worksheet_part.h"

@@ -9,7 +9,7 @@
 #include "model/style_registry.h"
 #include "support/xml_escape.h"
 #include "xlsx_write/book_parts.h"
-#include "xlsx_write/golden.h"
+#include "common/golden.h"
 #include "xlsx_write/package_writer.h"
 
 // Records are written with designated initializers; the fields left out keep their defaults.

@@ -9,7 +9,7 @@
 #include "common/fixtures.h"
 #include "props/property.h"
 #include "xlsx_write/chart_part.h"
-#include "xlsx_write/golden.h"
+#include "common/golden.h"
 
 using namespace tabsmith;
 using namespace tabsmith::testing;

@@ -10,7 +10,7 @@
 #include "support/results.h"
 #include "xlsx_write/book_parts.h"
 #include "xlsx_write/drawing_part.h"
-#include "xlsx_write/golden.h"
+#include "common/golden.h"
 #include "xlsx_write/object_parts.h"
 #include "xlsx_write/worksheet_part.h"
 

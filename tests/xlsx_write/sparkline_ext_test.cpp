@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/fixtures.h"
-#include "xlsx_write/golden.h"
+#include "common/golden.h"
 #include "xlsx_write/sparkline_ext.h"
 #include "xlsx_write/worksheet_part.h"
 

@@ -7,7 +7,7 @@
 
 #include "model/book.h"
 #include "model/style_registry.h"
-#include "xlsx_write/golden.h"
+#include "common/golden.h"
 #include "xlsx_write/styles_part.h"
 
 // Records are written with designated initializers; the fields left out keep their defaults.

@@ -11,7 +11,7 @@
 #include "common/fixtures.h"
 #include "common/package_reader.h"
 #include "common/tiny_jpeg.h"
-#include "xlsx_write/golden.h"
+#include "common/golden.h"
 
 using namespace tabsmith::testing;
 namespace fs = std::filesystem;

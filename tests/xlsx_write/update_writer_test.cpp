@@ -21,7 +21,7 @@
 #include "model/style_registry.h"
 #include "readers/xlsx_reader.h"
 #include "support/mfile.h"
-#include "xlsx_write/golden.h"
+#include "common/golden.h"
 #include "xlsx_write/update_parts.h"
 #include "xlsx_write/update_writer.h"
 #include "xlsx_write/worksheet_part.h"
@@ -138,7 +138,7 @@ protected:
         const std::string path = dir / name;
         EXPECT_EQ(tsx_update_excel2007(book, {false, path}), 0);
         EXPECT_EQ(testing::package_fault(path), "");
-        const std::string validator = (testing::repository_root() / "../shared/ooxml-schemas/validate.py").string();
+        const std::string validator = TABSMITH_VALIDATOR;
         auto [out, ok] = run("/usr/bin/python3 '" + validator + "' '" + path + "'");
         EXPECT_TRUE(ok) << validator << ": " << out;
         return path;

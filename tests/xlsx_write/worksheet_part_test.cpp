@@ -7,7 +7,7 @@
 
 #include "cells/values.h"
 #include "model/book.h"
-#include "xlsx_write/golden.h"
+#include "common/golden.h"
 #include "xlsx_write/password_hash.h"
 #include "xlsx_write/worksheet_part.h"
 

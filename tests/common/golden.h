@@ -13,20 +13,9 @@
 
 namespace tabsmith::testing {
 
-// The repository: the nearest folder holding tests/golden above the test program or the working
-// folder (build trees live inside the repository; the program does not know its sources' place).
-inline std::filesystem::path repository_root() {
-    namespace fs = std::filesystem;
-    std::error_code ignored;
-    for (fs::path dir : {fs::read_symlink("/proc/self/exe", ignored).parent_path(), fs::current_path(ignored)})
-        for (; !dir.empty() && dir != dir.root_path(); dir = dir.parent_path())
-            if (fs::is_directory(dir / "tests/golden")) return dir;
-    ADD_FAILURE() << "no tests/golden above the test program or the working folder";
-    return {};
-}
-
+// A whole expected document under tests/golden/ (TABSMITH_GOLDEN_DIR, set by the build).
 inline std::string golden(const std::string &name) {
-    const std::filesystem::path path = repository_root() / "tests/golden" / name;
+    const std::filesystem::path path = std::filesystem::path(TABSMITH_GOLDEN_DIR) / name;
     EXPECT_TRUE(std::filesystem::exists(path)) << path;
     return contents(path.string());
 }
