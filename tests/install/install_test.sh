@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # install_test.sh - `cmake --install` into a fresh prefix gives the tool, and a library, header and
-# pkg-config file with which a C program built as the README shows writes a workbook.
+# pkg-config file with which a C program built as the README shows writes a workbook, and with
+# which the PHP module builds the PECL way (phpize, ./configure, make) and writes one from PHP.
 # Usage: install_test.sh BUILD_DIR
 set -euo pipefail
 build=$(realpath "$1") work=$(mktemp -d /tmp/tabsmith-install.XXXXXX)
@@ -19,3 +20,11 @@ C
 cc -o "$work/app" "$work/app.c" $(PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig" pkg-config --cflags --libs tabsmith)
 (cd "$work" && LD_LIBRARY_PATH="$work/prefix/lib" ./app)
 unzip -tq "$work/app.xlsx"
+# The PHP module from its own sources against the installed library, found through pkg-config.
+mkdir "$work/php" && cp "$(dirname "$0")/../../php/config.m4" "$(dirname "$0")/../../php/tabsmith_php.c" "$work/php/"
+(cd "$work/php" && phpize >/dev/null 2>&1 && PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig" ./configure --with-tabsmith >/dev/null &&
+ make >/dev/null 2>&1)
+php -n -d extension="$work/php/modules/tabsmith.so" -r '
+  $b = TXLS_open_book("MODE=CREATE CHARSET=UTF8 BOOK=\"" . $argv[1] . "\"");
+  exit(TXLS_put_values($b, "A1=売上 B1=1,234") || TXLS_save_book($b));' "$work/php.xlsx"
+unzip -tq "$work/php.xlsx"
