@@ -76,7 +76,7 @@ static void full_help(void) {
            "  with --sheet, or a book of one sheet) is printed as plain CSV or TSV.\n"
            "  json: {\"sheets\":[{\"name\":\"Sheet1\",\"rows\":[[CELL,...],...]},...]}, one row per\n"
            "       line; a CELL is null when empty, else {\"value\":\"...\",\"kind\":\"INTEGER\"}\n"
-           "       (kinds: CHARACTER, INTEGER, FLOAT, DATE, DATE_TIME, BOOLEAN, ERROR, FORMULA;\n"
+           "       (kinds: CHARACTER, INTEGER, FLOAT, PERCENT, DATE, DATE_TIME, BOOLEAN, ERROR, FORMULA;\n"
            "       empty for a time of day), and a formula cell also carries\n"
            "       \"formula\":\"SUM(B2:B9)\".\n"
            "\n"

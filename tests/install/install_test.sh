@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# install_test.sh - `cmake --install` into a fresh prefix gives the tool, and a library, header and
+# install_test.sh - `cmake --install` into a fresh prefix gives the tool and its manual page, and a library, header and
 # pkg-config file with which a C program built as the README shows writes a workbook, and with
 # which the PHP module builds the PECL way (phpize, ./configure, make) and writes one from PHP.
 # Usage: install_test.sh BUILD_DIR
@@ -8,6 +8,7 @@ build=$(realpath "$1") work=$(mktemp -d /tmp/tabsmith-install.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 test -x "$work/prefix/bin/tabsmith"
+man -l "$work/prefix/share/man/man1/tabsmith.1" | grep 'TABSMITH(1)' >/dev/null
 cat >"$work/app.c" <<'C'
 #include <tabsmith.h>
 int main(void) {
