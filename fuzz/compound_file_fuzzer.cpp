@@ -2,11 +2,8 @@
 // directory links stay inside it, every stream reads exactly its size or is refused, and every
 // storage's children are listed once each.
 
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "support/compound_file.h"
@@ -14,50 +11,29 @@
 
 using namespace tabsmith;
 
-namespace {
-
-[[noreturn]] void fail(const char *what, std::size_t index) {
+[[noreturn]] static void fail(const char *what, std::size_t index) {
     std::fprintf(stderr, "\n== compound file check failed: %s (entry %zu)\n", what, index);
     std::abort();
 }
 
-bool valid_link(std::int32_t link, std::size_t count) { return link == -1 || (link >= 0 && std::size_t(link) < count); }
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     CompoundFile file;
-    int rc = file.open(std::string(reinterpret_cast<const char *>(data), size));
-    if (rc != 0) {
-        if (rc != kReadError && rc != kNoMemory) fail("open result", 0);
-        if (!file.entries().empty()) fail("entries after a refused open", 0);
-        return 0;
-    }
+    const int rc = file.open(std::string(reinterpret_cast<const char *>(data), size));
+    if (rc != 0 && ((rc != kReadError && rc != kNoMemory) || !file.entries().empty())) fail("a refused open", 0);
     const auto &entries = file.entries();
-    if (entries.empty() || entries[0].type != kCompoundRoot) fail("no root entry", 0);
+    if (rc == 0 && (entries.empty() || entries[0].type != kCompoundRoot)) fail("no root entry", 0);
+    const auto valid = [&](std::int32_t link) { return link == -1 || (link >= 0 && std::size_t(link) < entries.size()); };
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const CompoundEntry &entry = entries[i];
-        if (!valid_link(entry.left, entries.size()) || !valid_link(entry.right, entries.size()) ||
-            !valid_link(entry.child, entries.size()))
-            fail("link outside the directory", i);
+        if (!valid(entry.left) || !valid(entry.right) || !valid(entry.child)) fail("link outside the directory", i);
         std::string out;
-        int read = file.read_stream(static_cast<int>(i), out);
-        if (read == 0) {
-            if (entry.type != kCompoundStream) fail("read of a non-stream", i);
-            if (out.size() != entry.size) fail("stream size", i);
-            if (out.size() > size) fail("stream larger than the file", i);
-        } else if (read == kBadArgument) {
-            if (entry.type == kCompoundStream) fail("stream refused as no stream", i);
-        } else if (read != kReadError && read != kNoMemory) {
-            fail("read result", i);
-        } else if (!out.empty()) {
-            fail("bytes left after a refused read", i);
-        }
-        std::vector<int> kids = file.children(static_cast<int>(i));
+        const int read = file.read_stream(static_cast<int>(i), out);
+        if (read == 0 && (entry.type != kCompoundStream || out.size() != entry.size || out.size() > size)) fail("a read stream", i);
+        if (read == kBadArgument && entry.type == kCompoundStream) fail("stream refused as no stream", i);
+        if (read != 0 && read != kBadArgument && ((read != kReadError && read != kNoMemory) || !out.empty())) fail("a refused read", i);
         std::vector<bool> seen(entries.size());
-        for (int kid : kids) {
-            if (kid < 0 || std::size_t(kid) >= entries.size() || std::size_t(kid) == i) fail("child index", i);
-            if (seen[kid]) fail("child listed twice", i);
+        for (int kid : file.children(static_cast<int>(i))) {
+            if (kid < 0 || std::size_t(kid) >= entries.size() || std::size_t(kid) == i || seen[kid]) fail("a child listed", i);
             seen[kid] = true;
         }
     }

@@ -1,5 +1,5 @@
-// What every fuzz target shares: a private scratch folder, the well-formedness check of a saved
-// package (zip entries, XML parts, relationships, content types) and the release of memory files.
+// What the fuzz targets over the C API share: a private scratch folder, the choice a leading byte
+// makes, reading every cell of an opened book, and the package check of every saved book.
 #pragma once
 
 #include <cstddef>
@@ -11,38 +11,32 @@
 
 namespace tabsmith::fuzz {
 
-// Once per process: saves go to memory files whatever the options say, libxml2 stays quiet and
-// never loads anything from outside. Call from LLVMFuzzerInitialize or the first input.
-void prepare_process();
-
-// The process's own scratch folder (made with mkdtemp on first use, removed at exit).
-const std::string &scratch_folder();
-
-// Writes `bytes` to `name` inside the scratch folder and returns the file's absolute path.
-std::string write_scratch_file(std::string_view name, const std::uint8_t *data, std::size_t size);
-// Removes a file written above once the run is done with it: after a timeout, which ends the
-// process without any clean-up, the folder is then left empty.
+// Writes `input` to `name` in the process's scratch folder (made with mkdtemp under $TMPDIR,
+// removed at exit or after a sanitizer report) and gives the absolute path. Remove the file once
+// done: after a timeout, which skips every clean-up, only the empty folder is then left.
+std::string write_scratch_file(std::string_view name, std::string_view input);
 void remove_scratch_file(const std::string &path);
 
-// Aborts (so that libFuzzer reports the input) when `package` is not a readable zip archive whose
-// .xml and .rels entries are well-formed XML, whose internal relationships name existing parts
-// and whose content types cover every part.
-void check_package(std::string_view name, std::string_view package);
+// 0..count-1 when the input starts with a byte 1..count (which is then dropped), else -1.
+int take_choice(std::string_view &input, int count);
 
-// Opens a new book saved to the memory file "fuzz.xlsx" in `charset` (SJIS, EUC or UTF8), with
-// the sheet "Sheet1" current, as a caller would before its statements.
+// Whether a text names a device or kernel file (/dev/zero, /proc/self/fd/0, ...): read as a data
+// source it never ends or blocks, which says nothing about the engine.
+bool names_special_files(std::string_view text);
+
+// A new book saved to the memory file "fuzz.xlsx" in `charset` (SJIS, EUC or UTF8), "Sheet1" current.
 void open_memory_book(XLS_BOOK &book, const char *charset);
 
-// Fetches the book's message (the conversion to the book's set is code under test too) and,
-// with TABSMITH_FUZZ_VERBOSE set in the environment, prints it: handy when replaying one input.
+// Every cell of the first 16 sheets and 2000 rows read back, plain and rendered.
+void read_every_cell(XLS_BOOK &book);
+
+// Fetches the book's message (its conversion is code under test too); printed with
+// TABSMITH_FUZZ_VERBOSE set in the environment, handy when replaying one input.
 void note_failure(XLS_BOOK &book, const char *call);
 
-// Closes the book with SAVE, frees it whatever the save said, checks every saved package left in
-// memory and then drops every memory file, so that nothing accumulates between runs.
+// Closes the book with SAVE and frees it; a saved package left in memory must read back with
+// every entry whole, well-formed XML parts, relationships that name parts and a content type for
+// every part, else the process aborts. Every memory file is dropped after.
 void save_check_and_release(XLS_BOOK &book);
-
-// Whether a text names a device or kernel file (/dev/zero, /proc/self/fd/0, ...): reading such a
-// path as a data source never ends or blocks, which says nothing about the engine.
-bool names_special_files(std::string_view text);
 
 }  // namespace tabsmith::fuzz

@@ -24,17 +24,12 @@ inline unsigned mode_of(const std::string &path) {
     return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0xFFFFFFFFu;
 }
 
-inline bool is_link(const std::string &path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
+inline bool is_link(const std::string &path) { return std::filesystem::is_symlink(std::filesystem::symlink_status(path)); }
 
 inline std::vector<std::string> names_in(const std::string &folder) {
     std::vector<std::string> names;
-    for (const auto &entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    return std::sort(names.begin(), names.end()), names;
 }
 
 }  // namespace tabsmith::testing

@@ -20,26 +20,23 @@ namespace tabsmith::testing {
 // object goes, so that a failed assertion leaves nothing behind either.
 class TempFolder {
 public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tabsmith_test_XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
+    TempFolder() : path_((std::filesystem::temp_directory_path() / "tabsmith_test_XXXXXX").string()) {
+        if (!::mkdtemp(path_.data())) path_.clear();
         EXPECT_FALSE(path_.empty()) << "no temporary folder";
     }
     ~TempFolder() {
-        std::error_code ignored;
+        std::error_code ignored;  // a folder a test has already taken away is no failure
         if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
     }
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
+    TempFolder(const TempFolder &) = delete;  // one owner removes it
 
     const std::string &path() const { return path_; }
     std::string operator/(const std::string &name) const { return path_ + "/" + name; }
     // Writes `bytes` to `name` inside the folder (creating subfolders) and gives the full path.
     std::string write(const std::string &name, const std::string &bytes) const {
-        std::string full = *this / name;
+        const std::string full = *this / name;
         std::filesystem::create_directories(std::filesystem::path(full).parent_path());
-        std::ofstream(full, std::ios::binary) << bytes;
-        return full;
+        return std::ofstream(full, std::ios::binary) << bytes, full;
     }
 
 private:
@@ -58,14 +55,12 @@ protected:
         ASSERT_EQ(TXLS_open_sheet(&book, ("SHEET_NAME=" + sheet).c_str()), 0);
     }
     Book &store() { return *static_cast<Book *>(book.work); }
-    // The last message decoded from Shift-JIS to UTF-8.
-    std::string message() const { return to_utf8(book.log.error_info, kSjis); }
+    std::string message() const { return to_utf8(book.log.error_info, kSjis); }  // the last message, in UTF-8
     std::string value(const char *cell) { return get(cell).first; }
     std::string kind(const char *cell) { return get(cell).second; }
     std::pair<std::string, std::string> get(const char *cell) {
         char v[4096] = "", k[4096] = "";
-        TXLS_get_cell(&book, cell, v, sizeof v, k, sizeof k);
-        return {v, k};
+        return TXLS_get_cell(&book, cell, v, sizeof v, k, sizeof k), std::pair<std::string, std::string>{v, k};
     }
     XLS_BOOK book{};
 };

@@ -15,9 +15,9 @@ namespace tabsmith::testing {
 
 // A whole expected document under tests/golden/ (TABSMITH_GOLDEN_DIR, set by the build).
 inline std::string golden(const std::string &name) {
-    const std::filesystem::path path = std::filesystem::path(TABSMITH_GOLDEN_DIR) / name;
+    const std::string path = std::string(TABSMITH_GOLDEN_DIR) + "/" + name;
     EXPECT_TRUE(std::filesystem::exists(path)) << path;
-    return contents(path.string());
+    return contents(path);
 }
 
 // `text` with each edit's first member replaced by its second: edits are listed in the order of
@@ -27,19 +27,12 @@ inline std::string edited(std::string text, const Edits &edits) {
     std::size_t from = 0;
     for (const auto &[was, is] : edits) {
         const std::size_t at = text.find(was, from);
-        if (at == std::string::npos) {
-            ADD_FAILURE() << "nothing to edit: " << was;
-            continue;
-        }
-        text.replace(at, was.size(), is);
-        from = at + is.size();
+        if (at == std::string::npos) ADD_FAILURE() << "nothing to edit: " << was;
+        else text.replace(at, was.size(), is), from = at + is.size();
     }
     return text;
 }
-inline Edits operator+(Edits first, const Edits &then) {
-    first.insert(first.end(), then.begin(), then.end());
-    return first;
-}
+inline Edits operator+(Edits first, const Edits &then) { return first.insert(first.end(), then.begin(), then.end()), first; }
 
 // The text of `text` from the first `from` up to the next `to` (to the end without one).
 inline std::string slice(const std::string &text, const std::string &from, const std::string &to) {
@@ -50,8 +43,8 @@ inline std::string slice(const std::string &text, const std::string &from, const
 }
 
 inline ::testing::AssertionResult has(const std::string &text, const std::string &part) {
-    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "no\n  " << part << "\nin\n  " << text;
+    return text.find(part) != std::string::npos ? ::testing::AssertionSuccess()
+                                                 : ::testing::AssertionFailure() << "no\n  " << part << "\nin\n  " << text;
 }
 
 }  // namespace tabsmith::testing

@@ -19,10 +19,9 @@ inline bool write_package(const std::string &path, const PackageParts &parts) {
     if (!zip) return false;
     bool ok = true;
     for (const auto &[name, text] : parts) {
-        zip_fileinfo info{};
-        ok = ok && zipOpenNewFileInZip64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 6, 0) == ZIP_OK;
-        ok = ok && zipWriteInFileInZip(zip, text.data(), static_cast<unsigned>(text.size())) == ZIP_OK;
-        ok = ok && zipCloseFileInZip(zip) == ZIP_OK;
+        const zip_fileinfo info{};
+        ok = ok && zipOpenNewFileInZip64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 6, 0) == ZIP_OK &&
+             zipWriteInFileInZip(zip, text.data(), static_cast<unsigned>(text.size())) == ZIP_OK && zipCloseFileInZip(zip) == ZIP_OK;
     }
     return zipClose(zip, nullptr) == ZIP_OK && ok;
 }
@@ -45,41 +44,33 @@ struct WorkbookPackage {
     std::string workbook_pr;     // e.g. "<workbookPr date1904=\"1\"/>"
 
     PackageParts parts() const {
+        const std::string office = "application/vnd.openxmlformats-officedocument.spreadsheetml.";
         std::string types = "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
                             "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
                             "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-                            "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>";
+                            "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" + office + "sheet.main+xml\"/>";
         std::string book = std::string("<?xml version=\"1.0\"?><workbook xmlns=\"") + kMainNs + "\" xmlns:r=\"" + kRelNs +
                            "\">" + workbook_pr + "<sheets>";
-        std::string rels = std::string("<?xml version=\"1.0\"?><Relationships xmlns=\"") + kPackageRelNs + "\">";
+        const std::string head = std::string("<?xml version=\"1.0\"?><Relationships xmlns=\"") + kPackageRelNs + "\">";
+        std::string rels = head;
         PackageParts out;
+        // A part of the workbook: its relationship, content type and text.
+        auto add = [&](const std::string &id, const std::string &kind, const std::string &target, const std::string &text) {
+            rels += "<Relationship Id=\"" + id + "\" Type=\"" + kRelNs + "/" + kind + "\" Target=\"" + target + "\"/>";
+            types += "<Override PartName=\"/xl/" + target + "\" ContentType=\"" + office + kind + "+xml\"/>";
+            out.emplace_back("xl/" + target, text);
+        };
         for (std::size_t k = 1; k <= sheets.size(); ++k) {
-            std::string n = std::to_string(k);
+            const std::string n = std::to_string(k);
             book += "<sheet name=\"" + sheets[k - 1].first + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
-            rels += "<Relationship Id=\"rId" + n + "\" Type=\"" + kRelNs + "/worksheet\" Target=\"worksheets/sheet" + n + ".xml\"/>";
-            types += "<Override PartName=\"/xl/worksheets/sheet" + n +
-                     ".xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>";
-            out.emplace_back("xl/worksheets/sheet" + n + ".xml", sheets[k - 1].second);
+            add("rId" + n, "worksheet", "worksheets/sheet" + n + ".xml", sheets[k - 1].second);
         }
-        book += "</sheets></workbook>";
-        if (!styles.empty()) {
-            rels += std::string("<Relationship Id=\"rIdS\" Type=\"") + kRelNs + "/styles\" Target=\"styles.xml\"/>";
-            types += "<Override PartName=\"/xl/styles.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>";
-            out.emplace_back("xl/styles.xml", styles);
-        }
-        if (!shared_strings.empty()) {
-            rels += std::string("<Relationship Id=\"rIdT\" Type=\"") + kRelNs + "/sharedStrings\" Target=\"sharedStrings.xml\"/>";
-            types += "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>";
-            out.emplace_back("xl/sharedStrings.xml", shared_strings);
-        }
-        rels += "</Relationships>";
-        types += "</Types>";
-        out.emplace_back("[Content_Types].xml", types);
-        out.emplace_back("_rels/.rels", std::string("<?xml version=\"1.0\"?><Relationships xmlns=\"") + kPackageRelNs +
-                                            "\"><Relationship Id=\"rId1\" Type=\"" + kRelNs +
-                                            "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
-        out.emplace_back("xl/workbook.xml", book);
-        out.emplace_back("xl/_rels/workbook.xml.rels", rels);
+        if (!styles.empty()) add("rIdS", "styles", "styles.xml", styles);
+        if (!shared_strings.empty()) add("rIdT", "sharedStrings", "sharedStrings.xml", shared_strings);
+        out.emplace_back("[Content_Types].xml", types + "</Types>");
+        out.emplace_back("_rels/.rels", head + "<Relationship Id=\"rId1\" Type=\"" + kRelNs + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
+        out.emplace_back("xl/workbook.xml", book + "</sheets></workbook>");
+        out.emplace_back("xl/_rels/workbook.xml.rels", rels + "</Relationships>");
         return out;
     }
 };

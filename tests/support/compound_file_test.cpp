@@ -12,10 +12,7 @@
 namespace tabsmith {
 namespace {
 
-using testing::build_compound;
-using testing::CompoundBuild;
-using testing::kCfbEnd;
-using testing::kCfbFree;
+using testing::build_compound, testing::CompoundBuild, testing::kCfbEnd, testing::kCfbFree;
 using Damage = std::function<void(CompoundBuild &)>;
 
 std::string pattern(std::size_t size, unsigned seed) {
@@ -97,9 +94,12 @@ TEST(CompoundFile, LookupsByNameIndexAndTreeOrder) {
 }
 
 // Damage to the header, the DIFAT, the FAT sectors or the directory makes the whole file
-// unreadable. The DIFAT chain rows damage a file big enough that its FAT sectors are not all
-// listed in the header.
-TEST(CompoundFile, RefusesDamagedStructure) {
+// unreadable (the DIFAT chain rows damage a file big enough that its FAT sectors are not all
+// listed in the header). Damage to one stream's chain leaves the file open and only that stream
+// unreadable (with a damaged mini FAT or mini stream, every stream kept in the mini stream).
+// Sibling and child links that form cycles, point at the root or outside the directory are
+// walked once each; out-of-range links read as -1.
+TEST(CompoundFile, DamageIsConfinedToWhatItTouches) {
     const CompoundBuild base = build_compound(mixed_layout());
     CompoundBuild big = build_compound({9, {{u"Workbook", pattern(7500000, 9)}, {u"Small", pattern(10, 1)}}});
     ASSERT_EQ(big.difat_sectors.size(), 1u);
@@ -108,109 +108,82 @@ TEST(CompoundFile, RefusesDamagedStructure) {
     ASSERT_EQ(file.open(big.bytes), 0);
     EXPECT_TRUE(file.read_stream(1, out) == 0 && out == pattern(7500000, 9));
     EXPECT_TRUE(file.read_stream(2, out) == 0 && out == pattern(10, 1));
+    ASSERT_EQ(file.open(base.bytes), 0);
+    const std::uint32_t top = static_cast<std::uint32_t>(file.entries()[0].child);
+    ASSERT_GT(top, 0u);
     auto shift = [](std::uint16_t v) -> Damage { return [=](CompoundBuild &b) { b.put16(0x1E, v); }; };
     auto size = [](std::size_t n) -> Damage { return [=](CompoundBuild &b) { b.bytes.resize(n); }; };
-    const std::tuple<const char *, bool, Damage> cases[] = {
-        {"signature", false, [](CompoundBuild &b) { b.bytes[7] = 0; }}, {"sector shift 10", false, shift(10)},
-        {"sector shift 0", false, shift(0)}, {"sector shift 31", false, shift(31)},
-        {"sector shift 12 in a file laid out for 9", false, shift(12)},
-        {"mini sector shift", false, [](CompoundBuild &b) { b.put16(0x20, 7); }},
-        {"shorter than a header", false, size(511)}, {"header only", false, size(512)},
-        {"no FAT sectors", false, at(0x2C, 0)}, {"more FAT sectors than the file has", false, at(0x2C, 0x7FFFFFFF)},
-        {"DIFAT entry outside", false, at(0x4C, 0x00FFFFFF)}, {"DIFAT entry marked free", false, at(0x4C, kCfbFree)},
-        {"one FAT sector more claimed than listed", false, at(0x2C, static_cast<std::uint32_t>(base.fat_sectors.size() + 1))},
-        {"directory start outside", false, at(0x30, 0x00FFFFFF)}, {"directory start at end of chain", false, at(0x30, kCfbEnd)},
-        {"directory chain looping", false, at(base.fat_entry_offset(base.directory_sectors.back()), base.directory_sectors[0])},
-        {"directory chain into a free sector", false, at(base.fat_entry_offset(base.directory_sectors[0]), kCfbFree)},
-        {"directory cut off", false, size(base.sector_offset(base.directory_sectors.back()) + 100)},
-        {"first entry no root", false, [](CompoundBuild &b) { b.bytes[b.entry_offset(0) + 0x42] = 1; }},
-        {"DIFAT chain outside the file", true, at(0x44, 0x00FFFFF0)},
-        // More FAT sectors claimed than one DIFAT sector lists, and the chain back at itself.
-        {"DIFAT chain looping", true,
-         [](CompoundBuild &b) {
-             const std::size_t difat = b.sector_offset(b.difat_sectors[0]);
-             for (std::size_t k = 0; k < 127; ++k) b.put32(difat + 4 * k, b.fat_sectors[0]);
-             b.put32(difat + 508, b.difat_sectors[0]), b.put32(0x2C, 109 + 127 + 1);
-         }},
-    };
-    for (const auto &[what, on_big, damage] : cases) {
-        CompoundBuild damaged = on_big ? big : base;
-        damage(damaged);
-        EXPECT_EQ(file.open(damaged.bytes), kReadError) << what;
-        EXPECT_TRUE(file.entries().empty()) << what;
-    }
-}
-
-// Damage to one stream's chain leaves the file open and only that stream unreadable (with a
-// damaged mini FAT or mini stream, every stream kept in the mini stream).
-TEST(CompoundFile, RefusesDamagedStreamChains) {
-    const CompoundBuild base = build_compound(mixed_layout());
-    const int kRegular = 1, kLast = 9, kMini = 2, kOtherMini = 10;
     const auto chain = base.chain_of(1);
     const std::size_t link5 = base.fat_entry_offset(chain[5]), link10 = base.fat_entry_offset(chain[10]);
     auto mini = [&](std::uint32_t v) { return at(base.mini_fat_entry_offset(base.starts[2]), v); };
     auto fat_of = [&](std::uint32_t sector, std::uint32_t v) { return at(base.fat_entry_offset(sector), v); };
-    const std::tuple<const char *, int, bool, Damage> cases[] = {
-        {"FAT chain looping back", kRegular, false, at(link5, chain[2])},
-        {"FAT chain looping on itself", kRegular, false, fat_of(base.starts[1], base.starts[1])},
-        {"FAT chain too short", kRegular, false, at(link10, kCfbEnd)},
-        {"FAT chain into a FAT sector", kRegular, false, at(link10, base.fat_sectors[0])},
-        {"FAT chain outside the file", kRegular, false, at(link10, 0x00FFFFFF)},
-        {"start outside the file", kRegular, false, field(1, 0x74, 0x00FFFFFF)},
-        {"size beyond the file", kRegular, false, field(1, 0x78, 0x7FFFFFFF)},
-        {"file cut inside the last stream", kLast, false,
-         [](CompoundBuild &b) { b.bytes.resize(b.sector_offset(b.chain_of(9).back()) - 10); }},
-        {"mini chain looping", kMini, false, mini(base.starts[2])}, {"mini chain too short", kMini, false, mini(kCfbEnd)},
-        {"mini start beyond the mini stream", kMini, false, field(2, 0x74, 100000)},
-        {"mini FAT start outside", kMini, true, at(0x3C, 0x00FFFFFF)},
-        {"mini FAT chain looping", kMini, true, fat_of(base.mini_fat_sectors[0], base.mini_fat_sectors[0])},
-        {"mini stream chain too short", kMini, true, fat_of(base.mini_stream_sectors[0], kCfbEnd)},
-        {"mini stream larger than the file", kMini, true, field(0, 0x78, 0x7FFFFFFF)},
-    };
-    const auto layout = mixed_layout();
-    for (const auto &[what, broken, all_mini, damage] : cases) {
-        CompoundBuild damaged = base;
-        damage(damaged);
-        CompoundFile file;
-        ASSERT_EQ(file.open(damaged.bytes), 0) << what;
-        std::string out = "stale";
-        EXPECT_TRUE(file.read_stream(broken, out) == kReadError && out.empty()) << what;
-        const int other = broken == kRegular ? 7 : kRegular;
-        EXPECT_TRUE(file.read_stream(other, out) == 0 && out == layout.entries[other - 1].data) << what;
-        EXPECT_EQ(file.read_stream(kOtherMini, out), all_mini ? kReadError : 0) << what;
-    }
-}
-
-// Sibling and child links that form cycles, point at the root or outside the directory are
-// walked once each; out-of-range links read as -1.
-TEST(CompoundFile, SurvivesDamagedDirectoryTrees) {
-    const CompoundBuild base = build_compound(mixed_layout());
-    CompoundFile file;
-    ASSERT_EQ(file.open(base.bytes), 0);
-    const std::uint32_t top = static_cast<std::uint32_t>(file.entries()[0].child);
-    ASSERT_GT(top, 0u);
-    const std::pair<const char *, Damage> cases[] = {
-        {"right sibling back to the top of the tree",
-         [&](CompoundBuild &b) {
+    // `broken`: the whole file (kWhole), the tree (kTree) or the one stream that no longer reads.
+    constexpr int kWhole = -1, kTree = 0, kRegular = 1, kLast = 9, kMini = 2, kOtherMini = 10;
+    struct Case { const char *what; Damage damage; int broken = kWhole; bool all_mini = false, on_big = false; };
+    const Case cases[] = {
+        {"signature", [](CompoundBuild &b) { b.bytes[7] = 0; }}, {"sector shift 10", shift(10)}, {"sector shift 0", shift(0)},
+        {"sector shift 31", shift(31)}, {"sector shift 12 in a file laid out for 9", shift(12)},
+        {"mini sector shift", [](CompoundBuild &b) { b.put16(0x20, 7); }}, {"shorter than a header", size(511)}, {"header only", size(512)},
+        {"no FAT sectors", at(0x2C, 0)}, {"more FAT sectors than the file has", at(0x2C, 0x7FFFFFFF)},
+        {"DIFAT entry outside", at(0x4C, 0x00FFFFFF)}, {"DIFAT entry marked free", at(0x4C, kCfbFree)},
+        {"one FAT sector more claimed than listed", at(0x2C, static_cast<std::uint32_t>(base.fat_sectors.size() + 1))},
+        {"directory start outside", at(0x30, 0x00FFFFFF)}, {"directory start at end of chain", at(0x30, kCfbEnd)},
+        {"directory chain looping", at(base.fat_entry_offset(base.directory_sectors.back()), base.directory_sectors[0])},
+        {"directory chain into a free sector", at(base.fat_entry_offset(base.directory_sectors[0]), kCfbFree)},
+        {"directory cut off", size(base.sector_offset(base.directory_sectors.back()) + 100)},
+        {"first entry no root", [](CompoundBuild &b) { b.bytes[b.entry_offset(0) + 0x42] = 1; }},
+        {"DIFAT chain outside the file", at(0x44, 0x00FFFFF0), kWhole, false, true},
+        // More FAT sectors claimed than one DIFAT sector lists, and the chain back at itself.
+        {"DIFAT chain looping", [](CompoundBuild &b) {
+             const std::size_t difat = b.sector_offset(b.difat_sectors[0]);
+             for (std::size_t k = 0; k < 127; ++k) b.put32(difat + 4 * k, b.fat_sectors[0]);
+             b.put32(difat + 508, b.difat_sectors[0]), b.put32(0x2C, 109 + 127 + 1);
+         }, kWhole, false, true},
+        {"FAT chain looping back", at(link5, chain[2]), kRegular}, {"FAT chain too short", at(link10, kCfbEnd), kRegular},
+        {"FAT chain looping on itself", fat_of(base.starts[1], base.starts[1]), kRegular},
+        {"FAT chain into a FAT sector", at(link10, base.fat_sectors[0]), kRegular},
+        {"FAT chain outside the file", at(link10, 0x00FFFFFF), kRegular}, {"start outside the file", field(1, 0x74, 0x00FFFFFF), kRegular},
+        {"size beyond the file", field(1, 0x78, 0x7FFFFFFF), kRegular},
+        {"file cut inside the last stream", [](CompoundBuild &b) { b.bytes.resize(b.sector_offset(b.chain_of(9).back()) - 10); }, kLast},
+        {"mini chain looping", mini(base.starts[2]), kMini}, {"mini chain too short", mini(kCfbEnd), kMini},
+        {"mini start beyond the mini stream", field(2, 0x74, 100000), kMini}, {"mini FAT start outside", at(0x3C, 0x00FFFFFF), kMini, true},
+        {"mini FAT chain looping", fat_of(base.mini_fat_sectors[0], base.mini_fat_sectors[0]), kMini, true},
+        {"mini stream chain too short", fat_of(base.mini_stream_sectors[0], kCfbEnd), kMini, true},
+        {"mini stream larger than the file", field(0, 0x78, 0x7FFFFFFF), kMini, true},
+        {"right sibling back to the top of the tree", [&](CompoundBuild &b) {
              for (std::size_t i = 1; i <= 10; ++i)
                  if (b.get32(b.entry_offset(i) + 0x48) == testing::kCfbNoStream) b.put32(b.entry_offset(i) + 0x48, top);
-         }},
-        {"left sibling to itself", field(top, 0x44, top)}, {"child of the root is the root", field(0, 0x4C, 0)},
-        {"sibling is the root", field(top, 0x48, 0)}, {"storage's child is its parent's tree", field(8, 0x4C, top)},
-        {"links out of range",
-         [](CompoundBuild &b) { field(1, 0x44, 5000)(b), field(1, 0x48, 0xFFFFFFFA)(b), field(1, 0x4C, 0x80000000)(b); }},
+         }, kTree},
+        {"left sibling to itself", field(top, 0x44, top), kTree}, {"child of the root is the root", field(0, 0x4C, 0), kTree},
+        {"sibling is the root", field(top, 0x48, 0), kTree}, {"storage's child is its parent's tree", field(8, 0x4C, top), kTree},
+        {"links out of range", [](CompoundBuild &b) { field(1, 0x44, 5000)(b), field(1, 0x48, 0xFFFFFFFA)(b), field(1, 0x4C, 0x80000000)(b); },
+         kTree},
     };
-    for (const auto &[what, damage] : cases) {
-        CompoundBuild damaged = base;
-        damage(damaged);
-        ASSERT_EQ(file.open(damaged.bytes), 0) << what;
-        std::vector<bool> seen(file.entries().size());
-        for (int k : file.children(0)) {
-            EXPECT_TRUE(k != 0 && !seen[k]) << what << ": entry " << k;
-            seen[k] = true;
+    const auto layout = mixed_layout();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        CompoundBuild damaged = c.on_big ? big : base;
+        c.damage(damaged);
+        if (c.broken == kWhole) {
+            EXPECT_TRUE(file.open(damaged.bytes) == kReadError && file.entries().empty());
+            continue;
         }
-        EXPECT_EQ(file.find_top("Missing"), -1) << what;
-        file.children(8);
+        ASSERT_EQ(file.open(damaged.bytes), 0);
+        if (c.broken == kTree) {
+            std::vector<bool> seen(file.entries().size());
+            for (int k : file.children(0)) {
+                EXPECT_TRUE(k != 0 && !seen[k]) << "entry " << k;
+                seen[k] = true;
+            }
+            EXPECT_EQ(file.find_top("Missing"), -1);
+            file.children(8);
+            continue;
+        }
+        out = "stale";
+        EXPECT_TRUE(file.read_stream(c.broken, out) == kReadError && out.empty());
+        const int other = c.broken == kRegular ? 7 : kRegular;
+        EXPECT_TRUE(file.read_stream(other, out) == 0 && out == layout.entries[other - 1].data);
+        EXPECT_EQ(file.read_stream(kOtherMini, out), c.all_mini ? kReadError : 0);
     }
     EXPECT_EQ(std::tuple(file.entries()[1].left, file.entries()[1].right, file.entries()[1].child), std::tuple(-1, -1, -1));
 }

@@ -1,5 +1,5 @@
 // Disk-or-memory file routines, the memory-file table, the zip routing between the two, path
-// helpers, folders, temporary folders and growable tables.
+// helpers, folders, temporary folders, growable tables and files replaced through a private copy.
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -11,6 +11,7 @@
 #include <regex>
 #include <thread>
 
+#include "common/file_checks.h"
 #include "common/fixtures.h"
 #include "support/files.h"
 #include "support/growable.h"
@@ -19,10 +20,10 @@
 namespace tabsmith {
 namespace {
 
-bool exists(const std::string &path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-}
+using testing::contents, testing::is_link, testing::mode_of, testing::names_in;
+using Names = std::vector<std::string>;
+
+bool exists(const std::string &path) { return std::filesystem::exists(std::filesystem::symlink_status(path)); }
 std::string slurp(int on_disk, const std::string &name) {
     std::string out;
     return aod_read_all(on_disk, name, out) == 0 ? out : "<unreadable>";
@@ -72,8 +73,7 @@ TEST_F(FilesTest, OpenModesReadsWritesAndSeeksBehaveAlikeOnDiskAndInMemory) {
         EXPECT_TRUE(f && aod_read(f.get(), buf, 5) == 0);
     }
     EXPECT_EQ(aod_open(1, dir.path(), kAodRead), nullptr) << "a folder is not a file";
-    EXPECT_EQ(aod_open(1, std::string("a\0b", 3), kAodWrite), nullptr);
-    EXPECT_FALSE(exists("a"));
+    EXPECT_TRUE(aod_open(1, std::string("a\0b", 3), kAodWrite) == nullptr && !exists("a"));
     auto f = aod_open(0, "lines", kAodWrite);
     for (const char *line : {"a", "b\n", "c\r", ""}) aod_write_line(f.get(), line);
     aod_close(f);
@@ -84,8 +84,7 @@ TEST_F(FilesTest, WholeFilesCopiesSizesAndDates) {
     std::string big, out;
     for (int i = 0; i < 3000; ++i) big += std::to_string(i) + ",";
     const std::string a = dir / "a.csv", none = dir / "none";
-    spit(1, a, big);
-    spit(0, "m1", big);
+    spit(1, a, big), spit(0, "m1", big);
     EXPECT_TRUE(aod_read_all(1, a, out) == 0 && out == big && out.c_str()[out.size()] == '\0');
     EXPECT_TRUE(aod_read_all(1, none, out) == -101 && out.empty());
     for (auto [on_disk, from, to] : {std::tuple{1, a, dir / "b.csv"}, {1, a, a}, {0, std::string("m1"), std::string("m2")},
@@ -102,10 +101,8 @@ TEST_F(FilesTest, WholeFilesCopiesSizesAndDates) {
     const timespec times[2] = {{mktime(&local), 0}, {mktime(&local), 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, a.c_str(), times, 0), 0);
     mset_datetime(mfind("m1"), {2010, 12, 31, 23, 59, 58});
-    auto when = [](int on_disk, const std::string &name) {
-        DateTime t;
-        const int rc = aod_fdate(on_disk, name, t);
-        return std::vector<int>{rc, t.year, t.month, t.day, t.hour, t.minute, t.second};
+    auto when = [](int on_disk, const std::string &name, DateTime t = {}) {
+        return std::vector<int>{aod_fdate(on_disk, name, t), t.year, t.month, t.day, t.hour, t.minute, t.second};
     };
     EXPECT_EQ(when(1, a), (std::vector<int>{0, 2021, 3, 4, 5, 6, 7}));
     EXPECT_EQ(when(0, "m1"), (std::vector<int>{0, 2010, 12, 31, 23, 59, 58}));
@@ -156,10 +153,9 @@ TEST_F(FilesTest, TempFolderFollowsTheEnvironment) {
     setenv("TEMP", dir.path().c_str(), 1);
     std::string path, one, two;
     EXPECT_TRUE(temp_folder("OVtemp", path) == 0 && path == dir / "OVtemp" && exists(path));
-    EXPECT_EQ(temp_folder("", path), -3);
     EXPECT_TRUE(unique_temp_folder("OVtemp", one) == 0 && unique_temp_folder("OVtemp", two) == 0 && one != two);
     EXPECT_EQ(one.rfind(dir / "OVtemp", 0), 0u);
-    EXPECT_EQ(unique_temp_folder("a/b", one), -3);
+    EXPECT_EQ(std::tuple(temp_folder("", path), unique_temp_folder("a/b", one)), std::tuple(-3, -3));
     setenv("TEMP", ("/" + std::string(300, 'x')).c_str(), 1);  // an over-long TEMP is passed over for TMPDIR
     setenv("TMPDIR", dir.path().c_str(), 1);
     EXPECT_TRUE(temp_folder("OVtemp2", path) == 0 && path == dir / "OVtemp2");
@@ -196,12 +192,10 @@ TEST_F(FilesTest, MemoryFilesWriteReadSeekAndReopen) {
     EXPECT_EQ(std::tuple(mcount(), f->length, f->state), std::tuple(2u, 0, kMfileOpen));
     // Writes after a seek overwrite; the length grows only past the end, a gap reads as zeros.
     mwrite("abcdefgh", 1, 8, f);
-    EXPECT_EQ(mseek(f, 2, 0), 0);
-    mwrite("XY", 1, 2, f);
+    EXPECT_EQ((mseek(f, 2, 0), mwrite("XY", 1, 2, f)), 2u);
     EXPECT_TRUE(f->length == 8 && mtell(f) == 4 && mseek(f, -1, 2) == 0);
     mwrite("123", 1, 3, f);
-    EXPECT_EQ(mseek(f, 5, 1), 0);
-    mwrite("!", 1, 1, f);
+    EXPECT_EQ((mseek(f, 5, 1), mwrite("!", 1, 1, f)), 1u);
     EXPECT_EQ(text(f), std::string("abXYefg123") + std::string(5, '\0') + "!");
     EXPECT_EQ(mseek(f, f->capacity, 0), 0);
     for (auto [offset, origin] : {std::pair{f->capacity + 1, 0}, {-1, 0}, {0, 3}}) EXPECT_EQ(mseek(f, offset, origin), -1);
@@ -209,8 +203,7 @@ TEST_F(FilesTest, MemoryFilesWriteReadSeekAndReopen) {
     // A read open loads the disk file once; the table entry wins over the disk afterwards.
     const std::string path = dir.write("book.xlsx", std::string("PK\3\4") + std::string(5000, 'z'));
     MFile *disk = mopen(path, "rb");
-    ASSERT_NE(disk, nullptr);
-    EXPECT_EQ(text(disk), std::string("PK\3\4") + std::string(5000, 'z'));
+    ASSERT_TRUE(disk && text(disk) == std::string("PK\3\4") + std::string(5000, 'z'));
     unlink(path.c_str());
     EXPECT_EQ(mopen(path, "rb"), disk);
     EXPECT_EQ(mopen(dir / "missing.xlsx", "rb"), nullptr);
@@ -221,12 +214,9 @@ TEST_F(FilesTest, MemoryFilesWriteReadSeekAndReopen) {
     MFile *g = mopen("g", "wb");
     for (const std::string &piece : {small, std::string("b"), big}) mwrite(piece.data(), 1, piece.size(), g);
     EXPECT_TRUE(text(g) == small + "b" + big && g->capacity >= g->length);
-    const int fd = open((dir / "at").c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
-    ASSERT_EQ(ftruncate(fd, kMfileBigCapacity), 0);
-    close(fd);
+    std::filesystem::resize_file(dir.write("at", ""), kMfileBigCapacity);
     MFile *at = mopen(dir / "at", "ab");
-    ASSERT_NE(at, nullptr);
-    mwrite("x", 1, 1, at);
+    ASSERT_TRUE(at && mwrite("x", 1, 1, at) == 1u);
     EXPECT_EQ(at->capacity, kMfileBigCapacity + kMfileBigStep);
     const std::vector<char> chunk(2 * kMfileBigStep + 5, 'y');
     mwrite(chunk.data(), 1, chunk.size(), at);
@@ -308,6 +298,110 @@ TEST_F(FilesTest, ZipRouteAndTheMemoryCalls) {
     for (auto [name, length] : {std::pair<std::string, long>{"", 5}, {"x", -1}, {std::string(257, 'n'), 5}})
         EXPECT_EQ(TXLS_memory_put(name.c_str(), bytes, length), -3) << name.size() << " " << length;
     EXPECT_EQ(std::tuple(TXLS_memory_get("never-written", &got, &size), TXLS_memory_get("", &got, &size)), std::tuple(-101, -3));
+}
+
+// Writes `bytes` through a replacement of `target` and commits it.
+int replace(const std::string &target, const std::string &bytes) {
+    ReplacementFile file;
+    if (int rc = file.create(target); rc != 0) return rc;
+    if (::write(file.descriptor(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) return -1;
+    return file.commit();
+}
+
+// Sets the umask for one scope.
+struct UmaskScope {
+    explicit UmaskScope(mode_t mask) : old(::umask(mask)) {}
+    ~UmaskScope() { ::umask(old); }
+    mode_t old;
+};
+
+
+// A replaced file keeps its permissions; a new one gets what the umask leaves of read and write.
+TEST_F(FilesTest, ReplacementKeepsPermissionsOrTakesThemFromTheUmask) {
+    const std::tuple<unsigned, mode_t, unsigned> cases[] = {
+        {0600, 022, 0600}, {0640, 022, 0640}, {0604, 022, 0604}, {0644, 022, 0644}, {0700, 022, 0700}, {0400, 022, 0400},
+        {0, 022, 0644}, {0, 077, 0600}, {0, 002, 0664}, {0, 027, 0640}, {0, 0, 0666},  // 0: no file before
+    };
+    for (const auto &[before, mask, after] : cases) {
+        SCOPED_TRACE(std::to_string(before) + " " + std::to_string(mask));
+        const std::string path = before ? dir.write("kept.txt", "old") : dir / "kept.txt";
+        ASSERT_TRUE(!before || ::chmod(path.c_str(), before) == 0);
+        UmaskScope umask(mask);
+        EXPECT_EQ(new_file_mode(), 0666u & ~mask);
+        ASSERT_EQ(replace(path, "new"), 0);
+        EXPECT_TRUE(contents(path) == "new" && mode_of(path) == after) << mode_of(path);
+        EXPECT_EQ(names_in(dir.path()), Names{"kept.txt"});
+        std::filesystem::remove(path);
+    }
+}
+
+TEST_F(FilesTest, ReplacementTemporaryFileIsPrivateBesideItsTargetAndGoesUnlessCommitted) {
+    const std::string path = dir.write("report.txt", "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    UmaskScope umask(0);
+    ReplacementFile a, b;
+    ASSERT_EQ(a.create(path) | b.create(path), 0);
+    EXPECT_NE(a.temporary_path(), b.temporary_path());
+    for (ReplacementFile *file : {&a, &b}) {
+        EXPECT_EQ(std::filesystem::path(file->temporary_path()).parent_path(), std::filesystem::path(dir.path()));
+        struct stat st;
+        ASSERT_EQ(::lstat(file->temporary_path().c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode) && (st.st_mode & 0777) == 0600u);  // nobody else reads a half-written file
+        EXPECT_EQ(file->destination(), path);
+    }
+    std::string left = a.temporary_path();
+    EXPECT_FALSE((a.abort(), b.abort(), exists(left)));
+    {
+        ReplacementFile dropped;  // an uncommitted file goes with its object
+        ASSERT_EQ(dropped.create(path), 0);
+        left = dropped.temporary_path();
+        EXPECT_TRUE(exists(left));
+    }
+    EXPECT_FALSE(exists(left));
+    // A failed rename (something took the name meanwhile) removes the temporary file too.
+    ReplacementFile raced;
+    ASSERT_EQ(raced.create(dir / "gone.txt"), 0);
+    left = raced.temporary_path();
+    std::filesystem::create_directories(dir / "gone.txt");
+    EXPECT_TRUE(raced.commit() == kWriteError && !exists(left) && contents(path) == "old");
+    EXPECT_EQ(names_in(dir.path()), (Names{"gone.txt", "report.txt"}));
+}
+
+TEST_F(FilesTest, ReplacementOfALinkedTargetHappensWhereItsLinksEnd) {
+    std::filesystem::create_directories(dir / "links");
+    const std::string real = dir.write("real/data.txt", "old");
+    ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+    UmaskScope umask(022);
+    const std::tuple<const char *, std::vector<std::pair<std::string, std::string>>, const char *, const char *, unsigned> cases[] = {
+        {"absolute", {{"links/a.txt", real}}, "links/a.txt", "real/data.txt", 0640},
+        {"relative", {{"links/r.txt", "../real/data.txt"}}, "links/r.txt", "real/data.txt", 0640},
+        {"chain", {{"links/c1.txt", "c2.txt"}, {"links/c2.txt", "../real/data.txt"}}, "links/c1.txt", "real/data.txt", 0640},
+        {"dangling: the file to make", {{"links/d.txt", "../real/new.txt"}}, "links/d.txt", "real/new.txt", 0644},
+    };
+    for (const auto &[name, links, target, file, mode] : cases) {
+        SCOPED_TRACE(name);
+        for (const auto &[link, to] : links) ASSERT_EQ(::symlink(to.c_str(), (dir / link).c_str()), 0);
+        ASSERT_EQ(replace(dir / target, name), 0);
+        for (const auto &[link, to] : links) EXPECT_TRUE(is_link(dir / link) && std::filesystem::read_symlink(dir / link).string() == to);
+        EXPECT_TRUE(contents(dir / file) == name && mode_of(dir / file) == mode) << mode_of(dir / file);
+    }
+    EXPECT_EQ(names_in(dir / "real"), (Names{"data.txt", "new.txt"}));
+}
+
+TEST_F(FilesTest, ReplacementTargetsThatCannotBeReplacedFailBeforeAnythingIsWritten) {
+    std::filesystem::create_directories(dir / "folder.txt");
+    ASSERT_EQ(::symlink("loop2", (dir / "loop1").c_str()) | ::symlink("loop1", (dir / "loop2").c_str()), 0);
+    ASSERT_EQ(::symlink((dir / "folder.txt").c_str(), (dir / "to_folder").c_str()), 0);
+    const Names before = names_in(dir.path());
+    for (const std::string &target : {dir / "missing/x.txt", dir / "folder.txt", dir / "loop1", dir / "to_folder",
+                                      dir / "slash/", std::string("/dev/null"), std::string()}) {
+        ReplacementFile file;  // a create that succeeded must not go on to replace the target
+        ASSERT_EQ(file.create(target), kOpenError) << target;
+        EXPECT_EQ(file.descriptor(), -1);
+        EXPECT_EQ(file.commit(), kWriteError);
+    }
+    EXPECT_EQ(names_in(dir.path()), before);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.txt"));
 }
 
 }  // namespace
