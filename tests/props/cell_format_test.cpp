@@ -249,17 +249,12 @@ TEST(StyleRegistry, NumberFormatsTheirIdsAndTheLimit) {
         {{entry(0, 170)}, 1, 0, {}},
     };
     for (const auto &c : cases) EXPECT_EQ(added_format_ids(c.formats, c.package_entries, c.highest), c.ids) << c.formats.size();
-    // The registry of a read book keeps the package entries' ids and numbers the rest.
+    // The registry of a read book keeps the package entries' ids (the date preset's 176) and numbers the rest.
     StyleRegistry registry;
-    const std::size_t seeded = registry.num_formats().size();
     registry.assign_format_ids();
-    std::vector<std::uint16_t> before;
-    for (const NumFormat &format : registry.num_formats()) before.push_back(format.assigned_id);
     ASSERT_EQ(registry.append(entry(109, 0)), 0);
-    registry.assign_added_format_ids(seeded);
-    for (std::size_t k = 0; k < seeded; ++k) EXPECT_EQ(registry.num_formats()[k].assigned_id, before[k]);
-    const std::uint16_t highest = before.empty() ? 0 : *std::max_element(before.begin(), before.end());
-    EXPECT_EQ(registry.num_formats().back().assigned_id, std::max<std::uint16_t>(164, highest + 1));
+    registry.assign_added_format_ids(1);
+    EXPECT_EQ(std::pair(int(registry.num_formats().front().assigned_id), int(registry.num_formats().back().assigned_id)), std::pair(176, 177));
 }
 
 TEST(StyleRegistry, XfAndFontTablesRefuseTheOneTooManyAndLargeBorders) {
