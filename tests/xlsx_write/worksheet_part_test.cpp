@@ -188,6 +188,10 @@ TEST_F(WorksheetPart, CellsWithoutCachedValuesAndRefusals) {
     formula(0, 0, "1+2", kCellFormulaValue).set_text("3");
     book.settings.recalc = false;
     EXPECT_EQ(cell_text(0, 0), "<c r=\"A1\"><f>1+2</f></c>");
+    Cell &tabbed = slot(1, 0);  // a tab at the end is kept like a blank, as a reference readers cannot fold
+    tabbed.kind = kCellText;
+    tabbed.set_text("tab\t");
+    EXPECT_EQ(cell_text(1, 0), "<c r=\"A2\" t=\"inlineStr\"><is><t xml:space=\"preserve\">tab&#x9;</t></is></c>");
     std::string out;
     EXPECT_EQ(tsx_write_cell(book, 0, 5000, 0, out), -1);
     EXPECT_EQ(tsx_write_cell(book, 3, 0, 0, out), -1);
