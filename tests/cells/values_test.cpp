@@ -1,5 +1,5 @@
-// Cells: A1 names, ranges, sheet prefixes, lists and computed forms; values put and read back (what
-// a text becomes, system words, long texts, default styles, the store) and the cell calls of the API.
+// Cells: A1 names, ranges, sheet prefixes, lists and computed forms; values put and read back
+// (what a text becomes, system words, long texts, default styles, the store) and the API calls.
 
 #include <gtest/gtest.h>
 
