@@ -1,5 +1,5 @@
-// Cell formatting statements and the style registry under them: value vocabularies and their
-// messages, shared records, whole rows and columns, limits, automatic widths and set-cell masks.
+// Cell formatting and drawing statements: value vocabularies and their messages, shared records,
+// rows and columns, limits, widths, the style registry; charts, autoshapes and pictures placed.
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,14 @@
 #include <string>
 
 #include "api/book_init.h"
+#include "common/picture_headers.h"
+#include "common/tiny_jpeg.h"
 #include "model/address.h"
 #include "props/auto_width.h"
 #include "props/colour.h"
 #include "props/facts.h"
+#include "props/property.h"
+#include "xlsx_write/object_parts.h"
 
 using namespace tabsmith;
 using namespace tabsmith::testing;
@@ -66,6 +70,66 @@ std::string bad_number(const std::string &value) { return "TXLS-02302 数値が�
 const std::string kRangeNeeded = "TXLS-02101 セル範囲指定(RANGE)が必要です(\"", kMerged = "TXLS-02410 結合(MERGE)は既に結合したセルに対して定義できません。";
 
 BorderRecord lines(std::uint8_t style) { return BorderRecord{style, style, style, style}; }
+
+std::string describe_chart(const ChartSettings &s) {
+    auto optional = [](bool has, double value) { return has ? word(value) : std::string("-"); };
+    return describe("title", s.title, "title_size", s.title_font_size, "legend_size", s.legend_font_size, "axis_sizes",
+                    std::vector{s.axis_x_font_size, s.axis_y_font_size}, "legend", s.legend, "legend_pos", s.legend_position, "series_lines",
+                    s.series_lines, "major", optional(s.has_major_unit, s.major_unit), "labels", s.data_labels, "min",
+                    optional(s.has_axis_min, s.axis_min), "max", optional(s.has_axis_max, s.axis_max), "gap", s.gap_width, "style", s.style,
+                    "sub_type", s.sub_type, "location",
+                    s.has_location ? word(std::vector{s.location_row1, s.location_column1, s.location_row2, s.location_column2}) : "-",
+                    "background", s.background, "back", s.back_colour, "grad", word(s.gradient_colour1) + "," + word(s.gradient_colour2),
+                    "rotate", std::vector{s.rotate_x, s.rotate_y}, "depth", s.depth, "perspective",
+                    word(s.has_perspective) + "/" + word(s.perspective), "switch", s.switch_rows_columns);
+}
+
+std::string describe_shape(const ShapeSettings &s) {
+    auto colour = [](const ShapeColour &c) { return c.set ? word(c.rgb) : std::string("-"); };
+    auto arrow = [](const ShapeArrow &a) { return std::vector{int(a.head), int(a.width), int(a.length)}; };
+    return describe("kind", shape_kinds()[s.kind].preset, "width", s.width, "height", s.height, "offset", std::vector{s.offset_x, s.offset_y},
+                    "end", std::vector{s.end_x, s.end_y}, "rotation", s.rotation, "flip", std::vector<int>{s.flip_h, s.flip_v}, "adjust",
+                    (s.adjust_x_set ? word(s.adjust_x) : "-") + "," + (s.adjust_y_set ? word(s.adjust_y) : "-"), "text", s.text, "font",
+                    s.font_name, "font_size", s.font_size, "font_style", s.font_style, "font_colour", colour(s.font_colour), "align", s.align,
+                    "direction", s.text_direction, "style", s.style, "accent", s.accent, "modern", s.modern, "soft_edge", s.soft_edge, "fill",
+                    s.fill, "fill_colour", colour(s.fill_colour), "fill_clear", s.fill_transparency, "gradient", s.gradient, "variation",
+                    s.gradient_variation, "degree", s.gradient_degree, "grad_colours", colour(s.gradient_colour1) + "," + colour(s.gradient_colour2),
+                    "dash", s.dash, "line_colour", colour(s.line_colour), "line_width", s.line_width, "line_clear", s.line_transparency,
+                    "arrow_start", arrow(s.arrow_start), "arrow_end", arrow(s.arrow_end), "shadow", s.shadow, "shadow_colour", s.shadow_colour,
+                    "shadow_clear", s.shadow_transparency, "shadow_size", s.shadow_size, "blur", s.shadow_blur, "shadow_degree",
+                    s.shadow_degree, "distance", s.shadow_distance);
+}
+
+// "chart.x" and "x" (or "shape.x"): what the next chart or shape copies; "last.x": the last object placed.
+class Drawings : public StatementTable {
+protected:
+    std::vector<DrawingObject> &drawings() { return store().drawings; }
+    std::string fact(const std::string &key) override {
+        const std::size_t dot = key.find('.');
+        const std::string scope = key.substr(0, dot), what = key.substr(dot + 1);
+        if (dot == std::string::npos || scope == "shape") return value_of(describe_shape(store().shape_settings), what);
+        if (scope == "chart") return value_of(describe_chart(store().chart_settings), what);
+        if (drawings().empty()) return value_of(describe("objects", 0), what);
+        const DrawingObject &o = drawings().back();
+        std::string d = describe("objects", drawings().size(), "object_kind", o.kind, "anchor", std::vector{o.sheet, o.row, o.column}, "ratio",
+                                 o.ratio, "shift", std::vector{o.offset_x, o.offset_y});
+        if (o.picture) d += describe("picture", std::vector{o.picture->type, o.picture->width, o.picture->height});
+        if (o.shape) d += describe_shape(o.shape->settings);
+        if (o.chart) {
+            std::vector<std::string> series, areas;
+            for (const ChartSeries &s : o.chart->series) series.push_back(word(std::vector{s.row1, s.column1, s.row2, s.column2, s.colour}));
+            for (const ChartArea &a : o.chart->areas) areas.push_back(word(std::vector{a.row1, a.column1, a.row2, a.column2}));
+            d += describe("type", o.chart->type, "chart_sheet", o.chart->sheet, "in_rows", o.chart->series_in_rows, "series_count",
+                          o.chart->series.size(), "series", series, "areas", areas) + describe_chart(o.chart->settings);
+        }
+        return value_of(d, what);
+    }
+    std::string graph(const std::string &named) { return "TXLS-02430 グラフ(GRAPH)の指定内容が不正です(\"" + named + "\")。"; }
+    TempFolder folder;
+};
+
+const std::string kColour = "TXLS-02401 色(COLOR)の指定内容が不正です(\"", kShape = "TXLS-02600 オートシェイプ(AUTOSHAPE)の指定内容が不正です(\"";
+const std::string kPictureRefused = "TXLS-03190 イメージファイルがサポート外のファイル形式です(\"";
 
 }  // namespace
 
@@ -249,17 +313,12 @@ TEST(StyleRegistry, NumberFormatsTheirIdsAndTheLimit) {
         {{entry(0, 170)}, 1, 0, {}},
     };
     for (const auto &c : cases) EXPECT_EQ(added_format_ids(c.formats, c.package_entries, c.highest), c.ids) << c.formats.size();
-    // The registry of a read book keeps the package entries' ids and numbers the rest.
+    // The registry of a read book keeps the package entries' ids (the date preset's 176) and numbers the rest.
     StyleRegistry registry;
-    const std::size_t seeded = registry.num_formats().size();
     registry.assign_format_ids();
-    std::vector<std::uint16_t> before;
-    for (const NumFormat &format : registry.num_formats()) before.push_back(format.assigned_id);
     ASSERT_EQ(registry.append(entry(109, 0)), 0);
-    registry.assign_added_format_ids(seeded);
-    for (std::size_t k = 0; k < seeded; ++k) EXPECT_EQ(registry.num_formats()[k].assigned_id, before[k]);
-    const std::uint16_t highest = before.empty() ? 0 : *std::max_element(before.begin(), before.end());
-    EXPECT_EQ(registry.num_formats().back().assigned_id, std::max<std::uint16_t>(164, highest + 1));
+    registry.assign_added_format_ids(1);
+    EXPECT_EQ(std::pair(int(registry.num_formats().front().assigned_id), int(registry.num_formats().back().assigned_id)), std::pair(176, 177));
 }
 
 TEST(StyleRegistry, XfAndFontTablesRefuseTheOneTooManyAndLargeBorders) {
@@ -288,4 +347,239 @@ TEST(StyleRegistry, XfAndFontTablesRefuseTheOneTooManyAndLargeBorders) {
     EXPECT_EQ(sheet.rows[1].cells[1].style, sheet.rows[1000].cells[100].style);
     EXPECT_NE(sheet.rows[1].cells[1].style, 0);
     EXPECT_EQ(set_range_border(wide, 3, 0, 0, 0, 0, 15, lines(1)), -1);
+}
+
+TEST_F(Drawings, ChartTypeWordsOptionsAndTheSeriesOfARange) {
+    // Last column E (4) is below last row 6 (5): every column is one record of rows 2..6.
+    run({{"B2:E6.CHART=LINE", 0, "last.objects=1 last.object_kind=20 last.anchor=0,1,1 last.type=3000 last.chart_sheet=0 last.in_rows=0 "
+                                 "last.series=1,1,5,1,34,1,2,5,2,35,1,3,5,3,36,1,4,5,4,34"}});
+    drawings().clear();  // the type words are the chart part's table
+    run({
+        {"B2:E6.CHART=VIEW", -3, graph("VIEW")}, {"B2:E6.CHART=BAR_VERTICAL", -3, graph("BAR_VERTICAL")},  // only the misspelt word is known
+        {"B2:E6.CHART=BAR_PYRAMID", -3, graph("BAR_PYRAMID")}, {"B2:E6.CHART=\"LINE COLOUR=RED\"", -3, graph("COLOUR")},
+        {"B2:E6.CHART=\"LINE TITLE\"", -3, graph("TITLE")}, {"B2:E6.CHART=\"LINE STYLE=abc\"", -3, graph("abc")},
+        {"B2:E6.CHART=\"LINE LEGEND=MAYBE\"", -3, graph("MAYBE")},
+        {"B2:E6.CHART=\"LINE LOCATION=Q\"", -3, "TXLS-02301 セル範囲指定値が不正です(\"Q\")。"},
+        {"B2:E6.CHART=\"LINE BACKCOLOR=MAUVE\"", -3, kColour + "MAUVE\")。|last.objects=0"},
+        // Options go to the chart only: the next chart starts from the book's settings again.
+        {"A1:D5.CHART=\"BAR_VERITICAL TITLE='Monthly sales' TITLE.FONT.SIZE=14 X.AXIS.SIZE=8 Y.AXIS.SIZE=9 LEGEND=FALSE 3D_ROTATE_X=20 "
+         "3D_ROTATE_Y=40 3D_DEPTH=150 3D_PERSPECTIVE=45 TYPE=2 STYLE=7 LOCATION=G2:N20 BACKCOLOR=#336699 GRADATIONCOLOR1=RED GRADATIONCOLOR2=青\"",
+         0, "last.title=Monthly_sales last.title_size=1400 last.axis_sizes=800,900 last.legend=0 last.rotate=20,40 last.depth=150 "
+            "last.perspective=1/45 last.sub_type=2 last.style=7 last.location=1,6,19,13 last.background=1 last.back=336699 "
+            "last.grad=FF0000,0000FF chart.style=2 chart.title="},
+        {"A1:D5.グラフ=\"円 タイトル=売上 スタイル=9 凡例=なし 背景色=グラデーション\"", 0,
+         "last.type=2000 last.title=売上 last.style=9 last.legend=0 last.background=2"},
+    });
+}
+
+TEST_F(Drawings, ChartSettingsStatementsAndTheirValueRules) {
+    const std::string initial = describe_chart(ChartSettings{});
+    run({
+        {"CHART.STYLE=49", 0, ""}, {"CHART.STYLE=abc", -3, graph("abc")}, {"CHART.STYLE=0", 0, ""}, {"CHART.TYPE=5", 0, ""},
+        {"CHART.TYPE=x", -3, graph("x")}, {"CHART.GAP_WIDTH=1001", 0, ""}, {"CHART.LEGEND.FONT.SIZE=101", 0, ""},
+        {"CHART.AXIS_X=1", -3, graph("CHART.AXIS_X")}, {"CHART.AXIS_Y.SIZE=1", -3, graph("CHART.AXIS_Y.SIZE")},
+        {"CHART.LOCATION=ZZZ", -3, "TXLS-02301 セル範囲指定値が不正です(\"ZZZ\")。"}, {"CHART.BACK_COLOR=NONE", -3, kColour + "NONE\")。"},
+        {"CHART.GRADATION.COLOR1=#12345", -3, kColour + "#12345\")。"}, {"CHART.GRADATION.COLOR2=violet", -3, kColour + "violet\")。"},
+        {"CHART.LEGEND.POSITION=MIDDLE", -3, graph("MIDDLE")}, {"CHART.DATA_LABEL=ALL", -3, graph("ALL")}, {"CHART.MIN=low", -3, graph("low")},
+    });
+    EXPECT_EQ(describe_chart(store().chart_settings), initial);  // every refused or ignored value left the initial settings
+    run({
+        {"CHART.AXIS_X.FONT.SIZE=9 CHART.Y軸.フォント.サイズ=11 グラフ.タイトル=売上推移 CHART.TITLE.FONT.SIZE=16 CHART.LEGEND.POSITION=下端 "
+         "CHART.LEGEND.FONT.SIZE=7 CHART.SERIES_LINE=TRUE CHART.MAJOR_UNIT=25 CHART.DATA_LABEL=VALUE CHART.DATA_LABEL=分類名 CHART.MIN=-2.5 "
+         "CHART.MAX=1e3 CHART.GAP_WIDTH=80 CHART.STYLE=48 CHART.TYPE=3 CHART.LOCATION=H2:O18 CHART.BACK_COLOR=LIGHT_YELLOW "
+         "CHART.GRADATION.COLOR1=#00ff00 CHART.GRADATION.COLOR2=赤 CHART.3D_ROTATE_X=-30 CHART.3D_ROTATE_Y=300 CHART.3D_DEPTH=400 "
+         "CHART.3D_PERSPECTIVE=60 CHART.SWITCH=TRUE",
+         0, "chart.axis_sizes=900,1100 chart.title=売上推移 chart.title_size=1600 chart.legend_pos=4 chart.legend_size=700 chart.series_lines=1 "
+            "chart.major=25 chart.labels=6 chart.min=-2.5 chart.max=1000 chart.gap=80 chart.style=48 chart.sub_type=3 chart.location=1,7,17,14 "
+            "chart.background=1 chart.back=FFFFCC chart.grad=00FF00,FF0000 chart.rotate=-30,300 chart.depth=400 chart.perspective=1/60 chart.switch=1"},
+        // The next chart copies them; rows and columns are switched.
+        {"B2:E6.CHART=AREA", 0, "last.title=売上推移 last.in_rows=1 last.series_count=5"}, {"CHART.LEGEND=FALSE", 0, "chart.legend=0"},
+        {"CHART.RESET=FALSE", 0, "chart.style=48"},
+    });
+    ASSERT_EQ(put("CHART.RESET=TRUE"), 0);
+    EXPECT_EQ(describe_chart(store().chart_settings), initial);
+}
+
+TEST_F(Drawings, ChartSeriesPointLimitsAreasAndSheetPrefix) {
+    const std::string series = "TXLS-02431 グラフ(GRAPH)の最大系統数を超えました(255)。";
+    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Other"), 0);
+    run({
+        {"A1:IU2.CHART=LINE", 0, "last.in_rows=1"},  // last column IU (254) not below last row 2 (1): rows, two records of 255 points
+        {"A1:IU1000.CHART=LINE", -3, series}, {"A1:IT1000.CHART=LINE", 0, "last.series_count=254"},  // 255 columns read as columns: too many
+        // A row holds at most 16384 cells, so the point limit shows with columns of 32000 rows.
+        {"A1:B32000.CHART=LINE", -3, "TXLS-02432 グラフ(GRAPH)の最大データ要素数を超えました(32000)。"}, {"A1:B31999.CHART=LINE", 0, ""},
+        {"A1:C300.CHART.SWITCH=TRUE", -3, series + "|chart.switch=0 last.objects=3"},  // SWITCH checks the target it is given
+        {"Sheet1!A1:A5,C1:D5.CHART=RADAR", 0, "last.chart_sheet=0 last.anchor=0,0,0 last.areas=0,0,4,0,0,2,4,3 last.series_count=3"},
+        {"D5:B2.CHART=PIE", 0, "last.areas=1,1,4,3 last.chart_sheet=1"},  // reversed corners are put in order
+    });
+    const std::vector<ChartSeries> &radar = drawings()[3].chart->series;
+    EXPECT_EQ(std::vector({radar[0].column1, radar[1].column1, radar[2].column1}), std::vector({0, 2, 3}));
+}
+
+TEST_F(Drawings, EveryShapeWordAndItsJapaneseNamePlaceAShape) {
+    const auto kinds = shape_kinds();
+    int row = 1;
+    for (const ShapeKind &kind : kinds)
+        for (std::string_view name : {kind.word, kind.japanese})
+            if (!name.empty())
+                run({{"A" + std::to_string(row) + ".AUTOSHAPE=" + std::string(name), 0,
+                      "last.object_kind=40 last.anchor=0," + std::to_string(row++ - 1) + ",0 last.kind=" + std::string(kind.preset)}});
+    // English words ignore case; the connector is the line.
+    run({{"B1.AUTOSHAPE=oval", 0, "last.kind=ellipse"}, {"B2.AUTOSHAPE=line", 0, ""}});
+    EXPECT_TRUE(kinds[drawings().back().shape->settings.kind].connector);
+}
+
+TEST_F(Drawings, ShapeVocabulariesSetTheSettingsTheNextShapeCopies) {
+    // Each value after C3.AUTOSHAPE. (C3.オートシェイプ. before a Japanese path, to check the whole
+    // path resolves) from the default settings; C3 has no shape, so the settings take it. Values
+    // the golden drawing part shows in the same form are not repeated here.
+    for (const StatementRow &row : std::vector<StatementRow>{
+             {"TYPE=HEART", 0, "kind=heart"}, {"WIDTH=150.5", 0, "width=150.5"}, {"幅=20", 0, "width=20"}, {"HEIGHT=1,000", 0, "height=1000"},
+             {"終点.オフセット.Y=40 C3.AUTOSHAPE.END.OFFSET.X=-30", 0, "end=-30,40"}, {"回転=上下反転", 0, "flip=0,1"}, {"ROTATION=-45", 0, "rotation=315"},
+             {"ADJUST.X=-20.5", 0, "adjust=-20.5,-"}, {"ADJUST.Y=60%", 0, "adjust=-,60"}, {"FONT.NAME=明朝", 0, "font=ＭＳ_Ｐ明朝"},
+             {"FONT.STYLE=BOLD_ITALIC", 0, "font_style=3"}, {"FONT.COLOR=#102030", 0, "font_colour=102030"}, {"ALIGN=BOTTOM_RIGHT", 0, "align=33"},
+             {"ALIGN=左上", 0, "align=11"}, {"ALIGN.TEXT=VERTICAL", 0, "direction=1"}, {"ALIGN.TEXT=縦積み", 0, "direction=4"},
+             {"STYLE=STANDARD_STYLE12", 0, "style=12"}, {"STYLE=standard_style1", 0, "style=1"}, {"EFFECT=2.5", 0, "soft_edge=2.5"},
+             {"ACCENT=accent6", 0, "accent=6"}, {"FILL.KIND=グラデーション", 0, "fill=3"}, {"FILL.COLOR=赤", 0, "fill=2 fill_colour=FF0000"},
+             {"FILL.GRADATION.KIND=CIRCLE", 0, "fill=3 gradient=1"}, {"FILL.GRADATION.KIND=SHAPE", 0, "gradient=3"},
+             {"FILL.GRADATION.DEGREE=450", -3, "TXLS-02409 グラデーション(GRADATION)の指定内容が不正です(\"450\")。"}, {"FILL.GRADATION.DEGREE=-90", 0, "degree=270"},
+             {"FILL.GRADATION.COLOR2=LIGHT_BLUE", 0, "grad_colours=-,CCCCFF"}, {"LINE=LGDASHDOTDOT", 0, "dash=9"}, {"枠線=丸点線", 0, "dash=3"},
+             {"LINE.TRANSPARENT=25%", 0, "line_clear=25"}, {"ARROW.START=DIAMOND", 0, "arrow_start=3,1,1"},
+             {"ARROW.END.KIND=OVAL", 0, "arrow_end=4,1,1"}, {"ARROW.START.WIDTH=LARGE", 0, "arrow_start=0,2,1"},
+             {"矢印.終点.長さ=小", 0, "arrow_end=0,1,0"}, {"SHADOW.BLUR=8", 0, "shadow=3 blur=8"}, {"SHADOW.COLOR=GRAY", 0, "shadow_colour=808080"},
+             {"SHADOW.SIZE=110", 0, "shadow_size=110"}, {"SHADOW.DIST=6", 0, "distance=6"},
+             {"SHADOW.TRANSPARENT=0", 0, "shadow_clear=0"}}) {
+        store().shape_settings = {};
+        run({{(static_cast<unsigned char>(row.statement[0]) >= 0x80 ? "C3.オートシェイプ." : "C3.AUTOSHAPE.") + row.statement, row.rc, row.expect}});
+    }
+    EXPECT_TRUE(drawings().empty());
+}
+
+TEST_F(Drawings, RefusedShapeValuesNameTheirMessageAndChangeNothing) {
+    auto shape = [](const char *value) { return kShape + value + "\")。"; };
+    auto colour = [](const char *value) { return kColour + value + "\")。"; };
+    auto gradation = [](const char *value) { return "TXLS-02409 グラデーション(GRADATION)の指定内容が不正です(\"" + std::string(value) + "\")。"; };
+    const std::string line = "TXLS-02602 オートシェイプ枠線(LINE)の指定内容が不正です。", arrow = "TXLS-02603 オートシェイプ矢印(ARROW)の指定内容が不正です。";
+    const std::string shadow = "TXLS-02604 オートシェイプ影(SHADOW)の指定内容が不正です。", fill = "TXLS-02406 塗りつぶし(FILL)の指定内容が不正です。";
+    const std::string offset = "TXLS-02402 オフセット(OFFSET)値の指定内容が不正です。", align = "TXLS-02405 配置(ALIGN)の指定内容が不正です(\"";
+    // A placed shape at A1 and changed current settings: neither may move on a refusal.
+    ASSERT_EQ(put("A1.AUTOSHAPE=OVAL A1.AUTOSHAPE.TEXT=kept Z9.AUTOSHAPE.FILL.COLOR=BLUE"), 0);
+    const ShapeSettings placed = drawings().back().shape->settings, current = store().shape_settings;
+    for (const StatementRow &row : std::vector<StatementRow>{
+             {"=SQUIRCLE", -3, shape("SQUIRCLE")}, {".TYPE=BLOB", -3, shape("BLOB")}, {".WIDTH=0", -3, shape("0")}, {".HEIGHT=wide", -3, shape("wide")},
+             {".ROTATION=UPSIDE", -3, shape("UPSIDE")}, {".STYLE=STANDARD_STYLE13", -3, shape("STANDARD_STYLE13")}, {".STYLE=STANDARD_STYLE", -3, shape("STANDARD_STYLE")},
+             {".ACCENT=7", -3, shape("7")}, {".VERSION=1995", -3, shape("1995")}, {".EFFECT=-1", -3, shape("-1")}, {".RESET=MAYBE", -3, shape("MAYBE")},
+             {".OFFSET.X=-1", -3, offset}, {".END.OFFSET.Y=far", -3, offset}, {".ADJUST.Y=lots", -3, "TXLS-02605 アジャスト(ADJUST)値の指定内容が不正です。"},
+             {".LINE=DOTTED", -3, line}, {".LINE.WIDTH=2000", -3, line}, {".LINE.TRANSPARENT=101", -3, line}, {".ARROW.START=STEALTH", -3, arrow},
+             {".ARROW.END.LENGTH=HUGE", -3, arrow}, {".SHADOW=BOTH", -3, shadow}, {".SHADOW.SIZE=0", -3, shadow}, {".FILL=PATTERN", -3, fill},
+             {".FILL.TRANSPARENT=x", -3, fill}, {".FILL.GRADATION.KIND=SPIRAL", -3, gradation("SPIRAL")}, {".FILL.GRADATION.VARIATION=5", -3, gradation("5")},
+             {".FILL.COLOR=NONE", -3, colour("NONE")}, {".LINE.COLOR=MAUVE", -3, colour("MAUVE")}, {".SHADOW.COLOR=#12345", -3, colour("#12345")},
+             {".FILL.GRADATION.COLOR1=なし", -3, colour("なし")}, {".FONT.COLOR=pink", -3, colour("pink")},
+             {".FONT.SIZE=big", -3, "TXLS-02403 フォント(FONT)の指定内容が不正です(\"big\")。"}, {".ALIGN=MIDDLE", -3, align + "MIDDLE\")。"},
+             {".ALIGN.TEXT=DIAGONAL", -3, align + "DIAGONAL\")。"}}) {
+        run({{(row.statement[0] == '=' ? "B2.AUTOSHAPE" : "A1.AUTOSHAPE") + row.statement, row.rc, row.expect}});
+        EXPECT_EQ(drawings().size(), 1u);
+        EXPECT_TRUE(drawings().back().shape->settings == placed && store().shape_settings == current);
+    }
+    run({{"B2:C3.AUTOSHAPE=RECT", -3, "TXLS-02100 セル範囲指定(RANGE)は使用できません(\"AUTOSHAPE/オートシェイプ\")。|last.objects=1"}});
+}
+
+TEST_F(Drawings, ShapeCellsTuneTheirShapeOtherCellsTheNextShape) {
+    run({
+        // The statement loop's own example: B2 has no shape, so its colour waits for the next one.
+        {"A1.AUTOSHAPE=RECT B2.AUTOSHAPE.LINE.COLOR=RED", 0, "last.objects=1 last.line_colour=- shape.line_colour=FF0000"},
+        {"C3.AUTOSHAPE=\"\" C3.AUTOSHAPE.TEXT=hello", 0, "last.kind=rect last.line_colour=FF0000 last.text=hello shape.text="},  // "" keeps the TYPE
+        // Two shapes at one cell: the later one is tuned. Another sheet's cell is another cell.
+        {"C3.AUTOSHAPE=OVAL C3.AUTOSHAPE.WIDTH=10", 0, "last.width=10"},
+        {"SHEET=Other C3.AUTOSHAPE.WIDTH=20 Sheet1!C3.AUTOSHAPE.HEIGHT=30", 0, "shape.width=20 last.height=30"},
+        {"C3.AUTOSHAPE=CLOUD", 0, "last.anchor=1,2,2 last.width=20"},
+        // RESET: a placed shape keeps its kind, the current settings go back to the defaults.
+        {"C3.AUTOSHAPE.RESET=TRUE D4.AUTOSHAPE.RESET=TRUE", 0, "last.kind=cloud last.width=96"},
+        // Without a cell there is nowhere to place a shape, and nothing to tune but the settings.
+        {"AUTOSHAPE=RECT", -3, kShape + "RECT\")。"}, {"AUTOSHAPE.HEIGHT=12", 0, "shape.height=12"},
+        {"D4.AUTOSHAPE.TYPE=MOON C3.AUTOSHAPE.RESET=FALSE", 0, "shape.kind=moon last.objects=4"},
+    });
+    EXPECT_EQ(drawings()[1].shape->settings.width, 96);
+}
+
+TEST_F(Drawings, EveryPictureTypeIsPlacedWithItsSize) {
+    const struct { const char *name; std::string bytes; const char *facts; } cases[] = {
+        {"p.bmp", bmp_picture(4, 3), "201,4,3"}, {"p.JPG", kTinyJpeg, "202,8,8"}, {"p.jpeg", jpeg_header(50, 60), "202,50,60"},
+        {"p.png", png_header(96, 96), "203,96,96"}, {"p.gif", gif_header(7, 9), "204,7,9"}, {"p.tif", tiff_header(11, 12), "205,11,12"},
+        {"p.tiff", tiff_header(13, 14), "205,13,14"}, {"p.emf", emf_header(2540, 5080), "206,96,192"}, {"p.wmf", wmf_placeable(720, 1440, 1440), "207,48,96"},
+    };
+    int row = 0;
+    for (const auto &c : cases) {
+        ++row;
+        run({{"C" + std::to_string(row) + ".IMAGE=\"" + folder.write(c.name, c.bytes) + "\"", 0,
+              "last.object_kind=10 last.ratio=1 last.anchor=0," + std::to_string(row - 1) + ",2 last.picture=" + c.facts}});
+        EXPECT_EQ(drawings().back().picture->bytes, c.bytes) << c.name;
+    }
+}
+
+TEST_F(Drawings, RefusedPicturesAddNothing) {
+    const std::string png = folder.write("ok.png", png_header(5, 5)), dir = folder.path();
+    const std::string range = "TXLS-02100 セル範囲指定(RANGE)は使用できません(\"IMAGE/イメージ\")。", open = "TXLS-03102 イメージファイルオープンエラー(\"";
+    const std::string long_name = dir + "/" + std::string(255 - dir.size() - 1, 'n');
+    run({
+        {"A1:B2.IMAGE=" + png, -3, range}, {"A1:A1.IMAGE=" + png, -3, range}, {"A1,C3.IMAGE=" + png, -3, range},
+        {"A1.IMAGE=" + dir + "/missing.png", -3, open + dir + "/missing.png\")。"}, {"A1.IMAGE=" + long_name + "x", -3, "TXLS-00005 ファイル名が長すぎます。"},
+        {"A1.IMAGE=" + long_name, -3, open + long_name + "\")。"}, {"A1.IMAGE=" + dir, -3, open + dir + "\")。"},
+        // Known by content and name together: a PNG named .jpg, a PDF, a picture too short to
+        // probe, and a header that gives no size.
+        {"A1.IMAGE=" + folder.write("png.jpg", png_header(5, 5)), -3, kPictureRefused + dir + "/png.jpg\")。"},
+        {"A1.IMAGE=" + folder.write("d.pdf", "%PDF-1.4 ................"), -3, kPictureRefused + dir + "/d.pdf\")。"},
+        {"A1.IMAGE=" + folder.write("short.gif", "GIF89a"), -3, kPictureRefused + dir + "/short.gif\")。"},
+        {"A1.IMAGE=" + folder.write("zero.png", png_header(0, 5)), -3, kPictureRefused + dir + "/zero.png\")。"},
+        {"A1.IMAGE=" + folder.write("cut.jpg", jpeg_header(5, 5).substr(0, 24)), -3, kPictureRefused + dir + "/cut.jpg\")。|last.objects=0"},
+    });
+    EXPECT_TRUE(store().picture_files.empty());
+}
+
+TEST_F(Drawings, OneFileOnManyCellsIsOneRecordAndOneMediaPart) {
+    const std::string logo = folder.write("logo.png", png_header(40, 20)), other = folder.write("other.gif", gif_header(1, 1));
+    std::string statements;
+    for (int row = 1; row <= 200; ++row) statements += "A" + std::to_string(row) + ".IMAGE=" + logo + " ";
+    ASSERT_EQ(put(statements + "B1.IMAGE=" + other), 0) << message();
+    ASSERT_EQ(drawings().size(), 201u);
+    for (const DrawingObject &object : drawings())
+        if (object.column == 0) { EXPECT_EQ(object.picture.get(), drawings().front().picture.get()); }
+    EXPECT_NE(drawings().back().picture.get(), drawings().front().picture.get());
+    EXPECT_EQ(drawings().front().picture.use_count(), 200);
+    EXPECT_EQ(plan_object_parts(store()).media.size(), 2u);
+    // Once no cell shows a file, its record goes, and a later statement reads the file again.
+    drawings().clear();
+    folder.write("logo.png", png_header(41, 21));
+    run({{"A1.IMAGE=" + logo, 0, "last.picture=203,41,21"}});
+    EXPECT_EQ(store().picture_files.size(), 1u);
+}
+
+TEST_F(Drawings, RatioOffsetsAndSheetPrefixesOfPictures) {
+    const std::string png = folder.write("p.png", png_header(5, 5));
+    run({{"B2.IMAGE=" + png + " B2.IMAGE.RATIO=0.5 B2.IMAGE.OFFSET.X=1.25 B2.IMAGE.OFFSET.Y=-2", 0, "last.ratio=0.5 last.shift=1.25,-2"},
+         // A second picture at the cell takes the later statements; a cell without one ignores them.
+         {"B2.IMAGE=" + png + " B2.IMAGE.RATIO=3 C3.IMAGE.RATIO=7 Sheet1!B2.IMAGE.OFFSET.X=4x", 0, "last.ratio=3 last.shift=4,0"},
+         {"B2.IMAGE.RATIO=abc", 0, "last.ratio=0"}, {"A1:C3.IMAGE.OFFSET.Y=9", 0, "last.shift=4,9 last.objects=2"}});  // a range: every picture in it
+    EXPECT_EQ(std::pair(drawings()[0].ratio, drawings()[0].offset_y), std::pair(0.5, 9.0));
+    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Two"), 0);
+    run({{"Sheet1!D4.IMAGE=" + png, 0, "last.anchor=0,3,3"}, {"E5.IMAGE=" + png, 0, "last.anchor=1,4,4"}});
+}
+
+TEST_F(Drawings, BackgroundReplacesTheSheetsEarlierOne) {
+    const std::string png = folder.write("bg.png", png_header(64, 64)), jpeg = folder.write("bg.jpg", kTinyJpeg);
+    const std::string bmp = folder.write("b.bmp", bmp_picture(2, 2)), emf = folder.write("b.emf", emf_header(100, 100));
+    const std::string wmf = folder.write("b.wmf", wmf_placeable(96, 96, 96)), cell = folder.write("cell.bmp", bmp_picture(2, 2));
+    run({
+        {"SHEET.BACKGROUND.PATH=" + png, 0, ""}, {"SHEET.BACKGROUND.PATH=" + jpeg, 0, "last.objects=1 last.object_kind=30 last.picture=202,8,8"},
+        // Only JPEG, PNG, GIF and TIFF make a background; a refused one keeps the earlier.
+        {"SHEET.BACKGROUND.PATH=" + bmp, -3, kPictureRefused + bmp + "\")。"}, {"SHEET.BACKGROUND.PATH=" + emf, -3, kPictureRefused + emf + "\")。"},
+        {"SHEET.BACKGROUND.PATH=" + wmf, -3, kPictureRefused + wmf + "\")。|last.objects=1"},
+        // A file already placed at a cell is not read again, and still refused as a background.
+        {"A1.IMAGE=" + cell, 0, ""}, {"SHEET.BACKGROUND.PATH=" + cell, -3, kPictureRefused + cell + "\")。|last.objects=2"},
+    });
+    EXPECT_EQ(drawings()[0].picture->type, 202);
+    EXPECT_EQ(store().current()->settings.background_type, 202);
+    drawings().erase(drawings().begin() + 1);  // a background alone is no drawing part
+    ObjectParts parts = plan_object_parts(store());
+    EXPECT_EQ(std::pair(parts.drawing_parts, parts.sheets[0].background_media), std::pair(0, 1));
 }

@@ -1,6 +1,5 @@
-// Saving a book read from a package: a book saved by the create path is given the source a
-// reader fills from that package, changed, and saved again through the update path. The saved
-// package must keep every entry and every unmodelled element of the original.
+// Saving a book read from a package through the update path (every entry and unmodelled element
+// of the original kept), and the splicing helpers it edits the package's parts with.
 
 #include <gtest/gtest.h>
 
@@ -158,6 +157,24 @@ protected:
     std::vector<std::string> copied, order;
 };
 
+using Strings = std::vector<std::string>;
+
+// The local names and texts of the root's children.
+Strings child_texts(std::string_view xml) {
+    XmlElementPlace root;
+    std::vector<XmlElementPlace> children;
+    if (!find_root_element(xml, root) || !find_child_elements(xml, root, children)) return {"<malformed>"};
+    Strings out;
+    for (const XmlElementPlace &child : children) out.push_back(std::string(child.local) + "=" + std::string(child.text(xml)));
+    return out;
+}
+
+XmlElementPlace first_child(std::string_view xml, XmlElementPlace &root) {
+    std::vector<XmlElementPlace> children;
+    EXPECT_TRUE(find_root_element(xml, root) && find_child_elements(xml, root, children)) << xml;
+    return children.empty() ? XmlElementPlace{} : children[0];
+}
+
 }  // namespace
 
 // Every entry in its place but the chain (whose content type and relationship leave no trace
@@ -202,6 +219,14 @@ TEST_F(UpdateWriter, ANewCellJoinsTheRowsWhileUnmodelledElementsStayInSchemaOrde
     EXPECT_EQ(testing::package_entry(path, "xl/worksheets/sheet1.xml"), expected);
     EXPECT_EQ(openpyxl(path, "ws = wb['Data']\nprint(ws['C5'].value, len(ws.conditional_formatting), len(ws.data_validations.dataValidation))"),
               "99 1 1\n");
+    // The package's own row attributes are written back, on a row with nothing else too.
+    (sheet(0).rows[1].attributes = std::make_unique<RowAttributes>())->extra = " outlineLevel=\"1\" x14ac:dyDescent=\"0.25\"";
+    ASSERT_EQ(ensure_row(book, sheet(0), 6), 0);
+    (sheet(0).rows[6].attributes = std::make_unique<RowAttributes>())->extra = " collapsed=\"1\"";
+    const std::string data = updated()["xl/worksheets/sheet1.xml"];
+    EXPECT_TRUE(has(data, R"(<dimension ref="A1:C7"/>)"));
+    EXPECT_TRUE(has(data, R"(<row r="2" spans="1:2" outlineLevel="1" x14ac:dyDescent="0.25"><c r="A2")"));
+    EXPECT_TRUE(has(data, R"(<row r="5" spans="1:3"><c r="C5"><v>99</v></c></row><row r="7" collapsed="1"></row></sheetData>)"));
 }
 
 // An unchanged sheet keeps the package's own spelling of its elements; a changed one has the
@@ -264,11 +289,8 @@ TEST_F(UpdateWriter, AddedStyleRecordsAreAppendedToTheirSectionsWithNewCounts) {
     ASSERT_EQ(append_num_format(book, NumFormat{.kind = 109, .decimals = 3}, format), 0);
     ASSERT_EQ(set_cell_number_format(book, b2, static_cast<std::uint32_t>(format)), 0);
     const auto parts = updated();
-    std::uint32_t highest = 163;
-    const std::regex id("numFmtId=\"(\\d+)\"");
-    for (auto it = std::sregex_iterator(styles.begin(), styles.end(), id); it != std::sregex_iterator(); ++it)
-        highest = std::max<std::uint32_t>(highest, static_cast<std::uint32_t>(std::stoul((*it)[1])));
-    EXPECT_EQ(book.styles.num_formats().back().assigned_id, highest + 1);
+    EXPECT_TRUE(has(styles, R"(<numFmt numFmtId="176" formatCode="yyyy/m/d;@"/></numFmts>)"));  // the package's highest id
+    EXPECT_EQ(book.styles.num_formats().back().assigned_id, 177);
     // Each section is the package's records with the added ones after them, and its new count.
     const StyleBase &base = book.source->style_base;
     for (auto [section, added] : {std::pair{"numFmts", std::size_t{1}}, {"fonts", book.styles.fonts().size() - base.fonts},
@@ -281,12 +303,12 @@ TEST_F(UpdateWriter, AddedStyleRecordsAreAppendedToTheirSectionsWithNewCounts) {
         EXPECT_EQ(is.substr(0, kept.size()), kept) << section;
         EXPECT_EQ(is.size() > kept.size(), added > 0) << section;
     }
-    EXPECT_TRUE(has(parts.at("xl/styles.xml"), "<numFmt numFmtId=\"" + std::to_string(highest + 1) + "\" formatCode=\"0.000\"/></numFmts>"));
+    EXPECT_TRUE(has(parts.at("xl/styles.xml"), R"(<numFmt numFmtId="177" formatCode="0.000"/></numFmts>)"));
     EXPECT_TRUE(has(parts.at("xl/worksheets/sheet1.xml"), "<c r=\"B2\" s=\"" + std::to_string(b2.style) + "\">"));
     EXPECT_EQ(b2.style, book.styles.xfs().size());
     book.source->styles_xml = replaced(styles, testing::slice(styles, "<numFmts", "<fonts"), "");
     EXPECT_EQ(testing::slice(updated().at("xl/styles.xml"), "<numFmts", "<fonts"),
-              "<numFmts count=\"1\"><numFmt numFmtId=\"" + std::to_string(highest + 1) + "\" formatCode=\"0.000\"/></numFmts>");
+              R"(<numFmts count="1"><numFmt numFmtId="177" formatCode="0.000"/></numFmts>)");
     book.source->styles_xml = styles;
     EXPECT_EQ(openpyxl(save("styled.xlsx"), "c = wb['Data']['B2']\nprint(c.value, c.font.b, c.font.color.rgb, c.number_format, "
                                             "c.fill.fgColor.rgb, c.border.bottom.style)"),
@@ -390,18 +412,6 @@ TEST_F(UpdateWriter, TheSheetListFollowsTheBook) {
     }
 }
 
-// A row with nothing but the package's own attributes is kept too.
-TEST_F(UpdateWriter, RowAttributesOfThePackageAreWrittenBack) {
-    read_back();
-    (sheet(0).rows[1].attributes = std::make_unique<RowAttributes>())->extra = " outlineLevel=\"1\" x14ac:dyDescent=\"0.25\"";
-    ASSERT_EQ(ensure_row(book, sheet(0), 6), 0);
-    (sheet(0).rows[6].attributes = std::make_unique<RowAttributes>())->extra = " collapsed=\"1\"";
-    const std::string data = updated()["xl/worksheets/sheet1.xml"];
-    EXPECT_TRUE(has(data, R"(<row r="2" spans="1:2" outlineLevel="1" x14ac:dyDescent="0.25"><c r="A2")"));
-    EXPECT_TRUE(has(data, R"(<row r="7" collapsed="1"></row></sheetData>)"));
-    EXPECT_TRUE(has(data, R"(<dimension ref="A1:B7"/>)"));
-}
-
 // A plain new sheet, and a copy of Data as a template copy gets it: the template's XML without a
 // part, here with references to objects of the template's own relationships, which it loses.
 TEST_F(UpdateWriter, NewSheetsAndTemplateCopiesGetPartsOfTheirOwn) {
@@ -463,8 +473,9 @@ TEST_F(UpdateWriter, AStreamedWorksheetIsTheTextTheWriterMakesWhole) {
 }
 
 // The package's formats keep their ids and an added one follows them; the same package to disk
-// or to memory.
+// or to memory. A book without a source, or with a workbook part that does not parse, is refused.
 TEST_F(UpdateWriter, SavingABookWithASourceTakesTheUpdatePathToDiskOrMemory) {
+    EXPECT_EQ(tsx_update_excel2007(book, {false, dir / "none.xlsx"}), -1);
     read_back();
     const std::vector<NumFormat> package_formats = book.styles.num_formats();
     int index = 0;
@@ -476,12 +487,9 @@ TEST_F(UpdateWriter, SavingABookWithASourceTakesTheUpdatePathToDiskOrMemory) {
     EXPECT_EQ(testing::package_fault(saved), "");
     EXPECT_FALSE(saved.find("xl/calcChain.xml"));
     EXPECT_TRUE(saved.find(kStoredName));
-    std::uint32_t highest = 0;
-    for (std::size_t k = 0; k < package_formats.size(); ++k) {
+    for (std::size_t k = 0; k < package_formats.size(); ++k)
         EXPECT_EQ(book.styles.num_formats()[k].assigned_id, package_formats[k].assigned_id);
-        highest = std::max<std::uint32_t>(highest, package_formats[k].assigned_id);
-    }
-    EXPECT_EQ(book.styles.num_formats().back().assigned_id, std::max<std::uint32_t>(164, highest + 1));
+    EXPECT_EQ(book.styles.num_formats().back().assigned_id, 177);
     ASSERT_EQ(save_book(book, {true, "updated_in_memory.xlsx"}), 0);
     MFile *memory = mfind("updated_in_memory.xlsx");
     ASSERT_NE(memory, nullptr);
@@ -491,14 +499,110 @@ TEST_F(UpdateWriter, SavingABookWithASourceTakesTheUpdatePathToDiskOrMemory) {
     ASSERT_EQ(from_memory.entries.size(), saved.entries.size());
     for (std::size_t k = 0; k < saved.entries.size(); ++k)
         EXPECT_EQ(from_memory.entries[k].name + from_memory.entries[k].text, saved.entries[k].name + saved.entries[k].text);
-}
-
-TEST_F(UpdateWriter, ABookWithoutASourceOrWithAnUnreadableWorkbookIsRefused) {
-    EXPECT_EQ(tsx_update_excel2007(book, {false, dir / "none.xlsx"}), -1);
-    read_back();
     book.source->workbook_xml = "<workbook><sheets>";
     EXPECT_EQ(tsx_update_excel2007(book, {false, dir / "broken.xlsx"}), -1);
     EXPECT_FALSE(std::filesystem::exists(dir / "broken.xlsx"));
+}
+
+TEST(XmlSplice, ChildElementsThroughAwkwardMarkup) {
+    for (const auto &[xml, children] : std::initializer_list<std::pair<const char *, Strings>>{
+             {"<?xml version=\"1.0\"?>\r\n<a><b/><c x=\"1\">t</c></a>", {"b=<b/>", "c=<c x=\"1\">t</c>"}},
+             // The same name nested, a '>' inside a value, a self-closing tag with blanks.
+             {"<a><b><b>in</b></b><c v='1>2' /></a>", {"b=<b><b>in</b></b>", "c=<c v='1>2' />"}},
+             // Comments, CDATA and processing instructions between and inside children; a doctype first.
+             {"<!DOCTYPE a [<!ENTITY e \"x\">]><!-- <z/> --><a><!-- <y/> --><b><![CDATA[</b>]]></b><?pi <q/>?><c/></a>",
+              {"b=<b><![CDATA[</b>]]></b>", "c=<c/>"}},
+             // Prefixed names keep their prefix in the text and lose it in the local name.
+             {"<x:a xmlns:x=\"u\"><x:sheets><x:sheet/></x:sheets></x:a>", {"sheets=<x:sheets><x:sheet/></x:sheets>"}},
+             {"<a/>", {}}, {"<a>text only</a>", {}},
+             // Malformed: a child that never closes, mismatched end tags, no root, an open value.
+             {"<a><b></a>", {"<malformed>"}}, {"<a><b></c></a>", {"<malformed>"}}, {"just text", {"<malformed>"}},
+             {"<a><b x=\"unterminated></b></a>", {"<malformed>"}}})
+        EXPECT_EQ(child_texts(xml), children) << xml;
+}
+
+// Names compare as written: "id" is not "r:id", and a value holding a name is no attribute.
+TEST(XmlSplice, AttributesOfOneTag) {
+    const struct {
+        const char *tag, *name, *set_to, *found, *with, *without;   // found: nullptr when absent
+    } cases[] = {
+        {"<calcPr calcId=\"145621\"/>", "fullCalcOnLoad", "1", nullptr, "<calcPr calcId=\"145621\" fullCalcOnLoad=\"1\"/>",
+         "<calcPr calcId=\"145621\"/>"},
+        {"<calcPr calcId=\"1\" fullCalcOnLoad=\"0\">", "fullCalcOnLoad", "1", "0", "<calcPr calcId=\"1\" fullCalcOnLoad=\"1\">",
+         "<calcPr calcId=\"1\">"},
+        {"<fonts count='3' x14ac:knownFonts=\"1\">", "count", "4", "3", "<fonts count=\"4\" x14ac:knownFonts=\"1\">",
+         "<fonts x14ac:knownFonts=\"1\">"},
+        {"<numFmts/>", "count", "2", nullptr, "<numFmts count=\"2\"/>", "<numFmts/>"},
+        {"<pageSetup\n  paperSize=\"9\" r:id=\"rId1\" note=\"id=2\"/>", "id", "x", nullptr,
+         "<pageSetup\n  paperSize=\"9\" r:id=\"rId1\" note=\"id=2\" id=\"x\"/>", "<pageSetup\n  paperSize=\"9\" r:id=\"rId1\" note=\"id=2\"/>"},
+        {"<pageSetup\n  paperSize=\"9\" r:id=\"rId1\" note=\"id=2\"/>", "r:id", "rId7", "rId1",
+         "<pageSetup\n  paperSize=\"9\" r:id=\"rId7\" note=\"id=2\"/>", "<pageSetup\n  paperSize=\"9\" note=\"id=2\"/>"},
+    };
+    for (const auto &c : cases) {
+        std::string_view value = "(absent)";
+        EXPECT_EQ(tag_attribute(c.tag, c.name, value), c.found != nullptr) << c.tag;
+        EXPECT_EQ(value, c.found ? c.found : "(absent)") << c.tag;
+        EXPECT_EQ(tag_with_attribute(c.tag, c.name, c.set_to), c.with) << c.tag;
+        EXPECT_EQ(tag_without_attribute(c.tag, c.name), c.without) << c.tag;
+    }
+    const std::string uri = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    for (auto [tag, found, expected] : {std::tuple{"<workbook xmlns=\"main\" xmlns:r=\"" + uri + "\">", true, "r"},
+                                        {"<workbook xmlns:rel='" + uri + "' xmlns=\"main\">", true, "rel"},
+                                        {"<workbook xmlns=\"" + uri + "\">", true, ""}, {"<workbook xmlns=\"main\">", false, "unchanged"}}) {
+        std::string prefix = "unchanged";
+        EXPECT_EQ(declared_prefix(tag, uri, prefix), found) << tag;
+        EXPECT_EQ(prefix, expected) << tag;
+    }
+    EXPECT_EQ(qualified_name("r", "id"), "r:id");
+    EXPECT_EQ(qualified_name("", "id"), "id");
+    EXPECT_EQ(without_attribute_everywhere("<customSheetViews><customSheetView guid=\"g\"><pageSetup r:id=\"rId2\"/></customSheetView>"
+                                           "<!-- r:id=\"kept\" --><customSheetView r:id=\"rId3\" x=\"1\"/></customSheetViews>", "r:id"),
+              "<customSheetViews><customSheetView guid=\"g\"><pageSetup/></customSheetView><!-- r:id=\"kept\" --><customSheetView x=\"1\"/>"
+              "</customSheetViews>");
+}
+
+// Edits apply in position order; two insertions at one place keep the order they were given in;
+// an edit reaching past the end is cut there.
+TEST(XmlSplice, TextEditsAppendingAndSchemaOrderedInsertion) {
+    for (const auto &[edits, result] : std::initializer_list<std::pair<std::vector<TextEdit>, const char *>>{
+             {{}, "abcdef"}, {{{6, 6, "!"}, {0, 0, ">"}}, ">abcdef!"}, {{{2, 4, "XY"}, {0, 1, ""}}, "bXYef"},
+             {{{3, 3, "1"}, {3, 3, "2"}, {1, 2, "-"}}, "a-c12def"}, {{{4, 99, "Z"}}, "abcdZ"}})
+        EXPECT_EQ(apply_text_edits("abcdef", edits), result);
+    for (auto [xml, start_tag, result] : {
+             std::tuple{"<s><fonts count=\"1\"><font/></fonts></s>", "<fonts count=\"2\">", "<s><fonts count=\"2\"><font/><font b=\"1\"/></fonts></s>"},
+             {"<s><fonts count=\"0\"/></s>", "<fonts count=\"1\"/>", "<s><fonts count=\"1\"><font b=\"1\"/></fonts></s>"},
+             {"<s><x:fonts count=\"0\" /></s>", "<x:fonts count=\"1\" />", "<s><x:fonts count=\"1\"><font b=\"1\"/></x:fonts></s>"},
+             {"<s><fonts></fonts></s>", "<fonts count=\"1\">", "<s><fonts count=\"1\"><font b=\"1\"/></fonts></s>"}}) {
+        XmlElementPlace root;
+        std::vector<TextEdit> edits;
+        append_to_element(first_child(xml, root), start_tag, "<font b=\"1\"/>", edits);
+        EXPECT_EQ(apply_text_edits(xml, edits), result) << xml;
+    }
+    // A child the order does not know neither moves nor stops the search.
+    constexpr std::string_view order[] = {"numFmts", "fonts", "fills", "borders", "cellXfs", "extLst"};
+    for (auto [xml, name, rest] : {std::tuple{"<s><fonts/><fills/></s>", "numFmts", "<fonts/><fills/></s>"},
+                                   {"<s><numFmts/><fills/></s>", "fonts", "<fills/></s>"}, {"<s><fonts/><fills/></s>", "cellXfs", "</s>"},
+                                   {"<s><fonts/><mc:AlternateContent/><extLst/></s>", "cellXfs", "<extLst/></s>"}}) {
+        XmlElementPlace root;
+        std::vector<XmlElementPlace> children;
+        ASSERT_TRUE(find_root_element(xml, root) && find_child_elements(xml, root, children));
+        EXPECT_EQ(std::string_view(xml).substr(ordered_insert_position(root, children, order, name)), rest) << xml;
+    }
+}
+
+// Ids of another form, and attributes merely ending in "Id", do not count; targets resolve from
+// the source part, and none leads out of the package or outside it.
+TEST(XmlSplice, RelationshipNumbersAndTargets) {
+    for (auto [xml, highest] : {std::pair{"<Relationships/>", 0},
+                                {"<Relationships><Relationship Id=\"rId3\" Target=\"a\"/><Relationship Id=\"rId12\"/>"
+                                 "<Relationship Id=\"rId7\"/></Relationships>", 12},
+                                {"<Relationships><Relationship Id=\"R1a2b\"/><Relationship TargetId=\"rId40\" Id=\"rId2\"/>"
+                                 "<Relationship Id=\"rId9x\"/></Relationships>", 2}})
+        EXPECT_EQ(highest_relationship_number(xml), highest) << xml;
+    for (auto [tag, part] : {std::pair{"<Relationship Id=\"rId1\" Target=\"worksheets/sheet1.xml\"/>", "xl/worksheets/sheet1.xml"},
+                             {"<Relationship Target='a&amp;b&#x2E;xml'/>", "xl/a&b.xml"}, {"<Relationship Target=\"../../x.xml\"/>", ""},
+                             {"<Relationship Target=\"http://example.com/\" TargetMode=\"External\"/>", ""}, {"<Relationship Id=\"rId1\"/>", ""}})
+        EXPECT_EQ(relationship_tag_target(tag, "xl/workbook.xml"), part) << tag;
 }
 
 }  // namespace tabsmith

@@ -1,14 +1,16 @@
 // The worksheet part: the golden sheet holds cells of every form, rows and columns with their
-// styles, merges, view, protection, filter, header/footer and breaks; variants and cells by facts.
+// styles, merges, view, protection, filter, header/footer, breaks and sparklines; variants by facts.
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "cells/values.h"
+#include "common/fixtures.h"
 #include "model/book.h"
 #include "common/golden.h"
 #include "xlsx_write/password_hash.h"
+#include "xlsx_write/sparkline_ext.h"
 #include "xlsx_write/worksheet_part.h"
 
 // Records are written with designated initializers; the fields left out keep their defaults.
@@ -17,8 +19,7 @@
 namespace tabsmith {
 namespace {
 
-using testing::has;
-using testing::slice;
+using testing::golden, testing::has, testing::slice;
 
 class WorksheetPart : public ::testing::Test {
 protected:
@@ -57,6 +58,16 @@ protected:
         return out;
     }
     Book book;
+};
+
+class Sparklines : public testing::SheetTest {
+protected:
+    std::string ext(int sheet = 0) {
+        std::string out;
+        write_sparkline_ext(store(), sheet, out);
+        return out;
+    }
+    void statements(const std::string &text) { ASSERT_EQ(TXLS_put_values(&book, text.c_str()), 0) << text << ": " << message(); }
 };
 
 }  // namespace
@@ -127,6 +138,8 @@ TEST_F(WorksheetPart, EverythingASheetHoldsIsTheGoldenPart) {
         date.set_integer(45000);
         date.set_text(fraction);
     }
+    // The sparklines of A1:E5's rows down F1:F5 end the part.
+    sheet().sparklines.push_back(Sparkline{.data_row2 = 4, .data_column2 = 4, .place_column1 = 5, .place_row2 = 4, .place_column2 = 5});
     EXPECT_EQ(write(), testing::golden("worksheet.xml"));
     // Cells written one by one are those of the part.
     EXPECT_EQ(cell_text(6, 10), R"(<c r="K7" s="5"><v>2</v></c>)");
@@ -175,6 +188,10 @@ TEST_F(WorksheetPart, CellsWithoutCachedValuesAndRefusals) {
     formula(0, 0, "1+2", kCellFormulaValue).set_text("3");
     book.settings.recalc = false;
     EXPECT_EQ(cell_text(0, 0), "<c r=\"A1\"><f>1+2</f></c>");
+    Cell &tabbed = slot(1, 0);  // a tab at the end is kept like a blank, as a reference readers cannot fold
+    tabbed.kind = kCellText;
+    tabbed.set_text("tab\t");
+    EXPECT_EQ(cell_text(1, 0), "<c r=\"A2\" t=\"inlineStr\"><is><t xml:space=\"preserve\">tab&#x9;</t></is></c>");
     std::string out;
     EXPECT_EQ(tsx_write_cell(book, 0, 5000, 0, out), -1);
     EXPECT_EQ(tsx_write_cell(book, 3, 0, 0, out), -1);
@@ -270,7 +287,6 @@ TEST_F(WorksheetPart, LargeSheetsAndTheSizeBound) {
     const std::string text = write();
     EXPECT_TRUE(has(text, "<dimension ref=\"A1:J2000\"/>"));
     EXPECT_TRUE(has(text, "<c r=\"J2000\"><v>123</v></c></row></sheetData>"));
-    EXPECT_EQ(text.size() - std::string(text).replace(0, text.size(), "").size(), text.size());
     sheet().rows.clear();
     sheet().rows_used = 0;
     sheet().columns.assign(16384, ColumnAttributes{254.375, 65535});
@@ -284,6 +300,80 @@ TEST_F(WorksheetPart, LargeSheetsAndTheSizeBound) {
     }
     EXPECT_GE(worksheet_part_bound(book, 0), write().size());
     EXPECT_EQ(worksheet_part_bound(book, 5), 0u);
+}
+
+// The rows of the data become one group of sparklines down a column: the list that ends the
+// golden worksheet. Its formulas name the sheet as it is called when it is saved.
+TEST_F(Sparklines, RowsOfTheDataBecomeOneGroupInAColumn) {
+    statements("A1=1 A1:E5.SPARKLINE=F1:F5");
+    EXPECT_EQ(ext(), slice(golden("worksheet.xml"), "<extLst>", "</worksheet>"));
+    store().sheets[0]->name = "Other";
+    EXPECT_TRUE(has(ext(), "<xm:f>Other!A1:E1</xm:f>"));
+    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Plain"), 0);
+    EXPECT_EQ(ext(1), "");   // a sheet without sparklines has no list
+    statements("A1:E5.SPARKLINE=A6:E6");   // columns become sparklines along a row
+    for (const char *c : {"A", "B", "C", "D", "E"})
+        EXPECT_TRUE(has(ext(1), std::string("<xm:f>Plain!") + c + "1:" + c + "5</xm:f><xm:sqref>" + c + "6</xm:sqref>"));
+    EXPECT_EQ(store().sheets[1]->sparklines.size(), 1u);
+}
+
+TEST_F(Sparklines, SheetNamesAreQuotedWhereAFormulaNeedsIt) {
+    for (auto [name, written] : {std::pair{"Data", "Data"}, {"My Data", "&apos;My Data&apos;"}, {"O'Brien", "&apos;O&apos;&apos;Brien&apos;"},
+                                 {"データ", "データ"}, {"A1", "&apos;A1&apos;"}, {"2024", "&apos;2024&apos;"},
+                                 {"R1C1", "&apos;R1C1&apos;"}, {"a&b", "&apos;a&amp;b&apos;"}}) {
+        reopen("UTF8", "\"" + std::string(name) + "\"");
+        statements("A1:E1.SPARKLINE=F1:F1");
+        EXPECT_TRUE(has(ext(), "<xm:f>" + std::string(written) + "!A1:E1</xm:f>")) << name;
+    }
+}
+
+// Types and marked points, in English or Japanese; later settings go to the sheet's last group.
+TEST_F(Sparklines, TypesMarkedPointsAndColours) {
+    const std::string gap = "displayEmptyCellsAs=\"gap\"";
+    for (auto [more, attributes] : {
+             std::pair<const char *, std::string>{"", gap}, {"A1.SPARKLINE.TYPE=BAR", "type=\"column\" " + gap},
+             {"A1.SPARKLINE.TYPE=stack", "type=\"stacked\" " + gap + " negative=\"1\""},
+             {"A1.SPARKLINE.TYPE=勝敗 A1.SPARKLINE.TYPE=折れ線", gap},
+             {"A1.SPARKLINE.DISPLAY=HIGH A1.SPARKLINE.DISPLAY=LOW", gap + " high=\"1\" low=\"1\""},
+             {"A1.SPARKLINE.DISPLAY=HIGH A1.SPARKLINE.DISPLAY=LOW A1.SPARKLINE.DISPLAY=NONE", gap},
+             {"A1.SPARKLINE.DISPLAY=負 A1.SPARKLINE.DISPLAY=last A1.SPARKLINE.DISPLAY=始点 A1.SPARKLINE.DISPLAY=マーカー "
+              "A1.SPARKLINE.DISPLAY=谷 A1.SPARKLINE.DISPLAY=山",
+              gap + " markers=\"1\" high=\"1\" low=\"1\" first=\"1\" last=\"1\" negative=\"1\""}}) {
+        reopen();
+        statements("A1:E5.SPARKLINE=F1:F5 " + std::string(more));
+        EXPECT_TRUE(has(ext(), "<x14:sparklineGroup " + attributes + ">")) << more;
+    }
+    reopen();
+    statements("A1:E5.SPARKLINE=F1:F5 A7:E8.SPARKLINE=F7:F8 Z9.SPARKLINE.TYPE=BAR A1.SPARKLINE.HIGH.COLOR=#102030 "
+               "A1.SPARKLINE.LOW.COLOR=abcdef A1.SPARKLINE.START.COLOR=#000001 A1.SPARKLINE.END.COLOR=#000002 "
+               "A1.SPARKLINE.NEGATIVE.COLOR=#000003 A1.SPARKLINE.MARKER.COLOR=#000004");
+    ASSERT_EQ(store().sheets[0]->sparklines.size(), 2u);
+    EXPECT_EQ(store().sheets[0]->sparklines[0].kind, SparklineKind::kLine);
+    EXPECT_EQ(store().sheets[0]->sparklines[1].kind, SparklineKind::kColumn);
+    EXPECT_TRUE(has(ext(), R"(<x14:sparklineGroup type="column" displayEmptyCellsAs="gap"><x14:colorSeries rgb="FF000080" />)"
+                           R"(<x14:colorNegative rgb="FF000003" /><x14:colorAxis rgb="FF000000" /><x14:colorMarkers rgb="FF000004" />)"
+                           R"(<x14:colorFirst rgb="FF000001" /><x14:colorLast rgb="FF000002" /><x14:colorHigh rgb="FF102030" />)"
+                           R"(<x14:colorLow rgb="FFABCDEF" />)"));
+}
+
+TEST_F(Sparklines, Refusals) {
+    const std::string bad = "TXLS-02622 スパークライン(SPARKLINE)の指定内容が不正です(\"";
+    const std::string first = "の前にスパークラインが指定されていません。";
+    for (auto [statements, text] : {
+             std::pair<const char *, std::string>{"A1:E5.SPARKLINE=F1:G5", bad + "F1:G5\")。"},
+             {"A1:E5.SPARKLINE=F1", bad + "F1\")。"},
+             {"A1:E5.SPARKLINE=nothing", bad + "nothing\")。"},
+             {"A1.SPARKLINE=F1:F5", "TXLS-02101 セル範囲指定(RANGE)が必要です(\"SPARKLINE\")。"},
+             {"A1.SPARKLINE.TYPE=BAR", "TXLS-02621 (\"スパークライン.種類\")" + first},
+             {"A1.SPARKLINE.DISPLAY=HIGH", "TXLS-02621 (\"スパークライン.表示\")" + first},
+             {"A1.SPARKLINE.MARKER.COLOR=RED", "TXLS-02621 (\"スパークライン.マーカー.色\")" + first},
+             {"A1:E5.SPARKLINE=F1:F5 A1.SPARKLINE.TYPE=PIE", bad + "PIE\")。"},
+             {"A1:E5.SPARKLINE=F1:F5 A1.SPARKLINE.DISPLAY=ALL", bad + "ALL\")。"},
+             {"A1:E5.SPARKLINE=F1:F5 A1.SPARKLINE.LOW.COLOR=#12", "TXLS-02401 色(COLOR)の指定内容が不正です(\"#12\")。"}}) {
+        reopen();
+        EXPECT_EQ(TXLS_put_values(&book, statements), TXLS_ERR_ARGUMENT) << statements;
+        EXPECT_TRUE(has(message(), text)) << statements;
+    }
 }
 
 }  // namespace tabsmith
