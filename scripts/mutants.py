@@ -182,6 +182,29 @@ def make(args):
     print("%d mutants written to %s" % (len(mutants), os.path.relpath(LIST, ROOT)))
 
 
+def judge(mutant, build, timeout):
+    """killed, survived or invalid (does not build)."""
+    with Applied(mutant):
+        built = subprocess.run(["cmake", "--build", build, "-j", str(os.cpu_count() or 2)], capture_output=True)
+        if built.returncode != 0:
+            verdict = "invalid"
+        else:
+            # The suite of the mutated module first: most mutants die there within seconds.
+            own = os.path.join(build, "tests", "test_" + mutant["module"])
+            try:
+                if os.path.exists(own) and subprocess.run([own, "--gtest_brief=1"], capture_output=True,
+                                                          timeout=timeout).returncode != 0:
+                    verdict = "killed"
+                else:
+                    tested = subprocess.run(["ctest", "--test-dir", build, "-j", str(os.cpu_count() or 2),
+                                             "--stop-on-failure", "-E", SLOW, "--timeout", str(timeout)],
+                                            capture_output=True, timeout=timeout * 2)
+                    verdict = "survived" if tested.returncode == 0 else "killed"
+            except subprocess.TimeoutExpired:
+                verdict = "killed"
+    return verdict
+
+
 def run(args):
     build = args.build
     configure(build)
@@ -194,36 +217,23 @@ def run(args):
     started = time.time()
     for mutant in mutants:
         label = "%3d %-12s %s:%d" % (mutant["id"], mutant["kind"], mutant["file"], mutant["line"])
-        with Applied(mutant):
-            built = subprocess.run(["cmake", "--build", build, "-j", str(os.cpu_count() or 2)], capture_output=True)
-            if built.returncode != 0:
-                verdict = "invalid"
-            else:
-                # The suite of the mutated module first: most mutants die there within seconds.
-                own = os.path.join(build, "tests", "test_" + mutant["module"])
-                try:
-                    if os.path.exists(own) and subprocess.run([own, "--gtest_brief=1"], capture_output=True,
-                                                              timeout=args.timeout).returncode != 0:
-                        verdict = "killed"
-                    else:
-                        tested = subprocess.run(["ctest", "--test-dir", build, "-j", str(os.cpu_count() or 2),
-                                                 "--stop-on-failure", "-E", SLOW, "--timeout", str(args.timeout)],
-                                                capture_output=True, timeout=args.timeout * 2)
-                        verdict = "survived" if tested.returncode == 0 else "killed"
-                except subprocess.TimeoutExpired:
-                    verdict = "killed"
+        try:
+            verdict = judge(mutant, build, args.timeout)
+        except LookupError:   # the source changed since the list was drawn: not counted
+            verdict = "gone"
         if verdict == "killed":
             killed += 1
         elif verdict == "survived":
             survivors.append(mutant)
-        else:
+        elif verdict == "invalid":
             invalid.append(mutant)
         results.append({"id": mutant["id"], "verdict": verdict})
         print("%s %s" % (label, verdict), flush=True)
     subprocess.run(["cmake", "--build", build], capture_output=True)
     total = killed + len(survivors)
-    print("mutants: %d killed of %d (%.1f%%), %d invalid, %.0f s" %
-          (killed, total, 100.0 * killed / max(total, 1), len(invalid), time.time() - started))
+    gone = sum(1 for r in results if r["verdict"] == "gone")
+    print("mutants: %d killed of %d (%.1f%%), %d invalid, %d gone, %.0f s" %
+          (killed, total, 100.0 * killed / max(total, 1), len(invalid), gone, time.time() - started))
     for mutant in survivors:
         print("survivor %d %s %s:%d\n    - %s\n    + %s" % (mutant["id"], mutant["kind"], mutant["file"], mutant["line"],
                                                            mutant["before"].strip(), mutant["after"].strip()))
