@@ -149,7 +149,9 @@ TEST_F(ReadBack, CopiedTemplateSheetsKeepTheirNamesAndTitles) {
     package.sheets = {{"Form", worksheet_xml("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")}, {"Data", worksheet_xml("")}};
     PackageParts parts = package.parts();
     const std::string relationships = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-    for (auto &[name, text] : parts) {
+    for (auto &part : parts) {
+        const std::string &name = part.first;
+        std::string &text = part.second;
         auto replace = [&text](const std::string &from, const std::string &to) { text.replace(text.find(from), from.size(), to); };
         if (name == "xl/workbook.xml")
             replace("</sheets>", "<sheet name=\"Graph\" sheetId=\"9\" r:id=\"rIdC\"/></sheets><definedNames>"
