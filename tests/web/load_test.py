@@ -196,7 +196,13 @@ def main():
 def load(run):
     with open(os.path.join(run, "php-fpm.pid")) as f:
         master = int(f.read())
-    workers_before = worker_pids(master)
+    with open(os.path.join(run, "php-fpm.conf")) as f:
+        pool_size = int(re.search(r"^pm\.max_children = (\d+)", f.read(), re.M).group(1))
+    for _ in range(100):  # the master forks its workers after it opened the socket
+        workers_before = worker_pids(master)
+        if len(workers_before) >= pool_size:
+            break
+        time.sleep(0.1)
     jobs = [(handler, i) for handler in ("invoice", "table") for i in range(REQUESTS)]
     random.Random(7).shuffle(jobs)
     total = len(jobs)
