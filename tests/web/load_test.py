@@ -1,0 +1,317 @@
+#!/usr/bin/python3
+"""Load test of the web example (examples/web/ behind scripts/web-demo.sh).
+
+Starts the demo on its own port, sends WEB_REQUESTS (default 2000) requests to each handler from
+8 concurrent clients and checks: no failed request; every answer a workbook whose zip central
+directory reads; every 50th answer of each handler read fully with openpyxl for the posted values;
+the php-fpm workers' resident memory flat (peak of the last quarter of the run within 10% of the
+first quarter's); no worker lost; hostile fields answered with a workbook or a short error.
+Prints requests/s per core, p50/p99 latency per handler and the memory figures, then stops the
+demo, which removes its folder. Environment: WEB_REQUESTS, WEB_TEST_PORT (default 8090),
+TABSMITH_PHP_MODULE (the module to load; otherwise the demo script builds build-main/)."""
+import http.client
+import io
+import os
+import random
+import re
+import subprocess
+import sys
+import threading
+import time
+import urllib.parse
+import zipfile
+
+import openpyxl  # Debian's python3-openpyxl, beside the standard library of /usr/bin/python3
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SCRIPT = os.path.join(ROOT, "scripts", "web-demo.sh")
+REQUESTS = int(os.environ.get("WEB_REQUESTS", "2000"))
+PORT = int(os.environ.get("WEB_TEST_PORT", "8090"))
+CLIENTS = 8
+SAMPLE_EVERY = 50
+XLSX_TYPE = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"
+
+failures = []
+failures_lock = threading.Lock()
+
+
+def fail(message):
+    with failures_lock:
+        failures.append(message)
+
+
+def demo(*args):
+    env = dict(os.environ, WEB_PORT=str(PORT))
+    return subprocess.run(["bash", SCRIPT, *args], env=env, check=True, capture_output=True, text=True).stdout
+
+
+def invoice_fields(i):
+    fields = {"number": f"INV-{i:05d}", "customer": f"Kobayashi 商事 {i}", "tax": str(i % 20)}
+    for n in range(1, 1 + i % 4 + 1):
+        fields.update({f"item{n}": f"Item {i}-{n} 東京", f"qty{n}": str(n + i % 7), f"price{n}": f"{i % 1000}.{n}5"})
+    return fields
+
+
+def request(conn, handler, i, body=None, query=""):
+    """One request; returns (status, headers, body bytes)."""
+    if handler == "invoice":
+        data = body if body is not None else urllib.parse.urlencode(invoice_fields(i)).encode()
+        conn.request("POST", "/invoice.php", data, {"Content-Type": "application/x-www-form-urlencoded"})
+    else:
+        conn.request("GET", "/table.php" + query)
+    response = conn.getresponse()
+    return response.status, {k.lower(): v for k, v in response.getheaders()}, response.read()
+
+
+def check_workbook(what, status, headers, body):
+    """Status, headers and the zip central directory of a workbook answer."""
+    if status != 200:
+        return f"{what}: HTTP {status}: {body[:200]!r}"
+    if headers.get("content-type") != XLSX_TYPE:
+        return f"{what}: Content-Type {headers.get('content-type')}"
+    if not re.match(r'attachment; filename="[A-Za-z0-9._-]+\.xlsx"$', headers.get("content-disposition", "")):
+        return f"{what}: Content-Disposition {headers.get('content-disposition')}"
+    try:
+        names = set(zipfile.ZipFile(io.BytesIO(body)).namelist())
+    except zipfile.BadZipFile as error:
+        return f"{what}: not a zip: {error}"
+    if not {"[Content_Types].xml", "xl/workbook.xml"} <= names:
+        return f"{what}: parts missing from {sorted(names)[:8]}"
+    return None
+
+
+def check_invoice_values(i, body):
+    ws = openpyxl.load_workbook(io.BytesIO(body))["Invoice"]
+    fields = invoice_fields(i)
+    assert ws["B3"].value == fields["number"] and ws["B5"].value == fields["customer"], (ws["B3"].value, ws["B5"].value)
+    assert abs(ws["C17"].value - int(fields["tax"]) / 100) < 1e-9, ws["C17"].value
+    for n in range(1, 5):
+        row = 7 + n
+        if f"item{n}" not in fields:
+            assert ws[f"B{row}"].value is None, (row, ws[f"B{row}"].value)
+            continue
+        assert ws[f"A{row}"].value == n and ws[f"B{row}"].value == fields[f"item{n}"], (row, ws[f"B{row}"].value)
+        assert ws[f"C{row}"].value == int(fields[f"qty{n}"]), (row, ws[f"C{row}"].value)
+        assert abs(ws[f"D{row}"].value - float(fields[f"price{n}"])) < 1e-9, (row, ws[f"D{row}"].value)
+
+
+def check_table_values(body):
+    wb = openpyxl.load_workbook(io.BytesIO(body), read_only=True)
+    assert wb.sheetnames == ["Data"], wb.sheetnames
+    rows = list(wb["Data"].iter_rows(values_only=True))
+    assert len(rows) == 10000 and all(len(r) == 5 for r in rows), len(rows)
+    for r in (1, 2, 5000, 9999, 10000):
+        expected = (r, f"C{r:05d}", f"Item {r}", r % 97, float(f"{r * 3}.{r % 100:02d}"))
+        assert rows[r - 1] == expected, (rows[r - 1], expected)
+
+
+def worker_pids(master):
+    """The php-fpm pool's workers: the children of the master."""
+    pids = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/stat") as f:
+                    if int(f.read().rsplit(")", 1)[1].split()[1]) == master:
+                        pids.append(int(entry))
+            except (OSError, IndexError, ValueError):
+                pass
+    return sorted(pids)
+
+
+def rss_kb(pid):
+    try:
+        with open(f"/proc/{pid}/status") as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
+def hostile_cases(conn):
+    """Caller text the handlers must answer with a workbook or a short error, never more."""
+    big = "x" * (1 << 20)
+    base = {"number": "H-1", "item1": "Thing", "qty1": "1", "price1": "10", "tax": "10"}
+
+    def post(**changes):
+        return urllib.parse.urlencode({**base, **changes}).encode()
+
+    cases = [
+        ("formula-like text", "invoice", post(customer='=<script>alert(1)</script>', item1='=HYPERLINK("http://x")'), "",
+         {"B5": '=<script>alert(1)</script>', "B8": '=HYPERLINK("http://x")'}),
+        ("$ variable text", "invoice", post(customer="$PATH", item1="\\$SYSDATE"), "", {"B5": "$PATH", "B8": "\\$SYSDATE"}),
+        ("invalid UTF-8", "invoice", post() + b"&customer=%FF%FE%80", "", None),
+        ("1 MB of text", "invoice", post(item1=big), "", None),
+        ("1 MB invoice number", "invoice", post(number=big), "", None),
+        ("array field", "invoice", post() + b"&customer%5B%5D=a", "", None),
+        ("no invoice number", "invoice", post(number=""), "", None),
+        ("quantity not a number", "invoice", post(qty1="1e9; DROP"), "", None),
+        ("control characters", "invoice", post(customer="a\x00b\x1b"), "", None),
+        ("sheet name with /", "table", None, "?sheet=" + urllib.parse.quote("a/b"), None),
+        ("sheet name with quote", "table", None, "?sheet=" + urllib.parse.quote('x" MODE=READ BOOK="/etc/passwd'), None),
+        ("sheet name too long", "table", None, "?sheet=" + "n" * 40, None),
+        ("sheet name invalid UTF-8", "table", None, "?sheet=%C3%28", None),
+        ("sheet name 1 MB", "table", None, "?sheet=" + "n" * 4000, None),
+    ]
+    results = []
+    for name, handler, body, query, expected in cases:
+        status, headers, answer = request(conn, handler, 0, body, query)
+        if status == 200:
+            problem = check_workbook(name, status, headers, answer)
+            if not problem and expected:
+                ws = openpyxl.load_workbook(io.BytesIO(answer))["Invoice"]
+                for cell, value in expected.items():
+                    if ws[cell].value != value or ws[cell].data_type != "s":
+                        problem = f"{name}: {cell} = {ws[cell].value!r} ({ws[cell].data_type}), expected text {value!r}"
+            outcome = "workbook" + (" (values kept as text)" if expected else "")
+        elif status in (400, 500) and len(answer) < 300 and headers.get("content-type", "").startswith("text/plain"):
+            problem = None
+            outcome = f"HTTP {status} {answer.decode('utf-8', 'replace').strip()!r}"
+        else:
+            problem = f"{name}: HTTP {status}, {headers.get('content-type')}, {len(answer)} bytes"
+            outcome = "BROKEN"
+        if problem:
+            fail(problem)
+        results.append((name, outcome))
+    return results
+
+
+def main():
+    out = demo("start")
+    match = re.search(r"pid files in (\S+);", out)
+    if not match:
+        sys.exit(f"web demo did not start: {out}")
+    run = match.group(1)
+    try:
+        return load(run)
+    finally:
+        demo("stop")
+        if os.path.exists(run):
+            print(f"FAIL: {run} left behind")
+            return 1
+
+
+def load(run):
+    with open(os.path.join(run, "php-fpm.pid")) as f:
+        master = int(f.read())
+    with open(os.path.join(run, "php-fpm.conf")) as f:
+        pool_size = int(re.search(r"^pm\.max_children = (\d+)", f.read(), re.M).group(1))
+    for _ in range(100):  # the master forks its workers after it opened the socket
+        workers_before = worker_pids(master)
+        if len(workers_before) >= pool_size:
+            break
+        time.sleep(0.1)
+    jobs = [(handler, i) for handler in ("invoice", "table") for i in range(REQUESTS)]
+    random.Random(7).shuffle(jobs)
+    total = len(jobs)
+    next_job = [0]
+    done = [0]
+    lock = threading.Lock()
+    latencies = {"invoice": [], "table": []}
+    samples = []  # (handler, i, body) to read with openpyxl after the timed run
+    memory = []  # (fraction of requests done, peak worker RSS in kB, sum of worker RSS in kB)
+    running = threading.Event()
+    running.set()
+
+    def client():
+        conn = http.client.HTTPConnection("127.0.0.1", PORT, timeout=120)
+        while True:
+            with lock:
+                if next_job[0] >= total:
+                    break
+                handler, i = jobs[next_job[0]]
+                next_job[0] += 1
+            started = time.perf_counter()
+            try:
+                status, headers, body = request(conn, handler, i)
+            except (OSError, http.client.HTTPException) as error:
+                fail(f"{handler} {i}: {error!r}")
+                conn.close()
+                conn = http.client.HTTPConnection("127.0.0.1", PORT, timeout=120)
+                continue
+            elapsed = time.perf_counter() - started
+            problem = check_workbook(f"{handler} {i}", status, headers, body)
+            if problem:
+                fail(problem)
+            with lock:
+                latencies[handler].append(elapsed)
+                done[0] += 1
+                if not problem and i % SAMPLE_EVERY == 0:
+                    samples.append((handler, i, body))
+        conn.close()
+
+    def watch():
+        while running.is_set():
+            figures = [rss_kb(pid) for pid in worker_pids(master)]
+            if figures:
+                memory.append((done[0] / total, max(figures), sum(figures)))
+            time.sleep(0.1)
+
+    watcher = threading.Thread(target=watch)
+    watcher.start()
+    started = time.perf_counter()
+    clients = [threading.Thread(target=client) for _ in range(CLIENTS)]
+    for t in clients:
+        t.start()
+    for t in clients:
+        t.join()
+    wall = time.perf_counter() - started
+    running.clear()
+    watcher.join()
+
+    for handler, i, body in samples:
+        try:
+            check_invoice_values(i, body) if handler == "invoice" else check_table_values(body)
+        except Exception as error:  # noqa: BLE001 - any reading problem is a failure of that answer
+            fail(f"{handler} {i}: openpyxl: {error!r}")
+
+    conn = http.client.HTTPConnection("127.0.0.1", PORT, timeout=120)
+    hostile = hostile_cases(conn)
+    status, headers, body = request(conn, "invoice", 1)  # the workers still answer
+    if check_workbook("after the hostile cases", status, headers, body):
+        fail("no workbook after the hostile cases")
+    conn.close()
+    workers_after = worker_pids(master)
+    if workers_after != workers_before:
+        fail(f"php-fpm workers changed (a worker died): {workers_before} -> {workers_after}")
+    with open(os.path.join(run, "php-fpm.log"), errors="replace") as f:
+        for line in f:
+            if "signal" in line or "exited" in line:
+                fail(f"php-fpm.log: {line.strip()}")
+
+    cores = len(os.sched_getaffinity(0))
+    print(f"{total} requests ({REQUESTS} per handler) from {CLIENTS} clients in {wall:.1f} s: "
+          f"{total / wall:.1f} requests/s, {total / wall / cores:.1f} requests/s per core ({cores} cores)")
+    for handler, values in latencies.items():
+        values.sort()
+        if values:
+            p50 = values[len(values) // 2] * 1000
+            p99 = values[min(len(values) - 1, int(len(values) * 0.99))] * 1000
+            print(f"  {handler:8s} {len(values)} answers, p50 {p50:.1f} ms, p99 {p99:.1f} ms")
+    print(f"  {len(samples)} sampled answers read with openpyxl")
+    first = [m for m in memory if m[0] <= 0.25]
+    last = [m for m in memory if m[0] >= 0.75]
+    if first and last:
+        peak_first, peak_last = max(m[1] for m in first), max(m[1] for m in last)
+        sum_first, sum_last = max(m[2] for m in first), max(m[2] for m in last)
+        growth = (peak_last - peak_first) / peak_first * 100
+        print(f"  worker RSS ({len(workers_before)} workers), peak of one worker: first quarter {peak_first / 1024:.1f} MB, "
+              f"last quarter {peak_last / 1024:.1f} MB ({growth:+.1f}%); all workers: {sum_first / 1024:.1f} MB -> "
+              f"{sum_last / 1024:.1f} MB")
+        if peak_last > peak_first * 1.10:
+            fail(f"worker memory grew {growth:.1f}% from the first to the last quarter")
+    else:
+        fail("no memory figures for the first or last quarter")
+    print("  hostile fields:")
+    for name, outcome in hostile:
+        print(f"    {name}: {outcome}")
+    for problem in failures[:20]:
+        print("FAIL:", problem)
+    print(f"{len(failures)} failures" if failures else "OK: 0 failed requests")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
