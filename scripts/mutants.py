@@ -24,7 +24,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 LIST = os.path.join(ROOT, "scripts", "mutants.json")
-SLOW = "conformance_|corpus_xlsx_round_trip|install_pkg_config|deflate_threads_tsan"
+SLOW = "conformance_|corpus_xlsx_round_trip|install_pkg_config|deflate_threads_tsan|web_load"
 
 REL = [(" < ", " <= "), (" <= ", " < "), (" > ", " >= "), (" >= ", " > "), (" == ", " != "), (" != ", " == ")]
 ARITH = [(" + ", " - "), (" - ", " + ")]
