@@ -14,6 +14,10 @@
 #include "tabsmith.h"
 
 #define EXIT_USAGE 2
+
+/* The language of the engine's messages (--messages): JA, the engine's default, or EN. */
+static const char *messages_language = "JA";
+
 /* Paths travel inside the engine's option strings, which cap a file name at 256 bytes. */
 #define OPTION_PATH_MAX 256
 
@@ -54,6 +58,8 @@ static void full_help(void) {
            "                            limited to those a template accepts (SHEET= selects one of its\n"
            "                            sheets, BOOK=, TEMPLATE=, SHEET.SCROLL_ROW=, row HEIGHT, CSV/TSV\n"
            "                            and cell values); a cell holding a formula cannot be overwritten.\n"
+           "  -m, --messages ja|en      Language of the engine's messages (run and cat): Japanese (the\n"
+           "                            default) or English; the TXLS codes are the same.\n"
            "  -c, --charset CHARSET     Character set of the statement file and of the book: sjis\n"
            "                            (Shift-JIS), euc (EUC-JP) or utf8 (the default). A file that\n"
            "                            starts with a UTF-8 byte order mark is read as UTF-8 anyway.\n"
@@ -379,10 +385,10 @@ static int run(const struct run_args *args) {
     if (paths_ok) {
         /* CHARSET first: it governs how the names after it are read. */
         if (template_cs)
-            snprintf(options, sizeof options, "CHARSET=%s MODE=CREATE BOOK=\"%s\" TEMPLATE=\"%s\"", args->charset,
+            snprintf(options, sizeof options, "CHARSET=%s MESSAGES=%s MODE=CREATE BOOK=\"%s\" TEMPLATE=\"%s\"", args->charset, messages_language,
                      output_cs, template_cs);
         else
-            snprintf(options, sizeof options, "CHARSET=%s MODE=CREATE BOOK=\"%s\"", args->charset, output_cs);
+            snprintf(options, sizeof options, "CHARSET=%s MESSAGES=%s MODE=CREATE BOOK=\"%s\"", args->charset, messages_language, output_cs);
         snprintf(file_options, sizeof file_options, "FILE=\"%s\" CHARSET=%s", statements_cs, args->charset);
     }
     free(statements_cs);
@@ -481,7 +487,7 @@ static XLS_BOOK *open_for_reading(const char *path, const char *mode) {
     }
     if (!option_path_ok("workbook", absolute)) return NULL;
     char options[PATH_MAX + 64];
-    snprintf(options, sizeof options, "CHARSET=UTF8 MODE=%s BOOK=\"%s\"", mode, absolute);
+    snprintf(options, sizeof options, "CHARSET=UTF8 MESSAGES=%s MODE=%s BOOK=\"%s\"", messages_language, mode, absolute);
     XLS_BOOK *book = calloc(1, sizeof *book);
     if (!book) {
         fprintf(stderr, "%s: out of memory\n", program);
@@ -777,6 +783,12 @@ static int list_sheets(const char *path) {
     return status ? status : written;
 }
 
+static const char *messages_option(const char *name) {
+    if (!strcasecmp(name, "ja")) return "JA";
+    if (!strcasecmp(name, "en")) return "EN";
+    return NULL;
+}
+
 static const char *charset_option(const char *name) {
     if (!strcasecmp(name, "sjis") || !strcasecmp(name, "shift-jis") || !strcasecmp(name, "shift_jis")) return "SJIS";
     if (!strcasecmp(name, "euc") || !strcasecmp(name, "euc-jp")) return "EUC";
@@ -819,6 +831,10 @@ static int run_command(int argc, char **argv) {
                 if (!name) return usage_error("option %s needs sjis, euc or utf8", arg);
                 if (!(args.charset = charset_option(name)))
                     return usage_error("unknown character set '%s' (use sjis, euc or utf8)", name);
+            } else if (IS("-m") || IS("--messages")) {
+                const char *name = option_value(argc, argv, &i, arg, eq);
+                if (!name || !(messages_language = messages_option(name)))
+                    return usage_error("option %s needs ja or en", arg);
             } else if (IS("-h") || IS("--help")) {
                 full_help();
                 return 0;
@@ -863,6 +879,10 @@ static int cat_command(int argc, char **argv) {
                 else if (!strcasecmp(name, "tsv")) args.format = FORMAT_TSV;
                 else if (!strcasecmp(name, "json")) args.format = FORMAT_JSON;
                 else return usage_error("unknown output format '%s' (use csv, tsv or json)", name);
+            } else if (IS("-m") || IS("--messages")) {
+                const char *name = option_value(argc, argv, &i, arg, eq);
+                if (!name || !(messages_language = messages_option(name)))
+                    return usage_error("option %s needs ja or en", arg);
             } else if (IS("-h") || IS("--help")) {
                 full_help();
                 return 0;

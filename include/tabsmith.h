@@ -136,6 +136,10 @@ typedef struct TXLS_SEARCH {
 /* Opens a book on `book`, releasing first a book the record still holds. `options` (NULL = all
  * defaults) take, in the book's character set as chosen so far (write CHARSET first):
  *   CHARSET=SJIS|EUC|UTF8       the book's character set (default SJIS; another value is ignored)
+ *   MESSAGES=JA|EN              the language of the book's messages from here on: Japanese (the
+ *                               default) or English, the same TXLS codes and arguments; write it
+ *                               first to have the open's own messages in it (another value: -3,
+ *                               TXLS-02200)
  *   DATA_CHARSET=SJIS|EUC|UTF8  the encoding of pasted CSV/TSV files without a byte-order mark
  *                               (default: the book's; a UTF-8 or UTF-16 mark always decides;
  *                               another value: -3, TXLS-02200)

@@ -148,7 +148,7 @@ static int number_of(const char *text)
 /* ---- Open options -------------------------------------------------------------------------
  * PHP scripts are UTF-8 while the engine's default character set is Shift-JIS: the ini setting
  * tabsmith.charset (SJIS, EUC or UTF8) names the character set of every book a script opens
- * without a CHARSET of its own. */
+ * without a CHARSET of its own; tabsmith.messages (JA or EN) the language of its messages. */
 
 static int charset_name_ok(const char *name)
 {
@@ -160,20 +160,34 @@ static ZEND_INI_MH(on_update_charset)
     return charset_name_ok(ZSTR_VAL(new_value)) ? SUCCESS : FAILURE;
 }
 
+static int language_name_ok(const char *name)
+{
+    return strcasecmp(name, "JA") == 0 || strcasecmp(name, "EN") == 0;
+}
+
+static ZEND_INI_MH(on_update_messages)
+{
+    return language_name_ok(ZSTR_VAL(new_value)) ? SUCCESS : FAILURE;
+}
+
 PHP_INI_BEGIN()
     PHP_INI_ENTRY("tabsmith.charset", "SJIS", PHP_INI_ALL, on_update_charset)
+    PHP_INI_ENTRY("tabsmith.messages", "JA", PHP_INI_ALL, on_update_messages)
 PHP_INI_END()
 
-/* The ini's character set comes first and the caller's options next, so that a CHARSET among
- * them wins and governs the file names that follow; the module's own keys come last so that
- * they decide the mode. */
+/* The ini's character set and language come first and the caller's options next, so that a
+ * CHARSET or MESSAGES among them wins and governs the file names that follow; the module's own
+ * keys come last so that they decide the mode. */
 static char *build_options(const char *extra, const char *fixed, const char *name)
 {
     const char *charset = INI_STR("tabsmith.charset");
-    size_t size = (extra ? strlen(extra) : 0) + strlen(fixed) + (name ? strlen(name) : 0) + 64;
+    const char *messages = INI_STR("tabsmith.messages");
+    size_t size = (extra ? strlen(extra) : 0) + strlen(fixed) + (name ? strlen(name) : 0) + 80;
     char *text = emalloc(size);
-    int written = snprintf(text, size, "CHARSET=%s %s%s", charset && charset_name_ok(charset) ? charset : "SJIS",
-                           extra ? extra : "", extra && *extra ? " " : "");
+    int written = snprintf(text, size, "CHARSET=%s MESSAGES=%s %s%s",
+                           charset && charset_name_ok(charset) ? charset : "SJIS",
+                           messages && language_name_ok(messages) ? messages : "JA", extra ? extra : "",
+                           extra && *extra ? " " : "");
     snprintf(text + written, size - (size_t)written, fixed, name ? name : "");
     return text;
 }

@@ -90,6 +90,7 @@ int open_xls_book(XLS_BOOK *record, std::unique_ptr<Book> fresh, const OpenOptio
     Book &book = *fresh;
     ErrorSink &err = book.err;
     err.attach(record->log.error_info, &record->error_code);
+    err.set_english(options.english);
     if (init_book(book, kFileTypeXls) != 0) return err.raise_out_of_memory();
     book.charset = options.charset;
     book.data_charset = options.data_charset;
@@ -135,6 +136,7 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     auto fresh = std::make_unique<Book>();
     if (init_book(*fresh, kFileTypeXlsx) != 0) return err.raise_out_of_memory();
     Book *book = fresh.get();
+    book->err.set_english(options.english);
     book->charset = options.charset;
     book->data_charset = options.data_charset;
     book->mode = options.mode;

@@ -81,6 +81,12 @@ int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err
             if (equals_ignore_case(value_utf8, "SJIS")) options.charset = kSjis;
             else if (equals_ignore_case(value_utf8, "EUC")) options.charset = kEuc;
             else if (equals_ignore_case(value_utf8, "UTF8")) options.charset = kUtf8;
+        } else if (keyword_is(key_utf8, "MESSAGES", {"メッセージ"})) {
+            // The language of the messages from here on: JA (the default) or EN.
+            if (equals_ignore_case(value_utf8, "EN")) options.english = true;
+            else if (equals_ignore_case(value_utf8, "JA")) options.english = false;
+            else return err.raise(kBadArgument, Msg::k02200, value_utf8.c_str());
+            err.set_english(options.english);
         } else if (keyword_is(key_utf8, "DATA_CHARSET", {"データキャラクタセット"})) {
             // The pasted CSV and TSV files' own encoding where they carry no byte-order mark.
             if (equals_ignore_case(value_utf8, "SJIS")) options.data_charset = kSjis;

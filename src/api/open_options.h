@@ -12,6 +12,7 @@ namespace tabsmith {
 
 struct OpenOptions {
     int charset = 1;
+    bool english = false;                   // messages in English (MESSAGES=EN)
     int data_charset = 0;                   // of pasted data files; 0 = the book's character set
     OpenMode mode = OpenMode::kCreate;
     bool has_book = false;

@@ -54,7 +54,7 @@ void ErrorSink::attach(char *info, int *code) {
 }
 
 int ErrorSink::raise(int code, Msg id, ...) {
-    const char *templ = message_entry(id).text;
+    const char *templ = english_ ? message_entry(id).english : message_entry(id).text;
     va_list args;
     va_start(args, id);
     va_list copy;
@@ -78,7 +78,14 @@ int ErrorSink::raise(int code, Msg id, ...) {
     return code;
 }
 
-int ErrorSink::raise_out_of_memory() noexcept { return store_out_of_memory(info_, code_); }
+int ErrorSink::raise_out_of_memory() noexcept {
+    if (!english_) return store_out_of_memory(info_, code_);
+    // The English text is ASCII: the same bytes in every character set.
+    const char *text = message_entry(Msg::k00002).english;
+    std::memcpy(info_, text, std::strlen(text) + 1);
+    *code_ = kNoMemory;
+    return kNoMemory;
+}
 
 int ErrorSink::fail(int code) {
     *code_ = code;

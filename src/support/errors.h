@@ -27,6 +27,9 @@ public:
     // Formats the message printf-style (UTF-8 arguments, %s and %d), stores it in Shift-JIS
     // cut to fit the buffer, stores `code` and returns it.
     int raise(int code, Msg id, ...);
+    // Messages in English from now on (the catalogue's second text), or in Japanese again.
+    void set_english(bool english) { english_ = english; }
+    bool english() const { return english_; }
     // Stores kNoMemory with TXLS-00002 without asking for memory (raise() would, to convert the
     // text) and returns kNoMemory.
     int raise_out_of_memory() noexcept;
@@ -43,6 +46,7 @@ public:
 private:
     char own_info_[kErrorInfoSize];
     int own_code_ = 0;
+    bool english_ = false;
     char *info_;
     int *code_;
 };

@@ -1,5 +1,6 @@
 // The message catalogue: every coded message the engine raises, with its exact text.
-// Texts are UTF-8 here; the error state stores them in Shift-JIS.
+// Texts are UTF-8 here; the error state stores them in Shift-JIS. Each message is written in
+// Japanese (the default) and in English (books opened with MESSAGES=EN).
 #pragma once
 
 namespace tabsmith {
@@ -91,7 +92,8 @@ enum class Msg {
 struct MessageEntry {
     Msg id;
     const char *code;  // five digits
-    const char *text;  // printf template
+    const char *text;     // printf template
+    const char *english;  // the same message in English: the same code, the same arguments in order
 };
 
 // The catalogue entry of a message.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -68,6 +69,13 @@ TEST_F(OpenBook, AcceptedOptionsSetTheSaveNameAndCharacterSet) {
     ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=A"), 0);
     ASSERT_EQ(open("MODE=CREATE"), 0);
     EXPECT_EQ(TXLS_sheet_num(&book), 0);
+    // A book opened with MESSAGES=EN keeps speaking English; JA is the default.
+    ASSERT_EQ(open("MESSAGES=EN"), 0);
+    EXPECT_EQ(TXLS_put_values(&book, "A1.NOSUCH=1"), TXLS_ERR_ARGUMENT);
+    EXPECT_EQ(message().rfind("TXLS-02200 Unsupported keyword (\"", 0), 0u) << message();
+    ASSERT_EQ(open("MESSAGES=EN MESSAGES=JA"), 0);
+    EXPECT_EQ(TXLS_put_values(&book, "A1.NOSUCH=1"), TXLS_ERR_ARGUMENT);
+    EXPECT_EQ(message().rfind("TXLS-02200 サポート外のキーワードです", 0), 0u) << message();
 }
 
 // "{dir}" in a row is a private folder holding existing.xlsx, which is no workbook.
@@ -96,6 +104,10 @@ TEST_F(OpenBook, RefusedOptionsLeaveNoBookAndSayWhy) {
         {"MODE=READ BOOK={dir}/existing.xlsx", -4, "TXLS-00900 サポート外のファイルです(\"{dir}/existing.xlsx\")。"},
         // A folder, a FIFO and a device are no workbook files: refused at the open, never read.
         {"MODE=READ BOOK={dir}/.", -101, "-"}, {"MODE=READ BOOK=/dev/zero", -101, "-"},
+        // MESSAGES=EN speaks English from there on: the same codes.
+        {"MESSAGES=EN MODE=VIEW", -3, "TXLS-02200 Unsupported keyword (\"VIEW\")."},
+        {"MESSAGES=EN MODE=READ BOOK=/nonexistent/none.xlsx", -101, "TXLS-03101 Excel file open error (\"/nonexistent/none.xlsx\")."},
+        {"MESSAGES=FR", -3, keyword + "FR\")。"},
     };
     for (const auto &c : cases) {
         auto expand = [&](std::string text) {
@@ -173,6 +185,16 @@ TEST(Catalogue, EveryEntryIsLedByItsCodeInCodeOrderAndSurvivesShiftJis) {
         EXPECT_GE(std::string(entry.code), previous);
         previous = entry.code;
         EXPECT_EQ(to_utf8(sjis(entry.text), kSjis), entry.text);
+        // The English text: the same code, ASCII, the same arguments in the same order.
+        const std::string english = entry.english;
+        EXPECT_EQ(english.rfind(std::string("TXLS-") + entry.code + " ", 0), 0u) << english;
+        EXPECT_TRUE(std::all_of(english.begin(), english.end(), [](char c) { return c > 0; })) << english;
+        auto conversions = [](const std::string &text) {
+            std::string out;
+            for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 2)) out += text[at + 1];
+            return out;
+        };
+        EXPECT_EQ(conversions(english), conversions(entry.text)) << english;
     }
 }
 
@@ -190,6 +212,12 @@ TEST(Catalogue, RaisingFormatsArgumentsAndFillsAttachedStorage) {
     EXPECT_TRUE(sink.has_message());  // fail keeps the message
     sink.raise(-1, Msg::k02202, "FOO");
     EXPECT_EQ(sink.message_utf8(), "TXLS-02202 サポート外の関数です(\"FOO\")。\n");
+    sink.set_english(true);
+    sink.raise(-1, Msg::k02202, "FOO");
+    EXPECT_EQ(sink.message_utf8(), "TXLS-02202 Unsupported function (\"FOO\").\n");
+    sink.raise_out_of_memory();
+    EXPECT_EQ(sink.message_utf8(), "TXLS-00002 Out of memory. Processing stopped.");
+    sink.set_english(false);
     // A cut never splits a double-byte character.
     sink.raise(-3, Msg::k02300, repeat("表", 4000).c_str());
     const std::size_t length = std::strlen(info);

@@ -57,6 +57,8 @@ expect <<'ROWS'
 0@^\(\*\)\.FONT\.COLOR +\(\*\)\.フォント\.色$@help
 1@^tabsmith: running the statements failed \(-101\): TXLS-03100 .*\("/.*/no_such\.txt"\)@run no_such.txt --charset=euc -o 売上.xlsx
 1@^bad\.txt:2: TXLS-02200 サポート外のキーワードです\("FOO"\)。$@run bad.txt -o bad.xlsx
+1@^bad\.txt:2: TXLS-02200 Unsupported keyword \("FOO"\)\.$@run bad.txt --messages en -o bad.xlsx
+2@option --messages needs ja or en@run bad.txt --messages fr
 1@^lines\.txt:5: TXLS-02200@run lines.txt -o lines.xlsx
 0@^quote\.txt:2: warning: this quote is never closed; every later line is read as part of its value$@run quote.txt
 1@^formula\.txt:3: TXLS-03203@run formula.txt --template data.xlsx -o refused.xlsx

@@ -32,6 +32,8 @@ foreach (['A1', 'B2', 'C2', 'D2'] as $cell) show($cell, TXLS_get_cell($r, $cell,
 TXLS_open_sheet2($r, '1');
 foreach ($hostile as $i => $value) $back[] = TXLS_get_cell($r, 'A' . ($i + 1), $kind) === $value || $kind === 'FORMULA:' . substr($value, 1);
 show($back, TXLS_scrap_book($r), glob('*'), TXLS_error_mesg(TXLS_read_book('/nonexistent/帳票.xlsx')));
+// tabsmith.messages: the same codes in English.
+show(ini_set('tabsmith.messages', 'FR'), ini_set('tabsmith.messages', 'en'), TXLS_error_mesg(TXLS_read_book('/nonexistent/x.xlsx')));
 echo shell_exec('/usr/bin/python3 -c ' . escapeshellarg(<<<'PY'
 import openpyxl
 for path in ("filled.xlsx", "string.xlsx"):
@@ -50,5 +52,6 @@ PY) . ' 2>&1');
 ["C2","1250","INTEGER"]
 ["D2","5000","FORMULA:B2*C2"]
 [[true,true,true,true,true,true],0,["filled.xlsx","string.xlsx","template.xlsx"],"TXLS-03101 Excelファイルオープンエラー(\"/nonexistent/帳票.xlsx\")。"]
+[false,"JA","TXLS-03101 Excel file open error (\"/nonexistent/x.xlsx\")."]
 ['売上', 'Notes', 'コピー'] [('品目', True, 'FF000080', '#,##0_ ', ['Widget', 4, 1250, '=B2*C2']), ('品目', True, 'FF000080', '#,##0_ ', ['Gadget', 0, 10, '=B2*C2'])] ['=<B1', '=</c></row></sheetData><x>', '=<![CDATA[x]]>', '=&amp;', '="a_x0001_b"', '</c><x>']
 ['売上', 'Notes', 'コピー'] [('品目', True, 'FF000080', '#,##0_ ', ['Widget', 4, 1250, '=B2*C2']), ('品目', True, 'FF000080', '#,##0_ ', ['Gadget', 1, 10, '=B2*C2'])] ['=<B1', '=</c></row></sheetData><x>', '=<![CDATA[x]]>', '=&amp;', '="a_x0001_b"', '</c><x>']
