@@ -213,7 +213,7 @@ int highest_table_id(const PackageSource &source) {
 class SheetObjects {
 public:
     SheetObjects(const Book &book, const UpdatePlan &plan, ObjectUpdate &update, int sheet_index)
-        : book_(book), source_(*book.source), plan_(plan), update_(update), sheet_index_(sheet_index),
+        : book_(book), source_(*book.source), update_(update), sheet_index_(sheet_index),
           placement_(plan.sheets[static_cast<std::size_t>(sheet_index)]),
           sheet_(*book.sheets[static_cast<std::size_t>(sheet_index)]) {}
 
@@ -236,7 +236,6 @@ private:
 
     const Book &book_;
     const PackageSource &source_;
-    const UpdatePlan &plan_;
     ObjectUpdate &update_;
     int sheet_index_;
     const SheetPlacement &placement_;
