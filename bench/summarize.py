@@ -9,7 +9,7 @@ import re
 import statistics
 import sys
 
-PEER_NAMES = {"W1": "libxlsxwriter", "W2": "libxlsxwriter", "W3": "orcus-xlsx", "W4": "xlrd",
+PEER_NAMES = {"W1": "libxlsxwriter", "W2": "libxlsxwriter", "W3": "orcus-xlsx", "W3C": "orcus-xlsx", "W4": "xlrd",
               "W7": "lxw const_mem"}
 
 
