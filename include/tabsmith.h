@@ -374,6 +374,14 @@ TXLS_API int   orv_file_type(int mode, const char *source, int *type);
 /* Where saved and opened packages live (per thread): `on` zero puts them in memory files named
  * by the book's file name, any other value on disk (the initial state). Returns 0. */
 TXLS_API int   orv_zip_on_memory(int on);
+/* Bounds the memory of the calling thread's engine calls: from now on, a request for memory
+ * that would take the process's heap more than `bytes` past what it holds at this call is
+ * refused, and the call that made it returns TXLS_ERR_MEMORY with TXLS-00002 (a book it was
+ * working on stays as a failed allocation leaves it: free it, and later books work again). The
+ * heap is measured every limit/32 bytes requested (between 64 KiB and 4 MiB), which is the
+ * most the engine can overshoot by; memory other threads take in that time counts too. 0 lifts
+ * the bound (the initial state). Returns 0; TXLS_ERR_ARGUMENT for a negative `bytes`. */
+TXLS_API int   TXLS_memory_limit(long bytes);
 /* Stores `size` bytes (copied) as the memory file `name` (up to 256 bytes), replacing one of
  * that name; for instance a workbook to open with READ_MEMORY. Memory files are process-wide
  * and last until a TXLS_close_book releases them. Returns 0, TXLS_ERR_ARGUMENT for a NULL,

@@ -170,9 +170,38 @@ static ZEND_INI_MH(on_update_messages)
     return language_name_ok(ZSTR_VAL(new_value)) ? SUCCESS : FAILURE;
 }
 
+/* The engine's memory lives on the C heap, where PHP's memory_limit never sees it; the
+ * tabsmith.memory_limit setting bounds it per request instead: bytes (K, M and G as PHP's own
+ * settings take them), 0 for PHP's memory_limit as the request starts, -1 for no bound. A
+ * request past it gets -2 (TXLS-00002) from the call that crossed it; the process lives on. */
+
+static zend_long requested_memory_limit = 0;
+
+static void apply_memory_limit(void)
+{
+    zend_long bytes = requested_memory_limit ? requested_memory_limit : PG(memory_limit);
+    TXLS_memory_limit(bytes > 0 ? (long)bytes : 0);
+}
+
+static ZEND_INI_MH(on_update_memory_limit)
+{
+    zend_string *error = NULL;
+    zend_long bytes = zend_ini_parse_quantity(new_value, &error);
+    if (error) {
+        zend_string_release(error);
+        return FAILURE;
+    }
+    if (bytes < -1) return FAILURE;
+    requested_memory_limit = bytes;
+    /* A script's ini_set counts from its own moment; php.ini's value waits for the request. */
+    if (stage == ZEND_INI_STAGE_RUNTIME) apply_memory_limit();
+    return SUCCESS;
+}
+
 PHP_INI_BEGIN()
     PHP_INI_ENTRY("tabsmith.charset", "SJIS", PHP_INI_ALL, on_update_charset)
     PHP_INI_ENTRY("tabsmith.messages", "JA", PHP_INI_ALL, on_update_messages)
+    PHP_INI_ENTRY("tabsmith.memory_limit", "0", PHP_INI_ALL, on_update_memory_limit)
 PHP_INI_END()
 
 /* The ini's character set and language come first and the caller's options next, so that a
@@ -615,6 +644,14 @@ static PHP_MINIT_FUNCTION(tabsmith)
     return SUCCESS;
 }
 
+/* Each request's bound counts from what the process holds as the request starts, so books a
+ * script left open in an earlier request are not charged to this one. */
+static PHP_RINIT_FUNCTION(tabsmith)
+{
+    apply_memory_limit();
+    return SUCCESS;
+}
+
 static PHP_MSHUTDOWN_FUNCTION(tabsmith)
 {
     UNREGISTER_INI_ENTRIES();
@@ -636,7 +673,7 @@ zend_module_entry tabsmith_module_entry = {
     tabsmith_functions,
     PHP_MINIT(tabsmith),
     PHP_MSHUTDOWN(tabsmith),
-    NULL,
+    PHP_RINIT(tabsmith),
     NULL,
     PHP_MINFO(tabsmith),
     TABSMITH_PHP_VERSION,

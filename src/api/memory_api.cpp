@@ -1,10 +1,11 @@
-// Exported utilities over the memory-file table and the zip routing flag: a caller hands a
-// workbook in as bytes, takes a saved one out, and chooses where archives live.
+// Exported utilities over the memory-file table, the zip routing flag and the memory limit: books
+// in and out as bytes, where archives live, and how much heap a thread's calls may take.
 
 #include <cstring>
 #include <new>
 
 #include "api/api.h"
+#include "support/memory_budget.h"
 #include "support/mfile.h"
 #include "support/zip_archive.h"
 #include "tabsmith.h"
@@ -14,6 +15,12 @@ using namespace tabsmith;
 extern "C" {
 
 int orv_zip_on_memory(int on) { return set_zip_route(on); }
+
+int TXLS_memory_limit(long bytes) {
+    if (bytes < 0) return kBadArgument;
+    set_memory_limit(static_cast<std::size_t>(bytes));
+    return 0;
+}
 
 int TXLS_memory_put(const char *name, const void *bytes, long size) {
     if (!name || !name[0] || size < 0 || (size > 0 && !bytes)) return kBadArgument;
