@@ -27,5 +27,5 @@ mkdir "$work/php" && cp "$(dirname "$0")/../../php/config.m4" "$(dirname "$0")/.
  make >/dev/null 2>&1)
 php -n -d extension="$work/php/modules/tabsmith.so" -r '
   $b = TXLS_open_book("MODE=CREATE CHARSET=UTF8 BOOK=\"" . $argv[1] . "\"");
-  exit(TXLS_put_values($b, "A1=売上 B1=1,234") || TXLS_save_book($b));' "$work/php.xlsx"
+  exit((int)(TXLS_put_values($b, "A1=売上 B1=1,234") || TXLS_save_book($b)));' "$work/php.xlsx"
 unzip -tq "$work/php.xlsx"
