@@ -3,6 +3,7 @@
 
 #include "support/process_runner.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -25,6 +26,8 @@ constexpr const char *kDefaultSearchPath = "/usr/local/bin:/usr/bin:/bin";
 // Polling the child: first often (a quick program is not kept waiting), then at this pace.
 constexpr auto kFirstPoll = std::chrono::milliseconds(1);
 constexpr auto kLongestPoll = std::chrono::milliseconds(25);
+// How long the killed processes of a group are given to be gone.
+constexpr auto kGroupEndWait = std::chrono::seconds(1);
 
 bool is_executable_file(const std::string &path) {
     struct stat st;
@@ -112,6 +115,14 @@ int collect_child(pid_t pid) {
     return status;
 }
 
+// A killed process is gone only once the system has taken it down: wait for that, so that the
+// files the group had open (in a folder its caller is about to remove) are all closed.
+void wait_for_group_end(pid_t group) {
+    const auto until = std::chrono::steady_clock::now() + kGroupEndWait;
+    while (::kill(-group, 0) == 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(kFirstPoll);
+}
+
 }  // namespace
 
 std::string find_program(const std::string &name) {
@@ -176,6 +187,7 @@ ProgramRun run_program(const ProgramRequest &request) {
     // yet, so the group id still names its group).
     ::kill(-pid, SIGKILL);
     const int status = collect_child(pid);
+    wait_for_group_end(pid);
     if (timed_out) {
         run.end = ProgramEnd::kTimedOut;
     } else if (WIFSIGNALED(status)) {
