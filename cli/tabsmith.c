@@ -1,5 +1,6 @@
 /* tabsmith.c - the `tabsmith` command-line tool: runs a statement file into a workbook (new or from
- * a template), prints a workbook's cells or sheet names, the statement summary and the version.
+ * a template), prints a workbook's cells or sheet names, writes it as a PDF, prints the statement
+ * summary and the version.
  * A thin layer over the public C API only. */
 #include <errno.h>
 #include <iconv.h>

@@ -57,7 +57,7 @@ check "wide report: one page wide, print title on every page" every_page_has out
 check "wide report: A4 landscape" grep -qE '^(842x595 ?)+$' <(sizes out/wide.pdf)
 check "nothing left after the conversions" nothing_left
 
-# Failures: exit 1, the coded message, no PDF, nothing left behind. RC@PATTERN@ARGS
+# Failures: exit 1 with the coded message (2 for the tool's usage errors), no PDF, nothing left behind. RC@PATTERN@ARGS
 while IFS='@' read -r rc pattern args; do
     # shellcheck disable=SC2086
     env $args >err.txt 2>&1
@@ -72,5 +72,7 @@ done <<ROWS
 1@TXLS-03702 .*\(0.3 seconds\)@$tool pdf sales.xlsx -o failed.pdf --timeout 0.3 -m en
 1@TXLS-02200 .*\("0"\)@$tool pdf sales.xlsx -o failed.pdf --timeout 0
 1@TXLS-03101 @$tool pdf missing.xlsx -o failed.pdf
+2@pdf needs a workbook@$tool pdf --timeout 5
+2@option --soffice=? needs the converter's path@$tool pdf sales.xlsx --soffice=
 ROWS
 [ "$failures" -eq 0 ] || { echo "$failures failed"; exit 1; }
