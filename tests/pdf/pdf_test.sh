@@ -51,7 +51,7 @@ check "sales report pages: A4 landscape, then portrait" [ "$(sizes out/sales.pdf
 check "sales report values" page_has out/sales.pdf 1 "Quarterly sales (Q1)" "四半期売上報告" Tabsmith Amount \
     ¥102,600 ¥1,421,400
 check "sales summary values" page_has out/sales.pdf 2 "Amount by region" "¥759,000" "¥662,400"
-check "invoice pages: A4 portrait" [ "$(sizes out/invoice.pdf)" = "595x842 595x842 595x842" ]
+check "invoice pages: A4 portrait" grep -qE '^595x842( 595x842)*$' <(sizes out/invoice.pdf)
 check "invoice values and totals" page_has out/invoice.pdf 1 INV-2024-0042 "Kobayashi Trading Co., Ltd." 837,800 83,780 921,580
 check "wide report: one page wide, print title on every page" every_page_has out/wide.pdf C01 C30
 check "wide report: A4 landscape" grep -qE '^(842x595 ?)+$' <(sizes out/wide.pdf)
