@@ -1,5 +1,6 @@
 /* tabsmith.c - the `tabsmith` command-line tool: runs a statement file into a workbook (new or from
- * a template), prints a workbook's cells or sheet names, the statement summary and the version.
+ * a template), prints a workbook's cells or sheet names, writes it as a PDF, prints the statement
+ * summary and the version.
  * A thin layer over the public C API only. */
 #include <errno.h>
 #include <iconv.h>
@@ -29,10 +30,11 @@ static void usage_text(FILE *out) {
             "  %s run STATEMENTS.txt [-o OUT.xlsx] [--template T.xlsx] [--charset sjis|euc|utf8]\n"
             "  %s cat BOOK.xlsx [--sheet NAME] [--rendered] [--format csv|tsv|json]\n"
             "  %s sheets BOOK.xlsx\n"
+            "  %s pdf BOOK.xlsx [-o OUT.pdf] [--soffice PATH] [--timeout SEC]\n"
             "  %s help\n"
             "  %s --help | -h\n"
             "  %s --version | -V\n",
-            program, program, program, program, program, program);
+            program, program, program, program, program, program, program);
 }
 
 static void full_help(void) {
@@ -47,6 +49,9 @@ static void full_help(void) {
            "  cat BOOK.xlsx        Print the cell values of a workbook (.xlsx or .xlsm), every sheet\n"
            "                       or the one named by --sheet, as UTF-8.\n"
            "  sheets BOOK.xlsx     Print the workbook's sheet names, one per line, in tab order.\n"
+           "  pdf BOOK.xlsx        Write the workbook as a PDF through LibreOffice run headless; its\n"
+           "                       print settings (paper, orientation, fit to pages, print titles,\n"
+           "                       header and footer) decide the pages. The PDF's path is printed.\n"
            "  help                 Print the statement-language summary (keywords and their values).\n"
            "\n"
            "Options of run:\n"
@@ -58,7 +63,7 @@ static void full_help(void) {
            "                            limited to those a template accepts (SHEET= selects one of its\n"
            "                            sheets, BOOK=, TEMPLATE=, SHEET.SCROLL_ROW=, row HEIGHT, CSV/TSV\n"
            "                            and cell values); a cell holding a formula cannot be overwritten.\n"
-           "  -m, --messages ja|en      Language of the engine's messages (run and cat): Japanese (the\n"
+           "  -m, --messages ja|en      Language of the engine's messages (run, cat, pdf): Japanese (the\n"
            "                            default) or English; the TXLS codes are the same.\n"
            "  -c, --charset CHARSET     Character set of the statement file and of the book: sjis\n"
            "                            (Shift-JIS), euc (EUC-JP) or utf8 (the default). A file that\n"
@@ -86,6 +91,12 @@ static void full_help(void) {
            "       empty for a time of day), and a formula cell also carries\n"
            "       \"formula\":\"SUM(B2:B9)\".\n"
            "\n"
+           "Options of pdf:\n"
+           "  -o, --output OUT.pdf      Where to write the PDF. Default: the workbook's name with the\n"
+           "                            extension .pdf, in the current directory.\n"
+           "  --soffice PATH            The converter (default: soffice, looked up on PATH).\n"
+           "  --timeout SEC             Stop the converter after SEC seconds (default 120).\n"
+           "\n"
            "Relative paths inside the statement file (CSV/TSV files, pictures) are taken from the\n"
            "statement file's folder. CSV/TSV files pasted by a statement are read in the book's\n"
            "character set (--charset) unless they start with a byte order mark.\n"
@@ -95,7 +106,8 @@ static void full_help(void) {
            "\n"
            "Exit status: 0 on success, 1 when the engine reports an error (the TXLS- message is\n"
            "printed on standard error; a file that is missing or is no workbook included) or cat\n"
-           "finds no sheet of the given name, 2 for a usage error.\n");
+           "finds no sheet of the given name (pdf: also when the converter is missing, fails or runs\n"
+           "out of time), 2 for a usage error.\n");
 }
 
 static int usage_error(const char *fmt, const char *arg) {
@@ -922,12 +934,94 @@ static int sheets_command(int argc, char **argv) {
     return list_sheets(book);
 }
 
+/* ---- PDF: pdf ------------------------------------------------------------------------------ */
+
+struct pdf_args {
+    const char *book;
+    const char *output;
+    const char *converter;
+    const char *timeout;
+};
+
+/* Opens the workbook and has the engine convert it: the converter, its time limit and the
+ * temporary files are the engine's business (TXLS_save_pdf). */
+static int save_pdf(const struct pdf_args *args) {
+    char output[PATH_MAX], derived[PATH_MAX];
+    if (!args->output) {
+        const char *base = strrchr(args->book, '/');
+        base = base ? base + 1 : args->book;
+        const char *dot = strrchr(base, '.');
+        snprintf(derived, sizeof derived, "%.*s.pdf", dot && dot != base ? (int)(dot - base) : (int)strlen(base), base);
+    }
+    if (absolute_path(args->output ? args->output : derived, output, sizeof output) != 0)
+        return usage_error("output path too long: %s", args->output ? args->output : derived);
+    if (!option_path_ok("output", output) || (args->converter && !option_path_ok("converter", args->converter)))
+        return 1;
+    XLS_BOOK *book = open_for_reading(args->book, "READ");
+    if (!book) return 1;
+    char options[2 * PATH_MAX + 64];
+    int at = snprintf(options, sizeof options, "FILE=\"%s\"", output);
+    if (args->converter) at += snprintf(options + at, sizeof options - (size_t)at, " SOFFICE=\"%s\"", args->converter);
+    if (args->timeout) snprintf(options + at, sizeof options - (size_t)at, " TIMEOUT=\"%s\"", args->timeout);
+    make_parent_folders(output);
+    int rc = TXLS_save_pdf(book, options);
+    if (rc != 0) print_engine_error(book, "writing the PDF", rc);
+    else printf("saved %s\n", output);
+    close_reading(book);
+    return rc == 0 ? 0 : 1;
+}
+
+static int pdf_command(int argc, char **argv) {
+    struct pdf_args args = {NULL, NULL, NULL, NULL};
+    int i, options_done = 0;
+    for (i = 2; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (!options_done && arg[0] == '-' && arg[1] != '\0') {
+            if (!strcmp(arg, "--")) {
+                options_done = 1;
+                continue;
+            }
+            const char *eq = !strncmp(arg, "--", 2) ? strchr(arg, '=') : NULL;
+            size_t name_len = eq ? (size_t)(eq - arg) : strlen(arg);
+#define IS(opt) (strlen(opt) == name_len && !strncmp(arg, opt, name_len))
+            if (IS("-o") || IS("--output")) {
+                if (args.output) return usage_error("%s given twice", arg);
+                if (!(args.output = option_value(argc, argv, &i, arg, eq)) || !*args.output)
+                    return usage_error("option %s needs a file name", arg);
+            } else if (IS("--soffice")) {
+                if (!(args.converter = option_value(argc, argv, &i, arg, eq)) || !*args.converter)
+                    return usage_error("option %s needs the converter's path", arg);
+            } else if (IS("--timeout")) {
+                if (!(args.timeout = option_value(argc, argv, &i, arg, eq)) || !*args.timeout)
+                    return usage_error("option %s needs a number of seconds", arg);
+            } else if (IS("-m") || IS("--messages")) {
+                const char *name = option_value(argc, argv, &i, arg, eq);
+                if (!name || !(messages_language = messages_option(name)))
+                    return usage_error("option %s needs ja or en", arg);
+            } else if (IS("-h") || IS("--help")) {
+                full_help();
+                return 0;
+            } else {
+                return usage_error("unknown option '%s'", arg);
+            }
+#undef IS
+        } else if (!args.book) {
+            args.book = arg;
+        } else {
+            return usage_error("unexpected argument '%s' (one workbook only)", arg);
+        }
+    }
+    if (!args.book || !*args.book) return usage_error("pdf needs a workbook%s", NULL);
+    return save_pdf(&args);
+}
+
 int main(int argc, char **argv) {
     if (argc < 2) return usage_error("missing command%s", NULL);
     const char *command = argv[1];
     if (!strcmp(command, "run")) return run_command(argc, argv);
     if (!strcmp(command, "cat")) return cat_command(argc, argv);
     if (!strcmp(command, "sheets")) return sheets_command(argc, argv);
+    if (!strcmp(command, "pdf")) return pdf_command(argc, argv);
     if (!strcmp(command, "help")) {
         if (argc > 2) return usage_error("help takes no arguments (got '%s')", argv[2]);
         return print_help_utf8();

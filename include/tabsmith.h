@@ -44,6 +44,7 @@ extern "C" {
 #define TXLS_ERR_COLUMN_INDEX (-903)   /* a column past the cells in use in its row */
 #define TXLS_ERR_OVERFLOW (-909)       /* a caller buffer or a fixed limit is too small (TXLS-03009) */
 #define TXLS_ERR_XLS_READ (-910)       /* a legacy .xls workbook could not be read */
+#define TXLS_ERR_CONVERT (-920)        /* TXLS_save_pdf: the converter is missing, failed, ran out of time or wrote no PDF */
 #define TXLS_NO_DATA 1403              /* reserved; no function returns it */
 
 /* File-type codes of orv_file_type; TXLS_put_image_memory takes the picture codes 201-207. */
@@ -359,6 +360,31 @@ TXLS_API int   TXLS_close_datasource(XLS_BOOK *book);
  * TXLS_ERR_ARGUMENT for a row outside 1..1048576; TXLS_ERR_FAIL (NULL record, no open book,
  * or the temporary folder cannot be made); TXLS_ERR_OPEN; TXLS_ERR_WRITE. */
 TXLS_API int   TXLS_write_row(XLS_BOOK *book, int row);
+
+/* ---- PDF ---- */
+
+/* Writes the book as a PDF through LibreOffice run headless ("soffice --headless --convert-to
+ * pdf"). The pages are those the book's print settings ask for (paper size, orientation, fit to
+ * pages, print titles, header and footer), sheet by sheet. The book is saved into a private
+ * temporary folder (TEMP, else TMPDIR, else /tmp) together with the converter's own profile and
+ * temporary files, so that conversions run side by side; the folder is removed however the
+ * call ends. The book stays open (saved as a close would save it: formulas computed, the default
+ * sheets added to a book without any) and the memory files are left as they are. `options`, in
+ * the book's character set:
+ *   FILE=path (ファイル)           the PDF to write, at most 256 bytes (required); replaced only
+ *                                  by a complete PDF, its folder must exist
+ *   SOFFICE=path (変換プログラム)  the converter: a path, or a name looked up on PATH (default
+ *                                  soffice), at most 256 bytes
+ *   TIMEOUT=seconds (タイムアウト) the converter's time limit, more than 0 and at most 86400,
+ *                                  decimals allowed (default 120); on expiry every process it
+ *                                  started is killed
+ * Returns 0; TXLS_ERR_ARGUMENT (NULL record or options, no open book, an unknown key TXLS-02200,
+ * no FILE TXLS-02303, a bad TIMEOUT TXLS-02200, a path too long TXLS-00005); TXLS_ERR_CONVERT
+ * with TXLS-03700 (the converter cannot be found or started), TXLS-03701 (it ended with an
+ * error: its exit status and last words), TXLS-03702 (out of time) or TXLS-03703 (it wrote no
+ * PDF); TXLS_ERR_WRITE (TXLS-03120, the PDF file; TXLS-03122, the temporary folder); a save's
+ * results (TXLS_ERR_UNSUPPORTED for a .xls book, which is read only); TXLS_ERR_MEMORY. */
+TXLS_API int   TXLS_save_pdf(XLS_BOOK *book, const char *options);
 
 /* ---- Utilities ---- */
 

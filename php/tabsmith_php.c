@@ -354,6 +354,18 @@ PHP_FUNCTION(TXLS_save_book_string)
     RETURN_STR(result);
 }
 
+/* ---- PDF: the book written as a PDF through LibreOffice; the book stays open ------------- */
+
+PHP_FUNCTION(TXLS_save_pdf)
+{
+    char *h, *options;
+    size_t h_len, options_len;
+    XLS_BOOK *book;
+    PARSE("ss", &h, &h_len, &options, &options_len) RETURN_LONG(-3);
+    if (!(book = handle_book(h, h_len))) RETURN_LONG(-3);
+    RETURN_LONG(TXLS_save_pdf(book, options));
+}
+
 PHP_FUNCTION(TXLS_error_code)
 {
     char *h;
@@ -635,6 +647,7 @@ static const zend_function_entry tabsmith_functions[] = {
     PHP_FE(TXLS_save_book_string, arginfo_handle)
     PHP_FE(TXLS_read_file, arginfo_handle_text)
     PHP_FE(TXLS_write_row, arginfo_handle_text)
+    PHP_FE(TXLS_save_pdf, arginfo_handle_text)
     PHP_FE_END
 };
 

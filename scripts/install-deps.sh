@@ -10,7 +10,7 @@ set -euo pipefail
 build=(build-essential cmake ninja-build pkg-config
        zlib1g-dev libminizip-dev libdeflate-dev libpng-dev libjpeg-dev
        php8.2-dev php8.2-cli)
-test=(googletest libgtest-dev clang lld python3 python3-openpyxl python3-pil libreoffice-calc-nogui gnumeric unzip
+test=(googletest libgtest-dev clang lld python3 python3-openpyxl python3-pil libreoffice-calc-nogui poppler-utils gnumeric unzip
       libclang-rt-dev libxml2-dev man-db dpkg-dev file)
 bench=(libxlsxwriter-dev liborcus-bin python3-xlrd libreoffice-calc-nogui python3)
 # Installed without their recommendations (gnumeric would bring a desktop's worth of them).

@@ -19,7 +19,9 @@ BELOW = {
     "xlsx_write": {"support", "model", "image", "format", "formula", "cells", "props", "datasource"},
     "readers": {"support", "model", "image", "format", "formula", "cells", "props", "datasource"},
 }
-BELOW["api"] = set(BELOW) | {"xlsx_write", "readers"}
+# Output in other formats works on saved books: everything below the API, the API above it.
+BELOW["export"] = set(BELOW)
+BELOW["api"] = set(BELOW) | {"export"}
 
 INCLUDE = re.compile(r'\s*#\s*include\s*"([A-Za-z0-9_]+)/')
 

@@ -31,6 +31,7 @@ constexpr bool header_names_the_results() {
         {TXLS_ERR_COLUMN_INDEX, kColumnIndex},
         {TXLS_ERR_OVERFLOW, kOverflow},
         {TXLS_ERR_XLS_READ, kXlsRead},
+        {TXLS_ERR_CONVERT, kConvertError},
         {TXLS_NO_DATA, kNoData},
     };
     for (const auto &pair : pairs)

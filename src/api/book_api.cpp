@@ -199,26 +199,6 @@ int open_book(XLS_BOOK *record, const char *options_text) {
     return 0;
 }
 
-// Maps a writer result to the caller's result; a message the writer left stays. A file that
-// could not be written is named as the save named it: the book's file, or the memory file a
-// close option chose.
-int save_failure(Book &book, int rc, bool writer_left_message, const std::string &target_name) {
-    auto report = [&](int result, auto... raise_args) {
-        if (writer_left_message) return book.err.fail(result);
-        return book.err.raise(result, raise_args...);
-    };
-    switch (rc) {
-    case kOpenError:
-    case kWriteError: return report(kWriteError, Msg::k03121, target_name.c_str());
-    case kTargetChanged: return report(kWriteError, Msg::k03123, target_name.c_str());
-    case kPictureOpenError: return report(kOpenError, Msg::k03102, "");
-    case kUnsupported: return report(kUnsupported, Msg::k03121, target_name.c_str());
-    case kLimit: return report(kOverflow, Msg::k03009, 0, "tsx_create_excel2007()");
-    case kNoMemory: return report(kNoMemory, Msg::k00002);
-    default: return book.err.fail(kFail);
-    }
-}
-
 struct CloseOptions {
     bool save = false;
     std::string memory_name;   // MEMORY="name": save into this memory file, whatever the book's target
@@ -250,6 +230,26 @@ CloseOptions parse_close_options(const char *options, int charset) {
 }
 
 }  // namespace
+
+// Maps a writer result to the caller's result; a message the writer left stays. A file that
+// could not be written is named as the save named it: the book's file, or the memory file a
+// close option chose.
+int tabsmith::save_failure(Book &book, int rc, bool writer_left_message, const std::string &target_name) {
+    auto report = [&](int result, auto... raise_args) {
+        if (writer_left_message) return book.err.fail(result);
+        return book.err.raise(result, raise_args...);
+    };
+    switch (rc) {
+    case kOpenError:
+    case kWriteError: return report(kWriteError, Msg::k03121, target_name.c_str());
+    case kTargetChanged: return report(kWriteError, Msg::k03123, target_name.c_str());
+    case kPictureOpenError: return report(kOpenError, Msg::k03102, "");
+    case kUnsupported: return report(kUnsupported, Msg::k03121, target_name.c_str());
+    case kLimit: return report(kOverflow, Msg::k03009, 0, "tsx_create_excel2007()");
+    case kNoMemory: return report(kNoMemory, Msg::k00002);
+    default: return book.err.fail(kFail);
+    }
+}
 
 extern "C" {
 

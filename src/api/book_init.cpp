@@ -245,11 +245,16 @@ void reverse_sheet_order(Book &book) {
 }  // namespace
 
 int save_book(Book &book, const SaveTarget &target) {
+    // A save that is refused outright keeps the memory files.
+    if (!(book.from_file && !book.source)) mclose_all();
+    return save_book_copy(book, target);
+}
+
+int save_book_copy(Book &book, const SaveTarget &target) {
     // A book read from a file is saved over its package; one read without it cannot be saved.
     // A book read from an .xls keeps no package to write back: it is read only.
     if (book.from_file && !book.source)
         return book.err.raise(kUnsupported, Msg::k00900, (book.file_name + ": an .xls workbook is read only").c_str());
-    mclose_all();
     // A save that fails leaves the caller's book as it was for another try: the three sheets a
     // book without any is saved with are the save's, and a descending order is undone again
     // (however the save ends, memory running out included).

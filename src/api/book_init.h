@@ -36,6 +36,11 @@ SaveTarget save_target(const Book &book, const std::string &memory_override = {}
 
 // Saves the book to the target. 0 or a writer result; a failed save leaves the book as it was.
 int save_book(Book &book, const SaveTarget &target);
+// The same save without releasing the memory files first, as the close does: for a copy of a
+// book that stays open (the PDF export).
+int save_book_copy(Book &book, const SaveTarget &target);
+// Maps a result of save_book to the caller's result and its message; one the writer left stays.
+int save_failure(Book &book, int rc, bool writer_left_message, const std::string &target_name);
 
 // The process-wide memory files, as the book lifecycle uses them. `keep` names a memory file
 // that survives (the archive of a book saved to memory, which its caller has yet to fetch).

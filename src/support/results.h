@@ -18,5 +18,6 @@ constexpr int kRowIndex = -902;
 constexpr int kColumnIndex = -903;
 constexpr int kOverflow = -909;
 constexpr int kXlsRead = -910;
+constexpr int kConvertError = -920;
 constexpr int kNoData = 1403;
 }  // namespace tabsmith

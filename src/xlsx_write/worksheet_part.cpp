@@ -752,9 +752,12 @@ void write_page_setup(const PageSetup &page, int printer_settings_id, std::strin
     int paper = kDefaultPaperSize;
     for (const auto &entry : kPaperSizes)
         if (entry.index == page.paper) paper = entry.size;
+    // A direction fitted alone leaves the other as long as it needs (0): left out, the file
+    // format's default of 1 would squeeze the whole sheet onto one page.
     auto fit = [&](std::string &o) {
-        if (page.fit_width > 0) xml_fill<kFitToWidth>(o, page.fit_width);
-        if (page.fit_height > 0) xml_fill<kFitToHeight>(o, page.fit_height);
+        if (page.fit_width <= 0 && page.fit_height <= 0) return;
+        xml_fill<kFitToWidth>(o, std::max(page.fit_width, 0));
+        xml_fill<kFitToHeight>(o, std::max(page.fit_height, 0));
     };
     auto scale = [&](std::string &o) {
         if (page.fit_width <= 0 && page.fit_height <= 0) xml_fill<kScale>(o, page.scale);

@@ -66,6 +66,10 @@ TEST(RefusedArguments, EveryEntryPointAnswersWithItsCode) {
         CALL(TXLS_is_property(nullptr, "A1", &v), -3), CALL(TXLS_is_property(&book, nullptr, &v), -3),
         CALL(TXLS_is_property(&book, "A1", nullptr), -3), CALL(TXLS_set_property(nullptr, nullptr, nullptr), 0),
         CALL(TXLS_read_file(nullptr, "FILE=x"), -3), CALL(TXLS_read_file(&book, nullptr), -3),
+        CALL(TXLS_save_pdf(nullptr, "FILE=x.pdf"), -3), CALL(TXLS_save_pdf(&closed, "FILE=x.pdf"), -3),
+        CALL(TXLS_save_pdf(&book, nullptr), -3), CALL(TXLS_save_pdf(&book, "TIMEOUT=5"), -3),
+        CALL(TXLS_save_pdf(&book, "FILE=x.pdf TIMEOUT=-1"), -3), CALL(TXLS_save_pdf(&book, "FILE=x.pdf PAGES=2"), -3),
+        CALL(TXLS_save_pdf(&book, "FILE=x.pdf SOFFICE=/nonexistent/soffice"), -920),
         CALL(TXLS_close_datasource(nullptr), 0), CALL(TXLS_memory_put(nullptr, "x", 1), -3),
         CALL(TXLS_memory_put("x", nullptr, 5), -3), CALL(TXLS_memory_get("x", nullptr, &size), -3), CALL(TXLS_debug(nullptr), 0),
         // A record never opened: freeing and closing it are no faults, it has no sheets to open.

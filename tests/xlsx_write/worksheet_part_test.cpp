@@ -252,8 +252,10 @@ TEST_F(WorksheetPart, PageSetupAndHeaderFooterForms) {
         return out;
     };
     PageSetup page;
-    page.fit_width = 1;   // fitting to a width alone has no scale
-    EXPECT_TRUE(has(setup(page), R"(<pageSetup paperSize="9" fitToWidth="1" orientation="portrait" verticalDpi="600" r:id="rId1"/>)"));
+    page.fit_width = 1;   // fitting to a width alone has no scale, and pages as many as needed down
+    EXPECT_TRUE(has(setup(page), R"(<pageSetup paperSize="9" fitToWidth="1" fitToHeight="0" orientation="portrait" verticalDpi="600" r:id="rId1"/>)"));
+    page.fit_width = 0, page.fit_height = 2;
+    EXPECT_TRUE(has(setup(page), R"(<pageSetup paperSize="9" fitToWidth="0" fitToHeight="2" orientation)"));
     page.landscape = true;
     page.fit_width = 2, page.fit_height = 3, page.dpi = 300;
     page.left = page.right = page.top = page.bottom = 2.0;
