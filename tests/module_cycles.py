@@ -19,7 +19,9 @@ BELOW = {
     "xlsx_write": {"support", "model", "image", "format", "formula", "cells", "props", "datasource"},
     "readers": {"support", "model", "image", "format", "formula", "cells", "props", "datasource"},
 }
-BELOW["api"] = set(BELOW) | {"xlsx_write", "readers"}
+# The HTML view reads the book as the package writer does, from beside it.
+BELOW["html_write"] = set(BELOW["xlsx_write"])
+BELOW["api"] = set(BELOW) | {"xlsx_write", "readers", "html_write"}
 
 INCLUDE = re.compile(r'\s*#\s*include\s*"([A-Za-z0-9_]+)/')
 
