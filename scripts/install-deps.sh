@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages a task needs (run as root), only those still missing:
 #   install-deps.sh build   compiler, CMake and the libraries the engine, tool and PHP module use
-#   install-deps.sh test    build + the test frameworks, the reading programs the tests check with
-#                           and the fuzz build's runtime (libFuzzer) and XML parser
+#   install-deps.sh test    build + the test frameworks, the reading programs the tests check with,
+#                           the fuzz build's runtime (libFuzzer), the XML parser and the browser
+#                           the HTML view is measured in
 #   install-deps.sh bench   build + the peer programs the benchmark compares against
 # apt's own progress stays in a log file; one line per step goes to the terminal.
 set -euo pipefail
@@ -10,7 +11,7 @@ build=(build-essential cmake ninja-build pkg-config
        zlib1g-dev libminizip-dev libdeflate-dev libpng-dev libjpeg-dev
        php8.2-dev php8.2-cli)
 test=(googletest libgtest-dev clang lld python3 python3-openpyxl python3-pil libreoffice-calc-nogui gnumeric unzip
-      libclang-rt-dev libxml2-dev man-db)
+      libclang-rt-dev libxml2-dev man-db chromium)
 bench=(libxlsxwriter-dev liborcus-bin python3-xlrd libreoffice-calc-nogui python3)
 # Installed without their recommendations (gnumeric would bring a desktop's worth of them).
 lean=(gnumeric)

@@ -110,6 +110,8 @@ int row_height_pixels(const SheetLayout &layout, int r) {
 
 // How a value lines up when its format leaves that to the reader: numbers right, truth values
 // and errors centred, texts left.
+bool computed_number(const Cell &cell);
+
 std::string_view value_alignment_class(const Cell &cell) {
     switch (cell.kind) {
     case kCellInteger:
@@ -125,14 +127,33 @@ std::string_view value_alignment_class(const Cell &cell) {
         const CellExtra *extra = cell.extra_record();
         const char type = extra ? extra->value_type : 0;
         if (type == 'b' || type == 'e') return " c"sv;
-        return type == 'n' || (type == 0 && cell.text().empty()) ? " n"sv : ""sv;
+        return type == 'n' || (type == 0 && cell.text().empty()) || computed_number(cell) ? " n"sv : ""sv;
     }
     default: return ""sv;
     }
 }
 
+// Whether a formula's result is a number the evaluator computed: it keeps the number's text
+// beside it, which the format rendering would otherwise take for a text result.
+bool computed_number(const Cell &cell) {
+    if (cell.kind != kCellFormulaValue || cell.text().empty()) return false;
+    const CellExtra *extra = cell.extra_record();
+    if (extra && extra->value_type != 0) return false;
+    const std::string &text = cell.text();
+    double value = 0;
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
+    return parsed.ec == std::errc() && parsed.ptr == text.data() + text.size() && value == cell.number();
+}
+
 // The text a cell shows: its value through its own number format.
 std::string shown_text(const Book &book, const Cell &cell) {
+    if (computed_number(cell)) {
+        Cell number;
+        number.kind = kCellFormulaValue;
+        number.style = cell.style;
+        number.set_number(cell.number());
+        return shown_text(book, number);
+    }
     const int kind = format_kind_of_cell(book, cell);
     return format_cell_text(book, cell, is_date_kind(kind) ? kind : 0, kind, format_decimals_of_cell(book, cell));
 }
@@ -189,9 +210,18 @@ private:
         const SheetObjects *package = static_cast<std::size_t>(layout.index) < view_.package_objects.size()
                                           ? &view_.package_objects[static_cast<std::size_t>(layout.index)]
                                           : nullptr;
-        int rows = sheet.rows_used, columns = 0;
-        for (int r = 0; r < std::min(rows, static_cast<int>(sheet.rows.size())); ++r)
-            columns = std::max<int>(columns, sheet.rows[static_cast<std::size_t>(r)].used);
+        // Rows after the last one that shows something are left out, whatever their heights (a
+        // package may describe every row of the sheet).
+        int rows = 0, columns = 0;
+        for (int r = 0; r < std::min(sheet.rows_used, static_cast<int>(sheet.rows.size())); ++r) {
+            const Row &row = sheet.rows[static_cast<std::size_t>(r)];
+            columns = std::max<int>(columns, row.used);
+            for (const Cell &cell : row.cells) {
+                if (cell.empty() && cell.style == 0) continue;
+                rows = r + 1;
+                break;
+            }
+        }
         auto reach = [&](int row, int column) {
             rows = std::max(rows, std::clamp(row + 1, 0, book_.max_rows));
             columns = std::max(columns, std::clamp(column + 1, 0, book_.max_columns));
