@@ -7,9 +7,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "datasource/row_stream.h"
 #include "format/number_format.h"
 #include "html_write/html_styles.h"
 #include "html_write/html_text.h"
@@ -158,6 +160,12 @@ std::string shown_text(const Book &book, const Cell &cell) {
     return format_cell_text(book, cell, is_date_kind(kind) ? kind : 0, kind, format_decimals_of_cell(book, cell));
 }
 
+void overlay(std::vector<Cell> &into, const std::vector<Cell> &from) {
+    if (into.size() < from.size()) into.resize(from.size());
+    for (std::size_t c = 0; c < from.size(); ++c)
+        if (!from[c].empty() || from[c].style != 0) into[c] = from[c].clone();
+}
+
 class PageWriter {
 public:
     PageWriter(const Book &book, const HtmlView &view, HtmlSink &sink) : book_(book), view_(view), sink_(sink) {}
@@ -235,6 +243,8 @@ private:
                 layout.comments[place_key(comment.row, comment.column)] = &comment.text;
             layout.pictures = package->pictures;
         }
+        if (sheet.row_file)
+            for (const StreamedRowEntry &entry : sheet.row_file->rows) reach(entry.row, entry.slots - 1);
         for (const auto &[key, link] : layout.links) reach(link->row, link->column);
         for (const auto &[key, text] : layout.comments) reach(static_cast<int>(key >> 32), static_cast<int>(key & 0xFFFFFFFFu));
         for (const MergeArea &area : sheet.merges) reach(area.row2, area.column2);
@@ -353,10 +363,14 @@ private:
 
     void write_style_classes() {
         std::vector<bool> used(book_.styles.xfs().size() + 1, false);
-        for (const SheetLayout &layout : layouts_)
+        for (const SheetLayout &layout : layouts_) {
+            // Rows handed out of memory are read once, while the page is written: every format
+            // gets its class.
+            if (layout.sheet->row_file && !layout.sheet->row_file->rows.empty()) used.assign(used.size(), true);
             for (const Row &row : layout.sheet->rows)
                 for (const Cell &cell : row.cells)
                     if (cell.style != 0 && cell.style < used.size()) used[cell.style] = true;
+        }
         for (std::size_t k = 1; k < used.size(); ++k) {
             if (!used[k]) continue;
             out_.append(".sheet td.x"sv);
@@ -411,9 +425,9 @@ private:
         return kOk;
     }
 
-    bool cell_needed(const SheetLayout &layout, const Row *row, int r, int c) const {
-        if (row && c < static_cast<int>(row->cells.size())) {
-            const Cell &cell = row->cells[static_cast<std::size_t>(c)];
+    bool cell_needed(const SheetLayout &layout, const std::vector<Cell> &cells, int r, int c) const {
+        if (c < static_cast<int>(cells.size())) {
+            const Cell &cell = cells[static_cast<std::size_t>(c)];
             if (!cell.empty() || cell.style != 0) return true;
         }
         const CellKey key = place_key(r, c);
@@ -428,9 +442,26 @@ private:
         std::vector<int> cover(static_cast<std::size_t>(layout.columns), 0);
         std::vector<std::size_t> active;
         std::size_t next_merge = 0;
+        // Rows handed out of memory come back from their records in call order, with what the
+        // row holds in memory now on top, as the save merges them.
+        std::optional<StreamedRowReader> streamed;
+        if (sheet.row_file && !sheet.row_file->rows.empty()) streamed.emplace(*sheet.row_file);
+        std::size_t next_streamed = 0;
+        std::vector<Cell> merged, record;
+        static const std::vector<Cell> kNoCells;
         for (int r = 0; r < layout.rows; ++r) {
-            if (row_left_out(sheet, r)) continue;
             const Row *row = r < static_cast<int>(sheet.rows.size()) ? &sheet.rows[static_cast<std::size_t>(r)] : nullptr;
+            const std::vector<Cell> *cells = row ? &row->cells : &kNoCells;
+            if (streamed && next_streamed < streamed->entries().size() && streamed->entries()[next_streamed].row == r) {
+                merged.clear();
+                for (; next_streamed < streamed->entries().size() && streamed->entries()[next_streamed].row == r; ++next_streamed) {
+                    if (streamed->read(next_streamed, record) != kOk) return kReadError;
+                    overlay(merged, record);
+                }
+                overlay(merged, *cells);
+                cells = &merged;
+            }
+            if (row_left_out(sheet, r)) continue;
             while (next_merge < layout.merges.size() && layout.merges[next_merge].area.row1 <= r) active.push_back(next_merge++);
             std::erase_if(active, [&](std::size_t k) { return layout.merges[k].area.row2 < r; });
             int end = 0;   // cells after the last one that shows something are left out
@@ -446,9 +477,9 @@ private:
                     }
                 }
             }
-            const int stored = row ? std::min(static_cast<int>(row->cells.size()), layout.columns) : 0;
+            const int stored = std::min(static_cast<int>(cells->size()), layout.columns);
             for (int c = (extras ? layout.columns : stored) - 1; c >= end; --c) {
-                if (layout.column_shown(c) && cell_needed(layout, row, r, c)) {
+                if (layout.column_shown(c) && cell_needed(layout, *cells, r, c)) {
                     end = c + 1;
                     break;
                 }
@@ -465,7 +496,7 @@ private:
                 const int mark = active.empty() ? 0 : cover[static_cast<std::size_t>(c)];
                 if (mark < 0) continue;
                 const MergePlace *place = mark > 0 ? &layout.merges[static_cast<std::size_t>(mark - 1)] : nullptr;
-                write_cell(layout, r, c, place);
+                write_cell(layout, *cells, r, c, place);
             }
             out_.append("</tr>\n"sv);
             if (out_.size() >= kHtmlPieceBytes)
@@ -476,11 +507,13 @@ private:
 
     // One cell element at (r, c); a merged area's shows the value, format, link and comment of
     // the area's top-left cell.
-    void write_cell(const SheetLayout &layout, int r, int c, const MergePlace *place) {
+    void write_cell(const SheetLayout &layout, const std::vector<Cell> &cells, int r, int c, const MergePlace *place) {
         const int source_row = place ? place->area.row1 : r, source_column = place ? place->area.column1 : c;
         const Sheet &sheet = *layout.sheet;
         const Cell *cell = nullptr;
-        if (source_row < static_cast<int>(sheet.rows.size())) {
+        if (source_row == r) {
+            if (source_column < static_cast<int>(cells.size())) cell = &cells[static_cast<std::size_t>(source_column)];
+        } else if (source_row < static_cast<int>(sheet.rows.size())) {
             const Row &row = sheet.rows[static_cast<std::size_t>(source_row)];
             if (source_column < static_cast<int>(row.cells.size())) cell = &row.cells[static_cast<std::size_t>(source_column)];
         }

@@ -113,6 +113,24 @@ TEST_F(HtmlView, StructureFollowsTheSheet) {
     EXPECT_EQ(count(html, "<tr"), 1009u - 1u);
 }
 
+// Rows handed out of memory come back in their places, with what the row holds now on top.
+TEST_F(HtmlView, StreamedRowsInTheirPlaces) {
+    TXLS_free_book(&book);
+    ASSERT_EQ(open("MODE=CREATE CHARSET=UTF8 STREAM_AFTER=1"), 0);
+    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=S"), 0);
+    for (int r = 1; r <= 4; ++r) {
+        const std::string row = std::to_string(r);
+        ASSERT_EQ(TXLS_put_values(&book, ("A" + row + "=r" + row + " B" + row + "=" + row + "0").c_str()), 0);
+        if (r > 1) {
+            ASSERT_EQ(TXLS_write_row(&book, r), 0) << TXLS_error_mesg(&book);
+        }
+    }
+    ASSERT_EQ(TXLS_put_cell(&book, "C2", "late"), 0);
+    EXPECT_NE(page().find("<tr><td>r1</td><td class=\"n\">10</td></tr>\n<tr><td>r2</td><td class=\"n\">20</td><td>late</td></tr>\n"
+                          "<tr><td>r3</td><td class=\"n\">30</td></tr>\n<tr><td>r4</td>"),
+              std::string::npos) << page();
+}
+
 // Sheets as tabs, one sheet on its own, links inside the book, and the errors of bad options.
 TEST_F(HtmlView, SheetsLinksAndOptions) {
     ASSERT_EQ(TXLS_put_values(&book, "A1=go SHEET=Second B3=there SHEET=Hidden A1=secret SHEET.HIDDEN=TRUE"), 0)
