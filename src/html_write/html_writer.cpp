@@ -26,6 +26,9 @@ using namespace std::string_view_literals;
 // The page is handed to the sink whenever this much has gathered.
 constexpr std::size_t kHtmlPieceBytes = 256 * 1024;
 constexpr int kDefaultColumnPixels = 64;
+// How far past the last cell that shows something an empty linked, commented or merged cell
+// still widens the page.
+constexpr int kNearRows = 100, kNearColumns = 26;
 
 // Drawing units per screen pixel, and how the package writer places a picture made here: an
 // offset step is 189750 units, and a pixel of the picture at ratio 1 spans 2.54 centimetres of
@@ -245,9 +248,18 @@ private:
         }
         if (sheet.row_file)
             for (const StreamedRowEntry &entry : sheet.row_file->rows) reach(entry.row, entry.slots - 1);
-        for (const auto &[key, link] : layout.links) reach(link->row, link->column);
-        for (const auto &[key, text] : layout.comments) reach(static_cast<int>(key >> 32), static_cast<int>(key & 0xFFFFFFFFu));
-        for (const MergeArea &area : sheet.merges) reach(area.row2, area.column2);
+        // Links, comments and merged areas on empty cells widen the page by a bounded amount
+        // only, so that an area over a whole sheet cannot make a page of a million empty rows.
+        const int content_rows = rows, content_columns = columns;
+        auto reach_near = [&](int row, int column) {
+            reach(std::min(row, content_rows + kNearRows), std::min(column, content_columns + kNearColumns));
+        };
+        for (const auto &[key, link] : layout.links) reach_near(link->row, link->column);
+        for (const auto &[key, text] : layout.comments)
+            reach_near(static_cast<int>(key >> 32), static_cast<int>(key & 0xFFFFFFFFu));
+        for (const MergeArea &area : sheet.merges)
+            if (area.row1 <= content_rows + kNearRows && area.column1 <= content_columns + kNearColumns)
+                reach_near(area.row2, area.column2);
         layout.rows = rows;
         layout.columns = columns;
 
@@ -279,7 +291,9 @@ private:
 
     void place_merges(SheetLayout &layout) {
         const Sheet &sheet = *layout.sheet;
-        for (const MergeArea &area : sheet.merges) {
+        for (MergeArea area : sheet.merges) {
+            area.row2 = std::min(area.row2, layout.rows - 1);
+            area.column2 = std::min(area.column2, layout.columns - 1);
             if (area.row1 < 0 || area.column1 < 0 || area.row2 < area.row1 || area.column2 < area.column1) continue;
             MergePlace place{area, -1, -1, 0, 0};
             for (int r = area.row1; r <= area.row2; ++r) {

@@ -131,6 +131,16 @@ TEST_F(HtmlView, StreamedRowsInTheirPlaces) {
               std::string::npos) << page();
 }
 
+// A merged area over the whole sheet and a comment on its last cell do not make a page of a
+// million rows.
+TEST_F(HtmlView, FarAwayAreasStayBounded) {
+    ASSERT_EQ(TXLS_put_values(&book, "A1=x A1.COMMENT=near XFD1048576.COMMENT=far"), 0) << TXLS_error_mesg(&book);
+    store().sheets[0]->merges.push_back({0, 0, kXlsxMaxRows - 1, kXlsxMaxColumns - 1});
+    const std::string html = page();
+    EXPECT_LT(html.size(), 64u * 1024u);
+    EXPECT_NE(html.find("<td rowspan=\"102\" colspan=\"28\" title=\"near\">x</td>"), std::string::npos) << html;
+}
+
 // Sheets as tabs, one sheet on its own, links inside the book, and the errors of bad options.
 TEST_F(HtmlView, SheetsLinksAndOptions) {
     ASSERT_EQ(TXLS_put_values(&book, "A1=go SHEET=Second B3=there SHEET=Hidden A1=secret SHEET.HIDDEN=TRUE"), 0)
