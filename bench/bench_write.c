@@ -9,7 +9,10 @@
  * cells take (bytes_per_cell: peak RSS after the last put minus RSS after opening the book and
  * sheet, over the cell count) and the data checksum.
  *
- * usage: bench_write [PATH [ROWS [W1|W2|W7]]] */
+ * With "HTML" W1's book is also written as the HTML view (PATH.html) before it is saved, and
+ * both times are printed.
+ *
+ * usage: bench_write [PATH [ROWS [W1|W2|W7|HTML]]] */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -61,6 +64,8 @@ int main(int argc, char **argv) {
     int rows = argc > 2 ? atoi(argv[2]) : BENCH_ROWS_FULL;
     int styled = argc > 3 && strcmp(argv[3], "W2") == 0;
     int streamed = argc > 3 && strcmp(argv[3], "W7") == 0;
+    int html = argc > 3 && strcmp(argv[3], "HTML") == 0;
+    double html_seconds = 0;
     const char *label = styled ? "W2" : streamed ? "W7" : "W1";
     static XLS_BOOK book;
     char options[512], cell[16], value[64];
@@ -100,6 +105,15 @@ int main(int argc, char **argv) {
     }
     t1 = now();
     peak_kib = status_kib("VmHWM:");
+    if (html) {
+        snprintf(options, sizeof options, "FILE=\"%s.html\"", path);
+        if (TXLS_save_html(&book, options) != 0) {
+            fprintf(stderr, "html: %s\n", TXLS_error_mesg(&book));
+            return 1;
+        }
+        html_seconds = now() - t1;
+        t1 = now();
+    }
     if (TXLS_close_book(&book, "SAVE") != 0) {
         fprintf(stderr, "save: %s\n", TXLS_error_mesg(&book));
         return 1;
@@ -114,5 +128,7 @@ int main(int argc, char **argv) {
            "cents=%lld strings=%lld %s\n",
            label, rows, t1 - t0, t2 - t1, t2 - t0, usage.ru_maxrss / 1024.0, bytes, per_cell,
            total_cents, strings, bench_checksum_verdict(rows, total_cents, strings));
+    if (html) printf("tabsmith W1 HTML view html=%.3fs save=%.3fs html/save=%.2f\n", html_seconds, t2 - t1,
+                     html_seconds / (t2 - t1));
     return 0;
 }

@@ -235,6 +235,9 @@ if [[ ${EXTRAS:-1} == 1 ]]; then
   unzip -p "$work/limit.xlsx" xl/sharedStrings.xml >"$work/sst.xml"
   "$bin/deflate_limit" "$work/sheet1.xml" "$work/sst.xml" >>"$extras" 2>&1 || echo "deflate_limit failed" >>"$extras"
   rm -f "$work/limit.xlsx" "$work/sheet1.xml" "$work/sst.xml"
+  # W1's book as the HTML view beside its save as .xlsx.
+  "$bin/bench_write" "$work/view.xlsx" "$rows" HTML >>"$extras" 2>&1 || echo "bench_write HTML failed" >>"$extras"
+  rm -f "$work/view.xlsx" "$work/view.xlsx.html"
 fi
 
 echo

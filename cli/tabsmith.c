@@ -31,10 +31,11 @@ static void usage_text(FILE *out) {
             "  %s cat BOOK.xlsx [--sheet NAME] [--rendered] [--format csv|tsv|json]\n"
             "  %s sheets BOOK.xlsx\n"
             "  %s pdf BOOK.xlsx [-o OUT.pdf] [--soffice PATH] [--timeout SEC]\n"
+            "  %s html BOOK.xlsx [--sheet NAME] [-o OUT.html]\n"
             "  %s help\n"
             "  %s --help | -h\n"
             "  %s --version | -V\n",
-            program, program, program, program, program, program, program);
+            program, program, program, program, program, program, program, program);
 }
 
 static void full_help(void) {
@@ -52,6 +53,8 @@ static void full_help(void) {
            "  pdf BOOK.xlsx        Write the workbook as a PDF through LibreOffice run headless; its\n"
            "                       print settings (paper, orientation, fit to pages, print titles,\n"
            "                       header and footer) decide the pages. The PDF's path is printed.\n"
+           "  html BOOK.xlsx       Write a workbook (.xlsx, .xlsm or .xls) as one self-contained HTML\n"
+           "                       page: every sheet it shows, one tab each, or the --sheet one.\n"
            "  help                 Print the statement-language summary (keywords and their values).\n"
            "\n"
            "Options of run:\n"
@@ -63,8 +66,8 @@ static void full_help(void) {
            "                            limited to those a template accepts (SHEET= selects one of its\n"
            "                            sheets, BOOK=, TEMPLATE=, SHEET.SCROLL_ROW=, row HEIGHT, CSV/TSV\n"
            "                            and cell values); a cell holding a formula cannot be overwritten.\n"
-           "  -m, --messages ja|en      Language of the engine's messages (run, cat, pdf): Japanese (the\n"
-           "                            default) or English; the TXLS codes are the same.\n"
+           "  -m, --messages ja|en      Language of the engine's messages (run, cat, pdf, html): Japanese\n"
+           "                            (the default) or English; the TXLS codes are the same.\n"
            "  -c, --charset CHARSET     Character set of the statement file and of the book: sjis\n"
            "                            (Shift-JIS), euc (EUC-JP) or utf8 (the default). A file that\n"
            "                            starts with a UTF-8 byte order mark is read as UTF-8 anyway.\n"
@@ -74,6 +77,15 @@ static void full_help(void) {
            "  -r, --rendered            Print each value as its number format shows it (1,234 or\n"
            "                            2024/4/1) instead of the stored value.\n"
            "  -f, --format FORMAT       csv (the default), tsv or json.\n"
+           "\n"
+           "Options of html:\n"
+           "  -s, --sheet NAME          Show only the sheet of this name (exact match).\n"
+           "  -o, --output OUT.html     Where to write the page. Default: the workbook's name with the\n"
+           "                            extension .html, in the current directory.\n"
+           "  Values show as their number formats show them, with the fonts, fills, borders,\n"
+           "  alignment, merged cells, column widths and row heights of the sheet; hidden rows and\n"
+           "  columns are left out; pictures are inside the page; links keep http, https and mailto\n"
+           "  addresses; comments show as tooltips. The page loads nothing and runs no script.\n"
            "\n"
            "  Rows are printed from the first row of the sheet to the last one holding a value, and\n"
            "  every row of a sheet has as many fields as its widest row, so a cell keeps its column\n"
@@ -106,7 +118,7 @@ static void full_help(void) {
            "\n"
            "Exit status: 0 on success, 1 when the engine reports an error (the TXLS- message is\n"
            "printed on standard error; a file that is missing or is no workbook included) or cat\n"
-           "finds no sheet of the given name (pdf: also when the converter is missing, fails or runs\n"
+           "or html finds no sheet of the given name (pdf: also when the converter is missing, fails or runs\n"
            "out of time), 2 for a usage error.\n");
 }
 
@@ -1015,6 +1027,81 @@ static int pdf_command(int argc, char **argv) {
     return save_pdf(&args);
 }
 
+/* ---- The HTML view: html ------------------------------------------------------------------ */
+
+/* The default page: the workbook's base name with .html instead of its extension. */
+static void html_output_name(const char *book, char *out, size_t size) {
+    const char *base = strrchr(book, '/');
+    base = base ? base + 1 : book;
+    const char *dot = strrchr(base, '.');
+    int stem = dot && dot != base ? (int)(dot - base) : (int)strlen(base);
+    snprintf(out, size, "%.*s.html", stem, base);
+}
+
+static int html_view(const char *book_path, const char *sheet, const char *output) {
+    char derived[PATH_MAX], absolute[PATH_MAX], options[2 * PATH_MAX + 64];
+    if (!output) html_output_name(book_path, derived, sizeof derived);
+    if (absolute_path(output ? output : derived, absolute, sizeof absolute) != 0)
+        return usage_error("output path too long: %s", output ? output : derived);
+    if (!option_path_ok("output", absolute)) return 1;
+    if (sheet && strchr(sheet, '"')) {
+        fprintf(stderr, "%s: a sheet name with a double quote cannot be chosen: %s\n", program, sheet);
+        return 1;
+    }
+    XLS_BOOK *book = open_for_reading(book_path, "READ");
+    if (!book) return 1;
+    snprintf(options, sizeof options, "FILE=\"%s\"%s%s%s", absolute, sheet ? " SHEET=\"" : "", sheet ? sheet : "",
+             sheet ? "\"" : "");
+    make_parent_folders(absolute);
+    int rc = TXLS_save_html(book, options);
+    if (rc != 0) print_engine_error(book, "writing the HTML page", rc);
+    else printf("saved %s\n", absolute);
+    close_reading(book);
+    return rc != 0 ? 1 : finish_output();
+}
+
+static int html_command(int argc, char **argv) {
+    const char *book = NULL, *sheet = NULL, *output = NULL;
+    int options_done = 0;
+    for (int i = 2; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (!options_done && arg[0] == '-' && arg[1] != '\0') {
+            if (!strcmp(arg, "--")) {
+                options_done = 1;
+                continue;
+            }
+            const char *eq = !strncmp(arg, "--", 2) ? strchr(arg, '=') : NULL;
+            size_t name_len = eq ? (size_t)(eq - arg) : strlen(arg);
+#define IS(opt) (strlen(opt) == name_len && !strncmp(arg, opt, name_len))
+            if (IS("-s") || IS("--sheet")) {
+                if (sheet) return usage_error("%s given twice", arg);
+                if (!(sheet = option_value(argc, argv, &i, arg, eq)) || !*sheet)
+                    return usage_error("option %s needs a sheet name", arg);
+            } else if (IS("-o") || IS("--output")) {
+                if (output) return usage_error("%s given twice", arg);
+                if (!(output = option_value(argc, argv, &i, arg, eq)) || !*output)
+                    return usage_error("option %s needs a file name", arg);
+            } else if (IS("-m") || IS("--messages")) {
+                const char *name = option_value(argc, argv, &i, arg, eq);
+                if (!name || !(messages_language = messages_option(name)))
+                    return usage_error("option %s needs ja or en", arg);
+            } else if (IS("-h") || IS("--help")) {
+                full_help();
+                return 0;
+            } else {
+                return usage_error("unknown option '%s'", arg);
+            }
+#undef IS
+        } else if (!book) {
+            book = arg;
+        } else {
+            return usage_error("unexpected argument '%s' (one workbook only)", arg);
+        }
+    }
+    if (!book || !*book) return usage_error("html needs a workbook%s", NULL);
+    return html_view(book, sheet, output);
+}
+
 int main(int argc, char **argv) {
     if (argc < 2) return usage_error("missing command%s", NULL);
     const char *command = argv[1];
@@ -1022,6 +1109,7 @@ int main(int argc, char **argv) {
     if (!strcmp(command, "cat")) return cat_command(argc, argv);
     if (!strcmp(command, "sheets")) return sheets_command(argc, argv);
     if (!strcmp(command, "pdf")) return pdf_command(argc, argv);
+    if (!strcmp(command, "html")) return html_command(argc, argv);
     if (!strcmp(command, "help")) {
         if (argc > 2) return usage_error("help takes no arguments (got '%s')", argv[2]);
         return print_help_utf8();

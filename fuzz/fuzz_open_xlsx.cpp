@@ -1,6 +1,7 @@
 // Fuzz target: a workbook package opened from memory (zip archive and XML parts), every cell
-// read back, one value put on each sheet and the package saved through the update path. The
-// saved package must open again: the parts the save rewrote are the engine's own.
+// read back, the book shown as HTML (the package's drawings, links and comments read for it),
+// one value put on each sheet and the package saved through the update path. The saved package
+// must open again: the parts the save rewrote are the engine's own.
 
 #include <cstdlib>
 
@@ -17,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         note_failure(book, "TXLS_open_book");
     } else {
         read_every_cell(book);
+        if (TXLS_save_html(&book, "MEMORY=fuzz_view.html") != 0) note_failure(book, "TXLS_save_html");
         for (int s = 0; s < TXLS_sheet_num(&book) && s < 16; ++s) {
             char cell[32];
             TXLS_open_sheet2(&book, s);

@@ -386,6 +386,27 @@ TXLS_API int   TXLS_write_row(XLS_BOOK *book, int row);
  * results (TXLS_ERR_UNSUPPORTED for a .xls book, which is read only); TXLS_ERR_MEMORY. */
 TXLS_API int   TXLS_save_pdf(XLS_BOOK *book, const char *options);
 
+/* ---- HTML view ---- */
+
+/* Writes one self-contained HTML page of the open book, made or read: each cell's value as its
+ * number format shows it, fonts, fills, borders, alignment and wrapping (one CSS class per cell
+ * format), merged areas as spans, column widths and row heights in pixels, hidden rows and
+ * columns left out, pictures inline as data: addresses, hyperlinks with an http, https or
+ * mailto address (links inside the book lead to the cell on the page; others stay text), and
+ * comments as titles. Every text is escaped; the page loads nothing and runs no script. Charts,
+ * shapes, conditional formats and print settings are not shown. Formulas are computed first, as
+ * a save computes them. `options` (in the book's character set):
+ *   FILE=path (ファイル)         the page is written there (replacing the file once complete)
+ *   MEMORY=name (メモリ)         or into the memory file `name` (TXLS_memory_get), at most 256 bytes
+ *   SHEET=name (シート)          that sheet only; default every sheet the book does not hide,
+ *                               one tab each (tabs work without script)
+ * The book stays open. Returns 0; TXLS_ERR_ARGUMENT (NULL record or options, no open book, an
+ * unknown key TXLS-02200, neither or both of FILE and MEMORY TXLS-02440); TXLS_ERR_NO_SHEET (no
+ * sheet of that name, TXLS-02320); TXLS_ERR_OPEN (the file cannot be created, TXLS-03100);
+ * TXLS_ERR_WRITE (TXLS-03120); TXLS_ERR_FAIL (a formula that cannot be computed, as a save);
+ * TXLS_ERR_MEMORY. */
+TXLS_API int   TXLS_save_html(XLS_BOOK *book, const char *options);
+
 /* ---- Utilities ---- */
 
 /* Recognises a file by its first 16 bytes and its name's extension: mode 0 reads the memory file

@@ -366,6 +366,49 @@ PHP_FUNCTION(TXLS_save_pdf)
     RETURN_LONG(TXLS_save_pdf(book, options));
 }
 
+/* ---- HTML view ---------------------------------------------------------------------------
+ * TXLS_save_html passes its options through (FILE=, SHEET=, MEMORY=); TXLS_save_html_string
+ * hands the page to the script through a memory file of our naming. Both leave the book open. */
+
+PHP_FUNCTION(TXLS_save_html)
+{
+    char *h, *options;
+    size_t h_len, options_len;
+    XLS_BOOK *book;
+    PARSE("ss", &h, &h_len, &options, &options_len) RETURN_LONG(-3);
+    if (!(book = handle_book(h, h_len))) RETURN_LONG(-3);
+    RETURN_LONG(TXLS_save_html(book, options));
+}
+
+PHP_FUNCTION(TXLS_save_html_string)
+{
+    char *h, *sheet = NULL;
+    size_t h_len, sheet_len = 0;
+    char memory_name[64];
+    char *options;
+    const void *bytes = NULL;
+    long size = 0;
+    int rc;
+    live_book *entry;
+    zend_string *result = NULL;
+    PARSE("s|s!", &h, &h_len, &sheet, &sheet_len) RETURN_NULL();
+    entry = handle_entry(h, h_len);
+    /* Option values are quoted and cannot hold a quote themselves. */
+    if (!entry || (sheet && strchr(sheet, '"'))) RETURN_NULL();
+    snprintf(memory_name, sizeof memory_name, "tabsmith_php_%llx.html", entry->token);
+    options = emalloc(sheet_len + 128);
+    snprintf(options, sheet_len + 128, "MEMORY=\"%s\"%s%s%s", memory_name, sheet ? " SHEET=\"" : "", sheet ? sheet : "",
+             sheet ? "\"" : "");
+    rc = TXLS_save_html(entry->book, options);
+    efree(options);
+    if (rc != 0) RETURN_NULL();
+    if (TXLS_memory_get(memory_name, &bytes, &size) == 0 && size >= 0)
+        result = zend_string_init((const char *)bytes, (size_t)size, 0);
+    TXLS_memory_put(memory_name, "", 0);
+    if (!result) RETURN_NULL();
+    RETURN_STR(result);
+}
+
 PHP_FUNCTION(TXLS_error_code)
 {
     char *h;
@@ -622,6 +665,11 @@ ZEND_BEGIN_ARG_INFO_EX(arginfo_column, 0, 0, 1)
     ZEND_ARG_TYPE_INFO(0, column, IS_STRING, 0)
 ZEND_END_ARG_INFO()
 
+ZEND_BEGIN_ARG_INFO_EX(arginfo_html_string, 0, 0, 1)
+    ZEND_ARG_TYPE_INFO(0, handle, IS_STRING, 0)
+    ZEND_ARG_TYPE_INFO(0, sheet, IS_STRING, 1)
+ZEND_END_ARG_INFO()
+
 static const zend_function_entry tabsmith_functions[] = {
     PHP_FE(tabsmith, arginfo_text_options)
     PHP_FE(TXLS_read_book, arginfo_text_options)
@@ -648,6 +696,8 @@ static const zend_function_entry tabsmith_functions[] = {
     PHP_FE(TXLS_read_file, arginfo_handle_text)
     PHP_FE(TXLS_write_row, arginfo_handle_text)
     PHP_FE(TXLS_save_pdf, arginfo_handle_text)
+    PHP_FE(TXLS_save_html, arginfo_handle_text)
+    PHP_FE(TXLS_save_html_string, arginfo_html_string)
     PHP_FE_END
 };
 

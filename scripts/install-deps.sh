@@ -2,8 +2,9 @@
 # Installs the Debian 12 packages a task needs (run as root), only those still missing:
 #   install-deps.sh build   compiler, CMake and the libraries the engine, tool and PHP module use
 #   install-deps.sh test    build + the test frameworks, the reading programs the tests check with,
-#                           the fuzz build's runtime (libFuzzer) and XML parser, and what cpack
-#                           needs to make Debian packages (dpkg-shlibdeps, file)
+#                           the fuzz build's runtime (libFuzzer), the XML parser, what cpack
+#                           needs to make Debian packages (dpkg-shlibdeps, file) and the
+#                           browser the HTML view is measured in
 #   install-deps.sh bench   build + the peer programs the benchmark compares against
 # apt's own progress stays in a log file; one line per step goes to the terminal.
 set -euo pipefail
@@ -11,7 +12,7 @@ build=(build-essential cmake ninja-build pkg-config
        zlib1g-dev libminizip-dev libdeflate-dev libpng-dev libjpeg-dev
        php8.2-dev php8.2-cli)
 test=(googletest libgtest-dev clang lld python3 python3-openpyxl python3-pil libreoffice-calc-nogui poppler-utils gnumeric unzip
-      libclang-rt-dev libxml2-dev man-db dpkg-dev file)
+      libclang-rt-dev libxml2-dev man-db dpkg-dev file chromium)
 bench=(libxlsxwriter-dev liborcus-bin python3-xlrd libreoffice-calc-nogui python3)
 # Installed without their recommendations (gnumeric would bring a desktop's worth of them).
 lean=(gnumeric)

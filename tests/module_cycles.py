@@ -19,6 +19,8 @@ BELOW = {
     "xlsx_write": {"support", "model", "image", "format", "formula", "cells", "props", "datasource"},
     "readers": {"support", "model", "image", "format", "formula", "cells", "props", "datasource"},
 }
+# The HTML view reads the book as the package writer does, from beside it.
+BELOW["html_write"] = set(BELOW["xlsx_write"])
 # Output in other formats works on saved books: everything below the API, the API above it.
 BELOW["export"] = set(BELOW)
 BELOW["api"] = set(BELOW) | {"export"}

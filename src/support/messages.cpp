@@ -91,6 +91,8 @@ const MessageEntry kMessages[] = {
      "TXLS-02431 The GRAPH exceeded the maximum number of series (%d)."},
     {Msg::k02432, "02432", "TXLS-02432 グラフ(GRAPH)の最大データ要素数を超えました(%d)。",
      "TXLS-02432 The GRAPH exceeded the maximum number of data points (%d)."},
+    {Msg::k02440, "02440", "TXLS-02440 HTMLの出力先(FILE または MEMORY)が指定されていません。",
+     "TXLS-02440 No destination of the HTML (FILE or MEMORY) is given."},
     {Msg::k02500, "02500", "TXLS-02500 余白(MARGIN)の指定内容が不正です。",
      "TXLS-02500 Invalid MARGIN setting."},
     {Msg::k02501, "02501", "TXLS-02501 用紙(PAPER)の指定内容が不正です。",

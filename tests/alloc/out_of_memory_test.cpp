@@ -55,7 +55,7 @@ enum Call {
     kOpenBook, kFreeBook, kClose, kOpenSheet, kOpenSheet2, kSheetNum, kSheetName, kRowNum, kColumnNum, kPutVariable,
     kPutCell, kPutValues, kStatement, kReadFile, kGetCell, kGetFormatCell, kGetCellsRow, kGetCellsColumn, kSearch,
     kIsCell, kIsRange, kIsProperty, kCellName, kCellRange, kVersion, kErrorMesg, kSheetHyperlink, kMemoryPut,
-    kMemoryGet, kSwapBook, kZipOnMemory, kCompress,
+    kMemoryGet, kSwapBook, kZipOnMemory, kCompress, kSaveHtml,
 };
 
 // Texts: "{dir}" stands for the scenario's folder.
@@ -126,7 +126,8 @@ Scenario statements_and_settings() {
              "SHEET.PRINT_TITLE_ROW=3",
              "SHEET=Summary A1=Summary A2=\"=SUM(Sales!C4:C5)\" A2.FORMAT=円 SHEET.ORDER=DESC"})
         s.ops.push_back({kPutValues, text});
-    s.ops.insert(s.ops.end(), {{kGetFormatCell, "Sales!D4"}, {kClose, "SAVE", "styled.xlsx"}, {kMemoryGet, "styled.xlsx"}});
+    s.ops.insert(s.ops.end(), {{kGetFormatCell, "Sales!D4"}, {kSaveHtml, "MEMORY=styled.html"}, {kClose, "SAVE", "styled.xlsx"},
+                               {kMemoryGet, "styled.xlsx"}});
     return s;
 }
 
@@ -245,6 +246,7 @@ int perform(const Op &op, XLS_BOOK *rec, Buffers &out) {
     case kColumnNum: return TXLS_column_num(rec, 0);
     case kPutVariable: return TXLS_put_variable(rec, a, b);
     case kPutCell: return TXLS_put_cell(rec, a, b);
+    case kSaveHtml: return TXLS_save_html(rec, a);
     case kPutValues:
     case kStatement: return TXLS_put_values(rec, a);
     case kReadFile: return TXLS_read_file(rec, a);

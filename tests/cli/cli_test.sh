@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # cli_test.sh - what the `tabsmith` tool adds to the engine: its arguments, exit codes and messages,
-# the cat and sheets outputs, and one end-to-end run of each example (the report; the invoice fill).
+# the cat, sheets and html outputs, and one end-to-end run of each example (the report; the invoice fill).
 # Usage: cli_test.sh TABSMITH_BINARY EXAMPLES_DIR WORK_DIR
 set -uo pipefail
 tool=$(realpath "$1") examples=$(realpath "$2") here=$(dirname "$(realpath "$0")") work=$3
@@ -108,4 +108,16 @@ check "invoice fill" "$tool" run "$examples/invoice.txt" --template "$examples/i
 check "default output name" grep -qx "saved $work/invoice.xlsx" out.txt
 check "invoice read back, its formulas computed" cmp <("$tool" cat invoice.xlsx) "$here/expected/invoice.csv"
 check "the template unchanged" test "$(md5sum <"$examples/invoice_template.xlsx")" = "$template_sum"
+# The HTML view: its arguments, its default name beside the workbook's, one sheet without tabs.
+expect <<'ROWS'
+2@html needs a workbook@html
+2@option --sheet needs a sheet name@html a.xlsx --sheet
+2@unknown option '--bogus'@html a.xlsx --bogus
+1@writing the HTML page failed \(-801\): TXLS-02320 .*Nope@html data.xlsx --sheet Nope -o nope.html
+1@\(-101\): TXLS-03101 .*/missing\.xlsx@html missing.xlsx
+0@^saved /.*/data\.html$@html data.xlsx
+ROWS
+check "html: every sheet as a tab" grep -q '<a href="#p0">Data</a><a href="#p1">Second sheet</a>' data.html
+check "html --sheet: one sheet into a new folder" "$tool" html data.xlsx -s 'Second sheet' -o view/second.html >out.txt
+check "html --sheet: no tabs, no failed page left" test "$(grep -c '<nav' view/second.html)" = 0 -a ! -e nope.html
 [ "$failures" -eq 0 ] && echo "all cli checks passed" || { echo "$failures check(s) failed"; exit 1; }

@@ -37,7 +37,7 @@ echo count($bad), ' bad handles: ', implode("\n", array_unique($results)), "\n";
 show(TXLS_get_cell($live, 'A1'), TXLS_sheet_name($live, '0'), TXLS_sheet_num($live), TXLS_scrap_book($live));
 ?>
 --EXPECT--
-["2.0.0.0",25,"SJIS"]
+["2.0.0.0",27,"SJIS"]
 [1,0,0]
 ["kept","kept"]
 [0,0,true,["saved.xlsx"]]
