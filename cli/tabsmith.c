@@ -820,130 +820,107 @@ static const char *charset_option(const char *name) {
     return NULL;
 }
 
-/* The value of an option given as "--opt VALUE" or "--opt=VALUE"; NULL (after a usage message)
- * when it is missing. */
-static const char *option_value(int argc, char **argv, int *i, const char *arg, const char *eq) {
-    if (eq) return eq + 1;
-    if (*i + 1 >= argc) return NULL;
-    (void)arg;
-    return argv[++*i];
+/* One option of a command: with `needs` it takes a value, kept as given for the command to check
+ * ("--opt VALUE" or "--opt=VALUE"; given twice is refused unless `repeatable`), without it it is a
+ * flag that takes none. */
+struct command_option {
+    const char *short_name, *long_name;
+    const char *needs;  /* what the value is, for "option X needs ..." */
+    const char **value;
+    int *flag;
+    int repeatable;
+};
+
+/* Walks the arguments after the command: the command's own options, -m/--messages and -h/--help
+ * for every command, and its one operand (`noun`: "workbook", "statement file"). Returns -1 when
+ * the command goes on, else the exit status to end with. */
+static int scan_arguments(int argc, char **argv, const struct command_option *options, const char *noun,
+                          const char **operand) {
+    char text[160];
+    int options_done = 0;
+    for (int i = 2; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (options_done || arg[0] != '-' || arg[1] == '\0') {
+            snprintf(text, sizeof text, "unexpected argument '%%s' (one %s only)", noun);
+            if (*operand) return usage_error(text, arg);
+            *operand = arg;
+            continue;
+        }
+        if (!strcmp(arg, "--")) {
+            options_done = 1;
+            continue;
+        }
+        const char *eq = !strncmp(arg, "--", 2) ? strchr(arg, '=') : NULL;
+        size_t name_len = eq ? (size_t)(eq - arg) : strlen(arg);
+#define IS(opt) ((opt) && strlen(opt) == name_len && !strncmp(arg, opt, name_len))
+        if (IS("-h") || IS("--help")) {
+            full_help();
+            return 0;
+        }
+        const char *value = eq ? eq + 1 : i + 1 < argc ? argv[i + 1] : NULL;
+        if (IS("-m") || IS("--messages")) {
+            if (!value || !(messages_language = messages_option(value))) return usage_error("option %s needs ja or en", arg);
+            i += !eq;
+            continue;
+        }
+        const struct command_option *o = options;
+        while (o->long_name && !IS(o->short_name) && !IS(o->long_name)) ++o;
+#undef IS
+        if (!o->long_name) return usage_error("unknown option '%s'", arg);
+        if (!o->needs) {
+            if (eq) return usage_error("option %s takes no value", arg);
+            *o->flag = 1;
+            continue;
+        }
+        if (*o->value && !o->repeatable) return usage_error("%s given twice", arg);
+        snprintf(text, sizeof text, "option %%s needs %s", o->needs);
+        if (!value || !*value) return usage_error(text, arg);
+        *o->value = value;
+        i += !eq;
+    }
+    snprintf(text, sizeof text, "%s needs a %s%%s", argv[1], noun);
+    return *operand && **operand ? -1 : usage_error(text, NULL);
 }
 
 static int run_command(int argc, char **argv) {
     struct run_args args = {NULL, NULL, NULL, "UTF8"};
-    int i, options_done = 0;
-    for (i = 2; i < argc; ++i) {
-        const char *arg = argv[i];
-        if (!options_done && arg[0] == '-' && arg[1] != '\0') {
-            if (!strcmp(arg, "--")) {
-                options_done = 1;
-                continue;
-            }
-            const char *eq = !strncmp(arg, "--", 2) ? strchr(arg, '=') : NULL;
-            size_t name_len = eq ? (size_t)(eq - arg) : strlen(arg);
-#define IS(opt) (strlen(opt) == name_len && !strncmp(arg, opt, name_len))
-            if (IS("-o") || IS("--output")) {
-                if (args.output) return usage_error("%s given twice", arg);
-                if (!(args.output = option_value(argc, argv, &i, arg, eq)) || !*args.output)
-                    return usage_error("option %s needs a file name", arg);
-            } else if (IS("-t") || IS("--template")) {
-                if (args.template_path) return usage_error("%s given twice", arg);
-                if (!(args.template_path = option_value(argc, argv, &i, arg, eq)) || !*args.template_path)
-                    return usage_error("option %s needs a file name", arg);
-            } else if (IS("-c") || IS("--charset")) {
-                const char *name = option_value(argc, argv, &i, arg, eq);
-                if (!name) return usage_error("option %s needs sjis, euc or utf8", arg);
-                if (!(args.charset = charset_option(name)))
-                    return usage_error("unknown character set '%s' (use sjis, euc or utf8)", name);
-            } else if (IS("-m") || IS("--messages")) {
-                const char *name = option_value(argc, argv, &i, arg, eq);
-                if (!name || !(messages_language = messages_option(name)))
-                    return usage_error("option %s needs ja or en", arg);
-            } else if (IS("-h") || IS("--help")) {
-                full_help();
-                return 0;
-            } else {
-                return usage_error("unknown option '%s'", arg);
-            }
-#undef IS
-        } else if (!args.statements) {
-            args.statements = arg;
-        } else {
-            return usage_error("unexpected argument '%s' (one statement file only)", arg);
-        }
-    }
-    if (!args.statements || !*args.statements) return usage_error("run needs a statement file%s", NULL);
+    const char *charset = NULL;
+    const struct command_option options[] = {
+        {"-o", "--output", "a file name", &args.output, NULL, 0},
+        {"-t", "--template", "a file name", &args.template_path, NULL, 0},
+        {"-c", "--charset", "sjis, euc or utf8", &charset, NULL, 1},
+        {NULL, NULL, NULL, NULL, NULL, 0},
+    };
+    int rc = scan_arguments(argc, argv, options, "statement file", &args.statements);
+    if (rc >= 0) return rc;
+    if (charset && !(args.charset = charset_option(charset)))
+        return usage_error("unknown character set '%s' (use sjis, euc or utf8)", charset);
     return run(&args);
 }
 
 static int cat_command(int argc, char **argv) {
     struct cat_args args = {NULL, NULL, 0, FORMAT_CSV};
-    int i, options_done = 0;
-    for (i = 2; i < argc; ++i) {
-        const char *arg = argv[i];
-        if (!options_done && arg[0] == '-' && arg[1] != '\0') {
-            if (!strcmp(arg, "--")) {
-                options_done = 1;
-                continue;
-            }
-            const char *eq = !strncmp(arg, "--", 2) ? strchr(arg, '=') : NULL;
-            size_t name_len = eq ? (size_t)(eq - arg) : strlen(arg);
-#define IS(opt) (strlen(opt) == name_len && !strncmp(arg, opt, name_len))
-            if (IS("-s") || IS("--sheet")) {
-                if (args.sheet) return usage_error("%s given twice", arg);
-                if (!(args.sheet = option_value(argc, argv, &i, arg, eq)) || !*args.sheet)
-                    return usage_error("option %s needs a sheet name", arg);
-            } else if (IS("-r") || IS("--rendered")) {
-                if (eq) return usage_error("option %s takes no value", arg);
-                args.rendered = 1;
-            } else if (IS("-f") || IS("--format")) {
-                const char *name = option_value(argc, argv, &i, arg, eq);
-                if (!name) return usage_error("option %s needs csv, tsv or json", arg);
-                if (!strcasecmp(name, "csv")) args.format = FORMAT_CSV;
-                else if (!strcasecmp(name, "tsv")) args.format = FORMAT_TSV;
-                else if (!strcasecmp(name, "json")) args.format = FORMAT_JSON;
-                else return usage_error("unknown output format '%s' (use csv, tsv or json)", name);
-            } else if (IS("-m") || IS("--messages")) {
-                const char *name = option_value(argc, argv, &i, arg, eq);
-                if (!name || !(messages_language = messages_option(name)))
-                    return usage_error("option %s needs ja or en", arg);
-            } else if (IS("-h") || IS("--help")) {
-                full_help();
-                return 0;
-            } else {
-                return usage_error("unknown option '%s'", arg);
-            }
-#undef IS
-        } else if (!args.book) {
-            args.book = arg;
-        } else {
-            return usage_error("unexpected argument '%s' (one workbook only)", arg);
-        }
-    }
-    if (!args.book || !*args.book) return usage_error("cat needs a workbook%s", NULL);
+    const char *format = NULL;
+    const struct command_option options[] = {
+        {"-s", "--sheet", "a sheet name", &args.sheet, NULL, 0},
+        {"-r", "--rendered", NULL, NULL, &args.rendered, 0},
+        {"-f", "--format", "csv, tsv or json", &format, NULL, 1},
+        {NULL, NULL, NULL, NULL, NULL, 0},
+    };
+    int rc = scan_arguments(argc, argv, options, "workbook", &args.book);
+    if (rc >= 0) return rc;
+    if (!format || !strcasecmp(format, "csv")) args.format = FORMAT_CSV;
+    else if (!strcasecmp(format, "tsv")) args.format = FORMAT_TSV;
+    else if (!strcasecmp(format, "json")) args.format = FORMAT_JSON;
+    else return usage_error("unknown output format '%s' (use csv, tsv or json)", format);
     return cat(&args);
 }
 
 static int sheets_command(int argc, char **argv) {
     const char *book = NULL;
-    int options_done = 0;
-    for (int i = 2; i < argc; ++i) {
-        const char *arg = argv[i];
-        if (!options_done && !strcmp(arg, "--")) {
-            options_done = 1;
-        } else if (!options_done && (!strcmp(arg, "-h") || !strcmp(arg, "--help"))) {
-            full_help();
-            return 0;
-        } else if (!options_done && arg[0] == '-' && arg[1] != '\0') {
-            return usage_error("unknown option '%s'", arg);
-        } else if (!book) {
-            book = arg;
-        } else {
-            return usage_error("unexpected argument '%s' (one workbook only)", arg);
-        }
-    }
-    if (!book || !*book) return usage_error("sheets needs a workbook%s", NULL);
-    return list_sheets(book);
+    const struct command_option options[] = {{NULL, NULL, NULL, NULL, NULL, 0}};
+    int rc = scan_arguments(argc, argv, options, "workbook", &book);
+    return rc >= 0 ? rc : list_sheets(book);
 }
 
 /* ---- PDF: pdf ------------------------------------------------------------------------------ */
@@ -985,46 +962,14 @@ static int save_pdf(const struct pdf_args *args) {
 
 static int pdf_command(int argc, char **argv) {
     struct pdf_args args = {NULL, NULL, NULL, NULL};
-    int i, options_done = 0;
-    for (i = 2; i < argc; ++i) {
-        const char *arg = argv[i];
-        if (!options_done && arg[0] == '-' && arg[1] != '\0') {
-            if (!strcmp(arg, "--")) {
-                options_done = 1;
-                continue;
-            }
-            const char *eq = !strncmp(arg, "--", 2) ? strchr(arg, '=') : NULL;
-            size_t name_len = eq ? (size_t)(eq - arg) : strlen(arg);
-#define IS(opt) (strlen(opt) == name_len && !strncmp(arg, opt, name_len))
-            if (IS("-o") || IS("--output")) {
-                if (args.output) return usage_error("%s given twice", arg);
-                if (!(args.output = option_value(argc, argv, &i, arg, eq)) || !*args.output)
-                    return usage_error("option %s needs a file name", arg);
-            } else if (IS("--soffice")) {
-                if (!(args.converter = option_value(argc, argv, &i, arg, eq)) || !*args.converter)
-                    return usage_error("option %s needs the converter's path", arg);
-            } else if (IS("--timeout")) {
-                if (!(args.timeout = option_value(argc, argv, &i, arg, eq)) || !*args.timeout)
-                    return usage_error("option %s needs a number of seconds", arg);
-            } else if (IS("-m") || IS("--messages")) {
-                const char *name = option_value(argc, argv, &i, arg, eq);
-                if (!name || !(messages_language = messages_option(name)))
-                    return usage_error("option %s needs ja or en", arg);
-            } else if (IS("-h") || IS("--help")) {
-                full_help();
-                return 0;
-            } else {
-                return usage_error("unknown option '%s'", arg);
-            }
-#undef IS
-        } else if (!args.book) {
-            args.book = arg;
-        } else {
-            return usage_error("unexpected argument '%s' (one workbook only)", arg);
-        }
-    }
-    if (!args.book || !*args.book) return usage_error("pdf needs a workbook%s", NULL);
-    return save_pdf(&args);
+    const struct command_option options[] = {
+        {"-o", "--output", "a file name", &args.output, NULL, 0},
+        {NULL, "--soffice", "the converter's path", &args.converter, NULL, 1},
+        {NULL, "--timeout", "a number of seconds", &args.timeout, NULL, 1},
+        {NULL, NULL, NULL, NULL, NULL, 0},
+    };
+    int rc = scan_arguments(argc, argv, options, "workbook", &args.book);
+    return rc >= 0 ? rc : save_pdf(&args);
 }
 
 /* ---- The HTML view: html ------------------------------------------------------------------ */
@@ -1062,44 +1007,13 @@ static int html_view(const char *book_path, const char *sheet, const char *outpu
 
 static int html_command(int argc, char **argv) {
     const char *book = NULL, *sheet = NULL, *output = NULL;
-    int options_done = 0;
-    for (int i = 2; i < argc; ++i) {
-        const char *arg = argv[i];
-        if (!options_done && arg[0] == '-' && arg[1] != '\0') {
-            if (!strcmp(arg, "--")) {
-                options_done = 1;
-                continue;
-            }
-            const char *eq = !strncmp(arg, "--", 2) ? strchr(arg, '=') : NULL;
-            size_t name_len = eq ? (size_t)(eq - arg) : strlen(arg);
-#define IS(opt) (strlen(opt) == name_len && !strncmp(arg, opt, name_len))
-            if (IS("-s") || IS("--sheet")) {
-                if (sheet) return usage_error("%s given twice", arg);
-                if (!(sheet = option_value(argc, argv, &i, arg, eq)) || !*sheet)
-                    return usage_error("option %s needs a sheet name", arg);
-            } else if (IS("-o") || IS("--output")) {
-                if (output) return usage_error("%s given twice", arg);
-                if (!(output = option_value(argc, argv, &i, arg, eq)) || !*output)
-                    return usage_error("option %s needs a file name", arg);
-            } else if (IS("-m") || IS("--messages")) {
-                const char *name = option_value(argc, argv, &i, arg, eq);
-                if (!name || !(messages_language = messages_option(name)))
-                    return usage_error("option %s needs ja or en", arg);
-            } else if (IS("-h") || IS("--help")) {
-                full_help();
-                return 0;
-            } else {
-                return usage_error("unknown option '%s'", arg);
-            }
-#undef IS
-        } else if (!book) {
-            book = arg;
-        } else {
-            return usage_error("unexpected argument '%s' (one workbook only)", arg);
-        }
-    }
-    if (!book || !*book) return usage_error("html needs a workbook%s", NULL);
-    return html_view(book, sheet, output);
+    const struct command_option options[] = {
+        {"-s", "--sheet", "a sheet name", &sheet, NULL, 0},
+        {"-o", "--output", "a file name", &output, NULL, 0},
+        {NULL, NULL, NULL, NULL, NULL, 0},
+    };
+    int rc = scan_arguments(argc, argv, options, "workbook", &book);
+    return rc >= 0 ? rc : html_view(book, sheet, output);
 }
 
 int main(int argc, char **argv) {
