@@ -9,6 +9,7 @@
 
 #include "api/api.h"
 #include "api/book_init.h"
+#include "api/open_options.h"
 #include "html_write/html_writer.h"
 #include "readers/package_objects.h"
 #include "support/charset.h"
@@ -27,16 +28,7 @@ struct HtmlOptions {
 
 int parse_html_options(Book &book, const char *options, HtmlOptions &out) {
     if (!options) return book.err.fail(kBadArgument);
-    const std::string_view text(options);
-    std::size_t pos = 0;
-    std::string key, equals, value;
-    for (;;) {
-        if (scan_token(ScanMode::kOptions, book.charset, text, pos, key) != 0) break;
-        const std::string key_utf8 = to_utf8(key, book.charset);
-        if (scan_token(ScanMode::kOptions, book.charset, text, pos, equals) != 0) return book.err.fail(kBadArgument);
-        if (equals != "=") return book.err.raise(kBadArgument, Msg::k02303, to_utf8(equals, book.charset).c_str());
-        if (scan_token(ScanMode::kOptions, book.charset, text, pos, value) != 0) return book.err.fail(kBadArgument);
-        std::string value_utf8 = to_utf8(strip_quotes(value), book.charset);
+    const int walked = for_each_option(options, book.charset, book.err, [&](const std::string &key_utf8, std::string value_utf8) {
         if (keyword_is(key_utf8, "FILE", {"ファイル"})) {
             out.file = std::move(value_utf8);
         } else if (keyword_is(key_utf8, "MEMORY", {"メモリ"})) {
@@ -47,7 +39,9 @@ int parse_html_options(Book &book, const char *options, HtmlOptions &out) {
         } else {
             return book.err.raise(kBadArgument, Msg::k02200, key_utf8.c_str());
         }
-    }
+        return 0;
+    });
+    if (walked != 0) return walked;
     if (out.file.empty() == out.memory.empty()) return book.err.raise(kBadArgument, Msg::k02440);
     if (out.memory.size() > kMfileNameMax) return book.err.raise(kBadArgument, Msg::k00005);
     return kOk;

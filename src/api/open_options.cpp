@@ -56,17 +56,7 @@ std::string with_template_extension(std::string name, bool macro) {
 
 int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err, OpenOptions &options) {
     if (!text) return 0;
-    std::string_view input(text);
-    std::size_t pos = 0;
-    std::string key, equals, value;
-    for (;;) {
-        if (scan_token(ScanMode::kOptions, options.charset, input, pos, key) != 0) break;
-        const std::string key_utf8 = to_utf8(key, options.charset);
-        if (scan_token(ScanMode::kOptions, options.charset, input, pos, equals) != 0) return kBadArgument;
-        if (equals != "=") return err.raise(kBadArgument, Msg::k02303, to_utf8(equals, options.charset).c_str());
-        if (scan_token(ScanMode::kOptions, options.charset, input, pos, value) != 0) return kBadArgument;
-        const std::string value_utf8 = to_utf8(strip_quotes(value), options.charset);
-
+    return for_each_option(text, options.charset, err, [&](const std::string &key_utf8, const std::string &value_utf8) {
         if (keyword_is(key_utf8, "EXCEL") || keyword_is(key_utf8, "BOOK", {"ブック"})) {
             if (name_too_long(value_utf8)) return err.raise(kBadArgument, Msg::k00005);
             options.has_book = true;
@@ -121,8 +111,8 @@ int parse_open_options(const char *text, std::size_t record_size, ErrorSink &err
         } else {
             return err.raise(kBadArgument, Msg::k02200, key_utf8.c_str());
         }
-    }
-    return 0;
+        return 0;
+    });
 }
 
 }  // namespace tabsmith

@@ -5,8 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "support/errors.h"
 #include "model/book.h"
+#include "support/charset.h"
+#include "support/errors.h"
+#include "support/scanner.h"
 
 namespace tabsmith {
 
@@ -24,6 +26,25 @@ struct OpenOptions {
     std::string temp_workbook_path;
     int stream_after = 0;                   // TXLS_write_row streams rows above this one; 0 = none
 };
+
+// Walks an option string `KEY=VALUE KEY="VALUE" ...` in the character set `charset` holds (read
+// anew for every pair: a CHARSET= pair changes it for the pairs after it), handing each key and
+// its unquoted value as UTF-8 to `take(key, value)`, which returns 0 to go on. Returns 0 at the
+// end, the first other result of `take`, or kBadArgument: with TXLS-02303 naming what stands where
+// "=" belongs, or without a message when the text ends after a key or its "=".
+template <typename Take>
+int for_each_option(std::string_view text, const int &charset, ErrorSink &err, Take take) {
+    std::size_t pos = 0;
+    std::string key, equals, value;
+    while (scan_token(ScanMode::kOptions, charset, text, pos, key) == 0) {
+        const std::string key_utf8 = to_utf8(key, charset);
+        if (scan_token(ScanMode::kOptions, charset, text, pos, equals) != 0) return err.fail(kBadArgument);
+        if (equals != "=") return err.raise(kBadArgument, Msg::k02303, to_utf8(equals, charset).c_str());
+        if (scan_token(ScanMode::kOptions, charset, text, pos, value) != 0) return err.fail(kBadArgument);
+        if (int rc = take(key_utf8, to_utf8(strip_quotes(value), charset)); rc != 0) return rc;
+    }
+    return 0;
+}
 
 // Parses `text` (NULL allowed) into `options`. Returns 0, or the failure code after raising
 // the message on `err` (some syntax failures give kBadArgument without a message).

@@ -6,6 +6,7 @@
 
 #include "api/api.h"
 #include "api/book_init.h"
+#include "api/open_options.h"
 #include "export/pdf_conversion.h"
 #include "support/charset.h"
 #include "support/files.h"
@@ -35,15 +36,8 @@ bool parse_seconds(const std::string &text, double &seconds) {
 // "FILE=out.pdf SOFFICE=/path TIMEOUT=120" in the book's character set. 0, or kBadArgument with
 // its message.
 int parse_pdf_options(Book &book, std::string_view text, PdfOptions &options) {
-    std::size_t pos = 0;
-    std::string raw_key, raw_equals, raw_value;
     bool have_file = false;
-    while (scan_token(ScanMode::kOptions, book.charset, text, pos, raw_key) == 0) {
-        const std::string key = to_utf8(raw_key, book.charset);
-        if (scan_token(ScanMode::kOptions, book.charset, text, pos, raw_equals) != 0 || raw_equals != "=" ||
-            scan_token(ScanMode::kOptions, book.charset, text, pos, raw_value) != 0)
-            return book.err.raise(kBadArgument, Msg::k02303, key.c_str());
-        const std::string value = to_utf8(strip_quotes(raw_value), book.charset);
+    const int walked = for_each_option(text, book.charset, book.err, [&](const std::string &key, const std::string &value) {
         const bool is_file = keyword_is(key, "FILE", {"ファイル"});
         if (is_file || keyword_is(key, "SOFFICE", {"変換プログラム"})) {
             if (value.size() > kPdfOptionPathBytes) return book.err.raise(kBadArgument, Msg::k00005);
@@ -55,7 +49,9 @@ int parse_pdf_options(Book &book, std::string_view text, PdfOptions &options) {
         } else {
             return book.err.raise(kBadArgument, Msg::k02200, key.c_str());
         }
-    }
+        return 0;
+    });
+    if (walked != 0) return walked;
     if (!have_file) return book.err.raise(kBadArgument, Msg::k02303, "FILE");
     return 0;
 }

@@ -48,21 +48,11 @@ int new_sheet_name(Book &book, bool has_name, std::string &name) {
 
 int open_sheet(Book &book, const char *options) {
     if (!options) return book.err.fail(kBadArgument);
-    std::string_view text(options);
-    std::size_t pos = 0;
-    std::string key, equals, value;
     SheetMode mode = SheetMode::kCreate;
     bool has_name = false, has_template = false;
     std::string name, template_name;
 
-    for (;;) {
-        if (scan_token(ScanMode::kOptions, book.charset, text, pos, key) != 0) break;
-        const std::string key_utf8 = to_utf8(key, book.charset);
-        if (scan_token(ScanMode::kOptions, book.charset, text, pos, equals) != 0) return book.err.fail(kBadArgument);
-        if (equals != "=") return book.err.raise(kBadArgument, Msg::k02303, to_utf8(equals, book.charset).c_str());
-        if (scan_token(ScanMode::kOptions, book.charset, text, pos, value) != 0) return book.err.fail(kBadArgument);
-        std::string value_utf8 = to_utf8(strip_quotes(value), book.charset);
-
+    const int walked = for_each_option(options, book.charset, book.err, [&](const std::string &key_utf8, std::string value_utf8) {
         if (keyword_is(key_utf8, "SHEET_NAME", {"シート"})) {
             has_name = !value_utf8.empty();
             name = std::move(value_utf8);
@@ -79,7 +69,9 @@ int open_sheet(Book &book, const char *options) {
         } else {
             return book.err.raise(kBadArgument, Msg::k02200, key_utf8.c_str());
         }
-    }
+        return 0;
+    });
+    if (walked != 0) return walked;
     if (has_name)
         if (int rc = shorten_sheet_name(book, name); rc != 0) return rc;
     if (has_template)
