@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,7 +11,6 @@
 #include "common/picture_headers.h"
 #include "common/tiny_jpeg.h"
 #include "model/annotations.h"
-#include "xlsx_write/package_writer.h"
 
 using namespace tabsmith;
 using namespace tabsmith::testing;
@@ -118,33 +116,4 @@ TEST_F(Objects, PicturesGivenOrMeasured) {
     EXPECT_EQ(wmf.ratio, 1.0);  // no ratio given: its own size
     EXPECT_TRUE(wmf.link.empty());
     EXPECT_EQ(drawings()[3].ratio, 1.0);
-}
-
-TEST_F(Objects, SavedBookHasOneMediaPartPerPictureAndOneDrawingPerSheet) {
-    ASSERT_EQ(put_image("A1", 203, png_header(96, 96), 0, 0, 1.0, "#Two!A1"), 0);
-    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Two"), 0);
-    ASSERT_EQ(put_image("B2", 202, kTinyJpeg), 0);
-    ASSERT_EQ(TXLS_open_sheet2(&book, 0), 0);
-    ASSERT_EQ(put_image("C3", 204, gif_header(4, 4)), 0);
-    std::vector<std::pair<std::string, std::string>> parts;
-    ASSERT_EQ(build_package_parts(store(), parts), 0);
-    auto part = [&](const std::string &name) {
-        for (const auto &[n, text] : parts)
-            if (n == name) return text;
-        return std::string("missing");
-    };
-    for (const char *name : {"xl/media/image1.png", "xl/media/image2.jpeg", "xl/media/image3.gif", "xl/drawings/drawing1.xml",
-                             "xl/drawings/drawing2.xml", "xl/drawings/_rels/drawing1.xml.rels", "xl/drawings/_rels/drawing2.xml.rels"})
-        EXPECT_NE(part(name), "missing") << name;
-    EXPECT_EQ(std::count_if(parts.begin(), parts.end(), [](const auto &p) { return p.first.starts_with("xl/media/"); }), 3);
-    for (const auto &[name, text] : std::vector<std::pair<std::string, std::string>>{
-             {"xl/worksheets/sheet1.xml", "<drawing r:id=\"rId2\"/>"},
-             {"xl/worksheets/_rels/sheet1.xml.rels", "Target=\"../drawings/drawing1.xml\""},
-             {"xl/drawings/_rels/drawing1.xml.rels", "Target=\"#Two!A1\"/>"},
-             {"xl/drawings/_rels/drawing1.xml.rels", "Target=\"../media/image3.gif\""},
-             {"[Content_Types].xml", "<Default Extension=\"png\" ContentType=\"image/png\"/>"},
-             {"[Content_Types].xml", "<Default Extension=\"jpeg\" ContentType=\"image/jpeg\"/>"},
-             {"[Content_Types].xml", "<Default Extension=\"gif\" ContentType=\"image/gif\"/>"},
-             {"[Content_Types].xml", "/xl/drawings/drawing2.xml"}})
-        EXPECT_NE(part(name).find(text), std::string::npos) << name << " " << text;
 }

@@ -59,33 +59,24 @@ TEST_F(ReadBack, PercentagesStayPercentages) {
     }
 }
 
+// The first value or setting put into a book without sheets adds Sheet1 and makes it current,
+// whichever way it arrives; book settings need no sheet, and a sheet name makes its own.
 TEST_F(ReadBack, EveryStatementAboutASheetAddsTheFirst) {
-    for (const char *statement : {"A1=5", "A1.FONT.COLOR=RED", "SHEET.ZOOM=150", "B2:D4.BORDER=THIN", "A:A.WIDTH=20",
-                                  "PAPER.ORIENTATION=LANDSCAPE", "A1:C1.SPARKLINE=A2:C2", "A1.COMMENT=note"}) {
+    const std::string csv = "A1.CSV=\"" + folder.write("first.csv", "from csv,2\n") + "\"";
+    for (const std::string statement : {"A1=5", "A1.FONT.COLOR=RED", "SHEET.ZOOM=150", "B2:D4.BORDER=THIN", "A:A.WIDTH=20",
+                                        "PAPER.ORIENTATION=LANDSCAPE", "A1:C1.SPARKLINE=A2:C2", "A1.COMMENT=note", "put_cell", csv.c_str(),
+                                        "BOOK.TITLE=t", "SHEET.NAME=Own"}) {
         TXLS_free_book(&book);
         ASSERT_EQ(open("MODE=CREATE CHARSET=UTF8"), 0);
-        EXPECT_EQ(TXLS_put_values(&book, statement), 0) << statement << ": " << message();
-        EXPECT_EQ(TXLS_sheet_num(&book), 1) << statement;
+        EXPECT_EQ(statement == "put_cell" ? TXLS_put_cell(&book, "A1", "5") : TXLS_put_values(&book, statement.c_str()), 0)
+            << statement << ": " << message();
+        const bool book_only = statement.starts_with("BOOK."), own = statement[0] == 'S' && statement[6] == 'N';
+        EXPECT_EQ(TXLS_sheet_num(&book), book_only ? 0 : 1) << statement;
         char name[64] = "";
         TXLS_sheet_name(&book, 0, name, sizeof name);
-        EXPECT_STREQ(name, "Sheet1") << statement;
-    }
-    // Book settings need no sheet, and a sheet name makes its own.
-    for (const char *statement : {"BOOK.TITLE=t", "SHEET.NAME=Own"}) {
-        TXLS_free_book(&book);
-        ASSERT_EQ(open("MODE=CREATE CHARSET=UTF8"), 0);
-        ASSERT_EQ(TXLS_put_values(&book, statement), 0) << statement << ": " << message();
-        EXPECT_EQ(TXLS_sheet_num(&book), statement[0] == 'S' ? 1 : 0) << statement;
-    }
-}
-
-TEST_F(ReadBack, SparklineKindIsTheTypeUnderAnotherName) {
-    for (const char *statement : {"A1.SPARKLINE.KIND=BAR", "A1.スパークライン.種類=縦棒", "A1.SPARKLINE.TYPE=BAR"}) {
-        reopen();
-        ASSERT_EQ(TXLS_put_values(&book, "A1:C1.SPARKLINE=A2:C2"), 0) << message();
-        EXPECT_EQ(TXLS_put_values(&book, statement), 0) << statement << ": " << message();
-        ASSERT_EQ(store().sheets[0]->sparklines.size(), 1u);
-        EXPECT_EQ(store().sheets[0]->sparklines[0].kind, SparklineKind::kColumn) << statement;
+        EXPECT_STREQ(name, book_only ? "" : own ? "Own" : "Sheet1") << statement;
+        if (!book_only) { EXPECT_EQ(store().current_sheet, 0) << statement; }
+        if (statement == "A1=5" || statement == "put_cell" || statement == csv) { EXPECT_EQ(value("A1"), statement == csv ? "from csv" : "5"); }
     }
 }
 

@@ -416,19 +416,6 @@ TEST_F(Drawings, ChartSeriesPointLimitsAreasAndSheetPrefix) {
     EXPECT_EQ(std::vector({radar[0].column1, radar[1].column1, radar[2].column1}), std::vector({0, 2, 3}));
 }
 
-TEST_F(Drawings, EveryShapeWordAndItsJapaneseNamePlaceAShape) {
-    const auto kinds = shape_kinds();
-    int row = 1;
-    for (const ShapeKind &kind : kinds)
-        for (std::string_view name : {kind.word, kind.japanese})
-            if (!name.empty())
-                run({{"A" + std::to_string(row) + ".AUTOSHAPE=" + std::string(name), 0,
-                      "last.object_kind=40 last.anchor=0," + std::to_string(row++ - 1) + ",0 last.kind=" + std::string(kind.preset)}});
-    // English words ignore case; the connector is the line.
-    run({{"B1.AUTOSHAPE=oval", 0, "last.kind=ellipse"}, {"B2.AUTOSHAPE=line", 0, ""}});
-    EXPECT_TRUE(kinds[drawings().back().shape->settings.kind].connector);
-}
-
 TEST_F(Drawings, ShapeVocabulariesSetTheSettingsTheNextShapeCopies) {
     // Each value after C3.AUTOSHAPE. (C3.オートシェイプ. before a Japanese path, to check the whole
     // path resolves) from the default settings; C3 has no shape, so the settings take it. Values
@@ -500,21 +487,6 @@ TEST_F(Drawings, ShapeCellsTuneTheirShapeOtherCellsTheNextShape) {
         {"D4.AUTOSHAPE.TYPE=MOON C3.AUTOSHAPE.RESET=FALSE", 0, "shape.kind=moon last.objects=4"},
     });
     EXPECT_EQ(drawings()[1].shape->settings.width, 96);
-}
-
-TEST_F(Drawings, EveryPictureTypeIsPlacedWithItsSize) {
-    const struct { const char *name; std::string bytes; const char *facts; } cases[] = {
-        {"p.bmp", bmp_picture(4, 3), "201,4,3"}, {"p.JPG", kTinyJpeg, "202,8,8"}, {"p.jpeg", jpeg_header(50, 60), "202,50,60"},
-        {"p.png", png_header(96, 96), "203,96,96"}, {"p.gif", gif_header(7, 9), "204,7,9"}, {"p.tif", tiff_header(11, 12), "205,11,12"},
-        {"p.tiff", tiff_header(13, 14), "205,13,14"}, {"p.emf", emf_header(2540, 5080), "206,96,192"}, {"p.wmf", wmf_placeable(720, 1440, 1440), "207,48,96"},
-    };
-    int row = 0;
-    for (const auto &c : cases) {
-        ++row;
-        run({{"C" + std::to_string(row) + ".IMAGE=\"" + folder.write(c.name, c.bytes) + "\"", 0,
-              "last.object_kind=10 last.ratio=1 last.anchor=0," + std::to_string(row - 1) + ",2 last.picture=" + c.facts}});
-        EXPECT_EQ(drawings().back().picture->bytes, c.bytes) << c.name;
-    }
 }
 
 TEST_F(Drawings, RefusedPicturesAddNothing) {

@@ -352,26 +352,5 @@ TEST_F(ReaderTest, NoStaleFormulaResultSurvivesASave) {
     EXPECT_NE(package_entry(path, "xl/workbook.xml").find("fullCalcOnLoad=\"1\""), std::string::npos);
 }
 
-// The open option and the statement both start from the template; the template stays as it was.
-TEST_F(ReaderTest, TemplatesFillIntoANewBook) {
-    WorkbookPackage package;
-    package.styles = styles_xml("", "<xf numFmtId=\"0\"/><xf numFmtId=\"0\" fontId=\"0\"/>");
-    package.sheets.push_back({"Form", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>0</v>", " t=\"s\"") + "</row>",
-                                                    "<pageMargins left=\"0.5\" right=\"0.5\" top=\"1\" bottom=\"1\" header=\"0.3\" footer=\"0.3\"/>")});
-    package.shared_strings = shared_strings_xml({"<t>Title</t>"});
-    const std::string form = save(package, "form.xlsx"), out = folder / "filled.xlsx";
-    for (bool by_statement : {false, true}) {
-        ASSERT_EQ(open(("CHARSET=UTF8 BOOK=\"" + out + "\"" + (by_statement ? "" : " TEMPLATE=\"" + form + "\"")).c_str()), 0);
-        if (by_statement) { ASSERT_EQ(TXLS_put_values(&book, ("TEMPLATE=\"" + form + "\"").c_str()), 0) << message(); }
-        ASSERT_EQ(TXLS_put_cell(&book, "B2", "2024/04/30") | TXLS_put_cell(&book, "A3", "filled"), 0) << message();
-        ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
-        ASSERT_EQ(open_path(out), 0) << message();
-        EXPECT_EQ(value("A1") + "|" + value("A3"), "Title|filled");
-        EXPECT_EQ(get("B2"), (Got{"2024/4/30", "DATE"})) << "shown as a date";
-        ASSERT_EQ(open_path(form), 0) << message();
-        EXPECT_EQ(value("A3"), "") << "the template itself is unchanged";
-    }
-}
-
 }  // namespace
 }  // namespace tabsmith::testing

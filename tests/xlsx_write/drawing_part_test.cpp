@@ -214,13 +214,6 @@ TEST_F(DrawingPart, PartNumbersBackgroundsAndUnknownTypes) {
     EXPECT_EQ(drawing_part(store(), 1, plan_object_parts(store()), out), kFail);
     EXPECT_EQ(store().err.code(), kFail);
     EXPECT_TRUE(has(store().err.message_utf8(), "book->draw[2].image->type=102"));
-    PackageInventory inventory;
-    for (const char *extension : {"png", "jpeg", "gif", "bmp", "tiff", "emf", "wmf", "png"}) inventory.add_image_extension(extension);
-    EXPECT_EQ(inventory.image_extensions,
-              R"(<Default Extension="png" ContentType="image/png"/><Default Extension="jpeg" ContentType="image/jpeg"/>)"
-              R"(<Default Extension="gif" ContentType="image/gif"/><Default Extension="bmp" ContentType="image/bmp"/>)"
-              R"(<Default Extension="tiff" ContentType="image/tiff"/><Default Extension="emf" ContentType="image/x-emf"/>)"
-              R"(<Default Extension="wmf" ContentType="image/x-wmf"/>)");
 }
 
 // Each comment is the creator in bold and the text escaped (a red one in its own size); each
