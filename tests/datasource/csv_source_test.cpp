@@ -309,26 +309,4 @@ TEST_F(RowStream, SavedBookHoldsEveryRowAndTheFolderGoes) {
     EXPECT_FALSE(std::filesystem::exists(freed));
 }
 
-TEST_F(RowStream, TwoBooksOfOneNameStreamApart) {
-    XLS_BOOK second{};
-    for (const char *which : {"one", "two"}) std::filesystem::create_directories(folder / which);
-    open_streaming(1, folder / "one/Report.xlsx");
-    ASSERT_EQ(TXLS_open_book(&second, ("MODE=CREATE STREAM_AFTER=1 BOOK=" + folder / "two/Report.xlsx").c_str()), 0);
-    ASSERT_EQ(TXLS_open_sheet(&second, "SHEET_NAME=Sheet1"), 0);
-    for (int r = 2; r <= 20; ++r)
-        for (auto [which, handle] : {std::pair{"one", &book}, {"two", &second}}) {
-            ASSERT_EQ(TXLS_put_values(handle, ("A" + std::to_string(r) + "=" + which + std::to_string(r)).c_str()), 0);
-            ASSERT_EQ(TXLS_write_row(handle, r), 0);
-        }
-    const std::string first_folder = store().streamed->folder;
-    EXPECT_NE(first_folder, static_cast<Book *>(second.work)->streamed->folder);
-    EXPECT_EQ(std::filesystem::path(first_folder).filename().string().rfind("Report", 0), 0u);
-    ASSERT_EQ(TXLS_close_book(&second, "SAVE") + TXLS_close_book(&book, "SAVE"), 0);
-    for (const char *which : {"one", "two"}) {
-        ASSERT_EQ(open(("MODE=READ BOOK=" + folder / (std::string(which) + "/Report.xlsx")).c_str()), 0);
-        for (int r = 2; r <= 20; ++r) EXPECT_EQ(value(("A" + std::to_string(r)).c_str()), which + std::to_string(r)) << which << r;
-        TXLS_free_book(&book);
-    }
-}
-
 }  // namespace tabsmith

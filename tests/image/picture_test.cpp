@@ -100,29 +100,6 @@ TEST(PictureSize, EachFormatGivesItsSizeOrNone) {
     }
 }
 
-TEST(PictureFile, LoadsOnceIntoABufferOfTheFilesSizeOrRefuses) {
-    TempFolder folder;
-    // Large enough that a buffer grown by doubling would show in its capacity.
-    const std::string bytes = png_header(640, 480) + std::string(3 << 20, 'p'), path = folder.write("big.png", bytes);
-    PictureData picture;
-    ASSERT_EQ(load_picture_file(path, kFileTypeBmp, kFileTypeWmf, picture), kOk);
-    EXPECT_EQ(std::tuple(picture.type, picture.width, picture.height, picture.source), std::tuple(kFileTypePng, 640, 480, path));
-    EXPECT_TRUE(picture.bytes == bytes && picture.bytes.capacity() == bytes.size());
-    const std::tuple<std::string, int, int, int> cases[] = {
-        {folder / "missing.png", kFileTypeBmp, kFileTypeWmf, kOpenError}, {folder.path(), kFileTypeBmp, kFileTypeWmf, kOpenError},
-        {folder.write("bmp.bmp", bmp_picture(2, 2)), kFileTypeJpeg, kFileTypeTiff, kUnsupported},
-        {folder.write("png.gif", png_header(2, 2)), kFileTypeBmp, kFileTypeWmf, kUnsupported},
-        {folder.write("tiny.png", "\x89PNG"), kFileTypeBmp, kFileTypeWmf, kUnsupported},
-        {folder.write("bad.png", png_header(0, 2)), kFileTypeBmp, kFileTypeWmf, kUnsupported},
-        {folder.write("book.xlsx", std::string("PK\x03\x04", 4) + std::string(40, 'z')), kFileTypeBmp, kFileTypeWmf, kUnsupported},
-    };
-    for (const auto &[file, first, last, rc] : cases) {
-        PictureData refused;
-        EXPECT_EQ(load_picture_file(file, first, last, refused), rc) << file;
-        EXPECT_TRUE(refused.bytes.empty() && refused.type == 0) << file;
-    }
-}
-
 TEST(FileType, DiskAndMemoryFilesByContentAndNameAndBytesBySignatureAlone) {
     const std::string zip = padded(std::string("PK\x03\x04\x14\0\x06\0", 8)), jpeg = padded("\xFF\xD8\xFF\xE0");
     const std::string png = padded("\x89PNG\r\n\x1A\n"), compound = compound_with({{u"Workbook", std::string(5000, 'w')}});

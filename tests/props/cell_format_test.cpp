@@ -508,24 +508,6 @@ TEST_F(Drawings, RefusedPicturesAddNothing) {
     EXPECT_TRUE(store().picture_files.empty());
 }
 
-TEST_F(Drawings, OneFileOnManyCellsIsOneRecordAndOneMediaPart) {
-    const std::string logo = folder.write("logo.png", png_header(40, 20)), other = folder.write("other.gif", gif_header(1, 1));
-    std::string statements;
-    for (int row = 1; row <= 200; ++row) statements += "A" + std::to_string(row) + ".IMAGE=" + logo + " ";
-    ASSERT_EQ(put(statements + "B1.IMAGE=" + other), 0) << message();
-    ASSERT_EQ(drawings().size(), 201u);
-    for (const DrawingObject &object : drawings())
-        if (object.column == 0) { EXPECT_EQ(object.picture.get(), drawings().front().picture.get()); }
-    EXPECT_NE(drawings().back().picture.get(), drawings().front().picture.get());
-    EXPECT_EQ(drawings().front().picture.use_count(), 200);
-    EXPECT_EQ(plan_object_parts(store()).media.size(), 2u);
-    // Once no cell shows a file, its record goes, and a later statement reads the file again.
-    drawings().clear();
-    folder.write("logo.png", png_header(41, 21));
-    run({{"A1.IMAGE=" + logo, 0, "last.picture=203,41,21"}});
-    EXPECT_EQ(store().picture_files.size(), 1u);
-}
-
 TEST_F(Drawings, RatioOffsetsAndSheetPrefixesOfPictures) {
     const std::string png = folder.write("p.png", png_header(5, 5));
     run({{"B2.IMAGE=" + png + " B2.IMAGE.RATIO=0.5 B2.IMAGE.OFFSET.X=1.25 B2.IMAGE.OFFSET.Y=-2", 0, "last.ratio=0.5 last.shift=1.25,-2"},

@@ -229,26 +229,6 @@ TEST_F(Statements, CellValuesSpacingQuotesAndRefusals) {
     EXPECT_EQ(run_statements(store(), std::string(kKeyBytes + 1, 'k') + "=1", options), -909);
 }
 
-TEST_F(Statements, SheetPrefixesSelectForOneStatement) {
-    EXPECT_EQ(put("SHEET.NAME=\"My Report\""), 0);  // one pair of quotes comes off a property value
-    EXPECT_EQ(store().current()->name, "My Report");
-    EXPECT_EQ(put("SHEET=Sheet1 A1.AUTOSHAPE=RECT B2.AUTOSHAPE.LINE.COLOR=RED"), 0);
-    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Q1.2024") + TXLS_open_sheet(&book, "SHEET_NAME=Sheet2"), 0);
-    const int second = store().current_sheet;
-    // A quoted sheet name with a dot in it is not split there, in either quote style.
-    EXPECT_EQ(put("Sheet1!A1=5 A2=6 'Q1.2024'!A1.FONT.SIZE=14 \"Q1.2024\"!B1.FONT.SIZE=16 \"Q1.2024\"!C1=7"), 0);
-    EXPECT_EQ(store().current_sheet, second);
-    EXPECT_EQ(value("Sheet1!A1") + value("Sheet2!A2") + value("Sheet1!A2") + value("'Q1.2024'!C1"), "567");
-    EXPECT_NE(sheet("Q1.2024").rows[0].cells[0].style * sheet("Q1.2024").rows[0].cells[1].style, 0);
-    // Sheet properties follow the prefix too, and the current sheet comes back, also after a failure.
-    EXPECT_EQ(put("Sheet1!SHEET.ZOOM=80"), 0);
-    EXPECT_EQ(std::pair(sheet("Sheet1").settings.zoom, sheet("Sheet2").settings.zoom), std::pair(80, 100));
-    EXPECT_EQ(put("Sheet1!A1.FONT=1"), -3);
-    EXPECT_EQ(store().current_sheet, second);
-    EXPECT_EQ(put("Sheet1!SHEET=Q1.2024"), 0);  // selecting a sheet is what SHEET= is for: that choice stays
-    EXPECT_EQ(store().current()->name, "Q1.2024");
-}
-
 TEST_F(Statements, TemplateModeAcceptsOnlyItsIdsAndOtherCharacterSets) {
     store().from_file = true;
     EXPECT_EQ(put("A1.FONT.COLOR=RED"), -3);
@@ -269,25 +249,6 @@ TEST_F(Statements, TemplateModeAcceptsOnlyItsIdsAndOtherCharacterSets) {
         EXPECT_EQ(put(from_utf8("SHEET=\"ソ表\"", code)), 0) << charset;
         EXPECT_EQ(store().current()->name, "ソ表") << charset;
     }
-}
-
-TEST(PropertyApi, HelpIsPrintedInShiftJis) {
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(TXLS_help(), 0);
-    const std::string printed = ::testing::internal::GetCapturedStdout(), text = to_utf8(printed, kSjis), rule(76, '-');
-    EXPECT_EQ(text.rfind("\nORV TABSMITH: Release 2.0.4.0\n\n" + rule + "\n■色\n", 0), 0u) << text.substr(0, 200);
-    EXPECT_NE(printed, text);  // the Japanese parts arrive as Shift-JIS bytes
-    // Sections in order, syntax lines padded to column 41, no line over 100 bytes; alignment,
-    // format, border and fill sections close with a blank line only.
-    std::size_t at = 0;
-    for (const char *title : {"■色", "■フォント", "■配置", "■書式", "■罫線", "■塗りつぶし", "■その他", "■ブック", "■シート", "■印刷/表示", "■変数"})
-        EXPECT_NE(at = text.find(std::string("\n") + title + "\n", at), std::string::npos) << title;
-    EXPECT_NE(text.find("\n(*).FONT.NAME" + std::string(40 - 13, ' ') + "(*).フォント.名\n"), std::string::npos);
-    EXPECT_NE(text.find("  黒   |灰  |銀    |"), std::string::npos);
-    EXPECT_NE(text.find("\n\n■書式\n"), std::string::npos);
-    EXPECT_EQ(text.find(rule + "\n■書式\n"), std::string::npos);
-    for (std::size_t start = 0, end; start < printed.size(); start = end + 1)
-        EXPECT_LE((end = printed.find('\n', start)) - start, 100u) << printed.substr(start, 100);
 }
 
 TEST_F(SheetProps, BookSettings) {

@@ -288,46 +288,6 @@ TEST_F(ReaderTest, RefusedPackagesGetCodedErrors) {
     }
 }
 
-// An entry the engine cannot inflate (deflate64) but need not read: the book opens, and a save
-// copies the entry through as it was stored.
-TEST_F(ReaderTest, AnEntryOfAnotherMethodIsCopiedThrough) {
-    WorkbookPackage package;
-    package.sheets.push_back({"S", row1(cell("A1", "<v>1</v>"))});
-    const std::string path = folder / "deflate64.xlsx";
-    const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-    {
-        ZipPackageWriter zip;
-        ASSERT_EQ(zip.open_descriptor(descriptor), 0);
-        for (const auto &[name, text] : package.parts()) {
-            ZipEntryInfo entry;
-            entry.name = name;
-            entry.crc32 = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef *>(text.data()), text.size()));
-            entry.packed_size = entry.plain_size = text.size();
-            ASSERT_EQ(zip.copy_entry(entry, text), 0);
-        }
-        ZipEntryInfo opaque;
-        opaque.name = "xl/media/opaque.bin";
-        opaque.method = 9;
-        opaque.crc32 = 0x12345678;
-        opaque.packed_size = 5;
-        opaque.plain_size = 9;
-        ASSERT_EQ(zip.copy_entry(opaque, "\x01\x02\x03\x04\x05"), 0);
-        ASSERT_EQ(zip.close(), 0);
-    }
-    ::close(descriptor);
-    ASSERT_EQ(open_path(path), 0) << message();
-    ASSERT_EQ(open_path(path, "UPDATE"), 0) << message();
-    ASSERT_EQ(TXLS_put_cell(&book, "B1", "2"), 0);
-    ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
-    // The test reader reads no entry of an unknown method, but its directory record is there as stored.
-    const ReadPackage saved = read_package_file(path);
-    const ReadEntry *entry = saved.find("xl/media/opaque.bin");
-    ASSERT_NE(entry, nullptr) << saved.failure;
-    EXPECT_EQ(std::tuple(entry->method, entry->crc32, entry->packed_size, entry->plain_size), std::tuple(9, 0x12345678u, 5ull, 9ull));
-    ASSERT_EQ(open_path(path), 0) << message();
-    EXPECT_EQ(value("B1"), "2");
-}
-
 TEST_F(ReaderTest, NoStaleFormulaResultSurvivesASave) {
     WorkbookPackage package;
     package.sheets.push_back({"S", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>1</v>") + cell("B1", "<f>SUM(A1:A2)</f><v>3</v>") +

@@ -328,32 +328,3 @@ TEST(StylesPart, EveryKindOfRecordIsTheGoldenPart) {
     book.styles.clear_xfs();
     EXPECT_TRUE(has(styles_text(book), "<numFmts count=\"6\"><numFmt numFmtId=\"176\" formatCode=\"yyyy/m/d;@\"/>"));
 }
-
-TEST(StylesPart, NumberFormatIdsSkip185And195And205) {
-    Book book;
-    for (std::uint16_t kind = 1000; kind < 1040; ++kind) number_format(book, kind);
-    styles_text(book);
-    const auto &formats = book.styles.num_formats();
-    EXPECT_EQ((std::vector<int>{formats[8].assigned_id, formats[9].assigned_id, formats[18].assigned_id, formats[27].assigned_id,
-                                formats[28].assigned_id}),
-              (std::vector<int>{184, 186, 196, 206, 207}));
-}
-
-// The family kinds without a code of their own take an id but declare none, so their cells are
-// written with the built-in id of the family (General, yen, date) rather than an undefined one;
-// the yen id is then declared like any other use of it.
-TEST(StylesPart, FamilyKindsWithoutACodeWriteTheirBuiltinIds) {
-    Book book;
-    book.styles.clear_xfs();
-    std::string xfs;
-    for (auto [kind, id] : {std::pair<std::uint16_t, int>{100, 0}, {200, 5}, {300, 14}}) {
-        Cell cell;
-        ASSERT_EQ(set_cell_number_format(book, cell, static_cast<std::uint32_t>(number_format(book, kind))), 0);
-        xfs += "<xf numFmtId=\"" + std::to_string(id) + "\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/>";
-    }
-    const std::string text = styles_text(book);
-    EXPECT_TRUE(has(text, "<numFmts count=\"2\"><numFmt numFmtId=\"5\" formatCode=\"&quot;¥&quot;#,##0;&quot;¥&quot;\\-#,##0\"/>"
-                          "<numFmt numFmtId=\"176\" formatCode=\"yyyy/m/d;@\"/></numFmts>"));
-    EXPECT_TRUE(has(text, "<cellXfs count=\"4\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment "
-                          "vertical=\"center\"/></xf>" + xfs + "</cellXfs>"));
-}

@@ -305,46 +305,6 @@ TEST_F(UpdateWriter, NewStringsFollowThePackageItemsWithRecountedTotals) {
     save("strings.xlsx");
 }
 
-// Still no strings: still no part. Then one, with the next relationship id after the highest
-// the package used (the dropped chain's included).
-TEST_F(UpdateWriter, ASharedStringsPartIsMadeWhenThePackageHadNone) {
-    read_back(false);
-    EXPECT_EQ(updated().count("xl/sharedStrings.xml"), 0u);
-    put(1, 3, 1, "hello");
-    auto parts = updated();
-    EXPECT_EQ(order.back(), "xl/sharedStrings.xml");
-    EXPECT_TRUE(has(parts["xl/sharedStrings.xml"], "count=\"1\" uniqueCount=\"1\"><si><t>hello</t>"));
-    EXPECT_TRUE(has(parts["xl/_rels/workbook.xml.rels"], R"(<Relationship Id="rId100" Type="http://schemas.openxmlformats.org/)"
-                                                         R"(officeDocument/2006/relationships/sharedStrings" Target="sharedStrings.xml"/></Relationships>)"));
-    EXPECT_TRUE(has(parts["[Content_Types].xml"], kSharedStringsOverride + std::string("</Types>")));
-    EXPECT_FALSE(has(parts["xl/_rels/workbook.xml.rels"] + parts["[Content_Types].xml"], "calcChain"));
-    save("created_strings.xlsx");
-}
-
-TEST_F(UpdateWriter, RecalculationOnOpeningIsAskedForWhereValuesMayBeStale) {
-    read_back();
-    const std::string workbook = texts["xl/workbook.xml"], calc_pr = testing::slice(workbook, "<calcPr", "</workbook>");
-    const std::string without_calc = replaced(workbook, calc_pr, ""), flagged = replaced(calc_pr, "/>", " fullCalcOnLoad=\"1\"/>");
-    const std::string ext = "<extLst><ext uri=\"{x}\"><kept/></ext></extLst>";
-    const struct {
-        bool recalc, flagged;   // the book computes formulas; the reader found values stale
-        std::string package, expected;
-    } cases[] = {
-        {true, false, workbook, workbook},
-        {false, false, workbook, replaced(workbook, calc_pr, flagged)},
-        {true, true, workbook, replaced(workbook, calc_pr, flagged)},
-        {false, false, without_calc, replaced(without_calc, "</workbook>", "<calcPr fullCalcOnLoad=\"1\"/></workbook>")},
-        {false, false, replaced(without_calc, "</workbook>", ext + "</workbook>"),
-         replaced(without_calc, "</workbook>", "<calcPr fullCalcOnLoad=\"1\"/>" + ext + "</workbook>")},
-    };
-    for (const auto &c : cases) {
-        book.settings.recalc = c.recalc;
-        book.source->full_calc_on_load = c.flagged;
-        book.source->workbook_xml = c.package;
-        EXPECT_EQ(workbook_of_plan(), c.expected) << c.package;
-    }
-}
-
 // The package's own attributes stay while the book leaves the visibility alone; one sheet
 // stays visible, or the workbook is repaired on opening.
 TEST_F(UpdateWriter, TheSheetListFollowsTheBook) {
