@@ -256,44 +256,6 @@ TEST_F(CellValueApi, PutAndGetWithKindNamesFailuresAndCharacterSets) {
     EXPECT_EQ(value("A1") + value("A2"), sjis("日本語9時30分"));
 }
 
-TEST_F(CellValueApi, GetCellsSearchAndVariables) {
-    ASSERT_EQ(TXLS_put_values(&book, "A1=A1 B1=B1 C1=C1 A2=7"), 0);
-    char buffers[5][32];
-    char *out[5];
-    for (int i = 0; i < 5; ++i) std::snprintf(out[i] = buffers[i], sizeof buffers[i], "junk");
-    auto got = [&](int rc, int n) {
-        std::string s = std::to_string(rc) + ":";
-        for (int i = 0; i < n; ++i) s += (i ? "," : "") + std::string(out[i]);
-        return s;
-    };
-    EXPECT_EQ(got(TXLS_get_cells(&book, 0, 0, 0, 0, 5, out, 16), 5), "0:A1,B1,C1,,");
-    EXPECT_EQ(got(TXLS_get_cells(&book, 1, 0, 0, 0, 5, out, 16), 3), "0:A1,7,");
-    EXPECT_EQ(got(TXLS_get_cells(&book, 0, 0, 0, 0, 2, out, 2), 1), "-909:");
-    EXPECT_EQ(std::vector({TXLS_get_cells(&book, 0, 3, 0, 0, 1, out, 16), TXLS_get_cells(&book, 0, 0, 2000000, 0, 1, out, 16),
-                           TXLS_get_cells(&book, 0, 0, 0, 16383, 3, out, 16)}), std::vector({-901, 0, 0}));
-    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Second"), 0);
-    ASSERT_EQ(TXLS_put_values(&book, "B2=Total B3=100 B4=200 B5=300"), 0);
-    TXLS_SEARCH search{};  // the match mode ignores letter case (going on past a merged hit is the API's continuation test)
-    search.direction = search.count = search.match_mode = 1;
-    EXPECT_EQ(TXLS_search(&book, &search, "TOTAL", out, 32), 0);
-    EXPECT_EQ(std::string(out[0]), "Total");
-    EXPECT_EQ((std::vector<int>{search.hit_sheet, search.hit_row, search.hit_column, search.remaining}), (std::vector<int>{1, 1, 1, 0}));
-    for (auto [sheet, range, text, rc, hit_row] : {std::tuple{"", "", "TOTAL", -801, 0}, {"Sheet1", "", "Total", -801, 0}, {"Nope", "", "Total", -3, 0},
-                                                   {"", "C1:D9", "Total", -801, 0}, {"", "B9:A1", "300", 0, 4}, {"", "not a range", "300", -3, 0}}) {
-        TXLS_SEARCH exact{};
-        exact.count = 1;
-        std::snprintf(exact.sheet_name, sizeof exact.sheet_name, "%s", sheet);
-        std::snprintf(exact.range, sizeof exact.range, "%s", range);
-        EXPECT_EQ(std::pair(TXLS_search(&book, &exact, text, out, 32), exact.hit_row), std::pair(rc, hit_row)) << sheet << range << text;
-    }
-    // Variables feed dollar values, whatever the letter case of their names, without their quotes.
-    EXPECT_EQ(TXLS_put_variable(&book, "Rate", "8%") + TXLS_put_variable(&book, "RATE", "10%") + TXLS_put_variable(&book, "Name", "\"abc\""), 0);
-    ASSERT_EQ(TXLS_put_values(&book, "A1=$rate A2=$NAME"), 0);
-    EXPECT_EQ(value("A1") + "|" + value("A2"), "10.0%|abc");
-    EXPECT_EQ(TXLS_put_variable(&book, std::string(81, 'k').c_str(), "v"), -1);
-    EXPECT_EQ(message(), "TXLS-03009 バッファサイズ(\"81\")オーバー(\"tsx_put_resource() XLS_KEY_LEN\")。");
-}
-
 TEST(CellNames, LettersNamesAndTheirLimits) {
     for (auto [column, letters] : {std::pair{0, "A"}, {25, "Z"}, {26, "AA"}, {701, "ZZ"}, {702, "AAA"}, {1352, "AZA"}, {16383, "XFD"}, {16384, ""}, {-1, ""}})
         EXPECT_EQ(column_letters(column), letters) << column;

@@ -126,33 +126,6 @@ TEST(FormatClassification, CodesInOrderAndBuiltinIds) {
     for (auto [id, category] : ids) EXPECT_EQ(value_category(book, id), category) << id;
 }
 
-// The formatted read follows the cell's own format, a number-format entry's or a built-in id's.
-// The yen sign leaves in each character set as the character its readers show as one (0x5C in
-// Shift-JIS, the full-width sign in EUC-JP, U+00A5 in UTF-8); the built-in yen ids render so too.
-TEST_F(FormatCellApi, FormattedReadsFollowTheCellsOwnFormatInEveryCharacterSet) {
-    EXPECT_EQ(format_kind_of_cell(store(), put("A1", "2024/01/01")), 302);
-    EXPECT_EQ(format_kind_of_cell(store(), put("A2", "2024/01/01 18:00")), 303);
-    EXPECT_EQ(format_kind_of_cell(store(), put("A3", "17:45:30")), 404);
-    const std::tuple<const char *, const char *, int, int, const char *> cells[] = {
-        {"A2", "2024/01/01 18:00", 0, 0, "2024/1/1 18:00"}, {"A3", "17:45:30", 0, 0, "17:45:30"},
-        {"B1", "2024/01/01", 341, 0, "Monday"}, {"B2", "1989/01/07", 334, 0, "S64.1.7"},
-        {"B3", "-1234567.25", 107, 2, "-1,234,567.25"}, {"B4", "5000", 201, 0, "¥5,000"}, {"B5", "8.25%", 501, 3, "8.250%"}, {"B6", "18:00", 18, 0, "06:00 PM"},
-        {"B7", "1234", 3, 0, "1,234"}, {"B8", "0.5%", 10, 0, "0.50%"},
-        {"B9", "2024/01/01", 3, 0, "2024/1/1"},  // a date shown through a number format keeps its date text
-    };
-    for (auto [name, value, kind, decimals, text] : cells) {
-        Cell &cell = put(name, value);
-        if (kind) format(cell, static_cast<std::uint16_t>(kind), static_cast<std::uint8_t>(decimals));
-        EXPECT_EQ(formatted(name), text) << name;
-    }
-    for (auto [charset, yen] : {std::pair{"UTF8", "\xC2\xA5"}, {"SJIS", "\x5C"}, {"EUC", "\xA1\xEF"}}) {
-        reopen(charset);
-        format(put("A1", "5000"), 202), format(put("A2", "5000"), 5), format(put("A3", "-5000.5"), 8);
-        EXPECT_EQ(formatted("A1") + "|" + formatted("A2") + "|" + formatted("A3"),
-                  std::string(yen) + "5,000|" + yen + "5,000|" + yen + "-5,000.50") << charset;
-    }
-}
-
 TEST_F(FormatCellApi, UnloadReadsWhatTheSheetShows) {
     Cell &percent = put("A1", "8.25%");
     format(put("A2", "1234567"), 107);

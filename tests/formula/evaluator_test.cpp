@@ -100,18 +100,6 @@ TEST_F(EvaluatorTest, CyclesOfAnyLengthNameACell) {
     }
 }
 
-TEST_F(EvaluatorTest, SaveWalkTurnsRecalcOffForWhatItCannotCompute) {
-    for (auto [name, value] : {std::pair{"A1", "2"}, {"A2", "=A1*3"}, {"A3", "=VLOOKUP(1,A1:A2,1)"}, {"A4", "=A3+1"}, {"A5", "=A2+1"}})
-        put(book, name, value);
-    EXPECT_EQ(recalc_book(book), 0);
-    EXPECT_FALSE(book.settings.recalc);
-    EXPECT_EQ(cell("A2")->text() + "|" + cell("A5")->text(), "6|7");
-    EXPECT_TRUE(cell("A3")->kind == kCellFormula && cell("A4")->kind == kCellFormula);
-    put(book, "B1", "=1+1");  // RECALC off: nothing is computed
-    EXPECT_EQ(recalc_book(book), 0);
-    EXPECT_EQ(cell("B1")->kind, kCellFormula);
-}
-
 TEST(CalcIdTest, ReplacesOnlySixCharacterIds) {
     const std::tuple<const char *, bool, const char *> cases[] = {
         {"<calcPr calcId=\"114210\"/>", true, "<calcPr calcId=\"145621\"/>"},

@@ -321,34 +321,6 @@ TEST(StyleRegistry, NumberFormatsTheirIdsAndTheLimit) {
     EXPECT_EQ(std::pair(int(registry.num_formats().front().assigned_id), int(registry.num_formats().back().assigned_id)), std::pair(176, 177));
 }
 
-TEST(StyleRegistry, XfAndFontTablesRefuseTheOneTooManyAndLargeBorders) {
-    Book book;
-    for (std::uint32_t format = 1000; book.styles.xfs().size() < kMaxXf; ++format) ASSERT_EQ(tsx_set_xf(book, XfRecord{.format = format}), 0);
-    Cell cell;
-    EXPECT_EQ(set_cell_align(book, cell, 22), -9);
-    EXPECT_EQ(book.err.message_utf8(), "TXLS-03009 バッファサイズ(\"64000\")オーバー(\"tsx_set_xf() MAX_XF\")。");
-    EXPECT_EQ(cell.style, 0);
-    ASSERT_EQ(set_cell_xf(book, cell, XfRecord{.format = 1000 + std::uint32_t(kMaxXf) - 8}), 0);  // an existing record is still found and fits
-    EXPECT_EQ(cell.style, kMaxXf);
-    Book fonts;
-    for (std::uint16_t size = 100; fonts.styles.fonts().size() < kMaxFont; ++size) ASSERT_EQ(tsx_set_font(fonts, FontRecord{.size = size}), 0);
-    const std::size_t xfs = fonts.styles.xfs().size();
-    Cell other;
-    EXPECT_EQ(set_cell_font(fonts, other, kFontMaskSize, FontRecord{.size = 99}), -9);
-    EXPECT_EQ(fonts.err.message_utf8(), "TXLS-03009 バッファサイズ(\"512\")オーバー(\"tsx_set_font() MAX_FONT\")。");
-    EXPECT_EQ(std::pair(int(other.style), fonts.styles.xfs().size()), std::pair(0, xfs));
-    // A large range in reverse corner order shares one record, widens the sheet and is no quadratic job.
-    Book wide;
-    ASSERT_EQ(add_sheet(wide, "S"), 0);
-    ASSERT_EQ(set_range_border(wide, 0, 1000, 100, 1, 1, 15, lines(1)), 0);
-    const Sheet &sheet = *wide.sheets[0];
-    EXPECT_EQ(std::vector<int>({sheet.rows_used, sheet.rows[1000].used, sheet.rows[0].used, int(wide.styles.borders().size()), sheet.rows[1].cells[0].style}),
-              std::vector<int>({1001, 101, 0, 1, 0}));
-    EXPECT_EQ(sheet.rows[1].cells[1].style, sheet.rows[1000].cells[100].style);
-    EXPECT_NE(sheet.rows[1].cells[1].style, 0);
-    EXPECT_EQ(set_range_border(wide, 3, 0, 0, 0, 0, 15, lines(1)), -1);
-}
-
 TEST_F(Drawings, ChartTypeWordsOptionsAndTheSeriesOfARange) {
     // Last column E (4) is below last row 6 (5): every column is one record of rows 2..6.
     run({{"B2:E6.CHART=LINE", 0, "last.objects=1 last.object_kind=20 last.anchor=0,1,1 last.type=3000 last.chart_sheet=0 last.in_rows=0 "

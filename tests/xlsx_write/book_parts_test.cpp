@@ -146,35 +146,6 @@ TEST_F(BookParts, SharedStringsPreserveBlanksAndProtectEscapeLookalikes) {
     EXPECT_EQ(shared_strings_part(book), golden("sharedStrings.xml"));   // no cell refers to them yet: count 0
 }
 
-TEST_F(BookParts, PartsInArchiveOrderAndThreeSheetsForAnEmptyBook) {
-    Book empty;
-    std::vector<std::pair<std::string, std::string>> parts;
-    ASSERT_EQ(prepare_book_for_save(empty), 0);
-    ASSERT_EQ(build_package_parts(empty, parts), 0);
-    std::vector<std::string> names;
-    for (const auto &part : parts) names.push_back(part.first);
-    EXPECT_EQ(names, (std::vector<std::string>{
-                         "[Content_Types].xml", "_rels/.rels", "docProps/app.xml", "docProps/core.xml", "xl/_rels/workbook.xml.rels",
-                         "xl/theme/theme1.xml", "xl/workbook.xml", "xl/sharedStrings.xml", "xl/styles.xml", "xl/worksheets/sheet1.xml",
-                         "xl/worksheets/_rels/sheet1.xml.rels", "xl/worksheets/sheet2.xml", "xl/worksheets/_rels/sheet2.xml.rels",
-                         "xl/worksheets/sheet3.xml", "xl/worksheets/_rels/sheet3.xml.rels", "xl/printerSettings/printerSettings1.bin",
-                         "xl/printerSettings/printerSettings2.bin", "xl/printerSettings/printerSettings3.bin"}));
-    EXPECT_EQ(empty.sheets[2]->name, "Sheet3");
-    empty.settings.final = true;
-    ASSERT_EQ(prepare_book_for_save(empty), 0);
-    ASSERT_EQ(build_package_parts(empty, parts), 0);
-    EXPECT_EQ(parts[4].first, "docProps/custom.xml");
-    // The printer settings record: portrait A4, or landscape A3.
-    std::string record = printer_settings_part(*empty.sheets[0]);
-    ASSERT_EQ(record.size(), 1076u);
-    EXPECT_EQ(record.substr(0, 4), std::string("M\0i\0", 4));
-    EXPECT_EQ(std::string({record[76], record[78]}), std::string({1, 9}));
-    empty.sheets[0]->settings.page.landscape = true;
-    empty.sheets[0]->settings.page.paper = 3;
-    record = printer_settings_part(*empty.sheets[0]);
-    EXPECT_EQ(std::string({record[76], record[78]}), std::string({2, 8}));
-}
-
 // Escaped text and attributes hold XML characters only: bytes that are no UTF-8 become U+FFFD,
 // C0 controls and U+FFFE/U+FFFF the _xHHHH_ form (and a text that looks like one is protected).
 // That every path a caller's text takes into a saved part escapes is the random-text conformance

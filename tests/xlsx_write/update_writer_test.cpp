@@ -157,30 +157,6 @@ XmlElementPlace first_child(std::string_view xml, XmlElementPlace &root) {
 
 }  // namespace
 
-// Every entry in its place but the chain (whose content type and relationship leave no trace
-// either); the parts written anew are exactly what the create path wrote, and the entries
-// nobody rewrites keep their very bytes.
-TEST_F(UpdateWriter, AnUnchangedBookComesBackAsItWasWithoutItsCalculationChain) {
-    read_back();
-    const testing::ReadPackage saved = testing::read_package_file(save("same.xlsx"));
-    const testing::ReadPackage before = testing::read_package_file(original);
-    std::vector<std::string> names, expected_names;
-    for (const testing::ReadEntry &entry : saved.entries) names.push_back(entry.name);
-    for (const PackageEntry &entry : book.source->entries)
-        if (entry.name != "xl/calcChain.xml") expected_names.push_back(entry.name);
-    EXPECT_EQ(names, expected_names);
-    for (const auto &[name, text] : texts) EXPECT_EQ(saved.text(name), text) << name;
-    EXPECT_EQ(saved.text(kStoredName), kStoredText);
-    for (const std::string &name : kUntouched) {
-        if (name == kStoredName) continue;
-        ASSERT_TRUE(saved.find(name) && before.find(name)) << name;
-        EXPECT_EQ(saved.find(name)->raw, before.find(name)->raw) << name;
-        EXPECT_EQ(saved.find(name)->crc32, before.find(name)->crc32) << name;
-    }
-    updated();
-    EXPECT_EQ(copied, kUntouched);
-}
-
 TEST_F(UpdateWriter, ANewCellJoinsTheRowsWhileUnmodelledElementsStayInSchemaOrder) {
     read_back();
     add_element(0, "conditionalFormatting", kConditionalFormatting, "pageMargins");
@@ -287,22 +263,6 @@ TEST_F(UpdateWriter, AddedStyleRecordsAreAppendedToTheirSectionsWithNewCounts) {
               R"(<numFmts count="1"><numFmt numFmtId="177" formatCode="0.000"/></numFmts>)");
     book.source->styles_xml = styles;
     save("styled.xlsx");
-}
-
-// Four string cells and entries in the package; three cells and two entries more. A text
-// already in the table is one more reference, no new entry.
-TEST_F(UpdateWriter, NewStringsFollowThePackageItemsWithRecountedTotals) {
-    read_back();
-    put(0, 2, 0, "pears");
-    put(1, 1, 0, "Name");
-    put(1, 2, 0, "two  words");
-    ASSERT_EQ(book.shared_strings.entry_count(), book.source->shared_strings_count + 2);
-    EXPECT_EQ(updated().at("xl/sharedStrings.xml"),
-              R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)" "\r\n"
-              R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" count="7" uniqueCount="6">)" +
-                  book.source->shared_strings_items +
-                  R"(<si><t>pears</t><phoneticPr fontId="1"/></si><si><t xml:space="preserve">two  words</t><phoneticPr fontId="1"/></si></sst>)");
-    save("strings.xlsx");
 }
 
 // The package's own attributes stay while the book leaves the visibility alone; one sheet

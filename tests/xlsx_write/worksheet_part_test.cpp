@@ -302,34 +302,6 @@ TEST_F(Sparklines, SheetNamesAreQuotedWhereAFormulaNeedsIt) {
     }
 }
 
-// Types and marked points, in English or Japanese; later settings go to the sheet's last group.
-TEST_F(Sparklines, TypesMarkedPointsAndColours) {
-    const std::string gap = "displayEmptyCellsAs=\"gap\"";
-    for (auto [more, attributes] : {
-             std::pair<const char *, std::string>{"", gap}, {"A1.SPARKLINE.TYPE=BAR", "type=\"column\" " + gap},
-             {"A1.SPARKLINE.TYPE=stack", "type=\"stacked\" " + gap + " negative=\"1\""},
-             {"A1.SPARKLINE.TYPE=勝敗 A1.SPARKLINE.TYPE=折れ線", gap},
-             {"A1.SPARKLINE.DISPLAY=HIGH A1.SPARKLINE.DISPLAY=LOW A1.SPARKLINE.DISPLAY=NONE", gap},
-             {"A1.SPARKLINE.DISPLAY=負 A1.SPARKLINE.DISPLAY=last A1.SPARKLINE.DISPLAY=始点 A1.SPARKLINE.DISPLAY=マーカー "
-              "A1.SPARKLINE.DISPLAY=谷 A1.SPARKLINE.DISPLAY=山",
-              gap + " markers=\"1\" high=\"1\" low=\"1\" first=\"1\" last=\"1\" negative=\"1\""}}) {
-        reopen();
-        statements("A1:E5.SPARKLINE=F1:F5 " + std::string(more));
-        EXPECT_TRUE(has(ext(), "<x14:sparklineGroup " + attributes + ">")) << more;
-    }
-    reopen();
-    statements("A1:E5.SPARKLINE=F1:F5 A7:E8.SPARKLINE=F7:F8 Z9.SPARKLINE.TYPE=BAR A1.SPARKLINE.HIGH.COLOR=#102030 "
-               "A1.SPARKLINE.LOW.COLOR=abcdef A1.SPARKLINE.START.COLOR=#000001 A1.SPARKLINE.END.COLOR=#000002 "
-               "A1.SPARKLINE.NEGATIVE.COLOR=#000003 A1.SPARKLINE.MARKER.COLOR=#000004");
-    ASSERT_EQ(store().sheets[0]->sparklines.size(), 2u);
-    EXPECT_EQ(store().sheets[0]->sparklines[0].kind, SparklineKind::kLine);
-    EXPECT_EQ(store().sheets[0]->sparklines[1].kind, SparklineKind::kColumn);
-    EXPECT_TRUE(has(ext(), R"(<x14:sparklineGroup type="column" displayEmptyCellsAs="gap"><x14:colorSeries rgb="FF000080" />)"
-                           R"(<x14:colorNegative rgb="FF000003" /><x14:colorAxis rgb="FF000000" /><x14:colorMarkers rgb="FF000004" />)"
-                           R"(<x14:colorFirst rgb="FF000001" /><x14:colorLast rgb="FF000002" /><x14:colorHigh rgb="FF102030" />)"
-                           R"(<x14:colorLow rgb="FFABCDEF" />)"));
-}
-
 TEST_F(Sparklines, Refusals) {
     const std::string bad = "TXLS-02622 スパークライン(SPARKLINE)の指定内容が不正です(\"";
     const std::string first = "の前にスパークラインが指定されていません。";
