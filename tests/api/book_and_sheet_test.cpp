@@ -239,18 +239,6 @@ TEST_F(Sheets, OpenSheetOptionsInOrder) {
     EXPECT_EQ(message(), "TXLS-02209 テンプレートモードではシートを追加することはできません。");
 }
 
-TEST_F(Sheets, NamesInOtherCharacterSetsAndTheByteLimit) {
-    ASSERT_EQ(open("CHARSET=EUC"), 0);
-    EXPECT_EQ(TXLS_open_sheet(&book, from_utf8("シート=集計", kEuc).c_str()), 0);
-    EXPECT_EQ(store().sheets[0]->name, "集計");
-    // 29 four-byte characters are still more than 93 bytes.
-    std::string emoji;
-    for (int i = 0; i < 35; ++i) emoji += "😀";
-    ASSERT_EQ(open("CHARSET=UTF8"), 0);
-    EXPECT_EQ(TXLS_open_sheet(&book, ("SHEET_NAME=" + emoji).c_str()), -909);
-    EXPECT_EQ(message(), "TXLS-03009 バッファサイズ(\"93\")オーバー(\"XLS_SHEET_LEN\")。");
-}
-
 TEST_F(Sheets, IndexRowAndColumnQueries) {
     EXPECT_EQ(TXLS_row_num(&book), 0);  // no sheet yet
     ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=A"), 0);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -81,7 +80,7 @@ TEST_F(Values, WhatAPutTextBecomes) {
     const struct { const char *input; int kind; const char *shown, *held; } cases[] = {  // shown: nullptr leaves it unchecked
         {"12345", kCellInteger, "12345", "12345"}, {"1,234,567", kCellInteger, "1234567", "1234567"}, {"+42", kCellInteger, "+42", "42|+42"},
         {"$PRICE", kCellInteger, "1200", "1200"}, {"12.5", kCellFloat, "12.5", "12.5"},  // the number's own text needs no copy
-        {"12.50", kCellFloat, "12.5", "12.50"}, {"-1,234.50", kCellFloat, "-1234.5", "-1234.50"}, {"2.000", kCellFloat, "2.0", "2.000"},
+        {"12.50", kCellFloat, "12.5", "12.50"}, {"0.05", kCellFloat, "0.05", "0.05"}, {"00.5", kCellFloat, "0.5", "00.5"}, {"-1,234.50", kCellFloat, "-1234.5", "-1234.50"}, {"2.000", kCellFloat, "2.0", "2.000"},
         {"9999999999999999999", kCellFloat, "9999999999999999999", "9999999999999999999"},  // a 64-bit overflow is still a number
         // Misplaced separators, twenty bytes or more, stray signs and dots make text.
         {"12,34", kCellString, "12,34", "12,34"}, {",123", kCellString, ",123", ",123"}, {"1,2345", kCellString, "1,2345", "1,2345"},
@@ -174,6 +173,8 @@ TEST_F(Values, SystemWordsLongTextsEmptyingDefaultStylesAndLimits) {
     const Cell &dated = put("2024/1/1", 10);
     EXPECT_NE(dated.style, 0);
     EXPECT_EQ(cell_xf(book, dated).format, 14u);
+    for (auto [input, format, row] : {std::tuple{"2024/1/1 10:00", 22u, 11}, {"10:00", 20u, 12}, {"10:00:00", 21u, 13}, {"25%", 9u, 14}})
+        EXPECT_EQ(cell_xf(book, put(input, row)).format, format) << input;
 }
 
 TEST(Store, CellsSharedStringsVariablesAndTheLog) {
@@ -380,22 +381,6 @@ TEST_F(Address, ComputedFormsInFormulaTexts) {
     EXPECT_NE(message().find("TXLS-03001"), std::string::npos);
     EXPECT_EQ(expand("=A($ROWNUM*2)"), "rc=-3");
     EXPECT_NE(message().find("TXLS-02201"), std::string::npos);
-}
-
-TEST(CellNameApi, NamesAndRangesNeverPastTheBuffer) {
-    char out[8];
-    std::memset(out, '#', sizeof out);
-    EXPECT_EQ(TXLS_cell_name(1, 27, out, 4), 0);  // "AA1" and its terminator fit exactly
-    EXPECT_STREQ(out, "AA1");
-    std::memset(out, '#', sizeof out);
-    EXPECT_EQ(TXLS_cell_name(1, 27, out, 3), -909);
-    EXPECT_EQ(std::string(out, 4), std::string("\0###", 4));
-    EXPECT_EQ(TXLS_cell_range(1, 1, 3, 3, out, 6), 0);
-    EXPECT_STREQ(out, "A1:C3");
-    std::memset(out, '#', sizeof out);
-    EXPECT_EQ(TXLS_cell_range(1, 1, 3, 3, out, 5), -909);
-    EXPECT_EQ(out[5], '#');
-    for (int size : {0, -5}) EXPECT_EQ(TXLS_cell_name(1, 1, out, size), -909);  // positions out of the sheet are the API's extreme rows
 }
 
 TEST(CellApi, IsCellAndIsRangeGiveOneBasedPositionsAndStoreTheirResult) {

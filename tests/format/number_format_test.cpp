@@ -126,17 +126,6 @@ TEST(FormatClassification, CodesInOrderAndBuiltinIds) {
     for (auto [id, category] : ids) EXPECT_EQ(value_category(book, id), category) << id;
 }
 
-TEST_F(FormatCellApi, UnloadReadsWhatTheSheetShows) {
-    Cell &percent = put("A1", "8.25%");
-    format(put("A2", "1234567"), 107);
-    format(put("A3", "2024/01/01"), 343);
-    EXPECT_EQ(value("A2"), "1234567");  // only an unloaded book renders
-    store().unload = true;
-    EXPECT_EQ(value("A1") + "|" + value("A2") + "|" + value("A3"), "8.25%|1,234,567|月曜日");
-    format(percent, 501, 3);
-    EXPECT_EQ(value("A1"), "8.25%");  // no decimals count on this way
-}
-
 TEST_F(FormatCellApi, BuffersAndErrors) {
     put("A1", "2024/01/01");
     put("A2", "some text");
@@ -181,21 +170,6 @@ TEST(SerialDates, DatesAndSerialsBothWaysWithTheLeapDayOf1900) {
         EXPECT_EQ(datetime_to_serial(t.year, t.month, t.day), serial);
     }
     EXPECT_EQ(weekday_of(1900, 1, 1), 1);  // the calendar's own weekday
-}
-
-TEST(SerialDates, TimesRoundToTheSecond) {
-    auto hms = [](double serial) {
-        const DateTime t = serial_to_datetime(serial);
-        return t.hour * 10000 + t.minute * 100 + t.second;
-    };
-    EXPECT_EQ(hms(45292.75), 180000);
-    EXPECT_EQ(hms(1.0 / 86400 * 3661 + 0.000001), 10101);
-    EXPECT_EQ(hms(100.000005), 0);  // below the threshold the fraction is no time at all
-    EXPECT_EQ(hms(-1), 0);
-    EXPECT_DOUBLE_EQ(datetime_to_serial(2024, 1, 1, 18, 0, 0), 45292.75);
-    // Out-of-range time parts count as zero; no date gives the time alone.
-    EXPECT_DOUBLE_EQ(datetime_to_serial(2024, 1, 1, 25, 61, 0), 45292);
-    EXPECT_DOUBLE_EQ(datetime_to_serial(0, 0, 0, 12, 0, 0), 0.5);
 }
 
 TEST(SerialDates, DecimalTextsInTheirShortForm) {

@@ -157,17 +157,5 @@ TEST(FileType, DiskAndMemoryFilesByContentAndNameAndBytesBySignatureAlone) {
     EXPECT_EQ(type, -1);
 }
 
-TEST(FileType, UnopenableSourcesAndNullPointers) {
-    testing::TempFolder folder;
-    const std::string disk = folder.write("disk.xlsx", padded("PK\x03\x04"));
-    for (auto [mode, source] : {std::pair{1, folder / "missing.xlsx"}, {1, folder.path()}, {1, std::string()},
-                                {0, std::string("no such memory file.xlsx")}, {0, disk}})  // memory mode never reads disk
-        EXPECT_EQ(probe(mode, source.c_str()), std::pair(kOpenError, -1)) << source;
-    EXPECT_EQ(mfind(disk), nullptr);
-    EXPECT_EQ(probe(1, nullptr), std::pair(kBadArgument, -1));
-    EXPECT_EQ(orv_file_type(1, "report.xlsx", nullptr), kBadArgument);
-    EXPECT_EQ(orv_file_type(9999, nullptr, nullptr), kBadArgument);
-}
-
 }  // namespace
 }  // namespace tabsmith

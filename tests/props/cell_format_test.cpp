@@ -148,7 +148,7 @@ TEST_F(CellFormat, FontsFillsBordersColoursAndTheirVocabularies) {
         // Border sides combine; a formatted cell without a border starts from no lines at all.
         {"A3.BORDER=HAIR", 0, "A3.border=2,2,2,2,0,0 A3.border.colour=0"}, {"A3.BORDER.LEFT=二重線", 0, "A3.border=6,2,2,2,0,0"},
         {"A3.BORDER.DIAGONAL_DOWN=dashdot", 0, "A3.border=6,2,2,2,0,12"}, {"A3.BORDER.COLOR=blue", 0, "A3.border.colour=15"},
-        {"A3.BORDER=none", -3, "TXLS-02408 罫線(BORDER)の指定内容が不正です(\"none\")。"},
+        {"B3.BORDER.RIGHT=thin B3.BORDER.BOTTOM=hair B3.BORDER.DIAGONAL_UP=thin", 0, "B3.border=0,1,0,2,1,0"}, {"A3.BORDER=none", -3, "TXLS-02408 罫線(BORDER)の指定内容が不正です(\"none\")。"},
         {"E1=2024/1/1 E1.BORDER.TOP=thin E1.FILL.COLOR=BLACK", 0, "E1.border=0,0,1,0,0,0 E1.format=14 E1.fill=1"},
         {"B5:D7.BORDER.BOTTOM=thin", 0, "rows_used=7 7.used=4"},  // borders widen the used area
         {"A4.FONT.NAME=明朝", 0, "A4.font.id=20"}, {"B4.FONT.NAME=\"Noto Sans\"", 0, "B4.font.id=255 B4.font.name=Noto_Sans"},
@@ -198,7 +198,7 @@ TEST_F(CellFormat, WidthsHeightsBreaksAndWholeRowsAndColumns) {
         {"1.NEWPAGE=TRUE", 0, "row_breaks="}, {"5.NEWPAGE=whatever", 0, ""}, {"5.NEWPAGE=TRUE", 0, "row_breaks=4"},
         {"D10.NEWPAGE=TRUE", 0, "row_breaks=4,9 column_breaks=3"},
         {"B2:C3.NEWPAGE=TRUE", -3, "TXLS-02100 セル範囲指定(RANGE)は使用できません(\"NEWPAGE/改ページ\")。"},
-        {"B15=x D12=y", 0, ""},
+        {"B15=x D12=y", 0, ""}, {"2:3.FONT.STYLE=bold C.FONT.STYLE=bold 4.FONT.STYLE=bold", 0, "2.font.style=2 4.font.style=2 C.font.style=2"},
     });
     // The whole sheet formats its rows and columns, quickly, and makes nothing for empty cells.
     auto start = std::chrono::steady_clock::now();
@@ -211,7 +211,8 @@ TEST_F(CellFormat, WidthsHeightsBreaksAndWholeRowsAndColumns) {
     run({{"15.FONT.STYLE=bold", 0, "B15.font.style=2 B15.font.colour=11 15.font.style=2"},
          {"E11=head E13=body E12:E1048576.ALIGN=中", 0, "E13.align=22 E11.align=31 E.align=22 E101.style=0"},
          {"A1:Z1000000.FONT.COLOR=RED", -909, "TXLS-03009 バッファサイズ(\"2000000\")オーバー(\"apply_cell_property() range\")。"},
-         {"B:C.FILL.COLOR=YELLOW 12.ALIGN=右", 0, "B15.fill.colour=12 C.fill.colour=12 D12.align=23 12.align=23"}});
+         {"B:C.FILL.COLOR=YELLOW 12.ALIGN=右", 0, "B15.fill.colour=12 C.fill.colour=12 D12.align=23 12.align=23"},
+         {"H20=x I20:XFD200.FONT.COLOR=RED", 0, "20.font.colour=11 200.font.colour=11 H20.font.colour=11"}});
     EXPECT_NE(style(10, 4), 0);
 }
 
@@ -352,7 +353,7 @@ TEST_F(Drawings, ChartSettingsStatementsAndTheirValueRules) {
         {"CHART.AXIS_X=1", -3, graph("CHART.AXIS_X")}, {"CHART.AXIS_Y.SIZE=1", -3, graph("CHART.AXIS_Y.SIZE")},
         {"CHART.LOCATION=ZZZ", -3, "TXLS-02301 セル範囲指定値が不正です(\"ZZZ\")。"}, {"CHART.BACK_COLOR=NONE", -3, kColour + "NONE\")。"},
         {"CHART.GRADATION.COLOR1=#12345", -3, kColour + "#12345\")。"}, {"CHART.GRADATION.COLOR2=violet", -3, kColour + "violet\")。"},
-        {"CHART.LEGEND.POSITION=MIDDLE", -3, graph("MIDDLE")}, {"CHART.DATA_LABEL=ALL", -3, graph("ALL")}, {"CHART.MIN=low", -3, graph("low")},
+        {"CHART.LEGEND.POSITION=MIDDLE", -3, graph("MIDDLE")}, {"CHART.MAJOR_UNIT=abc", -3, graph("abc")}, {"CHART.MAJOR_UNIT=-1", 0, ""}, {"CHART.DATA_LABEL=ALL", -3, graph("ALL")}, {"CHART.MIN=low", -3, graph("low")},
     });
     EXPECT_EQ(describe_chart(store().chart_settings), initial);  // every refused or ignored value left the initial settings
     run({
@@ -366,7 +367,7 @@ TEST_F(Drawings, ChartSettingsStatementsAndTheirValueRules) {
             "chart.background=1 chart.back=FFFFCC chart.grad=00FF00,FF0000 chart.rotate=-30,300 chart.depth=400 chart.perspective=1/60 chart.switch=1"},
         // The next chart copies them; rows and columns are switched.
         {"B2:E6.CHART=AREA", 0, "last.title=売上推移 last.in_rows=1 last.series_count=5"}, {"CHART.LEGEND=FALSE", 0, "chart.legend=0"},
-        {"CHART.RESET=FALSE", 0, "chart.style=48"},
+        {"CHART.RESET=FALSE", 0, "chart.style=48"}, {"CHART.LEGEND=BOTTOM", 0, "chart.legend=1 chart.legend_pos=4"},
     });
     ASSERT_EQ(put("CHART.RESET=TRUE"), 0);
     EXPECT_EQ(describe_chart(store().chart_settings), initial);
@@ -398,7 +399,7 @@ TEST_F(Drawings, ShapeVocabulariesSetTheSettingsTheNextShapeCopies) {
              {"ADJUST.X=-20.5", 0, "adjust=-20.5,-"}, {"ADJUST.Y=60%", 0, "adjust=-,60"}, {"FONT.NAME=明朝", 0, "font=ＭＳ_Ｐ明朝"},
              {"FONT.STYLE=BOLD_ITALIC", 0, "font_style=3"}, {"FONT.COLOR=#102030", 0, "font_colour=102030"}, {"ALIGN=BOTTOM_RIGHT", 0, "align=33"},
              {"ALIGN=左上", 0, "align=11"}, {"ALIGN.TEXT=VERTICAL", 0, "direction=1"}, {"ALIGN.TEXT=縦積み", 0, "direction=4"},
-             {"STYLE=STANDARD_STYLE12", 0, "style=12"}, {"STYLE=standard_style1", 0, "style=1"}, {"EFFECT=2.5", 0, "soft_edge=2.5"},
+             {"STYLE=STANDARD_STYLE12", 0, "style=12"}, {"STYLE=NONE", 0, "style=0"}, {"STYLE=標準スタイル3", 0, "style=3"}, {"STYLE=standard_style1", 0, "style=1"}, {"EFFECT=2.5", 0, "soft_edge=2.5"},
              {"ACCENT=accent6", 0, "accent=6"}, {"FILL.KIND=グラデーション", 0, "fill=3"}, {"FILL.COLOR=赤", 0, "fill=2 fill_colour=FF0000"},
              {"FILL.GRADATION.KIND=CIRCLE", 0, "fill=3 gradient=1"}, {"FILL.GRADATION.KIND=SHAPE", 0, "gradient=3"},
              {"FILL.GRADATION.DEGREE=450", -3, "TXLS-02409 グラデーション(GRADATION)の指定内容が不正です(\"450\")。"}, {"FILL.GRADATION.DEGREE=-90", 0, "degree=270"},

@@ -2,17 +2,12 @@
 // styles and dates, the modes, packages refused with a coded error, and books read and saved.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <zlib.h>
 
 #include <cstring>
-#include <sstream>
 
-#include "common/file_checks.h"
 #include "common/fixtures.h"
 #include "common/package_builder.h"
 #include "common/package_reader.h"
-#include "support/zip_archive.h"
 
 namespace tabsmith::testing {
 namespace {

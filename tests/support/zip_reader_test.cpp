@@ -340,19 +340,6 @@ TEST_F(ZipReaderTest, EntryCountAndNameLengthLimitsAndNamesOfNoArchive) {
     }
 }
 
-// Archives of other makers (data descriptors, zip64 records, folder entries, stored and deflated
-// entries side by side, names without the UTF-8 flag): the fuzz seeds, committed beside the code.
-TEST_F(ZipReaderTest, OtherMakersArchivesCopyEntryByEntry) {
-    const std::filesystem::path seeds = std::filesystem::path(TABSMITH_GOLDEN_DIR) / "../../fuzz/corpus/fuzz_zip_reader";
-    int copied = 0;
-    for (const auto &seed : std::filesystem::directory_iterator(seeds))
-        for (Route route : {Route::kDisk, Route::kMemory}) {
-            SCOPED_TRACE(seed.path().string());
-            copy_and_compare(route, seed.path().string(), Route::kDisk, folder / "copy.xlsx"), ++copied;
-        }
-    EXPECT_EQ(copied, 12);
-}
-
 TEST(PackagePath, EntryNames) {
     const std::pair<std::string, bool> cases[] = {
         {"xl/workbook.xml", true}, {"[Content_Types].xml", true}, {"xl/worksheets/_rels/sheet1.xml.rels", true},

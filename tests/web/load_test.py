@@ -1,14 +1,10 @@
 #!/usr/bin/python3
-"""Load test of the web example (examples/web/ behind scripts/web-demo.sh).
-
-Starts the demo on its own port, sends WEB_REQUESTS (default 2000) requests to each handler from
-8 concurrent clients and checks: no failed request; every answer a workbook whose zip central
-directory reads; every 50th answer of each handler read fully with openpyxl for the posted values;
-the php-fpm workers' resident memory flat (peak of the last quarter of the run within 10% of the
-first quarter's); no worker lost; hostile fields answered with a workbook or a short error.
-Prints requests/s per core, p50/p99 latency per handler and the memory figures, then stops the
-demo, which removes its folder. Environment: WEB_REQUESTS, WEB_TEST_PORT (default 8090),
-TABSMITH_PHP_MODULE (the module to load; otherwise the demo script builds build-main/)."""
+"""Load test of the web example (examples/web/ behind scripts/web-demo.sh): WEB_REQUESTS (default
+2000) requests to each handler from 8 clients on port WEB_TEST_PORT (default 8090). No request may
+fail; every answer must be a workbook whose zip directory reads, every 50th one read in full with
+openpyxl for the posted values; the php-fpm workers' peak memory of the run's last quarter stays
+within 10% of the first's, no worker is lost, hostile fields get a workbook or a short error.
+Prints the throughput, latencies and memory figures. TABSMITH_PHP_MODULE names the module to load."""
 import http.client
 import io
 import os
