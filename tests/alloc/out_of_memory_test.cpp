@@ -176,19 +176,9 @@ Scenario memory_files() {
              {kClose, "DESTROY"}}};
 }
 
-// A Shift-JIS book: sheet names, cell texts and statements converted in and out, saved in memory.
-Scenario shift_jis_book() {
-    return {"ShiftJisBook",
-            {{kOpenBook, sjis("モード=新規 ブック=日本語 キャラクタセット=SJIS WRITE_MEMORY=TRUE")},
-             {kOpenSheet, sjis("SHEET_NAME=\"売上　明細\"")}, {kPutCell, sjis("売上　明細!B2"), sjis("全角の文字列")},
-             {kPutCell, "A2", sjis("ＡＢＣ１２３")}, {kPutValues, sjis("A1=表示 A1.フォント.色=赤 売上　明細!C1.罫線.左=二重線")},
-             {kGetCell, sjis("売上　明細!B2")}, {kSheetName}, {kPutCell, "ZZZZ1", "x"}, {kErrorMesg},
-             {kClose, "SAVE", "日本語.xlsx"}}};
-}
-
 const std::vector<Scenario> &scenarios() {
     static const std::vector<Scenario> all = {every_value_kind(), statements_and_settings(), csv_paste(), statement_file(),
-                                              memory_files(), shift_jis_book(), {"DeflatePipeline", {{kCompress}}}};
+                                              memory_files(), {"DeflatePipeline", {{kCompress}}}};
     return all;
 }
 

@@ -198,33 +198,6 @@ TEST(Catalogue, EveryEntryIsLedByItsCodeInCodeOrderAndSurvivesShiftJis) {
     }
 }
 
-TEST(Catalogue, RaisingFormatsArgumentsAndFillsAttachedStorage) {
-    char info[kErrorInfoSize] = "";
-    int code = 0;
-    ErrorSink sink;
-    sink.attach(info, &code);
-    EXPECT_EQ(sink.raise(-909, Msg::k03009, 93, "XLS_SHEET_LEN"), -909);
-    EXPECT_EQ(code, -909);
-    EXPECT_EQ(sink.message_utf8(), "TXLS-03009 バッファサイズ(\"93\")オーバー(\"XLS_SHEET_LEN\")。");
-    EXPECT_EQ(std::string(sink.message_sjis()), sjis(sink.message_utf8()));
-    EXPECT_EQ(to_utf8(info, kSjis), sink.message_utf8());
-    EXPECT_EQ(sink.fail(-1), -1);
-    EXPECT_TRUE(sink.has_message());  // fail keeps the message
-    sink.raise(-1, Msg::k02202, "FOO");
-    EXPECT_EQ(sink.message_utf8(), "TXLS-02202 サポート外の関数です(\"FOO\")。\n");
-    sink.set_english(true);
-    sink.raise(-1, Msg::k02202, "FOO");
-    EXPECT_EQ(sink.message_utf8(), "TXLS-02202 Unsupported function (\"FOO\").\n");
-    sink.raise_out_of_memory();
-    EXPECT_EQ(sink.message_utf8(), "TXLS-00002 Out of memory. Processing stopped.");
-    sink.set_english(false);
-    // A cut never splits a double-byte character.
-    sink.raise(-3, Msg::k02300, repeat("表", 4000).c_str());
-    const std::size_t length = std::strlen(info);
-    EXPECT_LE(length, 6000u);
-    EXPECT_EQ(sjis(to_utf8(std::string(info, length), kSjis)), std::string(info, length));
-}
-
 TEST_F(Sheets, OpenSheetOptionsInOrder) {
     const std::string taken = "TXLS-02321 既に存在しているシート名です(\"", bad = "TXLS-02320 シート名が不正です(\"";
     const struct {
@@ -266,18 +239,6 @@ TEST_F(Sheets, OpenSheetOptionsInOrder) {
     EXPECT_EQ(message(), "TXLS-02209 テンプレートモードではシートを追加することはできません。");
 }
 
-TEST_F(Sheets, NamesInOtherCharacterSetsAndTheByteLimit) {
-    ASSERT_EQ(open("CHARSET=EUC"), 0);
-    EXPECT_EQ(TXLS_open_sheet(&book, from_utf8("シート=集計", kEuc).c_str()), 0);
-    EXPECT_EQ(store().sheets[0]->name, "集計");
-    // 29 four-byte characters are still more than 93 bytes.
-    std::string emoji;
-    for (int i = 0; i < 35; ++i) emoji += "😀";
-    ASSERT_EQ(open("CHARSET=UTF8"), 0);
-    EXPECT_EQ(TXLS_open_sheet(&book, ("SHEET_NAME=" + emoji).c_str()), -909);
-    EXPECT_EQ(message(), "TXLS-03009 バッファサイズ(\"93\")オーバー(\"XLS_SHEET_LEN\")。");
-}
-
 TEST_F(Sheets, IndexRowAndColumnQueries) {
     EXPECT_EQ(TXLS_row_num(&book), 0);  // no sheet yet
     ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=A"), 0);
@@ -299,27 +260,4 @@ TEST_F(Sheets, IndexRowAndColumnQueries) {
     ASSERT_EQ(TXLS_put_cell(&book, "E5", "y"), 0);
     ASSERT_EQ(TXLS_put_cell(&book, "E5", ""), 0);
     EXPECT_EQ(TXLS_column_num(&book, 4), 3);
-}
-
-// The close options decide about saving (the last word wins); a book left to the process's end
-// releases all it owns, which LeakSanitizer checks in the sanitizer build.
-TEST(Lifecycle, CloseOptionsAndTenThousandBooks) {
-    XLS_BOOK book{};
-    for (const std::string &options : {std::string("SAVE DESTROY"), sjis("破棄")}) {
-        ASSERT_EQ(TXLS_open_book(&book, "MODE=CREATE"), 0);
-        EXPECT_EQ(TXLS_close_book(&book, options.c_str()), 0);
-        EXPECT_EQ(book.work, nullptr);
-    }
-    ASSERT_EQ(TXLS_open_book(&book, "MODE=CREATE"), 0);
-    EXPECT_EQ(TXLS_close_book(&book, nullptr), 0);
-    EXPECT_EQ(book.work, nullptr);
-    EXPECT_EQ(TXLS_free_book(&book), 0);
-    for (int i = 0; i < 10000; ++i) {
-        ASSERT_EQ(TXLS_open_book(&book, "MODE=CREATE BOOK=leak"), 0);
-        ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=S"), 0);
-        ASSERT_EQ(TXLS_put_cell(&book, "A1", "some text"), 0);
-        ASSERT_EQ(TXLS_put_cell(&book, "B2", "=A1"), 0);
-        ASSERT_EQ(TXLS_put_variable(&book, "K", "V"), 0);
-        ASSERT_EQ(i % 2 ? TXLS_free_book(&book) : TXLS_close_book(&book, "DESTROY"), 0);
-    }
 }

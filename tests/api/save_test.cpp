@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -20,7 +19,6 @@
 #include <random>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/file_checks.h"
@@ -58,12 +56,6 @@ std::vector<std::string> sheet_names(const std::string &workbook_part) {
 }
 
 std::string write_error(const std::string &path) { return "TXLS-03121 Excelファイル書込みエラー(\"" + path + "\")。"; }
-
-struct UmaskScope {
-    explicit UmaskScope(mode_t mask) : old(::umask(mask)) {}
-    ~UmaskScope() { ::umask(old); }
-    mode_t old;
-};
 
 class Save : public BookTest {
 protected:
@@ -185,118 +177,6 @@ TEST_F(Save, NoOpCallsClearAnEarlierErrorCodeAndLine) {
         EXPECT_EQ(call(), 0);
         EXPECT_EQ(TXLS_error_line(&book), 0);
     }
-}
-
-// The first value put into a book without sheets adds Sheet1 and makes it current, whichever
-// way the value arrives.
-TEST_F(Save, TheFirstPutIntoABookWithoutSheetsAddsSheet1) {
-    const std::string csv = dir.write("first.csv", "from csv,2\n");
-    const struct {
-        const char *name;
-        std::function<int()> put;
-        const char *a1;
-    } ways[] = {
-        {"TXLS_put_cell", [&] { return TXLS_put_cell(&book, "A1", "from put"); }, "from put"},
-        {"TXLS_put_values", [&] { return TXLS_put_values(&book, "A1=1"); }, "1"},
-        {"CSV paste", [&] { return TXLS_put_values(&book, ("A1.CSV=\"" + csv + "\"").c_str()); }, "from csv"},
-    };
-    for (const auto &way : ways) {
-        SCOPED_TRACE(way.name);
-        ASSERT_EQ(open("MODE=CREATE CHARSET=UTF8 BOOK=never_saved"), 0);
-        ASSERT_EQ(TXLS_sheet_num(&book), 0);
-        ASSERT_EQ(way.put(), 0) << message();
-        EXPECT_EQ(listed_sheets(), "Sheet1");
-        EXPECT_EQ(store().current_sheet, 0);
-        EXPECT_EQ(value("A1"), way.a1);
-    }
-}
-
-// A save that cannot write its target says so, keeps the book open and leaves nothing behind;
-// pointed elsewhere, the same book saves.
-TEST_F(Save, TargetsThatCannotBeWrittenGiveAWriteError) {
-    fs::create_directories(dir / "readonly");
-    fs::create_directories(dir / "folder.xlsx");
-    ASSERT_EQ(::chmod((dir / "readonly").c_str(), 0500), 0);
-    ASSERT_EQ(::symlink("loop.xlsx", (dir / "loop.xlsx").c_str()), 0);
-    std::vector<std::string> targets = {dir / "no/such/folder/out.xlsx", dir / "folder.xlsx", dir / "loop.xlsx"};
-    if (::geteuid() != 0) targets.push_back(dir / "readonly/out.xlsx");  // a folder without write permission
-    for (const std::string &target : targets) {
-        SCOPED_TRACE(target);
-        create(target, "still here");
-        EXPECT_EQ(TXLS_close_book(&book, "SAVE") + TXLS_error_code(&book), -206);
-        EXPECT_EQ(message(), write_error(target));
-        ASSERT_NE(book.work, nullptr);
-        EXPECT_EQ(value("A1"), "still here");
-        EXPECT_TRUE(entries(dir / "readonly") == 0 && entries(dir.path()) == 3 && fs::is_directory(dir / "folder.xlsx"));
-        store().file_name = dir / "second.xlsx";
-        EXPECT_EQ(TXLS_close_book(&book, "SAVE"), 0);
-        EXPECT_NE(part(dir / "second.xlsx", "xl/sharedStrings.xml").find("still here"), std::string::npos);
-        fs::remove(dir / "second.xlsx");
-    }
-    ::chmod((dir / "readonly").c_str(), 0700);
-}
-
-// The names a save could once be predicted to write (the target with ".tmp" and this or a
-// following process id, and the bare ".tmp") planted as links are never followed. A new file
-// gets what the umask leaves, a file replaced keeps its mode, and a target that is a link stays
-// a link while the file it names gets the book.
-TEST_F(Save, LinksPlantedAtTemporaryNamesAreNeverFollowedAndModesAreKept) {
-    TempFolder elsewhere;
-    const std::string victim = elsewhere.write("victim.txt", "secret"), target = dir / "report.xlsx", link = dir / "linked.xlsx";
-    std::vector<std::string> planted = {target + ".tmp"};
-    for (int step = 0; step < 4; ++step) planted.push_back(target + ".tmp" + std::to_string(::getpid() + step));
-    for (const std::string &name : planted) ASSERT_EQ(::symlink(victim.c_str(), name.c_str()), 0);
-    UmaskScope umask(027);
-    const std::tuple<const char *, std::string, unsigned> saves[] = {{"first", target, 0640}, {"second", target, 0604}, {"third", link, 0604}};
-    for (const auto &[marker, path, mode] : saves) {  // a new file, over it, through a link to it
-        if (path == link) { ASSERT_EQ(::symlink("report.xlsx", link.c_str()), 0); }
-        create(path, marker);
-        ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
-        EXPECT_TRUE(contents(victim) == "secret" && !is_link(target)) << "the file behind a planted link was overwritten";
-        EXPECT_NE(part(target, "xl/sharedStrings.xml").find(marker), std::string::npos);
-        EXPECT_EQ(mode_of(target), mode) << marker;
-        for (const std::string &name : planted) EXPECT_EQ(fs::read_symlink(name), victim) << name;
-        EXPECT_EQ(entries(dir.path()), static_cast<int>(planted.size()) + (path == link ? 2 : 1));
-        ::chmod(target.c_str(), 0604);
-    }
-    EXPECT_EQ(fs::read_symlink(link), "report.xlsx");
-}
-
-// Each thread saves its own book to the same path again and again while a reader watches the
-// file: every snapshot is a whole archive, and the last save that finished is what stays.
-TEST_F(Save, ConcurrentSavesToOnePathEachLandWhole) {
-    constexpr int kThreads = 4, kRounds = 20;
-    const std::string target = dir / "shared.xlsx";
-    std::atomic<int> failures{0}, running{kThreads}, torn{0}, snapshots{0};
-    std::vector<std::thread> savers;
-    for (int t = 0; t < kThreads; ++t)
-        savers.emplace_back([&, t] {
-            for (int round = 0; round < kRounds; ++round) {
-                XLS_BOOK own{};
-                if (TXLS_open_book(&own, ("MODE=CREATE CHARSET=UTF8 BOOK=\"" + target + "\"").c_str()) != 0 ||
-                    TXLS_open_sheet(&own, "SHEET_NAME=Data") != 0 ||
-                    TXLS_put_cell(&own, "A1", ("book-" + std::to_string(t)).c_str()) != 0 || TXLS_close_book(&own, "SAVE") != 0)
-                    ++failures;
-                TXLS_free_book(&own);
-            }
-            --running;
-        });
-    std::thread watcher([&] {
-        while (running > 0) {
-            const std::string bytes = contents(target);
-            if (bytes.empty()) continue;  // not saved yet
-            ++snapshots;
-            if (!package_fault(read_package(bytes)).empty()) ++torn;
-        }
-    });
-    for (auto &saver : savers) saver.join();
-    watcher.join();
-    EXPECT_EQ(failures + torn, 0) << failures << " failed, " << torn << " torn of " << snapshots << " snapshots";
-    const std::string strings = part(target, "xl/sharedStrings.xml");
-    int matching = 0;
-    for (int t = 0; t < kThreads; ++t) matching += strings.find("book-" + std::to_string(t) + "<") != std::string::npos;
-    EXPECT_EQ(matching, 1) << strings;
-    EXPECT_EQ(entries(dir.path()), 1);  // no temporary file left behind
 }
 
 // Another process rewrites the file between this book's open and its save: the save is refused

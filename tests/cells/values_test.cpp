@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -81,7 +80,7 @@ TEST_F(Values, WhatAPutTextBecomes) {
     const struct { const char *input; int kind; const char *shown, *held; } cases[] = {  // shown: nullptr leaves it unchecked
         {"12345", kCellInteger, "12345", "12345"}, {"1,234,567", kCellInteger, "1234567", "1234567"}, {"+42", kCellInteger, "+42", "42|+42"},
         {"$PRICE", kCellInteger, "1200", "1200"}, {"12.5", kCellFloat, "12.5", "12.5"},  // the number's own text needs no copy
-        {"12.50", kCellFloat, "12.5", "12.50"}, {"-1,234.50", kCellFloat, "-1234.5", "-1234.50"}, {"2.000", kCellFloat, "2.0", "2.000"},
+        {"12.50", kCellFloat, "12.5", "12.50"}, {"0.05", kCellFloat, "0.05", "0.05"}, {"00.5", kCellFloat, "0.5", "00.5"}, {"-1,234.50", kCellFloat, "-1234.5", "-1234.50"}, {"2.000", kCellFloat, "2.0", "2.000"},
         {"9999999999999999999", kCellFloat, "9999999999999999999", "9999999999999999999"},  // a 64-bit overflow is still a number
         // Misplaced separators, twenty bytes or more, stray signs and dots make text.
         {"12,34", kCellString, "12,34", "12,34"}, {",123", kCellString, ",123", ",123"}, {"1,2345", kCellString, "1,2345", "1,2345"},
@@ -174,6 +173,8 @@ TEST_F(Values, SystemWordsLongTextsEmptyingDefaultStylesAndLimits) {
     const Cell &dated = put("2024/1/1", 10);
     EXPECT_NE(dated.style, 0);
     EXPECT_EQ(cell_xf(book, dated).format, 14u);
+    for (auto [input, format, row] : {std::tuple{"2024/1/1 10:00", 22u, 11}, {"10:00", 20u, 12}, {"10:00:00", 21u, 13}, {"25%", 9u, 14}})
+        EXPECT_EQ(cell_xf(book, put(input, row)).format, format) << input;
 }
 
 TEST(Store, CellsSharedStringsVariablesAndTheLog) {
@@ -254,44 +255,6 @@ TEST_F(CellValueApi, PutAndGetWithKindNamesFailuresAndCharacterSets) {
     ASSERT_EQ(TXLS_put_cell(&book, "A1", sjis("日本語").c_str()) + TXLS_put_cell(&book, "A2", "9:30"), 0);
     EXPECT_EQ(store().shared_strings.text(static_cast<std::uint32_t>(store().shared_strings.size() - 1)), "日本語");
     EXPECT_EQ(value("A1") + value("A2"), sjis("日本語9時30分"));
-}
-
-TEST_F(CellValueApi, GetCellsSearchAndVariables) {
-    ASSERT_EQ(TXLS_put_values(&book, "A1=A1 B1=B1 C1=C1 A2=7"), 0);
-    char buffers[5][32];
-    char *out[5];
-    for (int i = 0; i < 5; ++i) std::snprintf(out[i] = buffers[i], sizeof buffers[i], "junk");
-    auto got = [&](int rc, int n) {
-        std::string s = std::to_string(rc) + ":";
-        for (int i = 0; i < n; ++i) s += (i ? "," : "") + std::string(out[i]);
-        return s;
-    };
-    EXPECT_EQ(got(TXLS_get_cells(&book, 0, 0, 0, 0, 5, out, 16), 5), "0:A1,B1,C1,,");
-    EXPECT_EQ(got(TXLS_get_cells(&book, 1, 0, 0, 0, 5, out, 16), 3), "0:A1,7,");
-    EXPECT_EQ(got(TXLS_get_cells(&book, 0, 0, 0, 0, 2, out, 2), 1), "-909:");
-    EXPECT_EQ(std::vector({TXLS_get_cells(&book, 0, 3, 0, 0, 1, out, 16), TXLS_get_cells(&book, 0, 0, 2000000, 0, 1, out, 16),
-                           TXLS_get_cells(&book, 0, 0, 0, 16383, 3, out, 16)}), std::vector({-901, 0, 0}));
-    ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Second"), 0);
-    ASSERT_EQ(TXLS_put_values(&book, "B2=Total B3=100 B4=200 B5=300"), 0);
-    TXLS_SEARCH search{};  // the match mode ignores letter case (going on past a merged hit is the API's continuation test)
-    search.direction = search.count = search.match_mode = 1;
-    EXPECT_EQ(TXLS_search(&book, &search, "TOTAL", out, 32), 0);
-    EXPECT_EQ(std::string(out[0]), "Total");
-    EXPECT_EQ((std::vector<int>{search.hit_sheet, search.hit_row, search.hit_column, search.remaining}), (std::vector<int>{1, 1, 1, 0}));
-    for (auto [sheet, range, text, rc, hit_row] : {std::tuple{"", "", "TOTAL", -801, 0}, {"Sheet1", "", "Total", -801, 0}, {"Nope", "", "Total", -3, 0},
-                                                   {"", "C1:D9", "Total", -801, 0}, {"", "B9:A1", "300", 0, 4}, {"", "not a range", "300", -3, 0}}) {
-        TXLS_SEARCH exact{};
-        exact.count = 1;
-        std::snprintf(exact.sheet_name, sizeof exact.sheet_name, "%s", sheet);
-        std::snprintf(exact.range, sizeof exact.range, "%s", range);
-        EXPECT_EQ(std::pair(TXLS_search(&book, &exact, text, out, 32), exact.hit_row), std::pair(rc, hit_row)) << sheet << range << text;
-    }
-    // Variables feed dollar values, whatever the letter case of their names, without their quotes.
-    EXPECT_EQ(TXLS_put_variable(&book, "Rate", "8%") + TXLS_put_variable(&book, "RATE", "10%") + TXLS_put_variable(&book, "Name", "\"abc\""), 0);
-    ASSERT_EQ(TXLS_put_values(&book, "A1=$rate A2=$NAME"), 0);
-    EXPECT_EQ(value("A1") + "|" + value("A2"), "10.0%|abc");
-    EXPECT_EQ(TXLS_put_variable(&book, std::string(81, 'k').c_str(), "v"), -1);
-    EXPECT_EQ(message(), "TXLS-03009 バッファサイズ(\"81\")オーバー(\"tsx_put_resource() XLS_KEY_LEN\")。");
 }
 
 TEST(CellNames, LettersNamesAndTheirLimits) {
@@ -418,22 +381,6 @@ TEST_F(Address, ComputedFormsInFormulaTexts) {
     EXPECT_NE(message().find("TXLS-03001"), std::string::npos);
     EXPECT_EQ(expand("=A($ROWNUM*2)"), "rc=-3");
     EXPECT_NE(message().find("TXLS-02201"), std::string::npos);
-}
-
-TEST(CellNameApi, NamesAndRangesNeverPastTheBuffer) {
-    char out[8];
-    std::memset(out, '#', sizeof out);
-    EXPECT_EQ(TXLS_cell_name(1, 27, out, 4), 0);  // "AA1" and its terminator fit exactly
-    EXPECT_STREQ(out, "AA1");
-    std::memset(out, '#', sizeof out);
-    EXPECT_EQ(TXLS_cell_name(1, 27, out, 3), -909);
-    EXPECT_EQ(std::string(out, 4), std::string("\0###", 4));
-    EXPECT_EQ(TXLS_cell_range(1, 1, 3, 3, out, 6), 0);
-    EXPECT_STREQ(out, "A1:C3");
-    std::memset(out, '#', sizeof out);
-    EXPECT_EQ(TXLS_cell_range(1, 1, 3, 3, out, 5), -909);
-    EXPECT_EQ(out[5], '#');
-    for (int size : {0, -5}) EXPECT_EQ(TXLS_cell_name(1, 1, out, size), -909);  // positions out of the sheet are the API's extreme rows
 }
 
 TEST(CellApi, IsCellAndIsRangeGiveOneBasedPositionsAndStoreTheirResult) {

@@ -173,23 +173,6 @@ TEST_F(Paste, StatementFilesRunEveryLineSkipCommentsAndMayPasteDataSources) {
     expect_cells({"A1=1", "A2=", "B1=1", "B2=", "B3="}, "failing files");
 }
 
-TEST_F(Paste, StatementFileCharacterSetsByteOrderMarksAndJapaneseKeywords) {
-    const std::string sjis = tabsmith::testing::sjis("A3=日本\n");  // Shift-JIS is the default; a byte order mark overrides the set named
-    for (auto [bytes, options, check] : {std::tuple{sjis, "FILE=@ CHARSET=SJIS", "A3=日本"}, {sjis, "FILE=@ CHARSET=ShiftJIS", "A3=日本"},
-                                         {sjis, "FILE=@ CHARSET=Shift-JIS", "A3=日本"}, {sjis, "FILE=@ CHARSET=\"Shift JIS\"", "A3=日本"}, {sjis, "ファイル=@", "A3=日本"},
-                                         {tabsmith::testing::euc("B1=語\n"), "ファイル=@ 文字コード=EUC", "B1=語"},
-                                         {"\xEF\xBB\xBF" "A1=\xE6\x97\xA5\xE6\x9C\xAC\n", "FILE=@ CHARSET=SJIS", "A1=日本"},
-                                         {std::string("\xFF\xFE" "A\0" "2\0=\0\xE5\x65", 10), "FILE=@", "A2=日"}}) {
-        reopen();
-        const std::string text = options, path = dir.write("statements.txt", bytes);
-        ASSERT_EQ(read(text.substr(0, text.find('@')) + path + text.substr(text.find('@') + 1)), 0) << options;
-        expect_cells({check}, options);
-    }
-    reopen("SJIS");  // a Shift-JIS book gets the file's text in its own character set
-    ASSERT_EQ(read("FILE=" + dir.write("u8.txt", "A1=日本\n") + " CHARSET=UTF-8"), 0);
-    EXPECT_EQ(tabsmith::to_utf8(value("A1"), tabsmith::kSjis), "日本");
-}
-
 namespace tabsmith {
 namespace {
 
@@ -307,28 +290,6 @@ TEST_F(RowStream, SavedBookHoldsEveryRowAndTheFolderGoes) {
     const std::string freed = store().streamed->folder;
     TXLS_free_book(&book);
     EXPECT_FALSE(std::filesystem::exists(freed));
-}
-
-TEST_F(RowStream, TwoBooksOfOneNameStreamApart) {
-    XLS_BOOK second{};
-    for (const char *which : {"one", "two"}) std::filesystem::create_directories(folder / which);
-    open_streaming(1, folder / "one/Report.xlsx");
-    ASSERT_EQ(TXLS_open_book(&second, ("MODE=CREATE STREAM_AFTER=1 BOOK=" + folder / "two/Report.xlsx").c_str()), 0);
-    ASSERT_EQ(TXLS_open_sheet(&second, "SHEET_NAME=Sheet1"), 0);
-    for (int r = 2; r <= 20; ++r)
-        for (auto [which, handle] : {std::pair{"one", &book}, {"two", &second}}) {
-            ASSERT_EQ(TXLS_put_values(handle, ("A" + std::to_string(r) + "=" + which + std::to_string(r)).c_str()), 0);
-            ASSERT_EQ(TXLS_write_row(handle, r), 0);
-        }
-    const std::string first_folder = store().streamed->folder;
-    EXPECT_NE(first_folder, static_cast<Book *>(second.work)->streamed->folder);
-    EXPECT_EQ(std::filesystem::path(first_folder).filename().string().rfind("Report", 0), 0u);
-    ASSERT_EQ(TXLS_close_book(&second, "SAVE") + TXLS_close_book(&book, "SAVE"), 0);
-    for (const char *which : {"one", "two"}) {
-        ASSERT_EQ(open(("MODE=READ BOOK=" + folder / (std::string(which) + "/Report.xlsx")).c_str()), 0);
-        for (int r = 2; r <= 20; ++r) EXPECT_EQ(value(("A" + std::to_string(r)).c_str()), which + std::to_string(r)) << which << r;
-        TXLS_free_book(&book);
-    }
 }
 
 }  // namespace tabsmith

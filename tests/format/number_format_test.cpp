@@ -126,44 +126,6 @@ TEST(FormatClassification, CodesInOrderAndBuiltinIds) {
     for (auto [id, category] : ids) EXPECT_EQ(value_category(book, id), category) << id;
 }
 
-// The formatted read follows the cell's own format, a number-format entry's or a built-in id's.
-// The yen sign leaves in each character set as the character its readers show as one (0x5C in
-// Shift-JIS, the full-width sign in EUC-JP, U+00A5 in UTF-8); the built-in yen ids render so too.
-TEST_F(FormatCellApi, FormattedReadsFollowTheCellsOwnFormatInEveryCharacterSet) {
-    EXPECT_EQ(format_kind_of_cell(store(), put("A1", "2024/01/01")), 302);
-    EXPECT_EQ(format_kind_of_cell(store(), put("A2", "2024/01/01 18:00")), 303);
-    EXPECT_EQ(format_kind_of_cell(store(), put("A3", "17:45:30")), 404);
-    const std::tuple<const char *, const char *, int, int, const char *> cells[] = {
-        {"A2", "2024/01/01 18:00", 0, 0, "2024/1/1 18:00"}, {"A3", "17:45:30", 0, 0, "17:45:30"},
-        {"B1", "2024/01/01", 341, 0, "Monday"}, {"B2", "1989/01/07", 334, 0, "S64.1.7"},
-        {"B3", "-1234567.25", 107, 2, "-1,234,567.25"}, {"B4", "5000", 201, 0, "¥5,000"}, {"B5", "8.25%", 501, 3, "8.250%"}, {"B6", "18:00", 18, 0, "06:00 PM"},
-        {"B7", "1234", 3, 0, "1,234"}, {"B8", "0.5%", 10, 0, "0.50%"},
-        {"B9", "2024/01/01", 3, 0, "2024/1/1"},  // a date shown through a number format keeps its date text
-    };
-    for (auto [name, value, kind, decimals, text] : cells) {
-        Cell &cell = put(name, value);
-        if (kind) format(cell, static_cast<std::uint16_t>(kind), static_cast<std::uint8_t>(decimals));
-        EXPECT_EQ(formatted(name), text) << name;
-    }
-    for (auto [charset, yen] : {std::pair{"UTF8", "\xC2\xA5"}, {"SJIS", "\x5C"}, {"EUC", "\xA1\xEF"}}) {
-        reopen(charset);
-        format(put("A1", "5000"), 202), format(put("A2", "5000"), 5), format(put("A3", "-5000.5"), 8);
-        EXPECT_EQ(formatted("A1") + "|" + formatted("A2") + "|" + formatted("A3"),
-                  std::string(yen) + "5,000|" + yen + "5,000|" + yen + "-5,000.50") << charset;
-    }
-}
-
-TEST_F(FormatCellApi, UnloadReadsWhatTheSheetShows) {
-    Cell &percent = put("A1", "8.25%");
-    format(put("A2", "1234567"), 107);
-    format(put("A3", "2024/01/01"), 343);
-    EXPECT_EQ(value("A2"), "1234567");  // only an unloaded book renders
-    store().unload = true;
-    EXPECT_EQ(value("A1") + "|" + value("A2") + "|" + value("A3"), "8.25%|1,234,567|月曜日");
-    format(percent, 501, 3);
-    EXPECT_EQ(value("A1"), "8.25%");  // no decimals count on this way
-}
-
 TEST_F(FormatCellApi, BuffersAndErrors) {
     put("A1", "2024/01/01");
     put("A2", "some text");
@@ -208,21 +170,6 @@ TEST(SerialDates, DatesAndSerialsBothWaysWithTheLeapDayOf1900) {
         EXPECT_EQ(datetime_to_serial(t.year, t.month, t.day), serial);
     }
     EXPECT_EQ(weekday_of(1900, 1, 1), 1);  // the calendar's own weekday
-}
-
-TEST(SerialDates, TimesRoundToTheSecond) {
-    auto hms = [](double serial) {
-        const DateTime t = serial_to_datetime(serial);
-        return t.hour * 10000 + t.minute * 100 + t.second;
-    };
-    EXPECT_EQ(hms(45292.75), 180000);
-    EXPECT_EQ(hms(1.0 / 86400 * 3661 + 0.000001), 10101);
-    EXPECT_EQ(hms(100.000005), 0);  // below the threshold the fraction is no time at all
-    EXPECT_EQ(hms(-1), 0);
-    EXPECT_DOUBLE_EQ(datetime_to_serial(2024, 1, 1, 18, 0, 0), 45292.75);
-    // Out-of-range time parts count as zero; no date gives the time alone.
-    EXPECT_DOUBLE_EQ(datetime_to_serial(2024, 1, 1, 25, 61, 0), 45292);
-    EXPECT_DOUBLE_EQ(datetime_to_serial(0, 0, 0, 12, 0, 0), 0.5);
 }
 
 TEST(SerialDates, DecimalTextsInTheirShortForm) {

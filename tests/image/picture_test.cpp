@@ -100,29 +100,6 @@ TEST(PictureSize, EachFormatGivesItsSizeOrNone) {
     }
 }
 
-TEST(PictureFile, LoadsOnceIntoABufferOfTheFilesSizeOrRefuses) {
-    TempFolder folder;
-    // Large enough that a buffer grown by doubling would show in its capacity.
-    const std::string bytes = png_header(640, 480) + std::string(3 << 20, 'p'), path = folder.write("big.png", bytes);
-    PictureData picture;
-    ASSERT_EQ(load_picture_file(path, kFileTypeBmp, kFileTypeWmf, picture), kOk);
-    EXPECT_EQ(std::tuple(picture.type, picture.width, picture.height, picture.source), std::tuple(kFileTypePng, 640, 480, path));
-    EXPECT_TRUE(picture.bytes == bytes && picture.bytes.capacity() == bytes.size());
-    const std::tuple<std::string, int, int, int> cases[] = {
-        {folder / "missing.png", kFileTypeBmp, kFileTypeWmf, kOpenError}, {folder.path(), kFileTypeBmp, kFileTypeWmf, kOpenError},
-        {folder.write("bmp.bmp", bmp_picture(2, 2)), kFileTypeJpeg, kFileTypeTiff, kUnsupported},
-        {folder.write("png.gif", png_header(2, 2)), kFileTypeBmp, kFileTypeWmf, kUnsupported},
-        {folder.write("tiny.png", "\x89PNG"), kFileTypeBmp, kFileTypeWmf, kUnsupported},
-        {folder.write("bad.png", png_header(0, 2)), kFileTypeBmp, kFileTypeWmf, kUnsupported},
-        {folder.write("book.xlsx", std::string("PK\x03\x04", 4) + std::string(40, 'z')), kFileTypeBmp, kFileTypeWmf, kUnsupported},
-    };
-    for (const auto &[file, first, last, rc] : cases) {
-        PictureData refused;
-        EXPECT_EQ(load_picture_file(file, first, last, refused), rc) << file;
-        EXPECT_TRUE(refused.bytes.empty() && refused.type == 0) << file;
-    }
-}
-
 TEST(FileType, DiskAndMemoryFilesByContentAndNameAndBytesBySignatureAlone) {
     const std::string zip = padded(std::string("PK\x03\x04\x14\0\x06\0", 8)), jpeg = padded("\xFF\xD8\xFF\xE0");
     const std::string png = padded("\x89PNG\r\n\x1A\n"), compound = compound_with({{u"Workbook", std::string(5000, 'w')}});
@@ -178,18 +155,6 @@ TEST(FileType, DiskAndMemoryFilesByContentAndNameAndBytesBySignatureAlone) {
     int type = 99;
     EXPECT_EQ(probe_file_type(kProbeBytes, std::string_view(png.data(), 15), type), 0);
     EXPECT_EQ(type, -1);
-}
-
-TEST(FileType, UnopenableSourcesAndNullPointers) {
-    testing::TempFolder folder;
-    const std::string disk = folder.write("disk.xlsx", padded("PK\x03\x04"));
-    for (auto [mode, source] : {std::pair{1, folder / "missing.xlsx"}, {1, folder.path()}, {1, std::string()},
-                                {0, std::string("no such memory file.xlsx")}, {0, disk}})  // memory mode never reads disk
-        EXPECT_EQ(probe(mode, source.c_str()), std::pair(kOpenError, -1)) << source;
-    EXPECT_EQ(mfind(disk), nullptr);
-    EXPECT_EQ(probe(1, nullptr), std::pair(kBadArgument, -1));
-    EXPECT_EQ(orv_file_type(1, "report.xlsx", nullptr), kBadArgument);
-    EXPECT_EQ(orv_file_type(9999, nullptr, nullptr), kBadArgument);
 }
 
 }  // namespace

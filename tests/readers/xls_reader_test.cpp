@@ -21,12 +21,9 @@ std::string f64(double value) {
 }
 // A compressed (8-bit) BIFF8 string with a 16-bit count.
 std::string text16(const std::string &latin) { return le16(std::uint16_t(latin.size())) + '\0' + latin; }
-// A BIFF5 string: a 16-bit count and the bytes in the book's code page, no flags byte.
-std::string bytes16(const std::string &bytes) { return le16(std::uint16_t(bytes.size())) + bytes; }
 
 // A workbook stream: globals (formats, XFs, shared strings and the given extra records), then
-// one worksheet holding `cells`. Version 0x0500 makes a BIFF5 book: a "Book" stream, an 8-bit
-// sheet name and 16-byte XFs.
+// one worksheet holding `cells`.
 struct XlsBook {
     std::string globals;      // FORMAT, SST... records between the BOF and the sheet list
     std::string cells;        // the worksheet's cell records
@@ -35,27 +32,25 @@ struct XlsBook {
     std::string sheet_name = "Data";
     std::vector<std::uint16_t> xf_formats = {0, 14, 164, 0x31, 10};   // XF 0.. -> number-format id
 
-    bool biff5() const { return version == 0x0500; }
     std::string stream() const {
-        std::string head = record(bof_id, le16(version) + le16(0x0005) + std::string(biff5() ? 4 : 12, '\0'));
+        std::string head = record(bof_id, le16(version) + le16(0x0005) + std::string(12, '\0'));
         head += globals;
         for (std::uint16_t format : xf_formats)
-            head += record(0x00E0, le16(0) + le16(format) + std::string(biff5() ? 12 : 16, '\0'));
+            head += record(0x00E0, le16(0) + le16(format) + std::string(16, '\0'));
         // One worksheet: position, visible, worksheet, then its short name.
         auto list_record = [this](std::uint32_t at) {
-            std::string name = char(sheet_name.size()) + (biff5() ? "" : std::string(1, '\0')) + sheet_name;
+            std::string name = char(sheet_name.size()) + std::string(1, '\0') + sheet_name;
             return record(0x0085, le32(at) + '\0' + '\0' + name);
         };
         std::string globals_end = record(0x000A, "");
         std::size_t sheet_at = head.size() + list_record(0).size() + globals_end.size();
         std::string list = list_record(std::uint32_t(sheet_at));
-        std::string sheet = record(0x0809, le16(version) + le16(0x0010) + std::string(biff5() ? 4 : 12, '\0')) + cells +
-                            record(0x000A, "");
+        std::string sheet = record(0x0809, le16(version) + le16(0x0010) + std::string(12, '\0')) + cells + record(0x000A, "");
         return head + list + globals_end + sheet;
     }
     std::string file() const {
         CompoundLayout layout;
-        layout.entries.push_back({biff5() ? u"Book" : u"Workbook", stream()});
+        layout.entries.push_back({u"Workbook", stream()});
         return build_compound(layout).bytes;
     }
 };
@@ -138,54 +133,6 @@ TEST_F(XlsReaderTest, RefusedFilesNameTheirReason) {
         EXPECT_EQ(open_xls(c.bytes), c.rc) << c.what;
         EXPECT_NE(message().find(c.text), std::string::npos) << c.what << ": " << message();
         EXPECT_EQ(book.work, nullptr) << c.what;
-    }
-}
-
-TEST_F(XlsReaderTest, Biff5RecordsReadLikeBiff8) {
-    const std::string formula_text = cell_head(0, 0) + std::string{'\0', '\0', '\0', '\0', '\0', '\0', '\xFF', '\xFF'} +
-                                     std::string(6, '\0');
-    struct Case {
-        const char *what;
-        unsigned code_page;   // 0: no CODEPAGE record
-        std::string cells;
-        const char *cell;
-        std::pair<std::string, std::string> expected;
-    } cases[] = {
-        {"LABEL in code page 932", 932, record(0x0204, cell_head(0, 0) + bytes16(sjis("日本語ｶﾅ"))), "A1",
-         {"日本語ｶﾅ", "CHARACTER"}},
-        {"LABEL in code page 1252, the default", 0, record(0x0204, cell_head(0, 0) + bytes16("caf\xE9 \x80")), "A1",
-         {"café €", "CHARACTER"}},
-        {"LABEL in Macintosh Roman", 10000, record(0x0204, cell_head(0, 0) + bytes16("\x8A\xBF")), "A1",
-         {"äø", "CHARACTER"}},
-        {"RSTRING: the runs after the text", 0, record(0x00D6, cell_head(0, 1) + bytes16("rich") + "\x01\x02\x05"),
-         "B1", {"rich", "CHARACTER"}},
-        {"NUMBER in a format-14 cell", 0, record(0x0203, cell_head(2, 0, 1) + f64(45000)), "A3", {"2023/3/15", "DATE"}},
-        {"NUMBER through a FORMAT with a 1-byte count", 0, record(0x0203, cell_head(0, 0, 2) + f64(45000)), "A1",
-         {"2023/3/15", "DATE"}},
-        {"NUMBER in a percent cell", 0, record(0x0203, cell_head(0, 0, 4) + f64(0.1225)), "A1",
-         {"12.25%", "PERCENT"}},
-        {"RK", 0, record(0x027E, cell_head(0, 0) + le32((12345u << 2) | 3)), "A1", {"123.45", "FLOAT"}},
-        {"MULRK", 0,
-         record(0x00BD, le16(0) + le16(0) + le16(0) + le32((7u << 2) | 2) + le16(0) + le32((8u << 2) | 2) + le16(1)), "B1",
-         {"8", "INTEGER"}},
-        {"BOOLERR", 0, record(0x0205, cell_head(0, 0) + '\x07' + '\x01'), "A1", {"#DIV/0!", "ERROR"}},
-        {"FORMULA with a number", 0, record(0x0006, cell_head(0, 0) + f64(42) + std::string(6, '\0')), "A1",
-         {"42", "INTEGER"}},
-        {"FORMULA with a text in an 8-bit STRING", 932, record(0x0006, formula_text) + record(0x0207, bytes16(sjis("合計"))),
-         "A1", {"合計", "CHARACTER"}},
-    };
-    for (const Case &c : cases) {
-        XlsBook biff5;
-        biff5.version = 0x0500;
-        if (c.code_page) biff5.globals = record(0x0042, le16(std::uint16_t(c.code_page)));
-        biff5.globals += record(0x041E, le16(164) + '\x0A' + "yyyy/mm/dd");
-        if (c.code_page == 932) biff5.sheet_name = sjis("集計");
-        biff5.cells = c.cells;
-        ASSERT_EQ(open_xls(biff5.file()), 0) << c.what << ": " << message();
-        EXPECT_EQ(get(c.cell), c.expected) << c.what;
-        char name[64] = "";
-        TXLS_sheet_name(&book, 0, name, sizeof name);
-        EXPECT_EQ(std::string(name), c.code_page == 932 ? "集計" : "Data") << c.what;
     }
 }
 

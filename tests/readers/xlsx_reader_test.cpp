@@ -2,17 +2,12 @@
 // styles and dates, the modes, packages refused with a coded error, and books read and saved.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <zlib.h>
 
 #include <cstring>
-#include <sstream>
 
-#include "common/file_checks.h"
 #include "common/fixtures.h"
 #include "common/package_builder.h"
 #include "common/package_reader.h"
-#include "support/zip_archive.h"
 
 namespace tabsmith::testing {
 namespace {
@@ -40,33 +35,6 @@ std::string cell(const std::string &ref, const std::string &inner, const std::st
     return "<c r=\"" + ref + "\"" + attributes + ">" + inner + "</c>";
 }
 std::string row1(const std::string &cells) { return worksheet_xml("<row r=\"1\">" + cells + "</row>"); }
-
-TEST_F(ReaderTest, SheetsFollowTheirRelationshipsNotThePartNames) {
-    WorkbookPackage eleven;
-    for (int k = 1; k <= 11; ++k) eleven.sheets.push_back({"S" + std::to_string(k), row1(cell("A1", "<v>" + std::to_string(k) + "</v>"))});
-    ASSERT_EQ(open_path(save(eleven)), 0) << message();
-    ASSERT_EQ(TXLS_sheet_num(&book), 11);
-    for (int k = 1; k <= 11; ++k) {
-        ASSERT_EQ(TXLS_open_sheet2(&book, k - 1), 0);
-        EXPECT_EQ(sheet_name(k - 1) + "=" + value("A1"), "S" + std::to_string(k) + "=" + std::to_string(k));
-    }
-    // The workbook lists Second before First, the relationships cross over and leave the folder.
-    const std::string rels = std::string("<Relationships xmlns=\"") + kPackageRelNs + "\"><Relationship Id=\"";
-    const PackageParts parts = {
-        {"[Content_Types].xml", "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>"},
-        {"_rels/.rels", rels + "r\" Type=\"" + kRelNs + "/officeDocument\" Target=\"/book/main.xml\"/></Relationships>"},
-        {"book/main.xml", std::string("<workbook xmlns=\"") + kMainNs + "\" xmlns:r=\"" + kRelNs +
-                              "\"><sheets><sheet name=\"Second\" sheetId=\"2\" r:id=\"b\"/><sheet name=\"First\" sheetId=\"1\" r:id=\"a\"/></sheets></workbook>"},
-        {"book/_rels/main.xml.rels", rels + "a\" Type=\"" + kRelNs + "/worksheet\" Target=\"/book/Sheet1.xml\"/><Relationship Id=\"b\" Type=\"" +
-                                         kRelNs + "/worksheet\" Target=\"sheets/../Sheet2.xml\"/></Relationships>"},
-        {"book/Sheet1.xml", row1(cell("A1", "<v>1</v>"))}, {"book/Sheet2.xml", row1(cell("A1", "<v>2</v>"))},
-    };
-    ASSERT_TRUE(write_package(folder / "moved.xlsx", parts));
-    ASSERT_EQ(open_path(folder / "moved.xlsx"), 0) << message();
-    EXPECT_EQ(sheet_name(0) + "=" + value("A1"), "Second=2");
-    ASSERT_EQ(TXLS_open_sheet2(&book, 1), 0);
-    EXPECT_EQ(value("A1"), "1");
-}
 
 // Names a workbook may not carry are read as they are and repaired when the book is saved.
 TEST_F(ReaderTest, SheetNamesNoWorkbookMayCarryAreRepairedOnSaving) {
@@ -144,61 +112,6 @@ TEST_F(ReaderTest, DatesOfThe1904System) {
     const Cell *saved = find_cell(store(), 0, 0, 2);
     ASSERT_NE(saved, nullptr);
     EXPECT_EQ(saved->number(), 43466 + 1462) << "held in the 1900 system, read from 43466 in the file";
-}
-
-// One package opened in every mode: what each hands out, what an update may change, and the
-// name each saves under.
-TEST_F(ReaderTest, ModesAndTheirRules) {
-    WorkbookPackage package;
-    package.styles = styles_xml("<numFmts count=\"2\"><numFmt numFmtId=\"164\" formatCode=\"#,##0\"/>"
-                                "<numFmt numFmtId=\"165\" formatCode=\"yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;\"/></numFmts>",
-                                "<xf numFmtId=\"0\"/><xf numFmtId=\"164\"/><xf numFmtId=\"165\"/><xf numFmtId=\"3\"/>");
-    package.sheets.push_back({"One", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>1234567</v>", " s=\"1\"") + cell("B1", "<v>45000</v>", " s=\"2\"") +
-                                                   cell("C1", "<v>9876</v>", " s=\"3\"") + cell("D1", "<v>12.5</v>") + "</row><row r=\"2\">" +
-                                                   cell("B2", "<f>1+1</f><v>2</v>") + "</row>")});
-    // A self-closing sheetData keeps what follows it.
-    package.sheets.push_back({"Two", std::string("<worksheet xmlns=\"") + kMainNs +
-                                         "\"><sheetData/><pageMargins left=\"1\" right=\"1\" top=\"1\" bottom=\"1\" header=\"0\" footer=\"0\"/></worksheet>"});
-    const std::string path = save(package, "template.xlsx"), bytes = contents(path);
-    ASSERT_EQ(TXLS_memory_put("inmemory.xlsx", bytes.data(), static_cast<long>(bytes.size())), 0);
-    const struct {
-        std::string options;
-        const char *cells, *values;
-    } reads[] = {
-        {"MODE=UNLOAD BOOK=\"" + path + "\"", "A1 B1 C1 D1", "1,234,567|2023年3月15日|9,876|12.5|"},
-        {"MODE=LOAD BOOK=\"" + path + "\"", "A1 D1", "1234567|12.5|"},  // the values as stored
-        {"MODE=LIST BOOK=\"" + path + "\"", "", ""}, {"MODE=READ READ_MEMORY=TRUE BOOK=inmemory.xlsx", "B2", "2|"},
-    };
-    for (const auto &read : reads) {
-        ASSERT_EQ(open(("CHARSET=UTF8 " + read.options).c_str()), 0) << read.options << ": " << message();
-        EXPECT_EQ(TXLS_sheet_num(&book), 2);
-        EXPECT_EQ(sheet_name(0) + sheet_name(1), "OneTwo");
-        std::string got;
-        std::istringstream cells(read.cells);
-        for (std::string cell; cells >> cell;) got += value(cell.c_str()) + "|";
-        EXPECT_EQ(got, read.values) << read.options;
-    }
-    const std::string cwd = std::filesystem::current_path().string();
-    for (const auto &[extra, file_name] : {std::pair<std::string, std::string>{"", cwd + "/Book1.xlsx"}, {" BOOK=filled.xlsx", cwd + "/filled.xlsx"},
-                                           {" BOOK=\"" + folder / "out.xlsx" + "\"", folder / "out.xlsx"}}) {
-        ASSERT_EQ(open(("CHARSET=UTF8 MODE=CREATE TEMPLATE=\"" + path + "\"" + extra).c_str()), 0) << message();
-        EXPECT_EQ(store().file_name, file_name) << "a template is never saved over itself:" << extra;
-    }
-    ASSERT_EQ(open_path(path, "UPDATE"), 0) << message();
-    EXPECT_EQ(store().file_name, path) << "a book updated is saved over its file";
-    const Sheet &two = *store().sheet(1);
-    ASSERT_TRUE(two.source && two.source->elements.size() == 1u);
-    EXPECT_EQ(two.source->elements[0].name, "pageMargins");
-    EXPECT_EQ(TXLS_open_sheet2(&book, 1), 0);
-    EXPECT_EQ(TXLS_row_num(&book), 0);
-    EXPECT_EQ(TXLS_open_sheet2(&book, 0), 0);
-    EXPECT_EQ(TXLS_put_cell(&book, "B2", "5"), -3);
-    EXPECT_NE(message().find("TXLS-03203"), std::string::npos) << message();
-    EXPECT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=New"), -3);
-    EXPECT_NE(message().find("TXLS-02209"), std::string::npos) << message();
-    EXPECT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Copy TEMPLATE=One"), 0) << message();
-    EXPECT_EQ(TXLS_sheet_num(&book), 3);
-    EXPECT_EQ(kind("B2"), "FORMULA:1+1") << "the copy starts with the template sheet's cells";
 }
 
 // A part large enough to be read in pieces by two parsers: rows the dimension does not cover,
@@ -288,46 +201,6 @@ TEST_F(ReaderTest, RefusedPackagesGetCodedErrors) {
     }
 }
 
-// An entry the engine cannot inflate (deflate64) but need not read: the book opens, and a save
-// copies the entry through as it was stored.
-TEST_F(ReaderTest, AnEntryOfAnotherMethodIsCopiedThrough) {
-    WorkbookPackage package;
-    package.sheets.push_back({"S", row1(cell("A1", "<v>1</v>"))});
-    const std::string path = folder / "deflate64.xlsx";
-    const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-    {
-        ZipPackageWriter zip;
-        ASSERT_EQ(zip.open_descriptor(descriptor), 0);
-        for (const auto &[name, text] : package.parts()) {
-            ZipEntryInfo entry;
-            entry.name = name;
-            entry.crc32 = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef *>(text.data()), text.size()));
-            entry.packed_size = entry.plain_size = text.size();
-            ASSERT_EQ(zip.copy_entry(entry, text), 0);
-        }
-        ZipEntryInfo opaque;
-        opaque.name = "xl/media/opaque.bin";
-        opaque.method = 9;
-        opaque.crc32 = 0x12345678;
-        opaque.packed_size = 5;
-        opaque.plain_size = 9;
-        ASSERT_EQ(zip.copy_entry(opaque, "\x01\x02\x03\x04\x05"), 0);
-        ASSERT_EQ(zip.close(), 0);
-    }
-    ::close(descriptor);
-    ASSERT_EQ(open_path(path), 0) << message();
-    ASSERT_EQ(open_path(path, "UPDATE"), 0) << message();
-    ASSERT_EQ(TXLS_put_cell(&book, "B1", "2"), 0);
-    ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
-    // The test reader reads no entry of an unknown method, but its directory record is there as stored.
-    const ReadPackage saved = read_package_file(path);
-    const ReadEntry *entry = saved.find("xl/media/opaque.bin");
-    ASSERT_NE(entry, nullptr) << saved.failure;
-    EXPECT_EQ(std::tuple(entry->method, entry->crc32, entry->packed_size, entry->plain_size), std::tuple(9, 0x12345678u, 5ull, 9ull));
-    ASSERT_EQ(open_path(path), 0) << message();
-    EXPECT_EQ(value("B1"), "2");
-}
-
 TEST_F(ReaderTest, NoStaleFormulaResultSurvivesASave) {
     WorkbookPackage package;
     package.sheets.push_back({"S", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>1</v>") + cell("B1", "<f>SUM(A1:A2)</f><v>3</v>") +
@@ -350,27 +223,6 @@ TEST_F(ReaderTest, NoStaleFormulaResultSurvivesASave) {
     EXPECT_EQ(value("C1"), "0.3333333333333333");
     EXPECT_EQ(get("D1"), (Got{"", "FORMULA:_xlfn.NOSUCH(A1)"}));
     EXPECT_NE(package_entry(path, "xl/workbook.xml").find("fullCalcOnLoad=\"1\""), std::string::npos);
-}
-
-// The open option and the statement both start from the template; the template stays as it was.
-TEST_F(ReaderTest, TemplatesFillIntoANewBook) {
-    WorkbookPackage package;
-    package.styles = styles_xml("", "<xf numFmtId=\"0\"/><xf numFmtId=\"0\" fontId=\"0\"/>");
-    package.sheets.push_back({"Form", worksheet_xml("<row r=\"1\">" + cell("A1", "<v>0</v>", " t=\"s\"") + "</row>",
-                                                    "<pageMargins left=\"0.5\" right=\"0.5\" top=\"1\" bottom=\"1\" header=\"0.3\" footer=\"0.3\"/>")});
-    package.shared_strings = shared_strings_xml({"<t>Title</t>"});
-    const std::string form = save(package, "form.xlsx"), out = folder / "filled.xlsx";
-    for (bool by_statement : {false, true}) {
-        ASSERT_EQ(open(("CHARSET=UTF8 BOOK=\"" + out + "\"" + (by_statement ? "" : " TEMPLATE=\"" + form + "\"")).c_str()), 0);
-        if (by_statement) { ASSERT_EQ(TXLS_put_values(&book, ("TEMPLATE=\"" + form + "\"").c_str()), 0) << message(); }
-        ASSERT_EQ(TXLS_put_cell(&book, "B2", "2024/04/30") | TXLS_put_cell(&book, "A3", "filled"), 0) << message();
-        ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
-        ASSERT_EQ(open_path(out), 0) << message();
-        EXPECT_EQ(value("A1") + "|" + value("A3"), "Title|filled");
-        EXPECT_EQ(get("B2"), (Got{"2024/4/30", "DATE"})) << "shown as a date";
-        ASSERT_EQ(open_path(form), 0) << message();
-        EXPECT_EQ(value("A3"), "") << "the template itself is unchanged";
-    }
 }
 
 }  // namespace

@@ -121,13 +121,12 @@ TEST(CompoundFile, DamageIsConfinedToWhatItTouches) {
     constexpr int kWhole = -1, kTree = 0, kRegular = 1, kLast = 9, kMini = 2, kOtherMini = 10;
     struct Case { const char *what; Damage damage; int broken = kWhole; bool all_mini = false, on_big = false; };
     const Case cases[] = {
-        {"signature", [](CompoundBuild &b) { b.bytes[7] = 0; }}, {"sector shift 10", shift(10)}, {"sector shift 0", shift(0)},
-        {"sector shift 31", shift(31)}, {"sector shift 12 in a file laid out for 9", shift(12)},
+        {"signature", [](CompoundBuild &b) { b.bytes[7] = 0; }}, {"sector shift 10", shift(10)},
+        {"sector shift 12 in a file laid out for 9", shift(12)}, {"DIFAT entry outside", at(0x4C, 0x00FFFFFF)},
         {"mini sector shift", [](CompoundBuild &b) { b.put16(0x20, 7); }}, {"shorter than a header", size(511)}, {"header only", size(512)},
         {"no FAT sectors", at(0x2C, 0)}, {"more FAT sectors than the file has", at(0x2C, 0x7FFFFFFF)},
-        {"DIFAT entry outside", at(0x4C, 0x00FFFFFF)}, {"DIFAT entry marked free", at(0x4C, kCfbFree)},
         {"one FAT sector more claimed than listed", at(0x2C, static_cast<std::uint32_t>(base.fat_sectors.size() + 1))},
-        {"directory start outside", at(0x30, 0x00FFFFFF)}, {"directory start at end of chain", at(0x30, kCfbEnd)},
+        {"directory start outside", at(0x30, 0x00FFFFFF)},
         {"directory chain looping", at(base.fat_entry_offset(base.directory_sectors.back()), base.directory_sectors[0])},
         {"directory chain into a free sector", at(base.fat_entry_offset(base.directory_sectors[0]), kCfbFree)},
         {"directory cut off", size(base.sector_offset(base.directory_sectors.back()) + 100)},
@@ -140,13 +139,12 @@ TEST(CompoundFile, DamageIsConfinedToWhatItTouches) {
              b.put32(difat + 508, b.difat_sectors[0]), b.put32(0x2C, 109 + 127 + 1);
          }, kWhole, false, true},
         {"FAT chain looping back", at(link5, chain[2]), kRegular}, {"FAT chain too short", at(link10, kCfbEnd), kRegular},
-        {"FAT chain looping on itself", fat_of(base.starts[1], base.starts[1]), kRegular},
         {"FAT chain into a FAT sector", at(link10, base.fat_sectors[0]), kRegular},
         {"FAT chain outside the file", at(link10, 0x00FFFFFF), kRegular}, {"start outside the file", field(1, 0x74, 0x00FFFFFF), kRegular},
         {"size beyond the file", field(1, 0x78, 0x7FFFFFFF), kRegular},
         {"file cut inside the last stream", [](CompoundBuild &b) { b.bytes.resize(b.sector_offset(b.chain_of(9).back()) - 10); }, kLast},
-        {"mini chain looping", mini(base.starts[2]), kMini}, {"mini chain too short", mini(kCfbEnd), kMini},
-        {"mini start beyond the mini stream", field(2, 0x74, 100000), kMini}, {"mini FAT start outside", at(0x3C, 0x00FFFFFF), kMini, true},
+        {"mini chain looping", mini(base.starts[2]), kMini}, {"mini start beyond the mini stream", field(2, 0x74, 100000), kMini},
+        {"mini FAT start outside", at(0x3C, 0x00FFFFFF), kMini, true},
         {"mini FAT chain looping", fat_of(base.mini_fat_sectors[0], base.mini_fat_sectors[0]), kMini, true},
         {"mini stream chain too short", fat_of(base.mini_stream_sectors[0], kCfbEnd), kMini, true},
         {"mini stream larger than the file", field(0, 0x78, 0x7FFFFFFF), kMini, true},
@@ -155,7 +153,7 @@ TEST(CompoundFile, DamageIsConfinedToWhatItTouches) {
                  if (b.get32(b.entry_offset(i) + 0x48) == testing::kCfbNoStream) b.put32(b.entry_offset(i) + 0x48, top);
          }, kTree},
         {"left sibling to itself", field(top, 0x44, top), kTree}, {"child of the root is the root", field(0, 0x4C, 0), kTree},
-        {"sibling is the root", field(top, 0x48, 0), kTree}, {"storage's child is its parent's tree", field(8, 0x4C, top), kTree},
+        {"storage's child is its parent's tree", field(8, 0x4C, top), kTree},
         {"links out of range", [](CompoundBuild &b) { field(1, 0x44, 5000)(b), field(1, 0x48, 0xFFFFFFFA)(b), field(1, 0x4C, 0x80000000)(b); },
          kTree},
     };

@@ -60,17 +60,6 @@ TEST(DeflatePipeline, JoinedPiecesInflateToTheInput) {
     }
 }
 
-TEST(DeflatePipeline, OutputFailureStopsEveryLaterCall) {
-    int calls = 0;
-    DeflatePipeline pipeline([&](const unsigned char *, std::size_t) { return ++calls == 2 ? -103 : 0; }, 2);
-    const std::string data = sample(6u << 20, 1, false);
-    int rc = 0;
-    for (std::size_t at = 0; at < data.size() && rc == 0; at += 1u << 20) rc = pipeline.write(data.substr(at, 1u << 20));
-    EXPECT_EQ(rc ? rc : pipeline.finish(), -103);
-    EXPECT_EQ(pipeline.write("more"), -103);
-    EXPECT_EQ(pipeline.finish(), -103);
-}
-
 TEST(DeflatePipeline, JoiningRefusesWhatIsNotOneCompleteStream) {
     DeflateBytes whole = std::get<0>(deflate_in_pieces(sample(200000, 3, false), 200000, 1));
     DeflateBytes trailing = whole, truncated(whole.begin(), whole.end() - 10), empty, garbage(100, 0xFF);

@@ -9,7 +9,6 @@
 
 #include <optional>
 #include <regex>
-#include <thread>
 
 #include "common/file_checks.h"
 #include "common/fixtures.h"
@@ -255,25 +254,6 @@ TEST_F(FilesTest, MemoryTableLimitsReleaseAndBadArguments) {
     EXPECT_TRUE(mwrite("x", SIZE_MAX / 2, 3, o) == 0 && o->length == 0) << "size x count overflows";
 }
 
-// Parking swaps whole tables; each thread has its own table and zip route.
-TEST_F(FilesTest, ParkingAndThreads) {
-    put("book1/sheet1.xml", "one");
-    mpark(0);
-    EXPECT_TRUE(mcount() == 0 && mfind("book1/sheet1.xml") == nullptr);
-    put("book2/sheet1.xml", "two");
-    mpark(1);
-    EXPECT_EQ(mlist(), std::vector<std::string>{"book1/sheet1.xml"});
-    EXPECT_EQ(text(mopen("book1/sheet1.xml", "rb")), "one");
-    mpark(1);
-    EXPECT_EQ(mcount(), 0u) << "restoring again replaces the table with the empty parked one";
-    mopen("mine", "wb");
-    set_zip_route(0);
-    std::size_t seen = 99;
-    int route = 0;
-    std::thread([&] { seen = mcount(), route = zip_route(); }).join();
-    EXPECT_EQ(std::tuple(seen, route, mcount()), std::tuple(0u, -1, 1u));
-}
-
 // The route is fixed per open archive: switching it while one is open does not confuse the handle.
 TEST_F(FilesTest, ZipRouteAndTheMemoryCalls) {
     EXPECT_TRUE(orv_zip_on_memory(0) == 0 && zip_route() == 0);
@@ -365,27 +345,6 @@ TEST_F(FilesTest, ReplacementTemporaryFileIsPrivateBesideItsTargetAndGoesUnlessC
     std::filesystem::create_directories(dir / "gone.txt");
     EXPECT_TRUE(raced.commit() == kWriteError && !exists(left) && contents(path) == "old");
     EXPECT_EQ(names_in(dir.path()), (Names{"gone.txt", "report.txt"}));
-}
-
-TEST_F(FilesTest, ReplacementOfALinkedTargetHappensWhereItsLinksEnd) {
-    std::filesystem::create_directories(dir / "links");
-    const std::string real = dir.write("real/data.txt", "old");
-    ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
-    UmaskScope umask(022);
-    const std::tuple<const char *, std::vector<std::pair<std::string, std::string>>, const char *, const char *, unsigned> cases[] = {
-        {"absolute", {{"links/a.txt", real}}, "links/a.txt", "real/data.txt", 0640},
-        {"relative", {{"links/r.txt", "../real/data.txt"}}, "links/r.txt", "real/data.txt", 0640},
-        {"chain", {{"links/c1.txt", "c2.txt"}, {"links/c2.txt", "../real/data.txt"}}, "links/c1.txt", "real/data.txt", 0640},
-        {"dangling: the file to make", {{"links/d.txt", "../real/new.txt"}}, "links/d.txt", "real/new.txt", 0644},
-    };
-    for (const auto &[name, links, target, file, mode] : cases) {
-        SCOPED_TRACE(name);
-        for (const auto &[link, to] : links) ASSERT_EQ(::symlink(to.c_str(), (dir / link).c_str()), 0);
-        ASSERT_EQ(replace(dir / target, name), 0);
-        for (const auto &[link, to] : links) EXPECT_TRUE(is_link(dir / link) && std::filesystem::read_symlink(dir / link).string() == to);
-        EXPECT_TRUE(contents(dir / file) == name && mode_of(dir / file) == mode) << mode_of(dir / file);
-    }
-    EXPECT_EQ(names_in(dir / "real"), (Names{"data.txt", "new.txt"}));
 }
 
 TEST_F(FilesTest, ReplacementTargetsThatCannotBeReplacedFailBeforeAnythingIsWritten) {

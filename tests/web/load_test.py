@@ -1,14 +1,10 @@
 #!/usr/bin/python3
-"""Load test of the web example (examples/web/ behind scripts/web-demo.sh).
-
-Starts the demo on its own port, sends WEB_REQUESTS (default 2000) requests to each handler from
-8 concurrent clients and checks: no failed request; every answer a workbook whose zip central
-directory reads; every 50th answer of each handler read fully with openpyxl for the posted values;
-the php-fpm workers' resident memory flat (peak of the last quarter of the run within 10% of the
-first quarter's); no worker lost; hostile fields answered with a workbook or a short error.
-Prints requests/s per core, p50/p99 latency per handler and the memory figures, then stops the
-demo, which removes its folder. Environment: WEB_REQUESTS, WEB_TEST_PORT (default 8090),
-TABSMITH_PHP_MODULE (the module to load; otherwise the demo script builds build-main/)."""
+"""Load test of the web example (examples/web/ behind scripts/web-demo.sh): WEB_REQUESTS (default
+2000) requests to each handler from 8 clients on port WEB_TEST_PORT (default 8090). No request may
+fail; every answer must be a workbook whose zip directory reads, every 50th one read in full with
+openpyxl for the posted values; the php-fpm workers' peak memory of the run's last quarter stays
+within 10% of the first's, no worker is lost, hostile fields get a workbook or a short error.
+Prints the throughput, latencies and memory figures. TABSMITH_PHP_MODULE names the module to load."""
 import http.client
 import io
 import os
@@ -24,25 +20,21 @@ import zipfile
 import openpyxl  # Debian's python3-openpyxl, beside the standard library of /usr/bin/python3
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-SCRIPT = os.path.join(ROOT, "scripts", "web-demo.sh")
 REQUESTS = int(os.environ.get("WEB_REQUESTS", "2000"))
 PORT = int(os.environ.get("WEB_TEST_PORT", "8090"))
-CLIENTS = 8
-SAMPLE_EVERY = 50
+CLIENTS, SAMPLE_EVERY = 8, 50
 XLSX_TYPE = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"
-
-failures = []
-failures_lock = threading.Lock()
+failures, lock = [], threading.Lock()
 
 
 def fail(message):
-    with failures_lock:
+    with lock:
         failures.append(message)
 
 
 def demo(*args):
-    env = dict(os.environ, WEB_PORT=str(PORT))
-    return subprocess.run(["bash", SCRIPT, *args], env=env, check=True, capture_output=True, text=True).stdout
+    return subprocess.run(["bash", os.path.join(ROOT, "scripts", "web-demo.sh"), *args], env=dict(os.environ, WEB_PORT=str(PORT)),
+                          check=True, capture_output=True, text=True).stdout
 
 
 def invoice_fields(i):
@@ -64,79 +56,61 @@ def request(conn, handler, i, body=None, query=""):
 
 
 def check_workbook(what, status, headers, body):
-    """Status, headers and the zip central directory of a workbook answer."""
-    if status != 200:
-        return f"{what}: HTTP {status}: {body[:200]!r}"
-    if headers.get("content-type") != XLSX_TYPE:
-        return f"{what}: Content-Type {headers.get('content-type')}"
-    if not re.match(r'attachment; filename="[A-Za-z0-9._-]+\.xlsx"$', headers.get("content-disposition", "")):
-        return f"{what}: Content-Disposition {headers.get('content-disposition')}"
+    """Status, headers and the zip central directory of a workbook answer; None when all hold."""
+    if status != 200 or headers.get("content-type") != XLSX_TYPE or \
+            not re.match(r'attachment; filename="[A-Za-z0-9._-]+\.xlsx"$', headers.get("content-disposition", "")):
+        return f"{what}: HTTP {status}, {headers.get('content-type')}, {headers.get('content-disposition')}: {body[:200]!r}"
     try:
         names = set(zipfile.ZipFile(io.BytesIO(body)).namelist())
     except zipfile.BadZipFile as error:
         return f"{what}: not a zip: {error}"
-    if not {"[Content_Types].xml", "xl/workbook.xml"} <= names:
-        return f"{what}: parts missing from {sorted(names)[:8]}"
-    return None
+    return None if {"[Content_Types].xml", "xl/workbook.xml"} <= names else f"{what}: parts missing from {sorted(names)[:8]}"
 
 
 def check_invoice_values(i, body):
-    ws = openpyxl.load_workbook(io.BytesIO(body))["Invoice"]
-    fields = invoice_fields(i)
-    assert ws["B3"].value == fields["number"] and ws["B5"].value == fields["customer"], (ws["B3"].value, ws["B5"].value)
+    ws, fields = openpyxl.load_workbook(io.BytesIO(body))["Invoice"], invoice_fields(i)
+    assert (ws["B3"].value, ws["B5"].value) == (fields["number"], fields["customer"]), (ws["B3"].value, ws["B5"].value)
     assert abs(ws["C17"].value - int(fields["tax"]) / 100) < 1e-9, ws["C17"].value
     for n in range(1, 5):
-        row = 7 + n
-        if f"item{n}" not in fields:
-            assert ws[f"B{row}"].value is None, (row, ws[f"B{row}"].value)
-            continue
-        assert ws[f"A{row}"].value == n and ws[f"B{row}"].value == fields[f"item{n}"], (row, ws[f"B{row}"].value)
-        assert ws[f"C{row}"].value == int(fields[f"qty{n}"]), (row, ws[f"C{row}"].value)
-        assert abs(ws[f"D{row}"].value - float(fields[f"price{n}"])) < 1e-9, (row, ws[f"D{row}"].value)
+        row = [ws[f"{c}{7 + n}"].value for c in "ABCD"]
+        expected = [n, fields[f"item{n}"], int(fields[f"qty{n}"])] if f"item{n}" in fields else [row[0], None, row[2]]
+        assert row[:3] == expected and (f"item{n}" not in fields or abs(row[3] - float(fields[f"price{n}"])) < 1e-9), (n, row)
 
 
 def check_table_values(body):
     wb = openpyxl.load_workbook(io.BytesIO(body), read_only=True)
-    assert wb.sheetnames == ["Data"], wb.sheetnames
     rows = list(wb["Data"].iter_rows(values_only=True))
-    assert len(rows) == 10000 and all(len(r) == 5 for r in rows), len(rows)
+    assert wb.sheetnames == ["Data"] and len(rows) == 10000 and all(len(r) == 5 for r in rows), (wb.sheetnames, len(rows))
     for r in (1, 2, 5000, 9999, 10000):
-        expected = (r, f"C{r:05d}", f"Item {r}", r % 97, float(f"{r * 3}.{r % 100:02d}"))
-        assert rows[r - 1] == expected, (rows[r - 1], expected)
+        assert rows[r - 1] == (r, f"C{r:05d}", f"Item {r}", r % 97, float(f"{r * 3}.{r % 100:02d}")), rows[r - 1]
 
 
 def worker_pids(master):
     """The php-fpm pool's workers: the children of the master."""
     pids = []
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                with open(f"/proc/{entry}/stat") as f:
-                    if int(f.read().rsplit(")", 1)[1].split()[1]) == master:
-                        pids.append(int(entry))
-            except (OSError, IndexError, ValueError):
-                pass
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                pids += [int(entry)] if int(f.read().rsplit(")", 1)[1].split()[1]) == master else []
+        except (OSError, IndexError, ValueError):
+            pass
     return sorted(pids)
 
 
 def rss_kb(pid):
     try:
         with open(f"/proc/{pid}/status") as f:
-            for line in f:
-                if line.startswith("VmRSS:"):
-                    return int(line.split()[1])
+            return next((int(line.split()[1]) for line in f if line.startswith("VmRSS:")), 0)
     except OSError:
-        pass
-    return 0
+        return 0
 
 
 def hostile_cases(conn):
     """Caller text the handlers must answer with a workbook or a short error, never more."""
     big = "x" * (1 << 20)
-    base = {"number": "H-1", "item1": "Thing", "qty1": "1", "price1": "10", "tax": "10"}
 
     def post(**changes):
-        return urllib.parse.urlencode({**base, **changes}).encode()
+        return urllib.parse.urlencode({"number": "H-1", "item1": "Thing", "qty1": "1", "price1": "10", "tax": "10", **changes}).encode()
 
     cases = [
         ("formula-like text", "invoice", post(customer='=<script>alert(1)</script>', item1='=HYPERLINK("http://x")'), "",
@@ -158,20 +132,17 @@ def hostile_cases(conn):
     results = []
     for name, handler, body, query, expected in cases:
         status, headers, answer = request(conn, handler, 0, body, query)
+        problem, outcome = None, "workbook" + (" (values kept as text)" if expected else "")
         if status == 200:
             problem = check_workbook(name, status, headers, answer)
-            if not problem and expected:
-                ws = openpyxl.load_workbook(io.BytesIO(answer))["Invoice"]
-                for cell, value in expected.items():
-                    if ws[cell].value != value or ws[cell].data_type != "s":
-                        problem = f"{name}: {cell} = {ws[cell].value!r} ({ws[cell].data_type}), expected text {value!r}"
-            outcome = "workbook" + (" (values kept as text)" if expected else "")
+            ws = openpyxl.load_workbook(io.BytesIO(answer))["Invoice"] if not problem and expected else None
+            for cell, value in (expected or {}).items() if ws else []:
+                if ws[cell].value != value or ws[cell].data_type != "s":
+                    problem = f"{name}: {cell} = {ws[cell].value!r} ({ws[cell].data_type}), expected text {value!r}"
         elif status in (400, 500) and len(answer) < 300 and headers.get("content-type", "").startswith("text/plain"):
-            problem = None
             outcome = f"HTTP {status} {answer.decode('utf-8', 'replace').strip()!r}"
         else:
-            problem = f"{name}: HTTP {status}, {headers.get('content-type')}, {len(answer)} bytes"
-            outcome = "BROKEN"
+            problem, outcome = f"{name}: HTTP {status}, {headers.get('content-type')}, {len(answer)} bytes", "BROKEN"
         if problem:
             fail(problem)
         results.append((name, outcome))
@@ -183,13 +154,12 @@ def main():
     match = re.search(r"pid files in (\S+);", out)
     if not match:
         sys.exit(f"web demo did not start: {out}")
-    run = match.group(1)
     try:
-        return load(run)
+        return load(match.group(1))
     finally:
         demo("stop")
-        if os.path.exists(run):
-            print(f"FAIL: {run} left behind")
+        if os.path.exists(match.group(1)):
+            print(f"FAIL: {match.group(1)} left behind")
             return 1
 
 
@@ -205,10 +175,7 @@ def load(run):
         time.sleep(0.1)
     jobs = [(handler, i) for handler in ("invoice", "table") for i in range(REQUESTS)]
     random.Random(7).shuffle(jobs)
-    total = len(jobs)
-    next_job = [0]
     done = [0]
-    lock = threading.Lock()
     latencies = {"invoice": [], "table": []}
     samples = []  # (handler, i, body) to read with openpyxl after the timed run
     memory = []  # (fraction of requests done, peak worker RSS in kB, sum of worker RSS in kB)
@@ -219,10 +186,9 @@ def load(run):
         conn = http.client.HTTPConnection("127.0.0.1", PORT, timeout=120)
         while True:
             with lock:
-                if next_job[0] >= total:
+                if not jobs:
                     break
-                handler, i = jobs[next_job[0]]
-                next_job[0] += 1
+                handler, i = jobs.pop()
             started = time.perf_counter()
             try:
                 status, headers, body = request(conn, handler, i)
@@ -231,12 +197,11 @@ def load(run):
                 conn.close()
                 conn = http.client.HTTPConnection("127.0.0.1", PORT, timeout=120)
                 continue
-            elapsed = time.perf_counter() - started
             problem = check_workbook(f"{handler} {i}", status, headers, body)
             if problem:
                 fail(problem)
             with lock:
-                latencies[handler].append(elapsed)
+                latencies[handler].append(time.perf_counter() - started)
                 done[0] += 1
                 if not problem and i % SAMPLE_EVERY == 0:
                     samples.append((handler, i, body))
@@ -246,7 +211,7 @@ def load(run):
         while running.is_set():
             figures = [rss_kb(pid) for pid in worker_pids(master)]
             if figures:
-                memory.append((done[0] / total, max(figures), sum(figures)))
+                memory.append((done[0] / (2 * REQUESTS), max(figures), sum(figures)))
             time.sleep(0.1)
 
     watcher = threading.Thread(target=watch)
@@ -266,36 +231,30 @@ def load(run):
             check_invoice_values(i, body) if handler == "invoice" else check_table_values(body)
         except Exception as error:  # noqa: BLE001 - any reading problem is a failure of that answer
             fail(f"{handler} {i}: openpyxl: {error!r}")
-
     conn = http.client.HTTPConnection("127.0.0.1", PORT, timeout=120)
     hostile = hostile_cases(conn)
-    status, headers, body = request(conn, "invoice", 1)  # the workers still answer
-    if check_workbook("after the hostile cases", status, headers, body):
+    if check_workbook("after the hostile cases", *request(conn, "invoice", 1)):  # the workers still answer
         fail("no workbook after the hostile cases")
     conn.close()
-    workers_after = worker_pids(master)
-    if workers_after != workers_before:
-        fail(f"php-fpm workers changed (a worker died): {workers_before} -> {workers_after}")
+    if worker_pids(master) != workers_before:
+        fail(f"php-fpm workers changed (a worker died): {workers_before} -> {worker_pids(master)}")
     with open(os.path.join(run, "php-fpm.log"), errors="replace") as f:
         for line in f:
             if "signal" in line or "exited" in line:
                 fail(f"php-fpm.log: {line.strip()}")
 
-    cores = len(os.sched_getaffinity(0))
+    total, cores = 2 * REQUESTS, len(os.sched_getaffinity(0))
     print(f"{total} requests ({REQUESTS} per handler) from {CLIENTS} clients in {wall:.1f} s: "
           f"{total / wall:.1f} requests/s, {total / wall / cores:.1f} requests/s per core ({cores} cores)")
     for handler, values in latencies.items():
         values.sort()
         if values:
-            p50 = values[len(values) // 2] * 1000
-            p99 = values[min(len(values) - 1, int(len(values) * 0.99))] * 1000
-            print(f"  {handler:8s} {len(values)} answers, p50 {p50:.1f} ms, p99 {p99:.1f} ms")
+            print(f"  {handler:8s} {len(values)} answers, p50 {values[len(values) // 2] * 1000:.1f} ms, "
+                  f"p99 {values[min(len(values) - 1, int(len(values) * 0.99))] * 1000:.1f} ms")
     print(f"  {len(samples)} sampled answers read with openpyxl")
-    first = [m for m in memory if m[0] <= 0.25]
-    last = [m for m in memory if m[0] >= 0.75]
+    first, last = [m for m in memory if m[0] <= 0.25], [m for m in memory if m[0] >= 0.75]
     if first and last:
-        peak_first, peak_last = max(m[1] for m in first), max(m[1] for m in last)
-        sum_first, sum_last = max(m[2] for m in first), max(m[2] for m in last)
+        (peak_first, sum_first), (peak_last, sum_last) = ((max(m[1] for m in q), max(m[2] for m in q)) for q in (first, last))
         growth = (peak_last - peak_first) / peak_first * 100
         print(f"  worker RSS ({len(workers_before)} workers), peak of one worker: first quarter {peak_first / 1024:.1f} MB, "
               f"last quarter {peak_last / 1024:.1f} MB ({growth:+.1f}%); all workers: {sum_first / 1024:.1f} MB -> "
@@ -304,9 +263,7 @@ def load(run):
             fail(f"worker memory grew {growth:.1f}% from the first to the last quarter")
     else:
         fail("no memory figures for the first or last quarter")
-    print("  hostile fields:")
-    for name, outcome in hostile:
-        print(f"    {name}: {outcome}")
+    print("  hostile fields:\n" + "\n".join(f"    {name}: {outcome}" for name, outcome in hostile))
     for problem in failures[:20]:
         print("FAIL:", problem)
     print(f"{len(failures)} failures" if failures else "OK: 0 failed requests")

@@ -146,35 +146,6 @@ TEST_F(BookParts, SharedStringsPreserveBlanksAndProtectEscapeLookalikes) {
     EXPECT_EQ(shared_strings_part(book), golden("sharedStrings.xml"));   // no cell refers to them yet: count 0
 }
 
-TEST_F(BookParts, PartsInArchiveOrderAndThreeSheetsForAnEmptyBook) {
-    Book empty;
-    std::vector<std::pair<std::string, std::string>> parts;
-    ASSERT_EQ(prepare_book_for_save(empty), 0);
-    ASSERT_EQ(build_package_parts(empty, parts), 0);
-    std::vector<std::string> names;
-    for (const auto &part : parts) names.push_back(part.first);
-    EXPECT_EQ(names, (std::vector<std::string>{
-                         "[Content_Types].xml", "_rels/.rels", "docProps/app.xml", "docProps/core.xml", "xl/_rels/workbook.xml.rels",
-                         "xl/theme/theme1.xml", "xl/workbook.xml", "xl/sharedStrings.xml", "xl/styles.xml", "xl/worksheets/sheet1.xml",
-                         "xl/worksheets/_rels/sheet1.xml.rels", "xl/worksheets/sheet2.xml", "xl/worksheets/_rels/sheet2.xml.rels",
-                         "xl/worksheets/sheet3.xml", "xl/worksheets/_rels/sheet3.xml.rels", "xl/printerSettings/printerSettings1.bin",
-                         "xl/printerSettings/printerSettings2.bin", "xl/printerSettings/printerSettings3.bin"}));
-    EXPECT_EQ(empty.sheets[2]->name, "Sheet3");
-    empty.settings.final = true;
-    ASSERT_EQ(prepare_book_for_save(empty), 0);
-    ASSERT_EQ(build_package_parts(empty, parts), 0);
-    EXPECT_EQ(parts[4].first, "docProps/custom.xml");
-    // The printer settings record: portrait A4, or landscape A3.
-    std::string record = printer_settings_part(*empty.sheets[0]);
-    ASSERT_EQ(record.size(), 1076u);
-    EXPECT_EQ(record.substr(0, 4), std::string("M\0i\0", 4));
-    EXPECT_EQ(std::string({record[76], record[78]}), std::string({1, 9}));
-    empty.sheets[0]->settings.page.landscape = true;
-    empty.sheets[0]->settings.page.paper = 3;
-    record = printer_settings_part(*empty.sheets[0]);
-    EXPECT_EQ(std::string({record[76], record[78]}), std::string({2, 8}));
-}
-
 // Escaped text and attributes hold XML characters only: bytes that are no UTF-8 become U+FFFD,
 // C0 controls and U+FFFE/U+FFFF the _xHHHH_ form (and a text that looks like one is protected).
 // That every path a caller's text takes into a saved part escapes is the random-text conformance
@@ -327,33 +298,4 @@ TEST(StylesPart, EveryKindOfRecordIsTheGoldenPart) {
     // the presets) declares nothing but its own formats.
     book.styles.clear_xfs();
     EXPECT_TRUE(has(styles_text(book), "<numFmts count=\"6\"><numFmt numFmtId=\"176\" formatCode=\"yyyy/m/d;@\"/>"));
-}
-
-TEST(StylesPart, NumberFormatIdsSkip185And195And205) {
-    Book book;
-    for (std::uint16_t kind = 1000; kind < 1040; ++kind) number_format(book, kind);
-    styles_text(book);
-    const auto &formats = book.styles.num_formats();
-    EXPECT_EQ((std::vector<int>{formats[8].assigned_id, formats[9].assigned_id, formats[18].assigned_id, formats[27].assigned_id,
-                                formats[28].assigned_id}),
-              (std::vector<int>{184, 186, 196, 206, 207}));
-}
-
-// The family kinds without a code of their own take an id but declare none, so their cells are
-// written with the built-in id of the family (General, yen, date) rather than an undefined one;
-// the yen id is then declared like any other use of it.
-TEST(StylesPart, FamilyKindsWithoutACodeWriteTheirBuiltinIds) {
-    Book book;
-    book.styles.clear_xfs();
-    std::string xfs;
-    for (auto [kind, id] : {std::pair<std::uint16_t, int>{100, 0}, {200, 5}, {300, 14}}) {
-        Cell cell;
-        ASSERT_EQ(set_cell_number_format(book, cell, static_cast<std::uint32_t>(number_format(book, kind))), 0);
-        xfs += "<xf numFmtId=\"" + std::to_string(id) + "\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/>";
-    }
-    const std::string text = styles_text(book);
-    EXPECT_TRUE(has(text, "<numFmts count=\"2\"><numFmt numFmtId=\"5\" formatCode=\"&quot;¥&quot;#,##0;&quot;¥&quot;\\-#,##0\"/>"
-                          "<numFmt numFmtId=\"176\" formatCode=\"yyyy/m/d;@\"/></numFmts>"));
-    EXPECT_TRUE(has(text, "<cellXfs count=\"4\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"><alignment "
-                          "vertical=\"center\"/></xf>" + xfs + "</cellXfs>"));
 }
