@@ -111,10 +111,10 @@ TEST(RefusedArguments, CellPositionsOutsideTheSheetWithoutOverflow) {
             EXPECT_EQ(out, name);
         }
     }
-    char small[4];
+    char small[4], range[8];
     EXPECT_EQ(TXLS_cell_name(1, 27, small, 4), 0);  // "AA1" and its terminator fit exactly; one byte less does not
     EXPECT_STREQ(small, "AA1");
-    EXPECT_EQ(TXLS_cell_name(1, 27, small, 3) + TXLS_cell_range(1, 1, 3, 3, small, 5), -1818);
+    EXPECT_EQ(TXLS_cell_name(1, 27, small, 3) + TXLS_cell_range(1, 1, 3, 3, range, 5), -1818);
     EXPECT_EQ(TXLS_cell_name(INT_MIN, INT_MIN, small, INT_MIN), -3);
     EXPECT_EQ(TXLS_cell_name(kRows, kColumns, small, sizeof small), -909);
     EXPECT_EQ(TXLS_cell_range(INT_MAX, INT_MIN, INT_MIN, INT_MAX, small, sizeof small), -3);
