@@ -69,5 +69,32 @@ TEST(HostileText, MarkupInAFormulaIsEscapedOnEveryPath) {
     }
 }
 
+TEST(HostileText, TemplateFormulasAndTheirAttributesStayText) {
+    TempFolder dir;
+    WorkbookPackage form;
+    form.sheets.push_back({"Sheet1\" y='\"/&gt;&lt;x' z=\"", worksheet_xml(
+        "<row r=\"1\"><c r=\"A1\"><f>&lt;B1</f></c>"
+        "<c r=\"B1\"><f t='shared' ref='B1:B2' si='0' aca='\"/&gt;&lt;x y=\"'>1+1</f><v>2</v></c></row>"
+        "<row r=\"2\"><c r=\"B2\"><f t=\"shared\" si=\"0\"/><v>2</v></c></row>")});
+    const std::string source = dir / "form.xlsx";
+    ASSERT_TRUE(write_package(source, form.parts()));
+    const std::string target = dir / "filled.xlsx";
+
+    XLS_BOOK book{};
+    ASSERT_EQ(TXLS_open_book(&book, ("CHARSET=UTF8 BOOK=\"" + target + "\" TEMPLATE=\"" + source + "\"").c_str()), 0)
+        << TXLS_error_mesg(&book);
+    ASSERT_EQ(TXLS_open_sheet(&book, "MODE=READ SHEET_NAME=Sheet1"), 0) << TXLS_error_mesg(&book);
+    ASSERT_EQ(TXLS_put_cell(&book, "C1", "=</c><x>"), 0);
+    ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << TXLS_error_mesg(&book);
+
+    EXPECT_EQ(package_fault(target), "");
+    const std::string sheet = package_entry(target, "xl/worksheets/sheet1.xml");
+    EXPECT_NE(sheet.find("<f>&lt;B1</f>"), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("aca=\"&quot;/&gt;&lt;x y=&quot;\""), std::string::npos) << sheet;
+
+    EXPECT_EQ(kind_read_back(target, "A1"), "FORMULA:<B1");
+    EXPECT_EQ(kind_read_back(target, "C1"), "FORMULA:</c><x>");
+}
+
 }  // namespace
 }  // namespace tabsmith::testing

@@ -19,6 +19,43 @@ protected:
     TempFolder folder;
 };
 
+TEST_F(ReadBack, PercentagesStayPercentages) {
+    // Written by the engine: a percent value, and a number given the percent format.
+    const std::string written = folder / "written.xlsx";
+    ASSERT_EQ(open(("MODE=CREATE CHARSET=UTF8 BOOK=\"" + written + "\"").c_str()), 0);
+    ASSERT_EQ(TXLS_put_values(&book, "A1=8.25% A2=0.5 A2.FORMAT=パーセント A3=0.5"), 0) << message();
+    ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
+    // Written by another program: the built-in percent formats and codes of its own.
+    WorkbookPackage package;
+    package.styles = styles_xml("<numFmts><numFmt numFmtId=\"170\" formatCode=\"0.0%\"/>"
+                                "<numFmt numFmtId=\"171\" formatCode=\"0&quot;%&quot;\"/>"
+                                "<numFmt numFmtId=\"172\" formatCode=\"0\\%\"/></numFmts>",
+                                "<xf numFmtId=\"0\"/><xf numFmtId=\"9\"/><xf numFmtId=\"10\"/><xf numFmtId=\"170\"/>"
+                                "<xf numFmtId=\"172\"/>");
+    package.sheets.push_back({"S", worksheet_xml("<row r=\"1\"><c r=\"A1\" s=\"1\"><v>0.25</v></c>"
+                                                 "<c r=\"B1\" s=\"2\"><v>0.0825</v></c><c r=\"C1\" s=\"3\"><v>0.1234</v></c>"
+                                                 "<c r=\"D1\" s=\"4\"><v>12</v></c><c r=\"E1\"><v>0.25</v></c></row>")});
+    const std::string other = folder / "other.xlsx";
+    ASSERT_TRUE(write_package(other, package.parts()));
+
+    const struct {
+        const std::string &path;
+        const char *mode, *cell;
+        Got expected;
+    } cases[] = {
+        {written, "READ", "A1", {"8.25%", "PERCENT"}},  {written, "READ", "A2", {"50.0%", "PERCENT"}},
+        {written, "READ", "A3", {"0.5", "FLOAT"}},      {written, "UNLOAD", "A1", {"8.25%", "PERCENT"}},
+        {other, "READ", "A1", {"25.0%", "PERCENT"}},      {other, "UNLOAD", "A1", {"25.0%", "PERCENT"}},
+        {other, "UNLOAD", "B1", {"8.25%", "PERCENT"}},  {other, "UNLOAD", "C1", {"12.34%", "PERCENT"}},
+        {other, "READ", "D1", {"12", "INTEGER"}},       {other, "READ", "E1", {"0.25", "FLOAT"}},
+    };
+    for (const auto &c : cases) {
+        TXLS_free_book(&book);
+        ASSERT_EQ(open(("CHARSET=UTF8 MODE=" + std::string(c.mode) + " BOOK=\"" + c.path + "\"").c_str()), 0) << message();
+        EXPECT_EQ(get(c.cell), c.expected) << c.path << " " << c.mode << " " << c.cell;
+    }
+}
+
 // The first value or setting put into a book without sheets adds Sheet1 and makes it current,
 // whichever way it arrives; book settings need no sheet, and a sheet name makes its own.
 TEST_F(ReadBack, EveryStatementAboutASheetAddsTheFirst) {

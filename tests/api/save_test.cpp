@@ -34,6 +34,12 @@ namespace fs = std::filesystem;
 
 int entries(const std::string &folder) { return static_cast<int>(names_in(folder).size()); }
 
+struct UmaskScope {
+    explicit UmaskScope(mode_t mask) : old(::umask(mask)) {}
+    ~UmaskScope() { ::umask(old); }
+    mode_t old;
+};
+
 std::string memory_file(const std::string &name) {
     const void *bytes = nullptr;
     long size = 0;
@@ -343,4 +349,26 @@ TEST_F(Save, AFileSizeLimitAnywhereInTheSaveGivesAWriteErrorAndKeepsTheBook) {
         EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
         fs::remove(target);
     }
+}
+
+TEST_F(Save, LinksPlantedAtTemporaryNamesAreNeverFollowedAndModesAreKept) {
+    TempFolder elsewhere;
+    const std::string victim = elsewhere.write("victim.txt", "secret"), target = dir / "report.xlsx", link = dir / "linked.xlsx";
+    std::vector<std::string> planted = {target + ".tmp"};
+    for (int step = 0; step < 4; ++step) planted.push_back(target + ".tmp" + std::to_string(::getpid() + step));
+    for (const std::string &name : planted) ASSERT_EQ(::symlink(victim.c_str(), name.c_str()), 0);
+    UmaskScope umask(027);
+    const std::tuple<const char *, std::string, unsigned> saves[] = {{"first", target, 0640}, {"second", target, 0604}, {"third", link, 0604}};
+    for (const auto &[marker, path, mode] : saves) {  // a new file, over it, through a link to it
+        if (path == link) { ASSERT_EQ(::symlink("report.xlsx", link.c_str()), 0); }
+        create(path, marker);
+        ASSERT_EQ(TXLS_close_book(&book, "SAVE"), 0) << message();
+        EXPECT_TRUE(contents(victim) == "secret" && !is_link(target)) << "the file behind a planted link was overwritten";
+        EXPECT_NE(part(target, "xl/sharedStrings.xml").find(marker), std::string::npos);
+        EXPECT_EQ(mode_of(target), mode) << marker;
+        for (const std::string &name : planted) EXPECT_EQ(fs::read_symlink(name), victim) << name;
+        EXPECT_EQ(entries(dir.path()), static_cast<int>(planted.size()) + (path == link ? 2 : 1));
+        ::chmod(target.c_str(), 0604);
+    }
+    EXPECT_EQ(fs::read_symlink(link), "report.xlsx");
 }
