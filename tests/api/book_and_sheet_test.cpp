@@ -248,7 +248,7 @@ TEST_F(Sheets, IndexRowAndColumnQueries) {
     EXPECT_EQ(TXLS_open_sheet2(&book, 2), -801);
     EXPECT_EQ(TXLS_open_sheet2(&book, -1), -801);
     char out[8] = "zzz", tiny[1];
-    EXPECT_EQ(TXLS_sheet_name(&book, 5, out, sizeof out), -801);
+    EXPECT_EQ(TXLS_sheet_name(&book, 5, out, 1), -801);
     EXPECT_STREQ(out, "");
     EXPECT_EQ(TXLS_sheet_name(&book, 0, tiny, 1), -909);
     EXPECT_EQ(TXLS_row_num(&book), 0);

@@ -348,7 +348,7 @@ TEST_F(Drawings, ChartTypeWordsOptionsAndTheSeriesOfARange) {
 TEST_F(Drawings, ChartSettingsStatementsAndTheirValueRules) {
     const std::string initial = describe_chart(ChartSettings{});
     run({
-        {"CHART.STYLE=49", 0, ""}, {"CHART.STYLE=abc", -3, graph("abc")}, {"CHART.STYLE=0", 0, ""}, {"CHART.TYPE=5", 0, ""},
+        {"CHART.STYLE=49", 0, ""}, {"CHART.STYLE=abc", -3, graph("abc")}, {"CHART.STYLE=0", 0, ""}, {"CHART.3D_DEPTH=2001", 0, ""}, {"CHART.TYPE=5", 0, ""},
         {"CHART.TYPE=x", -3, graph("x")}, {"CHART.GAP_WIDTH=1001", 0, ""}, {"CHART.LEGEND.FONT.SIZE=101", 0, ""},
         {"CHART.AXIS_X=1", -3, graph("CHART.AXIS_X")}, {"CHART.AXIS_Y.SIZE=1", -3, graph("CHART.AXIS_Y.SIZE")},
         {"CHART.LOCATION=ZZZ", -3, "TXLS-02301 セル範囲指定値が不正です(\"ZZZ\")。"}, {"CHART.BACK_COLOR=NONE", -3, kColour + "NONE\")。"},

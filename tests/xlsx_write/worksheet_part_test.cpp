@@ -288,9 +288,9 @@ TEST_F(Sparklines, RowsOfTheDataBecomeOneGroupInAColumn) {
     EXPECT_TRUE(has(ext(), "<xm:f>Other!A1:E1</xm:f>"));
     ASSERT_EQ(TXLS_open_sheet(&book, "SHEET_NAME=Plain"), 0);
     EXPECT_EQ(ext(1), "");   // a sheet without sparklines has no list
-    statements("A1:E5.SPARKLINE=A6:E6");   // columns become sparklines along a row
+    statements("A2:E5.SPARKLINE=A6:E6");   // columns become sparklines along a row
     for (const char *c : {"A", "B", "C", "D", "E"})
-        EXPECT_TRUE(has(ext(1), std::string("<xm:f>Plain!") + c + "1:" + c + "5</xm:f><xm:sqref>" + c + "6</xm:sqref>"));
+        EXPECT_TRUE(has(ext(1), std::string("<xm:f>Plain!") + c + "2:" + c + "5</xm:f><xm:sqref>" + c + "6</xm:sqref>"));
     EXPECT_EQ(store().sheets[1]->sparklines.size(), 1u);
 }
 
