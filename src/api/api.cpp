@@ -70,15 +70,22 @@ CallerText::CallerText(const Book &book, const char *text) {
     }
 }
 
-int copy_out(const Book &book, const std::string &utf8, char *out, int size) {
+int copy_out(const Book &book, std::string_view utf8, char *out, int size) {
     if (!out || size <= 0) return kLimit;
-    std::string converted = from_utf8(utf8, book.charset);
-    if (converted.size() + 1 > static_cast<std::size_t>(size)) {
+    // Text that is the same in the caller's set (ASCII, or valid UTF-8 for a UTF-8 caller) is
+    // copied as it is: the common case of every cell read.
+    std::string converted;
+    std::string_view text = utf8;
+    if (!((book.charset == kUtf8 && is_valid_utf8(utf8)) || (book.charset != kUtf16le && is_ascii(utf8)))) {
+        converted = from_utf8(utf8, book.charset);
+        text = converted;
+    }
+    if (text.size() + 1 > static_cast<std::size_t>(size)) {
         out[0] = '\0';
         return kLimit;
     }
-    std::memcpy(out, converted.data(), converted.size());
-    out[converted.size()] = '\0';
+    std::memcpy(out, text.data(), text.size());
+    out[text.size()] = '\0';
     return 0;
 }
 

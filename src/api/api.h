@@ -86,6 +86,6 @@ int read_cell(Book &book, const char *cell, char *value, int value_size, char *k
 
 // Copies a UTF-8 text into a caller buffer in the book's character set. Returns 0, or kLimit when
 // the converted text (and its terminator) does not fit; the buffer then holds an empty text.
-int copy_out(const Book &book, const std::string &utf8, char *out, int size);
+int copy_out(const Book &book, std::string_view utf8, char *out, int size);
 
 }  // namespace tabsmith

@@ -299,15 +299,20 @@ constexpr ShapePart kShapeParts[] = {
 // The keyword table indexed both ways: English names in any letter case, aliases exactly. Each
 // text keeps the first entry that has it, so a lookup answers what a walk down the table would.
 struct KeywordIndex {
-    std::unordered_map<std::string, int> english;
+    static constexpr std::size_t kLongest = 64;   // longer than any English keyword
+    std::vector<std::string> upper_names;         // the keys of `english`
+    std::unordered_map<std::string_view, int> english;
     std::unordered_map<std::string_view, int> aliases;
-    std::size_t longest_english = 0;
+
+    static_assert(std::all_of(std::begin(kKeywords), std::end(kKeywords),
+                              [](const Keyword &k) { return k.english.size() <= kLongest; }));
 
     KeywordIndex() {
+        upper_names.reserve(std::size(kKeywords));
         for (std::size_t i = 0; i < std::size(kKeywords); ++i) {
             const Keyword &k = kKeywords[i];
-            english.try_emplace(upper_ascii(k.english), static_cast<int>(i));
-            longest_english = std::max(longest_english, k.english.size());
+            upper_names.push_back(upper_ascii(k.english));
+            english.try_emplace(upper_names.back(), static_cast<int>(i));
             for (std::string_view alias : k.aliases)
                 if (!alias.empty()) aliases.try_emplace(alias, static_cast<int>(i));
         }
@@ -317,8 +322,13 @@ struct KeywordIndex {
 int match_keyword(std::string_view section) {
     static const KeywordIndex index;
     int found = kIndexNotFound;
-    if (section.size() <= index.longest_english) {
-        auto it = index.english.find(upper_ascii(section));
+    if (section.size() <= KeywordIndex::kLongest) {
+        char upper[KeywordIndex::kLongest];
+        for (std::size_t i = 0; i < section.size(); ++i) {
+            const char c = section[i];
+            upper[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+        }
+        auto it = index.english.find(std::string_view(upper, section.size()));
         if (it != index.english.end()) found = it->second;
     }
     auto alias = index.aliases.find(section);
@@ -327,9 +337,14 @@ int match_keyword(std::string_view section) {
 }
 
 int lookup_path(std::string_view path) {
-    for (const PathId &p : kPaths)
-        if (p.path == path) return p.id;
-    return kPropNone;
+    // The first entry of a path answers, as a walk down the table would.
+    static const std::unordered_map<std::string_view, int> index = [] {
+        std::unordered_map<std::string_view, int> paths;
+        for (const PathId &p : kPaths) paths.try_emplace(p.path, p.id);
+        return paths;
+    }();
+    auto it = index.find(path);
+    return it == index.end() ? kPropNone : it->second;
 }
 
 bool starts_with_path(std::string_view path, std::string_view head) {
@@ -346,10 +361,10 @@ std::string join_path(std::string_view head, std::string_view rest) {
     return out;
 }
 
-int raise_detail(Book &book, Msg message, Detail detail, const std::string &name) {
+int raise_detail(Book &book, Msg message, Detail detail, std::string_view name) {
     switch (detail) {
     case Detail::kNone: return book.err.raise(kBadArgument, message);
-    case Detail::kName: return book.err.raise(kBadArgument, message, name.c_str());
+    case Detail::kName: return book.err.raise(kBadArgument, message, std::string(name).c_str());
     case Detail::kAttribute: return book.err.raise(kBadArgument, message, "属性");
     case Detail::kEmpty: return book.err.raise(kBadArgument, message, "");
     }
@@ -358,7 +373,7 @@ int raise_detail(Book &book, Msg message, Detail detail, const std::string &name
 
 // The checks a keyword makes on the keywords that follow it (`rest`, English path).
 int check_continuation(Book &book, std::string_view keyword, std::string_view rest, bool in_autoshape,
-                       const std::string &name, std::string_view section) {
+                       std::string_view name, std::string_view section) {
     const std::string path = join_path(keyword, rest);
     for (const ShapePart &part : kShapeParts) {
         if (part.keyword != keyword) continue;
@@ -439,7 +454,7 @@ void set_area(PropertyTarget &target, int row1, int column1, int row2, int colum
     target.area_count = 1;
 }
 
-int parse_target(Book &book, std::string_view section, const std::string &name, PropertyTarget &target,
+int parse_target(Book &book, std::string_view section, std::string_view name, PropertyTarget &target,
                  TargetKind &kind) {
     kind = TargetKind::kNone;
     std::string_view text = section;
@@ -512,7 +527,7 @@ int parse_target(Book &book, std::string_view section, const std::string &name, 
             return 0;
         }
     }
-    if (!is_variable_name(section)) return book.err.raise(kBadArgument, Msg::k02305, name.c_str());
+    if (!is_variable_name(section)) return book.err.raise(kBadArgument, Msg::k02305, std::string(name).c_str());
     kind = TargetKind::kVariable;
     return 0;
 }
@@ -521,18 +536,24 @@ int parse_target(Book &book, std::string_view section, const std::string &name, 
 
 // Splits at dots outside quotes: double quotes anywhere, single quotes when they open the name
 // (a quoted sheet prefix such as 'Q1.2024'!A1).
-int split_sections(Book &book, std::string_view name, std::vector<std::string_view> &sections) {
-    const std::string display(name);
+// A name split into its sections, at most kMaxPathSections of them.
+struct Sections {
+    std::array<std::string_view, kMaxPathSections> text;
+    std::array<int, kMaxPathSections> keyword{};   // kKeywords index, or kIndexNotFound
+    int count = 0;
+};
+
+int split_sections(Book &book, std::string_view name, Sections &sections) {
     std::size_t start = 0;
     char quote = 0;
     auto close_section = [&](std::size_t end) -> int {
-        if (sections.size() == static_cast<std::size_t>(kMaxPathSections))
-            return book.err.raise(kBadArgument, Msg::k02211, display.c_str());
+        if (sections.count == kMaxPathSections)
+            return book.err.raise(kBadArgument, Msg::k02211, std::string(name).c_str());
         std::string_view section = name.substr(start, end - start);
         std::size_t bytes = book.charset == kUtf8 ? section.size() : from_utf8(section, book.charset).size();
         if (bytes > kMaxSectionBytes)
             return book.err.raise(kBadArgument, Msg::k03009, static_cast<int>(bytes), "tsx_parse_property() section");
-        sections.push_back(section);
+        sections.text[static_cast<std::size_t>(sections.count++)] = section;
         start = end + 1;
         return 0;
     };
@@ -577,13 +598,13 @@ bool split_target_prefix(const Book &book, std::string_view text, int &sheet, st
 int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarget &target) {
     target = PropertyTarget{};
     id = kPropNone;
-    const std::string display(name);
+    const std::string_view display = name;
 
-    std::vector<std::string_view> sections;
-    if (int rc = split_sections(book, name, sections); rc != 0) return rc;
-    const int count = static_cast<int>(sections.size());
-
-    std::vector<int> keywords(sections.size(), kIndexNotFound);
+    Sections split;
+    if (int rc = split_sections(book, name, split); rc != 0) return rc;
+    const int count = split.count;
+    auto &sections = split.text;
+    auto &keywords = split.keyword;
     for (int i = 0; i < count; ++i) keywords[i] = match_keyword(sections[i]);
 
     // A Sheet! prefix in front of a keyword ("Sheet2!SHEET.ZOOM") only selects the sheet.

@@ -18,7 +18,7 @@ namespace tabsmith {
 // cores busy on a worksheet of a few megabytes.
 constexpr std::size_t kDeflatePieceBytes = 1u << 20;
 // Compression level of every saved part.
-constexpr int kDeflateLevel = 6;
+constexpr int kDeflateLevel = 5;
 
 // Bytes whose growth leaves the new room uninitialised: a compressor output buffer is sized to
 // the worst case and then written, so zero-filling it first would only cost time.

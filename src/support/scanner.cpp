@@ -43,14 +43,17 @@ int scan_token(ScanMode mode, int charset, std::string_view text, std::size_t &p
         return kScanNoMore;
     }
 
+    // The token is built from runs of the text: a run grows while the characters are taken as
+    // they stand and is appended when something else happens (a folded quote, the end).
     bool too_long = false;
-    auto append = [&](std::string_view piece) {
-        if (out.size() + piece.size() > max) too_long = true;
-        else out.append(piece);
+    std::size_t run = i;
+    auto append = [&](std::size_t from, std::size_t to) {
+        if (out.size() + (to - from) > max) too_long = true;
+        else out.append(text.substr(from, to - from));
     };
 
     if (is_operator(mode, text[i])) {
-        append(text.substr(i, 1));
+        append(i, i + 1);
         pos = i + 1;
         return 0;
     }
@@ -65,11 +68,11 @@ int scan_token(ScanMode mode, int charset, std::string_view text, std::size_t &p
                 bool doubled = i + 1 < n && text[i + 1] == quote;
                 bool pairs_fold = quote == '\'' || mode != ScanMode::kOptions;
                 if (doubled && pairs_fold) {
-                    append(text.substr(i, 1));
+                    append(run, i + 1);
                     i += 2;
+                    run = i;
                     continue;
                 }
-                append(text.substr(i, 1));
                 ++i;
                 in_quotes = false;
                 // Statements run on after the closing quote until white space.
@@ -79,18 +82,16 @@ int scan_token(ScanMode mode, int charset, std::string_view text, std::size_t &p
             }
         } else {
             if (is_space(c) || (!after_quote && is_operator(mode, c))) break;
-            if ((c == '"' || c == '\'') && out.empty()) {
+            if ((c == '"' || c == '\'') && i == run && out.empty()) {
                 in_quotes = true;
                 quote = c;
-                append(text.substr(i, 1));
                 ++i;
                 continue;
             }
         }
-        std::size_t w = char_width(charset, bytes + i, n - i);
-        append(text.substr(i, w));
-        i += w;
+        i += bytes[i] < 0x80 ? 1 : char_width(charset, bytes + i, n - i);
     }
+    append(run, i);
     pos = i;
     if (too_long) {
         out.clear();
