@@ -303,9 +303,13 @@ struct KeywordIndex {
     std::vector<std::string> upper_names;         // the keys of `english`
     std::unordered_map<std::string_view, int> english;
     std::unordered_map<std::string_view, int> aliases;
+    bool ascii_aliases = false;   // an ASCII section can only be an alias when one is ASCII
 
-    static_assert(std::all_of(std::begin(kKeywords), std::end(kKeywords),
-                              [](const Keyword &k) { return k.english.size() <= kLongest; }));
+    // English keywords are short ASCII words: a section that is not ASCII looks up aliases only.
+    static_assert(std::all_of(std::begin(kKeywords), std::end(kKeywords), [](const Keyword &k) {
+        return k.english.size() <= kLongest &&
+               std::all_of(k.english.begin(), k.english.end(), [](char c) { return c > 0 && c < 0x7F; });
+    }));
 
     KeywordIndex() {
         upper_names.reserve(std::size(kKeywords));
@@ -314,7 +318,10 @@ struct KeywordIndex {
             upper_names.push_back(upper_ascii(k.english));
             english.try_emplace(upper_names.back(), static_cast<int>(i));
             for (std::string_view alias : k.aliases)
-                if (!alias.empty()) aliases.try_emplace(alias, static_cast<int>(i));
+                if (!alias.empty()) {
+                    aliases.try_emplace(alias, static_cast<int>(i));
+                    ascii_aliases = ascii_aliases || is_ascii(alias);
+                }
         }
     }
 };
@@ -322,7 +329,8 @@ struct KeywordIndex {
 int match_keyword(std::string_view section) {
     static const KeywordIndex index;
     int found = kIndexNotFound;
-    if (section.size() <= KeywordIndex::kLongest) {
+    const bool ascii = is_ascii(section);
+    if (ascii && section.size() <= KeywordIndex::kLongest) {
         char upper[KeywordIndex::kLongest];
         for (std::size_t i = 0; i < section.size(); ++i) {
             const char c = section[i];
@@ -331,6 +339,7 @@ int match_keyword(std::string_view section) {
         auto it = index.english.find(std::string_view(upper, section.size()));
         if (it != index.english.end()) found = it->second;
     }
+    if (ascii && !index.ascii_aliases) return found;
     auto alias = index.aliases.find(section);
     if (alias != index.aliases.end() && (found == kIndexNotFound || alias->second < found)) found = alias->second;
     return found;
