@@ -1,5 +1,5 @@
 // Writes the HTML view of a book: the page head with one CSS class per cell format in use, the
-// sheet tabs, and each sheet as a table whose rows are appended and handed out in pieces.
+// sheet tabs, and each sheet as blocks of rows, a table each, handed out in pieces.
 
 #include "html_write/html_writer.h"
 
@@ -29,6 +29,10 @@ constexpr int kDefaultColumnPixels = 64;
 // How far past the last cell that shows something an empty linked, commented or merged cell
 // still widens the page.
 constexpr int kNearRows = 100, kNearColumns = 26;
+// Rows go into blocks of this many shown rows, each a table of its own that the browser lays
+// out only near the screen, so that a sheet of a hundred thousand rows opens as fast as a short
+// one. A block ends only where no merged area goes on into the next row.
+constexpr int kBlockRows = 200;
 
 // Drawing units per screen pixel, and how the package writer places a picture made here: an
 // offset step is 189750 units, and a pixel of the picture at ratio 1 spans 2.54 centimetres of
@@ -53,11 +57,15 @@ constexpr std::string_view kStyleHead =
     ".pane:target~.pane.first{display:none}\n.pane:has(:target){display:block}\n"
     ".pane:has(:target)~.pane.first{display:none}\n"
     ".grid{position:relative}\n.sheet{border-collapse:collapse;table-layout:fixed}\n"
+    // A block's own width is its table's, so that nothing of a wide table is clipped; the grid
+    // lines of two blocks' edges overlap as one line, as within a table.
+    ".rows{content-visibility:auto;width:max-content}\n.lines>.rows+.rows{margin-top:-1px}\n"
     ".pic{position:absolute;display:block}\n"
     ".sheet td{padding:0 2px;overflow:hidden;white-space:pre;";
 constexpr std::string_view kCellRules =
     "}\n.lines td{border:1px groove #d8d8d8}\n.sheet td.n{text-align:right}\n.sheet td.c{text-align:center}\n";
 constexpr std::string_view kBodyHead = "</style>\n</head>\n<body>\n";
+constexpr std::string_view kBlockTail = "</tbody></table></div>\n";
 constexpr std::string_view kPageTail = "</body>\n</html>\n";
 
 using CellKey = std::uint64_t;
@@ -88,7 +96,7 @@ struct SheetLayout {
     int rows = 0, columns = 0;
     int default_row_pixels = 0;
     std::vector<int> column_pixels;     // 0 for a hidden column
-    std::vector<MergePlace> merges;     // by first row
+    std::vector<MergePlace> merges;     // by first row, shown ones only
     std::unordered_map<CellKey, const Hyperlink *> links;
     std::unordered_map<CellKey, const std::string *> comments;
     std::unordered_set<CellKey> targets;   // cells that links of the page lead to
@@ -111,6 +119,35 @@ int row_height_pixels(const SheetLayout &layout, int r) {
         if (row.attributes && row.attributes->height > 0) return row_pixels(row.attributes->height);
     }
     return layout.default_row_pixels;
+}
+
+// A block of rows: where it ends (one past its last row) and the height of its shown rows.
+struct RowBlock {
+    int end = 0;
+    long long pixels = 0;
+};
+
+std::vector<RowBlock> row_blocks(const SheetLayout &layout) {
+    std::vector<RowBlock> blocks;
+    RowBlock block;
+    int shown = 0, reach = -1;   // the last row of the merged areas begun so far
+    std::size_t next_merge = 0;
+    for (int r = 0; r < layout.rows; ++r) {
+        for (; next_merge < layout.merges.size() && layout.merges[next_merge].area.row1 <= r; ++next_merge)
+            reach = std::max(reach, layout.merges[next_merge].area.row2);
+        if (!row_left_out(*layout.sheet, r)) {
+            ++shown;
+            block.pixels += row_height_pixels(layout, r);
+        }
+        if ((shown >= kBlockRows && reach <= r) || r == layout.rows - 1) {
+            block.end = r + 1;
+            blocks.push_back(block);
+            block = {};
+            shown = 0;
+        }
+    }
+    if (blocks.empty()) blocks.push_back(block);
+    return blocks;
 }
 
 // How a value lines up when its format leaves that to the reader: numbers right, truth values
@@ -420,20 +457,18 @@ private:
         for (int px : layout.column_pixels) total += px;
         out_.append(first ? "<section class=\"pane first\" id=\"p"sv : "<section class=\"pane\" id=\"p"sv);
         append_number(out_, layout.index);
-        out_.append("\">\n<div class=\"grid\">\n<table class=\"sheet"sv);
-        if (sheet.settings.grid_lines) out_.append(" lines"sv);
-        out_.append("\" style=\"width:"sv);
-        append_number(out_, total);
-        out_.append("px\"><colgroup>"sv);
+        out_.append(sheet.settings.grid_lines ? "\">\n<div class=\"grid lines\">\n"sv : "\">\n<div class=\"grid\">\n"sv);
+        std::string table_head = "<table class=\"sheet\" style=\"width:";
+        append_number(table_head, total);
+        table_head.append("px\"><colgroup>"sv);
         for (int c = 0; c < layout.columns; ++c) {
             if (!layout.column_shown(c)) continue;
-            out_.append("<col style=\"width:"sv);
-            append_number(out_, layout.column_pixels[static_cast<std::size_t>(c)]);
-            out_.append("px\">"sv);
+            table_head.append("<col style=\"width:"sv);
+            append_number(table_head, layout.column_pixels[static_cast<std::size_t>(c)]);
+            table_head.append("px\">"sv);
         }
-        out_.append("</colgroup><tbody>\n"sv);
-        if (int rc = write_rows(layout); rc != kOk) return rc;
-        out_.append("</tbody></table>\n"sv);
+        table_head.append("</colgroup><tbody>\n"sv);
+        if (int rc = write_rows(layout, table_head); rc != kOk) return rc;
         write_pictures(layout);
         out_.append("</div>\n</section>\n"sv);
         return kOk;
@@ -448,7 +483,7 @@ private:
         return layout.links.contains(key) || layout.comments.contains(key) || layout.targets.contains(key);
     }
 
-    int write_rows(const SheetLayout &layout) {
+    int write_rows(const SheetLayout &layout, std::string_view table_head) {
         const Sheet &sheet = *layout.sheet;
         const bool extras = !layout.links.empty() || !layout.comments.empty() || !layout.targets.empty();
         // Cover marks of the merged areas over the current row: 0 free, -1 inside an area,
@@ -463,7 +498,14 @@ private:
         std::size_t next_streamed = 0;
         std::vector<Cell> merged, record;
         static const std::vector<Cell> kNoCells;
+        const std::vector<RowBlock> blocks = row_blocks(layout);
+        auto block = blocks.begin();
+        open_block(layout, *block, table_head);
         for (int r = 0; r < layout.rows; ++r) {
+            if (r == block->end) {
+                out_.append(kBlockTail);
+                open_block(layout, *++block, table_head);
+            }
             const Row *row = r < static_cast<int>(sheet.rows.size()) ? &sheet.rows[static_cast<std::size_t>(r)] : nullptr;
             const std::vector<Cell> *cells = row ? &row->cells : &kNoCells;
             if (streamed && next_streamed < streamed->entries().size() && streamed->entries()[next_streamed].row == r) {
@@ -516,7 +558,16 @@ private:
             if (out_.size() >= kHtmlPieceBytes)
                 if (int rc = flush(); rc != kOk) return rc;
         }
+        out_.append(kBlockTail);
         return kOk;
+    }
+
+    void open_block(const SheetLayout &layout, const RowBlock &block, std::string_view table_head) {
+        // Until a block is laid out the page takes it to be as high as its rows; a table's outer
+        // grid lines add a pixel.
+        out_.append("<div class=\"rows\" style=\"contain-intrinsic-height:auto "sv);
+        append_number(out_, block.pixels + (layout.sheet->settings.grid_lines ? 1 : 0));
+        out_.append("px\">"sv).append(table_head);
     }
 
     // One cell element at (r, c); a merged area's shows the value, format, link and comment of

@@ -32,6 +32,8 @@ A4.FONT.NAME="x}</style><script>window.pwned=4</script><style>"
 A5=note
 A5.COMMENT="'><script>window.pwned=5</script>"
 """
+# Rows far below the first screen, a merged area across where a block of rows would end.
+LARGE = "".join("A%d=r%d B%d=%d\n" % (r, r, r, r * 7) for r in range(1, 3001)) + "C150:D260.MERGE=TRUE\n"
 WIDTH_TOLERANCE = 0.05
 DEFAULT_WIDTH = 64 / 7   # a column without a width: 64 pixels
 MEASURE = r"""<script>(() => {
@@ -42,7 +44,7 @@ const panes = Array.from(document.querySelectorAll('section.pane'));
 for (const p of panes) p.style.display = 'none';
 for (const pane of panes) {
   pane.style.display = 'block';
-  const rows = pane.querySelector('table.sheet').tBodies[0].rows, taken = [], cells = [];
+  const rows = pane.querySelectorAll('table.sheet tr'), taken = [], cells = [];
   for (let r = 0; r < rows.length; r++) {
     let c = 0;
     for (const td of rows[r].cells) {
@@ -54,7 +56,7 @@ for (const pane of panes) {
     }
   }
   out.panes.push({id: pane.id, rows: rows.length, cells,
-    cols: Array.from(pane.querySelectorAll('col')).map(c => c.getBoundingClientRect().width),
+    cols: Array.from(pane.querySelector('colgroup').children).map(c => c.getBoundingClientRect().width),
     imgs: Array.from(pane.querySelectorAll('img')).map(i => i.naturalWidth)});
   pane.style.display = 'none';
 }
@@ -81,7 +83,7 @@ def make_books(cli, report_example, examples, corpus, work):
     books = [("sales report", statements("sales_report.txt")),
              ("invoice", statements("invoice.txt", template=os.path.join(examples, "invoice_template.xlsx"))),
              ("invoice template", os.path.join(examples, "invoice_template.xlsx")),
-             ("hostile texts", statements("hostile.txt", HOSTILE))]
+             ("hostile texts", statements("hostile.txt", HOSTILE)), ("3,000 rows", statements("large.txt", LARGE))]
     run([report_example], cwd=work)
     books.append(("C example report", os.path.join(work, "example_report.xlsx")))
     books += [(name, os.path.join(corpus, name)) for name in CORPUS if os.path.exists(os.path.join(corpus, name))]

@@ -78,7 +78,7 @@ TEST_F(HtmlView, HostileTextStaysText) {
 TEST_F(HtmlView, StructureFollowsTheSheet) {
     for (const char *s : {"A1=Title", "A1:C2.MERGE=TRUE", "A1.FONT.STYLE=bold", "D1=7", "D1.FONT.STYLE=bold", "A3=kept",
                           "B3=\"hidden column\"", "A4=\"hidden row\"", "A5=\"2024/04/01\"", "C5=\"12.5%\"",
-                          "D5=1234567", "D5.FORMAT=円", "A.WIDTH=20", "C.WIDTH=5"})
+                          "D5=1234567", "D5.FORMAT=円", "A.WIDTH=20", "C.WIDTH=5", "E200:E203.MERGE=TRUE"})
         ASSERT_EQ(TXLS_put_values(&book, s), 0) << s << TXLS_error_mesg(&book);
     for (int r = 10; r < 1010; ++r) {
         const std::string row = std::to_string(r);
@@ -97,8 +97,10 @@ TEST_F(HtmlView, StructureFollowsTheSheet) {
     const std::vector<Fact> facts = {
         {"the merged title spans the shown rows and columns", "rowspan=\"2\" colspan=\"2\">Title</td>", 1},
         {"hidden row and column left out", "hidden ", 0},
-        {"shown columns only, widths in pixels", "<col style=\"width:", 3},
-        {"a wide and a narrow column", "<col style=\"width:144px\"><col style=\"width:39px\">", 1},
+        {"blocks of 200 shown rows, the first to the merged area's end", "<div class=\"rows\"", 6},
+        {"no block ends inside a merged area", "v203</td></tr>\n</tbody>", 1},
+        {"each block's shown columns, widths in pixels", "<col style=\"width:", 4 * 6},
+        {"a wide and a narrow column", "<col style=\"width:144px\"><col style=\"width:39px\">", 6},
         {"cells under the merged area left out", "<tr></tr>", 5},
         {"one rule per format in use", ".sheet td.x", 5},
         {"one bold rule for both bold cells", "font-weight:bold", 1},
