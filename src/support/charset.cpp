@@ -296,6 +296,7 @@ std::size_t utf8_prefix_bytes(std::string_view text, std::size_t chars) {
 }
 
 std::size_t fit_prefix(int charset, std::string_view text, std::size_t max_bytes) {
+    if (text.size() <= max_bytes) return text.size();   // the common case: it all fits
     const auto *p = reinterpret_cast<const unsigned char *>(text.data());
     std::size_t i = 0;
     while (i < text.size()) {
