@@ -1,12 +1,12 @@
 // Compression of archive entries: libdeflate squeezes each piece (about twice as fast as zlib at
-// the same level), worker threads take pieces while the caller generates the next ones, and
-// zlib's block-by-block inflate finds where each piece's last block starts so the pieces can
-// be joined into one stream.
+// the same level), worker threads take pieces while the caller generates the next ones, and a
+// walk over each piece's blocks finds where its last block starts so the pieces can be joined
+// into one stream.
 
 #include "support/deflate_pipeline.h"
 
 #include <libdeflate.h>
-#include <zlib.h>
+#include <zlib.h>   // crc32_combine64
 
 #include <algorithm>
 #include <condition_variable>
@@ -16,6 +16,7 @@
 #include <system_error>
 #include <thread>
 
+#include "support/deflate_blocks.h"
 #include "support/results.h"
 
 namespace tabsmith {
@@ -53,53 +54,13 @@ int compress_piece(libdeflate_compressor *compressor, const std::string &input, 
 }  // namespace
 
 int make_stream_joinable(DeflateBytes &stream) {
-    if (stream.empty()) return kFail;
-    z_stream inflater{};
-    if (int status = inflateInit2(&inflater, -MAX_WBITS); status != Z_OK)
-        return status == Z_MEM_ERROR ? kNoMemory : kFail;
-    unsigned char scratch[16384];
-    inflater.next_in = stream.data();
-    inflater.avail_in = static_cast<uInt>(std::min<std::size_t>(stream.size(), 0xFFFFFFFFu));
-    if (inflater.avail_in != stream.size()) {
-        inflateEnd(&inflater);
-        return kFail;
-    }
-    // The first block header starts at bit 0. A header whose final flag is set is cleared
-    // before the inflater reads it; the inflater then takes that block for an inner one and
-    // stops at its end, where this loop stops too.
-    bool last = (stream[0] & 1) != 0;
-    stream[0] &= static_cast<unsigned char>(~1u);
-    int rc = 0;
-    for (;;) {
-        inflater.next_out = scratch;
-        inflater.avail_out = sizeof scratch;
-        int status = inflate(&inflater, Z_BLOCK);
-        if (status != Z_OK) {
-            // Truncated or corrupt (a stream end would mean a final block not seen here), or
-            // no memory for the inflater's window.
-            rc = status == Z_MEM_ERROR ? kNoMemory : kFail;
-            break;
-        }
-        if (!(inflater.data_type & 128)) continue;   // inside a block
-        if (last) break;
-        if (inflater.avail_in == 0 && (inflater.data_type & 7) == 0) {
-            rc = kFail;   // ended without a final block
-            break;
-        }
-        // The next header's first bit: in the partly used byte, or bit 0 of the next byte.
-        unsigned unused = static_cast<unsigned>(inflater.data_type & 7);
-        unsigned char *header = unused ? inflater.next_in - 1 : inflater.next_in;
-        unsigned mask = unused ? 0x100u >> unused : 1u;
-        last = (*header & mask) != 0;
-        *header &= static_cast<unsigned char>(~mask);
-    }
-    std::size_t used = rc == 0 ? inflater.total_in : 0;
-    unsigned unused = static_cast<unsigned>(inflater.data_type & 7);
-    inflateEnd(&inflater);
-    if (rc != 0) return rc;
-    if (used != stream.size()) return kFail;
+    DeflateBlocks blocks;
+    if (stream.empty() || !find_deflate_blocks(stream.data(), stream.size(), blocks)) return kFail;
+    if ((blocks.end_bit + 7) / 8 != stream.size()) return kFail;   // bytes after the final block
+    stream[blocks.final_header_bit / 8] &= static_cast<unsigned char>(~(1u << (blocks.final_header_bit % 8)));
     // An empty stored block (header bits 000, then LEN 0 and NLEN 0xFFFF on a byte boundary).
     // Its three header bits fit into the unused top of the last byte when there is room.
+    const unsigned unused = static_cast<unsigned>((8 - blocks.end_bit % 8) % 8);
     stream.back() &= static_cast<unsigned char>((1u << (8 - unused)) - 1u);
     if (unused < 3) stream.push_back(0);
     for (unsigned char byte : {0x00, 0x00, 0xFF, 0xFF}) stream.push_back(byte);

@@ -65,4 +65,10 @@ TEST(DeflatePipeline, JoiningRefusesWhatIsNotOneCompleteStream) {
     DeflateBytes trailing = whole, truncated(whole.begin(), whole.end() - 10), empty, garbage(100, 0xFF);
     trailing.push_back(0);  // bytes after the final block
     for (DeflateBytes *refused : {&empty, &garbage, &truncated, &trailing}) EXPECT_EQ(make_stream_joinable(*refused), -1);
+    std::mt19937 random(5);   // a flipped bit anywhere ends the walk, whatever it decides
+    for (int k = 0; k < 300; ++k) {
+        DeflateBytes bent = whole;
+        bent[random() % bent.size()] ^= static_cast<unsigned char>(1u << random() % 8);
+        EXPECT_LE(make_stream_joinable(bent), 0);
+    }
 }

@@ -1,0 +1,237 @@
+// Walks a raw deflate stream's blocks: each header is read, each coded block's symbols decoded
+// (lengths and distances only skipped, nothing copied), stored blocks stepped over.
+
+#include "support/deflate_blocks.h"
+
+#include <array>
+#include <bit>
+#include <cstring>
+
+namespace tabsmith {
+namespace {
+
+// Bits in stream order (least significant first), up to 64 buffered.
+class BitReader {
+public:
+    BitReader(const unsigned char *data, std::size_t size) : start_(data), next_(data), end_(data + size) {}
+
+    std::uint32_t peek(unsigned n) {
+        if (count_ < n) refill();
+        return static_cast<std::uint32_t>(buffer_ & ((std::uint64_t{1} << n) - 1));
+    }
+    void consume(unsigned n) {
+        buffer_ >>= n;
+        count_ -= n;
+    }
+    std::uint32_t read(unsigned n) {
+        if (n == 0) return 0;
+        std::uint32_t value = peek(n);
+        consume(n);
+        return value;
+    }
+    void align_to_byte() { consume(count_ % 8); }
+    // Bits taken so far; past the real end, zero bytes were supplied.
+    std::uint64_t position() const { return (static_cast<std::uint64_t>(next_ - start_) + zeros_) * 8 - count_; }
+    bool past_end() const { return position() > static_cast<std::uint64_t>(end_ - start_) * 8; }
+    // Moves to a byte offset (after a stored block); false past the end.
+    bool seek_byte(std::uint64_t offset) {
+        if (offset > static_cast<std::uint64_t>(end_ - start_)) return false;
+        next_ = start_ + offset;
+        buffer_ = 0;
+        count_ = 0;
+        zeros_ = 0;
+        return true;
+    }
+    // More than a buffer's worth of zeros supplied: the stream ended inside a block.
+    bool ran_out() const { return zeros_ > 8; }
+
+private:
+    void refill() {
+        if constexpr (std::endian::native == std::endian::little) {
+            if (end_ - next_ >= 8) {
+                std::uint64_t word;
+                std::memcpy(&word, next_, sizeof word);
+                buffer_ |= word << count_;
+                next_ += (63 - count_) >> 3;
+                count_ |= 56;
+                return;
+            }
+        }
+        while (count_ <= 56) {
+            std::uint64_t byte = 0;
+            if (next_ < end_) byte = *next_++;
+            else ++zeros_;
+            buffer_ |= byte << count_;
+            count_ += 8;
+        }
+    }
+
+    const unsigned char *start_, *next_, *end_;
+    std::uint64_t buffer_ = 0;
+    unsigned count_ = 0;
+    std::uint64_t zeros_ = 0;
+};
+
+constexpr unsigned kMaxCodeBits = 15;
+constexpr unsigned kFastBits = 10;
+
+// A canonical prefix code: codes up to kFastBits long are found in one table look-up, longer
+// ones one bit at a time.
+struct PrefixCode {
+    std::array<std::uint16_t, kMaxCodeBits + 1> count{};
+    std::array<std::uint16_t, 288> symbols{};
+    std::array<std::uint16_t, 1u << kFastBits> fast{};   // (length << 9) | symbol; 0 = a longer code
+
+    bool build(const std::uint8_t *lengths, unsigned n) {
+        count.fill(0);
+        for (unsigned i = 0; i < n; ++i) ++count[lengths[i]];
+        count[0] = 0;
+        int left = 1;
+        for (unsigned len = 1; len <= kMaxCodeBits; ++len) {
+            left = (left << 1) - count[len];
+            if (left < 0) return false;   // more codes than the lengths allow
+        }
+        std::array<std::uint16_t, kMaxCodeBits + 2> offset{};
+        for (unsigned len = 1; len <= kMaxCodeBits; ++len) offset[len + 1] = static_cast<std::uint16_t>(offset[len] + count[len]);
+        for (unsigned i = 0; i < n; ++i)
+            if (lengths[i] != 0) symbols[offset[lengths[i]]++] = static_cast<std::uint16_t>(i);
+        fast.fill(0);
+        unsigned code = 0, index = 0;
+        for (unsigned len = 1; len <= kFastBits; ++len, code <<= 1) {
+            for (unsigned k = 0; k < count[len]; ++k, ++code, ++index) {
+                unsigned reversed = 0;
+                for (unsigned b = 0; b < len; ++b) reversed |= ((code >> b) & 1u) << (len - 1 - b);
+                for (unsigned slot = reversed; slot < fast.size(); slot += 1u << len)
+                    fast[slot] = static_cast<std::uint16_t>(len << 9 | symbols[index]);
+            }
+        }
+        return true;
+    }
+
+    // The next symbol, or -1 for bits that are no code.
+    int decode(BitReader &in) const {
+        const std::uint32_t bits = in.peek(kMaxCodeBits);
+        if (std::uint16_t entry = fast[bits & ((1u << kFastBits) - 1)]; entry != 0) {
+            in.consume(entry >> 9);
+            return entry & 511;
+        }
+        int code = 0, first = 0, index = 0;
+        for (unsigned len = 1; len <= kMaxCodeBits; ++len) {
+            code |= static_cast<int>((bits >> (len - 1)) & 1u);
+            const int n = count[len];
+            if (code - n < first) {
+                in.consume(len);
+                return symbols[static_cast<std::size_t>(index + code - first)];
+            }
+            index += n;
+            first = (first + n) << 1;
+            code <<= 1;
+        }
+        return -1;
+    }
+};
+
+constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr std::uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
+struct FixedCodes {
+    PrefixCode literals, distances;
+    FixedCodes() {
+        std::uint8_t lengths[288];
+        std::memset(lengths, 8, 144);
+        std::memset(lengths + 144, 9, 112);
+        std::memset(lengths + 256, 7, 24);
+        std::memset(lengths + 280, 8, 8);
+        literals.build(lengths, 288);
+        std::memset(lengths, 5, 30);
+        distances.build(lengths, 30);
+    }
+};
+
+// Reads a dynamic block's code lengths and builds its two codes.
+bool read_dynamic_codes(BitReader &in, PrefixCode &literals, PrefixCode &distances) {
+    static constexpr std::uint8_t kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+    const unsigned literal_count = in.read(5) + 257, distance_count = in.read(5) + 1, length_count = in.read(4) + 4;
+    if (literal_count > 286 || distance_count > 30) return false;
+    std::uint8_t lengths[286 + 30] = {};
+    for (unsigned i = 0; i < length_count; ++i) lengths[kOrder[i]] = static_cast<std::uint8_t>(in.read(3));
+    PrefixCode length_code;
+    if (!length_code.build(lengths, 19)) return false;
+    std::memset(lengths, 0, 19);
+    const unsigned total = literal_count + distance_count;
+    for (unsigned i = 0; i < total;) {
+        const int symbol = length_code.decode(in);
+        if (symbol < 0 || in.ran_out()) return false;
+        if (symbol < 16) {
+            lengths[i++] = static_cast<std::uint8_t>(symbol);
+            continue;
+        }
+        std::uint8_t repeated = 0;
+        unsigned times = 0;
+        if (symbol == 16) {
+            if (i == 0) return false;
+            repeated = lengths[i - 1];
+            times = 3 + in.read(2);
+        } else if (symbol == 17) {
+            times = 3 + in.read(3);
+        } else {
+            times = 11 + in.read(7);
+        }
+        if (i + times > total) return false;
+        while (times-- > 0) lengths[i++] = repeated;
+    }
+    if (lengths[256] == 0) return false;   // a block needs its end code
+    return literals.build(lengths, literal_count) && distances.build(lengths + literal_count, distance_count);
+}
+
+// Decodes symbols up to the block's end code. False on a bad code or when the stream runs out.
+bool skip_coded_block(BitReader &in, const PrefixCode &literals, const PrefixCode &distances) {
+    for (;;) {
+        int symbol = literals.decode(in);
+        if (symbol < 0 || in.ran_out()) return false;
+        if (symbol < 256) continue;
+        if (symbol == 256) return !in.past_end();
+        symbol -= 257;
+        if (symbol >= 29) return false;
+        in.read(kLengthExtra[symbol]);
+        const int distance = distances.decode(in);
+        if (distance < 0 || distance >= 30) return false;
+        in.read(kDistanceExtra[distance]);
+    }
+}
+
+}  // namespace
+
+bool find_deflate_blocks(const unsigned char *stream, std::size_t size, DeflateBlocks &blocks) {
+    static const FixedCodes fixed;
+    BitReader in(stream, size);
+    PrefixCode literals, distances;
+    for (;;) {
+        const std::uint64_t header = in.position();
+        const bool final = in.read(1) != 0;
+        switch (in.read(2)) {
+        case 0: {
+            in.align_to_byte();
+            const std::uint32_t length = in.read(16), complement = in.read(16);
+            if (in.past_end() || length != (~complement & 0xFFFFu)) return false;
+            if (!in.seek_byte(in.position() / 8 + length)) return false;
+            break;
+        }
+        case 1:
+            if (!skip_coded_block(in, fixed.literals, fixed.distances)) return false;
+            break;
+        case 2:
+            if (!read_dynamic_codes(in, literals, distances) || !skip_coded_block(in, literals, distances)) return false;
+            break;
+        default: return false;
+        }
+        if (in.past_end()) return false;
+        if (final) {
+            blocks.final_header_bit = header;
+            blocks.end_bit = in.position();
+            return true;
+        }
+    }
+}
+
+}  // namespace tabsmith
