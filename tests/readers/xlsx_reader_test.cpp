@@ -96,6 +96,15 @@ TEST_F(ReaderTest, ValueKindsAndCustomFormats) {
     }
 }
 
+TEST_F(ReaderTest, FontFlagsAreReadAsTheyAreSet) {
+    WorkbookPackage package;
+    package.styles = styles_xml("", "<xf numFmtId=\"0\"/>");
+    package.styles.replace(package.styles.find("<font>"), 6, "<font><b/><i val=\"0\"/>");
+    package.sheets.push_back({"F", row1(cell("A1", "<v>1</v>"))});
+    ASSERT_EQ(open_path(save(package)), 0) << message();
+    EXPECT_EQ(store().styles.fonts()[0].style & (kFontBold | kFontItalic), kFontBold);
+}
+
 TEST_F(ReaderTest, DatesOfThe1904System) {
     WorkbookPackage package;
     package.workbook_pr = "<workbookPr date1904=\"1\"/>";

@@ -240,6 +240,10 @@ TEST(AnnotationParts, SavedBookListsEveryPart) {
     EXPECT_TRUE(has(parts["xl/drawings/vmlDrawing2.vml"], R"(<x:Row>3</x:Row><x:Column>3</x:Column>)"));
     EXPECT_TRUE(has(parts["xl/comments2.xml"], R"(<comment ref="D4" authorId="0"><text><r><rPr><b/>)"));
     EXPECT_EQ(parts.count("xl/tables/table1.xml") + parts.count("xl/tables/table2.xml"), 1u);
+    // The printer settings record: its public size and the driver data after it fill the part.
+    const std::string &devmode = parts["xl/printerSettings/printerSettings1.bin"];
+    auto u16 = [&](std::size_t at) { return static_cast<std::size_t>(static_cast<unsigned char>(devmode[at]) | static_cast<unsigned char>(devmode[at + 1]) << 8); };
+    EXPECT_EQ(u16(68) + u16(70), devmode.size());
 }
 
 // Every type word of the CHART statement (English and Japanese) over the same range gives the
