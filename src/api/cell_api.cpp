@@ -118,9 +118,9 @@ int read_cell(Book &book, const char *cell, char *value, int value_size, char *k
               CellText value_text) {
     if (!value || value_size < 1) return book.err.fail(kBadArgument);
     if (!book.current()) return book.err.fail(kSheetIndex);
-    std::string name = caller_to_utf8(book, cell);
+    CallerText name(book, cell);
     int sheet_index = 0, row = 0, column = 0;
-    if (int rc = resolve_for_cells(book, cell, name, sheet_index, row, column); rc != 0) return book.err.fail(rc);
+    if (int rc = resolve_for_cells(book, cell, name.view(), sheet_index, row, column); rc != 0) return book.err.fail(rc);
     const Sheet *sheet = book.sheet(sheet_index);
     if (!sheet) return book.err.fail(kSheetIndex);
     if (row >= sheet->rows_used) return book.err.fail(kRowIndex);
