@@ -10,6 +10,7 @@
 #   ROWS=50000 bash bench/run.sh      other sizes (checksums are checked at 100,000 / 65,000 rows)
 #   W4=0 EXTRAS=0 bash bench/run.sh   skip the .xls workload / the formula and CSV lines
 #   W7=0 bash bench/run.sh            skip the streamed-rows workload
+#   GROWTH=0 bash bench/run.sh        skip the growth line (W1 at ten times the rows, once)
 #
 # See bench/README.md for what the lines mean.
 set -euo pipefail
@@ -230,7 +231,8 @@ if [[ ${EXTRAS:-1} == 1 ]]; then
   rm -f "$work/formulas.xlsx" "$work/bench.csv"
   # The write path against the compressor's limit: our save time of W1 beside the time to
   # deflate the same XML in one piece on one core.
-  "$bin/bench_write" "$work/limit.xlsx" "$rows" W1 >>"$extras" 2>&1 || echo "bench_write failed" >>"$extras"
+  "$bin/bench_write" "$work/limit.xlsx" "$rows" W1 >"$work/limit.txt" 2>&1 || echo "bench_write failed" >>"$extras"
+  cat "$work/limit.txt" >>"$extras"
   unzip -p "$work/limit.xlsx" xl/worksheets/sheet1.xml >"$work/sheet1.xml"
   unzip -p "$work/limit.xlsx" xl/sharedStrings.xml >"$work/sst.xml"
   "$bin/deflate_limit" "$work/sheet1.xml" "$work/sst.xml" >>"$extras" 2>&1 || echo "deflate_limit failed" >>"$extras"
@@ -238,6 +240,25 @@ if [[ ${EXTRAS:-1} == 1 ]]; then
   # W1's book as the HTML view beside its save as .xlsx.
   "$bin/bench_write" "$work/view.xlsx" "$rows" HTML >>"$extras" 2>&1 || echo "bench_write HTML failed" >>"$extras"
   rm -f "$work/view.xlsx" "$work/view.xlsx.html"
+  # Growth: ten times the rows in one run beside the W1 run above; time and memory per cell
+  # should grow no faster than the cells.
+  if [[ ${GROWTH:-1} == 1 ]]; then
+    "$bin/bench_write" "$work/growth.xlsx" "$(( rows * 10 ))" W1 >"$work/growth.txt" 2>&1 || echo "bench_write growth failed" >>"$extras"
+    rm -f "$work/growth.xlsx"
+    "$python" - "$work/limit.txt" "$work/growth.txt" >>"$extras" <<'PY'
+import re, sys
+def figures(path):
+    text = open(path).read()
+    wall, per_cell = re.search(r"wall=([0-9.]+)s", text), re.search(r"bytes_per_cell=([0-9.]+)", text)
+    return (float(wall.group(1)), float(per_cell.group(1))) if wall and per_cell else None
+base, grown = figures(sys.argv[1]), figures(sys.argv[2])
+if base and grown:
+    print(f"  growth: W1 with 10x the rows took {grown[0]:.3f}s = {grown[0] / base[0]:.2f}x the W1 run (target <= 10.5x); "
+          f"memory per cell {base[1]:.1f} -> {grown[1]:.1f} bytes (target: no higher)")
+else:
+    print("  growth: no figures")
+PY
+  fi
 fi
 
 echo
