@@ -212,8 +212,13 @@ int stream_row(Book &book, int row_number) {
 }
 
 StreamedRowReader::StreamedRowReader(const SheetRowFile &file) : file_(file), order_(file.rows) {
-    std::stable_sort(order_.begin(), order_.end(),
-                     [](const StreamedRowEntry &a, const StreamedRowEntry &b) { return a.row < b.row; });
+    // Rows streamed in ascending order, as reports write them, are read through as they are.
+    const auto by_row = [](const StreamedRowEntry &a, const StreamedRowEntry &b) { return a.row < b.row; };
+    if (!std::is_sorted(file.rows.begin(), file.rows.end(), by_row)) {
+        sorted_ = file.rows;
+        std::stable_sort(sorted_.begin(), sorted_.end(), by_row);
+        order_ = sorted_;
+    }
     if (file_.file) std::fflush(file_.file);
 }
 

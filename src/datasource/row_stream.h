@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,7 +40,7 @@ class StreamedRowReader {
 public:
     explicit StreamedRowReader(const SheetRowFile &file);
     // The rows, ascending; the reader's order of records.
-    const std::vector<StreamedRowEntry> &entries() const { return order_; }
+    std::span<const StreamedRowEntry> entries() const { return order_; }
     // The cells of the entry at `index` of entries(). 0, or kReadError.
     int read(std::size_t index, std::vector<Cell> &cells);
 
@@ -47,7 +48,8 @@ private:
     int fill(std::uint64_t offset, std::size_t need);
 
     const SheetRowFile &file_;
-    std::vector<StreamedRowEntry> order_;
+    std::vector<StreamedRowEntry> sorted_;    // a sorted copy, only when calls came out of order
+    std::span<const StreamedRowEntry> order_;
     std::string window_;
     std::uint64_t window_start_ = 0;
 };
