@@ -16,7 +16,7 @@ namespace tabsmith {
 // Input bytes a caller should gather before handing a piece over: large enough that the
 // compression ratio barely suffers from the independent pieces, small enough to keep two
 // cores busy on a worksheet of a few megabytes.
-constexpr std::size_t kDeflatePieceBytes = 1u << 20;
+constexpr std::size_t kDeflatePieceBytes = 1u << 18;
 // Compression level of every saved part.
 constexpr int kDeflateLevel = 5;
 
