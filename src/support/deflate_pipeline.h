@@ -14,8 +14,9 @@
 namespace tabsmith {
 
 // Input bytes a caller should gather before handing a piece over: large enough that the
-// compression ratio barely suffers from the independent pieces, small enough to keep two
-// cores busy on a worksheet of a few megabytes.
+// compression ratio barely suffers from the independent pieces (W1's sheet is 0.4% larger than
+// with 1 MiB pieces), small enough to keep two cores busy on a worksheet of a megabyte and to
+// keep little waiting for the compressors (6 MiB less peak memory for W1).
 constexpr std::size_t kDeflatePieceBytes = 1u << 18;
 // Compression level of every saved part.
 constexpr int kDeflateLevel = 5;
