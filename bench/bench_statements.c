@@ -71,8 +71,8 @@ int main(int argc, char **argv) {
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);
     double rate = total / (t1 - t0);
-    printf("tabsmith W5 statements=%ld run=%.3fs (%.0f statements/s) save=%.3fs peak_rss=%.1fMiB target>=1000000/s %s\n",
-           total, t1 - t0, rate, t2 - t1, usage.ru_maxrss / 1024.0, rate >= 1e6 ? "met" : "not met");
+    printf("tabsmith W5 statements=%ld run=%.3fs (%.0f statements/s) save=%.3fs peak_rss=%.1fMiB target>=2000000/s %s\n",
+           total, t1 - t0, rate, t2 - t1, usage.ru_maxrss / 1024.0, rate >= 2e6 ? "met" : "not met");
     free(text);
     return 0;
 }
