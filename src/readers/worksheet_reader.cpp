@@ -19,7 +19,7 @@ namespace tabsmith {
 namespace {
 
 // Rows go to the parsers in pieces of about this size; the inflated part is never held whole.
-constexpr std::size_t kPieceBytes = 1 << 20;
+constexpr std::size_t kPieceBytes = 1 << 18;
 // Parts from this size on are parsed by two parsers at once where the machine has the cores.
 constexpr std::uint64_t kParallelBytes = 8ULL << 20;
 // The fewest bytes a row element takes ("<row/>").
