@@ -543,8 +543,6 @@ int parse_target(Book &book, std::string_view section, std::string_view name, Pr
 
 // ---------------------------------------------------------------------------------------------
 
-// Splits at dots outside quotes: double quotes anywhere, single quotes when they open the name
-// (a quoted sheet prefix such as 'Q1.2024'!A1).
 // A name split into its sections, at most kMaxPathSections of them.
 struct Sections {
     std::array<std::string_view, kMaxPathSections> text;
@@ -552,6 +550,8 @@ struct Sections {
     int count = 0;
 };
 
+// Splits at dots outside quotes: double quotes anywhere, single quotes when they open the name
+// (a quoted sheet prefix such as 'Q1.2024'!A1).
 int split_sections(Book &book, std::string_view name, Sections &sections) {
     std::size_t start = 0;
     char quote = 0;
@@ -607,8 +607,6 @@ bool split_target_prefix(const Book &book, std::string_view text, int &sheet, st
 int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarget &target) {
     target = PropertyTarget{};
     id = kPropNone;
-    const std::string_view display = name;
-
     Sections split;
     if (int rc = split_sections(book, name, split); rc != 0) return rc;
     const int count = split.count;
@@ -636,7 +634,7 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
     for (int i = count - 1; i >= 0; --i) {
         if (keywords[i] == kIndexNotFound) {
             if (i > 0) return book.err.raise(kBadArgument, Msg::k02200, std::string(sections[i]).c_str());
-            if (int rc = parse_target(book, sections[0], display, target, target_kind); rc != 0) {
+            if (int rc = parse_target(book, sections[0], name, target, target_kind); rc != 0) {
                 target = PropertyTarget{};
                 return rc;
             }
@@ -646,7 +644,7 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
         bool in_autoshape = false;
         for (int j = 0; j < i; ++j)
             if (keywords[j] != kIndexNotFound && kKeywords[keywords[j]].english == "AUTOSHAPE") in_autoshape = true;
-        if (int rc = check_continuation(book, keyword, path, in_autoshape, display, sections[i]); rc != 0) {
+        if (int rc = check_continuation(book, keyword, path, in_autoshape, name, sections[i]); rc != 0) {
             target = PropertyTarget{};
             return rc;
         }

@@ -46,6 +46,7 @@ int scan_token(ScanMode mode, int charset, std::string_view text, std::size_t &p
     // The token is built from runs of the text: a run grows while the characters are taken as
     // they stand and is appended when something else happens (a folded quote, the end).
     bool too_long = false;
+    const std::size_t start = i;
     std::size_t run = i;
     auto append = [&](std::size_t from, std::size_t to) {
         if (out.size() + (to - from) > max) too_long = true;
@@ -82,7 +83,7 @@ int scan_token(ScanMode mode, int charset, std::string_view text, std::size_t &p
             }
         } else {
             if (is_space(c) || (!after_quote && is_operator(mode, c))) break;
-            if ((c == '"' || c == '\'') && i == run && out.empty()) {
+            if ((c == '"' || c == '\'') && i == start) {
                 in_quotes = true;
                 quote = c;
                 ++i;
