@@ -20,7 +20,7 @@ int caller_cell_name(int row, int column, std::string &out) {
 }
 
 // Copies an ASCII name with its terminator: 0, or kOverflow (buffer left empty) when it does not fit.
-int put_name(const std::string &name, char *out, int size) {
+int put_name(std::string_view name, char *out, int size) {
     if (size <= 0) return kOverflow;
     if (name.size() + 1 > static_cast<std::size_t>(size)) {
         out[0] = '\0';
@@ -61,12 +61,14 @@ extern "C" {
 int TXLS_cell_name(int row, int column, char *out, int size) {
     return api_boundary(nullptr, "TXLS_cell_name()", [&] {
         if (!out) return kBadArgument;
-        std::string name;
-        if (caller_cell_name(row, column, name) != 0) {
+        // Checked before the conversion to 0-based, so that no argument can overflow.
+        char name[kCellNameBytes];
+        const std::size_t length = row >= 1 && column >= 1 ? write_cell_name(row - 1, column - 1, name) : 0;
+        if (length == 0) {
             if (size > 0) out[0] = '\0';
             return kBadArgument;
         }
-        return put_name(name, out, size);
+        return put_name(std::string_view(name, length), out, size);
     });
 }
 

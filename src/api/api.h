@@ -76,7 +76,8 @@ inline void clear_buffer(char *out, int size) {
 }
 
 // The value text TXLS_get_cell or TXLS_get_format_cell hands out for a cell (UTF-8).
-using CellText = std::string (*)(const Book &book, const Cell &cell);
+// A view of the cell's own text or of `scratch`, as cell_value_view gives it.
+using CellText = std::string_view (*)(const Book &book, const Cell &cell, std::string &scratch);
 
 // The read behind the get-cell calls: resolves the caller's cell name (book character set),
 // checks the position against the rows and cells in use, makes it current and copies out

@@ -33,13 +33,14 @@ int read_values(Book &book, int direction, int sheet_index, long long row, long 
                 int size) {
     const Sheet *sheet = book.sheet(sheet_index);
     if (!sheet) return kSheetIndex;
+    std::string scratch;
     for (int i = 0; i < count; ++i) {
         long long r = direction ? row + i : row;
         long long c = direction ? column : column + i;
         if (r >= sheet->rows_used || c >= book.max_columns) break;
         const Cell *cell = find_cell(book, sheet_index, static_cast<int>(r), static_cast<int>(c));
         if (!cell) continue;
-        if (copy_out(book, cell_value_text(book, *cell), out[i], size) != 0)
+        if (copy_out(book, cell_value_view(book, *cell, scratch), out[i], size) != 0)
             return book.err.raise(kOverflow, Msg::k03009, size, "CELL_STRING");
     }
     return 0;
@@ -132,7 +133,8 @@ int read_cell(Book &book, const char *cell, char *value, int value_size, char *k
     if (!found) return book.err.fail(0);   // an emptied slot reads as nothing
     const bool date_kind = found->kind == kCellDate || found->kind == kCellDateTime ||
                            found->kind == kCellTimeHm || found->kind == kCellTimeHms;
-    if (copy_out(book, value_text(book, *found), value, value_size) != 0)
+    std::string scratch;
+    if (copy_out(book, value_text(book, *found, scratch), value, value_size) != 0)
         return book.err.raise(kOverflow, Msg::k03009, value_size,
                               date_kind ? "CELL_DATE/CELL_DATE_TIME" : "CELL_STRING");
 
@@ -171,7 +173,7 @@ int TXLS_get_cell(XLS_BOOK *record, const char *cell, char *value, int value_siz
     return api_boundary(record, "TXLS_get_cell()", [&] {
         Book *book = enter(record, kBadArgument);
         if (!book) return kBadArgument;
-        return read_cell(*book, cell, value, value_size, kind, kind_size, cell_value_text);
+        return read_cell(*book, cell, value, value_size, kind, kind_size, cell_value_view);
     });
 }
 

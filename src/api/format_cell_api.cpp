@@ -10,9 +10,9 @@ using namespace tabsmith;
 
 namespace {
 
-std::string formatted_value_text(const Book &book, const Cell &cell) {
+std::string_view formatted_value_text(const Book &book, const Cell &cell, std::string &scratch) {
     const int kind = format_kind_of_cell(book, cell);
-    return format_cell_text(book, cell, is_date_kind(kind) ? kind : 0, kind, format_decimals_of_cell(book, cell));
+    return scratch = format_cell_text(book, cell, is_date_kind(kind) ? kind : 0, kind, format_decimals_of_cell(book, cell));
 }
 
 }  // namespace

@@ -448,6 +448,13 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
 }
 
 std::string cell_value_text(const Book &book, const Cell &cell) {
+    std::string scratch;
+    const std::string_view view = cell_value_view(book, cell, scratch);
+    if (view.data() == scratch.data()) return scratch;
+    return std::string(view);
+}
+
+std::string_view cell_value_view(const Book &book, const Cell &cell, std::string &scratch) {
     if (book.unload) {
         // An unloaded book hands out what the sheet shows.
         switch (cell.kind) {
@@ -457,26 +464,32 @@ std::string cell_value_text(const Book &book, const Cell &cell) {
             case kCellDate:
             case kCellDateTime:
             case kCellTimeHm:
-            case kCellTimeHms: return format_cell_text(book, cell);
+            case kCellTimeHms: return scratch = format_cell_text(book, cell);
             default: break;
         }
     }
     switch (cell.kind) {
         case kCellText: return cell.text();
-        case kCellString: return shared_string_text(book, cell);
+        case kCellString: return shared_string_view(book, cell);
         case kCellBoolean: return cell.integer() != 0 ? "TRUE" : "FALSE";
         case kCellError: return cell.text();
         case kCellFormulaValue:
             // A formula read from a package (or computed) shows its value.
             if (!cell.text().empty()) return cell.text();
-            return shortest_number_text(cell.number());
-        case kCellInteger: return exact_number_text(cell);
-        case kCellFloat: return normalise_decimal(exact_number_text(cell));
-        case kCellPercent: return percent_text(cell);
+            return scratch = shortest_number_text(cell.number());
+        case kCellInteger:
+            if (!cell.text().empty()) return cell.text();
+            return scratch = exact_number_text(cell);
+        case kCellFloat:
+            // A number's own shortest text is already in normal form; a text as written may not be.
+            scratch = exact_number_text(cell);
+            if (!cell.text().empty()) scratch = normalise_decimal(scratch);
+            return scratch;
+        case kCellPercent: return scratch = percent_text(cell);
         case kCellDate:
         case kCellDateTime:
         case kCellTimeHm:
-        case kCellTimeHms: return format_date(cell, 0);
+        case kCellTimeHms: return scratch = format_date(cell, 0);
         default: return {};
     }
 }

@@ -42,6 +42,9 @@ int put_cell_value(Book &book, int sheet, int row, int column, std::string_view 
 
 // The value text of a cell as TXLS_get_cell hands it out (UTF-8); formulas give "".
 std::string cell_value_text(const Book &book, const Cell &cell);
+// The same as a view of the cell's own text or shared string where the value is one, else of
+// `scratch`: a read of many cells copies nothing on the way to the caller's buffers.
+std::string_view cell_value_view(const Book &book, const Cell &cell, std::string &scratch);
 
 // "CHARACTER", "INTEGER", "FLOAT", "PERCENT", "DATE", "DATE_TIME", "FORMULA:<formula>" or "".
 std::string cell_kind_name(const Cell &cell);

@@ -222,11 +222,9 @@ std::string column_letters(int column) {
     return std::string(letters, static_cast<std::size_t>(n));
 }
 
-int cell_name(int row, int column, std::string &out, bool absolute) {
-    if (row < 0 || row > kMaxNameRow || column < 0 || column > kMaxNameColumn) return kNotAReference;
-    // Built on the stack: report loops name a cell for every value they put.
-    char buffer[24];
-    char *end = buffer;
+std::size_t write_cell_name(int row, int column, char *out, bool absolute) {
+    if (row < 0 || row > kMaxNameRow || column < 0 || column > kMaxNameColumn) return 0;
+    char *end = out;
     if (absolute) *end++ = '$';
     char letters[4];
     int n = 0;
@@ -234,8 +232,15 @@ int cell_name(int row, int column, std::string &out, bool absolute) {
         letters[n++] = static_cast<char>('A' + (value - 1) % 26);
     while (n > 0) *end++ = letters[--n];
     if (absolute) *end++ = '$';
-    end = std::to_chars(end, buffer + sizeof buffer, row + 1).ptr;
-    out.assign(buffer, static_cast<std::size_t>(end - buffer));
+    end = std::to_chars(end, out + kCellNameBytes, row + 1).ptr;
+    return static_cast<std::size_t>(end - out);
+}
+
+int cell_name(int row, int column, std::string &out, bool absolute) {
+    char buffer[kCellNameBytes];
+    const std::size_t length = write_cell_name(row, column, buffer, absolute);
+    if (length == 0) return kNotAReference;
+    out.assign(buffer, length);
     return 0;
 }
 
@@ -393,7 +398,32 @@ int split_sheet_prefix(const Book &book, std::string_view text, int &sheet, std:
     return 0;
 }
 
+namespace {
+
+// A name of 1-3 letters and 1-7 digits only ("B12"), inside the sheet: the common case of every
+// call that names one cell, which needs no sheet prefix or computed part looked for. False for
+// anything else, which the full reading handles.
+bool plain_cell_name(std::string_view text, int &row, int &column) {
+    std::size_t i = 0;
+    int letters = 0;
+    while (i < text.size() && i < 3 && is_letter(text[i])) letters = letters * 26 + (upper(text[i++]) - 'A' + 1);
+    const std::size_t digits_start = i;
+    std::int64_t number = 0;
+    while (i < text.size() && i - digits_start < 7 && is_digit(text[i])) number = number * 10 + (text[i++] - '0');
+    if (digits_start == 0 || i == digits_start || i != text.size()) return false;
+    if (letters - 1 > kMaxNameColumn || number < 1 || number - 1 > kMaxNameRow) return false;
+    row = static_cast<int>(number - 1);
+    column = letters - 1;
+    return true;
+}
+
+}  // namespace
+
 int resolve_cell(Book &book, std::string_view text, CellRef &ref) {
+    if (int row = 0, column = 0; plain_cell_name(text, row, column)) {
+        ref = CellRef{-1, row, column, row, column, false};
+        return 0;
+    }
     if (text.empty() || text.size() > kComputedTextBytes) return kNotAReference;
     int sheet = -1;
     std::string_view rest;

@@ -37,8 +37,14 @@ std::string quoted_sheet_name(std::string_view name);
 // "A", "Z", "AA", ... "XFD" for 0-based columns 0..16383; empty outside.
 std::string column_letters(int column);
 
+// Room for the longest name, "$XFD$1048576", and a terminator.
+constexpr std::size_t kCellNameBytes = 16;
+
 // Position to name: 0 and the name, or kNotAReference when row or column is outside the limits.
 int cell_name(int row, int column, std::string &out, bool absolute = false);
+// The same into `out` (kCellNameBytes bytes, no terminator written): the name's length, or 0
+// when row or column is outside the limits. Report loops name a cell for every value they put.
+std::size_t write_cell_name(int row, int column, char *out, bool absolute = false);
 
 // Plain name to position ("b2", "$B$2", "A*", "**"): 0 or kNotAReference.
 int parse_cell_name(std::string_view name, int &row, int &column);

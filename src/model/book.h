@@ -303,6 +303,8 @@ constexpr int kNoVariable = 1403;
 // The text of a shared-string cell (empty when its index is past the table), at most
 // XLS_CELL_UTF8_LEN bytes.
 std::string shared_string_text(const Book &book, const Cell &cell);
+// The same as a view into the table.
+std::string_view shared_string_view(const Book &book, const Cell &cell);
 
 // Cell lookup without growing anything; nullptr when the slot does not exist or is empty.
 const Cell *find_cell(const Book &book, int sheet, int row, int column);

@@ -278,9 +278,11 @@ int get_variable(const Book &book, std::string_view key, std::string &value) {
     return kNoVariable;
 }
 
-std::string shared_string_text(const Book &book, const Cell &cell) {
+std::string shared_string_text(const Book &book, const Cell &cell) { return std::string(shared_string_view(book, cell)); }
+
+std::string_view shared_string_view(const Book &book, const Cell &cell) {
     if (cell.sst >= book.shared_strings.size()) return {};
-    const std::string &text = book.shared_strings.text(cell.sst);
+    const std::string_view text = book.shared_strings.text(cell.sst);
     return text.substr(0, fit_prefix(kUtf8, text, kCellUtf8Bytes));
 }
 

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <new>
 #include <utility>
@@ -212,13 +214,25 @@ Utf8Sequence utf8_sequence_at(const unsigned char *p, std::size_t remaining) {
 
 namespace {
 
+// Bytes from the start of `text` below 0x80, taken eight at a time: most texts are all of them.
+std::size_t ascii_prefix(std::string_view text) {
+    std::size_t i = 0;
+    for (; text.size() - i >= 8; i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        if (word & 0x8080808080808080ULL) break;
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+    return i;
+}
+
 // Bytes from the start of `text` that are valid UTF-8.
 std::size_t valid_utf8_prefix(std::string_view text) {
     const auto *p = reinterpret_cast<const unsigned char *>(text.data());
     std::size_t i = 0;
     while (i < text.size()) {
         if (p[i] < 0x80) {
-            ++i;
+            i += ascii_prefix(text.substr(i));
             continue;
         }
         std::size_t n = utf8_sequence_length(p + i, text.size() - i);
@@ -314,9 +328,7 @@ std::string upper_ascii(std::string_view text) {
     return out;
 }
 
-bool is_ascii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
+bool is_ascii(std::string_view text) { return ascii_prefix(text) == text.size(); }
 
 bool equals_ignore_case(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
