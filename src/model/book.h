@@ -85,55 +85,83 @@ struct CellExtra {
     // A shared formula's dependent: its formula text was moved from the master's for readers,
     // and its element is written back without it, as it came.
     bool formula_from_master = false;
+    // The cell's value while the cell has this record (the cell's own slot points here).
+    std::int64_t value_bits = 0;
 };
 
-// A stored cell: 24 bytes, the value in one 8-byte slot and anything longer behind a pointer
-// that plain numbers and shared strings leave empty.
+// A stored cell: 16 bytes. The value takes one 8-byte slot; the few cells that carry more (see
+// CellExtra) keep a pointer to their extra record in that slot and the value inside the record,
+// so plain numbers and shared strings never pay for it.
 struct Cell {
     std::uint8_t kind = kCellEmpty;
+
+private:
+    bool has_extra_ = false;   // the slot points to the extra record; declared here to fit the 16 bytes
+
+public:
     std::uint16_t style = 0;   // XF reference; 0 = the book default
     std::uint32_t sst = 0;     // shared-string index, kind 41
 
     Cell() = default;
-    Cell(Cell &&) noexcept = default;
-    Cell &operator=(Cell &&) noexcept = default;
+    Cell(Cell &&other) noexcept : kind(other.kind), style(other.style), sst(other.sst) { take(other); }
+    Cell &operator=(Cell &&other) noexcept {
+        if (this != &other) {
+            release();
+            kind = other.kind;
+            style = other.style;
+            sst = other.sst;
+            take(other);
+        }
+        return *this;
+    }
+    ~Cell() { release(); }
 
     bool empty() const { return kind == kCellEmpty; }
     // Empties the value; the style stays.
     void clear();
 
     // The integer (kind 11) or the day serial of the date-like kinds.
-    std::int64_t integer() const { return value_.integer; }
-    void set_integer(std::int64_t value) { value_.integer = value; }
+    std::int64_t integer() const { return has_extra_ ? slot_.extra->value_bits : slot_.integer; }
+    void set_integer(std::int64_t value) { (has_extra_ ? slot_.extra->value_bits : slot_.integer) = value; }
     // The floating value of kinds 12, 13 and computed formulas; integer kinds give the integer
     // and date-like kinds their serial with the fraction.
     double number() const;
-    void set_number(double value) { value_.number = value; }
+    void set_number(double value);
 
     // The text kept beside the value; empty when there is none.
-    const std::string &text() const { return extra_ ? extra_->text : empty_text(); }
+    const std::string &text() const { return has_extra_ ? slot_.extra->text : empty_text(); }
     void set_text(std::string_view text);
     // The formula; nullptr when the cell has none.
-    const std::string *formula() const { return extra_ && extra_->has_formula ? &extra_->formula : nullptr; }
+    const std::string *formula() const {
+        return has_extra_ && slot_.extra->has_formula ? &slot_.extra->formula : nullptr;
+    }
     void set_formula(std::string formula);
     // The extra record, created on demand (formulas read from a package); nullptr when none.
     CellExtra &extra();
-    const CellExtra *extra_record() const { return extra_.get(); }
+    const CellExtra *extra_record() const { return has_extra_ ? slot_.extra : nullptr; }
     // A copy with its own extra record.
     Cell clone() const;
 
 private:
     static const std::string &empty_text();
     void drop_extra_if_unused();
+    // Moves the slot of `other` here and leaves `other` without an extra record.
+    void take(Cell &other) {
+        slot_ = other.slot_;
+        has_extra_ = other.has_extra_;
+        other.has_extra_ = false;
+        other.slot_.integer = 0;
+    }
+    void release();
 
-    union Value {
+    // The value's bits (an integer, or a double's bits), or the extra record holding them.
+    union Slot {
         std::int64_t integer;
-        double number;
-    } value_{0};
-    std::unique_ptr<CellExtra> extra_;
+        CellExtra *extra;
+    } slot_{0};
 };
 
-static_assert(sizeof(Cell) == 24, "a million cells should take 24 MB");
+static_assert(sizeof(Cell) == 16, "a million cells should take 16 MB");
 
 // The shortest text that reads back as `value` ("0" if it cannot be printed).
 std::string shortest_number_text(double value);

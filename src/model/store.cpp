@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string_view>
 
@@ -27,11 +28,16 @@ std::size_t grown(std::size_t capacity, std::size_t index, std::size_t cap) {
 
 }  // namespace
 
+void Cell::release() {
+    if (has_extra_) delete slot_.extra;
+    has_extra_ = false;
+    slot_.integer = 0;
+}
+
 void Cell::clear() {
     kind = kCellEmpty;
     sst = 0;
-    value_.integer = 0;
-    extra_.reset();
+    release();
 }
 
 const std::string &Cell::empty_text() {
@@ -40,33 +46,48 @@ const std::string &Cell::empty_text() {
 }
 
 double Cell::number() const {
+    const std::int64_t bits = integer();
     switch (kind) {
-    case kCellInteger: return static_cast<double>(value_.integer);
+    case kCellInteger: return static_cast<double>(bits);
     case kCellDate:
     case kCellDateTime:
     case kCellTimeHm:
     case kCellTimeHms: {
-        double serial = static_cast<double>(value_.integer);
-        if (kind != kCellDate && extra_ && !extra_->text.empty()) {
-            double fraction = std::strtod(extra_->text.c_str(), nullptr);
+        double serial = static_cast<double>(bits);
+        if (kind != kCellDate && !text().empty()) {
+            double fraction = std::strtod(text().c_str(), nullptr);
             if (std::isfinite(fraction)) serial += fraction;
         }
         return serial;
     }
-    default: return value_.number;
+    default: {
+        double value = 0.0;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
     }
 }
 
+void Cell::set_number(double value) {
+    std::int64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    set_integer(bits);
+}
+
 void Cell::drop_extra_if_unused() {
-    if (extra_ && extra_->text.empty() && !extra_->has_formula && extra_->formula_attributes.empty() &&
-        extra_->value_type == 0)
-        extra_.reset();
+    if (!has_extra_) return;
+    const CellExtra &record = *slot_.extra;
+    if (!record.text.empty() || record.has_formula || !record.formula_attributes.empty() || record.value_type != 0)
+        return;
+    const std::int64_t bits = record.value_bits;
+    delete slot_.extra;
+    has_extra_ = false;
+    slot_.integer = bits;
 }
 
 void Cell::set_text(std::string_view text) {
-    if (text.empty() && !extra_) return;
-    if (!extra_) extra_ = std::make_unique<CellExtra>();
-    extra_->text.assign(text);
+    if (text.empty() && !has_extra_) return;
+    extra().text.assign(text);
     drop_extra_if_unused();
 }
 
@@ -75,20 +96,29 @@ Cell Cell::clone() const {
     copy.kind = kind;
     copy.style = style;
     copy.sst = sst;
-    copy.value_ = value_;
-    if (extra_) copy.extra_ = std::make_unique<CellExtra>(*extra_);
+    if (has_extra_) {
+        copy.slot_.extra = new CellExtra(*slot_.extra);
+        copy.has_extra_ = true;
+    } else {
+        copy.slot_ = slot_;
+    }
     return copy;
 }
 
 CellExtra &Cell::extra() {
-    if (!extra_) extra_ = std::make_unique<CellExtra>();
-    return *extra_;
+    if (!has_extra_) {
+        auto *record = new CellExtra;
+        record->value_bits = slot_.integer;
+        slot_.extra = record;
+        has_extra_ = true;
+    }
+    return *slot_.extra;
 }
 
 void Cell::set_formula(std::string formula) {
-    if (!extra_) extra_ = std::make_unique<CellExtra>();
-    extra_->formula = std::move(formula);
-    extra_->has_formula = true;
+    CellExtra &record = extra();
+    record.formula = std::move(formula);
+    record.has_formula = true;
 }
 
 std::string shortest_number_text(double value) {
