@@ -69,7 +69,6 @@ int start_book_stream(Book &book) {
         book.diagnostics.note(kDiagnosticFileOpen, path);
         return book.err.raise(kOpenError, Msg::k03103, path.c_str());   // the state removes its folder
     }
-    state->strings_noted = book.shared_strings.size();
     book.streamed = std::move(state);
     return 0;
 }

@@ -38,7 +38,6 @@ struct StreamedRows {
     std::string folder;
     std::string strings_path;
     std::FILE *strings = nullptr;
-    std::size_t strings_noted = 0;          // shared strings the table held when streaming began
 
     StreamedRows() = default;
     StreamedRows(const StreamedRows &) = delete;

@@ -25,17 +25,17 @@ constexpr std::size_t kEntryMarkupBytes = 48;
 std::string shared_strings_part(const Book &book, std::string_view package_items, std::size_t package_count,
                                 std::string_view declarations) {
     const SharedStringTable &table = book.shared_strings;
-    const std::size_t first = std::min(package_count, table.entry_count());
+    const std::size_t first = std::min(package_count, table.size());
     std::size_t bytes = package_items.size();
-    for (std::size_t k = first; k < table.entry_count(); ++k) bytes += table.entry_text(k).size() + kEntryMarkupBytes;
+    for (std::size_t k = first; k < table.size(); ++k) bytes += table.text(static_cast<std::uint32_t>(k)).size() + kEntryMarkupBytes;
     std::string out;
     out.reserve(bytes + 256);
     out += kXmlDeclaration;
     xml_fill<kSharedStringsHead>(out, declarations, static_cast<long long>(shared_string_references(book)),
-                                 static_cast<long long>(table.entry_count()));
+                                 static_cast<long long>(table.size()));
     out += package_items;
-    for (std::size_t k = first; k < table.entry_count(); ++k) {
-        const std::string &text = table.entry_text(k);
+    for (std::size_t k = first; k < table.size(); ++k) {
+        const std::string &text = table.text(static_cast<std::uint32_t>(k));
         out += text.find(' ') != std::string::npos ? kSharedStringPreserve : kSharedStringPlain;
         append_value(out, XmlText{text});
         out += kSharedStringEnd;

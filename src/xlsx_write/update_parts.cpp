@@ -507,7 +507,7 @@ int plan_update(const Book &book, UpdatePlan &plan) {
         names.take(plan.styles_path);
     }
     plan.shared_strings_path = source.shared_strings_path;
-    if (plan.shared_strings_path.empty() && book.shared_strings.entry_count() > 0) {
+    if (plan.shared_strings_path.empty() && book.shared_strings.size() > 0) {
         plan.shared_strings_path = names.fresh(folder, "sharedStrings", 0);
         plan.new_shared_strings = true;
         plan.shared_strings_relationship_id = new_relationship_id();

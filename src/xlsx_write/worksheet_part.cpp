@@ -386,7 +386,7 @@ int write_cell(const Book &book, const Sheet &sheet, const Cell &cell, const Cel
     switch (cell.kind) {
     case kCellEmpty: xml_fill<kXmlCellEmpty>(out, place.name, style); return kOk;
     case kCellString:
-        xml_fill<kXmlCellShared>(out, place.name, style, book.shared_strings.entry(cell.sst));
+        xml_fill<kXmlCellShared>(out, place.name, style, cell.sst);
         return kOk;
     case kCellInteger: xml_fill<kXmlCellValue>(out, place.name, style, cell.integer()); return kOk;
     case kCellFloat:
