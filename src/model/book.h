@@ -73,20 +73,37 @@ constexpr std::uint16_t kXfHyperlink = 7;
 // What few cells carry besides their value: the value's text as written (where it differs
 // from the number's own shortest text), the time-of-day fraction of date-like kinds, the
 // computed text of a formula, and the formula itself.
+// The formula is a record of its own, so that the far more common text beside a number costs
+// no room for it.
 struct CellExtra {
     std::string text;
-    std::string formula;
-    bool has_formula = false;
-    // A formula read from a package: the attributes of its <f> element that the engine does not
-    // interpret (shared and array formulas), written back as they were, and the type of its
-    // cached value ('n', 's', 'b' or 'e'; 0 when the cell has none).
-    std::string formula_attributes;
+    // The cell's value while the cell has this record (the cell's own slot points here).
+    std::int64_t value_bits = 0;
+    // A formula read from a package: the type of its cached value ('n', 's', 'b' or 'e'; 0 when
+    // the cell has none).
     char value_type = 0;
     // A shared formula's dependent: its formula text was moved from the master's for readers,
     // and its element is written back without it, as it came.
     bool formula_from_master = false;
-    // The cell's value while the cell has this record (the cell's own slot points here).
-    std::int64_t value_bits = 0;
+
+    // The formula; nullptr when the cell has none.
+    const std::string *formula() const { return formula_ ? &formula_->text : nullptr; }
+    void set_formula(std::string formula);
+    // A formula read from a package: the attributes of its <f> element that the engine does not
+    // interpret (shared and array formulas), written back as they were. Set after the formula.
+    const std::string &formula_attributes() const;
+    void set_formula_attributes(std::string attributes);
+
+    CellExtra() = default;
+    CellExtra(const CellExtra &other);
+    CellExtra &operator=(const CellExtra &) = delete;
+
+private:
+    struct Formula {
+        std::string text;
+        std::string attributes;
+    };
+    std::unique_ptr<Formula> formula_;
 };
 
 // A stored cell: 16 bytes. The value takes one 8-byte slot; the few cells that carry more (see
@@ -132,9 +149,7 @@ public:
     const std::string &text() const { return has_extra_ ? slot_.extra->text : empty_text(); }
     void set_text(std::string_view text);
     // The formula; nullptr when the cell has none.
-    const std::string *formula() const {
-        return has_extra_ && slot_.extra->has_formula ? &slot_.extra->formula : nullptr;
-    }
+    const std::string *formula() const { return has_extra_ ? slot_.extra->formula() : nullptr; }
     void set_formula(std::string formula);
     // The extra record, created on demand (formulas read from a package); nullptr when none.
     CellExtra &extra();

@@ -77,8 +77,7 @@ void Cell::set_number(double value) {
 void Cell::drop_extra_if_unused() {
     if (!has_extra_) return;
     const CellExtra &record = *slot_.extra;
-    if (!record.text.empty() || record.has_formula || !record.formula_attributes.empty() || record.value_type != 0)
-        return;
+    if (!record.text.empty() || record.formula() || record.value_type != 0) return;
     const std::int64_t bits = record.value_bits;
     delete slot_.extra;
     has_extra_ = false;
@@ -115,10 +114,26 @@ CellExtra &Cell::extra() {
     return *slot_.extra;
 }
 
-void Cell::set_formula(std::string formula) {
-    CellExtra &record = extra();
-    record.formula = std::move(formula);
-    record.has_formula = true;
+void Cell::set_formula(std::string formula) { extra().set_formula(std::move(formula)); }
+
+CellExtra::CellExtra(const CellExtra &other)
+    : text(other.text), value_bits(other.value_bits), value_type(other.value_type),
+      formula_from_master(other.formula_from_master),
+      formula_(other.formula_ ? std::make_unique<Formula>(*other.formula_) : nullptr) {}
+
+void CellExtra::set_formula(std::string formula) {
+    if (!formula_) formula_ = std::make_unique<Formula>();
+    formula_->text = std::move(formula);
+}
+
+const std::string &CellExtra::formula_attributes() const {
+    static const std::string none;
+    return formula_ ? formula_->attributes : none;
+}
+
+void CellExtra::set_formula_attributes(std::string attributes) {
+    if (!formula_) formula_ = std::make_unique<Formula>();
+    formula_->attributes = std::move(attributes);
 }
 
 std::string shortest_number_text(double value) {

@@ -323,7 +323,7 @@ int RowsParser::store_cell() {
     if (cell_.has_formula) {
         cell.set_formula(std::move(cell_.formula));
         CellExtra &extra = cell.extra();
-        extra.formula_attributes = std::move(cell_.formula_attributes);
+        extra.set_formula_attributes(std::move(cell_.formula_attributes));
         if (!cell_.has_value) {
             cell.kind = kCellFormula;
         } else {
@@ -414,8 +414,8 @@ void translate_shared_formulas(Sheet &sheet) {
             for (std::size_t c = 0; c < sheet.rows[r].cells.size(); ++c) {
                 Cell &cell = sheet.rows[r].cells[c];
                 const CellExtra *extra = cell.extra_record();
-                if (!extra || !cell.formula() || written_attribute(extra->formula_attributes, "t") != "shared") continue;
-                visit(cell, std::string(written_attribute(extra->formula_attributes, "si")), static_cast<int>(r),
+                if (!extra || !cell.formula() || written_attribute(extra->formula_attributes(), "t") != "shared") continue;
+                visit(cell, std::string(written_attribute(extra->formula_attributes(), "si")), static_cast<int>(r),
                       static_cast<int>(c));
             }
     };

@@ -335,13 +335,13 @@ void write_package_formula_cell(const Book &book, const Cell &cell, const CellEx
         else if (type == 'b') xml_fill<kXmlValue>(o, cell.text() == "TRUE" ? "1"sv : "0"sv);
         else xml_fill<kXmlValue>(o, XmlText{cell.text()});
     };
-    auto formula_attributes = [&](std::string &o) { o.append(extra.formula_attributes); };
+    auto formula_attributes = [&](std::string &o) { o.append(extra.formula_attributes()); };
     const std::string_view text = extra.formula_from_master ? std::string_view() : std::string_view(*cell.formula());
     xml_fill<kXmlCellPackageFormula>(out, name, attributes, formula_attributes, XmlText{text}, value);
 }
 
 void write_formula_cell(const Book &book, const Cell &cell, CellAt name, CellStyle style, std::string &out) {
-    if (const CellExtra *extra = cell.extra_record(); extra && (extra->value_type != 0 || !extra->formula_attributes.empty())) {
+    if (const CellExtra *extra = cell.extra_record(); extra && (extra->value_type != 0 || !extra->formula_attributes().empty())) {
         write_package_formula_cell(book, cell, *extra, name, style, out);
         return;
     }
@@ -927,7 +927,7 @@ std::uint64_t worksheet_part_bound(const Book &book, int sheet_index) {
         for (const Cell &cell : row.cells) {
             bound += kPerCell + kPerTextByte * cell.text().size();
             if (cell.formula()) bound += kPerTextByte * cell.formula()->size();
-            if (const CellExtra *extra = cell.extra_record()) bound += extra->formula_attributes.size();
+            if (const CellExtra *extra = cell.extra_record()) bound += extra->formula_attributes().size();
         }
     }
     return bound;
