@@ -39,8 +39,8 @@ libdeflate_compressor *thread_compressor() {
 // several times faster than zlib's.
 std::uint32_t crc_of(const std::string &data) { return libdeflate_crc32(0, data.data(), data.size()); }
 
-// Compresses `input` into `output`; a piece that is not the last is made joinable. 0, -1 on a
-// compressor failure, kNoMemory without memory.
+// Compresses `input` into `output` (which takes the compressor's worst case meanwhile); a piece
+// that is not the last is made joinable. 0, -1 on a compressor failure, kNoMemory without memory.
 int compress_piece(libdeflate_compressor *compressor, const std::string &input, bool last, DeflateBytes &output) {
     if (!compressor) return kNoMemory;
     std::size_t bound = libdeflate_deflate_compress_bound(compressor, input.size());
@@ -99,6 +99,7 @@ struct DeflatePipeline::Shared {
 
     void run() {
         Compressor compressor{libdeflate_alloc_compressor(kDeflateLevel)};
+        DeflateBytes scratch;
         for (;;) {
             std::shared_ptr<Job> job;
             {
@@ -115,7 +116,10 @@ struct DeflatePipeline::Shared {
             int rc = 0;
             try {
                 job->crc = crc_of(job->input);
-                rc = compress_piece(compressor.get(), job->input, job->last, job->output);
+                // Compressed into the worker's own buffer, so that a piece waiting its turn
+                // holds only its compressed bytes, not the worst case.
+                rc = compress_piece(compressor.get(), job->input, job->last, scratch);
+                if (rc == 0) job->output.assign(scratch.begin(), scratch.end());
             } catch (const std::bad_alloc &) {
                 rc = kNoMemory;
             }
