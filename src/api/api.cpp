@@ -84,7 +84,7 @@ int copy_out(const Book &book, std::string_view utf8, char *out, int size) {
         out[0] = '\0';
         return kLimit;
     }
-    std::memcpy(out, text.data(), text.size());
+    if (!text.empty()) std::memcpy(out, text.data(), text.size());   // an empty view may have no data
     out[text.size()] = '\0';
     return 0;
 }
