@@ -87,6 +87,12 @@ int RowsParser::parse(std::string_view rows) {
         switch (token) {
         case XmlToken::kStart:
             if (int rc = start_element(scanner); rc != kOk) return refused(rc);
+            // The common cell, "<c ...><v>12</v></c>", is taken whole.
+            if (!scanner.self_closing() && scanner.local_name() == "c" &&
+                scanner.take_text_child("v", cell_.value)) {
+                cell_.has_value = true;
+                if (int rc = store_cell(); rc != kOk) return refused(rc);
+            }
             break;
         case XmlToken::kEnd:
             if (int rc = end_element(scanner.local_name()); rc != kOk) return refused(rc);

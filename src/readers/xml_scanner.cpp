@@ -71,6 +71,32 @@ bool XmlScanner::attribute(std::string_view local, std::string_view &value) cons
     return false;
 }
 
+bool XmlScanner::take_text_child(std::string_view child, std::string_view &text) {
+    if (pending_end_ || error_ != kOk || open_.empty() || open_.size() >= static_cast<std::size_t>(kXmlMaxDepth))
+        return false;
+    auto take = [&](std::size_t &at, char first, std::string_view name) {
+        const std::string_view rest = text_all_.substr(at);
+        const std::size_t size = name.size() + (first == '/' ? 3 : 2);
+        if (rest.size() < size || rest[0] != '<' || (first == '/' && rest[1] != '/') ||
+            rest.substr(first == '/' ? 2 : 1, name.size()) != name || rest[size - 1] != '>')
+            return false;
+        at += size;
+        return true;
+    };
+    std::size_t at = pos_;
+    if (!take(at, 0, child)) return false;
+    const char *base = text_all_.data();
+    const std::size_t end = static_cast<std::size_t>(find_char(base + at, base + text_all_.size(), '<') - base);
+    if (end == at) return false;
+    std::size_t after = end;
+    if (!take(after, '/', child) || !take(after, '/', open_.back())) return false;
+    text = text_all_.substr(at, end - at);
+    token_begin_ = end;
+    token_end_ = pos_ = after;
+    open_.pop_back();
+    return true;
+}
+
 XmlToken XmlScanner::fail(int code, std::size_t at, const char *what) {
     error_ = code;
     error_offset_ = at;

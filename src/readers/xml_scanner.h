@@ -60,6 +60,13 @@ public:
     // Elements open after the current token (a start tag counts itself, an end tag no longer).
     int depth() const { return static_cast<int>(open_.size()); }
 
+    // Right after the start tag of an element whose whole content is one `child` element
+    // holding a non-empty text and nothing else, written without blanks, as most cells are
+    // ("<v>12</v>"): that text, raw, and the scanner moved past the element's end tag, which
+    // the caller takes as met. False, with nothing moved, for content of any other form, which
+    // next() then gives token by token.
+    bool take_text_child(std::string_view child, std::string_view &text);
+
 private:
     XmlToken fail(int code, std::size_t at, const char *what);
     XmlToken start_tag(std::size_t at);
