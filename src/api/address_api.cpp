@@ -61,12 +61,18 @@ extern "C" {
 int TXLS_cell_name(int row, int column, char *out, int size) {
     return api_boundary(nullptr, "TXLS_cell_name()", [&] {
         if (!out) return kBadArgument;
-        // Checked before the conversion to 0-based, so that no argument can overflow.
+        // Checked before the conversion to 0-based, so that no argument can overflow. A buffer
+        // with room for any name takes it directly: report loops name every cell they put.
         char name[kCellNameBytes];
-        const std::size_t length = row >= 1 && column >= 1 ? write_cell_name(row - 1, column - 1, name) : 0;
+        char *to = size >= static_cast<int>(kCellNameBytes) ? out : name;
+        const std::size_t length = row >= 1 && column >= 1 ? write_cell_name(row - 1, column - 1, to) : 0;
         if (length == 0) {
             if (size > 0) out[0] = '\0';
             return kBadArgument;
+        }
+        if (to == out) {
+            out[length] = '\0';
+            return kOk;
         }
         return put_name(std::string_view(name, length), out, size);
     });

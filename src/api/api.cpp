@@ -59,10 +59,12 @@ std::string caller_to_utf8(const Book &book, const char *text) {
     return to_utf8(text, book.charset);
 }
 
-CallerText::CallerText(const Book &book, const char *text) {
-    if (!text) return;
-    std::string_view raw(text);
-    if (is_ascii(raw) || (book.charset == kUtf8 && is_valid_utf8(raw))) {
+CallerText::CallerText(const Book &book, const char *text)
+    : CallerText(book, text ? std::string_view(text) : std::string_view()) {}
+
+CallerText::CallerText(const Book &book, std::string_view raw) {
+    // ASCII reads the same in every set the caller may use, and is valid UTF-8.
+    if (book.charset == kUtf8 ? is_valid_utf8(raw) : is_ascii(raw)) {
         view_ = raw;
     } else {
         converted_ = to_utf8(raw, book.charset);

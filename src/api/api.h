@@ -63,6 +63,9 @@ std::string caller_to_utf8(const Book &book, const char *text);
 class CallerText {
 public:
     CallerText(const Book &book, const char *text);
+    CallerText(const Book &book, std::string_view text);
+    CallerText(const CallerText &) = delete;   // the view may point into the text it owns
+    CallerText &operator=(const CallerText &) = delete;
     std::string_view view() const { return view_; }
 
 private:

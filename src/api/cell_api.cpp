@@ -159,8 +159,9 @@ int TXLS_put_cell(XLS_BOOK *record, const char *cell, const char *value) {
         if (int rc = resolve_for_cells(*book, cell, name.view(), sheet, row, column); rc != 0)
             return book->err.fail(rc);
         if (!value) return book->err.fail(kBadArgument);
-        if (check_value_length(*book, std::strlen(value)) != 0) return book->err.fail(kOverflow);
-        int rc = put_cell_value(*book, sheet, row, column, CallerText(*book, value).view());
+        const std::string_view raw(value);
+        if (check_value_length(*book, raw.size()) != 0) return book->err.fail(kOverflow);
+        int rc = put_cell_value(*book, sheet, row, column, CallerText(*book, raw).view());
         if (rc == kLimit) rc = kOverflow;
         return book->err.fail(rc);
     });

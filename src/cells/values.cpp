@@ -63,16 +63,21 @@ NumberShape number_shape(std::string_view text, std::string &scratch, std::strin
     if (text.empty() || text.size() >= 20) return NumberShape::kNone;
     std::size_t i = 0;
     if (text[0] == '+' || text[0] == '-') i = 1;
-    bool any_digit = false;
+    bool any_digit = false, any_comma = false;
     for (std::size_t k = i; k < text.size(); ++k) {
         char c = text[k];
         if (is_digit(c)) any_digit = true;
         else if (c == '.') {
             if (has_point) return NumberShape::kNone;
             has_point = true;
-        } else if (c != ',') return NumberShape::kNone;
+        } else if (c == ',') any_comma = true;
+        else return NumberShape::kNone;
     }
     if (!any_digit) return NumberShape::kNone;
+    if (!any_comma) {
+        plain = text;
+        return NumberShape::kNumber;
+    }
 
     // Commas belong to the whole part only and need digits on their left.
     std::size_t end = text.find('.', i);
@@ -217,6 +222,8 @@ Classified store_date(std::string_view text, Cell &cell) {
         store_date_like(cell, kCellDate, date_to_serial_days(year, month, day), 0);
         return Classified::kStored;
     }
+    // A date and a time start with the year's digits; most texts are neither.
+    if (text.size() < 10 || !is_digit(text[0])) return Classified::kOther;
     std::size_t blank = text.find(' ');
     if (blank == std::string_view::npos || blank < 8 || !date_shape(text.substr(0, blank), year, month, day))
         return Classified::kOther;
