@@ -67,9 +67,15 @@ protected:
     Book book;
 };
 
+// A name as parse_cell_name reads it; resolve_cell, which calls take (plain names by a shorter
+// way), must read it the same.
 std::string parsed(std::string_view name) {
     int row = 7, column = 7;
     const int rc = parse_cell_name(name, row, column);
+    static Book book;
+    CellRef ref;
+    if (resolve_cell(book, name, ref) != rc || (rc == 0 && std::pair(ref.row1, ref.column1) != std::pair(row, column)))
+        return "resolve_cell reads it otherwise";
     return rc == 0 ? std::to_string(row) + "," + std::to_string(column) : "rc=" + std::to_string(rc);
 }
 
@@ -202,6 +208,23 @@ TEST(Store, CellsSharedStringsVariablesAndTheLog) {
     EXPECT_EQ(book.shared_strings.size(), 3u);
     EXPECT_EQ(book.shared_strings.text(0) + book.shared_strings.text(1) + book.shared_strings.text(99), "ba");
     EXPECT_EQ(shared_string_references(book), std::size_t{6});
+    // A value stays with its cell as an extra record comes and goes, through moves and copies.
+    Cell kept;
+    kept.kind = kCellInteger;
+    kept.set_integer(7);
+    kept.set_text("007");
+    kept.set_formula("A1*7");
+    Cell moved = std::move(kept);
+    const Cell copy = moved.clone();
+    moved.set_text({});
+    EXPECT_EQ(std::tuple(moved.integer(), moved.text(), *moved.formula()), std::tuple(7, "", "A1*7"));
+    EXPECT_EQ(std::tuple(copy.integer(), copy.text(), *copy.formula()), std::tuple(7, "007", "A1*7"));
+    EXPECT_EQ(std::tuple(kept.integer(), kept.text(), kept.formula()), std::tuple(0, "", nullptr));
+    Cell plain;
+    plain.set_number(2.5);
+    plain.set_text("2.50");
+    plain.set_text({});   // the record goes, the number stays
+    EXPECT_EQ(std::pair(plain.number(), plain.extra_record()), std::pair(2.5, static_cast<const CellExtra *>(nullptr)));
     // Variables: a name no variable has, and the value limit (the key limit and letter case are the API's rows).
     std::string value;
     EXPECT_EQ(get_variable(book, "other", value), kNoVariable);
