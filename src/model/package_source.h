@@ -17,6 +17,9 @@ struct Sheet;
 // compressed bytes); a save copies it unchanged unless it is one of the parts the save rewrites.
 struct PackageEntry : ZipEntryInfo {
     std::string raw;
+    // A worksheet of the book: every save writes it anew from the cells and every view reads
+    // the cells, so its stored bytes (most of a package) are not kept and `raw` is empty.
+    bool rewritten = false;
 };
 
 // How many records of each style table came from the package; records past these counts were

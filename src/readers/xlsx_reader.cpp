@@ -252,12 +252,19 @@ int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
 int PackageLoader::keep_entries() {
     const auto &entries = zip_.entries();
     source_->entries.reserve(entries.size());
+    auto worksheet_of_the_book = [&](std::string_view name) {
+        for (const auto &sheet : book_.sheets)
+            if (sheet->source && same_part_name(name, sheet->source->part_path)) return true;
+        return false;
+    };
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const ZipEntryInfo &info = entries[i];
         if (info.name.ends_with('/')) continue;   // folders are implied by the names
         PackageEntry entry;
         static_cast<ZipEntryInfo &>(entry) = info;
-        if (int rc = zip_.read_raw(static_cast<int>(i), entry.raw); rc != kOk) return refuse(rc, info.name);
+        entry.rewritten = worksheet_of_the_book(info.name);
+        if (!entry.rewritten)
+            if (int rc = zip_.read_raw(static_cast<int>(i), entry.raw); rc != kOk) return refuse(rc, info.name);
         source_->entries.push_back(std::move(entry));
     }
     return kOk;

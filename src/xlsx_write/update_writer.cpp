@@ -92,7 +92,9 @@ int visit_package_entries(const Book &book, EntryVisitor &visitor) {
             sheet_written[k] = true;
             if (int rc = visitor.worksheet(entry.name, book, static_cast<int>(k), plan); rc != kOk) return rc;
         }
-        if (!handled)
+        // A worksheet's stored bytes were not kept: every sheet of the book claims its own part
+        // above, so none is left here; were one left, it would not be copied without its bytes.
+        if (!handled && !entry.rewritten)
             if (int rc = visitor.copy(entry); rc != kOk) return rc;
     }
     // What the package did not have: new sheets, then any new book-level part.
