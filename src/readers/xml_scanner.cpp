@@ -74,12 +74,14 @@ bool XmlScanner::attribute(std::string_view local, std::string_view &value) cons
 bool XmlScanner::take_text_child(std::string_view child, std::string_view &text) {
     if (pending_end_ || error_ != kOk || open_.empty() || open_.size() >= static_cast<std::size_t>(kXmlMaxDepth))
         return false;
+    // "<name>" (or "</name>" with first '/') at `at`; names are a few bytes, compared in place.
     auto take = [&](std::size_t &at, char first, std::string_view name) {
         const std::string_view rest = text_all_.substr(at);
-        const std::size_t size = name.size() + (first == '/' ? 3 : 2);
-        if (rest.size() < size || rest[0] != '<' || (first == '/' && rest[1] != '/') ||
-            rest.substr(first == '/' ? 2 : 1, name.size()) != name || rest[size - 1] != '>')
+        const std::size_t start = first == '/' ? 2 : 1, size = name.size() + start + 1;
+        if (rest.size() < size || rest[0] != '<' || (first == '/' && rest[1] != '/') || rest[size - 1] != '>')
             return false;
+        for (std::size_t k = 0; k < name.size(); ++k)
+            if (rest[start + k] != name[k]) return false;
         at += size;
         return true;
     };
