@@ -15,7 +15,7 @@ namespace tabsmith {
 namespace {
 
 constexpr std::size_t kStreamBufferBytes = 1u << 16;
-constexpr std::size_t kReadWindowBytes = 1u << 20;
+constexpr std::size_t kReadWindowBytes = 1u << 18;
 constexpr std::size_t kFolderPrefixBytes = 64;
 constexpr std::string_view kStringsFile = "SST.tmp";
 

@@ -238,7 +238,7 @@ int DeflatePipeline::hand_over(const Job &job) {
 int DeflatePipeline::emit_ready(bool wait_all) {
     if (!shared_) return 0;
     // Pieces in flight beyond this wait for the output, which bounds the memory held.
-    const std::size_t most_in_flight = static_cast<std::size_t>(workers_wanted_) * 2;
+    const std::size_t most_in_flight = static_cast<std::size_t>(workers_wanted_) + 1;
     for (;;) {
         std::shared_ptr<Job> job;
         {
