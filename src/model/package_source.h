@@ -1,5 +1,6 @@
 // What a book read from an existing package keeps so that a save can write that package back:
-// every archive entry as stored, the parts the save splices into, and each sheet's own XML.
+// every archive entry as stored (the book's own worksheets, written anew, without their bytes),
+// the parts the save splices into, and each sheet's own XML around its cells.
 #pragma once
 
 #include <cstdint>
