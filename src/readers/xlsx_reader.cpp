@@ -7,6 +7,9 @@
 #include <new>
 #include <unordered_map>
 #include <unordered_set>
+#ifdef __GLIBC__
+#include <malloc.h>   // malloc_trim
+#endif
 
 #include "readers/xlsx_parts.h"
 #include "support/package_path.h"
@@ -273,12 +276,19 @@ int PackageLoader::keep_entries() {
 }  // namespace
 
 int read_xlsx_package(Book &book, const XlsxReadRequest &request) {
+    int rc = kNoMemory;
     try {
         PackageLoader loader(book, request);
-        return loader.run();
+        rc = loader.run();
     } catch (const std::bad_alloc &) {
-        return kNoMemory;
+        rc = kNoMemory;
     }
+#ifdef __GLIBC__
+    // The inflated pieces and the parsers' scratch were freed in the parsing threads' own
+    // arenas, where they would stay resident for as long as the book lives.
+    malloc_trim(0);
+#endif
+    return rc;
 }
 
 }  // namespace tabsmith
