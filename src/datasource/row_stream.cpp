@@ -192,15 +192,32 @@ int stream_row(Book &book, int row_number) {
     std::string record;
     if (row) append_row_record(book, *row, slots, record);
     else put_u32(record, 0);
+    // Room for the record's row first: a record in the file that the runs do not count would
+    // shift every record after it.
+    if (file.runs.size() == file.runs.capacity()) file.runs.reserve(std::max<std::size_t>(16, file.runs.capacity() * 2));
     if (std::fwrite(record.data(), 1, record.size(), file.file) != record.size()) {
-        // The records written before stay readable: each is found by its own offset.
-        std::fflush(file.file);
-        long end = std::ftell(file.file);
-        if (end >= 0) file.size = static_cast<std::uint64_t>(end);
+        // The records written before stay readable when the part written of this one is taken
+        // back; a file where it cannot be is not read again.
+        const bool taken_back = std::fflush(file.file) == 0 &&
+                                ::ftruncate(::fileno(file.file), static_cast<off_t>(file.size)) == 0 &&
+                                std::fseek(file.file, static_cast<long>(file.size), SEEK_SET) == 0;
+        if (!taken_back) file.broken = true;
+        std::clearerr(file.file);
         return book.err.raise(kWriteError, Msg::k03122, file.path.c_str());
     }
-    file.rows.push_back({static_cast<std::int32_t>(index), static_cast<std::uint16_t>(slots), file.size});
     file.size += record.size();
+    const auto row_index = static_cast<std::int32_t>(index);
+    if (!file.runs.empty() && file.runs.back().first_row + static_cast<std::int64_t>(file.runs.back().count) == row_index)
+        ++file.runs.back().count;
+    else
+        file.runs.push_back({row_index, 1});
+    ++file.records;
+    file.last_row = std::max(file.last_row, static_cast<int>(row_index));
+    if (slots > 0) {
+        file.last_row_with_cells = std::max(file.last_row_with_cells, static_cast<int>(row_index));
+        file.most_slots = std::max(file.most_slots, slots);
+        file.slots += static_cast<std::size_t>(slots);
+    }
     if (!row) return 0;
     for (int c = 0; c < slots; ++c) file.string_cells += row->cells[static_cast<std::size_t>(c)].kind == kCellString;
     // Only the row record stays: its height, style and flags.
@@ -210,15 +227,38 @@ int stream_row(Book &book, int row_number) {
     return 0;
 }
 
-StreamedRowReader::StreamedRowReader(const SheetRowFile &file) : file_(file), order_(file.rows) {
-    // Rows streamed in ascending order, as reports write them, are read through as they are.
-    const auto by_row = [](const StreamedRowEntry &a, const StreamedRowEntry &b) { return a.row < b.row; };
-    if (!std::is_sorted(file.rows.begin(), file.rows.end(), by_row)) {
-        sorted_ = file.rows;
-        std::stable_sort(sorted_.begin(), sorted_.end(), by_row);
-        order_ = sorted_;
-    }
+StreamedRowReader::StreamedRowReader(const SheetRowFile &file) : file_(file) {
     if (file_.file) std::fflush(file_.file);
+    if (file_.broken || !file_.file) {
+        failed_ = true;
+        return;
+    }
+    // Rows streamed in ascending order, as reports write them, are read through as they are.
+    bool ascending = true;
+    for (std::size_t k = 1; k < file_.runs.size() && ascending; ++k)
+        ascending = file_.runs[k - 1].first_row + static_cast<std::int64_t>(file_.runs[k - 1].count) <= file_.runs[k].first_row;
+    if (ascending) {
+        next_row_ = file_.runs.empty() ? -1 : file_.runs[0].first_row;
+        return;
+    }
+    // Otherwise every record's place is found once, and the places sorted by row (a row
+    // streamed twice keeps its records in call order).
+    std::vector<Cell> cells;
+    std::uint64_t offset = 0;
+    for (const StreamedRun &run : file_.runs) {
+        for (std::uint32_t k = 0; k < run.count; ++k) {
+            std::size_t length = 0;
+            if (read_at(offset, cells, length) != 0) {
+                failed_ = true;
+                return;
+            }
+            sorted_.push_back({run.first_row + static_cast<std::int32_t>(k), offset});
+            offset += length;
+        }
+    }
+    std::stable_sort(sorted_.begin(), sorted_.end(),
+                     [](const SortedRecord &a, const SortedRecord &b) { return a.row < b.row; });
+    next_row_ = sorted_.empty() ? -1 : sorted_[0].row;
 }
 
 int StreamedRowReader::fill(std::uint64_t offset, std::size_t need) {
@@ -238,19 +278,48 @@ int StreamedRowReader::fill(std::uint64_t offset, std::size_t need) {
     return got >= need ? 0 : kReadError;
 }
 
-int StreamedRowReader::read(std::size_t index, std::vector<Cell> &cells) {
-    const StreamedRowEntry &entry = order_[index];
-    if (!file_.file) return kReadError;
+int StreamedRowReader::read_at(std::uint64_t offset, std::vector<Cell> &cells, std::size_t &length) {
     // The record's length is known only once its cells are read: grow the window until it holds it.
-    std::size_t need = kRowCountBytes + kCellRecordBytes * entry.slots;
+    std::size_t need = kRowCountBytes;
     for (;;) {
-        if (fill(entry.offset, need) != 0) return kReadError;
-        std::string_view record(window_.data() + (entry.offset - window_start_),
-                                window_.size() - static_cast<std::size_t>(entry.offset - window_start_));
-        if (decode_row_record(record, cells) != 0) return 0;
-        if (entry.offset + record.size() >= file_.size) return kReadError;
+        if (fill(offset, need) != 0) return kReadError;
+        std::string_view record(window_.data() + (offset - window_start_),
+                                window_.size() - static_cast<std::size_t>(offset - window_start_));
+        if (std::size_t used = decode_row_record(record, cells); used != 0) {
+            length = used;
+            return 0;
+        }
+        if (offset + record.size() >= file_.size) return kReadError;
         need = record.size() * 2;
     }
+}
+
+int StreamedRowReader::read_next(std::vector<Cell> &cells) {
+    if (failed_ || next_row_ < 0) return kReadError;
+    if (!sorted_.empty()) {
+        std::size_t length = 0;
+        if (read_at(sorted_[next_].offset, cells, length) != 0) {
+            failed_ = true;
+            next_row_ = -1;
+            return kReadError;
+        }
+        ++next_;
+        next_row_ = next_ < sorted_.size() ? sorted_[next_].row : -1;
+        return 0;
+    }
+    std::size_t length = 0;
+    if (read_at(offset_, cells, length) != 0) {
+        failed_ = true;
+        next_row_ = -1;
+        return kReadError;
+    }
+    offset_ += length;
+    if (++in_run_ == file_.runs[run_].count) {
+        in_run_ = 0;
+        ++run_;
+    }
+    next_row_ = run_ < file_.runs.size() ? file_.runs[run_].first_row + static_cast<std::int32_t>(in_run_) : -1;
+    return 0;
 }
 
 }  // namespace tabsmith

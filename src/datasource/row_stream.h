@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,20 +35,34 @@ std::size_t decode_row_record(std::string_view record, std::vector<Cell> &cells)
 
 // Reads the streamed rows of one sheet back in row order (rows streamed more than once come
 // in call order). Reads with pread on the sheet's file, so the book's own handle is not moved.
+// Rows streamed in ascending order are read straight through; otherwise the records' places are
+// found once and sorted.
 class StreamedRowReader {
 public:
     explicit StreamedRowReader(const SheetRowFile &file);
-    // The rows, ascending; the reader's order of records.
-    std::span<const StreamedRowEntry> entries() const { return order_; }
-    // The cells of the entry at `index` of entries(). 0, or kReadError.
-    int read(std::size_t index, std::vector<Cell> &cells);
+    // The row of the next record, or -1 after the last one (and after a failed read).
+    int next_row() const { return next_row_; }
+    // The next record's cells; then the one after it is next. 0, or kReadError.
+    int read_next(std::vector<Cell> &cells);
+    // Whether a record could not be read: the rows read are not all there are.
+    bool failed() const { return failed_; }
 
 private:
+    struct SortedRecord {
+        std::int32_t row;
+        std::uint64_t offset;
+    };
     int fill(std::uint64_t offset, std::size_t need);
+    int read_at(std::uint64_t offset, std::vector<Cell> &cells, std::size_t &length);
 
     const SheetRowFile &file_;
-    std::vector<StreamedRowEntry> sorted_;    // a sorted copy, only when calls came out of order
-    std::span<const StreamedRowEntry> order_;
+    std::size_t run_ = 0;                      // ascending: the next record's run and place in it
+    std::uint32_t in_run_ = 0;
+    std::uint64_t offset_ = 0;                 // ascending: where the next record starts
+    std::vector<SortedRecord> sorted_;         // out of order: every record's place, by row
+    std::size_t next_ = 0;
+    int next_row_ = -1;
+    bool failed_ = false;
     std::string window_;
     std::uint64_t window_start_ = 0;
 };

@@ -283,8 +283,7 @@ private:
                 layout.comments[place_key(comment.row, comment.column)] = &comment.text;
             layout.pictures = package->pictures;
         }
-        if (sheet.row_file)
-            for (const StreamedRowEntry &entry : sheet.row_file->rows) reach(entry.row, entry.slots - 1);
+        if (sheet.row_file && sheet.row_file->records > 0) reach(sheet.row_file->last_row, sheet.row_file->most_slots - 1);
         // Links, comments and merged areas on empty cells widen the page by a bounded amount
         // only, so that an area over a whole sheet cannot make a page of a million empty rows.
         const int content_rows = rows, content_columns = columns;
@@ -417,7 +416,7 @@ private:
         for (const SheetLayout &layout : layouts_) {
             // Rows handed out of memory are read once, while the page is written: every format
             // gets its class.
-            if (layout.sheet->row_file && !layout.sheet->row_file->rows.empty()) used.assign(used.size(), true);
+            if (layout.sheet->row_file && layout.sheet->row_file->records > 0) used.assign(used.size(), true);
             for (const Row &row : layout.sheet->rows)
                 for (const Cell &cell : row.cells)
                     if (cell.style != 0 && cell.style < used.size()) used[cell.style] = true;
@@ -494,8 +493,7 @@ private:
         // Rows handed out of memory come back from their records in call order, with what the
         // row holds in memory now on top, as the save merges them.
         std::optional<StreamedRowReader> streamed;
-        if (sheet.row_file && !sheet.row_file->rows.empty()) streamed.emplace(*sheet.row_file);
-        std::size_t next_streamed = 0;
+        if (sheet.row_file && sheet.row_file->records > 0) streamed.emplace(*sheet.row_file);
         std::vector<Cell> merged, record;
         static const std::vector<Cell> kNoCells;
         const std::vector<RowBlock> blocks = row_blocks(layout);
@@ -508,10 +506,10 @@ private:
             }
             const Row *row = r < static_cast<int>(sheet.rows.size()) ? &sheet.rows[static_cast<std::size_t>(r)] : nullptr;
             const std::vector<Cell> *cells = row ? &row->cells : &kNoCells;
-            if (streamed && next_streamed < streamed->entries().size() && streamed->entries()[next_streamed].row == r) {
+            if (streamed && streamed->next_row() == r) {
                 merged.clear();
-                for (; next_streamed < streamed->entries().size() && streamed->entries()[next_streamed].row == r; ++next_streamed) {
-                    if (streamed->read(next_streamed, record) != kOk) return kReadError;
+                while (streamed->next_row() == r) {
+                    if (streamed->read_next(record) != kOk) return kReadError;
                     overlay(merged, record);
                 }
                 overlay(merged, *cells);
@@ -559,7 +557,7 @@ private:
                 if (int rc = flush(); rc != kOk) return rc;
         }
         out_.append(kBlockTail);
-        return kOk;
+        return streamed && streamed->failed() ? kReadError : kOk;
     }
 
     void open_block(const SheetLayout &layout, const RowBlock &block, std::string_view table_head) {

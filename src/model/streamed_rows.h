@@ -10,20 +10,28 @@
 
 namespace tabsmith {
 
-// One record of a sheet's file. The records carry no row number: the call's row is kept here.
-struct StreamedRowEntry {
-    std::int32_t row = 0;          // 0-based
-    std::uint16_t slots = 0;       // cell slots the record holds
-    std::uint64_t offset = 0;      // where the record starts in the sheet's file
+// Records of consecutive rows, streamed one after the other. The records carry no row number:
+// the calls' rows are kept as runs, and a report that streams its rows in order takes one run.
+struct StreamedRun {
+    std::int32_t first_row = 0;    // 0-based
+    std::uint32_t count = 0;
 };
 
-// A sheet's file of streamed rows, open for as long as the sheet or the book lives.
+// A sheet's file of streamed rows, open for as long as the sheet or the book lives. The records
+// follow each other without gaps, in call order; each is found by reading those before it.
 struct SheetRowFile {
     std::string path;
     std::FILE *file = nullptr;
     std::uint64_t size = 0;                 // bytes written so far
-    std::vector<StreamedRowEntry> rows;     // in call order
+    std::vector<StreamedRun> runs;          // the records' rows, in call order
+    std::size_t records = 0;
+    // What the records hold, for the sheet's extent.
+    int last_row = -1;                      // the highest row of a record
+    int last_row_with_cells = -1;           // the highest row of a record with cell slots
+    int most_slots = 0;                     // the slots of the widest record
+    std::size_t slots = 0;                  // the slots of every record
     std::size_t string_cells = 0;           // shared-string cells among them
+    bool broken = false;                    // a failed write left bytes that could not be taken back
 
     SheetRowFile() = default;
     SheetRowFile(const SheetRowFile &) = delete;

@@ -625,25 +625,23 @@ int write_rows(const Book &book, const Sheet &sheet, const ColumnNames &columns,
     static const Row kNoRow;
     MergeCursor merges(sheet.merges);
     std::optional<StreamedRowReader> streamed;
-    if (sheet.row_file && !sheet.row_file->rows.empty()) streamed.emplace(*sheet.row_file);
-    const std::size_t streamed_count = streamed ? streamed->entries().size() : 0;
-    std::size_t next = 0;
+    if (sheet.row_file && sheet.row_file->records > 0) streamed.emplace(*sheet.row_file);
     std::vector<Cell> merged, record;
 
     constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     const std::size_t memory_rows = sheet.rows.size();
     std::size_t r = 0;
     for (;;) {
-        const std::size_t from_file =
-            next < streamed_count ? static_cast<std::size_t>(streamed->entries()[next].row) : kNone;
+        const int streamed_row = streamed ? streamed->next_row() : -1;
+        const std::size_t from_file = streamed_row >= 0 ? static_cast<std::size_t>(streamed_row) : kNone;
         const std::size_t at = std::min(r < memory_rows ? r : kNone, from_file);
         if (at == kNone) break;
         const Row &row = at < memory_rows ? sheet.rows[at] : kNoRow;
         const std::vector<Cell> *cells = &row.cells;
         if (from_file == at) {
             merged.clear();
-            for (; next < streamed_count && static_cast<std::size_t>(streamed->entries()[next].row) == at; ++next) {
-                if (streamed->read(next, record) != kOk) return kReadError;
+            while (streamed->next_row() == streamed_row) {
+                if (streamed->read_next(record) != kOk) return kReadError;
                 overlay_cells(merged, std::move(record));
             }
             overlay_cells(merged, row.cells);
@@ -658,7 +656,7 @@ int write_rows(const Book &book, const Sheet &sheet, const ColumnNames &columns,
             out.reserve(piece_bytes + piece_bytes / 4);
         }
     }
-    return kOk;
+    return streamed && streamed->failed() ? kReadError : kOk;
 }
 
 void write_protection(const Sheet &sheet, std::string &out) {
@@ -819,13 +817,11 @@ SheetExtent sheet_extent(const Sheet &sheet) {
         extent.cells += static_cast<std::size_t>(cell_end);
     }
     // Streamed records count their slots up to the last cell written when they were streamed.
-    if (sheet.row_file)
-        for (const StreamedRowEntry &entry : sheet.row_file->rows) {
-            if (entry.slots == 0) continue;
-            extent.last_row = std::max(extent.last_row, static_cast<int>(entry.row));
-            extent.last_column = std::max(extent.last_column, static_cast<int>(entry.slots) - 1);
-            extent.cells += entry.slots;
-        }
+    if (const SheetRowFile *file = sheet.row_file.get(); file && file->slots > 0) {
+        extent.last_row = std::max(extent.last_row, file->last_row_with_cells);
+        extent.last_column = std::max(extent.last_column, file->most_slots - 1);
+        extent.cells += file->slots;
+    }
     return extent;
 }
 
@@ -918,7 +914,7 @@ std::uint64_t worksheet_part_bound(const Book &book, int sheet_index) {
                           hyperlinks_bound(book, *sheet, sheet_index);
     if (const SheetRowFile *file = sheet->row_file.get()) {
         // The records hold every text in full; a slot takes at least its 16-byte header.
-        bound += kPerTextByte * file->size + (kPerRow + kPerCell) * file->rows.size() +
+        bound += kPerTextByte * file->size + (kPerRow + kPerCell) * file->records +
                  kPerCell * (file->size / kCellRecordBytes);
     }
     for (const Row &row : sheet->rows) {

@@ -213,7 +213,9 @@ TEST_F(RowStream, WhichRowsLeaveMemory) {
         EXPECT_EQ(std::pair(rc, book.error_code), std::pair(c.rc, c.rc)) << c.after;
         EXPECT_EQ(column_a(6), c.kept) << c.after;
         std::vector<int> streamed;
-        if (row_file()) for (const auto &record : row_file()->rows) streamed.push_back(record.row);
+        if (row_file())
+            for (const StreamedRun &run : row_file()->runs)
+                for (std::uint32_t k = 0; k < run.count; ++k) streamed.push_back(run.first_row + static_cast<int>(k));
         EXPECT_EQ(streamed, c.streamed) << c.after;
         EXPECT_EQ(store().streamed != nullptr, !c.streamed.empty());
     }

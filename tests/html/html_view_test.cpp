@@ -123,7 +123,7 @@ TEST_F(HtmlView, StreamedRowsInTheirPlaces) {
     for (int r = 1; r <= 4; ++r) {
         const std::string row = std::to_string(r);
         ASSERT_EQ(TXLS_put_values(&book, ("A" + row + "=r" + row + " B" + row + "=" + row + "0").c_str()), 0);
-        if (r > 1) {
+        if (r > 1 && r != 3) {   // rows 2 and 4 streamed, row 3 kept between them
             ASSERT_EQ(TXLS_write_row(&book, r), 0) << TXLS_error_mesg(&book);
         }
     }
