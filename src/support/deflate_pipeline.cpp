@@ -27,12 +27,15 @@ struct CompressorFree {
 };
 using Compressor = std::unique_ptr<libdeflate_compressor, CompressorFree>;
 
-// The calling thread keeps its compressor between entries; its tables are large to set up. One
-// that could not be made is asked for again next time, or the thread could never save again.
+// The calling thread keeps its compressor between the small entries it compresses itself; its
+// tables are large to set up. One that could not be made is asked for again next time, or the
+// thread could never save again. While workers compress a large entry it is let go, so that a
+// streamed save does not hold a third compressor's 0.7 MB idle.
+thread_local Compressor caller_compressor;
+
 libdeflate_compressor *thread_compressor() {
-    thread_local Compressor compressor;
-    if (!compressor) compressor.reset(libdeflate_alloc_compressor(kDeflateLevel));
-    return compressor.get();
+    if (!caller_compressor) caller_compressor.reset(libdeflate_alloc_compressor(kDeflateLevel));
+    return caller_compressor.get();
 }
 
 // libdeflate's CRC-32 uses the carry-less multiply instructions where the processor has them,
@@ -155,6 +158,7 @@ DeflatePipeline::~DeflatePipeline() {
 }
 
 void DeflatePipeline::start_workers() {
+    caller_compressor.reset();
     shared_ = std::make_unique<Shared>();
     for (int k = 0; k < workers_wanted_; ++k) {
         try {
