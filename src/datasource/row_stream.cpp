@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdio_ext.h>   // __fpurge
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/files.h"
@@ -196,13 +198,18 @@ int stream_row(Book &book, int row_number) {
     // shift every record after it.
     if (file.runs.size() == file.runs.capacity()) file.runs.reserve(std::max<std::size_t>(16, file.runs.capacity() * 2));
     if (std::fwrite(record.data(), 1, record.size(), file.file) != record.size()) {
-        // The records written before stay readable when the part written of this one is taken
-        // back; a file where it cannot be is not read again.
-        const bool taken_back = std::fflush(file.file) == 0 &&
-                                ::ftruncate(::fileno(file.file), static_cast<off_t>(file.size)) == 0 &&
+        // The row keeps its cells. The records before it stay readable when all of them reached
+        // the file: what is still buffered is dropped and the file cut to its last whole record.
+        // Records that were only buffered are lost with the failed write; then the file is not
+        // read again, and a save reports it rather than write those rows empty.
+        __fpurge(file.file);
+        std::clearerr(file.file);
+        const int fd = ::fileno(file.file);
+        struct stat written {};
+        const bool taken_back = ::fstat(fd, &written) == 0 && static_cast<std::uint64_t>(written.st_size) >= file.size &&
+                                ::ftruncate(fd, static_cast<off_t>(file.size)) == 0 &&
                                 std::fseek(file.file, static_cast<long>(file.size), SEEK_SET) == 0;
         if (!taken_back) file.broken = true;
-        std::clearerr(file.file);
         return book.err.raise(kWriteError, Msg::k03122, file.path.c_str());
     }
     file.size += record.size();

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "api/api.h"
 #include "cells/values.h"
@@ -248,6 +251,36 @@ TEST_F(RowStream, RecordOfATextAndAnInteger) {
     ASSERT_EQ(cells.size(), 2u);
     EXPECT_EQ(std::vector<std::int64_t>({cells[0].kind, cells[1].kind, cells[1].integer()}), std::vector<std::int64_t>({kCellString, kCellInteger, 7}));
     EXPECT_EQ(decode_row_record(bytes.substr(0, bytes.size() - 1), cells), 0u);
+}
+
+// A write that fails (here at the file size limit) is reported and the row keeps its cells. The
+// rows before it that were still buffered are lost with it: the save then fails rather than
+// write them empty.
+TEST_F(RowStream, AFailedWriteNeverSavesRowsEmpty) {
+    const std::string path = folder / "limited.xlsx";
+    open_streaming(1, path);
+    const std::string text(3000, 'x');
+    auto put_row = [&](int r) { return TXLS_put_cell(&book, ("A" + std::to_string(r)).c_str(), (text + std::to_string(r)).c_str()); };
+    rlimit unlimited{}, limited{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    limited = unlimited;
+    limited.rlim_cur = 64 * 1024;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    int failed_at = 0;
+    for (int r = 2; r <= 60 && failed_at == 0; ++r)
+        if (put_row(r) != 0 || TXLS_write_row(&book, r) != 0) failed_at = r;
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    std::signal(SIGXFSZ, previous);
+    ASSERT_GT(failed_at, 2);
+    EXPECT_EQ(book.error_code, TXLS_ERR_WRITE);
+    for (int r = failed_at + 1; r <= failed_at + 3; ++r) {
+        ASSERT_EQ(put_row(r), 0);
+        ASSERT_EQ(TXLS_write_row(&book, r), 0) << message();
+    }
+    EXPECT_EQ(value(("A" + std::to_string(failed_at)).c_str()), text + std::to_string(failed_at));
+    EXPECT_NE(TXLS_close_book(&book, "SAVE"), 0);
+    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST_F(RowStream, SavedBookHoldsEveryRowAndTheFolderGoes) {
