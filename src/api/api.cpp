@@ -74,11 +74,11 @@ CallerText::CallerText(const Book &book, std::string_view raw) {
 
 int copy_out(const Book &book, std::string_view utf8, char *out, int size) {
     if (!out || size <= 0) return kLimit;
-    // Text that is the same in the caller's set (ASCII, or valid UTF-8 for a UTF-8 caller) is
-    // copied as it is: the common case of every cell read.
+    // Text that is the same in the caller's set (valid UTF-8 for a UTF-8 caller, ASCII for the
+    // other byte sets) is copied as it is: the common case of every cell read.
     std::string converted;
     std::string_view text = utf8;
-    if (!((book.charset == kUtf8 && is_valid_utf8(utf8)) || (book.charset != kUtf16le && is_ascii(utf8)))) {
+    if (!(book.charset == kUtf8 ? is_valid_utf8(utf8) : book.charset != kUtf16le && is_ascii(utf8))) {
         converted = from_utf8(utf8, book.charset);
         text = converted;
     }
