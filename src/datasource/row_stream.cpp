@@ -228,7 +228,7 @@ int stream_row(Book &book, int row_number) {
     if (!row) return 0;
     for (int c = 0; c < slots; ++c) file.string_cells += row->cells[static_cast<std::size_t>(c)].kind == kCellString;
     // Only the row record stays: its height, style and flags.
-    std::vector<Cell>().swap(row->cells);
+    row->cells.clear();
     row->used = 0;
     row->outline_flag = kFlagUnset;
     return 0;

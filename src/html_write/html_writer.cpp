@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -200,7 +201,7 @@ std::string shown_text(const Book &book, const Cell &cell) {
     return format_cell_text(book, cell, is_date_kind(kind) ? kind : 0, kind, format_decimals_of_cell(book, cell));
 }
 
-void overlay(std::vector<Cell> &into, const std::vector<Cell> &from) {
+void overlay(std::vector<Cell> &into, std::span<const Cell> from) {
     if (into.size() < from.size()) into.resize(from.size());
     for (std::size_t c = 0; c < from.size(); ++c)
         if (!from[c].empty() || from[c].style != 0) into[c] = from[c].clone();
@@ -473,7 +474,7 @@ private:
         return kOk;
     }
 
-    bool cell_needed(const SheetLayout &layout, const std::vector<Cell> &cells, int r, int c) const {
+    bool cell_needed(const SheetLayout &layout, std::span<const Cell> cells, int r, int c) const {
         if (c < static_cast<int>(cells.size())) {
             const Cell &cell = cells[static_cast<std::size_t>(c)];
             if (!cell.empty() || cell.style != 0) return true;
@@ -495,7 +496,6 @@ private:
         std::optional<StreamedRowReader> streamed;
         if (sheet.row_file && sheet.row_file->records > 0) streamed.emplace(*sheet.row_file);
         std::vector<Cell> merged, record;
-        static const std::vector<Cell> kNoCells;
         const std::vector<RowBlock> blocks = row_blocks(layout);
         auto block = blocks.begin();
         open_block(layout, *block, table_head);
@@ -505,15 +505,16 @@ private:
                 open_block(layout, *++block, table_head);
             }
             const Row *row = r < static_cast<int>(sheet.rows.size()) ? &sheet.rows[static_cast<std::size_t>(r)] : nullptr;
-            const std::vector<Cell> *cells = row ? &row->cells : &kNoCells;
+            std::span<const Cell> cells;
+            if (row) cells = row->cells;
             if (streamed && streamed->next_row() == r) {
                 merged.clear();
                 while (streamed->next_row() == r) {
                     if (streamed->read_next(record) != kOk) return kReadError;
                     overlay(merged, record);
                 }
-                overlay(merged, *cells);
-                cells = &merged;
+                overlay(merged, cells);
+                cells = merged;
             }
             if (row_left_out(sheet, r)) continue;
             while (next_merge < layout.merges.size() && layout.merges[next_merge].area.row1 <= r) active.push_back(next_merge++);
@@ -531,9 +532,9 @@ private:
                     }
                 }
             }
-            const int stored = std::min(static_cast<int>(cells->size()), layout.columns);
+            const int stored = std::min(static_cast<int>(cells.size()), layout.columns);
             for (int c = (extras ? layout.columns : stored) - 1; c >= end; --c) {
-                if (layout.column_shown(c) && cell_needed(layout, *cells, r, c)) {
+                if (layout.column_shown(c) && cell_needed(layout, cells, r, c)) {
                     end = c + 1;
                     break;
                 }
@@ -550,7 +551,7 @@ private:
                 const int mark = active.empty() ? 0 : cover[static_cast<std::size_t>(c)];
                 if (mark < 0) continue;
                 const MergePlace *place = mark > 0 ? &layout.merges[static_cast<std::size_t>(mark - 1)] : nullptr;
-                write_cell(layout, *cells, r, c, place);
+                write_cell(layout, cells, r, c, place);
             }
             out_.append("</tr>\n"sv);
             if (out_.size() >= kHtmlPieceBytes)
@@ -570,7 +571,7 @@ private:
 
     // One cell element at (r, c); a merged area's shows the value, format, link and comment of
     // the area's top-left cell.
-    void write_cell(const SheetLayout &layout, const std::vector<Cell> &cells, int r, int c, const MergePlace *place) {
+    void write_cell(const SheetLayout &layout, std::span<const Cell> cells, int r, int c, const MergePlace *place) {
         const int source_row = place ? place->area.row1 : r, source_column = place ? place->area.column1 : c;
         const Sheet &sheet = *layout.sheet;
         const Cell *cell = nullptr;

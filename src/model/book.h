@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -185,13 +187,57 @@ std::string shortest_number_text(double value);
 // text of the number, else that shortest text.
 std::string exact_number_text(const Cell &cell);
 
+// The cells of a row in one allocation that also holds their count, so that a row without cells
+// (a streamed row, a row that only carries a format) costs one pointer. It grows like a vector:
+// new cells are empty, running out of memory throws std::bad_alloc.
+class CellArray {
+public:
+    CellArray() = default;
+    CellArray(CellArray &&other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
+    CellArray &operator=(CellArray &&other) noexcept {
+        if (this != &other) {
+            release();
+            block_ = std::exchange(other.block_, nullptr);
+        }
+        return *this;
+    }
+    CellArray(const CellArray &) = delete;
+    CellArray &operator=(const CellArray &) = delete;
+    ~CellArray() { release(); }
+
+    std::size_t size() const { return block_ ? block_->count : 0; }
+    bool empty() const { return block_ == nullptr; }
+    Cell *begin() { return block_ ? block_->cells() : nullptr; }
+    Cell *end() { return begin() + size(); }
+    const Cell *begin() const { return block_ ? block_->cells() : nullptr; }
+    const Cell *end() const { return begin() + size(); }
+    Cell &operator[](std::size_t index) { return block_->cells()[index]; }
+    const Cell &operator[](std::size_t index) const { return block_->cells()[index]; }
+    operator std::span<const Cell>() const { return {begin(), size()}; }
+
+    // Grows to `count` cells; a smaller count leaves the array as it is.
+    void grow(std::size_t count);
+    // Releases every cell.
+    void clear() { release(); }
+
+private:
+    struct Block {
+        std::size_t count;
+        Cell *cells() { return std::launder(reinterpret_cast<Cell *>(this + 1)); }
+    };
+    static_assert(sizeof(Block) % alignof(Cell) == 0, "cells follow the count");
+    void release();
+
+    Block *block_ = nullptr;
+};
+
 struct RowAttributes {
     double height = 0.0;
     std::string extra;   // attributes of a row read from a package that the engine does not model
 };
 
 struct Row {
-    std::vector<Cell> cells;         // size() is the row's cell capacity
+    CellArray cells;                 // size() is the row's cell capacity
     std::uint16_t used = 0;          // highest written column + 1
     std::uint16_t style = kNoRowStyle;
     std::uint8_t height_flag = kFlagUnset;
@@ -199,6 +245,8 @@ struct Row {
     std::uint8_t outline_flag = kFlagUnset;
     std::unique_ptr<RowAttributes> attributes;
 };
+
+static_assert(sizeof(Row) == 24, "a row streamed out of memory keeps only this record");
 
 struct ColumnAttributes {
     double width = 0.0;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string_view>
 
@@ -104,6 +105,25 @@ Cell Cell::clone() const {
     return copy;
 }
 
+void CellArray::grow(std::size_t count) {
+    const std::size_t old_count = size();
+    if (count <= old_count) return;
+    void *memory = ::operator new(sizeof(Block) + count * sizeof(Cell));
+    Block *block = ::new (memory) Block{count};
+    Cell *cells = block->cells();
+    for (std::size_t c = 0; c < old_count; ++c) ::new (cells + c) Cell(std::move(block_->cells()[c]));
+    for (std::size_t c = old_count; c < count; ++c) ::new (cells + c) Cell;
+    release();
+    block_ = block;
+}
+
+void CellArray::release() {
+    if (!block_) return;
+    std::destroy_n(block_->cells(), block_->count);
+    ::operator delete(block_);
+    block_ = nullptr;
+}
+
 CellExtra &Cell::extra() {
     if (!has_extra_) {
         auto *record = new CellExtra;
@@ -166,7 +186,7 @@ int ensure_row_cell(Row &row, int column) {
         // The cell array is made when the row gets its first cell.
         std::size_t capacity = row.cells.empty() ? std::max(kFirstCells, index + 1)
                                                  : grown(row.cells.size(), index, kCellCapacityCap);
-        row.cells.resize(capacity);
+        row.cells.grow(capacity);
     }
     return 0;
 }
@@ -347,8 +367,8 @@ void copy_sheet_content(const Sheet &from, Sheet &to) {
     for (std::size_t r = 0; r < from.rows.size(); ++r) {
         const Row &source = from.rows[r];
         Row &row = to.rows[r];
-        row.cells.reserve(source.cells.size());
-        for (const Cell &cell : source.cells) row.cells.push_back(cell.clone());
+        row.cells.grow(source.cells.size());
+        for (std::size_t c = 0; c < source.cells.size(); ++c) row.cells[c] = source.cells[c].clone();
         row.used = source.used;
         row.style = source.style;
         row.height_flag = source.height_flag;

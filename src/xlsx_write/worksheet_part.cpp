@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "datasource/row_stream.h"
@@ -175,7 +176,7 @@ private:
 bool written(const Cell &cell) { return !cell.empty() || cell.style > 0; }
 
 // 1 + the last column of the cells that is written, 0 when none is.
-int cells_end(const std::vector<Cell> &cells) {
+int cells_end(std::span<const Cell> cells) {
     for (std::size_t k = cells.size(); k > 0; --k)
         if (written(cells[k - 1])) return static_cast<int>(k);
     return 0;
@@ -578,7 +579,7 @@ void append_row_attributes(const Row &row, std::string &out) {
 }
 
 // One row element: `shape` gives the row's own attributes, `cells` its cells.
-int write_row(const Book &book, const Sheet &sheet, const Row &shape, const std::vector<Cell> &cells, int row_index,
+int write_row(const Book &book, const Sheet &sheet, const Row &shape, std::span<const Cell> cells, int row_index,
               const ColumnNames &columns, MergeCursor &merges, std::string &out) {
     const int cell_end = cells_end(cells);
     if (!row_written(shape, cell_end)) return kOk;
@@ -612,7 +613,7 @@ void overlay_cells(std::vector<Cell> &into, std::vector<Cell> &&from) {
     for (std::size_t c = 0; c < from.size(); ++c)
         if (written(from[c])) into[c] = std::move(from[c]);
 }
-void overlay_cells(std::vector<Cell> &into, const std::vector<Cell> &from) {
+void overlay_cells(std::vector<Cell> &into, std::span<const Cell> from) {
     if (into.size() < from.size()) into.resize(from.size());
     for (std::size_t c = 0; c < from.size(); ++c)
         if (written(from[c])) into[c] = from[c].clone();
@@ -637,7 +638,7 @@ int write_rows(const Book &book, const Sheet &sheet, const ColumnNames &columns,
         const std::size_t at = std::min(r < memory_rows ? r : kNone, from_file);
         if (at == kNone) break;
         const Row &row = at < memory_rows ? sheet.rows[at] : kNoRow;
-        const std::vector<Cell> *cells = &row.cells;
+        std::span<const Cell> cells = row.cells;
         if (from_file == at) {
             merged.clear();
             while (streamed->next_row() == streamed_row) {
@@ -645,10 +646,10 @@ int write_rows(const Book &book, const Sheet &sheet, const ColumnNames &columns,
                 overlay_cells(merged, std::move(record));
             }
             overlay_cells(merged, row.cells);
-            cells = &merged;
+            cells = merged;
         }
         if (at < memory_rows) r = at + 1;
-        if (int rc = write_row(book, sheet, row, *cells, static_cast<int>(at), columns, merges, out); rc != kOk)
+        if (int rc = write_row(book, sheet, row, cells, static_cast<int>(at), columns, merges, out); rc != kOk)
             return rc;
         if (sink && out.size() >= piece_bytes) {
             if (int rc = sink->take(out); rc != kOk) return rc;

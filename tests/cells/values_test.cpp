@@ -220,6 +220,14 @@ TEST(Store, CellsSharedStringsVariablesAndTheLog) {
     EXPECT_EQ(std::tuple(moved.integer(), moved.text(), *moved.formula()), std::tuple(7, "", "A1*7"));
     EXPECT_EQ(std::tuple(copy.integer(), copy.text(), *copy.formula()), std::tuple(7, "007", "A1*7"));
     EXPECT_EQ(std::tuple(kept.integer(), kept.text(), kept.formula()), std::tuple(0, "", nullptr));
+    // A row that grows past its cells keeps them, extra records included.
+    ASSERT_EQ(ensure_cell(book, sheet, 7, 1), 0);
+    Cell &written = sheet.rows[7].cells[1];
+    written.set_number(5.1);
+    written.set_text("5.10");
+    ASSERT_EQ(ensure_cell(book, sheet, 7, 400), 0);
+    const Cell &grown = sheet.rows[7].cells[1];
+    EXPECT_EQ(std::tuple(grown.number(), grown.text(), sheet.rows[7].cells[400].empty()), std::tuple(5.1, "5.10", true));
     Cell plain;
     plain.set_number(2.5);
     plain.set_text("2.50");
