@@ -7,7 +7,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 namespace tabsmith {
 
@@ -28,9 +28,15 @@ public:
 
 private:
     int put(std::string_view utf8, bool distinct);
+    // The slot that holds `utf8` (its index + 1 is non-zero) or the empty slot where it belongs.
+    std::uint64_t &slot_of(std::string_view utf8, std::uint64_t hash);
+    void grow_slots();
 
-    std::deque<std::string> entries_;   // a deque never moves its strings, so views stay valid
-    std::unordered_map<std::string_view, std::uint32_t> lookup_;
+    std::deque<std::string> entries_;   // a deque never moves its strings
+    // An open-addressed table of the first index of each distinct text: a slot holds the index
+    // + 1 in its low half (0 = empty) and the upper half of the text's hash in its upper half.
+    std::vector<std::uint64_t> slots_;
+    std::size_t distinct_ = 0;
 };
 
 }  // namespace tabsmith
