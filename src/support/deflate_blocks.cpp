@@ -45,6 +45,23 @@ public:
     // More than a buffer's worth of zeros supplied: the stream ended inside a block.
     bool ran_out() const { return zeros_ > 8; }
 
+    // At least 56 bits buffered from real bytes, with one unaligned load; false (nothing
+    // changes) near the end of the stream, where the careful path takes over.
+    bool refill_fast() {
+        if constexpr (std::endian::native == std::endian::little) {
+            if (end_ - next_ >= 8) {
+                std::uint64_t word;
+                std::memcpy(&word, next_, sizeof word);
+                buffer_ |= word << count_;
+                next_ += (63 - count_) >> 3;
+                count_ |= 56;
+                return true;
+            }
+        }
+        return false;
+    }
+    std::uint64_t bits() const { return buffer_; }
+
 private:
     void refill() {
         if constexpr (std::endian::native == std::endian::little) {
@@ -184,19 +201,77 @@ bool read_dynamic_codes(BitReader &in, PrefixCode &literals, PrefixCode &distanc
     return literals.build(lengths, literal_count) && distances.build(lengths + literal_count, distance_count);
 }
 
+// One look-up per symbol for the walk: a literal's entry is its code length, a length's entry
+// its code length plus its extra bits (marked kMatch), a distance's its code length plus its
+// extra bits. Everything else (the end code, codes longer than the table, bad symbols) is kRare
+// and goes through the careful decoder.
+constexpr std::uint16_t kMatch = 0x40;
+constexpr std::uint16_t kRare = 0x80;
+constexpr std::uint16_t kStepBits = 0x3F;
+
+struct SkipTables {
+    std::array<std::uint16_t, 1u << kFastBits> literals{}, distances{};
+
+    SkipTables(const PrefixCode &literal_code, const PrefixCode &distance_code) {
+        for (std::size_t i = 0; i < literals.size(); ++i) {
+            const std::uint16_t entry = literal_code.fast[i];
+            const unsigned length = entry >> 9, symbol = entry & 511;
+            if (entry == 0 || symbol == 256 || symbol >= 257 + 29) literals[i] = kRare;
+            else if (symbol < 256) literals[i] = static_cast<std::uint16_t>(length);
+            else literals[i] = static_cast<std::uint16_t>(kMatch | (length + kLengthExtra[symbol - 257]));
+        }
+        for (std::size_t i = 0; i < distances.size(); ++i) {
+            const std::uint16_t entry = distance_code.fast[i];
+            const unsigned length = entry >> 9, symbol = entry & 511;
+            distances[i] = entry == 0 || symbol >= 30 ? kRare : static_cast<std::uint16_t>(length + kDistanceExtra[symbol]);
+        }
+    }
+};
+
+bool skip_one_symbol(BitReader &in, const PrefixCode &literals, const PrefixCode &distances, bool &end);
+
 // Decodes symbols up to the block's end code. False on a bad code or when the stream runs out.
+// Away from the stream's end a symbol (with its distance) costs one table look-up each and no
+// branch on its kind; the careful decoder takes the rare symbols and the last bytes.
 bool skip_coded_block(BitReader &in, const PrefixCode &literals, const PrefixCode &distances) {
+    const SkipTables tables(literals, distances);
+    constexpr std::uint64_t kMask = (1u << kFastBits) - 1;
     for (;;) {
+        if (in.refill_fast()) {
+            const std::uint64_t bits = in.bits();
+            const std::uint16_t step = tables.literals[bits & kMask];
+            const unsigned first = step & kStepBits;
+            const std::uint16_t distance = tables.distances[(bits >> first) & kMask];
+            const bool match = (step & kMatch) != 0;
+            if (((step | (match ? distance : 0)) & kRare) == 0) {
+                // At most 15 + 5 bits of length and 15 + 13 of distance: within the 56 buffered.
+                in.consume(first + (match ? (distance & kStepBits) : 0));
+                continue;
+            }
+        }
+        bool end = false;
+        if (!skip_one_symbol(in, literals, distances, end)) return false;
+        if (end) return !in.past_end();
+    }
+}
+
+// The careful decoder: one symbol (with its distance), every code length, the stream's end checked.
+bool skip_one_symbol(BitReader &in, const PrefixCode &literals, const PrefixCode &distances, bool &end) {
+    {
         int symbol = literals.decode(in);
         if (symbol < 0 || in.ran_out()) return false;
-        if (symbol < 256) continue;
-        if (symbol == 256) return !in.past_end();
+        if (symbol < 256) return true;
+        if (symbol == 256) {
+            end = true;
+            return true;
+        }
         symbol -= 257;
         if (symbol >= 29) return false;
         in.read(kLengthExtra[symbol]);
         const int distance = distances.decode(in);
         if (distance < 0 || distance >= 30) return false;
         in.read(kDistanceExtra[distance]);
+        return !in.ran_out();
     }
 }
 
