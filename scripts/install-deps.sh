@@ -9,7 +9,7 @@
 # apt's own progress stays in a log file; one line per step goes to the terminal.
 set -euo pipefail
 build=(build-essential cmake ninja-build pkg-config
-       zlib1g-dev libminizip-dev libdeflate-dev libpng-dev libjpeg-dev
+       zlib1g-dev libminizip-dev libdeflate-dev libisal-dev libpng-dev libjpeg-dev
        php8.2-dev php8.2-cli)
 test=(googletest libgtest-dev clang lld python3 python3-openpyxl python3-pil libreoffice-calc-nogui poppler-utils gnumeric unzip
       libclang-rt-dev libxml2-dev man-db dpkg-dev file chromium)

@@ -2,6 +2,7 @@
 // lookup by name, inflating an entry under size limits, and an entry's stored bytes for copying.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -119,6 +120,7 @@ public:
 private:
     friend class ZipPackageReader;
     int start(std::string raw, std::uint16_t method, std::uint64_t plain_size, std::uint32_t crc32);
+    std::ptrdiff_t inflate_some(char *to, std::size_t room, bool &ended);
     void release();
 
     std::string raw_;
@@ -126,7 +128,7 @@ private:
     std::uint16_t method_ = 0;
     std::uint64_t plain_size_ = 0, delivered_ = 0;
     std::uint32_t expected_crc_ = 0, crc_ = 0;
-    void *inflater_ = nullptr;   // zlib's stream for deflated entries
+    void *inflater_ = nullptr;   // the inflater's state for deflated entries
     bool finished_ = false;
 };
 
