@@ -39,6 +39,16 @@ std::string raw_deflate(std::string_view plain, int flush = Z_FINISH) {
     EXPECT_EQ(deflate(&zs, flush), flush == Z_FINISH ? Z_STREAM_END : Z_OK);
     return out.resize(zs.total_out), deflateEnd(&zs), out;
 }
+// Entry `index` read as a stream in pieces of `piece` bytes: read()'s code, and the data in `out`
+// (empty on a failure).
+int read_streamed(ZipPackageReader &reader, int index, std::string &out, std::uint64_t max_bytes, std::size_t piece = 1000) {
+    ZipEntryStream stream;
+    out.clear();
+    int rc = reader.open_stream(index, stream, max_bytes);
+    for (bool done = false; rc == 0 && !done;) rc = stream.read(out, piece, done);
+    if (rc != 0) out.clear();
+    return rc;
+}
 // Little-endian fields of a built archive.
 std::uint32_t get(const std::string &b, std::size_t at, int width = 4) {
     std::uint32_t v = 0;
@@ -221,6 +231,10 @@ TEST_P(ZipReaderRouteTest, DamagedArchivesFailWithTheirCode) {
         }
         EXPECT_EQ(reader.read(c.entry, out, kNoCap), c.read_rc);
         EXPECT_EQ(out.empty(), c.read_rc != 0);
+        // Read as a stream in small pieces, the entry gives the same answer and the same data.
+        std::string streamed;
+        EXPECT_EQ(read_streamed(reader, c.entry, streamed, kNoCap), c.read_rc);
+        EXPECT_TRUE(streamed == out);
         EXPECT_EQ(reader.read_raw(c.entry, out), c.raw_rc);
         // The other entry is untouched and still reads (unless the damage took it too).
         const std::size_t other = 1 - static_cast<std::size_t>(c.entry);
@@ -296,6 +310,10 @@ TEST_F(ZipReaderTest, ZipBombsStopAtTheirDeclaredSize) {
         EXPECT_EQ(reader.read(reader.find(entry), out, max_bytes), rc) << what;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << what;
         EXPECT_LE(out.capacity(), std::size_t{10} << 20 | 0xFFFF) << what;
+        ASSERT_EQ(reader.open("bomb.zip", true), 0);
+        reader.set_budget(budget);
+        std::string streamed;
+        EXPECT_EQ(read_streamed(reader, reader.find(entry), streamed, max_bytes, 1 << 16), rc) << what << ", as a stream";
     }
     // The budget is a running total: the second read of the same entry passes it.
     reader.set_budget(5 << 20);
