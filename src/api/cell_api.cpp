@@ -34,11 +34,16 @@ int read_values(Book &book, int direction, int sheet_index, long long row, long 
     const Sheet *sheet = book.sheet(sheet_index);
     if (!sheet) return kSheetIndex;
     std::string scratch;
+    // Along a row, the row is looked up once.
+    const Row *along = !direction && row < sheet->rows_used && row < static_cast<long long>(sheet->rows.size())
+                           ? &sheet->rows[static_cast<std::size_t>(row)]
+                           : nullptr;
     for (int i = 0; i < count; ++i) {
         long long r = direction ? row + i : row;
         long long c = direction ? column : column + i;
         if (r >= sheet->rows_used || c >= book.max_columns) break;
-        const Cell *cell = find_cell(book, sheet_index, static_cast<int>(r), static_cast<int>(c));
+        const Cell *cell = along ? find_cell_in_row(*along, static_cast<int>(c))
+                                 : find_cell(book, sheet_index, static_cast<int>(r), static_cast<int>(c));
         if (!cell) continue;
         if (copy_out(book, cell_value_view(book, *cell, scratch), out[i], size) != 0)
             return book.err.raise(kOverflow, Msg::k03009, size, "CELL_STRING");

@@ -399,5 +399,7 @@ std::string_view shared_string_view(const Book &book, const Cell &cell);
 
 // Cell lookup without growing anything; nullptr when the slot does not exist or is empty.
 const Cell *find_cell(const Book &book, int sheet, int row, int column);
+// The cell at `column` of a row; nullptr when it is empty or past the row's cells.
+const Cell *find_cell_in_row(const Row &row, int column);
 
 }  // namespace tabsmith

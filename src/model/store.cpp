@@ -355,9 +355,12 @@ const Cell *find_cell(const Book &book, int sheet_index, int row, int column) {
     if (sheet_index < 0 || sheet_index >= book.sheet_count()) return nullptr;
     const Sheet &sheet = *book.sheets[static_cast<std::size_t>(sheet_index)];
     if (row < 0 || row >= sheet.rows_used || static_cast<std::size_t>(row) >= sheet.rows.size()) return nullptr;
-    const Row &r = sheet.rows[static_cast<std::size_t>(row)];
-    if (column < 0 || column >= r.used || static_cast<std::size_t>(column) >= r.cells.size()) return nullptr;
-    const Cell &cell = r.cells[static_cast<std::size_t>(column)];
+    return find_cell_in_row(sheet.rows[static_cast<std::size_t>(row)], column);
+}
+
+const Cell *find_cell_in_row(const Row &row, int column) {
+    if (column < 0 || column >= row.used || static_cast<std::size_t>(column) >= row.cells.size()) return nullptr;
+    const Cell &cell = row.cells[static_cast<std::size_t>(column)];
     return cell.empty() ? nullptr : &cell;
 }
 
