@@ -461,20 +461,28 @@ std::string cell_value_text(const Book &book, const Cell &cell) {
     return std::string(view);
 }
 
+namespace {
+
+// The shortest text that reads back as `value`, in `scratch` ("0" if it cannot be printed).
+std::string_view shortest_view(double value, std::string &scratch) {
+    char buffer[64];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    if (ec != std::errc()) scratch.assign("0");
+    else scratch.assign(buffer, end);
+    return scratch;
+}
+
+// The kinds whose value is formatted for reading (dates, times, percentages, and every number
+// of an unloaded book), apart from the common kinds, whose path stays short.
+[[gnu::noinline]] std::string_view formatted_view(const Book &book, const Cell &cell, std::string &scratch) {
+    if (book.unload) return scratch = format_cell_text(book, cell);   // what the sheet shows
+    if (cell.kind == kCellPercent) return scratch = percent_text(cell);
+    return scratch = format_date(cell, 0);
+}
+
+}  // namespace
+
 std::string_view cell_value_view(const Book &book, const Cell &cell, std::string &scratch) {
-    if (book.unload) {
-        // An unloaded book hands out what the sheet shows.
-        switch (cell.kind) {
-            case kCellInteger:
-            case kCellFloat:
-            case kCellPercent:
-            case kCellDate:
-            case kCellDateTime:
-            case kCellTimeHm:
-            case kCellTimeHms: return scratch = format_cell_text(book, cell);
-            default: break;
-        }
-    }
     switch (cell.kind) {
         case kCellText: return cell.text();
         case kCellString: return shared_string_view(book, cell);
@@ -483,20 +491,26 @@ std::string_view cell_value_view(const Book &book, const Cell &cell, std::string
         case kCellFormulaValue:
             // A formula read from a package (or computed) shows its value.
             if (!cell.text().empty()) return cell.text();
-            return scratch = shortest_number_text(cell.number());
-        case kCellInteger:
+            return shortest_view(cell.number(), scratch);
+        case kCellInteger: {
+            if (book.unload) return formatted_view(book, cell, scratch);
             if (!cell.text().empty()) return cell.text();
-            return scratch = exact_number_text(cell);
-        case kCellFloat:
+            char digits[24];
+            const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, cell.integer());
+            return scratch.assign(digits, end), scratch;
+        }
+        case kCellFloat: {
+            if (book.unload) return formatted_view(book, cell, scratch);
             // A number's own shortest text is already in normal form; a text as written may not be.
-            scratch = exact_number_text(cell);
-            if (!cell.text().empty()) scratch = normalise_decimal(scratch);
-            return scratch;
-        case kCellPercent: return scratch = percent_text(cell);
+            if (!cell.text().empty()) return scratch = normalise_decimal(cell.text());
+            const double value = cell.number();
+            return shortest_view(std::isfinite(value) ? value : 0.0, scratch);
+        }
+        case kCellPercent:
         case kCellDate:
         case kCellDateTime:
         case kCellTimeHm:
-        case kCellTimeHms: return scratch = format_date(cell, 0);
+        case kCellTimeHms: return formatted_view(book, cell, scratch);
         default: return {};
     }
 }
