@@ -363,63 +363,14 @@ int store_value(Book &book, std::string_view text, Cell &cell) {
     return store_text(book, text, cell);
 }
 
-int put_cell_value(Book &book, int sheet_index, int row, int column, std::string_view utf8_value,
-                   EnvironmentLookup environment) {
-    // A value that is not stored leaves no sheet behind that was added only to hold it.
-    struct FirstSheet {
-        Book &book;
-        bool added = false;
-        bool kept = false;
-        ~FirstSheet() {
-            if (added && !kept) book.sheets.clear();
-        }
-    } first{book};
-    if (sheet_index == book.current_sheet && book.sheet_count() == 0) {
-        if (int rc = ensure_first_sheet(book); rc != 0) return rc;
-        first.added = true;
-    }
-    Sheet *sheet = book.sheet(sheet_index);
-    if (!sheet) return book.err.fail(kSheetIndex);
-    if (row < 0 || column < 0 || row >= book.max_rows || column >= book.max_columns) {
-        std::string name;
-        cell_name(row, column, name);
-        return book.err.raise(kBadArgument, Msg::k02300, name.c_str());
-    }
-    if (ensure_cell(book, *sheet, row, column) != 0) return book.err.raise(kNoMemory, Msg::k00002);
-    book.current_row = row;
-    book.current_column = column;
-    Row &r = sheet->rows[static_cast<std::size_t>(row)];
-    Cell &cell = r.cells[static_cast<std::size_t>(column)];
-    if (book.from_file && (cell.kind == kCellFormula || cell.kind == kCellFormulaValue || cell.formula())) {
-        std::string name;
-        cell_name(row, column, name);
-        return book.err.raise(kBadArgument, Msg::k03203, name.c_str());
-    }
+namespace {
 
-    // Most values are neither system words nor over the length limit; they are stored from the
-    // caller's text without a copy.
-    std::string_view value = utf8_value;
-    std::string expanded, cut;
-    if (!value.empty() && (value[0] == '$' || value[0] == '\\')) {
-        expanded = expand_system_words(book, value, environment);
-        value = expanded;
-    }
-    if (value.size() >= kCellStrChars) {
-        cut = cut_cell_text(value);
-        value = cut;
-    }
-    // A value written as a link ("#Sheet2!B3\"Go\"") shows its text and links the cell.
-    ValueHyperlink link;
-    const bool linked = looks_like_value_hyperlink(value);
-    if (linked) {
-        int rc = parse_value_hyperlink(book, value, link);
-        if (rc == kFail) {
-            const std::size_t quote = value.find('"'), mark = value.rfind('!', quote);
-            return book.err.raise(kFail, Msg::k02300, std::string(value.substr(mark + 1, quote - mark - 1)).c_str());
-        }
-        if (rc != 0) return rc;
-        value = link.display;
-    }
+// Stores `value` in the cell at (row, column), which exists: the kind its text gives, the default
+// format of a date-like kind or percentage, and the extent of the sheet and the row. 0 or the
+// error raised.
+int store_in_cell(Book &book, Sheet &sheet, int row, int column, std::string_view value) {
+    Row &r = sheet.rows[static_cast<std::size_t>(row)];
+    Cell &cell = r.cells[static_cast<std::size_t>(column)];
     Cell fresh;
     fresh.style = cell.style;
     int rc = store_value(book, value, fresh);
@@ -446,12 +397,90 @@ int put_cell_value(Book &book, int sheet_index, int row, int column, std::string
     cell = std::move(fresh);
     // The rows and cells in use grow only with a stored value: a value that ran out of memory
     // leaves the sheet's extent (and the rows counted by $ROWNUM) as it was.
-    if (sheet->rows_used <= row) sheet->rows_used = row + 1;
+    if (sheet.rows_used <= row) sheet.rows_used = row + 1;
     if (r.used <= column) r.used = static_cast<std::uint16_t>(column + 1);
-    first.kept = true;
+    return 0;
+}
+
+// Whether a value is changed before it is stored: system words ("$", "\\"), a text over the
+// length limit, a link written as a value ("#").
+bool needs_preparation(std::string_view value) {
+    return value.size() >= kCellStrChars || (!value.empty() && (value[0] == '$' || value[0] == '\\' || value[0] == '#'));
+}
+
+// A value that needs preparation: system words expanded, then an overlong text cut, then a link
+// ("#Sheet2!B3\"Go\"") taken apart: its text is stored and the cell linked. `stored` is set once
+// the value is in the cell.
+int put_prepared_value(Book &book, int sheet_index, Sheet &sheet, int row, int column, std::string_view value,
+                       EnvironmentLookup environment, bool &stored) {
+    std::string expanded, cut;
+    if (!value.empty() && (value[0] == '$' || value[0] == '\\')) {
+        expanded = expand_system_words(book, value, environment);
+        value = expanded;
+    }
+    if (value.size() >= kCellStrChars) {
+        cut = cut_cell_text(value);
+        value = cut;
+    }
+    ValueHyperlink link;
+    const bool linked = looks_like_value_hyperlink(value);
+    if (linked) {
+        int rc = parse_value_hyperlink(book, value, link);
+        if (rc == kFail) {
+            const std::size_t quote = value.find('"'), mark = value.rfind('!', quote);
+            return book.err.raise(kFail, Msg::k02300, std::string(value.substr(mark + 1, quote - mark - 1)).c_str());
+        }
+        if (rc != 0) return rc;
+        value = link.display;
+    }
+    if (int rc = store_in_cell(book, sheet, row, column, value); rc != 0) return rc;
+    stored = true;
     if (linked)
         return set_hyperlink(book, sheet_index, row, column, HyperlinkKind::kInValue, link.sheet, link.row, link.column);
     return 0;
+}
+
+}  // namespace
+
+int put_cell_value(Book &book, int sheet_index, int row, int column, std::string_view utf8_value,
+                   EnvironmentLookup environment) {
+    // A value that is not stored leaves no sheet behind that was added only to hold it.
+    struct FirstSheet {
+        Book &book;
+        bool added = false;
+        bool kept = false;
+        ~FirstSheet() {
+            if (added && !kept) book.sheets.clear();
+        }
+    } first{book};
+    if (sheet_index == book.current_sheet && book.sheet_count() == 0) {
+        if (int rc = ensure_first_sheet(book); rc != 0) return rc;
+        first.added = true;
+    }
+    Sheet *sheet = book.sheet(sheet_index);
+    if (!sheet) return book.err.fail(kSheetIndex);
+    if (row < 0 || column < 0 || row >= book.max_rows || column >= book.max_columns) {
+        std::string name;
+        cell_name(row, column, name);
+        return book.err.raise(kBadArgument, Msg::k02300, name.c_str());
+    }
+    if (ensure_cell(book, *sheet, row, column) != 0) return book.err.raise(kNoMemory, Msg::k00002);
+    book.current_row = row;
+    book.current_column = column;
+    const Cell &cell = sheet->rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+    if (book.from_file && (cell.kind == kCellFormula || cell.kind == kCellFormulaValue || cell.formula())) {
+        std::string name;
+        cell_name(row, column, name);
+        return book.err.raise(kBadArgument, Msg::k03203, name.c_str());
+    }
+
+    // Most values are neither system words, over the length limit nor links: they are stored
+    // from the caller's text without a copy.
+    const int rc = needs_preparation(utf8_value)
+                       ? put_prepared_value(book, sheet_index, *sheet, row, column, utf8_value, environment, first.kept)
+                       : store_in_cell(book, *sheet, row, column, utf8_value);
+    if (rc == 0) first.kept = true;
+    return rc;
 }
 
 std::string cell_value_text(const Book &book, const Cell &cell) {
@@ -466,9 +495,12 @@ namespace {
 // The shortest text that reads back as `value`, in `scratch` ("0" if it cannot be printed).
 std::string_view shortest_view(double value, std::string &scratch) {
     char buffer[64];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    if (ec != std::errc()) scratch.assign("0");
-    else scratch.assign(buffer, end);
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    if (ec != std::errc()) {
+        buffer[0] = '0';
+        end = buffer + 1;
+    }
+    scratch.assign(buffer, static_cast<std::size_t>(end - buffer));
     return scratch;
 }
 
