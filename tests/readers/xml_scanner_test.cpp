@@ -69,7 +69,9 @@ TEST(XmlScanner, PlainCellContentIsTakenWhole) {
     for (const auto &c : cases) {
         int error = 99;
         const std::string tokens = walk(c.text, &error, true);
-        if (c.tokens) EXPECT_EQ(tokens, c.tokens) << c.text;
+        if (c.tokens) {
+            EXPECT_EQ(tokens, c.tokens) << c.text;
+        }
         EXPECT_EQ(error, c.error) << c.text.substr(0, 40);
     }
 }
