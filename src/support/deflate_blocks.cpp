@@ -64,16 +64,7 @@ public:
 
 private:
     void refill() {
-        if constexpr (std::endian::native == std::endian::little) {
-            if (end_ - next_ >= 8) {
-                std::uint64_t word;
-                std::memcpy(&word, next_, sizeof word);
-                buffer_ |= word << count_;
-                next_ += (63 - count_) >> 3;
-                count_ |= 56;
-                return;
-            }
-        }
+        if (refill_fast()) return;
         while (count_ <= 56) {
             std::uint64_t byte = 0;
             if (next_ < end_) byte = *next_++;
