@@ -492,18 +492,6 @@ std::string cell_value_text(const Book &book, const Cell &cell) {
 
 namespace {
 
-// The shortest text that reads back as `value`, in `scratch` ("0" if it cannot be printed).
-std::string_view shortest_view(double value, std::string &scratch) {
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    if (ec != std::errc()) {
-        buffer[0] = '0';
-        end = buffer + 1;
-    }
-    scratch.assign(buffer, static_cast<std::size_t>(end - buffer));
-    return scratch;
-}
-
 // The kinds whose value is formatted for reading (dates, times, percentages, and every number
 // of an unloaded book), apart from the common kinds, whose path stays short.
 [[gnu::noinline]] std::string_view formatted_view(const Book &book, const Cell &cell, std::string &scratch) {
@@ -523,21 +511,16 @@ std::string_view cell_value_view(const Book &book, const Cell &cell, std::string
         case kCellFormulaValue:
             // A formula read from a package (or computed) shows its value.
             if (!cell.text().empty()) return cell.text();
-            return shortest_view(cell.number(), scratch);
-        case kCellInteger: {
+            return scratch = shortest_number_text(cell.number());
+        case kCellInteger:
             if (book.unload) return formatted_view(book, cell, scratch);
             if (!cell.text().empty()) return cell.text();
-            char digits[24];
-            const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, cell.integer());
-            return scratch.assign(digits, end), scratch;
-        }
-        case kCellFloat: {
+            return scratch = exact_number_text(cell);
+        case kCellFloat:
             if (book.unload) return formatted_view(book, cell, scratch);
             // A number's own shortest text is already in normal form; a text as written may not be.
             if (!cell.text().empty()) return scratch = normalise_decimal(cell.text());
-            const double value = cell.number();
-            return shortest_view(std::isfinite(value) ? value : 0.0, scratch);
-        }
+            return scratch = exact_number_text(cell);
         case kCellPercent:
         case kCellDate:
         case kCellDateTime:

@@ -303,22 +303,17 @@ int StreamedRowReader::read_at(std::uint64_t offset, std::vector<Cell> &cells, s
 
 int StreamedRowReader::read_next(std::vector<Cell> &cells) {
     if (failed_ || next_row_ < 0) return kReadError;
-    if (!sorted_.empty()) {
-        std::size_t length = 0;
-        if (read_at(sorted_[next_].offset, cells, length) != 0) {
-            failed_ = true;
-            next_row_ = -1;
-            return kReadError;
-        }
-        ++next_;
-        next_row_ = next_ < sorted_.size() ? sorted_[next_].row : -1;
-        return 0;
-    }
+    const bool by_place = !sorted_.empty();
     std::size_t length = 0;
-    if (read_at(offset_, cells, length) != 0) {
+    if (read_at(by_place ? sorted_[next_].offset : offset_, cells, length) != 0) {
         failed_ = true;
         next_row_ = -1;
         return kReadError;
+    }
+    if (by_place) {
+        ++next_;
+        next_row_ = next_ < sorted_.size() ? sorted_[next_].row : -1;
+        return 0;
     }
     offset_ += length;
     if (++in_run_ == file_.runs[run_].count) {

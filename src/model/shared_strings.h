@@ -32,7 +32,7 @@ private:
     std::uint64_t &slot_of(std::string_view utf8, std::uint64_t hash);
     void grow_slots();
 
-    std::deque<std::string> entries_;   // a deque never moves its strings
+    std::deque<std::string> entries_;   // a deque never moves its strings, so views stay valid as texts come
     // An open-addressed table of the first index of each distinct text: a slot holds the index
     // + 1 in its low half (0 = empty) and the upper half of the text's hash in its upper half.
     std::vector<std::uint64_t> slots_;
