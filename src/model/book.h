@@ -402,4 +402,9 @@ const Cell *find_cell(const Book &book, int sheet, int row, int column);
 // The cell at `column` of a row; nullptr when it is empty or past the row's cells.
 const Cell *find_cell_in_row(const Row &row, int column);
 
+// A digest of everything a row element is written from: the row's attributes and each cell's
+// kind, format, value, texts and formula. A row changed in any of these gives another digest
+// (but for a chance of one in 2^64).
+std::uint64_t row_digest(const Row &row);
+
 }  // namespace tabsmith

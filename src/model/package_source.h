@@ -83,6 +83,23 @@ struct SheetSource {
     // The sheet's settings as read (no rows): a setting part is written anew only when the
     // engine's text for it differs from the text for these.
     std::unique_ptr<Sheet> loaded;
+
+    // The part as the archive stored it, so that a save can write a row the book has not
+    // changed as the package had it, and reuse the deflated blocks of a long run of such rows
+    // instead of compressing it again. Empty when the part was not kept (stored uncompressed,
+    // or read from a text).
+    std::string stored_part;               // the deflated bytes
+    std::uint64_t stored_plain_size = 0;   // the bytes they inflate to
+    std::uint32_t stored_crc = 0;          // and those bytes' CRC-32
+    // Each row element of sheetData in part order: where it lies in the plain text and the
+    // digest (row_digest) of the row as read.
+    struct StoredRow {
+        std::uint64_t begin = 0;   // the '<' of its start tag
+        std::uint32_t length = 0;  // up to the end of its end tag
+        std::int32_t row = -1;     // 0-based; -1 for an element never written back as stored
+        std::uint64_t digest = 0;
+    };
+    std::vector<StoredRow> stored_rows;
 };
 
 }  // namespace tabsmith

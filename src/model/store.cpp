@@ -2,10 +2,12 @@
 // Capacities follow the book's fixed rules so that the saved layout never depends on luck.
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -362,6 +364,40 @@ const Cell *find_cell_in_row(const Row &row, int column) {
     if (column < 0 || column >= row.used || static_cast<std::size_t>(column) >= row.cells.size()) return nullptr;
     const Cell &cell = row.cells[static_cast<std::size_t>(column)];
     return cell.empty() ? nullptr : &cell;
+}
+
+std::uint64_t row_digest(const Row &row) {
+    std::uint64_t digest = 0x243F6A8885A308D3ull;
+    auto mix = [&](std::uint64_t value) {
+        digest = (digest ^ value) * 0x9E3779B97F4A7C15ull;
+        digest ^= digest >> 29;
+    };
+    auto mix_text = [&](std::string_view text) {
+        mix(text.size());
+        mix(std::hash<std::string_view>{}(text));
+    };
+    mix(row.cells.size());
+    mix(std::uint64_t{row.used} | std::uint64_t{row.style} << 16 | std::uint64_t{row.height_flag} << 32 |
+        std::uint64_t{row.hidden_flag} << 40 | std::uint64_t{row.outline_flag} << 48);
+    if (row.attributes) {
+        mix(std::bit_cast<std::uint64_t>(row.attributes->height));
+        mix_text(row.attributes->extra);
+    }
+    for (const Cell &cell : row.cells) {
+        const CellExtra *extra = cell.extra_record();
+        mix(std::uint64_t{cell.kind} | std::uint64_t{cell.style} << 8 | std::uint64_t{cell.sst} << 24 |
+            std::uint64_t{extra != nullptr} << 56);
+        mix(static_cast<std::uint64_t>(cell.integer()));
+        if (!extra) continue;
+        mix_text(extra->text);
+        mix(std::uint64_t{static_cast<unsigned char>(extra->value_type)} | std::uint64_t{extra->formula_from_master} << 8 |
+            std::uint64_t{extra->formula() != nullptr} << 9);
+        if (extra->formula()) {
+            mix_text(*extra->formula());
+            mix_text(extra->formula_attributes());
+        }
+    }
+    return digest;
 }
 
 void copy_sheet_content(const Sheet &from, Sheet &to) {

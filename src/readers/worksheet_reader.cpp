@@ -255,15 +255,19 @@ private:
 // Hands pieces of rows to the parsers: the reading thread's own parser, or two workers.
 class RowPieces {
 public:
-    RowPieces(Book &book, Sheet &sheet, bool parallel) : book_(book), sheet_(sheet), categories_(style_categories(book)) {
+    // `places`: the parsers note where each row element lies (see places()).
+    RowPieces(Book &book, Sheet &sheet, bool parallel, bool places)
+        : book_(book), sheet_(sheet), categories_(style_categories(book)) {
         if (!parallel) {
             parsers_.push_back(std::make_unique<RowsParser>(book_, sheet_, categories_));
+            if (places) parsers_.back()->record_places();
             return;
         }
         shared_ = std::make_unique<SharedRows>(sheet.rows.size());
         for (int id = 1; id <= 2; ++id) {
             parsers_.push_back(std::make_unique<RowsParser>(book_, sheet_, categories_, shared_.get(), id));
             RowsParser *parser = parsers_.back().get();
+            if (places) parser->record_places();
             workers_.emplace_back([this, parser] { work(*parser); });
         }
     }
@@ -272,7 +276,7 @@ public:
     // `at` is where the piece starts in the part, for the fault of a refused piece.
     int add(std::string piece, std::size_t at) {
         if (workers_.empty()) {
-            const int rc = parsers_.front()->parse(piece);
+            const int rc = parsers_.front()->parse(piece, at);
             if (rc != kOk) note_fault(*parsers_.front(), at);
             return rc;
         }
@@ -287,6 +291,13 @@ public:
 
     // Where and why the first refused piece went wrong, offsets counted in the part.
     const PartFault &fault() const { return fault_; }
+    // The row elements every parser met, in part order (after finish()).
+    std::vector<SheetSource::StoredRow> places() {
+        std::vector<SheetSource::StoredRow> all;
+        for (auto &parser : parsers_) all.insert(all.end(), parser->places().begin(), parser->places().end());
+        std::sort(all.begin(), all.end(), [](const auto &a, const auto &b) { return a.begin < b.begin; });
+        return all;
+    }
     bool saw_shared_formula() const {
         for (const auto &parser : parsers_)
             if (parser->saw_shared_formula()) return true;
@@ -339,7 +350,7 @@ private:
             }
             int rc = kOk;
             try {
-                rc = parser.parse(piece.text);
+                rc = parser.parse(piece.text, piece.at);
             } catch (const std::bad_alloc &) {
                 rc = kNoMemory;
             }
@@ -373,6 +384,29 @@ private:
     bool closed_ = false;
     int error_ = kOk;
 };
+
+// Keeps the row elements a save may write back as the package stored them, with the digest of
+// each row as read. A row given by two elements (the store gathered its cells from both) is not
+// one of them, and neither is one that comes after a higher row: the rows written back keep the
+// part's order, which the writer's row order must match.
+void keep_row_places(const Sheet &sheet, std::vector<SheetSource::StoredRow> places, SheetSource &source) {
+    std::vector<std::uint8_t> met(sheet.rows.size(), 0);
+    for (const auto &place : places)
+        if (place.row >= 0 && static_cast<std::size_t>(place.row) < met.size() && met[static_cast<std::size_t>(place.row)] < 2)
+            ++met[static_cast<std::size_t>(place.row)];
+    int last = -1;
+    for (auto &place : places) {
+        if (place.row < 0) continue;
+        if (static_cast<std::size_t>(place.row) >= met.size() || met[static_cast<std::size_t>(place.row)] != 1 ||
+            place.row <= last) {
+            place.row = -1;
+            continue;
+        }
+        last = place.row;
+        place.digest = row_digest(sheet.rows[static_cast<std::size_t>(place.row)]);
+    }
+    source.stored_rows = std::move(places);
+}
 
 // The settings around the rows, read once the rows are past: a fault is placed in the part by
 // its offset in the head (up to `head_end`) or in the tail (which starts at `tail_at`).
@@ -424,7 +458,7 @@ int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size
     };
 
     const bool parallel = size >= kParallelBytes && std::thread::hardware_concurrency() > 1;
-    RowPieces pieces(book, sheet, parallel);
+    RowPieces pieces(book, sheet, parallel, source != nullptr);
     TagSearch data_end("sheetData", true);
     std::size_t rows_from = 0;   // where the next look for a place to cut starts
     bool closed = false;
@@ -455,6 +489,7 @@ int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size
     if (int rc = pieces.add(std::move(buffer), consumed); rc != kOk) return refused(rc, pieces);
     if (int rc = pieces.finish(); rc != kOk) return refused(rc, pieces);
     if (pieces.saw_shared_formula()) translate_shared_formulas(sheet);
+    if (source) keep_row_places(sheet, pieces.places(), *source);
 
     while (input.more(tail)) {
     }

@@ -18,6 +18,11 @@ namespace tabsmith {
 
 namespace {
 
+bool known_value_type(std::string_view type) {
+    return type.empty() || type == "n" || type == "s" || type == "str" || type == "inlineStr" || type == "b" ||
+           type == "e" || type == "d";
+}
+
 bool has_exponent_or_point(std::string_view text) {
     for (char c : text)
         if (c == '.' || c == 'e' || c == 'E') return true;
@@ -77,7 +82,8 @@ std::vector<int> style_categories(const Book &book) {
 RowsParser::RowsParser(Book &book, Sheet &sheet, const std::vector<int> &categories, SharedRows *shared, int id)
     : book_(book), sheet_(sheet), categories_(categories), shared_(shared), id_(id) {}
 
-int RowsParser::parse(std::string_view rows) {
+int RowsParser::parse(std::string_view rows, std::uint64_t at) {
+    run_at_ = at;
     XmlScanner scanner(rows);
     auto refused = [&](int rc) {
         if (rc != kNoMemory) fault_ = {scanner.token_begin(), refusal_};
@@ -95,6 +101,7 @@ int RowsParser::parse(std::string_view rows) {
             }
             break;
         case XmlToken::kEnd:
+            if (record_places_ && row_ && scanner.local_name() == "row") note_place(scanner.token_end());
             if (int rc = end_element(scanner.local_name()); rc != kOk) return refused(rc);
             break;
         case XmlToken::kText:
@@ -129,10 +136,25 @@ int RowsParser::refuse(const char *why, std::string_view what) {
     return kFail;
 }
 
+void RowsParser::note_place(std::size_t end) {
+    const std::uint64_t length = run_at_ + end - row_begin_;
+    const bool as_stored = row_as_stored_ && length <= UINT32_MAX;
+    places_.push_back({row_begin_, static_cast<std::uint32_t>(as_stored ? length : 0), as_stored ? row_index_ : -1, 0});
+}
+
 int RowsParser::begin_row(const XmlScanner &scanner) {
     std::string_view value;
     int number = row_index_ + 2;
-    if (scanner.attribute("r", value) && (!parse_number(value, number) || number < 1)) return refuse("行番号が不正です", value);
+    // A row inside a row: neither element is one a save could write back.
+    const bool nested = row_ != nullptr;
+    if (nested && record_places_) {
+        row_as_stored_ = false;
+        note_place(scanner.token_begin());
+    }
+    row_begin_ = run_at_ + scanner.token_begin();
+    const bool numbered = scanner.attribute("r", value);
+    row_as_stored_ = numbered && !nested;
+    if (numbered && (!parse_number(value, number) || number < 1)) return refuse("行番号が不正です", value);
     if (number > book_.max_rows) return refuse("行番号が上限を超えています", value);
     row_index_ = number - 1;
     next_column_ = 0;
@@ -172,6 +194,7 @@ int RowsParser::begin_row(const XmlScanner &scanner) {
             row.attributes->extra.append(" ").append(name).append("=\"").append(attribute.value).append("\"");
         }
     }
+    if (height >= 1000 || (custom_format && style >= categories_.size())) row_as_stored_ = false;
     if (height >= 0 && height < 1000) {
         if (!row.attributes) row.attributes = std::make_unique<RowAttributes>();
         row.attributes->height = std::round(height * 100);
@@ -200,11 +223,13 @@ int RowsParser::start_element(const XmlScanner &scanner) {
                 if (!parse_a1(attribute.value, row, column)) return refuse("セル参照が不正です", attribute.value);
                 // A cell names its own row; one that names another row than its element's is
                 // taken where its row element put it.
+                if (row != row_index_ || column < next_column_) row_as_stored_ = false;
                 cell_.column = column;
             } else if (attribute.name == "s") {
                 unsigned style = 0;
                 if (parse_number(attribute.value, style) && style < categories_.size())
                     cell_.style = static_cast<std::uint16_t>(style);
+                else row_as_stored_ = false;
             } else if (attribute.name == "t") {
                 cell_.type = attribute.value;
             }
@@ -257,6 +282,7 @@ void RowsParser::store_number(Cell &cell, std::string_view text, int category, b
     double number = 0;
     if (!parse_number(text, number) || !std::isfinite(number)) {
         // Not a number after all: kept as the text it is.
+        row_as_stored_ = false;
         store_text(cell, text);
         return;
     }
@@ -326,6 +352,9 @@ int RowsParser::store_cell() {
         return decoded;
     };
 
+    // Formulas are written from the store (their values may be computed again), and a value
+    // the store could not take as its type says is written as the store holds it.
+    if (cell_.has_formula || !known_value_type(type)) row_as_stored_ = false;
     if (cell_.has_formula) {
         cell.set_formula(std::move(cell_.formula));
         CellExtra &extra = cell.extra();
@@ -370,6 +399,8 @@ int RowsParser::store_cell() {
         if (parse_number(raw, index) && index < book_.shared_strings.size()) {
             cell.kind = kCellString;
             cell.sst = index;
+        } else {
+            row_as_stored_ = false;
         }
     } else if (type == "str") {
         if (int rc = store_text(cell, decoded_value()); rc != kOk) return rc;
@@ -385,6 +416,8 @@ int RowsParser::store_cell() {
             std::string text = shortest_number_text(serial);
             int category = categories_[cell_.style];
             store_number(cell, text, category == kCategoryGeneral ? kCategoryDateTime : category, false);
+        } else {
+            row_as_stored_ = false;
         }
     } else {
         store_number(cell, raw, categories_[cell_.style]);

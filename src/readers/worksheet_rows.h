@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/book.h"
+#include "model/package_source.h"
 #include "readers/xml_scanner.h"
 
 namespace tabsmith {
@@ -32,8 +33,18 @@ public:
 
     // Parses a run of whole rows (what lies between <sheetData> and </sheetData>, or a piece of
     // it that starts at a row). Rows without a number follow the previous row of the run.
+    // `at` is where the run starts in the part, for the row places (record_places).
     // kOk, kFail or kLimit for malformed markup, kNoMemory.
-    int parse(std::string_view rows);
+    int parse(std::string_view rows, std::uint64_t at = 0);
+
+    // Notes where each row element lies, and whether it holds exactly what the store now holds
+    // of it (a row whose element a save may write back as it stands): see places().
+    void record_places() { record_places_ = true; }
+    // The row elements met, in part order; the digests are left for the caller, which knows when
+    // the rows are complete. Row -1: one the store holds differently from its element (a value
+    // or a reference it could not take, cells out of order, a formula), or a row without a
+    // number.
+    std::vector<SheetSource::StoredRow> &places() { return places_; }
 
     // After a refused run: where in it and why.
     const PartFault &fault() const { return fault_; }
@@ -63,6 +74,8 @@ private:
     int start_element(const class XmlScanner &scanner);
     int end_element(std::string_view name);
     int begin_row(const class XmlScanner &scanner);
+    // Records the open row element, which ends at `end` of the run.
+    void note_place(std::size_t end);
     // Notes why the element is refused (with the offending text, when there is one): kFail.
     int refuse(const char *why, std::string_view what);
     int store_cell();
@@ -84,6 +97,11 @@ private:
     std::size_t widest_ = 0;
     int last_row_ = -1;
     bool saw_shared_formula_ = false;
+    bool record_places_ = false;
+    std::uint64_t run_at_ = 0;            // where the run being parsed starts in the part
+    std::uint64_t row_begin_ = 0;         // where the open row element starts in the part
+    bool row_as_stored_ = false;          // the open row's element holds what the store does
+    std::vector<SheetSource::StoredRow> places_;
     std::string refusal_;   // why the current element is refused, when it is
     PartFault fault_;
 };

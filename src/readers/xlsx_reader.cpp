@@ -232,10 +232,18 @@ int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
         if (entry >= 0) {
             const std::string &part = relationship->second->target;
             if (int rc = zip_.open_stream(entry, stream, kMaxPartBytes); rc != kOk) return refuse(rc, part);
+            if (sheet_source) stream.keep_deflated();
             fault = PartFault{std::string::npos, {}};
             if (int rc = read_worksheet_stream(book_, sheet, stream, sheet_source.get(), &fault); rc != kOk)
                 return refuse(rc, part, fault.offset == std::string::npos ? nullptr : &fault);
+            if (sheet_source) {
+                sheet_source->stored_part = stream.take_deflated();
+                sheet_source->stored_plain_size = stream.plain_size();
+                sheet_source->stored_crc = stream.expected_crc();
+            }
         }
+        // Row places serve only with the bytes they point into.
+        if (sheet_source && sheet_source->stored_part.empty()) std::vector<SheetSource::StoredRow>().swap(sheet_source->stored_rows);
         if (sheet_source) {
             sheet_source->loaded = std::make_unique<Sheet>();
             sheet_source->loaded->name = sheet.name;

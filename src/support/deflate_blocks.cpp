@@ -140,6 +140,8 @@ struct PrefixCode {
 };
 
 constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr std::uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                         31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
 struct FixedCodes {
@@ -219,7 +221,29 @@ struct SkipTables {
     }
 };
 
-bool skip_one_symbol(BitReader &in, const PrefixCode &literals, const PrefixCode &distances, bool &end);
+// The same look-up for a walk that also counts the bytes the block produces: a length's entry
+// adds its code length (bits 8-11), its extra bits' count (bits 12-14) and its base (from bit 16).
+struct CountTables {
+    std::array<std::uint32_t, 1u << kFastBits> literals{};
+    std::array<std::uint16_t, 1u << kFastBits> distances{};
+
+    CountTables(const PrefixCode &literal_code, const PrefixCode &distance_code) {
+        const SkipTables skip(literal_code, distance_code);
+        distances = skip.distances;
+        for (std::size_t i = 0; i < literals.size(); ++i) {
+            const std::uint16_t entry = literal_code.fast[i];
+            const unsigned length = entry >> 9, symbol = entry & 511;
+            literals[i] = skip.literals[i];
+            if ((skip.literals[i] & (kRare | kMatch)) == kMatch)
+                literals[i] |= length << 8 | std::uint32_t{kLengthExtra[symbol - 257]} << 12 |
+                               std::uint32_t{kLengthBase[symbol - 257]} << 16;
+        }
+    }
+};
+
+// `produced`, where given, counts the bytes of the symbol's output.
+bool skip_one_symbol(BitReader &in, const PrefixCode &literals, const PrefixCode &distances, bool &end,
+                     std::uint64_t *produced = nullptr);
 
 // Decodes symbols up to the block's end code. False on a bad code or when the stream runs out.
 // Away from the stream's end a symbol (with its distance) costs one table look-up each and no
@@ -246,58 +270,115 @@ bool skip_coded_block(BitReader &in, const PrefixCode &literals, const PrefixCod
     }
 }
 
-// The careful decoder: one symbol (with its distance), every code length, the stream's end checked.
-bool skip_one_symbol(BitReader &in, const PrefixCode &literals, const PrefixCode &distances, bool &end) {
-    {
-        int symbol = literals.decode(in);
-        if (symbol < 0 || in.ran_out()) return false;
-        if (symbol < 256) return true;
-        if (symbol == 256) {
-            end = true;
-            return true;
+// skip_coded_block counting the block's output into `produced`.
+bool count_coded_block(BitReader &in, const PrefixCode &literals, const PrefixCode &distances,
+                       std::uint64_t &produced) {
+    const CountTables tables(literals, distances);
+    constexpr std::uint64_t kMask = (1u << kFastBits) - 1;
+    for (;;) {
+        if (in.refill_fast()) {
+            const std::uint64_t bits = in.bits();
+            const std::uint32_t step = tables.literals[bits & kMask];
+            const unsigned first = step & kStepBits;
+            const std::uint16_t distance = tables.distances[(bits >> first) & kMask];
+            const bool match = (step & kMatch) != 0;
+            if (((step | (match ? distance : 0)) & kRare) == 0) {
+                const unsigned code_bits = (step >> 8) & 0xF, extra = (step >> 12) & 0x7;
+                produced += match ? (step >> 16) + ((bits >> code_bits) & ((1u << extra) - 1)) : 1;
+                in.consume(first + (match ? (distance & kStepBits) : 0));
+                continue;
+            }
         }
-        symbol -= 257;
-        if (symbol >= 29) return false;
-        in.read(kLengthExtra[symbol]);
-        const int distance = distances.decode(in);
-        if (distance < 0 || distance >= 30) return false;
-        in.read(kDistanceExtra[distance]);
-        return !in.ran_out();
+        bool end = false;
+        if (!skip_one_symbol(in, literals, distances, end, &produced)) return false;
+        if (end) return !in.past_end();
     }
 }
 
-}  // namespace
+// The careful decoder: one symbol (with its distance), every code length, the stream's end checked.
+bool skip_one_symbol(BitReader &in, const PrefixCode &literals, const PrefixCode &distances, bool &end,
+                     std::uint64_t *produced) {
+    int symbol = literals.decode(in);
+    if (symbol < 0 || in.ran_out()) return false;
+    if (symbol < 256) {
+        if (produced) ++*produced;
+        return true;
+    }
+    if (symbol == 256) {
+        end = true;
+        return true;
+    }
+    symbol -= 257;
+    if (symbol >= 29) return false;
+    const std::uint32_t length = kLengthBase[symbol] + in.read(kLengthExtra[symbol]);
+    const int distance = distances.decode(in);
+    if (distance < 0 || distance >= 30) return false;
+    in.read(kDistanceExtra[distance]);
+    if (produced) *produced += length;
+    return !in.ran_out();
+}
 
-bool find_deflate_blocks(const unsigned char *stream, std::size_t size, DeflateBlocks &blocks) {
+// Walks the blocks up to the final one; `visit(header_bit, stored)` is told of each block before
+// it is walked, and with `produced` the walk counts the bytes the blocks produce.
+template <typename Visit>
+bool walk_blocks(const unsigned char *stream, std::size_t size, DeflateBlocks &blocks, std::uint64_t *produced,
+                 Visit visit) {
     static const FixedCodes fixed;
     BitReader in(stream, size);
     PrefixCode literals, distances;
     for (;;) {
         const std::uint64_t header = in.position();
         const bool final = in.read(1) != 0;
-        switch (in.read(2)) {
+        const std::uint32_t type = in.read(2);
+        visit(header, type == 0);
+        bool walked = false;
+        switch (type) {
         case 0: {
             in.align_to_byte();
             const std::uint32_t length = in.read(16), complement = in.read(16);
             if (in.past_end() || length != (~complement & 0xFFFFu)) return false;
             if (!in.seek_byte(in.position() / 8 + length)) return false;
+            if (produced) *produced += length;
+            walked = true;
             break;
         }
         case 1:
-            if (!skip_coded_block(in, fixed.literals, fixed.distances)) return false;
+        case 2: {
+            const PrefixCode *lit = &fixed.literals, *dist = &fixed.distances;
+            if (type == 2) {
+                if (!read_dynamic_codes(in, literals, distances)) return false;
+                lit = &literals;
+                dist = &distances;
+            }
+            walked = produced ? count_coded_block(in, *lit, *dist, *produced) : skip_coded_block(in, *lit, *dist);
             break;
-        case 2:
-            if (!read_dynamic_codes(in, literals, distances) || !skip_coded_block(in, literals, distances)) return false;
-            break;
-        default: return false;
         }
-        if (in.past_end()) return false;
+        default: break;
+        }
+        if (!walked || in.past_end()) return false;
         if (final) {
             blocks.final_header_bit = header;
             blocks.end_bit = in.position();
             return true;
         }
     }
+}
+
+}  // namespace
+
+bool find_deflate_blocks(const unsigned char *stream, std::size_t size, DeflateBlocks &blocks) {
+    return walk_blocks(stream, size, blocks, nullptr, [](std::uint64_t, bool) {});
+}
+
+bool list_deflate_blocks(const unsigned char *stream, std::size_t size, std::vector<DeflateBlockStart> &starts,
+                         DeflateBlocks &blocks, std::uint64_t &plain_size) {
+    starts.clear();
+    std::uint64_t produced = 0;
+    const bool whole = walk_blocks(stream, size, blocks, &produced, [&](std::uint64_t header, bool stored) {
+        starts.push_back({header, produced, stored});
+    });
+    plain_size = produced;
+    return whole;
 }
 
 }  // namespace tabsmith

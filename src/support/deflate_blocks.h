@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace tabsmith {
 
@@ -15,5 +16,17 @@ struct DeflateBlocks {
 // Walks the blocks of `stream` up to its final block. False when the bytes are not a complete,
 // well-formed stream (a bad header or code, or the end reached inside a block).
 bool find_deflate_blocks(const unsigned char *stream, std::size_t size, DeflateBlocks &blocks);
+
+// Where one block starts: its header's bit offset and the bytes the blocks before it produce.
+struct DeflateBlockStart {
+    std::uint64_t header_bit = 0;
+    std::uint64_t plain_offset = 0;
+    bool stored = false;   // a stored block's bytes sit on a byte boundary: they cannot be moved by bits
+};
+
+// find_deflate_blocks that also lists every block in stream order and counts the bytes the
+// whole stream produces (`plain_size`). Costs a little more than the plain walk.
+bool list_deflate_blocks(const unsigned char *stream, std::size_t size, std::vector<DeflateBlockStart> &starts,
+                         DeflateBlocks &blocks, std::uint64_t &plain_size);
 
 }  // namespace tabsmith

@@ -9,6 +9,8 @@
 #include <zlib.h>   // crc32_combine64
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -68,6 +70,41 @@ int make_stream_joinable(DeflateBytes &stream) {
     if (unused < 3) stream.push_back(0);
     for (unsigned char byte : {0x00, 0x00, 0xFF, 0xFF}) stream.push_back(byte);
     return 0;
+}
+
+void append_joinable_blocks(const unsigned char *stream, std::uint64_t from_bit, std::uint64_t to_bit,
+                            DeflateBytes &out) {
+    const std::uint64_t bits = to_bit - from_bit;
+    const std::size_t first = static_cast<std::size_t>(from_bit / 8), last = static_cast<std::size_t>((to_bit + 7) / 8);
+    const unsigned shift = static_cast<unsigned>(from_bit % 8);
+    const std::size_t bytes = static_cast<std::size_t>((bits + 7) / 8), base = out.size();
+    out.resize(base + bytes);
+    unsigned char *to = out.data() + base;
+    std::size_t k = 0;
+    // Eight bytes at a time while nine can be read, then byte by byte.
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; shift != 0 && first + k + 9 <= last && k + 8 <= bytes; k += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, stream + first + k, sizeof word);
+            word = word >> shift | std::uint64_t{stream[first + k + 8]} << (64 - shift);
+            std::memcpy(to + k, &word, sizeof word);
+        }
+    }
+    if (shift == 0) {
+        std::memcpy(to, stream + first, bytes);
+        k = bytes;
+    }
+    for (; k < bytes; ++k) {
+        unsigned value = stream[first + k] >> shift;
+        if (shift != 0 && first + k + 1 < last) value |= static_cast<unsigned>(stream[first + k + 1]) << (8 - shift);
+        to[k] = static_cast<unsigned char>(value);
+    }
+    const unsigned used = static_cast<unsigned>(bits % 8);   // bits of the last byte that belong to the blocks
+    if (used != 0) out.back() &= static_cast<unsigned char>((1u << used) - 1u);
+    // An empty stored block: three zero header bits (in the last byte's unused top when they
+    // fit), then LEN 0 and NLEN 0xFFFF on the next byte boundary.
+    if (used == 0 || used > 5) out.push_back(0);
+    for (unsigned char byte : {0x00, 0x00, 0xFF, 0xFF}) out.push_back(byte);
 }
 
 struct DeflatePipeline::Job {
@@ -179,6 +216,25 @@ int DeflatePipeline::write(std::string &&piece) {
     held_ = std::move(piece);
     piece.clear();
     return 0;
+}
+
+int DeflatePipeline::write_deflated(DeflateBytes &&joinable, std::uint32_t crc, std::uint64_t plain_size) {
+    if (failure_) return failure_;
+    if (!held_.empty()) {
+        if (int rc = submit(std::move(held_), false); rc != 0) return failure_ = rc;
+        held_.clear();
+    }
+    auto job = std::make_shared<Job>();
+    job->output = std::move(joinable);
+    job->crc = crc;
+    job->input_size = plain_size;
+    job->done = true;
+    if (!shared_) return failure_ = hand_over(*job);
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->in_order.push_back(std::move(job));
+    }
+    return failure_ = emit_ready(false);
 }
 
 int DeflatePipeline::finish() {

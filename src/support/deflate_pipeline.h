@@ -46,6 +46,13 @@ using DeflateBytes = std::vector<unsigned char, UninitialisedAllocator<unsigned 
 // Returns 0, kFail when `stream` is not one complete deflate stream, or kNoMemory when memory runs out.
 int make_stream_joinable(DeflateBytes &stream);
 
+// Appends to `out` the blocks of a deflate stream that lie between two block headers' bit
+// offsets, moved to start on a byte and followed by an empty stored block: bytes that join other
+// joinable streams as make_stream_joinable's do. The blocks must not hold the final one, nor a
+// stored one (its bytes sit on a byte boundary). `to_bit` must lie within the stream's bytes.
+void append_joinable_blocks(const unsigned char *stream, std::uint64_t from_bit, std::uint64_t to_bit,
+                            DeflateBytes &out);
+
 class DeflatePipeline {
 public:
     // Receives the compressed bytes in stream order, always on the thread that calls write()
@@ -61,6 +68,9 @@ public:
     // Takes the next piece of input (moved from; empty pieces are ignored). Returns 0, kNoMemory when
     // memory runs out, or the output's error.
     int write(std::string &&piece);
+    // Takes, after what came before, blocks deflated already (append_joinable_blocks) that
+    // inflate to `plain_size` bytes of CRC `crc`. Returns as write().
+    int write_deflated(DeflateBytes &&joinable, std::uint32_t crc, std::uint64_t plain_size);
     // Ends the stream: everything is compressed and handed to the output. Returns as write().
     int finish();
     // An empty string with room left by a piece already compressed (or a new one): writers

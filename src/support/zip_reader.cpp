@@ -367,6 +367,7 @@ void ZipEntryStream::release() {
     plain_size_ = delivered_ = 0;
     crc_ = expected_crc_ = 0;
     finished_ = false;
+    keep_deflated_ = false;
 }
 
 int ZipEntryStream::start(std::string raw, std::uint16_t method, std::uint64_t plain_size, std::uint32_t crc32) {
@@ -450,9 +451,19 @@ int ZipEntryStream::read(std::string &out, std::size_t max, bool &done) {
         if (delivered_ != plain_size_ || crc_ != expected_crc_) return kReadError;
         finished_ = true;
         done = true;
-        std::string().swap(raw_);
+        if (!keep_deflated_ || method_ != Z_DEFLATED) std::string().swap(raw_);
     }
     return 0;
+}
+
+std::string ZipEntryStream::take_deflated() {
+    if (!finished_ || !keep_deflated_ || method_ != Z_DEFLATED) return {};
+    return std::move(raw_);
+}
+
+int ZipEntryStream::open_deflated(std::string raw, std::uint64_t plain_size, std::uint32_t crc32) {
+    release();
+    return start(std::move(raw), Z_DEFLATED, plain_size, crc32);
 }
 
 }  // namespace tabsmith

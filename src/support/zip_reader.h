@@ -116,6 +116,15 @@ public:
     // kBadArgument when the stream was not opened; kNoMemory.
     int read(std::string &out, std::size_t max, bool &done);
     std::uint64_t plain_size() const { return plain_size_; }
+    std::uint32_t expected_crc() const { return expected_crc_; }
+
+    // Asks that a deflated entry's bytes be kept once it has been delivered whole and intact;
+    // take_deflated() then hands them over (else it gives an empty string).
+    void keep_deflated() { keep_deflated_ = true; }
+    std::string take_deflated();
+    // A stream over deflated bytes held elsewhere (an entry kept earlier): `plain_size` and
+    // `crc32` are what they inflate to. 0, or kNoMemory.
+    int open_deflated(std::string raw, std::uint64_t plain_size, std::uint32_t crc32);
 
 private:
     friend class ZipPackageReader;
@@ -130,6 +139,7 @@ private:
     std::uint32_t expected_crc_ = 0, crc_ = 0;
     void *inflater_ = nullptr;   // the inflater's state for deflated entries
     bool finished_ = false;
+    bool keep_deflated_ = false;
 };
 
 }  // namespace tabsmith

@@ -33,6 +33,10 @@ public:
         text = pipeline_.spare_piece();
         return rc;
     }
+    bool takes_deflated() const override { return true; }
+    int take_deflated(DeflateBytes &&joinable, std::uint32_t crc, std::uint64_t plain_size) override {
+        return pipeline_.write_deflated(std::move(joinable), crc, plain_size);
+    }
 
 private:
     DeflatePipeline &pipeline_;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <cstdlib>
 #include <set>
 #include <string_view>
@@ -16,6 +17,7 @@
 #include "support/results.h"
 #include "xlsx_write/book_parts.h"
 #include "xlsx_write/part_table.h"
+#include "xlsx_write/stored_rows.h"
 #include "xlsx_write/styles_part.h"
 #include "xlsx_write/update_names.h"
 #include "xlsx_write/xml_splice.h"
@@ -400,7 +402,9 @@ int worksheet_pieces(const Book &book, int sheet_index, const SheetPlacement &pl
 }
 
 // The root's start and end tags: the package's, or the engine's for a sheet without one.
-void worksheet_root(const SheetSource *source, std::string &start, std::string &end) {
+// The root tags of a worksheet written into a package: the package's own (true), or the
+// engine's when the package's is not a worksheet's.
+bool worksheet_root(const SheetSource *source, std::string &start, std::string &end) {
     std::string_view tag = source ? std::string_view(source->root_start_tag) : std::string_view();
     std::size_t name_end = 1;
     while (name_end < tag.size() && tag[name_end] != '>' && tag[name_end] != '/' && tag[name_end] != ' ' &&
@@ -412,7 +416,7 @@ void worksheet_root(const SheetSource *source, std::string &start, std::string &
     if (!tag.starts_with('<') || !tag.ends_with('>') || local != "worksheet"sv) {
         start = kWorksheetStartTag;
         end = kWorksheetEndTag;
-        return;
+        return false;
     }
     start = with_default_namespace(tag);
     if (start.ends_with("/>")) {
@@ -420,6 +424,7 @@ void worksheet_root(const SheetSource *source, std::string &start, std::string &
         start.push_back('>');
     }
     end = "</" + std::string(qualified) + ">";
+    return true;
 }
 
 }  // namespace
@@ -783,7 +788,11 @@ int write_updated_worksheet(const Book &book, int sheet_index, const UpdatePlan 
         rc != kOk)
         return rc;
     std::string start, end;
-    worksheet_root(sheet->source.get(), start, end);
+    // Rows the book has not changed are written as the package stored them, under the
+    // package's own root tag, which declares the prefixes they use.
+    const bool own_root = worksheet_root(sheet->source.get(), start, end);
+    std::optional<StoredRowWriter> stored;
+    if (own_root) stored.emplace(book, *sheet);
 
     if (sink) out.reserve(piece_bytes + piece_bytes / 4);
     out.append(kXmlDeclaration);
@@ -793,7 +802,8 @@ int write_updated_worksheet(const Book &book, int sheet_index, const UpdatePlan 
             out.append(piece.text);
             continue;
         }
-        if (int rc = write_sheet_data(book, *sheet, extent, out, sink, piece_bytes); rc != kOk) return rc;
+        StoredRowWriter *rows = stored && stored->usable() ? &*stored : nullptr;
+        if (int rc = write_sheet_data(book, *sheet, extent, out, sink, piece_bytes, rows); rc != kOk) return rc;
     }
     out.append(end);
     return kOk;

@@ -18,6 +18,7 @@
 #include "xlsx_write/part_table.h"
 #include "xlsx_write/password_hash.h"
 #include "xlsx_write/sparkline_ext.h"
+#include "xlsx_write/stored_rows.h"
 #include "support/xml_escape.h"
 #include "xlsx_write/xml_writer.h"
 
@@ -439,6 +440,9 @@ public:
         }
     }
 
+    // Whether an area covers the row entered last.
+    bool covers_row() const { return !active_.empty(); }
+
     bool inner(int row, int column) const {
         for (const auto &a : active_)
             if (column >= a.column1 && column <= a.column2 && (row != a.row1 || column != a.column1)) return true;
@@ -622,7 +626,7 @@ void overlay_cells(std::vector<Cell> &into, std::span<const Cell> from) {
 // The rows in row order: those in memory merged with those streamed out of it. A streamed row
 // comes back from its records in call order, with what the row holds in memory now on top.
 int write_rows(const Book &book, const Sheet &sheet, const ColumnNames &columns, std::string &out, PartSink *sink,
-               std::size_t piece_bytes) {
+               std::size_t piece_bytes, StoredRowWriter *stored) {
     static const Row kNoRow;
     MergeCursor merges(sheet.merges);
     std::optional<StreamedRowReader> streamed;
@@ -649,6 +653,14 @@ int write_rows(const Book &book, const Sheet &sheet, const ColumnNames &columns,
             cells = merged;
         }
         if (at < memory_rows) r = at + 1;
+        if (stored) {
+            merges.enter_row(static_cast<int>(at));
+            bool taken = false;
+            if (int rc = stored->offer(static_cast<int>(at), row, merges.covers_row(), out, sink, piece_bytes, taken);
+                rc != kOk)
+                return rc;
+            if (taken) continue;
+        }
         if (int rc = write_row(book, sheet, row, cells, static_cast<int>(at), columns, merges, out); rc != kOk)
             return rc;
         if (sink && out.size() >= piece_bytes) {
@@ -657,6 +669,8 @@ int write_rows(const Book &book, const Sheet &sheet, const ColumnNames &columns,
             out.reserve(piece_bytes + piece_bytes / 4);
         }
     }
+    if (stored)
+        if (int rc = stored->finish(out, sink, piece_bytes); rc != kOk) return rc;
     return streamed && streamed->failed() ? kReadError : kOk;
 }
 
@@ -831,10 +845,10 @@ void write_dimension(const SheetExtent &extent, std::string &out) {
 }
 
 int write_sheet_data(const Book &book, const Sheet &sheet, const SheetExtent &extent, std::string &out,
-                     PartSink *sink, std::size_t piece_bytes) {
+                     PartSink *sink, std::size_t piece_bytes, StoredRowWriter *stored) {
     out.append(kSheetDataOpen);
     const ColumnNames columns(extent.last_column + 1);
-    if (int rc = write_rows(book, sheet, columns, out, sink, piece_bytes); rc != kOk) return rc;
+    if (int rc = write_rows(book, sheet, columns, out, sink, piece_bytes, stored); rc != kOk) return rc;
     out.append(kSheetDataClose);
     return kOk;
 }

@@ -9,6 +9,8 @@
 
 #include "model/book.h"
 #include "model/style_registry.h"
+#include "support/deflate_pipeline.h"
+#include "support/results.h"
 
 namespace tabsmith {
 
@@ -52,7 +54,14 @@ class PartSink {
 public:
     virtual ~PartSink() = default;
     virtual int take(std::string &text) = 0;
+    // A sink that compresses into an archive entry can also take blocks deflated already
+    // (joinable ones: see append_joinable_blocks) standing for `plain_size` bytes of text with
+    // CRC `crc`, after the text taken so far.
+    virtual bool takes_deflated() const { return false; }
+    virtual int take_deflated(DeflateBytes &&, std::uint32_t, std::uint64_t) { return kFail; }
 };
+
+class StoredRowWriter;
 
 // Appends the whole worksheet part of sheet `sheet_index` (0-based). With a sink, the rows are
 // handed over whenever `out` has grown past `piece_bytes`, and `out` ends with the rest.
@@ -92,9 +101,10 @@ int write_sheet_element(const Sheet &sheet, SheetElement element, const SheetEle
 void write_dimension(const SheetExtent &extent, std::string &out);
 
 // Appends sheetData with every written row; a sink takes the rows as tsx_write_worksheet's does.
+// With `stored`, the rows it takes are written as the package stored them.
 // kOk, kFail for a cell of unknown kind, or the sink's error.
 int write_sheet_data(const Book &book, const Sheet &sheet, const SheetExtent &extent, std::string &out,
-                     PartSink *sink, std::size_t piece_bytes);
+                     PartSink *sink, std::size_t piece_bytes, StoredRowWriter *stored = nullptr);
 
 // An upper bound of the worksheet part's size in bytes, for choosing the archive entry format
 // before the part is written.
