@@ -18,6 +18,7 @@
 #include "common/package_reader.h"
 #include "model/book.h"
 #include "model/style_registry.h"
+#include "props/statements.h"
 #include "readers/xlsx_reader.h"
 #include "support/mfile.h"
 #include "common/golden.h"
@@ -361,6 +362,121 @@ TEST_F(UpdateWriter, AStreamedWorksheetIsTheTextTheWriterMakesWhole) {
     const std::string whole = updated().at("xl/worksheets/sheet2.xml");
     ASSERT_GT(whole.size(), 2u << 20);
     EXPECT_EQ(testing::package_entry(save("big.xlsx"), "xl/worksheets/sheet2.xml"), whole);
+}
+
+namespace {
+
+constexpr int kStoredRows = 20000;
+
+// A sheet as another program writes it (a cell's type before its reference, a line break after
+// each row), large enough that its part deflates into dozens of blocks. Row 7 is missing, row
+// 300 holds a formula, row 400 a shared string the table does not have, and row 9000 comes
+// twice: none of those three can be written back as stored.
+std::string stored_rows_sheet() {
+    std::string rows;
+    for (int r = 1; r <= kStoredRows; ++r) {
+        if (r == 7) continue;
+        const std::string n = std::to_string(r);
+        rows += "<row r=\"" + n + "\" spans=\"1:3\"><c t=\"n\" r=\"A" + n + "\"><v>" + std::to_string(r * 7919 % 100003) +
+                "</v></c><c t=\"s\" r=\"B" + n + "\"><v>" + (r == 400 ? "99" : std::to_string(r % 3)) + "</v></c>";
+        if (r == 300) rows += "<c r=\"C300\"><f>A300*2</f><v>1</v></c>";
+        rows += "</row>\n";
+        if (r == 9001) rows += "<row r=\"9000\"><c r=\"C9000\"><v>1</v></c></row>\n";
+    }
+    return rows;
+}
+
+// Each row element of a worksheet's text by its number.
+std::map<int, std::string> row_elements(const std::string &xml) {
+    std::map<int, std::string> rows;
+    static const std::regex row(R"re(<row r="(\d+)"[^>]*?(/>|>.*?</row>))re");
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), row); it != std::sregex_iterator(); ++it)
+        rows[std::stoi((*it)[1])] = it->str();
+    return rows;
+}
+
+// Every written cell's value text by (row, column).
+std::map<std::pair<int, int>, std::string> cell_values(const Book &book) {
+    std::map<std::pair<int, int>, std::string> values;
+    const Sheet &sheet = *book.sheets[0];
+    for (std::size_t r = 0; r < sheet.rows.size(); ++r)
+        for (std::size_t c = 0; c < sheet.rows[r].cells.size(); ++c)
+            if (const Cell &cell = sheet.rows[r].cells[c]; !cell.empty())
+                values[{static_cast<int>(r), static_cast<int>(c)}] = cell_value_text(book, cell);
+    return values;
+}
+
+}  // namespace
+
+// Rows the book has not changed are written back as the package stored them, whether the part
+// is compressed afresh piece by piece (blocks of the package copied) or made whole; every other
+// row is written from the cells, and every value reads back as the book holds it.
+TEST_F(UpdateWriter, UnchangedRowsAreWrittenAsStoredAndChangedOnesFromTheCells) {
+    testing::WorkbookPackage package;
+    package.sheets.push_back({"Data", testing::worksheet_xml(stored_rows_sheet())});
+    package.shared_strings = std::string("<?xml version=\"1.0\"?><sst xmlns=\"") + testing::kMainNs +
+                             "\" count=\"3\" uniqueCount=\"3\"><si><t>red</t></si><si><t>green</t></si><si><t>blue</t></si></sst>";
+    original = dir / "stored.xlsx";
+    ASSERT_TRUE(testing::write_package(original, package.parts()));
+    const std::map<int, std::string> stored = row_elements(testing::package_entry(original, "xl/worksheets/sheet1.xml"));
+    ASSERT_EQ(stored.size(), kStoredRows - 1u);
+
+    struct Case {
+        const char *name;
+        std::function<void(Book &)> change;
+        std::vector<int> rewritten;   // 1-based rows written from the cells, besides 300 and 400
+        std::vector<int> gone;        // rows the save no longer has
+    };
+    const Case cases[] = {
+        {"nothing", [](Book &) {}, {}, {}},
+        {"first row", [](Book &b) { put_cell_value(b, 0, 0, 2, "x"); }, {1}, {}},
+        {"a middle row", [](Book &b) { put_cell_value(b, 0, 9999, 0, "5"); }, {10000}, {}},
+        {"the last row", [](Book &b) { put_cell_value(b, 0, kStoredRows - 1, 1, "last"); }, {kStoredRows}, {}},
+        {"a row emptied", [](Book &b) { b.sheets[0]->rows[4999].cells.clear(), b.sheets[0]->rows[4999].used = 0; }, {}, {5000}},
+        {"the missing row filled", [](Book &b) { put_cell_value(b, 0, 6, 0, "gap"); }, {7}, {}},
+        {"a row height", [](Book &b) { run_statements(b, "6000.HEIGHT=30"); }, {6000}, {}},
+        {"a merged area", [](Book &b) { b.sheets[0]->merges.push_back({7999, 0, 8000, 1}); }, {8000, 8001}, {}},
+        {"a row past the end", [](Book &b) { put_cell_value(b, 0, kStoredRows + 5, 0, "end"); }, {kStoredRows + 6}, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Book edited;
+        ASSERT_EQ(init_book(edited, kFileTypeXlsx), 0);
+        ASSERT_EQ(read_xlsx_package(edited, {original}), 0);
+        edited.from_file = true;   // as opening a workbook leaves a book
+        c.change(edited);
+        ASSERT_EQ(prepare_book_for_save(edited), 0);
+        std::vector<std::pair<std::string, std::string>> parts;
+        ASSERT_EQ(build_update_parts(edited, parts, copied), 0);
+        const auto whole = std::find_if(parts.begin(), parts.end(), [](const auto &p) { return p.first == "xl/worksheets/sheet1.xml"; });
+        ASSERT_NE(whole, parts.end());
+        const std::string path = dir / "saved.xlsx";
+        ASSERT_EQ(tsx_update_excel2007(edited, {false, path}), 0);
+        EXPECT_EQ(testing::package_fault(path), "");
+        const std::string saved = testing::package_entry(path, "xl/worksheets/sheet1.xml");
+        EXPECT_TRUE(saved == whole->second) << "the part compressed in pieces differs from the part made whole";
+
+        const std::map<int, std::string> rows = row_elements(saved);
+        std::vector<int> rewritten = c.rewritten;
+        rewritten.insert(rewritten.end(), {300, 400, 9000});
+        const std::string row_9000 = "<row r=\"9000\"";
+        EXPECT_EQ(saved.find(row_9000), saved.rfind(row_9000)) << "row 9000 once";
+        for (int r : rewritten) {
+            ASSERT_TRUE(rows.count(r)) << r;
+            EXPECT_NE(rows.at(r), stored.count(r) ? stored.at(r) : "") << r;
+        }
+        for (int r : c.gone) EXPECT_FALSE(rows.count(r)) << r;
+        for (const auto &[r, text] : stored)
+            if (std::find(rewritten.begin(), rewritten.end(), r) == rewritten.end() &&
+                std::find(c.gone.begin(), c.gone.end(), r) == c.gone.end() && (!rows.count(r) || rows.at(r) != text))
+                ADD_FAILURE() << "row " << r << " is not as stored";
+
+        Book back;
+        ASSERT_EQ(init_book(back, kFileTypeXlsx), 0);
+        ASSERT_EQ(read_xlsx_package(back, {path}), 0);
+        EXPECT_TRUE(cell_values(back) == cell_values(edited));
+        std::remove(path.c_str());
+    }
 }
 
 // The package's formats keep their ids and an added one follows them; the same package to disk
