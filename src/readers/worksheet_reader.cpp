@@ -458,7 +458,9 @@ int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size
     };
 
     const bool parallel = size >= kParallelBytes && std::thread::hardware_concurrency() > 1;
-    RowPieces pieces(book, sheet, parallel, source != nullptr);
+    // A namespace declared on sheetData would not be declared around rows written back as stored.
+    const bool places = source && settings.find("xmlns", data.begin()) == std::string::npos;
+    RowPieces pieces(book, sheet, parallel, places);
     TagSearch data_end("sheetData", true);
     std::size_t rows_from = 0;   // where the next look for a place to cut starts
     bool closed = false;
@@ -489,7 +491,7 @@ int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size
     if (int rc = pieces.add(std::move(buffer), consumed); rc != kOk) return refused(rc, pieces);
     if (int rc = pieces.finish(); rc != kOk) return refused(rc, pieces);
     if (pieces.saw_shared_formula()) translate_shared_formulas(sheet);
-    if (source) keep_row_places(sheet, pieces.places(), *source);
+    if (places) keep_row_places(sheet, pieces.places(), *source);
 
     while (input.more(tail)) {
     }

@@ -13,10 +13,48 @@
 #include "formula/references.h"
 #include "readers/reader_text.h"
 #include "readers/xml_scanner.h"
+#include "support/charset.h"
 
 namespace tabsmith {
 
 namespace {
+
+bool is_blank(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// Whether a reference ("&...;") at the start of `text` names a character XML allows.
+bool allowed_reference(std::string_view text) {
+    const std::size_t end = text.find(';');
+    if (end == std::string_view::npos) return false;
+    const std::string_view name = text.substr(1, end - 1);
+    if (name == "lt" || name == "gt" || name == "amp" || name == "quot" || name == "apos") return true;
+    if (name.size() < 2 || name.size() > 8 || name[0] != '#') return false;
+    const bool hex = name[1] == 'x';
+    std::uint32_t code = 0;
+    const std::string_view digits = name.substr(hex ? 2 : 1);
+    const auto [rest, error] = std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
+    if (error != std::errc() || rest != digits.data() + digits.size() || digits.empty()) return false;
+    return code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF) ||
+           (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF);
+}
+
+// Whether a row element's text can go into a saved part as it stands: the reader takes some
+// text that is no well-formed XML (control bytes, broken UTF-8, unknown references), which the
+// writer would escape, and the copy must not keep it.
+bool writable_as_is(std::string_view text) {
+    unsigned high = 0, control = 0;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        high |= byte;
+        control |= static_cast<unsigned>(byte < 0x20) & static_cast<unsigned>(byte != '\t') &
+                   static_cast<unsigned>(byte != '\n') & static_cast<unsigned>(byte != '\r');
+    }
+    if (control != 0 || ((high & 0x80) != 0 && !is_valid_utf8(text))) return false;
+    for (std::size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1))
+        if (!allowed_reference(text.substr(at))) return false;
+    return true;
+}
 
 bool known_value_type(std::string_view type) {
     return type.empty() || type == "n" || type == "s" || type == "str" || type == "inlineStr" || type == "b" ||
@@ -84,12 +122,18 @@ RowsParser::RowsParser(Book &book, Sheet &sheet, const std::vector<int> &categor
 
 int RowsParser::parse(std::string_view rows, std::uint64_t at) {
     run_at_ = at;
+    run_ = rows;
     XmlScanner scanner(rows);
     auto refused = [&](int rc) {
         if (rc != kNoMemory) fault_ = {scanner.token_begin(), refusal_};
         return rc;
     };
     for (XmlToken token; (token = scanner.next()) != XmlToken::kEndOfInput;) {
+        // Anything but blanks between two rows keeps them from being written back as one stretch.
+        if (record_places_ && !row_ &&
+            ((token == XmlToken::kStart && scanner.local_name() != "row") ||
+             (token == XmlToken::kText && (scanner.cdata() || !is_blank(scanner.text())))))
+            places_.push_back({run_at_ + scanner.token_begin(), 0, -1, 0});
         switch (token) {
         case XmlToken::kStart:
             if (int rc = start_element(scanner); rc != kOk) return refused(rc);
@@ -138,7 +182,8 @@ int RowsParser::refuse(const char *why, std::string_view what) {
 
 void RowsParser::note_place(std::size_t end) {
     const std::uint64_t length = run_at_ + end - row_begin_;
-    const bool as_stored = row_as_stored_ && length <= UINT32_MAX;
+    const bool as_stored = row_as_stored_ && length <= UINT32_MAX &&
+                           writable_as_is(run_.substr(static_cast<std::size_t>(row_begin_ - run_at_), static_cast<std::size_t>(length)));
     places_.push_back({row_begin_, static_cast<std::uint32_t>(as_stored ? length : 0), as_stored ? row_index_ : -1, 0});
 }
 

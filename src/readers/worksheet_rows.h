@@ -99,6 +99,7 @@ private:
     bool saw_shared_formula_ = false;
     bool record_places_ = false;
     std::uint64_t run_at_ = 0;            // where the run being parsed starts in the part
+    std::string_view run_;                // the run being parsed
     std::uint64_t row_begin_ = 0;         // where the open row element starts in the part
     bool row_as_stored_ = false;          // the open row's element holds what the store does
     std::vector<SheetSource::StoredRow> places_;

@@ -369,9 +369,10 @@ namespace {
 constexpr int kStoredRows = 20000;
 
 // A sheet as another program writes it (a cell's type before its reference, a line break after
-// each row), large enough that its part deflates into dozens of blocks. Row 7 is missing, row
-// 300 holds a formula, row 400 a shared string the table does not have, and row 9000 comes
-// twice: none of those three can be written back as stored.
+// each row), large enough that its part deflates into dozens of blocks. Row 7 is missing, and
+// none of these can be written back as stored: row 300 holds a formula, row 400 a shared string
+// the table does not have, rows 500 and 600 text that is no well-formed XML (the reader takes
+// it), and row 9000 comes twice. An element of no known kind follows row 12000.
 std::string stored_rows_sheet() {
     std::string rows;
     for (int r = 1; r <= kStoredRows; ++r) {
@@ -380,8 +381,11 @@ std::string stored_rows_sheet() {
         rows += "<row r=\"" + n + "\" spans=\"1:3\"><c t=\"n\" r=\"A" + n + "\"><v>" + std::to_string(r * 7919 % 100003) +
                 "</v></c><c t=\"s\" r=\"B" + n + "\"><v>" + (r == 400 ? "99" : std::to_string(r % 3)) + "</v></c>";
         if (r == 300) rows += "<c r=\"C300\"><f>A300*2</f><v>1</v></c>";
+        if (r == 500) rows += "<c t=\"inlineStr\" r=\"C500\"><is><t>a\x01b</t></is></c>";
+        if (r == 600) rows += "<c t=\"inlineStr\" r=\"C600\"><is><t>x&bogus;y</t></is></c>";
         rows += "</row>\n";
         if (r == 9001) rows += "<row r=\"9000\"><c r=\"C9000\"><v>1</v></c></row>\n";
+        if (r == 12000) rows += "<unknown/>";
     }
     return rows;
 }
@@ -458,7 +462,8 @@ TEST_F(UpdateWriter, UnchangedRowsAreWrittenAsStoredAndChangedOnesFromTheCells) 
 
         const std::map<int, std::string> rows = row_elements(saved);
         std::vector<int> rewritten = c.rewritten;
-        rewritten.insert(rewritten.end(), {300, 400, 9000});
+        rewritten.insert(rewritten.end(), {300, 400, 500, 600, 9000});
+        EXPECT_EQ(saved.find("<unknown"), std::string::npos);
         const std::string row_9000 = "<row r=\"9000\"";
         EXPECT_EQ(saved.find(row_9000), saved.rfind(row_9000)) << "row 9000 once";
         for (int r : rewritten) {
