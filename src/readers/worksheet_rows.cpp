@@ -452,6 +452,7 @@ int RowsParser::store_cell() {
     } else if (type == "b") {
         cell.kind = kCellBoolean;
         cell.set_integer(raw == "1" || raw == "true" ? 1 : 0);
+        if (raw != "0" && raw != "1" && raw != "true" && raw != "false") row_as_stored_ = false;
     } else if (type == "e") {
         cell.kind = kCellError;
         cell.set_text(decoded_value());
