@@ -366,6 +366,43 @@ bool walk_blocks(const unsigned char *stream, std::size_t size, DeflateBlocks &b
 
 }  // namespace
 
+bool find_single_block_end(const unsigned char *stream, std::size_t size, DeflateBlocks &blocks) {
+    // A dynamic block that is the final one (the first header bit set).
+    if (size < 2 || (stream[0] & 1u) == 0 || ((stream[0] >> 1) & 3u) != 2) return false;
+    BitReader in(stream, size);
+    in.read(3);
+    PrefixCode literals, distances;
+    if (!read_dynamic_codes(in, literals, distances) || in.past_end()) return false;
+    const std::uint64_t codes_end = in.position();
+    // The end code: canonical codes of one length follow each other in symbol order.
+    unsigned length = 0, code = 0;
+    for (unsigned len = 1, next = 0, first = 0; len <= kMaxCodeBits && length == 0; ++len) {
+        next = (next + literals.count[len - 1]) << 1;
+        for (unsigned k = 0; k < literals.count[len]; ++k)
+            if (literals.symbols[first + k] == 256) length = len, code = next + k;
+        first += literals.count[len];
+    }
+    if (length == 0) return false;
+    auto bit = [&](std::uint64_t at) { return (stream[at / 8] >> (at % 8)) & 1u; };
+    // The end lies in the last byte, followed by zero bits only; where the end code's bits end
+    // there is the end, when exactly one place fits.
+    const std::uint64_t total = static_cast<std::uint64_t>(size) * 8;
+    std::uint64_t end = 0;
+    int fits = 0;
+    for (unsigned padding = 0; padding < 8; ++padding) {
+        const std::uint64_t at = total - padding;
+        if (padding > 0 && bit(at) != 0) break;
+        if (at < codes_end + length) break;
+        bool same = true;
+        for (unsigned k = 0; k < length && same; ++k) same = bit(at - length + k) == ((code >> (length - 1 - k)) & 1u);
+        if (same) ++fits, end = at;
+    }
+    if (fits != 1) return false;
+    blocks.final_header_bit = 0;
+    blocks.end_bit = end;
+    return true;
+}
+
 bool find_deflate_blocks(const unsigned char *stream, std::size_t size, DeflateBlocks &blocks) {
     return walk_blocks(stream, size, blocks, nullptr, [](std::uint64_t, bool) {});
 }

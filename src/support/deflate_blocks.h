@@ -24,6 +24,11 @@ struct DeflateBlockStart {
     bool stored = false;   // a stored block's bytes sit on a byte boundary: they cannot be moved by bits
 };
 
+// A shortcut for a stream a compressor has just made (zero bits after its end, as compressors
+// write them): when it is one dynamic block whose end code can be placed from the last byte
+// alone, sets `blocks` without walking. False when it cannot tell; the stream is not checked.
+bool find_single_block_end(const unsigned char *stream, std::size_t size, DeflateBlocks &blocks);
+
 // find_deflate_blocks that also lists every block in stream order and counts the bytes the
 // whole stream produces (`plain_size`). Costs a little more than the plain walk.
 bool list_deflate_blocks(const unsigned char *stream, std::size_t size, std::vector<DeflateBlockStart> &starts,

@@ -53,14 +53,11 @@ int compress_piece(libdeflate_compressor *compressor, const std::string &input, 
     std::size_t size = libdeflate_deflate_compress(compressor, input.data(), input.size(), output.data(), bound);
     if (size == 0) return kFail;
     output.resize(size);
-    return last ? 0 : make_stream_joinable(output);
+    return last ? 0 : make_compressed_stream_joinable(output);
 }
 
-}  // namespace
-
-int make_stream_joinable(DeflateBytes &stream) {
-    DeflateBlocks blocks;
-    if (stream.empty() || !find_deflate_blocks(stream.data(), stream.size(), blocks)) return kFail;
+// Clears the final-block flag at `blocks` and appends an empty stored block after its end.
+int join_after(DeflateBytes &stream, const DeflateBlocks &blocks) {
     if ((blocks.end_bit + 7) / 8 != stream.size()) return kFail;   // bytes after the final block
     stream[blocks.final_header_bit / 8] &= static_cast<unsigned char>(~(1u << (blocks.final_header_bit % 8)));
     // An empty stored block (header bits 000, then LEN 0 and NLEN 0xFFFF on a byte boundary).
@@ -70,6 +67,20 @@ int make_stream_joinable(DeflateBytes &stream) {
     if (unused < 3) stream.push_back(0);
     for (unsigned char byte : {0x00, 0x00, 0xFF, 0xFF}) stream.push_back(byte);
     return 0;
+}
+
+}  // namespace
+
+int make_stream_joinable(DeflateBytes &stream) {
+    DeflateBlocks blocks;
+    if (stream.empty() || !find_deflate_blocks(stream.data(), stream.size(), blocks)) return kFail;
+    return join_after(stream, blocks);
+}
+
+int make_compressed_stream_joinable(DeflateBytes &stream) {
+    DeflateBlocks blocks;
+    if (!find_single_block_end(stream.data(), stream.size(), blocks)) return make_stream_joinable(stream);
+    return join_after(stream, blocks);
 }
 
 void append_joinable_blocks(const unsigned char *stream, std::uint64_t from_bit, std::uint64_t to_bit,

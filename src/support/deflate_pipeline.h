@@ -45,6 +45,9 @@ using DeflateBytes = std::vector<unsigned char, UninitialisedAllocator<unsigned 
 // final-block flag and appends an empty stored block, so the stream ends on a byte boundary.
 // Returns 0, kFail when `stream` is not one complete deflate stream, or kNoMemory when memory runs out.
 int make_stream_joinable(DeflateBytes &stream);
+// The same for a stream the compressor has just made: where its one block's end can be told from
+// its last byte (find_single_block_end), nothing is walked. Returns as make_stream_joinable.
+int make_compressed_stream_joinable(DeflateBytes &stream);
 
 // Appends to `out` the blocks of a deflate stream that lie between two block headers' bit
 // offsets, moved to start on a byte and followed by an empty stored block: bytes that join other
