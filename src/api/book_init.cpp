@@ -104,6 +104,9 @@ int read_workbook(Book &book, const std::string &path, bool from_memory, bool li
     request.from_memory = from_memory;
     request.list_only = list_only;
     request.fault = fault;
+    // Books opened to be changed (an update, a template filled) write their unchanged rows back
+    // as stored; a book opened to be read does not pay the memory for it.
+    request.keep_stored_rows = book.mode == OpenMode::kUpdate || book.mode == OpenMode::kCreate;
     book.sheets.clear();
     std::string own_fault;
     if (!request.fault) request.fault = &own_fault;

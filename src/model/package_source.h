@@ -1,5 +1,5 @@
 // What a book read from an existing package keeps so that a save can write that package back:
-// every archive entry as stored (the book's own worksheets, written anew, without their bytes),
+// every archive entry as stored (the book's own worksheets, written anew, kept with their sheets),
 // the parts the save splices into, and each sheet's own XML around its cells.
 #pragma once
 
@@ -18,8 +18,8 @@ struct Sheet;
 // compressed bytes); a save copies it unchanged unless it is one of the parts the save rewrites.
 struct PackageEntry : ZipEntryInfo {
     std::string raw;
-    // A worksheet of the book: every save writes it anew from the cells and every view reads
-    // the cells, so its stored bytes (most of a package) are not kept and `raw` is empty.
+    // A worksheet of the book: every save writes it anew and every view reads the cells; its
+    // stored bytes stay with its sheet (SheetSource::stored_part) and `raw` is empty.
     bool rewritten = false;
 };
 

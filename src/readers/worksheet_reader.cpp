@@ -422,7 +422,7 @@ int read_settings(Book &book, Sheet &sheet, std::string_view settings, SheetSour
 }
 
 int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size, SheetSource *source,
-                   PartFault *fault) {
+                   PartFault *fault, bool row_places) {
     std::string buffer;
     // The XML before the rows, up to the end of <sheetData>'s start tag.
     TagSearch data("sheetData", false);
@@ -459,7 +459,7 @@ int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size
 
     const bool parallel = size >= kParallelBytes && std::thread::hardware_concurrency() > 1;
     // A namespace declared on sheetData would not be declared around rows written back as stored.
-    const bool places = source && settings.find("xmlns", data.begin()) == std::string::npos;
+    const bool places = row_places && source && settings.find("xmlns", data.begin()) == std::string::npos;
     RowPieces pieces(book, sheet, parallel, places);
     TagSearch data_end("sheetData", true);
     std::size_t rows_from = 0;   // where the next look for a place to cut starts
@@ -506,16 +506,17 @@ int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size
 int read_worksheet_part(Book &book, Sheet &sheet, std::string_view text, SheetSource *source, PartFault *fault) {
     try {
         PartText input(nullptr, text);
-        return read_worksheet(book, sheet, input, text.size(), source, fault);
+        return read_worksheet(book, sheet, input, text.size(), source, fault, false);
     } catch (const std::bad_alloc &) {
         return kNoMemory;
     }
 }
 
-int read_worksheet_stream(Book &book, Sheet &sheet, ZipEntryStream &stream, SheetSource *source, PartFault *fault) {
+int read_worksheet_stream(Book &book, Sheet &sheet, ZipEntryStream &stream, SheetSource *source, PartFault *fault,
+                          bool row_places) {
     try {
         PartText input(&stream);
-        return read_worksheet(book, sheet, input, stream.plain_size(), source, fault);
+        return read_worksheet(book, sheet, input, stream.plain_size(), source, fault, row_places);
     } catch (const std::bad_alloc &) {
         return kNoMemory;
     }

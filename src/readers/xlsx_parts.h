@@ -46,8 +46,9 @@ int read_shared_strings_part(Book &book, std::string_view text, std::string *ite
 int read_styles_part(Book &book, std::string_view text, PartFault *fault = nullptr);
 // Fills one sheet. With `source`, keeps the sheet's XML around its cells for the save.
 int read_worksheet_part(Book &book, Sheet &sheet, std::string_view text, SheetSource *source, PartFault *fault = nullptr);
-// The same from an archive entry read piece by piece: the part is never held whole.
+// The same from an archive entry read piece by piece: the part is never held whole. With
+// `row_places` as well, notes where each row lies in the part (SheetSource::stored_rows).
 int read_worksheet_stream(Book &book, Sheet &sheet, ZipEntryStream &stream, SheetSource *source,
-                          PartFault *fault = nullptr);
+                          PartFault *fault = nullptr, bool row_places = false);
 
 }  // namespace tabsmith

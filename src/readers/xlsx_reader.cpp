@@ -232,11 +232,12 @@ int PackageLoader::load_parts(const std::vector<WorkbookSheet> &listed) {
         if (entry >= 0) {
             const std::string &part = relationship->second->target;
             if (int rc = zip_.open_stream(entry, stream, kMaxPartBytes); rc != kOk) return refuse(rc, part);
-            if (sheet_source) stream.keep_deflated();
+            const bool stored_rows = sheet_source && request_.keep_stored_rows;
+            if (stored_rows) stream.keep_deflated();
             fault = PartFault{std::string::npos, {}};
-            if (int rc = read_worksheet_stream(book_, sheet, stream, sheet_source.get(), &fault); rc != kOk)
+            if (int rc = read_worksheet_stream(book_, sheet, stream, sheet_source.get(), &fault, stored_rows); rc != kOk)
                 return refuse(rc, part, fault.offset == std::string::npos ? nullptr : &fault);
-            if (sheet_source) {
+            if (stored_rows) {
                 sheet_source->stored_part = stream.take_deflated();
                 sheet_source->stored_plain_size = stream.plain_size();
                 sheet_source->stored_crc = stream.expected_crc();

@@ -13,6 +13,9 @@ struct XlsxReadRequest {
     bool from_memory = false;
     bool list_only = false;       // only the sheet names
     bool keep_package = true;     // keep what a save needs (template and update modes)
+    // Also keep each worksheet's stored bytes and where its rows lie, so that a save writes the
+    // rows the book has not changed as stored (books opened to be changed and saved).
+    bool keep_stored_rows = false;
     std::string *fault = nullptr; // when the read fails: which part, where and what was wrong
 };
 

@@ -363,6 +363,7 @@ void ZipEntryStream::release() {
     delete static_cast<inflate_state *>(inflater_);
     inflater_ = nullptr;
     std::string().swap(raw_);
+    bytes_ = {};
     raw_used_ = 0;
     plain_size_ = delivered_ = 0;
     crc_ = expected_crc_ = 0;
@@ -372,6 +373,7 @@ void ZipEntryStream::release() {
 
 int ZipEntryStream::start(std::string raw, std::uint16_t method, std::uint64_t plain_size, std::uint32_t crc32) {
     raw_ = std::move(raw);
+    bytes_ = raw_;
     method_ = method;
     plain_size_ = plain_size;
     expected_crc_ = crc32;
@@ -389,12 +391,12 @@ int ZipEntryStream::start(std::string raw, std::uint16_t method, std::uint64_t p
 // produced, or -1 for data that is not deflate; `ended` is set once the final block is done.
 std::ptrdiff_t ZipEntryStream::inflate_some(char *to, std::size_t room, bool &ended) {
     auto *state = static_cast<inflate_state *>(inflater_);
-    state->next_in = reinterpret_cast<std::uint8_t *>(raw_.data() + raw_used_);
-    state->avail_in = static_cast<std::uint32_t>(std::min<std::size_t>(raw_.size() - raw_used_, 1u << 30));
+    state->next_in = reinterpret_cast<std::uint8_t *>(const_cast<char *>(bytes_.data() + raw_used_));
+    state->avail_in = static_cast<std::uint32_t>(std::min<std::size_t>(bytes_.size() - raw_used_, 1u << 30));
     state->next_out = reinterpret_cast<std::uint8_t *>(to);
     state->avail_out = static_cast<std::uint32_t>(room);
     const int rc = isal_inflate(state);
-    raw_used_ = static_cast<std::size_t>(reinterpret_cast<char *>(state->next_in) - raw_.data());
+    raw_used_ = static_cast<std::size_t>(reinterpret_cast<const char *>(state->next_in) - bytes_.data());
     if (rc != ISAL_DECOMP_OK) return -1;
     ended = state->block_state == ISAL_BLOCK_FINISH;
     return static_cast<std::ptrdiff_t>(room - state->avail_out);
@@ -419,10 +421,10 @@ int ZipEntryStream::read(std::string &out, std::size_t max, bool &done) {
     std::size_t got = 0;
     bool ended = false;
     if (method_ == 0) {
-        got = std::min(want, raw_.size() - raw_used_);
-        std::memcpy(out.data() + before, raw_.data() + raw_used_, got);
+        got = std::min(want, bytes_.size() - raw_used_);
+        std::memcpy(out.data() + before, bytes_.data() + raw_used_, got);
         raw_used_ += got;
-        ended = raw_used_ == raw_.size();
+        ended = raw_used_ == bytes_.size();
     } else {
         const std::ptrdiff_t produced = want == 0 ? 0 : inflate_some(out.data() + before, want, ended);
         if (produced < 0) {
@@ -451,19 +453,25 @@ int ZipEntryStream::read(std::string &out, std::size_t max, bool &done) {
         if (delivered_ != plain_size_ || crc_ != expected_crc_) return kReadError;
         finished_ = true;
         done = true;
-        if (!keep_deflated_ || method_ != Z_DEFLATED) std::string().swap(raw_);
+        if (!keep_deflated_ || method_ != Z_DEFLATED) {
+            bytes_ = {};
+            std::string().swap(raw_);
+        }
     }
     return 0;
 }
 
 std::string ZipEntryStream::take_deflated() {
     if (!finished_ || !keep_deflated_ || method_ != Z_DEFLATED) return {};
+    bytes_ = {};
     return std::move(raw_);
 }
 
-int ZipEntryStream::open_deflated(std::string raw, std::uint64_t plain_size, std::uint32_t crc32) {
+int ZipEntryStream::open_deflated(std::string_view bytes, std::uint64_t plain_size, std::uint32_t crc32) {
     release();
-    return start(std::move(raw), Z_DEFLATED, plain_size, crc32);
+    const int rc = start({}, Z_DEFLATED, plain_size, crc32);
+    bytes_ = bytes;
+    return rc;
 }
 
 }  // namespace tabsmith

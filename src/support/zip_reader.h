@@ -122,9 +122,9 @@ public:
     // take_deflated() then hands them over (else it gives an empty string).
     void keep_deflated() { keep_deflated_ = true; }
     std::string take_deflated();
-    // A stream over deflated bytes held elsewhere (an entry kept earlier): `plain_size` and
-    // `crc32` are what they inflate to. 0, or kNoMemory.
-    int open_deflated(std::string raw, std::uint64_t plain_size, std::uint32_t crc32);
+    // A stream over deflated bytes held elsewhere (an entry kept earlier), which must outlive
+    // it: `plain_size` and `crc32` are what they inflate to. 0, or kNoMemory.
+    int open_deflated(std::string_view bytes, std::uint64_t plain_size, std::uint32_t crc32);
 
 private:
     friend class ZipPackageReader;
@@ -132,7 +132,8 @@ private:
     std::ptrdiff_t inflate_some(char *to, std::size_t room, bool &ended);
     void release();
 
-    std::string raw_;
+    std::string raw_;                 // the entry's bytes when the stream holds them
+    std::string_view bytes_;          // the bytes inflated: raw_, or bytes held elsewhere
     std::size_t raw_used_ = 0;
     std::uint16_t method_ = 0;
     std::uint64_t plain_size_ = 0, delivered_ = 0;

@@ -446,7 +446,7 @@ TEST_F(UpdateWriter, UnchangedRowsAreWrittenAsStoredAndChangedOnesFromTheCells) 
         SCOPED_TRACE(c.name);
         Book edited;
         ASSERT_EQ(init_book(edited, kFileTypeXlsx), 0);
-        ASSERT_EQ(read_xlsx_package(edited, {original}), 0);
+        ASSERT_EQ(read_xlsx_package(edited, {.archive = original, .keep_stored_rows = true}), 0);
         edited.from_file = true;   // as opening a workbook leaves a book
         c.change(edited);
         ASSERT_EQ(prepare_book_for_save(edited), 0);
