@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <new>

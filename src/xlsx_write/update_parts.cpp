@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <optional>
 #include <cstdlib>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <unordered_map>
@@ -401,9 +401,7 @@ int worksheet_pieces(const Book &book, int sheet_index, const SheetPlacement &pl
     return kOk;
 }
 
-// The root's start and end tags: the package's, or the engine's for a sheet without one.
-// The root tags of a worksheet written into a package: the package's own (true), or the
-// engine's when the package's is not a worksheet's.
+// The root's start and end tags: the package's (true), or the engine's for a sheet without one.
 bool worksheet_root(const SheetSource *source, std::string &start, std::string &end) {
     std::string_view tag = source ? std::string_view(source->root_start_tag) : std::string_view();
     std::size_t name_end = 1;
@@ -813,7 +811,8 @@ std::uint64_t updated_worksheet_bound(const Book &book, int sheet_index) {
     std::uint64_t bound = worksheet_part_bound(book, sheet_index);
     const Sheet *sheet = book.sheet(sheet_index);
     if (sheet && sheet->source) {
-        bound += sheet->source->root_start_tag.size();
+        // Rows written back as stored take what they took in the package.
+        bound += sheet->source->root_start_tag.size() + sheet->source->stored_plain_size;
         for (const SheetSource::Element &element : sheet->source->elements) bound += element.text.size();
     }
     return bound;

@@ -625,6 +625,7 @@ void overlay_cells(std::vector<Cell> &into, std::span<const Cell> from) {
 
 // The rows in row order: those in memory merged with those streamed out of it. A streamed row
 // comes back from its records in call order, with what the row holds in memory now on top.
+// A row `stored` takes is written as the package stored it.
 int write_rows(const Book &book, const Sheet &sheet, const ColumnNames &columns, std::string &out, PartSink *sink,
                std::size_t piece_bytes, StoredRowWriter *stored) {
     static const Row kNoRow;
