@@ -934,12 +934,14 @@ std::uint64_t worksheet_part_bound(const Book &book, int sheet_index) {
                  kPerCell * (file->size / kCellRecordBytes);
     }
     for (const Row &row : sheet->rows) {
-        bound += kPerRow;
+        bound += kPerRow + kPerCell * row.cells.size();
         if (row.attributes) bound += row.attributes->extra.size();
+        // Texts and formulas live in the few cells' extra records.
         for (const Cell &cell : row.cells) {
-            bound += kPerCell + kPerTextByte * cell.text().size();
-            if (cell.formula()) bound += kPerTextByte * cell.formula()->size();
-            if (const CellExtra *extra = cell.extra_record()) bound += extra->formula_attributes().size();
+            const CellExtra *extra = cell.extra_record();
+            if (!extra) continue;
+            bound += kPerTextByte * extra->text.size() + extra->formula_attributes().size();
+            if (const std::string *formula = extra->formula()) bound += kPerTextByte * formula->size();
         }
     }
     return bound;
