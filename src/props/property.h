@@ -24,6 +24,15 @@ struct PropertyTarget {
     int area_count = 0;  // 0 = no range; a row range 3:7 is one area with columns 0..0
     bool row_range = false;  // the areas came from a row range such as 3:7
     bool column_range = false;  // the areas came from a column range such as A:C (rows 0..0)
+
+    // Back to no target without clearing every area (4 KB): the areas past area_count are
+    // never read, and the first is cleared for readers that take it as the target's cell.
+    void reset() {
+        sheet = row = column = -1;
+        areas[0] = TargetArea{};
+        area_count = 0;
+        row_range = column_range = false;
+    }
 };
 
 // Property ids (the values are part of the interface: TXLS_is_property returns them).

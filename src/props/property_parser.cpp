@@ -605,7 +605,7 @@ bool split_target_prefix(const Book &book, std::string_view text, int &sheet, st
 }
 
 int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarget &target) {
-    target = PropertyTarget{};
+    target.reset();
     id = kPropNone;
     Sections split;
     if (int rc = split_sections(book, name, split); rc != 0) return rc;
@@ -635,7 +635,7 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
         if (keywords[i] == kIndexNotFound) {
             if (i > 0) return book.err.raise(kBadArgument, Msg::k02200, std::string(sections[i]).c_str());
             if (int rc = parse_target(book, sections[0], name, target, target_kind); rc != 0) {
-                target = PropertyTarget{};
+                target.reset();
                 return rc;
             }
             break;
@@ -645,7 +645,7 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
         for (int j = 0; j < i; ++j)
             if (keywords[j] != kIndexNotFound && kKeywords[keywords[j]].english == "AUTOSHAPE") in_autoshape = true;
         if (int rc = check_continuation(book, keyword, path, in_autoshape, name, sections[i]); rc != 0) {
-            target = PropertyTarget{};
+            target.reset();
             return rc;
         }
         path = join_path(keyword, path);

@@ -77,6 +77,7 @@ bool allowed_from_file(int id) {
 int run_statements(Book &book, std::string_view text, const StatementOptions &options) {
     std::size_t pos = 0;
     std::string raw_name, raw_equals, raw_value;
+    PropertyTarget target;   // 4 KB of areas: made once, reset by each parse
     for (;;) {
         std::size_t start = 0;
         int rc = read_name(book, text, pos, raw_name, start);
@@ -122,7 +123,6 @@ int run_statements(Book &book, std::string_view text, const StatementOptions &op
         }
 
         int id = kPropNone;
-        PropertyTarget target;
         if (int parse_rc = tsx_parse_property(book, name, id, target); parse_rc != 0) return parse_rc;
         if (id == kPropNone) {
             CellRef range;
