@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <type_traits>
 
 namespace tabsmith {
 namespace {
@@ -247,33 +248,13 @@ bool skip_one_symbol(BitReader &in, const PrefixCode &literals, const PrefixCode
 
 // Decodes symbols up to the block's end code. False on a bad code or when the stream runs out.
 // Away from the stream's end a symbol (with its distance) costs one table look-up each and no
-// branch on its kind; the careful decoder takes the rare symbols and the last bytes.
-bool skip_coded_block(BitReader &in, const PrefixCode &literals, const PrefixCode &distances) {
-    const SkipTables tables(literals, distances);
-    constexpr std::uint64_t kMask = (1u << kFastBits) - 1;
-    for (;;) {
-        if (in.refill_fast()) {
-            const std::uint64_t bits = in.bits();
-            const std::uint16_t step = tables.literals[bits & kMask];
-            const unsigned first = step & kStepBits;
-            const std::uint16_t distance = tables.distances[(bits >> first) & kMask];
-            const bool match = (step & kMatch) != 0;
-            if (((step | (match ? distance : 0)) & kRare) == 0) {
-                // At most 15 + 5 bits of length and 15 + 13 of distance: within the 56 buffered.
-                in.consume(first + (match ? (distance & kStepBits) : 0));
-                continue;
-            }
-        }
-        bool end = false;
-        if (!skip_one_symbol(in, literals, distances, end)) return false;
-        if (end) return !in.past_end();
-    }
-}
-
-// skip_coded_block counting the block's output into `produced`.
-bool count_coded_block(BitReader &in, const PrefixCode &literals, const PrefixCode &distances,
-                       std::uint64_t &produced) {
-    const CountTables tables(literals, distances);
+// branch on its kind; the careful decoder takes the rare symbols and the last bytes. With
+// `Tables` = CountTables the bytes the symbols stand for are added to `*produced`.
+template <typename Tables>
+bool walk_coded_block(BitReader &in, const PrefixCode &literals, const PrefixCode &distances,
+                      std::uint64_t *produced) {
+    constexpr bool kCounting = std::is_same_v<Tables, CountTables>;
+    const Tables tables(literals, distances);
     constexpr std::uint64_t kMask = (1u << kFastBits) - 1;
     for (;;) {
         if (in.refill_fast()) {
@@ -283,14 +264,17 @@ bool count_coded_block(BitReader &in, const PrefixCode &literals, const PrefixCo
             const std::uint16_t distance = tables.distances[(bits >> first) & kMask];
             const bool match = (step & kMatch) != 0;
             if (((step | (match ? distance : 0)) & kRare) == 0) {
-                const unsigned code_bits = (step >> 8) & 0xF, extra = (step >> 12) & 0x7;
-                produced += match ? (step >> 16) + ((bits >> code_bits) & ((1u << extra) - 1)) : 1;
+                if constexpr (kCounting) {
+                    const unsigned code_bits = (step >> 8) & 0xF, extra = (step >> 12) & 0x7;
+                    *produced += match ? (step >> 16) + ((bits >> code_bits) & ((1u << extra) - 1)) : 1;
+                }
+                // At most 15 + 5 bits of length and 15 + 13 of distance: within the 56 buffered.
                 in.consume(first + (match ? (distance & kStepBits) : 0));
                 continue;
             }
         }
         bool end = false;
-        if (!skip_one_symbol(in, literals, distances, end, &produced)) return false;
+        if (!skip_one_symbol(in, literals, distances, end, produced)) return false;
         if (end) return !in.past_end();
     }
 }
@@ -350,7 +334,8 @@ bool walk_blocks(const unsigned char *stream, std::size_t size, DeflateBlocks &b
                 lit = &literals;
                 dist = &distances;
             }
-            walked = produced ? count_coded_block(in, *lit, *dist, *produced) : skip_coded_block(in, *lit, *dist);
+            walked = produced ? walk_coded_block<CountTables>(in, *lit, *dist, produced)
+                              : walk_coded_block<SkipTables>(in, *lit, *dist, nullptr);
             break;
         }
         default: break;

@@ -38,6 +38,24 @@ std::tuple<DeflateBytes, std::uint32_t, std::uint64_t> deflate_in_pieces(const s
     return {stream, pipeline.crc32(), pipeline.input_size()};
 }
 
+// The stream inflated by zlib, which must find it one complete stream with nothing after it.
+std::string inflated(const DeflateBytes &stream, std::size_t expected) {
+    std::string out(expected + 64, '\0');
+    z_stream z{};
+    EXPECT_EQ(inflateInit2(&z, -MAX_WBITS), Z_OK);
+    z.next_in = const_cast<Bytef *>(stream.data()), z.avail_in = static_cast<uInt>(stream.size());
+    z.next_out = reinterpret_cast<unsigned char *>(out.data()), z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END);
+    EXPECT_EQ(z.avail_in, 0u) << "nothing may follow the final block";
+    out.resize(z.total_out);
+    inflateEnd(&z);
+    return out;
+}
+
+std::uint32_t crc_of(const std::string &data) {
+    return static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef *>(data.data()), data.size()));
+}
+
 }  // namespace
 
 TEST(DeflatePipeline, JoinedPiecesInflateToTheInput) {
@@ -48,18 +66,9 @@ TEST(DeflatePipeline, JoinedPiecesInflateToTheInput) {
         SCOPED_TRACE(std::to_string(bytes) + " in pieces of " + std::to_string(piece));
         const std::string data = sample(bytes, static_cast<unsigned>(bytes + piece), noisy);
         auto [stream, crc, size] = deflate_in_pieces(data, piece, workers);
-        std::string out(data.size() + 64, '\0');
-        z_stream z{};
-        ASSERT_EQ(inflateInit2(&z, -MAX_WBITS), Z_OK);
-        z.next_in = stream.data(), z.avail_in = static_cast<uInt>(stream.size());
-        z.next_out = reinterpret_cast<unsigned char *>(out.data()), z.avail_out = static_cast<uInt>(out.size());
-        EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END);
-        EXPECT_EQ(z.avail_in, 0u) << "nothing may follow the final block";
-        out.resize(z.total_out);
-        inflateEnd(&z);
-        EXPECT_TRUE(out == data);
+        EXPECT_TRUE(inflated(stream, data.size()) == data);
         EXPECT_EQ(size, data.size());
-        EXPECT_EQ(crc, static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef *>(data.data()), data.size())));
+        EXPECT_EQ(crc, crc_of(data));
     }
 }
 
@@ -166,7 +175,7 @@ TEST(DeflateBlocks, CopiedBlocksJoinFreshlyDeflatedText) {
             DeflateBytes chunk;
             append_joinable_blocks(stream.data(), starts[from].header_bit, starts[to].header_bit, chunk);
             const std::uint64_t end = starts[to].plain_offset;
-            const auto crc = static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef *>(data.data() + at), end - at));
+            const std::uint32_t crc = crc_of(data.substr(at, end - at));
             EXPECT_EQ(pipeline.write_deflated(std::move(chunk), crc, end - at), 0);
             at = end;
         };
@@ -174,16 +183,8 @@ TEST(DeflateBlocks, CopiedBlocksJoinFreshlyDeflatedText) {
         text_to(starts[2].plain_offset), copy(2, 5), text_to(starts[8].plain_offset), copy(8, 10), copy(10, 11);
         text_to(data.size());
         ASSERT_EQ(pipeline.finish(), 0);
-        std::string out(data.size() + 64, '\0');
-        z_stream z{};
-        ASSERT_EQ(inflateInit2(&z, -MAX_WBITS), Z_OK);
-        z.next_in = joined.data(), z.avail_in = static_cast<uInt>(joined.size());
-        z.next_out = reinterpret_cast<unsigned char *>(out.data()), z.avail_out = static_cast<uInt>(out.size());
-        EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END);
-        out.resize(z.total_out);
-        inflateEnd(&z);
-        EXPECT_TRUE(out == data);
-        EXPECT_EQ(pipeline.crc32(), static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef *>(data.data()), data.size())));
+        EXPECT_TRUE(inflated(joined, data.size()) == data);
+        EXPECT_EQ(pipeline.crc32(), crc_of(data));
         EXPECT_EQ(pipeline.input_size(), data.size());
     }
 }
