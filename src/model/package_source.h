@@ -86,8 +86,8 @@ struct SheetSource {
 
     // The part as the archive stored it, so that a save can write a row the book has not
     // changed as the package had it, and reuse the deflated blocks of a long run of such rows
-    // instead of compressing it again. Empty when the part was not kept (stored uncompressed,
-    // or read from a text).
+    // instead of compressing it again. Empty when the part was not kept (a book opened to be
+    // read, a part stored uncompressed or read from a text).
     std::string stored_part;               // the deflated bytes
     std::uint64_t stored_plain_size = 0;   // the bytes they inflate to
     std::uint32_t stored_crc = 0;          // and those bytes' CRC-32
