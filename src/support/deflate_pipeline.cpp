@@ -56,16 +56,22 @@ int compress_piece(libdeflate_compressor *compressor, const std::string &input, 
     return last ? 0 : make_compressed_stream_joinable(output);
 }
 
+// Appends an empty stored block (header bits 000, then LEN 0 and NLEN 0xFFFF on a byte
+// boundary) to blocks that end at bit `end_bit` of `stream`, within its last byte, whose bits
+// past the end are cleared. The three header bits fit into that byte's unused top when there is
+// room. What follows then starts on a byte.
+void append_empty_stored_block(DeflateBytes &stream, std::uint64_t end_bit) {
+    const unsigned used = static_cast<unsigned>(end_bit % 8);   // bits of the last byte in use
+    if (used != 0) stream.back() &= static_cast<unsigned char>((1u << used) - 1u);
+    if (used == 0 || used > 5) stream.push_back(0);
+    for (unsigned char byte : {0x00, 0x00, 0xFF, 0xFF}) stream.push_back(byte);
+}
+
 // Clears the final-block flag at `blocks` and appends an empty stored block after its end.
 int join_after(DeflateBytes &stream, const DeflateBlocks &blocks) {
     if ((blocks.end_bit + 7) / 8 != stream.size()) return kFail;   // bytes after the final block
     stream[blocks.final_header_bit / 8] &= static_cast<unsigned char>(~(1u << (blocks.final_header_bit % 8)));
-    // An empty stored block (header bits 000, then LEN 0 and NLEN 0xFFFF on a byte boundary).
-    // Its three header bits fit into the unused top of the last byte when there is room.
-    const unsigned unused = static_cast<unsigned>((8 - blocks.end_bit % 8) % 8);
-    stream.back() &= static_cast<unsigned char>((1u << (8 - unused)) - 1u);
-    if (unused < 3) stream.push_back(0);
-    for (unsigned char byte : {0x00, 0x00, 0xFF, 0xFF}) stream.push_back(byte);
+    append_empty_stored_block(stream, blocks.end_bit);
     return 0;
 }
 
@@ -110,12 +116,7 @@ void append_joinable_blocks(const unsigned char *stream, std::uint64_t from_bit,
         if (shift != 0 && first + k + 1 < last) value |= static_cast<unsigned>(stream[first + k + 1]) << (8 - shift);
         to[k] = static_cast<unsigned char>(value);
     }
-    const unsigned used = static_cast<unsigned>(bits % 8);   // bits of the last byte that belong to the blocks
-    if (used != 0) out.back() &= static_cast<unsigned char>((1u << used) - 1u);
-    // An empty stored block: three zero header bits (in the last byte's unused top when they
-    // fit), then LEN 0 and NLEN 0xFFFF on the next byte boundary.
-    if (used == 0 || used > 5) out.push_back(0);
-    for (unsigned char byte : {0x00, 0x00, 0xFF, 0xFF}) out.push_back(byte);
+    append_empty_stored_block(out, std::uint64_t{base} * 8 + bits);
 }
 
 struct DeflatePipeline::Job {

@@ -91,11 +91,8 @@ int StoredRowWriter::pass(std::uint64_t offset, std::string *out, std::uint32_t 
         passed_ += n;
         if (!out) continue;
         out->append(plain_, from, n);
-        if (sink && out->size() >= piece_bytes) {
-            if (int rc = sink->take(*out); rc != kOk) return rc;
-            out->clear();
-            out->reserve(piece_bytes + piece_bytes / 4);
-        }
+        if (sink && out->size() >= piece_bytes)
+            if (int rc = hand_over_piece(*sink, *out, piece_bytes); rc != kOk) return rc;
     }
     return kOk;
 }
@@ -133,11 +130,8 @@ int StoredRowWriter::write_reusing_blocks(std::uint64_t begin, std::uint64_t end
         if (list[j].plain_offset - list[i].plain_offset >= kFewestReused) {
             // The text before goes first, in a piece of its own.
             if (int rc = pass(list[i].plain_offset, &out, nullptr, &sink, piece_bytes); rc != kOk) return rc;
-            if (!out.empty()) {
-                if (int rc = sink.take(out); rc != kOk) return rc;
-                out.clear();
-                out.reserve(piece_bytes + piece_bytes / 4);
-            }
+            if (!out.empty())
+                if (int rc = hand_over_piece(sink, out, piece_bytes); rc != kOk) return rc;
             for (std::size_t a = i; a < j;) {
                 std::size_t b = a + 1;
                 while (b < j && list[b].header_bit - list[a].header_bit < kChunkBits) ++b;

@@ -664,16 +664,24 @@ int write_rows(const Book &book, const Sheet &sheet, const ColumnNames &columns,
         }
         if (int rc = write_row(book, sheet, row, cells, static_cast<int>(at), columns, merges, out); rc != kOk)
             return rc;
-        if (sink && out.size() >= piece_bytes) {
-            if (int rc = sink->take(out); rc != kOk) return rc;
-            out.clear();
-            out.reserve(piece_bytes + piece_bytes / 4);
-        }
+        if (sink && out.size() >= piece_bytes)
+            if (int rc = hand_over_piece(*sink, out, piece_bytes); rc != kOk) return rc;
     }
     if (stored)
         if (int rc = stored->finish(out, sink, piece_bytes); rc != kOk) return rc;
     return streamed && streamed->failed() ? kReadError : kOk;
 }
+
+}  // namespace
+
+int hand_over_piece(PartSink &sink, std::string &out, std::size_t piece_bytes) {
+    const int rc = sink.take(out);
+    out.clear();
+    out.reserve(piece_bytes + piece_bytes / 4);
+    return rc;
+}
+
+namespace {
 
 void write_protection(const Sheet &sheet, std::string &out) {
     if (!sheet.settings.is_protected) return;

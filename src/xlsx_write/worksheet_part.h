@@ -61,6 +61,10 @@ public:
     virtual int take_deflated(DeflateBytes &&, std::uint32_t, std::uint64_t) { return kFail; }
 };
 
+// Hands the piece in `out` to the sink and leaves `out` empty, with room for the next piece of
+// about `piece_bytes`. Returns the sink's result.
+int hand_over_piece(PartSink &sink, std::string &out, std::size_t piece_bytes);
+
 class StoredRowWriter;
 
 // Appends the whole worksheet part of sheet `sheet_index` (0-based). With a sink, the rows are
