@@ -14,9 +14,21 @@ using namespace tabsmith;
 
 namespace {
 
-// The sheet and position a cell name stands for; kBadArgument after TXLS-02300 (or the inner
-// message).
-int resolve_for_cells(Book &book, const char *name_text, std::string_view name, int &sheet, int &row, int &column) {
+// The sheet and position a caller's cell name (book character set) stands for; kBadArgument
+// after TXLS-02300 (or the inner message). A plain name ("B12"), what report loops pass, is read
+// straight from the caller's bytes.
+int resolve_for_cells(Book &book, const char *name_text, int &sheet, int &row, int &column) {
+    // The longest plain name is three letters and seven digits.
+    constexpr std::size_t kLongestPlainName = 10;
+    if (name_text) {
+        const std::size_t length = strnlen(name_text, kLongestPlainName + 1);
+        if (length <= kLongestPlainName && plain_cell_name(std::string_view(name_text, length), row, column)) {
+            sheet = book.current_sheet;
+            return 0;
+        }
+    }
+    CallerText caller_name(book, name_text);
+    const std::string_view name = caller_name.view();
     CellRef ref;
     int rc = name_text ? resolve_cell(book, name, ref) : kNotAReference;
     if (rc == kBadArgument) return kBadArgument;
@@ -124,9 +136,8 @@ int read_cell(Book &book, const char *cell, char *value, int value_size, char *k
               CellText value_text) {
     if (!value || value_size < 1) return book.err.fail(kBadArgument);
     if (!book.current()) return book.err.fail(kSheetIndex);
-    CallerText name(book, cell);
     int sheet_index = 0, row = 0, column = 0;
-    if (int rc = resolve_for_cells(book, cell, name.view(), sheet_index, row, column); rc != 0) return book.err.fail(rc);
+    if (int rc = resolve_for_cells(book, cell, sheet_index, row, column); rc != 0) return book.err.fail(rc);
     const Sheet *sheet = book.sheet(sheet_index);
     if (!sheet) return book.err.fail(kSheetIndex);
     if (row >= sheet->rows_used) return book.err.fail(kRowIndex);
@@ -144,7 +155,7 @@ int read_cell(Book &book, const char *cell, char *value, int value_size, char *k
                               date_kind ? "CELL_DATE/CELL_DATE_TIME" : "CELL_STRING");
 
     if (kind && kind_size >= 1) {
-        if (copy_out(book, cell_kind_name(*found), kind, kind_size) != 0 && found->kind == kCellFormula)
+        if (copy_out(book, cell_kind_name(*found, scratch), kind, kind_size) != 0 && found->kind == kCellFormula)
             return book.err.raise(kOverflow, Msg::k03009, kind_size, "CELL_FORMULA");
     }
     return book.err.fail(0);
@@ -159,9 +170,8 @@ int TXLS_put_cell(XLS_BOOK *record, const char *cell, const char *value) {
     return api_boundary(record, "TXLS_put_cell()", [&] {
         Book *book = enter(record, kBadArgument);
         if (!book) return kBadArgument;
-        CallerText name(*book, cell);
         int sheet = 0, row = 0, column = 0;
-        if (int rc = resolve_for_cells(*book, cell, name.view(), sheet, row, column); rc != 0)
+        if (int rc = resolve_for_cells(*book, cell, sheet, row, column); rc != 0)
             return book->err.fail(rc);
         if (!value) return book->err.fail(kBadArgument);
         const std::string_view raw(value);

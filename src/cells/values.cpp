@@ -515,12 +515,12 @@ std::string_view cell_value_view(const Book &book, const Cell &cell, std::string
         case kCellInteger:
             if (book.unload) return formatted_view(book, cell, scratch);
             if (!cell.text().empty()) return cell.text();
-            return scratch = exact_number_text(cell);
+            return exact_number_view(cell, scratch);
         case kCellFloat:
             if (book.unload) return formatted_view(book, cell, scratch);
             // A number's own shortest text is already in normal form; a text as written may not be.
             if (!cell.text().empty()) return scratch = normalise_decimal(cell.text());
-            return scratch = exact_number_text(cell);
+            return exact_number_view(cell, scratch);
         case kCellPercent:
         case kCellDate:
         case kCellDateTime:
@@ -530,7 +530,7 @@ std::string_view cell_value_view(const Book &book, const Cell &cell, std::string
     }
 }
 
-std::string cell_kind_name(const Cell &cell) {
+std::string_view cell_kind_name(const Cell &cell, std::string &scratch) {
     switch (cell.kind) {
         case kCellText:
         case kCellString: return "CHARACTER";
@@ -542,7 +542,7 @@ std::string cell_kind_name(const Cell &cell) {
         case kCellBoolean: return "BOOLEAN";
         case kCellError: return "ERROR";
         case kCellFormula:
-        case kCellFormulaValue: return "FORMULA:" + (cell.formula() ? *cell.formula() : std::string());
+        case kCellFormulaValue: return scratch = "FORMULA:" + (cell.formula() ? *cell.formula() : std::string());
         default: return {};
     }
 }

@@ -46,7 +46,8 @@ std::string cell_value_text(const Book &book, const Cell &cell);
 // `scratch`: a read of many cells copies nothing on the way to the caller's buffers.
 std::string_view cell_value_view(const Book &book, const Cell &cell, std::string &scratch);
 
-// "CHARACTER", "INTEGER", "FLOAT", "PERCENT", "DATE", "DATE_TIME", "FORMULA:<formula>" or "".
-std::string cell_kind_name(const Cell &cell);
+// "CHARACTER", "INTEGER", "FLOAT", "PERCENT", "DATE", "DATE_TIME", "FORMULA:<formula>" or "";
+// a formula's name is made in `scratch`.
+std::string_view cell_kind_name(const Cell &cell, std::string &scratch);
 
 }  // namespace tabsmith

@@ -398,11 +398,6 @@ int split_sheet_prefix(const Book &book, std::string_view text, int &sheet, std:
     return 0;
 }
 
-namespace {
-
-// A name of 1-3 letters and 1-7 digits only ("B12"), inside the sheet: the common case of every
-// call that names one cell, which needs no sheet prefix or computed part looked for. False for
-// anything else, which the full reading handles.
 bool plain_cell_name(std::string_view text, int &row, int &column) {
     std::size_t i = 0;
     int letters = 0;
@@ -416,8 +411,6 @@ bool plain_cell_name(std::string_view text, int &row, int &column) {
     column = letters - 1;
     return true;
 }
-
-}  // namespace
 
 int resolve_cell(Book &book, std::string_view text, CellRef &ref) {
     if (int row = 0, column = 0; plain_cell_name(text, row, column)) {

@@ -71,6 +71,11 @@ int expand_name(Book &book, std::string_view name, std::string &out);
 int split_sheet_prefix(const Book &book, std::string_view text, int &sheet, std::string_view &rest,
                        std::size_t max_name = kSheetNameBytes);
 
+// A name of 1-3 letters and 1-7 digits only ("B12"), inside the sheet: the common case of every
+// call that names one cell, which needs no sheet prefix or computed part looked for. False for
+// anything else, which resolve_cell reads in full. Such a name is ASCII, the same text in every
+// character set a caller may use.
+bool plain_cell_name(std::string_view text, int &row, int &column);
 // A single cell with optional sheet prefix and computed forms. 0, kNotAReference or kBadArgument (raised).
 int resolve_cell(Book &book, std::string_view text, CellRef &ref);
 // A range "A1:C3" with optional sheet prefix. 0, kNotAReference or kBadArgument (raised). The corners stay

@@ -186,6 +186,8 @@ std::string shortest_number_text(double value);
 // The exact text of a numeric cell's value: as written when that differs from the shortest
 // text of the number, else that shortest text.
 std::string exact_number_text(const Cell &cell);
+// The same text as a view of the cell's own text or of `scratch`, with no string made for it.
+std::string_view exact_number_view(const Cell &cell, std::string &scratch);
 
 // The cells of a row in one allocation that also holds their count, so that a row without cells
 // (a streamed row, a row that only carries a format) costs one pointer. It grows like a vector:

@@ -165,10 +165,22 @@ std::string shortest_number_text(double value) {
 }
 
 std::string exact_number_text(const Cell &cell) {
+    std::string scratch;
+    return std::string(exact_number_view(cell, scratch));
+}
+
+std::string_view exact_number_view(const Cell &cell, std::string &scratch) {
     if (!cell.text().empty()) return cell.text();
-    if (cell.kind == kCellInteger) return std::to_string(cell.integer());
-    double value = cell.number();
-    return shortest_number_text(std::isfinite(value) ? value : 0.0);
+    char buffer[64];
+    std::to_chars_result written{};
+    if (cell.kind == kCellInteger) {
+        written = std::to_chars(buffer, buffer + sizeof buffer, cell.integer());
+    } else {
+        const double value = cell.number();
+        written = std::to_chars(buffer, buffer + sizeof buffer, std::isfinite(value) ? value : 0.0);
+    }
+    if (written.ec != std::errc()) return "0";
+    return scratch.assign(buffer, written.ptr);
 }
 
 int ensure_row(Book &, Sheet &sheet, int row) {

@@ -116,7 +116,8 @@ TEST_F(Values, WhatAPutTextBecomes) {
         EXPECT_EQ(held(cell), c.held) << c.input;
     }
     EXPECT_DOUBLE_EQ(put("25%").number(), 0.25);
-    EXPECT_EQ(cell_kind_name(put("= \tSUM(A1:A3)\n ")), "FORMULA:SUM(A1:A3)");
+    std::string scratch;
+    EXPECT_EQ(cell_kind_name(put("= \tSUM(A1:A3)\n "), scratch), "FORMULA:SUM(A1:A3)");
     book.sheets[0]->data_row = 11;
     EXPECT_EQ(*put("=SUM(B1:B($ROWNUM+2))*2").formula(), "SUM(B1:B13)*2");
     const std::size_t before = book.shared_strings.size();
