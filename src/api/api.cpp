@@ -62,15 +62,7 @@ std::string caller_to_utf8(const Book &book, const char *text) {
 CallerText::CallerText(const Book &book, const char *text)
     : CallerText(book, text ? std::string_view(text) : std::string_view()) {}
 
-CallerText::CallerText(const Book &book, std::string_view raw) {
-    // ASCII reads the same in every set the caller may use, and is valid UTF-8.
-    if (book.charset == kUtf8 ? is_valid_utf8(raw) : is_ascii(raw)) {
-        view_ = raw;
-    } else {
-        converted_ = to_utf8(raw, book.charset);
-        view_ = converted_;
-    }
-}
+CallerText::CallerText(const Book &book, std::string_view raw) : view_(to_utf8_view(raw, book.charset, converted_)) {}
 
 int copy_out(const Book &book, std::string_view utf8, char *out, int size) {
     if (!out || size <= 0) return kLimit;

@@ -581,6 +581,70 @@ int split_sections(Book &book, std::string_view name, Sections &sections) {
     return close_section(name.size());
 }
 
+// What the keywords of a name come to ("FONT.STYLE" of "A1:J1.FONT.STYLE"): the property
+// they name, and whether that is ROTATION, which only a cell target has.
+struct KeywordPart {
+    int id = kPropNone;
+    bool rotation = false;
+};
+
+// Walks sections [first, count) right to left: each must be a keyword and allow the keywords
+// after it. 0 with the part's reading, or the error raised.
+int read_keyword_part(Book &book, std::string_view name, const Sections &split, int first, KeywordPart &reading) {
+    const auto &sections = split.text;
+    const auto &keywords = split.keyword;
+    // `path` holds the English path of the keywords walked so far.
+    std::string path;
+    for (int i = split.count - 1; i >= first; --i) {
+        if (keywords[i] == kIndexNotFound) return book.err.raise(kBadArgument, Msg::k02200, std::string(sections[i]).c_str());
+        std::string_view keyword = kKeywords[keywords[i]].english;
+        bool in_autoshape = false;
+        for (int j = 0; j < i; ++j)
+            if (keywords[j] != kIndexNotFound && kKeywords[keywords[j]].english == "AUTOSHAPE") in_autoshape = true;
+        if (int rc = check_continuation(book, keyword, path, in_autoshape, name, sections[i]); rc != 0) return rc;
+        path = join_path(keyword, path);
+    }
+    reading = {};
+    if (path.empty()) return 0;
+    int found = lookup_path(path);
+    if (starts_with_path(path, "TEMPLATE")) found = kPropTemplate;
+    else if (starts_with_path(path, "SHEET") && found == kPropNone) found = kPropSheetName;
+    else if (starts_with_path(path, "BOOK") && found == kPropNone) found = kPropBookName;
+    reading = {found, path == "ROTATION"};
+    return 0;
+}
+
+// A report runs the same few names again and again, and the reading of the keywords after a
+// target depends on their text alone: each thread keeps the last parts it read.
+struct KnownParts {
+    static constexpr std::size_t kCount = 16;
+    static constexpr std::size_t kLongest = 64;   // longer parts are read each time
+    std::array<std::string, kCount> text;
+    std::array<KeywordPart, kCount> reading;
+    std::size_t next = 0;
+};
+
+KnownParts &known_parts() {
+    thread_local KnownParts known;
+    return known;
+}
+
+const KeywordPart *known_keyword_part(std::string_view part) {
+    if (part.empty() || part.size() > KnownParts::kLongest) return nullptr;
+    KnownParts &known = known_parts();
+    for (std::size_t i = 0; i < KnownParts::kCount; ++i)
+        if (known.text[i] == part) return &known.reading[i];
+    return nullptr;
+}
+
+void remember_keyword_part(std::string_view part, const KeywordPart &reading) {
+    if (part.empty() || part.size() > KnownParts::kLongest) return;
+    KnownParts &known = known_parts();
+    known.text[known.next].assign(part);
+    known.reading[known.next] = reading;
+    known.next = (known.next + 1) % KnownParts::kCount;
+}
+
 }  // namespace
 
 bool split_target_prefix(const Book &book, std::string_view text, int &sheet, std::string_view &rest) {
@@ -612,7 +676,7 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
     const int count = split.count;
     auto &sections = split.text;
     auto &keywords = split.keyword;
-    for (int i = 0; i < count; ++i) keywords[i] = match_keyword(sections[i]);
+    keywords[0] = match_keyword(sections[0]);
 
     // A Sheet! prefix in front of a keyword ("Sheet2!SHEET.ZOOM") only selects the sheet.
     if (keywords[0] == kIndexNotFound) {
@@ -628,41 +692,35 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
         }
     }
 
-    // Right to left: `path` holds the English path of the keywords walked so far.
-    std::string path;
-    TargetKind target_kind = TargetKind::kNone;
-    for (int i = count - 1; i >= 0; --i) {
-        if (keywords[i] == kIndexNotFound) {
-            if (i > 0) return book.err.raise(kBadArgument, Msg::k02200, std::string(sections[i]).c_str());
-            if (int rc = parse_target(book, sections[0], name, target, target_kind); rc != 0) {
-                target.reset();
-                return rc;
-            }
-            break;
-        }
-        std::string_view keyword = kKeywords[keywords[i]].english;
-        bool in_autoshape = false;
-        for (int j = 0; j < i; ++j)
-            if (keywords[j] != kIndexNotFound && kKeywords[keywords[j]].english == "AUTOSHAPE") in_autoshape = true;
-        if (int rc = check_continuation(book, keyword, path, in_autoshape, name, sections[i]); rc != 0) {
+    // The keywords, checked right to left, before the target in front of them (if any).
+    const bool has_target = keywords[0] == kIndexNotFound;
+    const int first = has_target ? 1 : 0;
+    const std::string_view part = first < count ? name.substr(static_cast<std::size_t>(sections[first].data() - name.data())) : std::string_view();
+    KeywordPart reading;
+    if (const KeywordPart *known = has_target ? known_keyword_part(part) : nullptr) {
+        reading = *known;
+    } else {
+        for (int i = first; i < count; ++i) keywords[i] = match_keyword(sections[i]);
+        if (int rc = read_keyword_part(book, name, split, first, reading); rc != 0) {
             target.reset();
             return rc;
         }
-        path = join_path(keyword, path);
+        if (has_target) remember_keyword_part(part, reading);
     }
 
+    TargetKind target_kind = TargetKind::kNone;
+    if (has_target) {
+        if (int rc = parse_target(book, sections[0], name, target, target_kind); rc != 0) {
+            target.reset();
+            return rc;
+        }
+    }
     if (target_kind == TargetKind::kVariable) {
         id = kPropVariable;
         return 0;
     }
-    if (path.empty()) return 0;
-    int found = lookup_path(path);
-    if (starts_with_path(path, "TEMPLATE")) found = kPropTemplate;
-    else if (starts_with_path(path, "SHEET") && found == kPropNone) found = kPropSheetName;
-    else if (starts_with_path(path, "BOOK") && found == kPropNone) found = kPropBookName;
     // Vertical text belongs to cells: without a cell target ROTATION names nothing.
-    else if (path == "ROTATION" && target_kind != TargetKind::kCells) found = kPropNone;
-    id = found;
+    id = reading.rotation && target_kind != TargetKind::kCells ? kPropNone : reading.id;
     return 0;
 }
 

@@ -76,7 +76,7 @@ bool allowed_from_file(int id) {
 
 int run_statements(Book &book, std::string_view text, const StatementOptions &options) {
     std::size_t pos = 0;
-    std::string raw_name, raw_equals, raw_value;
+    std::string raw_name, raw_equals, raw_value, converted_name, converted_value;
     PropertyTarget target;   // 4 KB of areas: made once, reset by each parse
     for (;;) {
         std::size_t start = 0;
@@ -90,7 +90,7 @@ int run_statements(Book &book, std::string_view text, const StatementOptions &op
             return book.err.raise(kBadArgument, Msg::k02210, to_utf8(head, book.charset).c_str(),
                                   static_cast<int>(kScanMaxOptions));
         }
-        const std::string name = to_utf8(raw_name, book.charset);
+        const std::string_view name = to_utf8_view(raw_name, book.charset, converted_name);
 
         SheetSwitch sheet_switch(book);
         std::string_view cell_part;
@@ -102,22 +102,22 @@ int run_statements(Book &book, std::string_view text, const StatementOptions &op
         int cell_rc = resolve_cell(book, cell_part, cell);
         // A computed form that cannot be read ("A($X)") is a bad cell name; a property path
         // merely fails to be one.
-        if (cell_rc == kBadArgument && name.find('.') == std::string::npos) return kBadArgument;
+        if (cell_rc == kBadArgument && name.find('.') == std::string_view::npos) return kBadArgument;
         const bool is_cell = cell_rc == 0 && !cell.is_range;
 
         rc = scan_token(ScanMode::kOptions, book.charset, text, pos, raw_equals);
-        if (rc != 0) return book.err.raise(kBadArgument, Msg::k02300, name.c_str());
+        if (rc != 0) return book.err.raise(kBadArgument, Msg::k02300, std::string(name).c_str());
         if (raw_equals != "=")
             return book.err.raise(kBadArgument, Msg::k02303, to_utf8(raw_equals, book.charset).c_str());
         rc = scan_token(ScanMode::kStatements, book.charset, text, pos, raw_value);
-        if (rc != 0) return book.err.raise(kBadArgument, Msg::k02300, name.c_str());
+        if (rc != 0) return book.err.raise(kBadArgument, Msg::k02300, std::string(name).c_str());
 
         if (is_cell) {
             if (check_value_length(book, raw_value.size()) != 0) return kOverflow;
             int target_sheet = sheet >= 0 ? sheet : book.current_sheet;
             // Quotes only hold a value with blanks together; the cell gets the text inside them.
             rc = put_cell_value(book, target_sheet, cell.row1, cell.column1,
-                                to_utf8(strip_quotes(raw_value), book.charset));
+                                to_utf8_view(strip_quotes(raw_value), book.charset, converted_value));
             if (rc != 0) return limit_code(rc);
             continue;
         }
@@ -126,20 +126,20 @@ int run_statements(Book &book, std::string_view text, const StatementOptions &op
         if (int parse_rc = tsx_parse_property(book, name, id, target); parse_rc != 0) return parse_rc;
         if (id == kPropNone) {
             CellRef range;
-            if (resolve_range(book, name, range) == 0) return book.err.raise(kBadArgument, Msg::k02100, name.c_str());
-            return book.err.raise(kBadArgument, Msg::k02200, name.c_str());
+            if (resolve_range(book, name, range) == 0)
+                return book.err.raise(kBadArgument, Msg::k02100, std::string(name).c_str());
+            return book.err.raise(kBadArgument, Msg::k02200, std::string(name).c_str());
         }
         if (id == kPropVariable) {
-            if (!options.allow_variables) return book.err.raise(kBadArgument, Msg::k02200, name.c_str());
-            rc = tsx_put_resource(book, name, to_utf8(raw_value, book.charset));
+            if (!options.allow_variables) return book.err.raise(kBadArgument, Msg::k02200, std::string(name).c_str());
+            rc = tsx_put_resource(book, name, to_utf8_view(raw_value, book.charset, converted_value));
             if (rc != 0) return limit_code(rc);
             continue;
         }
         if (book.from_file && !allowed_from_file(id))
-            return book.err.raise(kBadArgument, Msg::k02209Keyword, name.c_str());
+            return book.err.raise(kBadArgument, Msg::k02209Keyword, std::string(name).c_str());
 
-        const std::string value = to_utf8(strip_quotes(raw_value), book.charset);
-        rc = apply_property(book, id, target, value);
+        rc = apply_property(book, id, target, to_utf8_view(strip_quotes(raw_value), book.charset, converted_value));
         if (id == kPropSheetName) sheet_switch.keep();
         if (rc != 0) return limit_code(rc);
     }

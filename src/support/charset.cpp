@@ -246,6 +246,12 @@ std::size_t valid_utf8_prefix(std::string_view text) {
 
 bool is_valid_utf8(std::string_view text) { return valid_utf8_prefix(text) == text.size(); }
 
+std::string_view to_utf8_view(std::string_view text, int from, std::string &converted) {
+    if (from == kUtf8 ? is_valid_utf8(text) : from != kUtf16le && is_ascii(text)) return text;
+    converted = to_utf8(text, from);
+    return converted;
+}
+
 std::string valid_utf8(std::string_view text) {
     std::size_t i = valid_utf8_prefix(text);
     if (i == text.size()) return std::string(text);

@@ -34,6 +34,10 @@ std::string code_page_to_utf8(std::string_view text, unsigned code_page);
 void append_utf8_code_point(std::string &out, std::uint32_t code);
 
 inline std::string to_utf8(std::string_view text, int from) { return convert_charset(text, from, kUtf8); }
+// The UTF-8 form of `text` (in set `from`) without a copy where none is needed: `text` itself
+// when it is valid UTF-8 of a UTF-8 caller, or ASCII of a Shift-JIS or EUC-JP one (the same
+// bytes in those sets); otherwise what to_utf8 makes of it, held in `converted`.
+std::string_view to_utf8_view(std::string_view text, int from, std::string &converted);
 inline std::string from_utf8(std::string_view text, int to) { return convert_charset(text, kUtf8, to); }
 
 // The UTF-8 sequence that starts at p. `length` is its size when it is a whole character (1 for

@@ -135,13 +135,17 @@ TEST_F(Paths, EveryPathAndAliasNamesItsIdAndEnglishIgnoresCase) {
 }
 
 TEST_F(Paths, TargetForms) {
-    expect({{"B7.FONT.SIZE", "333 -1|6,1|"}, {"A1:C5.BORDER", "310 -1|-1,-1|0,0:4,2"}, {"A1:B2,D4,F6:G7.BORDER", "310 -1|-1,-1|0,0:1,1 3,3:3,3 5,5:6,6"},
+    const std::vector<std::pair<std::string, std::string>> forms = {{"B7.FONT.SIZE", "333 -1|6,1|"}, {"A1:C5.BORDER", "310 -1|-1,-1|0,0:4,2"}, {"A1:B2,D4,F6:G7.BORDER", "310 -1|-1,-1|0,0:1,1 3,3:3,3 5,5:6,6"},
             {"B:D.WIDTH", "223 -1|-1,-1|0,1:0,3 columns"}, {"3:7.HEIGHT", "221 -1|-1,-1|2,0:6,0 rows"}, {"3.HEIGHT", "221 -1|2,-1|"},
             {"1,000.HEIGHT", "221 -1|999,-1|"}, {"+12.HEIGHT", "221 -1|11,-1|"}, {"C.WIDTH", "223 -1|-1,2|"}, {"AA.WIDTH", "223 -1|-1,26|"},
             {"xfd.WIDTH", "223 -1|-1,16383|"}, {"Sheet2!B3.FONT.SIZE", "333 1|2,1|"}, {"'Q1.2024'!A1.FONT.SIZE", "333 2|0,0|"},
             {"\"Q1.2024\"!C2:D4.FONT.SIZE", "333 2|-1,-1|1,2:3,3"},
             {"Sheet2!SHEET.ZOOM", "202 1|-1,-1|"},  // a prefix in front of a keyword only selects the sheet
-            {"Nowhere!A1.WRAP", "402 -1|0,0|"}});   // no such sheet: the current one, as for cell values
+            {"Nowhere!A1.WRAP", "402 -1|0,0|"},    // no such sheet: the current one, as for cell values
+            {"0.FONT.SIZE", kCell + "0\")。"}, {"myvar.FONT.SIZE", "2001"}};
+    // Read a second time, the keywords after each target come from what the first reading kept.
+    expect(forms);
+    expect(forms);
     for (auto [id, name] : {std::pair{407, "A1,C3:D4.COMMENT"}, {601, "B2:C3.CHART"}, {221, "3:7.HEIGHT"}}) {
         parse(name);
         EXPECT_EQ(property_display_name(id, target), name);
