@@ -4,6 +4,7 @@
 #include "props/cell_format.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -308,14 +309,14 @@ public:
             new_style = last_new_;
             return 0;
         }
-        if (auto found = seen_.find(old_style); found != seen_.end()) {
-            new_style = found->second;
+        if (const std::uint16_t *known = find(old_style)) {
+            new_style = *known;
         } else {
             Cell scratch;
             scratch.style = old_style;
             if (int rc = change_(scratch); rc != 0) return rc;
             new_style = scratch.style;
-            seen_.emplace(old_style, new_style);
+            remember(old_style, new_style);
         }
         has_last_ = true;
         last_old_ = old_style;
@@ -324,8 +325,24 @@ public:
     }
 
 private:
+    // An area holds few styles as a rule: they are kept in a short list, and a map takes the rest.
+    static constexpr std::size_t kFew = 8;
+
+    const std::uint16_t *find(std::uint16_t old_style) const {
+        for (std::size_t i = 0; i < few_count_; ++i)
+            if (few_[i].first == old_style) return &few_[i].second;
+        if (auto found = more_.find(old_style); found != more_.end()) return &found->second;
+        return nullptr;
+    }
+    void remember(std::uint16_t old_style, std::uint16_t new_style) {
+        if (few_count_ < kFew) few_[few_count_++] = {old_style, new_style};
+        else more_.emplace(old_style, new_style);
+    }
+
     Change &change_;
-    std::unordered_map<std::uint16_t, std::uint16_t> seen_;
+    std::array<std::pair<std::uint16_t, std::uint16_t>, kFew> few_{};
+    std::size_t few_count_ = 0;
+    std::unordered_map<std::uint16_t, std::uint16_t> more_;
     bool has_last_ = false;
     std::uint16_t last_old_ = 0, last_new_ = 0;
 };
