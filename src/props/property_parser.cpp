@@ -596,7 +596,8 @@ int read_keyword_part(Book &book, std::string_view name, const Sections &split, 
     // `path` holds the English path of the keywords walked so far.
     std::string path;
     for (int i = split.count - 1; i >= first; --i) {
-        if (keywords[i] == kIndexNotFound) return book.err.raise(kBadArgument, Msg::k02200, std::string(sections[i]).c_str());
+        if (keywords[i] == kIndexNotFound)
+            return book.err.raise(kBadArgument, Msg::k02200, std::string(sections[i]).c_str());
         std::string_view keyword = kKeywords[keywords[i]].english;
         bool in_autoshape = false;
         for (int j = 0; j < i; ++j)
@@ -695,7 +696,8 @@ int tsx_parse_property(Book &book, std::string_view name, int &id, PropertyTarge
     // The keywords, checked right to left, before the target in front of them (if any).
     const bool has_target = keywords[0] == kIndexNotFound;
     const int first = has_target ? 1 : 0;
-    const std::string_view part = first < count ? name.substr(static_cast<std::size_t>(sections[first].data() - name.data())) : std::string_view();
+    std::string_view part;   // the name from its first keyword on
+    if (first < count) part = name.substr(static_cast<std::size_t>(sections[first].data() - name.data()));
     KeywordPart reading;
     if (const KeywordPart *known = has_target ? known_keyword_part(part) : nullptr) {
         reading = *known;
