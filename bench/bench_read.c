@@ -3,7 +3,8 @@
  * TXLS_get_cells, one row of 10 at a time, then prints the data checksum (cents of the numeric
  * cells, count of the non-empty string cells), so that a reader that skips work cannot look fast.
  * With the label W3C it reads the same cells one at a time through TXLS_get_cell by their A1
- * names, as a caller that walks a sheet cell by cell does.
+ * names, as a caller that walks a sheet cell by cell does; the names are made with
+ * TXLS_cell_name, as bench_write makes those it puts.
  *
  * When the engine cannot open the file for reading it prints
  *     W3: reader not available yet (rc=..., message)
@@ -105,7 +106,7 @@ int main(int argc, char **argv) {
     for (row = 0; row < rows && by_name; ++row)
         for (c = 0; c < COLUMNS; ++c) {
             char name[16], kind[16];
-            snprintf(name, sizeof name, "%c%d", 'A' + c, row + 1);
+            TXLS_cell_name(row + 1, c + 1, name, sizeof name);
             rc = TXLS_get_cell(&book, name, values[0], VALUE_SIZE, kind, sizeof kind);
             if (rc != 0) {
                 fprintf(stderr, "%s: get_cell %s: rc=%d %s\n", label, name, rc, TXLS_error_mesg(&book));
