@@ -42,18 +42,6 @@ static_assert(header_names_the_results(), "a TXLS_ERR_* code differs from suppor
 
 }  // namespace
 
-Book *enter(XLS_BOOK *record, int closed_code) {
-    if (!record) return nullptr;
-    Book *book = book_of(record);
-    if (!book) {
-        record->error_code = closed_code;
-        return nullptr;
-    }
-    book->err.clear_code();
-    book->failed_line = 0;
-    return book;
-}
-
 std::string caller_to_utf8(const Book &book, const char *text) {
     if (!text) return {};
     return to_utf8(text, book.charset);

@@ -53,7 +53,17 @@ inline void clear_call_state(XLS_BOOK *record) {
 
 // The book of an open record with its error code cleared; nullptr (and the record's code set
 // to `closed_code`) when the record is NULL or not open.
-Book *enter(XLS_BOOK *record, int closed_code = kFail);
+inline Book *enter(XLS_BOOK *record, int closed_code = kFail) {
+    if (!record) return nullptr;
+    Book *book = book_of(record);
+    if (!book) {
+        record->error_code = closed_code;
+        return nullptr;
+    }
+    book->err.clear_code();
+    book->failed_line = 0;
+    return book;
+}
 
 // Converts a caller text (book character set) to UTF-8; a NULL text becomes empty.
 std::string caller_to_utf8(const Book &book, const char *text);

@@ -399,10 +399,18 @@ std::string shared_string_text(const Book &book, const Cell &cell);
 // The same as a view into the table.
 std::string_view shared_string_view(const Book &book, const Cell &cell);
 
-// Cell lookup without growing anything; nullptr when the slot does not exist or is empty.
-const Cell *find_cell(const Book &book, int sheet, int row, int column);
 // The cell at `column` of a row; nullptr when it is empty or past the row's cells.
-const Cell *find_cell_in_row(const Row &row, int column);
+inline const Cell *find_cell_in_row(const Row &row, int column) {
+    if (column < 0 || column >= row.used || static_cast<std::size_t>(column) >= row.cells.size()) return nullptr;
+    const Cell &cell = row.cells[static_cast<std::size_t>(column)];
+    return cell.empty() ? nullptr : &cell;
+}
+// Cell lookup without growing anything; nullptr when the slot does not exist or is empty.
+inline const Cell *find_cell(const Book &book, int sheet_index, int row, int column) {
+    const Sheet *sheet = book.sheet(sheet_index);
+    if (!sheet || row < 0 || row >= sheet->rows_used || static_cast<std::size_t>(row) >= sheet->rows.size()) return nullptr;
+    return find_cell_in_row(sheet->rows[static_cast<std::size_t>(row)], column);
+}
 
 // A digest of everything a row element is written from: the row's attributes and each cell's
 // kind, format, value, texts and formula. A row changed in any of these gives another digest

@@ -65,9 +65,4 @@ void SharedStringTable::clear() {
     distinct_ = 0;
 }
 
-const std::string &SharedStringTable::text(std::uint32_t index) const {
-    static const std::string empty;
-    return index < entries_.size() ? entries_[index] : empty;
-}
-
 }  // namespace tabsmith

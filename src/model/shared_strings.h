@@ -24,7 +24,7 @@ public:
     // Texts stored; indexes run from 0 to size() - 1 in the order their texts first came.
     std::size_t size() const { return entries_.size(); }
     // The text behind an index (empty past the end).
-    const std::string &text(std::uint32_t index) const;
+    const std::string &text(std::uint32_t index) const { return index < entries_.size() ? entries_[index] : empty_; }
 
 private:
     int put(std::string_view utf8, bool distinct);
@@ -37,6 +37,7 @@ private:
     // + 1 in its low half (0 = empty) and the upper half of the text's hash in its upper half.
     std::vector<std::uint64_t> slots_;
     std::size_t distinct_ = 0;
+    std::string empty_;
 };
 
 }  // namespace tabsmith

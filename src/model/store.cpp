@@ -365,19 +365,6 @@ std::string_view shared_string_view(const Book &book, const Cell &cell) {
     return text.substr(0, fit_prefix(kUtf8, text, kCellUtf8Bytes));
 }
 
-const Cell *find_cell(const Book &book, int sheet_index, int row, int column) {
-    if (sheet_index < 0 || sheet_index >= book.sheet_count()) return nullptr;
-    const Sheet &sheet = *book.sheets[static_cast<std::size_t>(sheet_index)];
-    if (row < 0 || row >= sheet.rows_used || static_cast<std::size_t>(row) >= sheet.rows.size()) return nullptr;
-    return find_cell_in_row(sheet.rows[static_cast<std::size_t>(row)], column);
-}
-
-const Cell *find_cell_in_row(const Row &row, int column) {
-    if (column < 0 || column >= row.used || static_cast<std::size_t>(column) >= row.cells.size()) return nullptr;
-    const Cell &cell = row.cells[static_cast<std::size_t>(column)];
-    return cell.empty() ? nullptr : &cell;
-}
-
 std::uint64_t row_digest(const Row &row) {
     std::uint64_t digest = 0x243F6A8885A308D3ull;
     auto mix = [&](std::uint64_t value) {

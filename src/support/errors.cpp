@@ -87,11 +87,6 @@ int ErrorSink::raise_out_of_memory() noexcept {
     return kNoMemory;
 }
 
-int ErrorSink::fail(int code) {
-    *code_ = code;
-    return code;
-}
-
 std::string ErrorSink::message_utf8() const { return to_utf8(info_, kSjis); }
 
 void DiagnosticLog::add(const std::string &detail) {

@@ -34,7 +34,10 @@ public:
     // text) and returns kNoMemory.
     int raise_out_of_memory() noexcept;
     // Stores the code and keeps whatever message is present.
-    int fail(int code);
+    int fail(int code) {
+        *code_ = code;
+        return code;
+    }
     void clear_code() { *code_ = 0; }
     void clear_message() { info_[0] = '\0'; }
 
