@@ -408,7 +408,8 @@ inline const Cell *find_cell_in_row(const Row &row, int column) {
 // Cell lookup without growing anything; nullptr when the slot does not exist or is empty.
 inline const Cell *find_cell(const Book &book, int sheet_index, int row, int column) {
     const Sheet *sheet = book.sheet(sheet_index);
-    if (!sheet || row < 0 || row >= sheet->rows_used || static_cast<std::size_t>(row) >= sheet->rows.size()) return nullptr;
+    if (!sheet || row < 0 || row >= sheet->rows_used || static_cast<std::size_t>(row) >= sheet->rows.size())
+        return nullptr;
     return find_cell_in_row(sheet->rows[static_cast<std::size_t>(row)], column);
 }
 

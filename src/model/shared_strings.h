@@ -37,7 +37,7 @@ private:
     // + 1 in its low half (0 = empty) and the upper half of the text's hash in its upper half.
     std::vector<std::uint64_t> slots_;
     std::size_t distinct_ = 0;
-    std::string empty_;
+    std::string empty_;   // what text() gives past the end
 };
 
 }  // namespace tabsmith
