@@ -4,9 +4,8 @@
 #include "datasource/row_stream.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <stdio_ext.h>   // __fpurge
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/files.h"
@@ -16,7 +15,7 @@ namespace tabsmith {
 
 namespace {
 
-constexpr std::size_t kStreamBufferBytes = 1u << 16;
+constexpr std::size_t kPendingBytes = 1u << 16;   // records gather in memory up to this before a write
 constexpr std::size_t kReadWindowBytes = 1u << 18;
 constexpr std::size_t kFolderPrefixBytes = 64;
 constexpr std::string_view kStringsFile = "SST.tmp";
@@ -53,8 +52,9 @@ std::string folder_prefix(const std::string &file_name) {
 
 std::FILE *open_temporary(const std::string &path) {
     // Exclusive: the folder is private, and nothing found there is ever written through.
+    // Unbuffered: the records wait in memory, where a failed write leaves them.
     std::FILE *file = std::fopen(path.c_str(), "w+bx");
-    if (file) std::setvbuf(file, nullptr, _IOFBF, kStreamBufferBytes);
+    if (file) std::setvbuf(file, nullptr, _IONBF, 0);
     return file;
 }
 
@@ -95,6 +95,22 @@ int start_sheet_stream(Book &book, Sheet &sheet) {
 }
 
 }  // namespace
+
+int flush_row_file(SheetRowFile &file) {
+    if (!file.file) return file.pending.empty() ? 0 : kWriteError;
+    const int fd = ::fileno(file.file);
+    std::size_t done = 0;
+    while (done < file.pending.size()) {
+        const ssize_t n = ::write(fd, file.pending.data() + done, file.pending.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    // A write cut short leaves whole bytes in the file: the rest follows them later.
+    file.written += done;
+    file.pending.erase(0, done);
+    return file.pending.empty() ? 0 : kWriteError;
+}
 
 void append_row_record(const Book &book, const Row &row, int slots, std::string &out) {
     put_u32(out, static_cast<std::uint32_t>(slots));
@@ -197,21 +213,12 @@ int stream_row(Book &book, int row_number) {
     // Room for the record's row first: a record in the file that the runs do not count would
     // shift every record after it.
     if (file.runs.size() == file.runs.capacity()) file.runs.reserve(std::max<std::size_t>(16, file.runs.capacity() * 2));
-    if (std::fwrite(record.data(), 1, record.size(), file.file) != record.size()) {
-        // The row keeps its cells. The records before it stay readable when all of them reached
-        // the file: what is still buffered is dropped and the file cut to its last whole record.
-        // Records that were only buffered are lost with the failed write; then the file is not
-        // read again, and a save reports it rather than write those rows empty.
-        __fpurge(file.file);
-        std::clearerr(file.file);
-        const int fd = ::fileno(file.file);
-        struct stat written {};
-        const bool taken_back = ::fstat(fd, &written) == 0 && static_cast<std::uint64_t>(written.st_size) >= file.size &&
-                                ::ftruncate(fd, static_cast<off_t>(file.size)) == 0 &&
-                                std::fseek(file.file, static_cast<long>(file.size), SEEK_SET) == 0;
-        if (!taken_back) file.broken = true;
-        return book.err.raise(kWriteError, Msg::k03122, file.path.c_str());
-    }
+    // The records go to the file some 64 KiB at a time. A write that fails leaves what it did
+    // not write pending, for a later write or the save: no row streamed before is lost, and the
+    // row of this call keeps its cells.
+    if (!file.pending.empty() && file.pending.size() + record.size() > kPendingBytes)
+        if (flush_row_file(file) != 0) return book.err.raise(kWriteError, Msg::k03122, file.path.c_str());
+    file.pending += record;
     file.size += record.size();
     const auto row_index = static_cast<std::int32_t>(index);
     if (!file.runs.empty() && file.runs.back().first_row + static_cast<std::int64_t>(file.runs.back().count) == row_index)
@@ -235,8 +242,7 @@ int stream_row(Book &book, int row_number) {
 }
 
 StreamedRowReader::StreamedRowReader(const SheetRowFile &file) : file_(file) {
-    if (file_.file) std::fflush(file_.file);
-    if (file_.broken || !file_.file) {
+    if (!file_.file) {
         failed_ = true;
         return;
     }
@@ -270,16 +276,25 @@ StreamedRowReader::StreamedRowReader(const SheetRowFile &file) : file_(file) {
 
 int StreamedRowReader::fill(std::uint64_t offset, std::size_t need) {
     if (offset >= window_start_ && offset + need <= window_start_ + window_.size()) return 0;
-    const std::size_t size = std::max(need, kReadWindowBytes);
+    if (offset >= file_.size) return kReadError;
+    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(need, kReadWindowBytes), file_.size - offset));
     window_.resize(size);
     window_start_ = offset;
+    // What the file holds, then what is still pending in memory.
     std::size_t got = 0;
     const int fd = ::fileno(file_.file);
-    while (got < size) {
-        ssize_t n = ::pread(fd, window_.data() + got, size - got, static_cast<off_t>(offset + got));
-        if (n < 0) return kReadError;
-        if (n == 0) break;
+    while (got < size && offset + got < file_.written) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - got, file_.written - (offset + got)));
+        const ssize_t n = ::pread(fd, window_.data() + got, want, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return kReadError;
         got += static_cast<std::size_t>(n);
+    }
+    if (got < size) {
+        const auto from = static_cast<std::size_t>(offset + got - file_.written);
+        const std::size_t take = std::min(size - got, file_.pending.size() - from);
+        std::memcpy(window_.data() + got, file_.pending.data() + from, take);
+        got += take;
     }
     window_.resize(got);
     return got >= need ? 0 : kReadError;

@@ -26,6 +26,10 @@ constexpr std::size_t kCellRecordBytes = 16;
 // cannot be opened; kWriteError after a short write. Messages as the API documents.
 int stream_row(Book &book, int row_number);
 
+// Writes a sheet's pending records to its file. 0, or kWriteError with what was not written
+// still pending (for the next write or a save to take).
+int flush_row_file(SheetRowFile &file);
+
 // Appends the record of one row (its first `slots` cells) to `out`.
 void append_row_record(const Book &book, const Row &row, int slots, std::string &out);
 
@@ -34,7 +38,8 @@ void append_row_record(const Book &book, const Row &row, int slots, std::string 
 std::size_t decode_row_record(std::string_view record, std::vector<Cell> &cells);
 
 // Reads the streamed rows of one sheet back in row order (rows streamed more than once come
-// in call order). Reads with pread on the sheet's file, so the book's own handle is not moved.
+// in call order). Reads with pread on the sheet's file, so the book's own handle is not moved,
+// and the records still pending from memory.
 // Rows streamed in ascending order are read straight through; otherwise the records' places are
 // found once and sorted.
 class StreamedRowReader {

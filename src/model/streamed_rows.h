@@ -22,7 +22,9 @@ struct StreamedRun {
 struct SheetRowFile {
     std::string path;
     std::FILE *file = nullptr;
-    std::uint64_t size = 0;                 // bytes written so far
+    std::uint64_t size = 0;                 // bytes of every record: those in the file, then the pending ones
+    std::uint64_t written = 0;              // bytes in the file
+    std::string pending;                    // records not in the file yet (a write that failed leaves them here)
     std::vector<StreamedRun> runs;          // the records' rows, in call order
     std::size_t records = 0;
     // What the records hold, for the sheet's extent.
@@ -31,7 +33,6 @@ struct SheetRowFile {
     int most_slots = 0;                     // the slots of the widest record
     std::size_t slots = 0;                  // the slots of every record
     std::size_t string_cells = 0;           // shared-string cells among them
-    bool broken = false;                    // a failed write left bytes that could not be taken back
 
     SheetRowFile() = default;
     SheetRowFile(const SheetRowFile &) = delete;
