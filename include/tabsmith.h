@@ -358,7 +358,9 @@ TXLS_API int   TXLS_close_datasource(XLS_BOOK *book);
  * with STREAM_AFTER=n and `row` > n: the row goes to a temporary file and the save merges it
  * back. Otherwise it does nothing. Returns 0;
  * TXLS_ERR_ARGUMENT for a row outside 1..1048576; TXLS_ERR_FAIL (NULL record, no open book,
- * or the temporary folder cannot be made); TXLS_ERR_OPEN; TXLS_ERR_WRITE. */
+ * or the temporary folder cannot be made); TXLS_ERR_OPEN; TXLS_ERR_WRITE when the file takes no
+ * more (a full disk): the row then stays in memory, and the rows handed out before it that the
+ * file did not take wait in memory for a later call or the save. */
 TXLS_API int   TXLS_write_row(XLS_BOOK *book, int row);
 
 /* ---- PDF ---- */
