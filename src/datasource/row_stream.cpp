@@ -88,6 +88,7 @@ int start_sheet_stream(Book &book, Sheet &sheet) {
         return book.err.raise(kOpenError, Msg::k03103, path.c_str());
     }
     file->path = std::move(path);
+    file->pending.reserve(kPendingBytes);   // what gathers before a write, without growing past it
     sheet.row_file = std::move(file);
     // Formulas may use rows that are no longer in memory: they are computed on opening.
     book.settings.recalc = false;
