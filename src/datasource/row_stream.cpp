@@ -278,7 +278,8 @@ StreamedRowReader::StreamedRowReader(const SheetRowFile &file) : file_(file) {
 int StreamedRowReader::fill(std::uint64_t offset, std::size_t need) {
     if (offset >= window_start_ && offset + need <= window_start_ + window_.size()) return 0;
     if (offset >= file_.size) return kReadError;
-    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(need, kReadWindowBytes), file_.size - offset));
+    const auto size =
+        static_cast<std::size_t>(std::min<std::uint64_t>(std::max(need, kReadWindowBytes), file_.size - offset));
     window_.resize(size);
     window_start_ = offset;
     // What the file holds, then what is still pending in memory.
