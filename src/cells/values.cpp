@@ -514,7 +514,6 @@ std::string_view cell_value_view(const Book &book, const Cell &cell, std::string
             return scratch = shortest_number_text(cell.number());
         case kCellInteger:
             if (book.unload) return formatted_view(book, cell, scratch);
-            if (!cell.text().empty()) return cell.text();
             return exact_number_view(cell, scratch);
         case kCellFloat:
             if (book.unload) return formatted_view(book, cell, scratch);
