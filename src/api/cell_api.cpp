@@ -18,14 +18,9 @@ namespace {
 // after TXLS-02300 (or the inner message). A plain name ("B12"), what report loops pass, is read
 // straight from the caller's bytes.
 int resolve_for_cells(Book &book, const char *name_text, int &sheet, int &row, int &column) {
-    // The longest plain name is three letters and seven digits.
-    constexpr std::size_t kLongestPlainName = 10;
-    if (name_text) {
-        const std::size_t length = strnlen(name_text, kLongestPlainName + 1);
-        if (length <= kLongestPlainName && plain_cell_name(std::string_view(name_text, length), row, column)) {
-            sheet = book.current_sheet;
-            return 0;
-        }
+    if (name_text && plain_cell_name(name_text, row, column)) {
+        sheet = book.current_sheet;
+        return 0;
     }
     CallerText caller_name(book, name_text);
     const std::string_view name = caller_name.view();

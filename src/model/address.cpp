@@ -398,18 +398,32 @@ int split_sheet_prefix(const Book &book, std::string_view text, int &sheet, std:
     return 0;
 }
 
-bool plain_cell_name(std::string_view text, int &row, int &column) {
+namespace {
+
+// The plain name at `text`, which ends where `ends_at(i)` says.
+template <typename EndsAt>
+bool read_plain_name(const char *text, EndsAt ends_at, int &row, int &column) {
     std::size_t i = 0;
     int letters = 0;
-    while (i < text.size() && i < 3 && is_letter(text[i])) letters = letters * 26 + (upper(text[i++]) - 'A' + 1);
+    while (!ends_at(i) && i < 3 && is_letter(text[i])) letters = letters * 26 + (upper(text[i++]) - 'A' + 1);
     const std::size_t digits_start = i;
     std::int64_t number = 0;
-    while (i < text.size() && i - digits_start < 7 && is_digit(text[i])) number = number * 10 + (text[i++] - '0');
-    if (digits_start == 0 || i == digits_start || i != text.size()) return false;
+    while (!ends_at(i) && i - digits_start < 7 && is_digit(text[i])) number = number * 10 + (text[i++] - '0');
+    if (digits_start == 0 || i == digits_start || !ends_at(i)) return false;
     if (letters - 1 > kMaxNameColumn || number < 1 || number - 1 > kMaxNameRow) return false;
     row = static_cast<int>(number - 1);
     column = letters - 1;
     return true;
+}
+
+}  // namespace
+
+bool plain_cell_name(std::string_view text, int &row, int &column) {
+    return read_plain_name(text.data(), [&](std::size_t i) { return i == text.size(); }, row, column);
+}
+
+bool plain_cell_name(const char *text, int &row, int &column) {
+    return read_plain_name(text, [&](std::size_t i) { return text[i] == '\0'; }, row, column);
 }
 
 int resolve_cell(Book &book, std::string_view text, CellRef &ref) {

@@ -76,6 +76,8 @@ int split_sheet_prefix(const Book &book, std::string_view text, int &sheet, std:
 // anything else, which resolve_cell reads in full. Such a name is ASCII, the same text in every
 // character set a caller may use.
 bool plain_cell_name(std::string_view text, int &row, int &column);
+// The same for a NUL-terminated caller text.
+bool plain_cell_name(const char *text, int &row, int &column);
 // A single cell with optional sheet prefix and computed forms. 0, kNotAReference or kBadArgument (raised).
 int resolve_cell(Book &book, std::string_view text, CellRef &ref);
 // A range "A1:C3" with optional sheet prefix. 0, kNotAReference or kBadArgument (raised). The corners stay

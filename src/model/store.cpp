@@ -14,6 +14,7 @@
 
 #include "model/book.h"
 #include "support/charset.h"
+#include "support/number_text.h"
 #include "support/scanner.h"
 
 namespace tabsmith {
@@ -160,7 +161,7 @@ void CellExtra::set_formula_attributes(std::string attributes) {
 
 std::string shortest_number_text(double value) {
     char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    auto [end, ec] = shortest_chars(buffer, buffer + sizeof buffer, value);
     return ec == std::errc() ? std::string(buffer, end) : std::string("0");
 }
 
@@ -177,7 +178,7 @@ std::string_view exact_number_view(const Cell &cell, std::string &scratch) {
         written = std::to_chars(buffer, buffer + sizeof buffer, cell.integer());
     } else {
         const double value = cell.number();
-        written = std::to_chars(buffer, buffer + sizeof buffer, std::isfinite(value) ? value : 0.0);
+        written = shortest_chars(buffer, buffer + sizeof buffer, std::isfinite(value) ? value : 0.0);
     }
     if (written.ec != std::errc()) return "0";
     return scratch.assign(buffer, written.ptr);

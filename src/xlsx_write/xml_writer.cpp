@@ -4,6 +4,7 @@
 #include "xlsx_write/xml_writer.h"
 
 #include "model/address.h"
+#include "support/number_text.h"
 #include "support/xml_escape.h"
 
 namespace tabsmith {
@@ -41,7 +42,7 @@ void append_value(std::string &out, Decimals number) {
 
 void append_value(std::string &out, Shortest number) {
     char digits[kShortestDigits];
-    const char *end = std::to_chars(digits, digits + sizeof digits, number.value).ptr;
+    const char *end = shortest_chars(digits, digits + sizeof digits, number.value).ptr;
     out.append(digits, static_cast<std::size_t>(end - digits));
 }
 
