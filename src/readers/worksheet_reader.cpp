@@ -278,6 +278,7 @@ public:
         if (workers_.empty()) {
             const int rc = parsers_.front()->parse(piece, at);
             if (rc != kOk) note_fault(*parsers_.front(), at);
+            give_back(std::move(piece));
             return rc;
         }
         std::unique_lock<std::mutex> lock(mutex_);
@@ -287,6 +288,21 @@ public:
         queue_.push_back({std::move(piece), at});
         ready_.notify_one();
         return kOk;
+    }
+
+    // A buffer for the next piece: one a parser is done with, its memory already the process's
+    // (a part of tens of megabytes then costs no fresh pages), or a new one.
+    std::string spare() {
+        std::string buffer;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!spares_.empty()) {
+                buffer = std::move(spares_.back());
+                spares_.pop_back();
+            }
+        }
+        buffer.clear();
+        return buffer;
     }
 
     // Where and why the first refused piece went wrong, offsets counted in the part.
@@ -337,6 +353,11 @@ public:
     }
 
 private:
+    void give_back(std::string buffer) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (spares_.size() < kSpareBuffers) spares_.push_back(std::move(buffer));
+    }
+
     void note_fault(const RowsParser &parser, std::size_t at) {
         fault_ = parser.fault();
         fault_.offset += at;
@@ -359,6 +380,7 @@ private:
             } catch (const std::bad_alloc &) {
                 rc = kNoMemory;
             }
+            if (rc == kOk) give_back(std::move(piece.text));
             if (rc != kOk) {
                 std::lock_guard<std::mutex> lock(mutex_);
                 if (error_ == kOk) {
@@ -385,6 +407,9 @@ private:
         std::size_t at = 0;
     };
     std::deque<Piece> queue_;
+    // Buffers of parsed pieces, for the pieces to come: as many as can be in flight at once.
+    static constexpr std::size_t kSpareBuffers = 4;
+    std::vector<std::string> spares_;
     PartFault fault_;
     bool closed_ = false;
     int error_ = kOk;
@@ -473,7 +498,8 @@ int read_worksheet(Book &book, Sheet &sheet, PartText &input, std::uint64_t size
         if ((closed = data_end.found(buffer))) break;
         std::size_t cut = buffer.size() >= kPieceBytes ? last_numbered_row(buffer, rows_from) : 0;
         if (cut > 0) {
-            std::string rest = buffer.substr(cut);
+            std::string rest = pieces.spare();
+            rest.assign(buffer, cut);
             buffer.resize(cut);
             if (int rc = pieces.add(std::move(buffer), consumed); rc != kOk) return refused(rc, pieces);
             buffer = std::move(rest);
