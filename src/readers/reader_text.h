@@ -38,8 +38,24 @@ inline bool parse_short_decimal(std::string_view text, double &value) {
 // The whole text as a number of type T; false when anything is left over or it does not fit.
 template <typename T>
 bool parse_number(std::string_view text, T &value) {
-    if constexpr (std::is_same_v<T, double>)
+    if constexpr (std::is_same_v<T, double>) {
         if (parse_short_decimal(text, value)) return true;
+    } else if constexpr (std::is_integral_v<T> && sizeof(T) >= 4) {
+        // Up to nine plain digits, what indexes and cell names hold, fit every such type.
+        if (!text.empty() && text.size() <= 9) {
+            unsigned digits = 0;
+            bool all_digits = true;
+            for (const char c : text) {
+                const unsigned digit = static_cast<unsigned>(c) - '0';
+                all_digits &= digit <= 9;
+                digits = digits * 10 + digit;
+            }
+            if (all_digits) {
+                value = static_cast<T>(digits);
+                return true;
+            }
+        }
+    }
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && end == text.data() + text.size();
 }

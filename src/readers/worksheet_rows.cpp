@@ -324,16 +324,19 @@ int RowsParser::store_text(Cell &cell, std::string_view text) {
 }
 
 void RowsParser::store_number(Cell &cell, std::string_view text, int category, bool own_system) {
-    double number = 0;
-    if (!parse_number(text, number) || !std::isfinite(number)) {
+    // A whole number is read once, as an integer; its double is the same as the text's.
+    std::int64_t integer = 0;
+    const bool whole = !has_exponent_or_point(text) && parse_number(text, integer);
+    double number = static_cast<double>(integer);
+    if (whole && integer == 0 && text.front() == '-') number = -0.0;
+    if (!whole && (!parse_number(text, number) || !std::isfinite(number))) {
         // Not a number after all: kept as the text it is.
         row_as_stored_ = false;
         store_text(cell, text);
         return;
     }
     if (store_by_category(book_, cell, number, category, own_system)) return;
-    std::int64_t integer = 0;
-    if (!has_exponent_or_point(text) && parse_number(text, integer)) {
+    if (whole) {
         cell.kind = kCellInteger;
         cell.set_integer(integer);
         if (text.size() > 1 && (text[0] == '0' || text[0] == '+' || text.starts_with("-0")))

@@ -73,6 +73,12 @@ TEST_F(ReaderTest, ValueKindsAndCustomFormats) {
         {"", "<f>SUM(A1:B1)</f><v>24.5</v>", "24.5", "FORMULA:SUM(A1:B1)"},
         {" t=\"str\"", "<f>A1&amp;\"x\"</f><v>12x</v>", "12x", "FORMULA:A1&\"x\""},
         {" s=\"3\"", "<v>45000</v>", "2023/3/15", "DATE"}, {" s=\"4\"", "<v>45000</v>", "45000", "INTEGER"},
+        // Numbers as other programs write them.
+        {"", "<v>007</v>", "7", "INTEGER"}, {"", "<v>-0</v>", "0", "INTEGER"}, {"", "<v>+5</v>", "+5", "CHARACTER"},
+        {"", "<v>1e3</v>", "1000", "FLOAT"}, {"", "<v>123456789</v>", "123456789", "INTEGER"},
+        {"", "<v>-1234567890123</v>", "-1234567890123", "INTEGER"},
+        {"", "<v>12345678901234567890</v>", "12345678901234567168", "FLOAT"},
+        {"", "<v>158467.10</v>", "158467.1", "FLOAT"}, {"", "<v>-0.5</v>", "-0.5", "FLOAT"},
     };
     std::string formats = "<numFmts>";
     for (int k = 0; k < 501; ++k) formats += "<numFmt numFmtId=\"" + std::to_string(200 + k) + "\" formatCode=\"yyyy/mm/dd\"/>";
