@@ -4,7 +4,6 @@
 
 #include "api/api.h"
 
-#include <cstdint>
 #include <cstring>
 
 #include "support/charset.h"
@@ -53,36 +52,9 @@ CallerText::CallerText(const Book &book, const char *text)
 
 CallerText::CallerText(const Book &book, std::string_view raw) : view_(to_utf8_view(raw, book.charset, converted_)) {}
 
-namespace {
-
-// Copies `text` and its terminator into `out` (room checked by the caller) when it is ASCII,
-// the same text in every caller set but UTF-16; false, with `out` scribbled on, when it is not.
-// The check and the copy are one pass over the text.
-bool copy_if_ascii(std::string_view text, char *out) {
-    std::uint64_t high = 0;
-    std::size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + i, sizeof word);
-        high |= word;
-        std::memcpy(out + i, &word, sizeof word);
-    }
-    for (; i < text.size(); ++i) {
-        high |= static_cast<unsigned char>(text[i]);
-        out[i] = text[i];
-    }
-    if ((high & 0x8080808080808080ULL) != 0) return false;
-    out[text.size()] = '\0';
-    return true;
-}
-
-}  // namespace
-
-int copy_out(const Book &book, std::string_view utf8, char *out, int size) {
+int copy_out_converted(const Book &book, std::string_view utf8, char *out, int size) {
     if (!out || size <= 0) return kLimit;
-    if (book.charset != kUtf16le && utf8.size() < static_cast<std::size_t>(size) && copy_if_ascii(utf8, out)) return 0;
-    // Other text that is the same in the caller's set (valid UTF-8 for a UTF-8 caller) is
-    // copied as it is too.
+    // Text that is the same in the caller's set (valid UTF-8 for a UTF-8 caller) is copied as it is.
     std::string converted;
     std::string_view text = utf8;
     if (!(book.charset == kUtf8 ? is_valid_utf8(utf8) : book.charset != kUtf16le && is_ascii(utf8))) {

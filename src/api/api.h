@@ -2,11 +2,14 @@
 // code on entry, and the boundary that turns exceptions into coded results.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
 
 #include "model/book.h"
+#include "support/charset.h"
 #include "tabsmith.h"
 
 namespace tabsmith {
@@ -98,8 +101,38 @@ using CellText = std::string_view (*)(const Book &book, const Cell &cell, std::s
 int read_cell(Book &book, const char *cell, char *value, int value_size, char *kind, int kind_size,
               CellText value_text);
 
+// Copies `text` and its terminator into `out` (room checked by the caller) when it is ASCII,
+// the same text in every caller set but UTF-16; false, with `out` scribbled on, when it is not.
+// The check and the copy are one pass over the text.
+inline bool copy_if_ascii(std::string_view text, char *out) {
+    std::uint64_t high = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        high |= word;
+        std::memcpy(out + i, &word, sizeof word);
+    }
+    for (; i < text.size(); ++i) {
+        high |= static_cast<unsigned char>(text[i]);
+        out[i] = text[i];
+    }
+    if ((high & 0x8080808080808080ULL) != 0) return false;
+    out[text.size()] = '\0';
+    return true;
+}
+
+// copy_out for text that needs converting, or does not fit.
+int copy_out_converted(const Book &book, std::string_view utf8, char *out, int size);
+
 // Copies a UTF-8 text into a caller buffer in the book's character set. Returns 0, or kLimit when
 // the converted text (and its terminator) does not fit; the buffer then holds an empty text.
-int copy_out(const Book &book, std::string_view utf8, char *out, int size);
+// ASCII, what most cells hold, is copied here; any other text by copy_out_converted.
+inline int copy_out(const Book &book, std::string_view utf8, char *out, int size) {
+    if (out && size > 0 && book.charset != kUtf16le && utf8.size() < static_cast<std::size_t>(size) &&
+        copy_if_ascii(utf8, out))
+        return 0;
+    return copy_out_converted(book, utf8, out, size);
+}
 
 }  // namespace tabsmith

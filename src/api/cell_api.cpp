@@ -136,11 +136,12 @@ int read_cell(Book &book, const char *cell, char *value, int value_size, char *k
     const Sheet *sheet = book.sheet(sheet_index);
     if (!sheet) return book.err.fail(kSheetIndex);
     if (row >= sheet->rows_used) return book.err.fail(kRowIndex);
-    if (column >= sheet->rows[static_cast<std::size_t>(row)].used) return book.err.fail(kColumnIndex);
+    const Row &stored_row = sheet->rows[static_cast<std::size_t>(row)];
+    if (column >= stored_row.used) return book.err.fail(kColumnIndex);
     book.current_row = row;
     book.current_column = column;
 
-    const Cell *found = find_cell(book, sheet_index, row, column);
+    const Cell *found = find_cell_in_row(stored_row, column);
     if (!found) return book.err.fail(0);   // an emptied slot reads as nothing
     const bool date_kind = found->kind == kCellDate || found->kind == kCellDateTime ||
                            found->kind == kCellTimeHm || found->kind == kCellTimeHms;

@@ -3,10 +3,11 @@
 // For |v| >= 1 that is not whole, the shortest text is fixed-point ("158467.1"): its exponent form
 // is always longer. Its digits are the integer m = v * 10^k for the smallest k at which m / 10^k
 // reads back as v. With m below 2^50, v * 10^k is computed within 1/16 of its exact value and a
-// digit string that reads back as v lies within 1/8 of it, so rounding the product finds m when
-// it exists; such an m is then the only one at that k (10^-k is more than v's spacing), and no
-// text with more places has fewer digits. The division m / 10^k of two exact doubles rounds as
-// reading the text back does, so the check is exact.
+// digit string that reads back as v lies within 1/8 of it, so m is the product rounded, at most
+// 3/16 away from it (a product further from its nearest integer than 1/4 needs no check); such
+// an m is then the only one at that k (10^-k is more than v's spacing), and no text with more
+// places has fewer digits. The division m / 10^k of two exact doubles rounds as reading the text
+// back does, so the check is exact.
 
 #include "support/number_text.h"
 
@@ -20,6 +21,7 @@ namespace {
 constexpr int kMostPlaces = 6;
 constexpr double kPowersOfTen[kMostPlaces + 1] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
 constexpr double kLargestDigits = 1125899906842624.0;   // 2^50
+constexpr double kNearest = 0.25;
 
 // Writes `digits` with a point before its last `places` digits; nullptr when it does not fit.
 char *write_fixed(char *first, char *last, bool negative, std::uint64_t digits, int places) {
@@ -48,7 +50,7 @@ std::to_chars_result shortest_chars(char *first, char *last, double value) {
             const double scaled = magnitude * kPowersOfTen[places];
             if (scaled >= kLargestDigits) break;
             const double digits = std::floor(scaled + 0.5);
-            if (digits / kPowersOfTen[places] != magnitude) continue;
+            if (std::fabs(scaled - digits) > kNearest || digits / kPowersOfTen[places] != magnitude) continue;
             char *end = write_fixed(first, last, value < 0, static_cast<std::uint64_t>(digits), places);
             if (!end) return {last, std::errc::value_too_large};
             return {end, std::errc()};
