@@ -2,6 +2,8 @@
 // Texts cross here between the book's character set and the engine's UTF-8.
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -9,6 +11,7 @@
 #include "model/address.h"
 #include "cells/values.h"
 #include "support/charset.h"
+#include "support/number_text.h"
 
 using namespace tabsmith;
 
@@ -32,6 +35,26 @@ int resolve_for_cells(Book &book, const char *name_text, int &sheet, int &row, i
     row = ref.row1;
     column = ref.column1;
     return 0;
+}
+
+// The value of a number cell written straight into the caller's buffer, the same text
+// cell_value_view gives: what most cells of a walk over a sheet hold. False for any other cell,
+// or when the text does not fit, which then goes the general way.
+bool put_number_value(const Book &book, const Cell &cell, char *out, int size) {
+    if (book.unload || book.charset == kUtf16le || size < 2 || !cell.text().empty()) return false;
+    char *const last = out + size - 1;
+    std::to_chars_result written{};
+    if (cell.kind == kCellInteger) {
+        written = std::to_chars(out, last, cell.integer());
+    } else if (cell.kind == kCellFloat) {
+        const double value = cell.number();
+        written = shortest_chars(out, last, std::isfinite(value) ? value : 0.0);
+    } else {
+        return false;
+    }
+    if (written.ec != std::errc()) return false;
+    *written.ptr = '\0';
+    return true;
 }
 
 // Fills `count` buffers from (sheet, row, column) onwards; the values past the rows or cells in
@@ -146,7 +169,8 @@ int read_cell(Book &book, const char *cell, char *value, int value_size, char *k
     const bool date_kind = found->kind == kCellDate || found->kind == kCellDateTime ||
                            found->kind == kCellTimeHm || found->kind == kCellTimeHms;
     std::string scratch;
-    if (copy_out(book, value_text(book, *found, scratch), value, value_size) != 0)
+    if (!(value_text == cell_value_view && put_number_value(book, *found, value, value_size)) &&
+        copy_out(book, value_text(book, *found, scratch), value, value_size) != 0)
         return book.err.raise(kOverflow, Msg::k03009, value_size,
                               date_kind ? "CELL_DATE/CELL_DATE_TIME" : "CELL_STRING");
 

@@ -45,13 +45,16 @@ char *write_fixed(char *first, char *last, bool negative, std::uint64_t digits, 
 std::to_chars_result shortest_chars(char *first, char *last, double value) {
     const double magnitude = std::fabs(value);
     // The comparisons are false for NaN; whole numbers go the general way (some print as "1e+05").
-    if (magnitude >= 1.0 && magnitude < kLargestDigits && std::floor(magnitude) != magnitude) {
+    // Below 2^50 a conversion to an integer is the floor, without a call to floor().
+    if (magnitude >= 1.0 && magnitude < kLargestDigits &&
+        static_cast<double>(static_cast<std::uint64_t>(magnitude)) != magnitude) {
         for (int places = 1; places <= kMostPlaces; ++places) {
             const double scaled = magnitude * kPowersOfTen[places];
             if (scaled >= kLargestDigits) break;
-            const double digits = std::floor(scaled + 0.5);
+            const auto nearest = static_cast<std::uint64_t>(scaled + 0.5);
+            const auto digits = static_cast<double>(nearest);
             if (std::fabs(scaled - digits) > kNearest || digits / kPowersOfTen[places] != magnitude) continue;
-            char *end = write_fixed(first, last, value < 0, static_cast<std::uint64_t>(digits), places);
+            char *end = write_fixed(first, last, value < 0, nearest, places);
             if (!end) return {last, std::errc::value_too_large};
             return {end, std::errc()};
         }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -268,6 +269,17 @@ TEST_F(CellValueApi, PutAndGetWithKindNamesFailuresAndCharacterSets) {
     EXPECT_EQ(std::pair(small[0], TXLS_error_code(&book)), std::pair('\0', -909));
     EXPECT_EQ(TXLS_get_cell(&book, "A2", small, sizeof small, nullptr, 0), -909);
     EXPECT_EQ(message(), "TXLS-03009 バッファサイズ(\"5\")オーバー(\"CELL_DATE/CELL_DATE_TIME\")。");
+    // Numbers one byte too long, and just fitting.
+    ASSERT_EQ(TXLS_put_values(&book, "B1=12345 B2=12.25 B3=1234 B4=1.25"), 0);
+    for (const char *cell : {"B1", "B2"}) {
+        std::memcpy(small, "xxxx", sizeof small);
+        EXPECT_EQ(TXLS_get_cell(&book, cell, small, sizeof small, nullptr, 0), -909) << cell;
+        EXPECT_EQ(small[0], '\0') << cell;
+    }
+    for (auto [cell, shown] : {std::pair{"B3", "1234"}, {"B4", "1.25"}}) {
+        EXPECT_EQ(TXLS_get_cell(&book, cell, small, sizeof small, nullptr, 0), 0) << cell;
+        EXPECT_STREQ(small, shown);
+    }
     // A kind name that does not fit is left out; a formula that does not fit is an error.
     EXPECT_EQ(TXLS_get_cell(&book, "A1", value_buffer, sizeof value_buffer, kind_buffer, sizeof kind_buffer), 0);
     EXPECT_STREQ(kind_buffer, "");
