@@ -75,7 +75,8 @@ int read_values(Book &book, int direction, int sheet_index, long long row, long 
         const Cell *cell = along ? find_cell_in_row(*along, static_cast<int>(c))
                                  : find_cell(book, sheet_index, static_cast<int>(r), static_cast<int>(c));
         if (!cell) continue;
-        if (copy_out(book, cell_value_view(book, *cell, scratch), out[i], size) != 0)
+        if (!put_number_value(book, *cell, out[i], size) &&
+            copy_out(book, cell_value_view(book, *cell, scratch), out[i], size) != 0)
             return book.err.raise(kOverflow, Msg::k03009, size, "CELL_STRING");
     }
     return 0;
