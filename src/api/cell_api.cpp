@@ -170,6 +170,7 @@ int read_cell(Book &book, const char *cell, char *value, int value_size, char *k
     const bool date_kind = found->kind == kCellDate || found->kind == kCellDateTime ||
                            found->kind == kCellTimeHm || found->kind == kCellTimeHms;
     std::string scratch;
+    // The plain value of a number (TXLS_get_cell's) goes straight into the buffer.
     if (!(value_text == cell_value_view && put_number_value(book, *found, value, value_size)) &&
         copy_out(book, value_text(book, *found, scratch), value, value_size) != 0)
         return book.err.raise(kOverflow, Msg::k03009, value_size,

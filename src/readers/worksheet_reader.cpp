@@ -258,6 +258,7 @@ public:
     // `places`: the parsers note where each row element lies (see places()).
     RowPieces(Book &book, Sheet &sheet, bool parallel, bool places)
         : book_(book), sheet_(sheet), categories_(style_categories(book)) {
+        spares_.reserve(kSpareBuffers);   // give_back, on a worker too, then never allocates
         if (!parallel) {
             parsers_.push_back(std::make_unique<RowsParser>(book_, sheet_, categories_));
             if (places) parsers_.back()->record_places();
@@ -380,8 +381,9 @@ private:
             } catch (const std::bad_alloc &) {
                 rc = kNoMemory;
             }
-            if (rc == kOk) give_back(std::move(piece.text));
-            if (rc != kOk) {
+            if (rc == kOk) {
+                give_back(std::move(piece.text));
+            } else {
                 std::lock_guard<std::mutex> lock(mutex_);
                 if (error_ == kOk) {
                     error_ = rc;
