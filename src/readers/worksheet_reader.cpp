@@ -252,43 +252,50 @@ private:
     int rc_ = kOk;
 };
 
-// Hands pieces of rows to the parsers: the reading thread's own parser, or two workers.
+// Hands pieces of rows to the parsers: the reading thread's own parser, and with `parallel`
+// workers beside it, one for each further core (at most kMostWorkers). The reading thread
+// queues a piece while the workers keep up and parses it itself when they do not, so that no
+// thread waits for another while there is work.
 class RowPieces {
 public:
     // `places`: the parsers note where each row element lies (see places()).
     RowPieces(Book &book, Sheet &sheet, bool parallel, bool places)
         : book_(book), sheet_(sheet), categories_(style_categories(book)) {
         spares_.reserve(kSpareBuffers);   // give_back, on a worker too, then never allocates
-        if (!parallel) {
-            parsers_.push_back(std::make_unique<RowsParser>(book_, sheet_, categories_));
+        if (parallel) shared_ = std::make_unique<SharedRows>(sheet.rows.size());
+        const unsigned workers =
+            parallel ? std::clamp(std::thread::hardware_concurrency(), 2u, kMostWorkers + 1) - 1 : 0;
+        for (unsigned id = 1; id <= workers + 1; ++id) {
+            parsers_.push_back(
+                std::make_unique<RowsParser>(book_, sheet_, categories_, shared_.get(), static_cast<int>(id)));
             if (places) parsers_.back()->record_places();
-            return;
         }
-        shared_ = std::make_unique<SharedRows>(sheet.rows.size());
-        for (int id = 1; id <= 2; ++id) {
-            parsers_.push_back(std::make_unique<RowsParser>(book_, sheet_, categories_, shared_.get(), id));
-            RowsParser *parser = parsers_.back().get();
-            if (places) parser->record_places();
+        for (unsigned k = 1; k <= workers; ++k) {
+            RowsParser *parser = parsers_[k].get();
             workers_.emplace_back([this, parser] { work(*parser); });
         }
     }
     ~RowPieces() { finish(); }
 
     // `at` is where the piece starts in the part, for the fault of a refused piece.
-    int add(std::string piece, std::size_t at) {
-        if (workers_.empty()) {
-            const int rc = parsers_.front()->parse(piece, at);
-            if (rc != kOk) note_fault(*parsers_.front(), at);
-            give_back(std::move(piece));
-            return rc;
+    int add(std::string text, std::size_t at) {
+        Piece piece{std::move(text), at};
+        if (!workers_.empty()) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (error_ != kOk) return error_;
+            // A bounded queue, so that the part is never held whole. When it is full, this thread
+            // takes the oldest piece: pieces are begun in part order, whoever parses them.
+            queue_.push_back(std::move(piece));
+            ready_.notify_one();
+            if (queue_.size() <= kQueuedPieces) return kOk;
+            piece = std::move(queue_.front());
+            queue_.pop_front();
         }
-        std::unique_lock<std::mutex> lock(mutex_);
-        // A bounded queue: the reader waits rather than holding the whole part.
-        room_.wait(lock, [&] { return queue_.size() < 2 || error_ != kOk; });
-        if (error_ != kOk) return error_;
-        queue_.push_back({std::move(piece), at});
-        ready_.notify_one();
-        return kOk;
+        RowsParser &own = *parsers_.front();
+        const int rc = own.parse(piece.text, piece.at);
+        give_back(std::move(piece.text));
+        if (rc != kOk) fail(own, rc, piece.at);
+        return rc;
     }
 
     // A buffer for the next piece: one a parser is done with, its memory already the process's
@@ -309,7 +316,7 @@ public:
     // Where and why the first refused piece went wrong, offsets counted in the part.
     const PartFault &fault() const { return fault_; }
     // The row elements every parser met, in part order (after finish()). Each parser's are in
-    // part order already (a worker takes the pieces in the order they come): they are merged.
+    // part order already (each takes its pieces in the order they come): they are merged.
     std::vector<SheetSource::StoredRow> places() {
         std::vector<SheetSource::StoredRow> all;
         for (auto &parser : parsers_) {
@@ -326,18 +333,18 @@ public:
         return false;
     }
 
-    // Waits for the workers and merges what they kept aside. kOk or the first failure.
+    // Waits for the workers and merges what the parsers kept aside. kOk or the first failure.
     int finish() {
-        if (workers_.empty()) return error_;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            closed_ = true;
+        if (!workers_.empty()) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                closed_ = true;
+            }
+            ready_.notify_all();
+            for (std::thread &worker : workers_) worker.join();
+            workers_.clear();
         }
-        ready_.notify_all();
-        room_.notify_all();
-        for (std::thread &worker : workers_) worker.join();
-        workers_.clear();
-        if (error_ != kOk) return error_;
+        if (error_ != kOk || !shared_) return error_;
         try {
             std::size_t widest = 0;
             for (auto &parser : parsers_) {
@@ -354,14 +361,24 @@ public:
     }
 
 private:
+    static constexpr unsigned kMostWorkers = 2;
+    static constexpr std::size_t kQueuedPieces = 2;
+
     void give_back(std::string buffer) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (spares_.size() < kSpareBuffers) spares_.push_back(std::move(buffer));
     }
 
-    void note_fault(const RowsParser &parser, std::size_t at) {
-        fault_ = parser.fault();
-        fault_.offset += at;
+    // Notes the first refused piece (where in the part and why) and stops the workers.
+    void fail(const RowsParser &parser, int rc, std::size_t at) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (error_ != kOk) return;
+        error_ = rc;
+        if (rc != kNoMemory) {
+            fault_ = parser.fault();
+            fault_.offset += at;
+        }
+        ready_.notify_all();
     }
 
     void work(RowsParser &parser) {
@@ -373,7 +390,6 @@ private:
                 if (error_ != kOk || queue_.empty()) return;
                 piece = std::move(queue_.front());
                 queue_.pop_front();
-                room_.notify_one();
             }
             int rc = kOk;
             try {
@@ -381,18 +397,11 @@ private:
             } catch (const std::bad_alloc &) {
                 rc = kNoMemory;
             }
-            if (rc == kOk) {
-                give_back(std::move(piece.text));
-            } else {
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (error_ == kOk) {
-                    error_ = rc;
-                    note_fault(parser, piece.at);
-                }
-                room_.notify_all();
-                ready_.notify_all();
+            if (rc != kOk) {
+                fail(parser, rc, piece.at);
                 return;
             }
+            give_back(std::move(piece.text));
         }
     }
 
@@ -400,17 +409,17 @@ private:
     Sheet &sheet_;
     std::vector<int> categories_;
     std::unique_ptr<SharedRows> shared_;
-    std::vector<std::unique_ptr<RowsParser>> parsers_;
+    std::vector<std::unique_ptr<RowsParser>> parsers_;   // the reading thread's first, then the workers'
     std::vector<std::thread> workers_;
     std::mutex mutex_;
-    std::condition_variable ready_, room_;
+    std::condition_variable ready_;
     struct Piece {
         std::string text;
         std::size_t at = 0;
     };
     std::deque<Piece> queue_;
     // Buffers of parsed pieces, for the pieces to come: as many as can be in flight at once.
-    static constexpr std::size_t kSpareBuffers = 4;
+    static constexpr std::size_t kSpareBuffers = kQueuedPieces + kMostWorkers + 1;
     std::vector<std::string> spares_;
     PartFault fault_;
     bool closed_ = false;

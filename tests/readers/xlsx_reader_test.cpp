@@ -180,6 +180,13 @@ TEST_F(ReaderTest, RefusedPackagesGetCodedErrors) {
             if (name == part) text.replace(text.find(find), std::strlen(find), put);
         return parts;
     };
+    // A bad reference far into a part read by several parsers: the fault is placed in the part.
+    std::string rows;
+    for (int r = 1; r <= 120000; ++r)  // over 10 MB
+        rows += "<row r=\"" + std::to_string(r) + "\">" + cell("A" + std::to_string(r == 80000 ? 0 : r), "<v>1234567.5</v>") +
+                cell("B" + std::to_string(r), "<v>7654321.25</v>") + "</row>";
+    const std::string large = worksheet_xml(rows);
+    const std::string large_fault = "(" + std::to_string(large.find("<c r=\"A0\"") + 1) + "バイト目): セル参照が不正です(\"A0\")";
     PackageParts doubled = one_sheet(worksheet_xml(""));
     doubled.push_back({"XL/Workbook.xml", "<workbook/>"});
     const std::string sheet = "xl/worksheets/sheet1.xml";
@@ -198,6 +205,7 @@ TEST_F(ReaderTest, RefusedPackagesGetCodedErrors) {
         {"mismatched tags", one_sheet("<worksheet><sheetData><row></sheetData></worksheet>"), nullptr, -1, {"rc=-1: " + sheet + "(", "要素が閉じないまま終わっています"}},
         {"a wrong end tag", one_sheet("<worksheet><sheetData/></sheet></worksheet>"), nullptr, -1, {"rc=-1: " + sheet + "(24バイト目): 終了タグが開始タグと対応していません"}},
         {"a bad cell reference", one_sheet(worksheet_xml("<row r=\"1\"><c r=\"A0\"/></row>")), nullptr, -1, {"rc=-1: " + sheet + "(", "セル参照が不正です(\"A0\")"}},
+        {"a bad cell reference in a large part", one_sheet(large), nullptr, -1, {"rc=-1: " + sheet + large_fault}},
         {"a DOCTYPE", one_sheet(worksheet_xml(""), "xl/workbook.xml", "<workbook", "<!DOCTYPE workbook [<!ENTITY x \"y\">]><workbook"), nullptr, -1,
          {"rc=-1: xl/workbook.xml(22バイト目): DOCTYPE宣言は受け付けません"}},
         {"two entries of one name", doubled, nullptr, -1, {"rc=-1: XL/Workbook.xml: 同じ名前のエントリが複数あります"}},
