@@ -15,6 +15,7 @@
 #include "format/serial.h"
 #include "support/charset.h"
 #include "support/datetime.h"
+#include "support/number_text.h"
 
 namespace tabsmith {
 namespace {
@@ -189,10 +190,11 @@ void store_number(std::string_view plain, bool has_point, Cell &cell) {
     std::string_view digits = plain;
     if (!digits.empty() && digits[0] == '+') digits.remove_prefix(1);
     std::int64_t integer = 0;
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), integer);
+    const auto [end, ec] = has_point ? std::from_chars_result{digits.data(), std::errc::invalid_argument}
+                                     : std::from_chars(digits.data(), digits.data() + digits.size(), integer);
     // The text as written is kept only where the number's own text differs ("+5",
     // "12.50"), so most numbers take no memory beyond the cell.
-    if (!has_point && ec == std::errc() && end == digits.data() + digits.size()) {
+    if (ec == std::errc() && end == digits.data() + digits.size()) {
         cell.kind = kCellInteger;
         cell.set_integer(integer);
         char own[24];
@@ -203,9 +205,11 @@ void store_number(std::string_view plain, bool has_point, Cell &cell) {
     // A whole number beyond 64 bits still is a number, kept as written.
     cell.kind = kCellFloat;
     double number = 0.0;
-    auto parsed = std::from_chars(plain.data() + (plain[0] == '+'), plain.data() + plain.size(), number);
-    if (parsed.ec != std::errc() || parsed.ptr != plain.data() + plain.size())
-        number = std::strtod(std::string(plain).c_str(), nullptr);
+    if (!parse_short_decimal(digits, number)) {
+        auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+        if (parsed.ec != std::errc() || parsed.ptr != digits.data() + digits.size())
+            number = std::strtod(std::string(plain).c_str(), nullptr);
+    }
     cell.set_number(number);
     if (!is_shortest_decimal(plain) && shortest_number_text(number) != plain) cell.set_text(plain);
 }
