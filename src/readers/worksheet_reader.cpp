@@ -1,5 +1,5 @@
 // One worksheet part, read as it is inflated: the XML around the cells (settings the engine
-// models, the rest kept for a save) and the rows, in pieces that one or two parsers take on.
+// models, the rest kept for a save) and the rows, in pieces that one or more parsers take on.
 
 #include <algorithm>
 #include <charconv>
@@ -20,7 +20,7 @@ namespace {
 
 // Rows go to the parsers in pieces of about this size; the inflated part is never held whole.
 constexpr std::size_t kPieceBytes = 1 << 18;
-// Parts from this size on are parsed by two parsers at once where the machine has the cores.
+// Parts from this size on are parsed by several parsers at once where the machine has the cores.
 constexpr std::uint64_t kParallelBytes = 8ULL << 20;
 // The fewest bytes a row element takes ("<row/>").
 constexpr std::uint64_t kRowElementBytes = 6;

@@ -129,7 +129,7 @@ TEST_F(ReaderTest, DatesOfThe1904System) {
     EXPECT_EQ(saved->number(), 43466 + 1462) << "held in the 1900 system, read from 43466 in the file";
 }
 
-// A part large enough to be read in pieces by two parsers: rows the dimension does not cover,
+// A part large enough to be read in pieces by several parsers: rows the dimension does not cover,
 // rows without numbers, a row number met twice far apart, inline strings and shared strings,
 // and megabytes of blanks before, among and after the rows. A second sheet claims the whole
 // sheet in its <dimension>, which costs nothing to write: its row table grows with the rows present.
