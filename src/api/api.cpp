@@ -57,7 +57,7 @@ int copy_out_converted(const Book &book, std::string_view utf8, char *out, int s
     // Text that is the same in the caller's set (valid UTF-8 for a UTF-8 caller) is copied as it is.
     std::string converted;
     std::string_view text = utf8;
-    if (!(book.charset == kUtf8 ? is_valid_utf8(utf8) : book.charset != kUtf16le && is_ascii(utf8))) {
+    if (!same_in_utf8(utf8, book.charset)) {
         converted = from_utf8(utf8, book.charset);
         text = converted;
     }

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -11,7 +10,6 @@
 #include "model/address.h"
 #include "cells/values.h"
 #include "support/charset.h"
-#include "support/number_text.h"
 
 using namespace tabsmith;
 
@@ -41,17 +39,10 @@ int resolve_for_cells(Book &book, const char *name_text, int &sheet, int &row, i
 // cell_value_view gives: what most cells of a walk over a sheet hold. False for any other cell,
 // or when the text does not fit, which then goes the general way.
 bool put_number_value(const Book &book, const Cell &cell, char *out, int size) {
-    if (book.unload || book.charset == kUtf16le || size < 2 || !cell.text().empty()) return false;
-    char *const last = out + size - 1;
-    std::to_chars_result written{};
-    if (cell.kind == kCellInteger) {
-        written = std::to_chars(out, last, cell.integer());
-    } else if (cell.kind == kCellFloat) {
-        const double value = cell.number();
-        written = shortest_chars(out, last, std::isfinite(value) ? value : 0.0);
-    } else {
+    if ((cell.kind != kCellInteger && cell.kind != kCellFloat) || book.unload || book.charset == kUtf16le ||
+        size < 2 || !cell.text().empty())
         return false;
-    }
+    const std::to_chars_result written = write_number_text(cell, out, out + size - 1);
     if (written.ec != std::errc()) return false;
     *written.ptr = '\0';
     return true;

@@ -2,6 +2,7 @@
 // Every subsystem reads or fills these records; the C API keeps one Book behind each XLS_BOOK.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -188,6 +189,10 @@ std::string shortest_number_text(double value);
 std::string exact_number_text(const Cell &cell);
 // The same text as a view of the cell's own text or of `scratch`, with no string made for it.
 std::string_view exact_number_view(const Cell &cell, std::string &scratch);
+// The shortest text of a numeric cell's value, written at `first` as std::to_chars writes: the
+// integer of kind 11, else the number (0 when it is not finite). What exact_number_view gives
+// for a cell without a text of its own.
+std::to_chars_result write_number_text(const Cell &cell, char *first, char *last);
 
 // The cells of a row in one allocation that also holds their count, so that a row without cells
 // (a streamed row, a row that only carries a format) costs one pointer. It grows like a vector:

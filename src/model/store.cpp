@@ -173,15 +173,15 @@ std::string exact_number_text(const Cell &cell) {
 std::string_view exact_number_view(const Cell &cell, std::string &scratch) {
     if (!cell.text().empty()) return cell.text();
     char buffer[64];
-    std::to_chars_result written{};
-    if (cell.kind == kCellInteger) {
-        written = std::to_chars(buffer, buffer + sizeof buffer, cell.integer());
-    } else {
-        const double value = cell.number();
-        written = shortest_chars(buffer, buffer + sizeof buffer, std::isfinite(value) ? value : 0.0);
-    }
+    const std::to_chars_result written = write_number_text(cell, buffer, buffer + sizeof buffer);
     if (written.ec != std::errc()) return "0";
     return scratch.assign(buffer, written.ptr);
+}
+
+std::to_chars_result write_number_text(const Cell &cell, char *first, char *last) {
+    if (cell.kind == kCellInteger) return std::to_chars(first, last, cell.integer());
+    const double value = cell.number();
+    return shortest_chars(first, last, std::isfinite(value) ? value : 0.0);
 }
 
 int ensure_row(Book &, Sheet &sheet, int row) {

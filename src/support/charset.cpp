@@ -246,8 +246,12 @@ std::size_t valid_utf8_prefix(std::string_view text) {
 
 bool is_valid_utf8(std::string_view text) { return valid_utf8_prefix(text) == text.size(); }
 
+bool same_in_utf8(std::string_view text, int charset) {
+    return charset == kUtf8 ? is_valid_utf8(text) : charset != kUtf16le && is_ascii(text);
+}
+
 std::string_view to_utf8_view(std::string_view text, int from, std::string &converted) {
-    if (from == kUtf8 ? is_valid_utf8(text) : from != kUtf16le && is_ascii(text)) return text;
+    if (same_in_utf8(text, from)) return text;
     converted = to_utf8(text, from);
     return converted;
 }

@@ -38,6 +38,9 @@ inline std::string to_utf8(std::string_view text, int from) { return convert_cha
 // when it is valid UTF-8 of a UTF-8 caller, or ASCII of a Shift-JIS or EUC-JP one (the same
 // bytes in those sets); otherwise what to_utf8 makes of it, held in `converted`.
 std::string_view to_utf8_view(std::string_view text, int from, std::string &converted);
+// Whether `text` is the same bytes in UTF-8 and in set `charset`: valid UTF-8 for a UTF-8
+// caller, ASCII for a Shift-JIS or EUC-JP one, never for UTF-16.
+bool same_in_utf8(std::string_view text, int charset);
 inline std::string from_utf8(std::string_view text, int to) { return convert_charset(text, kUtf8, to); }
 
 // The UTF-8 sequence that starts at p. `length` is its size when it is a whole character (1 for
